@@ -1,0 +1,39 @@
+#include "Dates.h"
+
+#include <ctime>
+
+#include <fmt/format.h>
+
+namespace orv {
+
+namespace {
+std::tm Local(Clock::time_point t) {
+  const std::time_t tt = Clock::to_time_t(t);
+  std::tm tm{};
+  localtime_r(&tt, &tm);
+  return tm;
+}
+constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                   "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+}  // namespace
+
+std::string FormatReportTime(Clock::time_point t) {
+  const std::tm tm = Local(t);
+  return fmt::format("{:02}:{:02} on {:02} {} {:04}", tm.tm_hour, tm.tm_min, tm.tm_mday,
+                     kMonths[tm.tm_mon], tm.tm_year + 1900);
+}
+
+std::string FormatYmd(Clock::time_point t) {
+  const std::tm tm = Local(t);
+  return fmt::format("{:04}{:02}{:02}", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
+}
+
+std::string FormatIsoDateTime(Clock::time_point t) {
+  const std::tm tm = Local(t);
+  return fmt::format("{:04}-{:02}-{:02} {:02}:{:02}:{:02}", tm.tm_year + 1900,
+                     tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+}
+
+int CurrentYear() { return Local(Clock::now()).tm_year + 1900; }
+
+}  // namespace orv

@@ -1,0 +1,52 @@
+#include "Shell.h"
+
+#include <spawn.h>
+
+#include <cstring>
+#include <mutex>
+
+#include "OrvError.h"
+
+extern char** environ;
+
+namespace orv {
+
+namespace {
+
+class XdgOpenShell : public ShellService {
+ public:
+  void Open(const std::string& address) override {
+    // Started without waiting: the desktop's opener hands the address to
+    // the user's default application and exits on its own.
+    const char* argv[] = {"xdg-open", address.c_str(), nullptr};
+    pid_t pid = 0;
+    const int rc = posix_spawnp(&pid, "xdg-open", nullptr, nullptr,
+                                const_cast<char* const*>(argv), environ);
+    if (rc != 0)
+      throw OrvError(err::kFileNotFound, "ShellOpen",
+                     std::string("Cannot start xdg-open: ") + std::strerror(rc));
+  }
+};
+
+std::mutex g_mutex;
+std::shared_ptr<ShellService> g_service;
+
+}  // namespace
+
+void ShellOpen(const std::string& address) {
+  std::shared_ptr<ShellService> s;
+  {
+    std::lock_guard lock(g_mutex);
+    s = g_service;
+  }
+  if (!s) s = std::make_shared<XdgOpenShell>();
+  s->Open(address);
+}
+
+std::shared_ptr<ShellService> SetShellService(std::shared_ptr<ShellService> s) {
+  std::lock_guard lock(g_mutex);
+  std::swap(g_service, s);
+  return s;
+}
+
+}  // namespace orv

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Prepares the bundled sample data and runs the main job on it: the desktop
+# program when a display is available, otherwise the sample claimant's
+# calculation report in the terminal.
+set -euo pipefail
+build=${1:-build}
+bin="$build/bin"
+sample="$build/sample"
+mkdir -p "$sample"
+
+if [ -x "$bin/tarnby-dustdata" ] && [ -d data/dustdata ]; then
+  "$bin/tarnby-dustdata" build data/dustdata "$sample/DUSTDATA.db" --force
+  "$bin/tarnby-dustdata" check "$sample/DUSTDATA.db"
+else
+  echo "tarnby-dustdata is not built yet: no sample dust data database." >&2
+  exit 0
+fi
+
+if [ -n "${DISPLAY:-}" ] && [ -x "$bin/tarnby" ]; then
+  exec "$bin/tarnby"
+fi
+if [ -x "$bin/tarnby-calc" ] && [ -f data/sample_history.json ]; then
+  exec "$bin/tarnby-calc" --dust-db "$sample/DUSTDATA.db" --history data/sample_history.json --detail
+fi
+echo "The calculation is not built yet: the sample dust data database is ready at $sample/DUSTDATA.db." >&2

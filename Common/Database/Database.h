@@ -1,0 +1,222 @@
+// Database access over SQLite: open a database file shared or exclusive,
+// read-only or read-write, with a password; stored query definitions looked
+// up by name with named, typed parameters (their SQL text is held in the
+// database's own StoredQueries table); snapshot and updatable recordsets
+// re-run with new parameter values on the same prepared statement;
+// statements that fail on any error; structure changes; compaction.
+//
+// Every failure is raised as OrvError. The numbers callers test for:
+// 3265 (no item of that name: a missing table, field or index),
+// 3078 (table or query not found), 3021 (no current record), 3022
+// (duplicate value in a unique index), 3031 (not a valid password),
+// 3024 (file not found), 3051 (cannot open the file: locked or read-only),
+// 3027 (database or recordset is read-only), 3044 (path not valid);
+// every other SQLite failure is 3000 with SQLite's message.
+//
+// Values are always bound, never pasted into SQL text.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Value.h"
+
+namespace orv::db {
+
+namespace dberr {
+inline constexpr int32_t kGeneric = 3000;
+inline constexpr int32_t kNoCurrentRecord = 3021;
+inline constexpr int32_t kDuplicateKey = 3022;
+inline constexpr int32_t kFileNotFound = 3024;
+inline constexpr int32_t kReadOnly = 3027;
+inline constexpr int32_t kBadPassword = 3031;
+inline constexpr int32_t kPathNotValid = 3044;
+inline constexpr int32_t kCannotOpen = 3051;
+inline constexpr int32_t kTableOrQueryNotFound = 3078;
+inline constexpr int32_t kItemNotFound = 3265;
+}  // namespace dberr
+
+// Field types as the system names them. Stored as SQLite column types
+// (Long/Integer/YesNo INTEGER, Single/Double/Currency REAL, Text/Memo TEXT,
+// DateTime TEXT in ISO-8601), with the declared type name kept so that the
+// layer converts values on reading ("SINGLE" columns read back as singles).
+enum class FieldType { Long, Integer, Single, Double, Currency, YesNo, DateTime, Text, Memo };
+
+struct FieldDef {
+  std::string name;
+  FieldType type = FieldType::Text;
+  int32_t size = 0;          // text size; 0 for the type's default (255)
+  bool required = false;     // NOT NULL
+  bool allow_zero_length = true;
+  Value default_value;       // null: none
+  bool auto_increment = false;  // Long counter primary key
+};
+
+struct IndexDef {
+  std::string name;
+  std::vector<std::string> fields;
+  bool primary = false;
+  bool unique = false;
+  bool ignore_nulls = false;
+};
+
+enum class RecordsetType {
+  Snapshot,  // read-only, static: the rows as they were when opened or re-run
+  Dynaset,   // updatable: one base table (or a single-table SELECT)
+};
+
+class Database;
+class QueryDef;
+class Recordset;
+using DatabasePtr = std::shared_ptr<Database>;
+using QueryDefPtr = std::shared_ptr<QueryDef>;
+using RecordsetPtr = std::unique_ptr<Recordset>;
+
+struct OpenOptions {
+  bool exclusive = false;   // no other connection may open the file
+  bool read_only = false;
+  std::string connect;      // ";pwd=" followed by the password, or empty
+};
+
+// Opens an existing database file. Missing file: 3024; wrong password: 3031;
+// not a database of ours or locked by an exclusive user: 3051.
+DatabasePtr OpenDatabase(const std::string& path, const OpenOptions& options = {});
+
+// Creates a new, empty database file (fails if it exists) with the password
+// of `connect` (";pwd=...", or empty for none), open read-write.
+DatabasePtr CreateDatabase(const std::string& path, const std::string& connect = {});
+
+// Compacts the closed database `source` (opened with `source_connect`) into
+// the new file `destination`, which must not exist; the copy keeps the
+// password.
+void CompactDatabase(const std::string& source, const std::string& destination,
+                     const std::string& source_connect = {});
+
+class Database : public std::enable_shared_from_this<Database> {
+ public:
+  virtual ~Database() = default;
+
+  // The full (absolute) file name.
+  virtual const std::string& Name() const = 0;
+  virtual bool ReadOnly() const = 0;
+  virtual void Close() = 0;
+  virtual bool IsOpen() const = 0;
+
+  // --- stored queries -----------------------------------------------------
+  // The stored query of that name (ignoring case); 3078 when there is none.
+  virtual QueryDefPtr QueryDefs(std::string_view name) = 0;
+  virtual bool QueryExists(std::string_view name) = 0;
+  // Stores a query. `parameters` declares its named parameters with types,
+  // "WhatCollieryID Long; WhatYear Integer"; in `sql` they are written as
+  // :WhatCollieryID. Replaces a query of the same name.
+  virtual QueryDefPtr CreateQueryDef(std::string_view name, std::string_view sql,
+                                     std::string_view parameters = {}) = 0;
+  virtual void DeleteQueryDef(std::string_view name) = 0;
+  virtual std::vector<std::string> QueryNames() = 0;
+
+  // --- statements ---------------------------------------------------------
+  // Runs an SQL statement (several separated by ";" allowed when no values
+  // are given) with positional values bound to "?" in order. Any error fails.
+  // Returns the number of rows changed.
+  virtual int64_t Execute(std::string_view sql, const std::vector<Value>& values = {}) = 0;
+  // Opens a recordset on a table name or an SQL SELECT with bound values.
+  virtual RecordsetPtr OpenRecordset(std::string_view table_or_sql,
+                                     RecordsetType type = RecordsetType::Dynaset,
+                                     const std::vector<Value>& values = {}) = 0;
+
+  // Transactions (nested calls are not supported).
+  virtual void BeginTrans() = 0;
+  virtual void CommitTrans() = 0;
+  virtual void Rollback() = 0;
+
+  // --- structure ----------------------------------------------------------
+  virtual bool TableExists(std::string_view table) = 0;
+  virtual std::vector<std::string> TableNames() = 0;
+  // Fields of a table in their order; 3265 for a missing table.
+  virtual std::vector<FieldDef> Fields(std::string_view table) = 0;
+  virtual std::vector<IndexDef> Indexes(std::string_view table) = 0;
+  virtual void CreateTable(std::string_view table, const std::vector<FieldDef>& fields) = 0;
+  virtual void CreateField(std::string_view table, const FieldDef& field) = 0;
+  virtual void CreateIndex(std::string_view table, const IndexDef& index) = 0;
+  // Rename and delete keep the other fields' order and data (rebuilding the
+  // table where SQLite needs it). 3265 for a missing table or field.
+  virtual void RenameField(std::string_view table, std::string_view from, std::string_view to) = 0;
+  virtual void DeleteField(std::string_view table, std::string_view field) = 0;
+  virtual void DropTable(std::string_view table) = 0;
+};
+
+class QueryDef {
+ public:
+  virtual ~QueryDef() = default;
+  virtual const std::string& Name() const = 0;
+  virtual const std::string& SQL() const = 0;
+  // Parameter names in declaration order.
+  virtual std::vector<std::string> ParameterNames() const = 0;
+  // Sets a parameter (ignoring case), converted to its declared type;
+  // 3265 for a name the query does not declare.
+  virtual void SetParameter(std::string_view name, const Value& value) = 0;
+  virtual Value Parameter(std::string_view name) const = 0;
+  // Opens a recordset on the query with the present parameter values.
+  virtual RecordsetPtr OpenRecordset(RecordsetType type = RecordsetType::Snapshot) = 0;
+  // Runs an action query with the present parameter values; any error fails.
+  // Returns the number of rows changed.
+  virtual int64_t Execute() = 0;
+};
+
+class Recordset {
+ public:
+  virtual ~Recordset() = default;
+
+  virtual bool IsEOF() const = 0;
+  virtual bool IsBOF() const = 0;
+  virtual void MoveFirst() = 0;
+  virtual void MoveNext() = 0;   // 3021 when already at end of data
+  virtual void MovePrevious() = 0;
+  virtual void MoveLast() = 0;
+  // Rows in the set (a snapshot knows them all; a dynaset after MoveLast).
+  virtual int32_t RecordCount() const = 0;
+  // 0-based position of the current row, -1 when there is none.
+  virtual int32_t AbsolutePosition() const = 0;
+
+  // Field value of the current row by name (ignoring case) or 0-based
+  // position; 3265 for an unknown field, 3021 with no current row.
+  virtual Value Field(std::string_view name) const = 0;
+  virtual Value Field(int index) const = 0;
+  virtual int FieldCount() const = 0;
+  virtual std::string FieldName(int index) const = 0;
+
+  // Bookmarks identify a row for the life of the recordset.
+  using Bookmark = int64_t;
+  virtual Bookmark GetBookmark() const = 0;  // 3021 with no current row
+  virtual void SetBookmark(Bookmark b) = 0;
+  virtual Bookmark LastModified() const = 0;  // the row last added or updated
+
+  // Re-runs the same prepared statement: with `def`, taking its present
+  // parameter values. Positions the set at its first row.
+  virtual void Requery(QueryDef* def = nullptr) = 0;
+
+  // --- updates (dynaset only; a snapshot fails with 3027) -----------------
+  virtual void AddNew() = 0;
+  virtual void Edit() = 0;
+  // Sets a field of the row being added or edited.
+  virtual void SetField(std::string_view name, const Value& value) = 0;
+  virtual void Update() = 0;
+  virtual void CancelUpdate() = 0;
+  virtual void Delete() = 0;  // the current row; the set stays on no row until moved
+
+  // --- seek on an index (dynaset on a table) ------------------------------
+  // Chooses the index ("PrimaryKey" for the primary key); 3265 if missing.
+  virtual void SetIndex(std::string_view index) = 0;
+  // Finds the first row whose index fields compare with `op` ("=", ">=",
+  // ">", "<=", "<") to the values; NoMatch() tells whether one was found.
+  virtual void Seek(std::string_view op, const std::vector<Value>& values) = 0;
+  virtual bool NoMatch() const = 0;
+
+  virtual void Close() = 0;
+};
+
+}  // namespace orv::db

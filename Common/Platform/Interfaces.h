@@ -10,6 +10,12 @@
 
 namespace orv {
 
+// The dust data database's password, shared by the engine, the matrix
+// expansion and the tools that build dust data databases.
+inline constexpr const char* kDustDataPassword = "Tn5dx";
+// The connect text that goes with it.
+inline std::string DustDataConnect() { return std::string(";pwd=") + kDustDataPassword; }
+
 // "OrvDustM.MakeMatrix": expands a dust data database's matrix in place.
 class IMakeMatrix {
  public:
@@ -40,6 +46,9 @@ class IOutput {
   // Shows the window without blocking the caller.
   virtual void Show() = 0;
   virtual void UnloadForm() = 0;
+  // Writes the document, as the preview shows it, to a PDF file: what the
+  // window's "Save as PDF" writes, for hosts without a window.
+  virtual void SavePdf(const std::string& path) = 0;
 };
 
 }  // namespace orv

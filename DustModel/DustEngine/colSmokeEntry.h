@@ -1,0 +1,56 @@
+// "A sorted collection of smoking histor entries": the smoking entries of one
+// claim, 1-based, optionally keyed, in ascending order of StartYear (equal
+// start years in the order added). An entry whose StartYear changes later is
+// not moved; there is no re-sort.
+//
+// Failures are passed on with the source "colSmokeEntry:<procedure>"
+// ("colSmokeEntry:Add", "colSmokeEntry:Property Get Item", ...).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "Collection.h"
+#include "Component.h"
+#include "SmokeEntry.h"
+#include "Value.h"
+
+namespace orv::dust {
+
+using SmokeEntryPtr = std::shared_ptr<SmokeEntry>;
+
+class colSmokeEntry : public orv::Component {
+ public:
+  static constexpr const char* kClassName = "OrvDust.colSmokeEntry";
+  std::string ClassName() const override { return kClassName; }
+
+  // A new entry: category by SmokeFactorID when not 0, else by
+  // SmokeFactorCode (empty: no category, no error); then StartYear, EndYear
+  // and Years (above 32767 fails with error 6), so an added entry always
+  // counts its years as given. Fails with 9100 before the connection is
+  // ready; a failing assignment inserts nothing.
+  SmokeEntryPtr Add(const std::string& sKey = {}, int32_t SmokeFactorID = 0,
+                    const std::string& SmokeFactorCode = {}, int32_t Years = 0,
+                    int16_t StartYear = 0, int16_t EndYear = 0);
+
+  SmokeEntryPtr Item(int32_t index);
+  SmokeEntryPtr Item(std::string_view key);
+  SmokeEntryPtr Item(const orv::Value& vntIndexKey);
+  SmokeEntryPtr operator[](int32_t index) { return Item(index); }
+  int32_t Count() const { return entries_.Count(); }
+  void Remove(int32_t index);
+  void Remove(std::string_view key);
+  void Remove(const orv::Value& vntIndexKey);
+  void Clear();
+
+  using Container = orv::KeyedCollection<SmokeEntryPtr>;
+  Container::iterator begin() { return entries_.begin(); }
+  Container::iterator end() { return entries_.end(); }
+
+ private:
+  Container entries_;
+};
+
+}  // namespace orv::dust

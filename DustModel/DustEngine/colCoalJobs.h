@@ -64,14 +64,11 @@ class colCoalJobs : public orv::Component {
   // The job at a 1-based position or under a key.
   CoalJobPtr Item(int32_t index);
   CoalJobPtr Item(std::string_view key);
-  // A position (number) or key (text) in one argument.
-  CoalJobPtr Item(const orv::Value& vntIndexKey);
   CoalJobPtr operator[](int32_t index) { return Item(index); }
 
   int32_t Count() const { return jobs_.Count(); }
   void Remove(int32_t index);
   void Remove(std::string_view key);
-  void Remove(const orv::Value& vntIndexKey);
   void Clear();
   // Puts the jobs back in order; equal jobs keep their relative order.
   // Returns the empty value.

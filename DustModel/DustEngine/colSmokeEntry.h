@@ -15,7 +15,6 @@
 #include "Collection.h"
 #include "Component.h"
 #include "SmokeEntry.h"
-#include "Value.h"
 
 namespace orv::dust {
 
@@ -37,12 +36,10 @@ class colSmokeEntry : public orv::Component {
 
   SmokeEntryPtr Item(int32_t index);
   SmokeEntryPtr Item(std::string_view key);
-  SmokeEntryPtr Item(const orv::Value& vntIndexKey);
   SmokeEntryPtr operator[](int32_t index) { return Item(index); }
   int32_t Count() const { return entries_.Count(); }
   void Remove(int32_t index);
   void Remove(std::string_view key);
-  void Remove(const orv::Value& vntIndexKey);
   void Clear();
 
   using Container = orv::KeyedCollection<SmokeEntryPtr>;

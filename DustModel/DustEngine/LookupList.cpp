@@ -1,0 +1,227 @@
+#include <chrono>
+#include <ctime>
+
+#include "ClassError.h"
+#include "ListSpec.h"
+#include "LookupLists.h"
+#include "OrvError.h"
+#include "Text.h"
+#include "modGlobals.h"
+
+namespace orv::dust {
+
+namespace {
+
+// Answers of the list-filling callback.
+enum FillCode {
+  kInitialize = 0,
+  kOpen = 1,
+  kRowCount = 3,
+  kColumnCount = 4,
+  kColumnWidth = 5,
+  kValue = 6,
+  kFormat = 7,
+  kEnd = 9
+};
+
+constexpr int32_t kHiddenWidth = 0;
+constexpr int32_t kDefaultWidth = -1;
+constexpr int32_t kDefaultFormat = -1;
+
+// Seconds since local midnight, as the timer reports it.
+float SecondsSinceMidnight() {
+  const auto now = std::chrono::system_clock::now();
+  const std::time_t t = std::chrono::system_clock::to_time_t(now);
+  std::tm local{};
+  localtime_r(&t, &local);
+  const auto whole = std::chrono::system_clock::from_time_t(t);
+  const double fraction = std::chrono::duration<double>(now - whole).count();
+  return static_cast<float>(local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec + fraction);
+}
+
+}  // namespace
+
+LookupList::LookupList(const ListSpec& spec) : spec_(spec) {
+  try {
+    RequireDataReady({});
+    SharedListCursor fresh;
+    fresh.database = OpenDataDB();
+    fresh.def = fresh.database->QueryDefs(spec_.query);
+    if (spec_.kind == ListKind::Colliery) fresh.def->SetParameter("WhatCoalAreaID", 0);
+    fresh.cursor = fresh.def->OpenRecordset(db::RecordsetType::Snapshot);
+    SharedListCursor& slot = Slot();
+    slot.cursor.reset();
+    slot = std::move(fresh);
+  } catch (...) {
+    RaiseClassError(spec_.prefix, "Initialize");
+  }
+}
+
+LookupList::~LookupList() {
+  SharedListCursor& slot = Slot();
+  slot.cursor.reset();
+  slot.def.reset();
+  slot.database.reset();
+}
+
+std::string LookupList::ClassName() const { return spec_.class_id; }
+
+SharedListCursor& LookupList::Slot() const { return ListCursor(spec_.kind); }
+
+db::Recordset& LookupList::Cursor() const {
+  SharedListCursor& slot = Slot();
+  if (!slot.cursor) RaiseStandard(91);
+  return *slot.cursor;
+}
+
+void LookupList::MoveFirst() {
+  try {
+    Cursor().MoveFirst();
+  } catch (...) {
+    RaiseClassError(spec_.prefix, "MoveFirst");
+  }
+}
+
+void LookupList::MoveNext() {
+  try {
+    Cursor().MoveNext();
+  } catch (...) {
+    RaiseClassError(spec_.prefix, "MoveNext");
+  }
+}
+
+void LookupList::MoveLast() {
+  try {
+    Cursor().MoveLast();
+  } catch (...) {
+    RaiseClassError(spec_.prefix, "MoveLast");
+  }
+}
+
+int32_t LookupList::RecordCount() {
+  try {
+    db::Recordset& rs = Cursor();
+    const db::Recordset::Bookmark here = rs.GetBookmark();
+    rs.MoveLast();
+    const int32_t n = rs.RecordCount();
+    rs.SetBookmark(here);
+    return n;
+  } catch (...) {
+    RaiseClassError(spec_.prefix, "RecordCount");
+  }
+}
+
+bool LookupList::IsEOF() const {
+  try {
+    return Cursor().IsEOF();
+  } catch (...) {
+    RaiseClassError(spec_.prefix, "Property Get EOF");
+  }
+}
+
+int32_t LookupList::ID() const {
+  try {
+    return Cursor().Field("ID").AsInt32();
+  } catch (...) {
+    RaiseClassError(spec_.prefix, "Property Get ID");
+  }
+}
+
+std::string LookupList::JoinFields(const char* const* fields) const {
+  const db::Recordset& rs = Cursor();
+  std::string text;
+  for (int i = 0; fields[i] != nullptr; ++i) {
+    if (i > 0) text += "; ";
+    text += rs.Field(fields[i]).TextOrEmpty();
+  }
+  return text;
+}
+
+std::string LookupList::ListEntry() const {
+  try {
+    return JoinFields(spec_.entry_fields);
+  } catch (...) {
+    RaiseClassError(spec_.prefix, "Property Get ListEntry");
+  }
+}
+
+orv::Value LookupList::Column(int index) const {
+  if (index == 0) return ListEntry();
+  if (index == 1) return ID();
+  try {
+    RaiseStandard(err::kSubscriptOutOfRange);
+  } catch (...) {
+    RaiseClassError(spec_.prefix, "Column");
+  }
+}
+
+void LookupList::ComboFill(orv::ListControl* cboToFill) {
+  try {
+    if (cboToFill == nullptr) RaiseStandard(91);
+    const std::string type = UpperAscii(cboToFill->TypeName());
+    if (type != "COMBOBOX" && type != "QCOMBO")
+      throw OrvError(err::kInvalidCall, {}, "Can only fill combo boxes - not " + type);
+    db::Recordset& rs = Cursor();
+    rs.MoveFirst();
+    while (!rs.IsEOF()) {
+      cboToFill->AddItem(JoinFields(spec_.entry_fields));
+      cboToFill->SetItemData(cboToFill->NewIndex(), rs.Field("ID").AsInt32());
+      rs.MoveNext();
+    }
+  } catch (...) {
+    RaiseClassError(spec_.prefix, "ComboFill");
+  }
+}
+
+orv::Value LookupList::AccessListFill(const void* /*fld*/, const orv::Value& /*ID*/,
+                                      const orv::Value& row, const orv::Value& col,
+                                      const orv::Value& Code) {
+  try {
+    const int32_t id_column = spec_.fill_columns - 1;
+    switch (Code.AsInt32()) {
+      case kInitialize: {
+        const int32_t n = RecordCount();
+        db::Recordset& rs = Cursor();
+        list_fill_cache_.assign(static_cast<size_t>(n), CacheRow{});
+        for (CacheRow& r : list_fill_cache_) {
+          r.text1 = JoinFields(spec_.fill_text1);
+          r.text2 = JoinFields(spec_.fill_text2);
+          r.id = rs.Field("ID").AsInt32();
+          rs.MoveNext();
+        }
+        rs.MoveFirst();
+        return true;
+      }
+      case kOpen:
+        return SecondsSinceMidnight();
+      case kRowCount:
+        return static_cast<int32_t>(list_fill_cache_.size());
+      case kColumnCount:
+        return spec_.fill_columns;
+      case kColumnWidth:
+        return col.AsInt32() == id_column ? kHiddenWidth : kDefaultWidth;
+      case kValue: {
+        const int32_t r = row.AsInt32();
+        if (r < 0 || r >= static_cast<int32_t>(list_fill_cache_.size()))
+          RaiseStandard(err::kSubscriptOutOfRange);
+        const CacheRow& entry = list_fill_cache_[static_cast<size_t>(r)];
+        const int32_t c = col.AsInt32();
+        if (c == id_column) return entry.id;
+        if (c == 0) return entry.text1;
+        if (c == 1) return entry.text2;
+        return {};
+      }
+      case kFormat:
+        return kDefaultFormat;
+      case kEnd:
+        list_fill_cache_.clear();
+        return {};
+      default:
+        return {};
+    }
+  } catch (...) {
+    RaiseClassError(spec_.prefix, "AccessListFill");
+  }
+}
+
+}  // namespace orv::dust

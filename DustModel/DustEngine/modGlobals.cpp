@@ -1,0 +1,239 @@
+// The dust data connection: starting it (SetupDataDB), its state and the
+// lookups the calculation repeats per colliery and year.
+#include "modGlobals.h"
+
+#include <filesystem>
+#include <string>
+
+#include "Connection.h"
+#include "Interfaces.h"
+#include "OrvError.h"
+
+namespace orv::dust {
+
+namespace detail {
+
+ThreadState& State() {
+  thread_local ThreadState state;
+  return state;
+}
+
+Prepared& Query(QueryId id) {
+  Prepared& q = Conn().queries[id];
+  if (!q.def || !q.cursor) RaiseStandard(91);
+  return q;
+}
+
+bool Run(Prepared& q) {
+  q.cursor->Requery(q.def.get());
+  return !q.cursor->IsEOF();
+}
+
+void ReleaseConnection() {
+  ConnectionState& c = Conn();
+  for (Prepared& q : c.queries) {
+    q.cursor.reset();
+    q.def.reset();
+  }
+  c.database.reset();
+}
+
+void CloseConnection() {
+  ConnectionState& c = Conn();
+  const db::DatabasePtr database = c.database;
+  ReleaseConnection();
+  if (database) database->Close();
+}
+
+}  // namespace detail
+
+namespace {
+
+using detail::Conn;
+using detail::QueryId;
+
+// A parameter and its value at preparation: numbers start at 0, texts at the
+// given text.
+struct InitialParam {
+  const char* name;
+  const char* text;  // nullptr: the number 0
+};
+
+struct PreparedQuerySpec {
+  QueryId id;
+  const char* query;
+  const char* setting_step;
+  const char* initialising_step;
+  InitialParam params[3];
+};
+
+// The lookups prepared before the model parameters are read, in order.
+constexpr PreparedQuerySpec kLookups[] = {
+    {detail::kDustMatrix, "qDustMatrixData", "Setting dust matrix query",
+     "Initialising dust matrix Recordset", {{"WhatCollieryID", nullptr}, {"WhatYear", nullptr}}},
+    {detail::kTortious, "qTortiousDustData", "Setting tortious dust query",
+     "Initialising tortious dust Recordset",
+     {{"WhatCollieryID", nullptr}, {"WhatYear", nullptr}, {"Surface", "N"}}},
+    {detail::kSmokeFactor, "qSmokeFactor", "Setting smoke factor query",
+     "Initialising smoke factor Recordset", {{"WhatID", nullptr}}},
+    {detail::kSmokeFactorByCode, "qSmokeFactorByCode", "Setting smoke factor by code query",
+     "Initialising smoke factor by code Recordset", {{"WhatCode", ""}}},
+    {detail::kCollieryByID, "qCollieryByID", "Setting colliery by ID query",
+     "Initialising colliery by ID Recordset", {{"WhatID", nullptr}}},
+    {detail::kRespFactor, "qRespFactor", "Setting respiratory factor query",
+     "Initialising respiratory factor Recordset", {{"WhatID", nullptr}}},
+    {detail::kJobFactor, "qJobFactor", "Setting job factor query",
+     "Initialising job factor Recordset", {{"WhatID", nullptr}}},
+    {detail::kJobFactorByCode, "qJobFactorByCode", "Setting job factor by code query",
+     "Initialising job factor by code Recordset", {{"WhatCode", ""}}},
+    {detail::kOpenRange, "qOpenRangeCheck", "Setting colliery open range query",
+     "Initialising colliery open range query", {{"CollieryID", nullptr}}},
+};
+
+constexpr PreparedQuerySpec kLiabilitySplitQuery = {
+    detail::kLiabilitySplit,
+    "qCollieryLiabilitySplit",
+    "Setting colliery liability split check query",
+    "Initialising colliery liability split check query",
+    {{"WhatID", nullptr}}};
+
+// Prepares one query and opens its cursor, recording each step's text.
+void Prepare(const PreparedQuerySpec& spec, std::string& step) {
+  detail::ConnectionState& c = Conn();
+  detail::Prepared& q = c.queries[spec.id];
+  step = spec.setting_step;
+  q.def = c.database->QueryDefs(spec.query);
+  for (const InitialParam& p : spec.params) {
+    if (p.name == nullptr) break;
+    q.def->SetParameter(p.name, p.text ? Value(p.text) : Value(0));
+  }
+  step = spec.initialising_step;
+  q.cursor = q.def->OpenRecordset(db::RecordsetType::Snapshot);
+}
+
+}  // namespace
+
+bool SetupDataDB(const std::string& DBPath) {
+  std::string step;
+  try {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(DBPath, ec))
+      throw OrvError(err::kFileNotFound, "SetupDataDB",
+                     StandardErrorText(err::kFileNotFound) + " - " + DBPath);
+
+    step = "Opening dust data database";
+    detail::ConnectionState& c = Conn();
+    detail::ReleaseConnection();
+    c = detail::ConnectionState{};
+    db::OpenOptions options;
+    options.exclusive = false;
+    options.read_only = true;
+    options.connect = DustDataConnect();
+    c.database = db::OpenDatabase(DBPath, options);
+
+    for (const PreparedQuerySpec& spec : kLookups) Prepare(spec, step);
+
+    step = "Reading model parameters";
+    if (!ReadParms()) return false;
+
+    Prepare(kLiabilitySplitQuery, step);
+
+    step = "Checking/Filling PXR Matrix";
+    if (!CheckPXRMatrix()) return false;
+    detail::State().data_ready = true;
+    return true;
+  } catch (...) {
+    RaiseDataError(CurrentError().Number(), "SetupDataDB: " + step);
+  }
+}
+
+bool DataReady() { return detail::State().data_ready; }
+const ModelParms& Parms() { return Conn().parms; }
+int16_t DefStartYear() { return Conn().def_start_year; }
+int16_t DefEndYear() { return Conn().def_end_year; }
+
+std::string DataDBName() {
+  const auto& d = Conn().database;
+  return d && d->IsOpen() ? d->Name() : std::string();
+}
+
+bool GetOpenRange(int32_t CollieryID, int16_t& StartYear, int16_t& EndYear) {
+  StartYear = DefStartYear();
+  EndYear = DefEndYear();
+  try {
+    detail::Prepared& q = detail::Query(detail::kOpenRange);
+    q.def->SetParameter("CollieryID", CollieryID);
+    if (detail::Run(q)) {
+      const Value start = q.cursor->Field("StartYear");
+      if (!start.IsNull() && start.AsInt16() != 0) StartYear = start.AsInt16();
+      const Value end = q.cursor->Field("EndYear");
+      if (!end.IsNull() && end.AsInt16() != 0) EndYear = end.AsInt16();
+    }
+    return true;
+  } catch (...) {
+    RaiseDataError(CurrentError().Number(),
+                   "Retrieving colliery open range, colliery " + std::to_string(CollieryID));
+  }
+}
+
+int16_t GetLiabilitySplitType(int32_t CollieryID, std::string& Descr) {
+  Descr.clear();
+  try {
+    detail::Prepared& q = detail::Query(detail::kLiabilitySplit);
+    q.def->SetParameter("WhatID", CollieryID);
+    if (!detail::Run(q)) return 0;
+    const Value colliery_type = q.cursor->Field("COLLIERYSPLITTYPE");
+    if (!colliery_type.IsNull()) {
+      Descr = q.cursor->Field("COLLIERYDESCR").TextOrEmpty();
+      return colliery_type.AsInt16();
+    }
+    const Value area_type = q.cursor->Field("COALAREASPLITTYPE");
+    if (!area_type.IsNull()) {
+      Descr = q.cursor->Field("COALAREADESCR").TextOrEmpty();
+      return area_type.AsInt16();
+    }
+    return 0;
+  } catch (...) {
+    RaiseDataError(CurrentError().Number(),
+                   "Retrieving data about need for liability split, colliery " +
+                       std::to_string(CollieryID));
+  }
+}
+
+bool LookupDust(int32_t CollieryID, int16_t Year, std::string& Marker, float& DustVal) {
+  detail::Prepared& q = detail::Query(detail::kDustMatrix);
+  q.def->SetParameter("WhatCollieryID", CollieryID);
+  q.def->SetParameter("WhatYear", Year);
+  if (!detail::Run(q)) {
+    Marker = "NO ENTRY";
+    DustVal = 0;
+    return false;
+  }
+  Marker = q.cursor->Field("Marker").TextOrEmpty();
+  DustVal = q.cursor->Field("DustVal").AsSingle();
+  return true;
+}
+
+bool LookupTortious(int32_t CollieryID, int16_t Year, const std::string& Surface,
+                    float& TortiousVal) {
+  detail::Prepared& q = detail::Query(detail::kTortious);
+  q.def->SetParameter("WhatCollieryID", CollieryID);
+  q.def->SetParameter("WhatYear", Year);
+  q.def->SetParameter("Surface", Surface);
+  if (!detail::Run(q)) {
+    TortiousVal = 0;
+    return false;
+  }
+  TortiousVal = q.cursor->Field("TORTIOUSVAL").AsSingle();
+  return true;
+}
+
+void RaiseDataError(int32_t ErrNum, const std::string& Context) {
+  RaiseWithBase(ErrNum, Context, CurrentError().Description());
+}
+
+void RequireDataReady(const std::string& source) {
+  if (!DataReady()) throw OrvError(kErrNotInitialised, source, kNotInitialisedText);
+}
+
+}  // namespace orv::dust

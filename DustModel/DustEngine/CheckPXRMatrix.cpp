@@ -76,9 +76,11 @@ bool CompactAndReopen(std::string& step) {
     if (!fs::exists(candidate, ec)) temp_name = candidate;
   }
   if (temp_name.empty()) {
-    MsgBox("Unable to compact the PXR data database as there are too many copies of the "
-           "PXR database " + full_name,
-           mb::kInformation, "Warning");
+    MsgBox(
+        "Unable to compact the PXR data database as there are too many copies of the "
+        "PXR database " +
+            full_name,
+        mb::kInformation, "Warning");
     return true;
   }
 

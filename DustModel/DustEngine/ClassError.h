@@ -13,8 +13,7 @@
 namespace orv::dust {
 
 // Call only from a catch block.
-[[noreturn]] inline void RaiseClassError(std::string_view class_prefix,
-                                         std::string_view procedure,
+[[noreturn]] inline void RaiseClassError(std::string_view class_prefix, std::string_view procedure,
                                          std::string_view extra = {}) {
   if (extra.empty()) RethrowWithSource(class_prefix, procedure);
   std::string p(procedure);

@@ -57,8 +57,8 @@ void CoalJob::SetJobFactorID(int32_t v) {
   try {
     JobFactorRow row;
     if (LookupJobFactor(v, row)) {
-      SetJobFactor(v, row.Code, row.Factor, row.Descr, row.Surface, row.Uplift,
-                   row.DustyTimeFactor, row.NonCHA, row.NonCHACheck, row.YearsPastClose);
+      SetJobFactor(v, row.Code, row.Factor, row.Descr, row.Surface, row.Uplift, row.DustyTimeFactor,
+                   row.NonCHA, row.NonCHACheck, row.YearsPastClose);
       return;
     }
     ClearJobFactor();
@@ -86,7 +86,8 @@ void CoalJob::SetRespiratorFactorID(int16_t v) {
 std::string CoalJob::OpenRangeCheck() {
   try {
     GetOpenRange(colliery_id_, open_start_, open_end_);
-    const float x = static_cast<float>(open_end_) + years_past_close_ - static_cast<float>(end_year_);
+    const float x =
+        static_cast<float>(open_end_) + years_past_close_ - static_cast<float>(end_year_);
     if (x > kOpenRangeTolerance && start_year_ >= open_start_) {
       open_range_message_.clear();
     } else if (open_end_ > CurrentYear()) {

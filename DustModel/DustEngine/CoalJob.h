@@ -98,9 +98,9 @@ class CoalJob : public orv::Component {
 
   // --- library-internal ---------------------------------------------------
   // Stores the ten job-factor values as given (no lookup).
-  void SetJobFactor(int32_t JobFactorID, std::string JobCode, float JobFactor,
-                    std::string JobDescr, std::string JobSurface, float Uplift, float DustyTime,
-                    bool NonCHA, bool NonCHACheck, float YearsPastClose);
+  void SetJobFactor(int32_t JobFactorID, std::string JobCode, float JobFactor, std::string JobDescr,
+                    std::string JobSurface, float Uplift, float DustyTime, bool NonCHA,
+                    bool NonCHACheck, float YearsPastClose);
   // Stores the eight respirator values as given; an identifier outside the
   // 16-bit range fails with error 6 (overflow).
   void SetRespFactor(int32_t RespFactorID, float RespFactor, std::string RespDescr,

@@ -1,8 +1,8 @@
 // The five list kinds: their queries, texts and the members only some have.
+#include "LookupLists.h"
 #include "ClassError.h"
 #include "EngineFactory.h"
 #include "ListSpec.h"
-#include "LookupLists.h"
 #include "OrvError.h"
 
 namespace orv::dust {
@@ -17,26 +17,18 @@ const ListSpec kCollierySpec = {ListKind::Colliery,
                                 {"Colliery", nullptr},
                                 {"AREA", nullptr},
                                 3};
-const ListSpec kCoalAreaSpec = {ListKind::CoalArea, CoalAreaList::kClassName,
-                                "CoalAreaList:",    "qCoalAreaList",
-                                {"AREA", nullptr},  {"AREA", nullptr},
-                                {nullptr},          2};
-const ListSpec kJobFactorSpec = {ListKind::JobFactor, JobFactorList::kClassName,
-                                 "JobFactorList:",    "qJobFactorList",
-                                 {"Descr", nullptr},  {"Descr", nullptr},
-                                 {nullptr},           2};
-const ListSpec kRespFactorSpec = {ListKind::RespFactor, RespFactorList::kClassName,
-                                  "RespFactorList:",    "qRespFactorList",
-                                  {"Descr", nullptr},   {"Descr", nullptr},
-                                  {nullptr},            2};
-const ListSpec kSmokeFactorSpec = {ListKind::SmokeFactor,
-                                   SmokeFactorList::kClassName,
-                                   "SmokeFactorList:",
-                                   "qSmokeFactorList",
-                                   {"Code", "Descr", nullptr},
-                                   {"Code", "Descr", nullptr},
-                                   {nullptr},
-                                   2};
+const ListSpec kCoalAreaSpec = {
+    ListKind::CoalArea, CoalAreaList::kClassName, "CoalAreaList:", "qCoalAreaList",
+    {"AREA", nullptr},  {"AREA", nullptr},        {nullptr},       2};
+const ListSpec kJobFactorSpec = {
+    ListKind::JobFactor, JobFactorList::kClassName, "JobFactorList:", "qJobFactorList",
+    {"Descr", nullptr},  {"Descr", nullptr},        {nullptr},        2};
+const ListSpec kRespFactorSpec = {
+    ListKind::RespFactor, RespFactorList::kClassName, "RespFactorList:", "qRespFactorList",
+    {"Descr", nullptr},   {"Descr", nullptr},         {nullptr},         2};
+const ListSpec kSmokeFactorSpec = {
+    ListKind::SmokeFactor,      SmokeFactorList::kClassName, "SmokeFactorList:", "qSmokeFactorList",
+    {"Code", "Descr", nullptr}, {"Code", "Descr", nullptr},  {nullptr},          2};
 
 const EngineClassRegistrar kCollieryListClass(CollieryList::kClassName,
                                               [] { return new CollieryList; });

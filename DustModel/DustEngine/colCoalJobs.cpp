@@ -21,11 +21,10 @@ CoalJobPtr colCoalJobs::AddWithFactors(
     const std::string& RespSurface, int16_t RespStartYear, int16_t RespEndYear,
     float RespStartYearVal, float RespEndYearVal, const std::string& sKey, int32_t CollieryID,
     int16_t StartYear, int16_t EndYear, const std::string& PitName) {
-  return AddWithFactorsPastClosure(JobFactorID, JobCode, JobFactor, JobDescr, JobSurface, Uplift,
-                                   DustyTime, NonCHA, NonCHACheck, RespFactorID, RespFactor,
-                                   RespDescr, RespSurface, RespStartYear, RespEndYear,
-                                   RespStartYearVal, RespEndYearVal, sKey, CollieryID, StartYear,
-                                   EndYear, PitName, 0);
+  return AddWithFactorsPastClosure(
+      JobFactorID, JobCode, JobFactor, JobDescr, JobSurface, Uplift, DustyTime, NonCHA, NonCHACheck,
+      RespFactorID, RespFactor, RespDescr, RespSurface, RespStartYear, RespEndYear,
+      RespStartYearVal, RespEndYearVal, sKey, CollieryID, StartYear, EndYear, PitName, 0);
 }
 
 CoalJobPtr colCoalJobs::AddWithFactorsPastClosure(
@@ -38,8 +37,8 @@ CoalJobPtr colCoalJobs::AddWithFactorsPastClosure(
   auto job = std::make_shared<CoalJob>();
   job->SetJobFactor(JobFactorID, JobCode, JobFactor, JobDescr, JobSurface, Uplift, DustyTime,
                     NonCHA, NonCHACheck, YearsPastClose);
-  job->SetRespFactor(RespFactorID, RespFactor, RespDescr, RespSurface, RespStartYear,
-                     RespEndYear, RespStartYearVal, RespEndYearVal);
+  job->SetRespFactor(RespFactorID, RespFactor, RespDescr, RespSurface, RespStartYear, RespEndYear,
+                     RespStartYearVal, RespEndYearVal);
   if (CollieryID != 0) job->SetCollieryID(CollieryID);
   job->SetStartYear(StartYear);
   job->SetEndYear(EndYear);
@@ -106,7 +105,6 @@ CoalJobPtr colCoalJobs::Item(std::string_view key) {
   }
 }
 
-
 void colCoalJobs::Remove(int32_t index) {
   try {
     jobs_.Remove(index);
@@ -122,7 +120,6 @@ void colCoalJobs::Remove(std::string_view key) {
     RaiseClassError(kPrefix, "Remove");
   }
 }
-
 
 void colCoalJobs::Clear() {
   try {

@@ -45,21 +45,21 @@ class colCoalJobs : public orv::Component {
                             const std::string& PitName = {});
   // The same with the job factor's allowance for work after closure.
   CoalJobPtr AddWithFactorsPastClosure(
-      int32_t JobFactorID, const std::string& JobCode, float JobFactor,
-      const std::string& JobDescr, const std::string& JobSurface, float Uplift, float DustyTime,
-      bool NonCHA, bool NonCHACheck, int32_t RespFactorID, float RespFactor,
-      const std::string& RespDescr, const std::string& RespSurface, int16_t RespStartYear,
-      int16_t RespEndYear, float RespStartYearVal, float RespEndYearVal,
-      const std::string& sKey = {}, int32_t CollieryID = 0, int16_t StartYear = 0,
-      int16_t EndYear = 0, const std::string& PitName = {}, float YearsPastClose = 0);
+      int32_t JobFactorID, const std::string& JobCode, float JobFactor, const std::string& JobDescr,
+      const std::string& JobSurface, float Uplift, float DustyTime, bool NonCHA, bool NonCHACheck,
+      int32_t RespFactorID, float RespFactor, const std::string& RespDescr,
+      const std::string& RespSurface, int16_t RespStartYear, int16_t RespEndYear,
+      float RespStartYearVal, float RespEndYearVal, const std::string& sKey = {},
+      int32_t CollieryID = 0, int16_t StartYear = 0, int16_t EndYear = 0,
+      const std::string& PitName = {}, float YearsPastClose = 0);
   // A job looked up by identifiers and codes: the respirator always; the job
   // factor by JobFactorID when not 0, else by JobFactorCode (empty: none);
   // the colliery when CollieryID is not 0. Colliery is accepted and not
   // used. A failing lookup stops Add and nothing is inserted.
-  CoalJobPtr Add(const std::string& sKey = {}, int16_t RespFactorID = 0,
-                 int32_t JobFactorID = 0, const std::string& JobFactorCode = {},
-                 int32_t CollieryID = 0, const std::string& Colliery = {}, int16_t StartYear = 0,
-                 int16_t EndYear = 0, const std::string& PitName = {});
+  CoalJobPtr Add(const std::string& sKey = {}, int16_t RespFactorID = 0, int32_t JobFactorID = 0,
+                 const std::string& JobFactorCode = {}, int32_t CollieryID = 0,
+                 const std::string& Colliery = {}, int16_t StartYear = 0, int16_t EndYear = 0,
+                 const std::string& PitName = {});
 
   // The job at a 1-based position or under a key.
   CoalJobPtr Item(int32_t index);

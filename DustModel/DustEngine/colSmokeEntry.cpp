@@ -11,8 +11,7 @@ namespace {
 
 constexpr std::string_view kPrefix = "colSmokeEntry:";
 
-const EngineClassRegistrar kRegistrar(colSmokeEntry::kClassName,
-                                      [] { return new colSmokeEntry; });
+const EngineClassRegistrar kRegistrar(colSmokeEntry::kClassName, [] { return new colSmokeEntry; });
 
 }  // namespace
 
@@ -60,7 +59,6 @@ SmokeEntryPtr colSmokeEntry::Item(std::string_view key) {
   }
 }
 
-
 void colSmokeEntry::Remove(int32_t index) {
   try {
     entries_.Remove(index);
@@ -76,7 +74,6 @@ void colSmokeEntry::Remove(std::string_view key) {
     RaiseClassError(kPrefix, "Remove");
   }
 }
-
 
 void colSmokeEntry::Clear() {
   try {

@@ -69,25 +69,51 @@ struct PreparedQuerySpec {
 
 // The lookups prepared before the model parameters are read, in order.
 constexpr PreparedQuerySpec kLookups[] = {
-    {detail::kDustMatrix, "qDustMatrixData", "Setting dust matrix query",
-     "Initialising dust matrix Recordset", {{"WhatCollieryID", nullptr}, {"WhatYear", nullptr}}},
-    {detail::kTortious, "qTortiousDustData", "Setting tortious dust query",
+    {detail::kDustMatrix,
+     "qDustMatrixData",
+     "Setting dust matrix query",
+     "Initialising dust matrix Recordset",
+     {{"WhatCollieryID", nullptr}, {"WhatYear", nullptr}}},
+    {detail::kTortious,
+     "qTortiousDustData",
+     "Setting tortious dust query",
      "Initialising tortious dust Recordset",
      {{"WhatCollieryID", nullptr}, {"WhatYear", nullptr}, {"Surface", "N"}}},
-    {detail::kSmokeFactor, "qSmokeFactor", "Setting smoke factor query",
-     "Initialising smoke factor Recordset", {{"WhatID", nullptr}}},
-    {detail::kSmokeFactorByCode, "qSmokeFactorByCode", "Setting smoke factor by code query",
-     "Initialising smoke factor by code Recordset", {{"WhatCode", ""}}},
-    {detail::kCollieryByID, "qCollieryByID", "Setting colliery by ID query",
-     "Initialising colliery by ID Recordset", {{"WhatID", nullptr}}},
-    {detail::kRespFactor, "qRespFactor", "Setting respiratory factor query",
-     "Initialising respiratory factor Recordset", {{"WhatID", nullptr}}},
-    {detail::kJobFactor, "qJobFactor", "Setting job factor query",
-     "Initialising job factor Recordset", {{"WhatID", nullptr}}},
-    {detail::kJobFactorByCode, "qJobFactorByCode", "Setting job factor by code query",
-     "Initialising job factor by code Recordset", {{"WhatCode", ""}}},
-    {detail::kOpenRange, "qOpenRangeCheck", "Setting colliery open range query",
-     "Initialising colliery open range query", {{"CollieryID", nullptr}}},
+    {detail::kSmokeFactor,
+     "qSmokeFactor",
+     "Setting smoke factor query",
+     "Initialising smoke factor Recordset",
+     {{"WhatID", nullptr}}},
+    {detail::kSmokeFactorByCode,
+     "qSmokeFactorByCode",
+     "Setting smoke factor by code query",
+     "Initialising smoke factor by code Recordset",
+     {{"WhatCode", ""}}},
+    {detail::kCollieryByID,
+     "qCollieryByID",
+     "Setting colliery by ID query",
+     "Initialising colliery by ID Recordset",
+     {{"WhatID", nullptr}}},
+    {detail::kRespFactor,
+     "qRespFactor",
+     "Setting respiratory factor query",
+     "Initialising respiratory factor Recordset",
+     {{"WhatID", nullptr}}},
+    {detail::kJobFactor,
+     "qJobFactor",
+     "Setting job factor query",
+     "Initialising job factor Recordset",
+     {{"WhatID", nullptr}}},
+    {detail::kJobFactorByCode,
+     "qJobFactorByCode",
+     "Setting job factor by code query",
+     "Initialising job factor by code Recordset",
+     {{"WhatCode", ""}}},
+    {detail::kOpenRange,
+     "qOpenRangeCheck",
+     "Setting colliery open range query",
+     "Initialising colliery open range query",
+     {{"CollieryID", nullptr}}},
 };
 
 constexpr PreparedQuerySpec kLiabilitySplitQuery = {
@@ -194,9 +220,9 @@ int16_t GetLiabilitySplitType(int32_t CollieryID, std::string& Descr) {
     }
     return 0;
   } catch (...) {
-    RaiseDataError(CurrentError().Number(),
-                   "Retrieving data about need for liability split, colliery " +
-                       std::to_string(CollieryID));
+    RaiseDataError(
+        CurrentError().Number(),
+        "Retrieving data about need for liability split, colliery " + std::to_string(CollieryID));
   }
 }
 

@@ -1,0 +1,67 @@
+#include "clsLiabilitySplit.h"
+
+#include "ClassError.h"
+#include "Text.h"
+
+namespace orv::dust {
+
+namespace {
+constexpr const char* kPrefix = "LiabilitySplit:";
+}
+
+LiabilityEntryPtr clsLiabilitySplit::Add(std::string_view sKey, float units) {
+  try {
+    total_ += units;
+    const std::string key = UpperAscii(Trim(sKey));
+    if (entries_.Contains(key)) {
+      LiabilityEntryPtr entry = entries_.Item(key);
+      entry->AddUnits(units);
+      return entry;
+    }
+    auto entry = std::make_shared<clsLiabilityEntry>();
+    entry->SetKey(key);
+    entry->AddUnits(units);
+    entries_.Add(entry, key);
+    return entry;
+  } catch (...) {
+    RaiseClassError(kPrefix, "Add");
+  }
+}
+
+void clsLiabilitySplit::CalculateProportions() {
+  try {
+    for (const LiabilityEntryPtr& entry : entries_) {
+      if (total_ > 0) {
+        const double share = static_cast<double>(entry->TotalUnits()) / total_ * 100.0;
+        entry->SetPercent(static_cast<float>(share));
+      } else {
+        entry->SetPercent(0);
+      }
+    }
+  } catch (...) {
+    RaiseClassError(kPrefix, "CalculateProportions");
+  }
+}
+
+LiabilityEntryPtr clsLiabilitySplit::Item(int32_t index) const {
+  try {
+    return entries_.Item(index);
+  } catch (...) {
+    RaiseClassError(kPrefix, "Property Get Item");
+  }
+}
+
+LiabilityEntryPtr clsLiabilitySplit::Item(std::string_view key) const {
+  try {
+    return entries_.Item(key);
+  } catch (...) {
+    RaiseClassError(kPrefix, "Property Get Item");
+  }
+}
+
+void clsLiabilitySplit::Clear() {
+  entries_.Clear();
+  total_ = 0;
+}
+
+}  // namespace orv::dust

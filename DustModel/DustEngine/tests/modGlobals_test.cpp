@@ -1,0 +1,217 @@
+// The dust data connection on small databases: opening, model parameters,
+// the version rule and the lookups the calculation repeats.
+#include <gtest/gtest.h>
+
+#include "Dates.h"
+#include "OrvError.h"
+#include "TestDustData.h"
+#include "modGlobals.h"
+
+namespace orv::dust {
+namespace {
+
+using test::Edit;
+using test::TempDir;
+
+// Runs SetupDataDB and returns the failure it raises.
+OrvError SetupFailure(const std::string& path) {
+  try {
+    (void)SetupDataDB(path);
+  } catch (const OrvError& e) {
+    return e;
+  }
+  ADD_FAILURE() << "SetupDataDB did not fail for " << path;
+  return OrvError(0, {}, {});
+}
+
+Edit SetParm(const std::string& key, const std::string& value) {
+  return {"UPDATE PARMS SET PARMVALUE = ? WHERE PARM = ?", {value, key}};
+}
+Edit DropParm(const std::string& key) { return {"DELETE FROM PARMS WHERE PARM = ?", {key}}; }
+
+TEST(SetupDataDB, MissingFileFailsBeforeOpeningAndLeavesDataReadyFalse) {
+  TempDir dir;
+  const std::string missing = dir.File("NOPE.db");
+  test::OnFreshThread([&] {
+    const OrvError e = SetupFailure(missing);
+    EXPECT_EQ(e.Number(), kComponentErrorBase + 53);
+    EXPECT_EQ(e.Source(), "SetupDataDB: ");
+    EXPECT_EQ(e.Description(), "File not found - " + missing);
+    EXPECT_FALSE(DataReady());
+  });
+}
+
+TEST(SetupDataDB, OpensTheFixtureAndReadsEveryParameter) {
+  ASSERT_TRUE(SetupDataDB(test::FixtureDb()));
+  EXPECT_TRUE(DataReady());
+  const ModelParms& p = Parms();
+  EXPECT_EQ(p.Version, "48");
+  EXPECT_FLOAT_EQ(p.AvgYrPXR, 3.5f);
+  EXPECT_EQ(p.LimitationYear, 1954);
+  EXPECT_EQ(p.ScottishLimitationYear, 1964);
+  EXPECT_EQ(p.SmallMineJobID, 20);
+  EXPECT_EQ(p.RespiratorWornRespID, 3);
+  EXPECT_EQ(p.MatrixReady, 1);
+  EXPECT_EQ(p.MaxYearsPastClosure, 5);
+  EXPECT_TRUE(p.LiabilitySplitEnhancements);
+  EXPECT_EQ(DefStartYear(), 1947);
+  EXPECT_EQ(DefEndYear(), CurrentYear() + 100);
+}
+
+TEST(SetupDataDB, VersionRule) {
+  struct Case {
+    const char* version;
+    int32_t error;  // 0: opens
+    const char* description;
+  };
+  const Case cases[] = {
+      {"47", 1234,
+       "The version of your dust database is 47 which is less than the required "
+       "version of 48"},
+      {"47.4", 1234,
+       "The version of your dust database is 47.4 which is less than the required "
+       "version of 48"},
+      {"47.5", 0, ""},  // rounds to 48
+      {"48", 0, ""},
+      {"52", 0, ""},
+      {"forty-eight", 13, "Type mismatch"},
+  };
+  TempDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.version);
+    const std::string path = dir.File(std::string("v") + c.version + ".db");
+    test::CopyFixture(path, {SetParm("Version", c.version)});
+    if (c.error == 0) {
+      EXPECT_TRUE(SetupDataDB(path));
+      continue;
+    }
+    const OrvError e = SetupFailure(path);
+    EXPECT_EQ(e.Number(), kComponentErrorBase + c.error);
+    EXPECT_EQ(e.Source(), "SetupDataDB: Reading model parameters");
+    EXPECT_EQ(e.Description(), c.description);
+  }
+}
+
+TEST(SetupDataDB, MissingParameterNamesItsMessage) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"Version", "Error reading Version model parameter"},
+      {"AvgYrPXR", "Error reading AvgYrPXR model parameter"},
+      {"SmallMineJobID", "Error reading ID of Job Factor to be used for Small Mines"},
+      {"RespiratorWornRespID",
+       "Error reading ID of Respirator Factor to be used when a respirator was worn"},
+      {"BordPillarTFac", "Error reading BordPillarTFac model parameter"},  // never consulted
+      {"MaxYearsPastClosure", "Error reading MaxYearsPastClosure model parameter"},
+  };
+  TempDir dir;
+  for (const auto& [key, message] : cases) {
+    SCOPED_TRACE(key);
+    const std::string path = dir.File(std::string(key) + ".db");
+    test::CopyFixture(path, {DropParm(key)});
+    const OrvError e = SetupFailure(path);
+    EXPECT_EQ(e.Number(), kComponentErrorBase + 9999);
+    EXPECT_EQ(e.Source(), "SetupDataDB: Reading model parameters");
+    EXPECT_EQ(e.Description(), message);
+  }
+}
+
+TEST(SetupDataDB, LiabilitySplitEnhancementsMayBeAbsent) {
+  TempDir dir;
+  const std::string path = dir.File("nolse.db");
+  test::CopyFixture(path, {DropParm("LiabilitySplitEnhancements")});
+  ASSERT_TRUE(SetupDataDB(path));
+  EXPECT_FALSE(Parms().LiabilitySplitEnhancements);
+}
+
+TEST(SetupDataDB, ParameterThatDoesNotConvertIsATypeMismatch) {
+  TempDir dir;
+  const std::string path = dir.File("bad.db");
+  test::CopyFixture(path, {SetParm("LimitationYear", "nineteen")});
+  const OrvError e = SetupFailure(path);
+  EXPECT_EQ(e.Number(), kComponentErrorBase + 13);
+  EXPECT_EQ(e.Source(), "SetupDataDB: Reading model parameters");
+}
+
+class Lookups : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    static TempDir dir;
+    path_ = dir.File("lookups.db");
+    // A colliery of the small-mines area without a split of its own.
+    test::CopyFixture(path_, {{"INSERT INTO COLLIERIES (ID, COLLIERY, COALAREAID) VALUES "
+                               "(106, 'Fenwick Drift', 4)",
+                               {}}});
+  }
+  void SetUp() override { ASSERT_TRUE(SetupDataDB(path_)); }
+  static std::string path_;
+};
+std::string Lookups::path_;
+
+TEST_F(Lookups, OpenRangeFallsBackToTheMatrixRange) {
+  struct Case {
+    int32_t colliery;
+    int16_t start, end;  // 0: DefEndYear
+  };
+  const Case cases[] = {
+      {101, 1947, 1985},  // both years
+      {102, 1950, 0},     // no closing year
+      {901, 1947, 0},     // neither year: DefStartYear too
+      {999, 1947, 0},     // no row
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.colliery);
+    int16_t start = -1, end = -1;
+    EXPECT_TRUE(GetOpenRange(c.colliery, start, end));
+    EXPECT_EQ(start, c.start);
+    EXPECT_EQ(end, c.end == 0 ? DefEndYear() : c.end);
+  }
+}
+
+TEST_F(Lookups, LiabilitySplitPrefersTheCollieryOverItsArea) {
+  const std::tuple<int32_t, int16_t, const char*> cases[] = {
+      {101, 0, ""},
+      {103, 2, "Carrow Estates, Ltd"},
+      {904, 1, "Small Mine: %PITNAME%"},  // the area has "Small Mines Area"
+      {106, 1, "Small Mines Area"},
+      {999, 0, ""},
+  };
+  for (const auto& [colliery, type, descr] : cases) {
+    SCOPED_TRACE(colliery);
+    std::string d = "stale";
+    EXPECT_EQ(GetLiabilitySplitType(colliery, d), type);
+    EXPECT_EQ(d, descr);
+  }
+}
+
+TEST_F(Lookups, DustAndTortiousValuesRerunTheirCursors) {
+  struct Case {
+    int32_t colliery;
+    int16_t year;
+    bool found;
+    const char* marker;
+    float dust;
+  };
+  const Case cases[] = {
+      {101, 1955, true, "SURVEY", 4.2f},       {101, 1956, true, "", 4.13f},
+      {101, 1975, true, "EXTRAPOLATED", 2.6f},  // inside a run of years
+      {101, 1946, false, "NO ENTRY", 0},       {999, 1960, false, "NO ENTRY", 0},
+      {101, 1955, true, "SURVEY", 4.2f},  // again after a miss
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.colliery << "/" << c.year);
+    std::string marker = "stale";
+    float dust = -1;
+    EXPECT_EQ(LookupDust(c.colliery, c.year, marker, dust), c.found);
+    EXPECT_EQ(marker, c.marker);
+    EXPECT_FLOAT_EQ(dust, c.dust);
+  }
+  float t = -1;
+  EXPECT_TRUE(LookupTortious(101, 1950, "N", t));
+  EXPECT_FLOAT_EQ(t, 80);
+  EXPECT_TRUE(LookupTortious(101, 1950, "Y", t));
+  EXPECT_FLOAT_EQ(t, 50);
+  EXPECT_FALSE(LookupTortious(105, 1950, "N", t));
+  EXPECT_FLOAT_EQ(t, 0);
+}
+
+}  // namespace
+}  // namespace orv::dust

@@ -136,9 +136,7 @@ class DustModel : public orv::Component {
   void SetClaimantExtraLabel(std::string v) {
     report_.Settings().claimant_extra_label = std::move(v);
   }
-  const std::string& ClaimantExtraLabel() const {
-    return report_.Settings().claimant_extra_label;
-  }
+  const std::string& ClaimantExtraLabel() const { return report_.Settings().claimant_extra_label; }
   void SetErrorMode(int32_t v) { report_.Settings().error_mode = v; }
   int32_t ErrorMode() const { return report_.Settings().error_mode; }
 

@@ -1,0 +1,114 @@
+// The dust model's properties and Calculate: the report's start, the sort
+// of the work history, and the two passes.
+#include "DustModel.h"
+
+#include "ClassError.h"
+#include "DustModelPass.h"
+#include "EngineFactory.h"
+#include "Numbers.h"
+#include "modGlobals.h"
+
+namespace orv::dust {
+
+namespace {
+
+constexpr const char* kPrefix = "DustModel:";
+
+const EngineClassRegistrar kRegistrar(DustModel::kClassName,
+                                      [] { return static_cast<orv::Component*>(new DustModel); });
+
+}  // namespace
+
+DustModel::DustModel() { SetJurisdiction(orvEnglandWales); }
+
+DustModel::~DustModel() = default;
+
+void DustModel::SetJurisdiction(int32_t value) {
+  try {
+    jurisdiction_ = value;
+    const ModelParms& p = Parms();
+    if (value == orvEnglandWales) {
+      limitation_year_ = p.LimitationYear;
+      limit_year_val_ = p.LimitYearVal;
+    } else {
+      limitation_year_ = p.ScottishLimitationYear;
+      limit_year_val_ = p.ScottishLimitYearVal;
+    }
+  } catch (...) {
+    RaiseClassError(kPrefix, "Property Let Jurisdiction");
+  }
+}
+
+void DustModel::SetDustDatabase(const std::string& sDatabaseFile) {
+  try {
+    if (!SetupDataDB(sDatabaseFile)) RaiseStandard(err::kInvalidPropertyValue);
+  } catch (...) {
+    RaiseClassError(kPrefix, "Property Let DustDatabase");
+  }
+}
+
+std::string DustModel::DustDataVersion() const { return Parms().Version; }
+
+bool DustModel::Calculate() {
+  ReportHeading heading;
+  heading.jurisdiction = jurisdiction_;
+  heading.engine_version = EngineVersion();
+  heading.data_version = DustDataVersion();
+  report_.SetupOutput(heading);
+  try {
+    if (!jobs_ || !smoking_) RaiseStandard(91);
+    jobs_->Sort();
+    PassTotals totals;
+    const Limitation limitation{limitation_year_, limit_year_val_};
+    CalculationPass first(false, *jobs_, *smoking_, limitation, totals, results_, report_);
+    if (!first.Run()) return false;
+    CalculationPass second(true, *jobs_, *smoking_, limitation, totals, results_, report_);
+    return second.Run();
+  } catch (...) {
+    // The file stays readable and is not left open by a failure.
+    report_.AbandonOutput();
+    RaiseClassError(kPrefix, "Calculate", CurrentError().Description());
+  }
+}
+
+float DustModel::SmokingInsult() const { return RoundTo2(results_.SmokingInsult); }
+float DustModel::RecoverableQuantumPercent() const {
+  return RoundTo2(results_.RecoverableQuantumPercent);
+}
+float DustModel::RecoverableQuantumWithoutSmokingPercent() const {
+  return RoundTo2(results_.RecoverableQuantumWithoutSmokingPercent);
+}
+float DustModel::AveragePostLimitTotalTortiousDustCappedPercent() const {
+  return RoundTo2(results_.AveragePostLimitTotalTortiousDustCappedPercent);
+}
+float DustModel::AveragePostLimitTotalTortiousDustUncorrectedPercent() const {
+  return RoundTo2(results_.AveragePostLimitTotalTortiousDustUncorrectedPercent);
+}
+float DustModel::InRespTotalTortiousDustPercent() const {
+  return RoundTo2(results_.InRespTotalTortiousDustPercent);
+}
+float DustModel::InRespIrreducibleMinimumDustPercent() const {
+  return RoundTo2(results_.InRespIrreducibleMinimumDustPercent);
+}
+float DustModel::ProportionDueToDustPercent() const {
+  return RoundTo2(results_.ProportionDueToDustPercent);
+}
+float DustModel::AverageRespiratorFactor() const {
+  return RoundTo2(results_.AverageRespiratorFactor);
+}
+float DustModel::TotalTortiousDustPercent() const {
+  return RoundTo2(results_.TotalTortiousDustPercent);
+}
+float DustModel::AveragePostLimitTortiousDustPercent() const {
+  return RoundTo2(results_.AveragePostLimitTortiousDustPercent);
+}
+float DustModel::EquivalentDustInsult() const { return RoundTo2(results_.EquivalentDustInsult); }
+float DustModel::CumulativeWeightedDustPXR() const {
+  return RoundTo2(results_.CumulativeWeightedDustPXR);
+}
+float DustModel::PercentEmploymentPostLimitation() const {
+  return RoundTo2(results_.PercentEmploymentPostLimitation);
+}
+float DustModel::ActualYearsWorked() const { return RoundTo2(results_.ActualYearsWorked); }
+
+}  // namespace orv::dust

@@ -1,0 +1,182 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sys/wait.h>
+
+#include "Dates.h"
+#include "DustDataBuild.h"
+#include "OrvError.h"
+#include "Registry.h"
+#include "TestUtil.h"
+
+namespace {
+
+using namespace dd_test;
+namespace dd = orv::dustdata;
+using orv::Value;
+
+class CheckTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = Scratch(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    db_ = dir_ / "DUST.db";
+    dd::BuildFromCsv(TARNBY_DUSTDATA_FIXTURE, db_.string());
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  fs::path dir_;
+  fs::path db_;
+};
+
+TEST_F(CheckTest, FixtureIsSound) {
+  const dd::CheckReport r = dd::CheckDatabase(db_.string());
+  EXPECT_TRUE(r.ok()) << (r.problems.empty() ? "" : r.problems.front());
+  EXPECT_EQ(r.version, "48");
+  EXPECT_TRUE(r.matrix_ready);
+  ASSERT_EQ(r.parameters.size(), 27u);
+  EXPECT_EQ(r.parameters.back(), (std::pair<std::string, std::string>{"LiabilitySplitEnhancements", "True"}));
+  EXPECT_EQ(r.row_counts.at(0), (std::pair<std::string, int64_t>{"PARMS", 27}));
+  const auto lines = dd::FormatCheckReport(r);
+  EXPECT_EQ(lines.front(), "Dust data version: 48");
+  EXPECT_EQ(lines.back(), "No inconsistencies found.");
+}
+
+struct Damage {
+  const char* sql;
+  std::vector<Value> values;
+  const char* problem_part;
+};
+
+TEST_F(CheckTest, InconsistenciesAreReported) {
+  const Damage cases[] = {
+      {"UPDATE PARMS SET PARMVALUE = ? WHERE PARM = 'Version'", {Value("47")},
+       "the version 47 is older than the required version 48"},
+      {"UPDATE PARMS SET PARMVALUE = ? WHERE PARM = 'Version'", {Value("x")},
+       "the version \"x\" is not a number"},
+      {"DELETE FROM PARMS WHERE PARM = ?", {Value("BaseYear")},
+       "the model parameter BaseYear is missing"},
+      {"UPDATE PARMS SET PARMVALUE = ? WHERE PARM = 'LimitationYear'", {Value("1954.5x")},
+       "LimitationYear \"1954.5x\" is not a 16-bit whole number"},
+      {"UPDATE PARMS SET PARMVALUE = ? WHERE PARM = 'AvgYrPXR'", {Value("0")},
+       "AvgYrPXR is 0"},
+      {"UPDATE PARMS SET PARMVALUE = ? WHERE PARM = 'SmallMineJobID'", {Value("77")},
+       "SmallMineJobID 77 names no row of JOBFACTORS"},
+      {"INSERT INTO SURVEYS VALUES (?, 'SURVEY', 1960, 1960, 1)", {Value(555)},
+       "SURVEYS.COLLIERYID names rows missing from COLLIERIES: 555"},
+      {"INSERT INTO DUSTMATRIX VALUES (?, 1950, 1952, 1, NULL, NULL)", {Value(101)},
+       "DUSTMATRIX: runs of years overlap for colliery 101"},
+      {"INSERT INTO DUSTMATRIX VALUES (?, 1950, 1940, 1, NULL, NULL)", {Value(102)},
+       "DUSTMATRIX: 1 runs end before they start"},
+      {"INSERT INTO TORTIOUS VALUES (?, 1960, 1961, 'N', 1)", {Value(103)},
+       "TORTIOUS: runs of years overlap for colliery 103"},
+      {"UPDATE TORTIOUS SET SURFACE = ? WHERE COLLIERYID = 105", {Value("n")},
+       "TORTIOUS.SURFACE holds values outside 'Y', 'N': n"},
+      {"DELETE FROM DUSTMATRIX WHERE COLLIERYID > ?", {Value(0)},
+       "the matrix is marked expanded but holds no rows"},
+  };
+  for (const Damage& c : cases) {
+    SCOPED_TRACE(c.problem_part);
+    const fs::path copy = dir_ / "damaged.db";
+    fs::remove(copy);
+    fs::copy_file(db_, copy);
+    {
+      auto d = Open(copy, false);
+      d->Execute(c.sql, c.values);
+      d->Close();
+    }
+    const dd::CheckReport r = dd::CheckDatabase(copy.string());
+    ASSERT_EQ(r.problems.size(), 1u) << (r.problems.empty() ? "none" : r.problems.front());
+    EXPECT_NE(r.problems[0].find(c.problem_part), std::string::npos) << r.problems[0];
+  }
+}
+
+// A stand-in expansion that records its call and marks the matrix ready.
+class FakeMakeMatrix : public orv::Component, public orv::IMakeMatrix {
+ public:
+  static inline std::vector<std::string> calls;
+  static inline bool result = true;
+
+  std::string ClassName() const override { return "OrvDustM.MakeMatrix"; }
+  bool MakeMatrix(const std::string&, const std::string&, int16_t, int16_t, int16_t,
+                  int16_t) override {
+    return false;
+  }
+  bool MakeMatrixPastClosure(const std::string& db, const std::string& pass, int16_t def_start,
+                             int16_t def_end, int16_t aa_start, int16_t aa_end,
+                             int16_t max_past) override {
+    calls.push_back(db + " " + pass + " " + std::to_string(def_start) + " " +
+                    std::to_string(def_end) + " " + std::to_string(aa_start) + " " +
+                    std::to_string(aa_end) + " " + std::to_string(max_past));
+    if (!result) return false;
+    auto d = Open(db, false);
+    d->Execute("UPDATE PARMS SET PARMVALUE = '1' WHERE PARM = 'MatrixReady'");
+    d->Close();
+    return true;
+  }
+};
+
+TEST_F(CheckTest, ExpandCallsTheExpansionWithTheParameterYearsAndCompacts) {
+  const fs::path src = CopyFixture(dir_ / "src");
+  fs::remove(src / "dust_matrix.csv");
+  const fs::path db = dir_ / "raw.db";
+  dd::BuildFromCsv(src.string(), db.string());
+  orv::RegisterFactory("OrvDustM.MakeMatrix", [] { return std::make_shared<FakeMakeMatrix>(); });
+  FakeMakeMatrix::calls.clear();
+  FakeMakeMatrix::result = true;
+  dd::ExpandDatabase(db.string());
+  ASSERT_EQ(FakeMakeMatrix::calls.size(), 1u);
+  EXPECT_EQ(FakeMakeMatrix::calls[0], fs::absolute(db).string() + " " + orv::kDustDataPassword +
+                                          " 1947 " + std::to_string(orv::CurrentYear() + 100) +
+                                          " 1947 2005 5");
+  EXPECT_TRUE(dd::CheckDatabase(db.string()).matrix_ready);
+  // Compacted back under its own name, nothing left beside it.
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 3);
+
+  FakeMakeMatrix::result = false;
+  try {
+    dd::ExpandDatabase(db.string());
+    ADD_FAILURE();
+  } catch (const orv::OrvError& e) {
+    EXPECT_EQ(e.Number(), 9999);
+  }
+  orv::RegisterFactory("OrvDustM.MakeMatrix", {});
+}
+
+int RunTool(const std::string& args) {
+  const char* bin = std::getenv("TARNBY_BIN_DIR");
+  const std::string cmd = std::string(bin ? bin : ".") + "/tarnby-dustdata " + args;
+  const int rc = std::system(cmd.c_str());
+  return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+}
+
+TEST_F(CheckTest, ToolExitCodes) {
+  const std::string err = (dir_ / "err.txt").string();
+  const std::string quiet = " >/dev/null 2>" + err;
+  EXPECT_EQ(RunTool("--help" + quiet), 0);
+  EXPECT_EQ(RunTool("build --help" + quiet), 0);
+  EXPECT_EQ(RunTool("frobnicate" + quiet), 2);
+  EXPECT_EQ(RunTool("build" + quiet), 2);
+  EXPECT_EQ(RunTool("check " + db_.string() + quiet), 0);
+  // An existing output without --force is bad usage; the file is kept.
+  EXPECT_EQ(RunTool(std::string("build ") + TARNBY_DUSTDATA_FIXTURE + " " + db_.string() + quiet),
+            2);
+  EXPECT_NE(ReadText(err).find("--force"), std::string::npos);
+  const fs::path src = CopyFixture(dir_ / "src");
+  SetLine(src / "surveys.csv", 3, "101,SURVEY,1961,1961,lots");
+  EXPECT_EQ(RunTool("build " + src.string() + " " + (dir_ / "x.db").string() + quiet), 2);
+  EXPECT_NE(ReadText(err).find("surveys.csv, line 3, field DUSTVAL"), std::string::npos)
+      << ReadText(err);
+  EXPECT_FALSE(fs::exists(dir_ / "x.db"));
+  // A file that is no database is a run-time failure of the layer.
+  WriteText(dir_ / "junk.db", "not a database at all");
+  EXPECT_EQ(RunTool("check " + (dir_ / "junk.db").string() + quiet), 3);
+  EXPECT_NE(ReadText(err).find("Error 3051"), std::string::npos) << ReadText(err);
+  // A damaged database fails the check.
+  {
+    auto d = Open(db_, false);
+    d->Execute("DELETE FROM PARMS WHERE PARM = 'AvgYrPXR'");
+  }
+  EXPECT_EQ(RunTool("check " + db_.string() + quiet), 2);
+}
+
+}  // namespace

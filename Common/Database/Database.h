@@ -54,6 +54,10 @@ struct FieldDef {
   bool allow_zero_length = true;
   Value default_value;       // null: none
   bool auto_increment = false;  // Long counter primary key
+  // CreateField only: 0-based position among the table's fields at which the
+  // new field is put (the fields from there on move one place on); -1 (the
+  // default) or a position past the last field appends it.
+  int32_t ordinal = -1;
 };
 
 struct IndexDef {
@@ -80,6 +84,9 @@ struct OpenOptions {
   bool exclusive = false;   // no other connection may open the file
   bool read_only = false;
   std::string connect;      // ";pwd=" followed by the password, or empty
+  // How long a statement waits for another connection's lock before failing
+  // (3051 while opening, 3000 "database is locked" afterwards).
+  int busy_timeout_ms = 5000;
 };
 
 // Opens an existing database file. Missing file: 3024; wrong password: 3031;

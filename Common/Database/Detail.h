@@ -1,0 +1,170 @@
+// Private pieces of the SQLite access layer shared by its implementation
+// files: the connection with its statement registry and pool of idle
+// prepared statements, error raising, identifier quoting, and the
+// conversion of values to and from the declared field types.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "Database.h"
+
+namespace orv::db::detail {
+
+// Further numbers this layer raises besides those of the public header.
+inline constexpr int32_t kUpdateWithoutEdit = 3020;
+inline constexpr int32_t kNoTransaction = 3034;
+inline constexpr int32_t kRecordDeleted = 3167;
+inline constexpr int32_t kDatabaseExists = 3204;
+inline constexpr int32_t kNotSupported = 3251;
+inline constexpr int32_t kFieldInIndex = 3280;
+inline constexpr int32_t kPrimaryKeyExists = 3283;
+inline constexpr int32_t kObjectInvalid = 3420;
+
+// Marks our files: PRAGMA application_id of every database we create.
+inline constexpr int32_t kApplicationId = 0x4F525644;  // "ORVD"
+// The tables the layer keeps for itself.
+inline constexpr const char* kInfoTable = "OrvDatabaseInfo";
+inline constexpr const char* kQueryTable = "StoredQueries";
+
+[[noreturn]] void Raise(int32_t number, std::string_view source, std::string description);
+// 3265 "Item not found in this collection."
+[[noreturn]] void RaiseItemNotFound(std::string_view source);
+// 3078 naming the table or query.
+[[noreturn]] void RaiseTableOrQueryNotFound(std::string_view source, std::string_view name);
+// Maps an SQLite failure to our numbers: unique constraints 3022, read-only
+// 3027, "no such table" 3078, everything else 3000 with SQLite's message.
+[[noreturn]] void RaiseSqlite(sqlite3* handle, int rc, std::string_view source);
+
+// `name` as a double-quoted SQL identifier; fails with 3000 for an empty
+// name or one holding a NUL character.
+std::string QuoteIdent(std::string_view name);
+// `text` as a single-quoted SQL literal (only for DDL defaults, which SQLite
+// cannot bind).
+std::string QuoteLiteral(std::string_view text);
+
+class Statement;
+
+// One open SQLite connection, shared by the database object and every query
+// definition and recordset made from it, so that it stays valid while any of
+// them lives. Close() finalizes every statement still prepared on it.
+class Connection {
+ public:
+  Connection(sqlite3* handle, std::string path, bool read_only);
+  ~Connection();
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  // The handle; fails with 3420 once the connection is closed.
+  sqlite3* Handle(std::string_view source) const;
+  bool IsOpen() const { return handle_ != nullptr; }
+  const std::string& Path() const { return path_; }
+  bool ReadOnly() const { return read_only_; }
+  void Close();
+
+  // Prepared statements of a given SQL text: taken from the idle pool when
+  // one is there, else prepared; returned by Statement on destruction.
+  sqlite3_stmt* Acquire(const std::string& sql, std::string_view source);
+  void Release(const std::string& sql, sqlite3_stmt* stmt);
+  void Register(Statement* s) { live_.insert(s); }
+  void Unregister(Statement* s) { live_.erase(s); }
+
+  bool in_transaction = false;
+
+ private:
+  sqlite3* handle_;
+  std::string path_;
+  bool read_only_;
+  std::unordered_set<Statement*> live_;
+  std::list<std::pair<std::string, sqlite3_stmt*>> idle_;  // most recent first
+};
+using ConnectionPtr = std::shared_ptr<Connection>;
+
+// Owns one prepared statement of a connection for as long as it lives.
+class Statement {
+ public:
+  Statement() = default;
+  Statement(ConnectionPtr conn, std::string sql, std::string_view source);
+  ~Statement() { Reset(); }
+  Statement(Statement&& o) noexcept;
+  Statement& operator=(Statement&& o) noexcept;
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+
+  // The statement; fails with 3420 when the connection has been closed.
+  sqlite3_stmt* Get(std::string_view source) const;
+  bool Valid() const { return stmt_ != nullptr; }
+  sqlite3_stmt* Raw() const { return stmt_; }
+  const std::string& Sql() const { return sql_; }
+  const ConnectionPtr& Conn() const { return conn_; }
+  // Gives the statement back to the connection's pool.
+  void Reset();
+  // Called by the connection when it closes under a live statement.
+  void Orphan() { stmt_ = nullptr; }
+
+  // Steps once: true with a row, false when done; failures raise.
+  bool Step(std::string_view source);
+  // Resets so the next Step starts again (keeps the bindings).
+  void Rewind();
+
+ private:
+  ConnectionPtr conn_;
+  sqlite3_stmt* stmt_ = nullptr;
+  std::string sql_;
+};
+
+// Runs one SQL statement with positional values; returns rows changed.
+int64_t RunOnce(const ConnectionPtr& conn, const std::string& sql, const std::vector<Value>& values,
+                std::string_view source);
+
+// --- types -----------------------------------------------------------------
+// The declared (SQLite column) type name of a field definition.
+std::string DeclaredType(const FieldDef& f);
+// The field type a declared type names, with its text size; nullopt for a
+// declaration the layer does not know (values then read as SQLite gives).
+std::optional<FieldType> TypeFromDeclared(std::string_view decl, int32_t* size = nullptr);
+// A parameter type name ("Long", "Text", "DateTime" ...); nullopt for
+// "Value" (no conversion). Fails with 3000 for a name it does not know.
+std::optional<FieldType> TypeFromParameterName(std::string_view name);
+// Converts a value to a field type as it is stored (null stays null).
+Value ConvertTo(FieldType type, const Value& v);
+// Reads column `col` of the current row, converted to `type` when known.
+Value ReadColumn(sqlite3_stmt* stmt, int col, const std::optional<FieldType>& type);
+void BindValue(sqlite3_stmt* stmt, int slot, const Value& v);
+
+// --- passwords ---------------------------------------------------------------
+// The password of a connect text (";pwd=secret"); empty when none is given.
+std::string PasswordOf(std::string_view connect);
+// Salted hash as stored in the info table: "salt:hash" in hex, or empty
+// for an empty password.
+std::string HashPassword(std::string_view password);
+bool PasswordMatches(std::string_view stored, std::string_view password);
+
+// --- parameters ---------------------------------------------------------------
+struct Parameter {
+  std::string name;
+  std::optional<FieldType> type;  // nullopt: value kept as given
+  Value value;
+};
+// Parses "WhatCollieryID Long; WhatYear Integer" (";" or "," between them).
+std::vector<Parameter> ParseParameters(std::string_view decl);
+// Binds parameters to the named slots (":Name", "@Name", "$Name") of a
+// statement, matching names ignoring case; slots naming no parameter get null.
+void BindParameters(sqlite3_stmt* stmt, const std::vector<Parameter>& params);
+// The named parameters written in the SQL text, in order of first use.
+std::vector<std::string> ParameterNamesInSql(std::string_view sql);
+
+// --- structure helpers (Structure.cpp) ----------------------------------------
+bool TableExists(const ConnectionPtr& conn, std::string_view table);
+std::string ColumnDefinition(const FieldDef& f);
+
+}  // namespace orv::db::detail

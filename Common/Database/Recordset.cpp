@@ -1,0 +1,562 @@
+// Recordsets. Both kinds read every row of their statement when opened or
+// re-run and then reset it, so that no lock is held between calls and the
+// same prepared statement is simply rebound and stepped again on Requery.
+//
+// A snapshot keeps those rows as they were. A dynaset over one base table
+// also reads each row's rowid (added to the SELECT as a hidden first
+// column): it re-reads the row from the table whenever it moves onto it, so
+// it sees other users' changes, writes its own adds, edits and deletes to the
+// table by rowid, and keeps rows it adds at the end of the set. A dynaset on
+// SQL that is not a single-table SELECT (joins, DISTINCT, WITH) is
+// read-only. Bookmarks are positions in the set, valid until Requery.
+#include <cctype>
+
+#include "Impl.h"
+#include "OrvError.h"
+#include "Text.h"
+
+namespace orv::db::detail {
+
+namespace {
+
+constexpr const char* kSource = "DAO.Recordset";
+constexpr const char* kRowidColumn = "orv$rowid";
+
+[[noreturn]] void RaiseNoCurrent() { Raise(dberr::kNoCurrentRecord, kSource, "No current record."); }
+
+// The SELECT with the rowid injected as first column, or empty when the SQL
+// does not start with a plain SELECT.
+std::string InjectRowid(const std::string& sql) {
+  const std::string head = TrimWhite(sql);
+  if (!IStartsWith(head, "SELECT") || head.size() < 7 || !std::isspace(static_cast<unsigned char>(head[6])))
+    return {};
+  std::string rest = TrimWhite(head.substr(7));
+  if (IStartsWith(rest, "DISTINCT")) return {};
+  if (IStartsWith(rest, "ALL ")) rest = rest.substr(4);
+  return "SELECT _rowid_ AS \"" + std::string(kRowidColumn) + "\", " + rest;
+}
+
+class SqliteRecordset final : public Recordset {
+ public:
+  SqliteRecordset(ConnectionPtr conn, RecordsetType type) : conn_(std::move(conn)), type_(type) {}
+
+  // Opens on a table (seek allowed) or on SQL.
+  void OpenTable(const std::string& table);
+  void OpenSql(const std::string& sql, std::vector<Value> values, std::vector<Parameter> params);
+
+  bool IsEOF() const override { return Check(), pos_ >= nrows_ || live_ == 0; }
+  bool IsBOF() const override { return Check(), pos_ < 0 || live_ == 0; }
+  void MoveFirst() override;
+  void MoveNext() override;
+  void MovePrevious() override;
+  void MoveLast() override;
+  int32_t RecordCount() const override { return Check(), live_; }
+  int32_t AbsolutePosition() const override;
+
+  Value Field(std::string_view name) const override { return Field(Column(name)); }
+  Value Field(int index) const override;
+  int FieldCount() const override { return Check(), ncols_ - first_; }
+  std::string FieldName(int index) const override;
+
+  Bookmark GetBookmark() const override;
+  void SetBookmark(Bookmark b) override;
+  Bookmark LastModified() const override;
+
+  void Requery(QueryDef* def) override;
+
+  void AddNew() override;
+  void Edit() override;
+  void SetField(std::string_view name, const Value& value) override;
+  void Update() override;
+  void CancelUpdate() override { Check(), mode_ = Mode::None; }
+  void Delete() override;
+
+  void SetIndex(std::string_view index) override;
+  void Seek(std::string_view op, const std::vector<Value>& values) override;
+  bool NoMatch() const override { return Check(), no_match_; }
+
+  void Close() override;
+
+ private:
+  enum class Mode { None, Add, Edit };
+
+  void Check() const {
+    if (closed_) Raise(kObjectInvalid, kSource, "Object invalid or no longer set.");
+  }
+  void Prepare(const std::string& sql);
+  void LoadColumns();
+  void Run();
+  int Column(std::string_view name) const;  // visible index; 3265 when unknown
+  bool HasCurrent() const { return pos_ >= 0 && pos_ < nrows_ && !deleted_[size_t(pos_)]; }
+  void RequireCurrent() const {
+    if (!HasCurrent()) RaiseNoCurrent();
+  }
+  void RequireUpdatable() const;
+  void MoveTo(int pos);
+  const Value& Cell(int row, int col) const { return cells_[size_t(row) * size_t(ncols_ - first_) + size_t(col)]; }
+  Value& Cell(int row, int col) { return cells_[size_t(row) * size_t(ncols_ - first_) + size_t(col)]; }
+  bool RefreshRow(int row);  // re-reads a dynaset row; false when it is gone
+  int AppendRow(int64_t rowid);
+
+  ConnectionPtr conn_;
+  RecordsetType type_;
+  bool closed_ = false;
+  Statement stmt_;
+  std::string table_;     // base table of an updatable dynaset
+  bool table_mode_ = false;
+  bool updatable_ = false;
+  std::string sql_;       // the caller's SQL (table mode: empty)
+  std::vector<Value> values_;
+  std::vector<Parameter> params_;
+  bool named_ = false;
+
+  int first_ = 0;  // 1 when column 0 is the hidden rowid
+  int ncols_ = 0;
+  int reprepared_ = -1;
+  std::vector<std::string> names_;
+  std::vector<std::optional<FieldType>> kinds_;
+  std::vector<std::string> origins_;  // base-table column of each field, empty when computed
+
+  std::vector<Value> cells_;
+  std::vector<int64_t> rowids_;
+  std::vector<uint8_t> deleted_;
+  int nrows_ = 0;
+  int live_ = 0;
+  int pos_ = -1;
+
+  Mode mode_ = Mode::None;
+  std::vector<Value> edit_;
+  std::vector<uint8_t> edit_set_;
+  Bookmark last_modified_ = 0;
+
+  std::vector<std::string> index_fields_;
+  bool no_match_ = false;
+  Statement refresh_;
+};
+
+void SqliteRecordset::Prepare(const std::string& sql) {
+  stmt_.Reset();
+  first_ = 0;
+  updatable_ = false;
+  table_.clear();
+  reprepared_ = -1;
+  refresh_.Reset();
+  if (type_ == RecordsetType::Dynaset) {
+    const std::string with_rowid = InjectRowid(sql);
+    if (!with_rowid.empty()) {
+      try {
+        stmt_ = Statement(conn_, with_rowid, kSource);
+      } catch (const OrvError& e) {
+        if (e.Number() != dberr::kGeneric) throw;  // a missing table fails either way
+      }
+    }
+    if (stmt_.Valid()) {
+      sqlite3_stmt* s = stmt_.Raw();
+      const char* t0 = sqlite3_column_table_name(s, 0);
+      bool single = t0 != nullptr;
+      for (int i = 1; single && i < sqlite3_column_count(s); ++i) {
+        const char* t = sqlite3_column_table_name(s, i);
+        single = !t || std::string_view(t) == t0;
+      }
+      first_ = 1;
+      if (single) {
+        updatable_ = true;
+        table_ = t0;
+      }
+    }
+  }
+  if (!stmt_.Valid()) stmt_ = Statement(conn_, sql, kSource);
+}
+
+void SqliteRecordset::LoadColumns() {
+  sqlite3_stmt* s = stmt_.Get(kSource);
+  const int reprepared = sqlite3_stmt_status(s, SQLITE_STMTSTATUS_REPREPARE, 0);
+  if (reprepared == reprepared_) return;
+  reprepared_ = reprepared;
+  ncols_ = sqlite3_column_count(s);
+  names_.clear();
+  kinds_.clear();
+  origins_.clear();
+  for (int i = first_; i < ncols_; ++i) {
+    const char* name = sqlite3_column_name(s, i);
+    const char* decl = sqlite3_column_decltype(s, i);
+    const char* origin = sqlite3_column_origin_name(s, i);
+    names_.emplace_back(name ? name : "");
+    kinds_.push_back(decl ? TypeFromDeclared(decl) : std::nullopt);
+    origins_.emplace_back(updatable_ && origin ? origin : "");
+  }
+  refresh_.Reset();
+}
+
+void SqliteRecordset::OpenTable(const std::string& table) {
+  table_mode_ = true;
+  const std::string q = QuoteIdent(table);
+  Prepare("SELECT * FROM " + q);
+  Run();
+}
+
+void SqliteRecordset::OpenSql(const std::string& sql, std::vector<Value> values,
+                              std::vector<Parameter> params) {
+  sql_ = sql;
+  values_ = std::move(values);
+  params_ = std::move(params);
+  named_ = values_.empty();
+  Prepare(sql_);
+  Run();
+}
+
+void SqliteRecordset::Run() {
+  sqlite3_stmt* s = stmt_.Get(kSource);
+  sqlite3_reset(s);
+  if (named_) {
+    BindParameters(s, params_);
+  } else {
+    const int slots = sqlite3_bind_parameter_count(s);
+    if (slots != static_cast<int>(values_.size())) {
+      Raise(dberr::kGeneric, kSource,
+            "The statement expects " + std::to_string(slots) + " values but " +
+                std::to_string(values_.size()) + " were given.");
+    }
+    for (int i = 0; i < slots; ++i) BindValue(s, i + 1, values_[size_t(i)]);
+  }
+  cells_.clear();
+  rowids_.clear();
+  nrows_ = 0;
+  bool first_row = true;
+  while (stmt_.Step(kSource)) {
+    if (first_row) LoadColumns();  // the step may have re-prepared it
+    first_row = false;
+    if (first_) rowids_.push_back(sqlite3_column_int64(s, 0));
+    for (int c = first_; c < ncols_; ++c) cells_.push_back(ReadColumn(s, c, kinds_[size_t(c - first_)]));
+    ++nrows_;
+  }
+  if (first_row) LoadColumns();
+  sqlite3_reset(s);
+  deleted_.assign(size_t(nrows_), 0);
+  live_ = nrows_;
+  pos_ = 0;  // the first row; with none, at the end and the beginning at once
+  mode_ = Mode::None;
+  no_match_ = false;
+}
+
+int SqliteRecordset::Column(std::string_view name) const {
+  Check();
+  for (size_t i = 0; i < names_.size(); ++i) {
+    if (IEquals(names_[i], name)) return static_cast<int>(i);
+  }
+  RaiseItemNotFound("DAO.Fields");
+}
+
+Value SqliteRecordset::Field(int index) const {
+  Check();
+  if (index < 0 || index >= ncols_ - first_) RaiseItemNotFound("DAO.Fields");
+  if (mode_ != Mode::None && edit_set_[size_t(index)]) return edit_[size_t(index)];
+  if (mode_ == Mode::Add) return Value();
+  RequireCurrent();
+  return Cell(pos_, index);
+}
+
+std::string SqliteRecordset::FieldName(int index) const {
+  Check();
+  if (index < 0 || index >= ncols_ - first_) RaiseItemNotFound("DAO.Fields");
+  return names_[size_t(index)];
+}
+
+// --- navigation ------------------------------------------------------------------
+
+void SqliteRecordset::MoveTo(int pos) {
+  mode_ = Mode::None;
+  pos_ = pos;
+  if (HasCurrent() && updatable_ && !RefreshRow(pos_)) {
+    deleted_[size_t(pos_)] = 1;  // deleted by another user
+    --live_;
+  }
+}
+
+void SqliteRecordset::MoveFirst() {
+  Check();
+  if (live_ == 0) RaiseNoCurrent();
+  int p = 0;
+  while (p < nrows_ && deleted_[size_t(p)]) ++p;
+  MoveTo(p);
+}
+
+void SqliteRecordset::MoveLast() {
+  Check();
+  if (live_ == 0) RaiseNoCurrent();
+  int p = nrows_ - 1;
+  while (p >= 0 && deleted_[size_t(p)]) --p;
+  MoveTo(p);
+}
+
+void SqliteRecordset::MoveNext() {
+  if (IsEOF()) RaiseNoCurrent();
+  int p = pos_ + 1;
+  while (p < nrows_ && deleted_[size_t(p)]) ++p;
+  MoveTo(p);
+}
+
+void SqliteRecordset::MovePrevious() {
+  if (IsBOF()) RaiseNoCurrent();
+  int p = pos_ - 1;
+  while (p >= 0 && deleted_[size_t(p)]) --p;
+  MoveTo(p);
+}
+
+int32_t SqliteRecordset::AbsolutePosition() const {
+  Check();
+  if (!HasCurrent()) return -1;
+  if (live_ == nrows_) return pos_;
+  int32_t n = 0;
+  for (int i = 0; i < pos_; ++i) n += deleted_[size_t(i)] ? 0 : 1;
+  return n;
+}
+
+Recordset::Bookmark SqliteRecordset::GetBookmark() const {
+  Check();
+  RequireCurrent();
+  return pos_ + 1;
+}
+
+void SqliteRecordset::SetBookmark(Bookmark b) {
+  Check();
+  if (b < 1 || b > nrows_ || deleted_[size_t(b - 1)]) Raise(3159, kSource, "Not a valid bookmark.");
+  MoveTo(static_cast<int>(b - 1));
+}
+
+Recordset::Bookmark SqliteRecordset::LastModified() const {
+  Check();
+  if (last_modified_ == 0) RaiseNoCurrent();
+  return last_modified_;
+}
+
+void SqliteRecordset::Requery(QueryDef* def) {
+  Check();
+  if (def) {
+    auto* q = dynamic_cast<SqliteQueryDef*>(def);
+    if (!q) Raise(dberr::kGeneric, kSource, "The query definition is not of this database.");
+    if (q->SQL() != sql_ || table_mode_) {
+      table_mode_ = false;
+      sql_ = q->SQL();
+      Prepare(sql_);
+    }
+    params_ = q->Params();  // assignment reuses the strings' storage
+    named_ = true;
+  }
+  Run();
+}
+
+// --- updates ---------------------------------------------------------------------
+
+void SqliteRecordset::RequireUpdatable() const {
+  Check();
+  if (!updatable_ || conn_->ReadOnly()) {
+    Raise(dberr::kReadOnly, kSource, "Cannot update. Database or object is read-only.");
+  }
+}
+
+bool SqliteRecordset::RefreshRow(int row) {
+  if (!refresh_.Valid()) {
+    std::string sql = "SELECT ";
+    for (size_t i = 0; i < origins_.size(); ++i) {
+      sql += (i ? ", " : "") + (origins_[i].empty() ? std::string("NULL") : QuoteIdent(origins_[i]));
+    }
+    refresh_ = Statement(conn_, sql + " FROM " + QuoteIdent(table_) + " WHERE _rowid_ = ?", kSource);
+  }
+  sqlite3_stmt* s = refresh_.Get(kSource);
+  sqlite3_reset(s);
+  sqlite3_bind_int64(s, 1, rowids_[size_t(row)]);
+  const bool found = refresh_.Step(kSource);
+  if (found) {
+    for (int c = 0; c < ncols_ - first_; ++c) {
+      if (!origins_[size_t(c)].empty()) Cell(row, c) = ReadColumn(s, c, kinds_[size_t(c)]);
+    }
+  }
+  sqlite3_reset(s);
+  return found;
+}
+
+int SqliteRecordset::AppendRow(int64_t rowid) {
+  const bool at_end = pos_ >= nrows_;
+  rowids_.push_back(rowid);
+  cells_.resize(cells_.size() + size_t(ncols_ - first_));
+  deleted_.push_back(0);
+  const int row = nrows_++;
+  ++live_;
+  if (at_end) pos_ = nrows_;  // stays at the end of the set
+  if (!RefreshRow(row)) {
+    deleted_[size_t(row)] = 1;
+    --live_;
+  }
+  return row;
+}
+
+void SqliteRecordset::AddNew() {
+  RequireUpdatable();
+  mode_ = Mode::Add;
+  edit_.assign(names_.size(), Value());
+  edit_set_.assign(names_.size(), 0);
+}
+
+void SqliteRecordset::Edit() {
+  RequireUpdatable();
+  RequireCurrent();
+  mode_ = Mode::Edit;
+  edit_.assign(names_.size(), Value());
+  edit_set_.assign(names_.size(), 0);
+}
+
+void SqliteRecordset::SetField(std::string_view name, const Value& value) {
+  Check();
+  if (mode_ == Mode::None) {
+    Raise(kUpdateWithoutEdit, kSource, "Update or CancelUpdate without AddNew or Edit.");
+  }
+  const int c = Column(name);
+  if (origins_[size_t(c)].empty()) Raise(3164, kSource, "Field cannot be updated.");
+  const auto& kind = kinds_[size_t(c)];
+  edit_[size_t(c)] = kind ? ConvertTo(*kind, value) : value;
+  edit_set_[size_t(c)] = 1;
+}
+
+void SqliteRecordset::Update() {
+  Check();
+  if (mode_ == Mode::None) {
+    Raise(kUpdateWithoutEdit, kSource, "Update or CancelUpdate without AddNew or Edit.");
+  }
+  std::vector<Value> values;
+  std::string cols, marks, sets;
+  for (size_t c = 0; c < edit_set_.size(); ++c) {
+    if (!edit_set_[c]) continue;
+    const std::string q = QuoteIdent(origins_[c]);
+    cols += (cols.empty() ? "" : ", ") + q;
+    marks += marks.empty() ? "?" : ", ?";
+    sets += (sets.empty() ? "" : ", ") + q + " = ?";
+    values.push_back(edit_[c]);
+  }
+  const std::string table = QuoteIdent(table_);
+  if (mode_ == Mode::Add) {
+    RunOnce(conn_,
+            cols.empty() ? "INSERT INTO " + table + " DEFAULT VALUES"
+                         : "INSERT INTO " + table + " (" + cols + ") VALUES (" + marks + ")",
+            values, kSource);
+    const int row = AppendRow(sqlite3_last_insert_rowid(conn_->Handle(kSource)));
+    last_modified_ = row + 1;
+  } else {
+    RequireCurrent();
+    if (!sets.empty()) {
+      const long long rowid = rowids_[size_t(pos_)];
+      values.emplace_back(rowid);
+      RunOnce(conn_, "UPDATE " + table + " SET " + sets + " WHERE _rowid_ = ?", values, kSource);
+    }
+    RefreshRow(pos_);
+    last_modified_ = pos_ + 1;
+  }
+  mode_ = Mode::None;
+}
+
+void SqliteRecordset::Delete() {
+  RequireUpdatable();
+  RequireCurrent();
+  mode_ = Mode::None;
+  RunOnce(conn_, "DELETE FROM " + QuoteIdent(table_) + " WHERE _rowid_ = ?",
+          {Value(static_cast<int64_t>(rowids_[size_t(pos_)]))}, kSource);
+  deleted_[size_t(pos_)] = 1;
+  --live_;
+}
+
+// --- seek ------------------------------------------------------------------------
+
+void SqliteRecordset::SetIndex(std::string_view index) {
+  Check();
+  if (!table_mode_ || !updatable_) {
+    Raise(kNotSupported, kSource, "Operation is not supported for this type of object.");
+  }
+  for (const IndexDef& ix : ReadIndexes(conn_, table_)) {
+    if (IEquals(ix.name, index)) {
+      index_fields_ = ix.fields;
+      // The set follows the index order, as a table opened on an index does.
+      std::string order;
+      for (const std::string& f : index_fields_) order += (order.empty() ? "" : ", ") + QuoteIdent(f);
+      Prepare("SELECT * FROM " + QuoteIdent(table_) + " ORDER BY " + order + ", _rowid_");
+      Run();
+      return;
+    }
+  }
+  RaiseItemNotFound("DAO.Indexes");
+}
+
+void SqliteRecordset::Seek(std::string_view op, const std::vector<Value>& values) {
+  Check();
+  if (!table_mode_ || !updatable_ || index_fields_.empty()) {
+    Raise(kNotSupported, kSource, "Operation is not supported for this type of object.");
+  }
+  static constexpr std::string_view kOps[] = {"=", ">=", ">", "<=", "<"};
+  bool known = false;
+  for (std::string_view k : kOps) known = known || k == op;
+  if (!known || values.empty() || values.size() > index_fields_.size()) {
+    Raise(dberr::kGeneric, kSource, "Invalid argument to Seek.");
+  }
+  // Forward from the start of the index for =, >=, >; backward from its end
+  // for <=, <.
+  const bool backward = op[0] == '<';
+  std::string lhs, rhs, order;
+  std::vector<Value> bound;
+  for (size_t i = 0; i < values.size(); ++i) {
+    const std::string q = QuoteIdent(index_fields_[i]);
+    lhs += (i ? ", " : "") + q;
+    rhs += i ? ", ?" : "?";
+    order += (i ? ", " : "") + q + (backward ? " DESC" : "");
+    const int c = Column(index_fields_[i]);
+    bound.push_back(kinds_[size_t(c)] ? ConvertTo(*kinds_[size_t(c)], values[i]) : values[i]);
+  }
+  if (values.size() > 1) {
+    lhs = "(" + lhs + ")";
+    rhs = "(" + rhs + ")";
+  }
+  const std::string sql = "SELECT _rowid_ FROM " + QuoteIdent(table_) + " WHERE " + lhs + " " +
+                          std::string(op) + " " + rhs + " ORDER BY " + order + ", _rowid_" +
+                          (backward ? " DESC" : "") + " LIMIT 1";
+  Statement st(conn_, sql, kSource);
+  for (size_t i = 0; i < bound.size(); ++i) BindValue(st.Get(kSource), int(i) + 1, bound[i]);
+  mode_ = Mode::None;
+  no_match_ = !st.Step(kSource);
+  if (no_match_) {
+    pos_ = nrows_;  // no current record
+    return;
+  }
+  const int64_t rowid = sqlite3_column_int64(st.Get(kSource), 0);
+  st.Rewind();
+  for (int i = 0; i < nrows_; ++i) {
+    if (rowids_[size_t(i)] == rowid && !deleted_[size_t(i)]) {
+      MoveTo(i);
+      return;
+    }
+  }
+  pos_ = nrows_;
+  MoveTo(AppendRow(rowid));  // added to the table since the set was read
+}
+
+void SqliteRecordset::Close() {
+  if (closed_) return;
+  stmt_.Reset();
+  refresh_.Reset();
+  cells_.clear();
+  closed_ = true;
+}
+
+}  // namespace
+
+RecordsetPtr OpenTableRecordset(const ConnectionPtr& conn, std::string_view table, RecordsetType type) {
+  auto rs = std::make_unique<SqliteRecordset>(conn, type);
+  rs->OpenTable(std::string(table));
+  return rs;
+}
+
+RecordsetPtr OpenSqlRecordset(const ConnectionPtr& conn, std::string_view sql, RecordsetType type,
+                              std::vector<Value> values, std::vector<Parameter> params) {
+  auto rs = std::make_unique<SqliteRecordset>(conn, type);
+  rs->OpenSql(std::string(sql), std::move(values), std::move(params));
+  return rs;
+}
+
+}  // namespace orv::db::detail

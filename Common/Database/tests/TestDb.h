@@ -1,0 +1,64 @@
+// A scratch folder per test and helpers to make small databases in it.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "Database.h"
+#include "OrvError.h"
+
+namespace orv::db::testing {
+
+class DbTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    dir_ = std::filesystem::temp_directory_path() /
+           (std::string("orvdb_") + info->test_suite_name() + "_" + info->name());
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  std::string PathOf(const std::string& name) const { return (dir_ / name).string(); }
+
+  std::filesystem::path dir_;
+};
+
+inline FieldDef F(std::string name, FieldType type, int32_t size = 0, bool required = false) {
+  FieldDef f;
+  f.name = std::move(name);
+  f.type = type;
+  f.size = size;
+  f.required = required;
+  return f;
+}
+
+inline IndexDef Ix(std::string name, std::vector<std::string> fields, bool primary = false,
+                   bool unique = false, bool ignore_nulls = false) {
+  return IndexDef{std::move(name), std::move(fields), primary, unique, ignore_nulls};
+}
+
+// The error number `f` raises, or 0 when it raises nothing.
+inline int32_t ErrorOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const OrvError& e) {
+    return e.Number();
+  }
+  return 0;
+}
+
+inline std::string DescriptionOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const OrvError& e) {
+    return e.Description();
+  }
+  return {};
+}
+
+}  // namespace orv::db::testing

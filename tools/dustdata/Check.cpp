@@ -212,7 +212,7 @@ class Checker {
         for (const std::string& a : c.allowed) list += (list.empty() ? "'" : ", '") + a + "'";
         const auto bad = Column0(db_, std::string("SELECT DISTINCT ") + c.name + " FROM " +
                                           t.name + " WHERE " + c.name + " IS NULL OR " + c.name +
-                                          " NOT IN (" + list + ") ORDER BY 1");
+                                          " COLLATE BINARY NOT IN (" + list + ") ORDER BY 1");
         if (!bad.empty()) {
           Problem(std::string(t.name) + "." + c.name + " holds values outside " + list + ": " +
                   Join(bad));

@@ -111,6 +111,8 @@ struct IndexSpec {
   IndexDef index;
 };
 
+// Text columns collate ignoring case, so the unique keys and codes are
+// unique ignoring case and the lookups by them seek on these indexes.
 const std::vector<IndexSpec> kIndexes = {
     {"PARMS", {"PrimaryKey", {"PARM"}, true, true, false}},
     {"COALAREAS", {"PrimaryKey", {"ID"}, true, true, false}},
@@ -123,8 +125,10 @@ const std::vector<IndexSpec> kIndexes = {
     {"TORTIOUS",
      {"CollierySurfaceYear", {"COLLIERYID", "SURFACE", "STARTYEAR"}, false, false, false}},
     {"JOBFACTORS", {"PrimaryKey", {"ID"}, true, true, false}},
+    {"JOBFACTORS", {"Code", {"CODE"}, false, true, false}},
     {"RESPFACTORS", {"PrimaryKey", {"ID"}, true, true, false}},
     {"SMOKEFACTORS", {"PrimaryKey", {"ID"}, true, true, false}},
+    {"SMOKEFACTORS", {"Code", {"CODE"}, false, true, false}},
 };
 
 const std::vector<ModelParameter> kParameters = {
@@ -157,14 +161,6 @@ const std::vector<ModelParameter> kParameters = {
     {"LiabilitySplitEnhancements", ParmKind::Bool, false},
 };
 
-// Keys and codes are unique ignoring case, and looked up that way through
-// these indexes (a comparison made with COLLATE NOCASE seeks on them).
-const char* const kNoCaseIndexes[] = {
-    "CREATE UNIQUE INDEX PARMS_ParmNoCase ON PARMS (PARM COLLATE NOCASE)",
-    "CREATE UNIQUE INDEX JOBFACTORS_CodeNoCase ON JOBFACTORS (CODE COLLATE NOCASE)",
-    "CREATE UNIQUE INDEX SMOKEFACTORS_CodeNoCase ON SMOKEFACTORS (CODE COLLATE NOCASE)",
-};
-
 }  // namespace
 
 const std::vector<StoredQuery>& BaseQueries() { return kQueries; }
@@ -185,7 +181,6 @@ void InstallBaseSchema(orv::db::Database& db) {
     db.CreateTable(t.name, fields);
   }
   for (const IndexSpec& i : kIndexes) db.CreateIndex(i.table, i.index);
-  for (const char* sql : kNoCaseIndexes) db.Execute(sql);
   for (const StoredQuery& q : kQueries) db.CreateQueryDef(q.name, q.sql, q.parameters);
 }
 

@@ -208,7 +208,7 @@ int64_t RunOnce(const ConnectionPtr& conn, const std::string& sql, const std::ve
           "The statement expects " + std::to_string(slots) + " values but " +
               std::to_string(values.size()) + " were given.");
   }
-  for (int i = 0; i < slots; ++i) BindValue(s, i + 1, values[static_cast<size_t>(i)]);
+  for (int i = 0; i < slots; ++i) BindValueNoCopy(s, i + 1, values[static_cast<size_t>(i)]);
   sqlite3* h = sqlite3_db_handle(s);
   const int64_t before = sqlite3_total_changes64(h);
   while (st.Step(source)) {

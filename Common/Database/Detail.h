@@ -139,7 +139,11 @@ std::optional<FieldType> TypeFromParameterName(std::string_view name);
 Value ConvertTo(FieldType type, const Value& v);
 // Reads column `col` of the current row, converted to `type` when known.
 Value ReadColumn(sqlite3_stmt* stmt, int col, const std::optional<FieldType>& type);
+// Binds a value; text is copied by SQLite.
 void BindValue(sqlite3_stmt* stmt, int slot, const Value& v);
+// Binds without copying text: only for values that outlive the statement's
+// next steps (the recordsets' own parameter copies, RunOnce's arguments).
+void BindValueNoCopy(sqlite3_stmt* stmt, int slot, const Value& v);
 
 // --- passwords ---------------------------------------------------------------
 // The password of a connect text (";pwd=secret"); empty when none is given.

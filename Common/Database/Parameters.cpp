@@ -89,7 +89,7 @@ void BindParameters(sqlite3_stmt* stmt, const std::vector<Parameter>& params) {
       }
     }
     if (match) {
-      BindValue(stmt, slot, match->value);
+      BindValueNoCopy(stmt, slot, match->value);
     } else {
       sqlite3_bind_null(stmt, slot);
     }

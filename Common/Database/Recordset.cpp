@@ -92,7 +92,7 @@ class SqliteRecordset final : public Recordset {
     if (!HasCurrent()) RaiseNoCurrent();
   }
   void RequireUpdatable() const;
-  void MoveTo(int pos);
+  void MoveTo(int pos, int step);
   const Value& Cell(int row, int col) const { return cells_[size_t(row) * size_t(ncols_ - first_) + size_t(col)]; }
   Value& Cell(int row, int col) { return cells_[size_t(row) * size_t(ncols_ - first_) + size_t(col)]; }
   bool RefreshRow(int row);  // re-reads a dynaset row; false when it is gone
@@ -153,11 +153,16 @@ void SqliteRecordset::Prepare(const std::string& sql) {
     if (stmt_.Valid()) {
       sqlite3_stmt* s = stmt_.Raw();
       const char* t0 = sqlite3_column_table_name(s, 0);
+      // Updatable when every field from a table is from the rowid's table
+      // and at least one is (an aggregate has none).
       bool single = t0 != nullptr;
+      bool any = false;
       for (int i = 1; single && i < sqlite3_column_count(s); ++i) {
         const char* t = sqlite3_column_table_name(s, i);
         single = !t || std::string_view(t) == t0;
+        any = any || t;
       }
+      single = single && any;
       first_ = 1;
       if (single) {
         updatable_ = true;
@@ -217,7 +222,7 @@ void SqliteRecordset::Run() {
             "The statement expects " + std::to_string(slots) + " values but " +
                 std::to_string(values_.size()) + " were given.");
     }
-    for (int i = 0; i < slots; ++i) BindValue(s, i + 1, values_[size_t(i)]);
+    for (int i = 0; i < slots; ++i) BindValueNoCopy(s, i + 1, values_[size_t(i)]);
   }
   cells_.clear();
   rowids_.clear();
@@ -264,12 +269,18 @@ std::string SqliteRecordset::FieldName(int index) const {
 
 // --- navigation ------------------------------------------------------------------
 
-void SqliteRecordset::MoveTo(int pos) {
+// Moves to `pos`; a dynaset re-reads the row, and a row another user has
+// deleted is dropped from the set and passed over in the direction of travel
+// (`step` +1 or -1; 0 leaves the set on no current row).
+void SqliteRecordset::MoveTo(int pos, int step) {
   mode_ = Mode::None;
   pos_ = pos;
-  if (HasCurrent() && updatable_ && !RefreshRow(pos_)) {
-    deleted_[size_t(pos_)] = 1;  // deleted by another user
+  while (HasCurrent() && updatable_ && !RefreshRow(pos_)) {
+    deleted_[size_t(pos_)] = 1;
     --live_;
+    if (step == 0) return;
+    do pos_ += step;
+    while (pos_ >= 0 && pos_ < nrows_ && deleted_[size_t(pos_)]);
   }
 }
 
@@ -278,7 +289,7 @@ void SqliteRecordset::MoveFirst() {
   if (live_ == 0) RaiseNoCurrent();
   int p = 0;
   while (p < nrows_ && deleted_[size_t(p)]) ++p;
-  MoveTo(p);
+  MoveTo(p, 1);
 }
 
 void SqliteRecordset::MoveLast() {
@@ -286,21 +297,21 @@ void SqliteRecordset::MoveLast() {
   if (live_ == 0) RaiseNoCurrent();
   int p = nrows_ - 1;
   while (p >= 0 && deleted_[size_t(p)]) --p;
-  MoveTo(p);
+  MoveTo(p, -1);
 }
 
 void SqliteRecordset::MoveNext() {
   if (IsEOF()) RaiseNoCurrent();
   int p = pos_ + 1;
   while (p < nrows_ && deleted_[size_t(p)]) ++p;
-  MoveTo(p);
+  MoveTo(p, 1);
 }
 
 void SqliteRecordset::MovePrevious() {
   if (IsBOF()) RaiseNoCurrent();
   int p = pos_ - 1;
   while (p >= 0 && deleted_[size_t(p)]) --p;
-  MoveTo(p);
+  MoveTo(p, -1);
 }
 
 int32_t SqliteRecordset::AbsolutePosition() const {
@@ -321,7 +332,8 @@ Recordset::Bookmark SqliteRecordset::GetBookmark() const {
 void SqliteRecordset::SetBookmark(Bookmark b) {
   Check();
   if (b < 1 || b > nrows_ || deleted_[size_t(b - 1)]) Raise(3159, kSource, "Not a valid bookmark.");
-  MoveTo(static_cast<int>(b - 1));
+  MoveTo(static_cast<int>(b - 1), 0);
+  if (!HasCurrent()) Raise(kRecordDeleted, kSource, "Record is deleted.");
 }
 
 Recordset::Bookmark SqliteRecordset::LastModified() const {
@@ -528,12 +540,12 @@ void SqliteRecordset::Seek(std::string_view op, const std::vector<Value>& values
   st.Rewind();
   for (int i = 0; i < nrows_; ++i) {
     if (rowids_[size_t(i)] == rowid && !deleted_[size_t(i)]) {
-      MoveTo(i);
+      MoveTo(i, 0);
       return;
     }
   }
   pos_ = nrows_;
-  MoveTo(AppendRow(rowid));  // added to the table since the set was read
+  MoveTo(AppendRow(rowid), 0);  // added to the table since the set was read
 }
 
 void SqliteRecordset::Close() {

@@ -192,9 +192,8 @@ Value ReadColumn(sqlite3_stmt* stmt, int col, const std::optional<FieldType>& ty
   return Value();
 }
 
-// Text is bound without copying: every caller keeps the values alive until
-// the statement has been stepped, and rebinds before stepping it again.
-void BindValue(sqlite3_stmt* stmt, int slot, const Value& v) {
+namespace {
+void Bind(sqlite3_stmt* stmt, int slot, const Value& v, sqlite3_destructor_type text_mode) {
   int rc = SQLITE_OK;
   switch (v.kind()) {
     case Value::Kind::Null: rc = sqlite3_bind_null(stmt, slot); break;
@@ -204,11 +203,18 @@ void BindValue(sqlite3_stmt* stmt, int slot, const Value& v) {
     case Value::Kind::Real: rc = sqlite3_bind_double(stmt, slot, std::get<double>(v.raw())); break;
     case Value::Kind::Text: {
       const std::string& s = std::get<std::string>(v.raw());
-      rc = sqlite3_bind_text(stmt, slot, s.data(), static_cast<int>(s.size()), SQLITE_STATIC);
+      rc = sqlite3_bind_text(stmt, slot, s.data(), static_cast<int>(s.size()), text_mode);
       break;
     }
   }
   if (rc != SQLITE_OK) RaiseSqlite(sqlite3_db_handle(stmt), rc, "DAO");
+}
+}  // namespace
+
+void BindValue(sqlite3_stmt* stmt, int slot, const Value& v) { Bind(stmt, slot, v, SQLITE_TRANSIENT); }
+
+void BindValueNoCopy(sqlite3_stmt* stmt, int slot, const Value& v) {
+  Bind(stmt, slot, v, SQLITE_STATIC);
 }
 
 }  // namespace orv::db::detail

@@ -1,0 +1,238 @@
+// Snapshots and dynasets: navigation, bookmarks, updates, seek and types.
+#include "TestDb.h"
+
+namespace orv::db::testing {
+namespace {
+
+class RecordsetTest : public DbTest {
+ protected:
+  void SetUp() override {
+    DbTest::SetUp();
+    db_ = CreateDatabase(PathOf("r.db"));
+    FieldDef id = F("ID", FieldType::Long);
+    id.auto_increment = true;
+    db_->CreateTable("WORK", {id, F("CLAIMANTID", FieldType::Long),
+                              F("STARTYEAR", FieldType::Integer), F("PITNAME", FieldType::Text, 30)});
+    db_->CreateIndex("WORK", Ix("UniqueStart", {"CLAIMANTID", "STARTYEAR"}, false, true));
+    for (const auto& [c, y, pit] : {std::tuple{1, 1950, "Alpha"}, std::tuple{1, 1960, "Beta"},
+                                    std::tuple{2, 1955, "Gamma"}, std::tuple{1, 1970, "Delta"}}) {
+      db_->Execute("INSERT INTO WORK (CLAIMANTID, STARTYEAR, PITNAME) VALUES (?, ?, ?)", {c, y, pit});
+    }
+    db_->CreateQueryDef("qdWork",
+                        "SELECT ID, STARTYEAR, PITNAME FROM WORK WHERE CLAIMANTID = :WHATCLAIMANTID "
+                        "ORDER BY STARTYEAR",
+                        "WHATCLAIMANTID Long");
+  }
+
+  std::vector<std::string> Pits(Recordset& rs) {
+    std::vector<std::string> out;
+    if (rs.RecordCount() == 0) return out;
+    for (rs.MoveFirst(); !rs.IsEOF(); rs.MoveNext()) out.push_back(rs.Field("PITNAME").TextOrEmpty());
+    return out;
+  }
+
+  DatabasePtr db_;
+};
+
+TEST_F(RecordsetTest, NavigationAndBookmarks) {
+  RecordsetPtr rs = db_->OpenRecordset("SELECT * FROM WORK ORDER BY STARTYEAR", RecordsetType::Snapshot);
+  EXPECT_EQ(rs->RecordCount(), 4);
+  EXPECT_FALSE(rs->IsBOF());
+  EXPECT_EQ(rs->AbsolutePosition(), 0);
+  EXPECT_EQ(rs->FieldCount(), 4);
+  EXPECT_EQ(rs->FieldName(3), "PITNAME");
+  EXPECT_EQ(rs->Field(3), rs->Field("pitname"));
+  rs->MoveNext();
+  const Recordset::Bookmark gamma = rs->GetBookmark();
+  rs->MoveLast();
+  EXPECT_EQ(rs->Field("PITNAME").AsText(), "Delta");
+  EXPECT_EQ(rs->AbsolutePosition(), 3);
+  rs->MoveNext();
+  EXPECT_TRUE(rs->IsEOF());
+  EXPECT_EQ(rs->AbsolutePosition(), -1);
+  EXPECT_EQ(ErrorOf([&] { rs->MoveNext(); }), 3021);
+  EXPECT_EQ(ErrorOf([&] { rs->Field("PITNAME"); }), 3021);
+  EXPECT_EQ(ErrorOf([&] { rs->GetBookmark(); }), 3021);
+  rs->SetBookmark(gamma);
+  EXPECT_EQ(rs->Field("PITNAME").AsText(), "Gamma");
+  rs->MovePrevious();
+  rs->MovePrevious();
+  EXPECT_TRUE(rs->IsBOF());
+  EXPECT_EQ(ErrorOf([&] { rs->MovePrevious(); }), 3021);
+  EXPECT_EQ(ErrorOf([&] { rs->Field("NOPE"); }), 3265);
+  EXPECT_EQ(ErrorOf([&] { rs->SetBookmark(99); }), 3159);
+
+  RecordsetPtr empty = db_->OpenRecordset("SELECT * FROM WORK WHERE ID < 0", RecordsetType::Dynaset);
+  EXPECT_TRUE(empty->IsEOF());
+  EXPECT_TRUE(empty->IsBOF());
+  EXPECT_EQ(empty->RecordCount(), 0);
+  EXPECT_EQ(empty->FieldCount(), 4);  // the hidden rowid is not a field
+  EXPECT_EQ(ErrorOf([&] { empty->MoveFirst(); }), 3021);
+  EXPECT_EQ(ErrorOf([&] { empty->Edit(); }), 3021);
+}
+
+TEST_F(RecordsetTest, SnapshotIsStaticDynasetSeesItsAdds) {
+  QueryDefPtr q = db_->QueryDefs("qdWork");
+  q->SetParameter("WHATCLAIMANTID", 1);
+  RecordsetPtr snap = q->OpenRecordset(RecordsetType::Snapshot);
+  RecordsetPtr dyn = q->OpenRecordset(RecordsetType::Dynaset);
+  EXPECT_EQ(ErrorOf([&] { snap->AddNew(); }), 3027);
+
+  dyn->MoveLast();
+  const Recordset::Bookmark before = dyn->GetBookmark();
+  dyn->AddNew();
+  dyn->SetField("STARTYEAR", Value("1980"));
+  dyn->SetField("PITNAME", "Epsilon");
+  EXPECT_EQ(dyn->Field("PITNAME").AsText(), "Epsilon");  // the row being added
+  dyn->Update();
+  EXPECT_EQ(dyn->GetBookmark(), before);  // still on the row current before AddNew
+  EXPECT_EQ(dyn->RecordCount(), 4);
+  dyn->SetBookmark(dyn->LastModified());
+  EXPECT_EQ(dyn->Field("PITNAME").AsText(), "Epsilon");
+  EXPECT_EQ(dyn->Field("STARTYEAR"), Value(1980));
+  EXPECT_FALSE(dyn->Field("ID").IsNull());  // the counter, read back from the table
+  // The query's own filter is not applied to added rows until requery.
+  EXPECT_EQ(snap->RecordCount(), 3);
+  EXPECT_EQ(Pits(*snap), (std::vector<std::string>{"Alpha", "Beta", "Delta"}));
+  snap->Requery();
+  EXPECT_EQ(snap->RecordCount(), 3);  // CLAIMANTID was left null
+  q->SetParameter("WHATCLAIMANTID", Value());
+  snap->Requery(q.get());
+  EXPECT_EQ(snap->RecordCount(), 0);
+}
+
+TEST_F(RecordsetTest, EditUpdateCancelDelete) {
+  RecordsetPtr rs = db_->OpenRecordset("SELECT * FROM WORK ORDER BY STARTYEAR", RecordsetType::Dynaset);
+  EXPECT_EQ(ErrorOf([&] { rs->Update(); }), 3020);
+  EXPECT_EQ(ErrorOf([&] { rs->SetField("PITNAME", "x"); }), 3020);
+  rs->MoveNext();  // Gamma
+  rs->Edit();
+  rs->SetField("PITNAME", "Gamma 2");
+  EXPECT_EQ(ErrorOf([&] { rs->SetField("NOPE", 1); }), 3265);
+  rs->Update();
+  EXPECT_EQ(rs->LastModified(), rs->GetBookmark());
+  EXPECT_EQ(rs->Field("PITNAME").AsText(), "Gamma 2");
+  rs->Edit();
+  rs->SetField("PITNAME", "never");
+  rs->CancelUpdate();
+  EXPECT_EQ(rs->Field("PITNAME").AsText(), "Gamma 2");
+  EXPECT_EQ(db_->OpenRecordset("SELECT PITNAME FROM WORK WHERE STARTYEAR = 1955", RecordsetType::Snapshot)
+                ->Field(0)
+                .AsText(),
+            "Gamma 2");
+
+  // A duplicate key fails and leaves the edit pending, to be corrected.
+  rs->Edit();
+  rs->SetField("CLAIMANTID", 1);
+  rs->SetField("STARTYEAR", 1960);
+  EXPECT_EQ(ErrorOf([&] { rs->Update(); }), 3022);
+  rs->SetField("STARTYEAR", 1961);
+  rs->Update();
+  EXPECT_EQ(rs->Field("STARTYEAR"), Value(1961));
+
+  rs->Delete();
+  EXPECT_EQ(ErrorOf([&] { rs->Field("PITNAME"); }), 3021);
+  EXPECT_EQ(rs->RecordCount(), 3);
+  rs->MoveNext();
+  EXPECT_EQ(rs->Field("PITNAME").AsText(), "Beta");
+  rs->MovePrevious();
+  EXPECT_EQ(rs->Field("PITNAME").AsText(), "Alpha");  // the deleted row is skipped
+  EXPECT_EQ(Pits(*rs), (std::vector<std::string>{"Alpha", "Beta", "Delta"}));
+  rs->Requery();
+  EXPECT_EQ(rs->RecordCount(), 3);
+}
+
+TEST_F(RecordsetTest, DynasetSeesOtherUsersChanges) {
+  RecordsetPtr rs = db_->OpenRecordset("WORK", RecordsetType::Dynaset);
+  DatabasePtr other = OpenDatabase(db_->Name());
+  other->Execute("UPDATE WORK SET PITNAME = 'Changed' WHERE STARTYEAR = 1960");
+  other->Execute("DELETE FROM WORK WHERE STARTYEAR = 1955");
+  EXPECT_EQ(Pits(*rs), (std::vector<std::string>{"Alpha", "Changed", "Delta"}));
+  EXPECT_EQ(rs->RecordCount(), 3);
+}
+
+TEST_F(RecordsetTest, DynasetOnAJoinIsReadOnly) {
+  db_->CreateTable("CLAIMANT", {F("ID", FieldType::Long), F("SURNAME", FieldType::Text, 40)});
+  db_->Execute("INSERT INTO CLAIMANT VALUES (1, 'Smith')");
+  RecordsetPtr rs = db_->OpenRecordset(
+      "SELECT W.PITNAME, C.SURNAME FROM WORK W JOIN CLAIMANT C ON C.ID = W.CLAIMANTID",
+      RecordsetType::Dynaset);
+  EXPECT_EQ(rs->RecordCount(), 3);
+  EXPECT_EQ(ErrorOf([&] { rs->Edit(); }), 3027);
+  RecordsetPtr count = db_->OpenRecordset("SELECT COUNT(*) AS N FROM WORK", RecordsetType::Dynaset);
+  EXPECT_EQ(count->Field("N"), Value(4));
+  EXPECT_EQ(ErrorOf([&] { count->AddNew(); }), 3027);
+}
+
+TEST_F(RecordsetTest, SeekOnAnIndex) {
+  RecordsetPtr rs = db_->OpenRecordset("WORK", RecordsetType::Dynaset);
+  EXPECT_EQ(ErrorOf([&] { rs->SetIndex("Nope"); }), 3265);
+  rs->SetIndex("UniqueStart");
+  EXPECT_EQ(Pits(*rs), (std::vector<std::string>{"Alpha", "Beta", "Delta", "Gamma"}));
+  struct Case {
+    const char* op;
+    std::vector<Value> key;
+    const char* found;  // nullptr: no match
+  };
+  const Case cases[] = {
+      {"=", {1, 1960}, "Beta"},   {"=", {1, 1961}, nullptr}, {">=", {1, 1961}, "Delta"},
+      {">", {1, 1960}, "Delta"},  {"<", {1, 1960}, "Alpha"}, {"<=", {1, 1960}, "Beta"},
+      {"<", {1, 1950}, nullptr},  {"=", {2}, "Gamma"},       {"<=", {1}, "Delta"},
+      {"=", {"1", "1970"}, "Delta"},
+  };
+  for (const Case& c : cases) {
+    rs->Seek(c.op, c.key);
+    EXPECT_EQ(rs->NoMatch(), c.found == nullptr) << c.op << c.key[0].AsText();
+    if (c.found) {
+      EXPECT_EQ(rs->Field("PITNAME").AsText(), c.found) << c.op;
+    } else {
+      EXPECT_EQ(ErrorOf([&] { rs->Field("PITNAME"); }), 3021);
+    }
+  }
+  rs->SetIndex("PrimaryKey");  // the counter key
+  rs->Seek("=", {3});
+  EXPECT_EQ(rs->Field("PITNAME").AsText(), "Gamma");
+  // A row added by someone else since the set was read is found too.
+  db_->Execute("INSERT INTO WORK (CLAIMANTID, STARTYEAR, PITNAME) VALUES (3, 1990, 'Zeta')");
+  rs->Seek("=", {5});
+  ASSERT_FALSE(rs->NoMatch());
+  EXPECT_EQ(rs->Field("PITNAME").AsText(), "Zeta");
+  EXPECT_EQ(ErrorOf([&] { rs->Seek("~", {1}); }), 3000);
+
+  RecordsetPtr snap = db_->OpenRecordset("WORK", RecordsetType::Snapshot);
+  EXPECT_EQ(ErrorOf([&] { snap->SetIndex("PrimaryKey"); }), 3251);
+}
+
+TEST_F(RecordsetTest, ValuesReadBackAsTheirType) {
+  FieldDef money = F("M", FieldType::Currency);
+  db_->CreateTable("TYPES", {F("L", FieldType::Long), F("I", FieldType::Integer), F("S", FieldType::Single),
+                             F("D", FieldType::Double), money, F("Y", FieldType::YesNo),
+                             F("W", FieldType::DateTime), F("T", FieldType::Text, 10),
+                             F("N", FieldType::Memo)});
+  RecordsetPtr rs = db_->OpenRecordset("TYPES", RecordsetType::Dynaset);
+  rs->AddNew();
+  const std::pair<const char*, Value> in[] = {
+      {"L", Value("12")},  {"I", Value(7.5)},       {"S", Value(0.1)},     {"D", Value(0.1)},
+      {"M", Value(1.23456)}, {"Y", Value(true)},   {"W", Value(45000.5)}, {"T", Value(3)},
+      {"N", Value("123")},
+  };
+  for (const auto& [name, v] : in) rs->SetField(name, v);
+  rs->Update();
+  const std::pair<const char*, Value> out[] = {
+      {"L", Value(12)},        {"I", Value(8)},   {"S", Value(0.1f)},
+      {"D", Value(0.1)},       {"M", Value(1.2346)}, {"Y", Value(1)},
+      {"W", Value("2023-03-15 12:00:00")}, {"T", Value("3")}, {"N", Value("123")},
+  };
+  RecordsetPtr snap = db_->OpenRecordset("SELECT * FROM TYPES", RecordsetType::Snapshot);
+  for (const auto& [name, v] : out) EXPECT_EQ(snap->Field(name), v) << name;
+  // A value stored by plain SQL converts on reading; expressions come back raw.
+  db_->Execute("UPDATE TYPES SET S = 0.3, Y = 5, L = 2.0");
+  RecordsetPtr raw = db_->OpenRecordset("SELECT S, Y, L, S * 2 AS X FROM TYPES", RecordsetType::Snapshot);
+  EXPECT_EQ(raw->Field("S"), Value(0.3f));
+  EXPECT_EQ(raw->Field("Y"), Value(1));
+  EXPECT_EQ(raw->Field("L"), Value(2));
+  EXPECT_EQ(raw->Field("X").kind(), Value::Kind::Real);
+}
+
+}  // namespace
+}  // namespace orv::db::testing

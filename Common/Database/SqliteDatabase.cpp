@@ -111,21 +111,26 @@ DatabasePtr OpenDatabase(const std::string& path, const OpenOptions& options) {
   sqlite3_extended_result_codes(g.h, 1);
   sqlite3_busy_timeout(g.h, options.busy_timeout_ms);
 
+  // SQLite opens a write-protected file read-only even when asked for
+  // read-write; such a connection can only hold the shared lock.
+  const bool file_read_only = sqlite3_db_readonly(g.h, "main") == 1;
   if (options.exclusive) {
     RunAtOpen(g.h, full, "PRAGMA locking_mode=EXCLUSIVE");
-    RunAtOpen(g.h, full, "BEGIN EXCLUSIVE; COMMIT");
+    RunAtOpen(g.h, full,
+              file_read_only ? "SELECT count(*) FROM sqlite_schema" : "BEGIN EXCLUSIVE; COMMIT");
   }
   if (ReadInt(g.h, full, "PRAGMA application_id") != detail::kApplicationId) {
     RaiseCannotOpen(full, "it is not a database of this system.");
   }
   if (options.read_only && options.exclusive) RunAtOpen(g.h, full, "PRAGMA query_only=1");
 
-  auto conn = std::make_shared<detail::Connection>(g.Take(), full, options.read_only);
+  const bool read_only = options.read_only || file_read_only;
+  auto conn = std::make_shared<detail::Connection>(g.Take(), full, read_only);
   if (!detail::PasswordMatches(StoredPasswordHash(conn), detail::PasswordOf(options.connect))) {
     conn->Close();
     Raise(dberr::kBadPassword, kSource, "Not a valid password.");
   }
-  return std::make_shared<detail::SqliteDatabase>(conn, full, options.read_only);
+  return std::make_shared<detail::SqliteDatabase>(conn, full, read_only);
 }
 
 DatabasePtr CreateDatabase(const std::string& path, const std::string& connect) {

@@ -1,0 +1,7 @@
+#include "QNSCombo.h"
+
+namespace orv {
+
+QNSCombo::QNSCombo(QWidget* parent) : QuickCombo(false, "QNSCombo", parent) {}
+
+}  // namespace orv

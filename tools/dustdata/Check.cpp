@@ -193,8 +193,8 @@ class Checker {
         const int64_t n = Count(db_, std::string("SELECT COUNT(*) FROM ") + t.name + " WHERE " +
                                          from + " > 0 AND " + to + " > 0 AND " + to + " < " + from);
         if (n > 0) {
-          Problem(std::string(t.name) + ": " + std::to_string(n) + " rows with " + to +
-                  " before " + from);
+          Problem(std::string(t.name) + ": " + std::to_string(n) + " rows with " + to + " before " +
+                  from);
         }
       }
     }
@@ -210,8 +210,8 @@ class Checker {
         if (c.allowed.empty()) continue;
         std::string list;
         for (const std::string& a : c.allowed) list += (list.empty() ? "'" : ", '") + a + "'";
-        const auto bad = Column0(db_, std::string("SELECT DISTINCT ") + c.name + " FROM " +
-                                          t.name + " WHERE " + c.name + " IS NULL OR " + c.name +
+        const auto bad = Column0(db_, std::string("SELECT DISTINCT ") + c.name + " FROM " + t.name +
+                                          " WHERE " + c.name + " IS NULL OR " + c.name +
                                           " COLLATE BINARY NOT IN (" + list + ") ORDER BY 1");
         if (!bad.empty()) {
           Problem(std::string(t.name) + "." + c.name + " holds values outside " + list + ": " +
@@ -228,11 +228,12 @@ class Checker {
       const char* table;
       const char* partition;
     };
-    for (const Runs& r : {Runs{"DUSTMATRIX", "COLLIERYID"},
-                          Runs{"TORTIOUS", "COLLIERYID, SURFACE"}}) {
+    for (const Runs& r :
+         {Runs{"DUSTMATRIX", "COLLIERYID"}, Runs{"TORTIOUS", "COLLIERYID, SURFACE"}}) {
       const std::string sql =
-          std::string("SELECT DISTINCT COLLIERYID FROM (SELECT COLLIERYID, STARTYEAR, MAX(ENDYEAR) "
-                      "OVER (PARTITION BY ") +
+          std::string(
+              "SELECT DISTINCT COLLIERYID FROM (SELECT COLLIERYID, STARTYEAR, MAX(ENDYEAR) "
+              "OVER (PARTITION BY ") +
           r.partition +
           " ORDER BY STARTYEAR, ENDYEAR ROWS BETWEEN UNBOUNDED PRECEDING AND 1 PRECEDING) AS "
           "PREVEND FROM " +
@@ -250,8 +251,9 @@ class Checker {
       const char* key;
       const char* table;
     };
-    for (const Ref& ref : {Ref{"SmallMineJobID", "JOBFACTORS"}, Ref{"SmallMineRespID", "RESPFACTORS"},
-                           Ref{"RespiratorWornRespID", "RESPFACTORS"}}) {
+    for (const Ref& ref :
+         {Ref{"SmallMineJobID", "JOBFACTORS"}, Ref{"SmallMineRespID", "RESPFACTORS"},
+          Ref{"RespiratorWornRespID", "RESPFACTORS"}}) {
       const auto v = ReadParm(db_, ref.key);
       if (!v) continue;
       try {

@@ -25,8 +25,8 @@ Value ReadText(const CsvReader& r, const Column& c) {
   }
   if (!cell) return {};
   if (c.size > 0 && orv::tools::Utf8Length(*cell) > c.size) {
-    throw r.Error(c.name, Quoted(*cell) + " is longer than " + std::to_string(c.size) +
-                              " characters");
+    throw r.Error(c.name,
+                  Quoted(*cell) + " is longer than " + std::to_string(c.size) + " characters");
   }
   if (!c.allowed.empty()) {
     bool ok = false;
@@ -91,8 +91,8 @@ void CheckRow(const CsvReader& r, const Table& t, const LoadedRow& row,
     const Value& e = row.values[IndexOf(t, to)];
     if (s.IsNull() || e.IsNull() || s.AsInt64() <= 0 || e.AsInt64() <= 0) continue;
     if (e.AsInt64() < s.AsInt64()) {
-      throw r.Error(to, std::string(to) + " " + e.AsText() + " is before " + from + " " +
-                            s.AsText());
+      throw r.Error(to,
+                    std::string(to) + " " + e.AsText() + " is before " + from + " " + s.AsText());
     }
   }
 }
@@ -107,7 +107,8 @@ LoadedTable LoadTable(const std::string& dir, const Table& t, int64_t& bytes_don
   out.present = true;
   CsvReader r(out.path, t.ColumnNames());
   for (const Column& c : t.columns) {
-    if (!c.nullable && !r.HasColumn(c.name)) throw InputError(out.path, 1, c.name, "the column is missing");
+    if (!c.nullable && !r.HasColumn(c.name))
+      throw InputError(out.path, 1, c.name, "the column is missing");
   }
   std::vector<std::map<std::string, int64_t>> seen(t.columns.size());
   const std::string step = std::string("Reading ") + t.file;
@@ -141,9 +142,9 @@ void CheckReferences(const std::vector<LoadedTable>& tables) {
         const Value& v = row.values[i];
         if (v.IsNull() || (c.zero_is_none && v.AsInt64() <= 0)) continue;
         if (targets.count(v.AsInt64()) == 0) {
-          throw InputError(lt.path, row.line, c.name,
-                           v.AsText() + " is not the ID of any row of " +
-                               BaseTable(c.references).file);
+          throw InputError(
+              lt.path, row.line, c.name,
+              v.AsText() + " is not the ID of any row of " + BaseTable(c.references).file);
         }
       }
     }
@@ -164,7 +165,8 @@ std::vector<LoadedTable> LoadSource(const std::string& source_dir, const Progres
   }
   int64_t done = 0;
   std::vector<LoadedTable> tables;
-  for (const Table& t : BaseTables()) tables.push_back(LoadTable(source_dir, t, done, total, progress));
+  for (const Table& t : BaseTables())
+    tables.push_back(LoadTable(source_dir, t, done, total, progress));
   CheckReferences(tables);
   return tables;
 }

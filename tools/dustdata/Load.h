@@ -13,7 +13,7 @@
 namespace orv::dustdata {
 
 struct LoadedRow {
-  int64_t line;  // where the record starts in its file (0: added by the build)
+  int64_t line;                    // where the record starts in its file (0: added by the build)
   std::vector<orv::Value> values;  // one per column of the table
 };
 

@@ -12,8 +12,8 @@ using orv::db::IndexDef;
 
 // YesNo columns read as the one-letter surface flag the engine expects.
 #define SURFACE_FLAG "CASE WHEN SURFACE IS NULL THEN NULL WHEN SURFACE <> 0 THEN 'Y' ELSE 'N' END"
-#define JOB_FACTOR_FIELDS                                                                    \
-  "FACTOR AS Factor, DESCR AS Descr, " SURFACE_FLAG                                          \
+#define JOB_FACTOR_FIELDS                                                                          \
+  "FACTOR AS Factor, DESCR AS Descr, " SURFACE_FLAG                                                \
   " AS Surface, UPLIFT AS Uplift, DUSTYTIMEFACTOR, NONCHA AS NonCHA, NONCHACHECK AS NonCHACheck, " \
   "YEARSPASTCLOSE AS YearsPastClose FROM JOBFACTORS"
 #define COLLIERY_WITH_AREA "FROM COLLIERIES AS C LEFT JOIN COALAREAS AS A ON A.ID = C.COALAREAID"
@@ -39,7 +39,8 @@ const std::vector<StoredQuery> kQueries = {
      "SELECT CODE AS Code, FACTOR AS Factor, LISTDESCR FROM SMOKEFACTORS WHERE ID = :WhatID",
      "`Code`, `Factor`, `LISTDESCR` of smoking category `WhatID`"},
     {"qSmokeFactorByCode", "WhatCode Text",
-     "SELECT ID, FACTOR AS Factor, LISTDESCR FROM SMOKEFACTORS WHERE CODE = TRIM(:WhatCode) COLLATE NOCASE",
+     "SELECT ID, FACTOR AS Factor, LISTDESCR FROM SMOKEFACTORS WHERE CODE = TRIM(:WhatCode) "
+     "COLLATE NOCASE",
      "`ID`, `Factor`, `LISTDESCR` of the smoking category whose code is `WhatCode` (ignoring "
      "case and surrounding blanks)"},
     {"qCollieryByID", "WhatID Long",
@@ -52,8 +53,7 @@ const std::vector<StoredQuery> kQueries = {
      "ENDYEARVAL AS EndYearVal FROM RESPFACTORS WHERE ID = :WhatID",
      "`Factor`, `Descr`, `Surface` (\"Y\"/\"N\"), `StartYear`, `EndYear`, `StartYearVal`, "
      "`EndYearVal` of respirator factor `WhatID`"},
-    {"qJobFactor", "WhatID Long",
-     "SELECT CODE AS Code, " JOB_FACTOR_FIELDS " WHERE ID = :WhatID",
+    {"qJobFactor", "WhatID Long", "SELECT CODE AS Code, " JOB_FACTOR_FIELDS " WHERE ID = :WhatID",
      "`Code`, `Factor`, `Descr`, `Surface` (\"Y\"/\"N\"), `Uplift`, `DUSTYTIMEFACTOR`, `NonCHA`, "
      "`NonCHACheck`, `YearsPastClose` of job factor `WhatID`"},
     {"qJobFactorByCode", "WhatCode Text",
@@ -64,7 +64,8 @@ const std::vector<StoredQuery> kQueries = {
      "SELECT OPENSTARTYEAR AS StartYear, OPENENDYEAR AS EndYear FROM COLLIERIES WHERE ID = "
      ":CollieryID",
      "`StartYear`, `EndYear`: the open years of colliery `CollieryID` (null when not known)"},
-    {"qGetParm", "WhatParm Text", "SELECT PARMVALUE FROM PARMS WHERE PARM = :WhatParm COLLATE NOCASE",
+    {"qGetParm", "WhatParm Text",
+     "SELECT PARMVALUE FROM PARMS WHERE PARM = :WhatParm COLLATE NOCASE",
      "`PARMVALUE` of model parameter `WhatParm` (key ignoring case)"},
     {"qCollieryLiabilitySplit", "WhatID Long",
      "SELECT C.SPLITTYPE AS COLLIERYSPLITTYPE, C.SPLITDESCR AS COLLIERYDESCR, A.SPLITTYPE AS "

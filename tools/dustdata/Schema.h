@@ -15,7 +15,7 @@ struct StoredQuery {
   const char* name;
   const char* parameters;  // "WhatCollieryID Long; WhatYear Integer"
   const char* sql;
-  const char* returns;     // one line for the documentation
+  const char* returns;  // one line for the documentation
 };
 
 // The stored queries of the base schema, in the order the engine prepares

@@ -13,19 +13,19 @@ enum class ColumnType { Long, Int16, Single, Text, YesNo };
 struct Column {
   const char* name;
   ColumnType type;
-  int size = 0;               // text columns: the most characters
-  bool nullable = false;      // may be empty in the CSV (and null in the table)
-  bool trim = false;          // text: blanks at both ends are dropped on build
-  bool unique = false;        // primary key or unique code (text: ignoring case)
-  const char* references = nullptr;  // table whose ID this column holds
-  bool zero_is_none = false;  // with `references`: 0 or less means no reference
+  int size = 0;                           // text columns: the most characters
+  bool nullable = false;                  // may be empty in the CSV (and null in the table)
+  bool trim = false;                      // text: blanks at both ends are dropped on build
+  bool unique = false;                    // primary key or unique code (text: ignoring case)
+  const char* references = nullptr;       // table whose ID this column holds
+  bool zero_is_none = false;              // with `references`: 0 or less means no reference
   std::vector<std::string> allowed = {};  // text: the only values taken
 };
 
 struct Table {
-  const char* file;    // "collieries.csv"
-  const char* name;    // "COLLIERIES"
-  bool optional;       // the CSV file may be left out
+  const char* file;  // "collieries.csv"
+  const char* name;  // "COLLIERIES"
+  bool optional;     // the CSV file may be left out
   std::vector<Column> columns;
   // Pairs of year columns where the first may not be after the second
   // (checked when both are given and above 0).

@@ -16,9 +16,8 @@ namespace dd = orv::dustdata;
 constexpr const char* kTool = "tarnby-dustdata";
 
 dd::ProgressFn BarFor(ProgressBar& bar) {
-  return [&bar](std::string_view step, int64_t done, int64_t total) {
-    bar.Update(step, done, total);
-  };
+  return
+      [&bar](std::string_view step, int64_t done, int64_t total) { bar.Update(step, done, total); };
 }
 
 int Build(const std::string& source, const std::string& output, bool force) {

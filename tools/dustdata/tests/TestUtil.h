@@ -18,14 +18,15 @@ namespace dd_test {
 namespace fs = std::filesystem;
 
 inline fs::path Scratch(const std::string& name) {
-  const fs::path p = fs::temp_directory_path() /
-                     ("orvdustdata_" + name + "_" + std::to_string(getpid()));
+  const fs::path p =
+      fs::temp_directory_path() / ("orvdustdata_" + name + "_" + std::to_string(getpid()));
   fs::remove_all(p);
   fs::create_directories(p);
   return p;
 }
 
 inline fs::path CopyFixture(const fs::path& to) {
+  fs::create_directories(to.parent_path());
   fs::copy(TARNBY_DUSTDATA_FIXTURE, to, fs::copy_options::recursive);
   return to;
 }

@@ -12,7 +12,9 @@ using orv::tools::InputError;
 
 class BuildTest : public ::testing::Test {
  protected:
-  void SetUp() override { dir_ = Scratch(::testing::UnitTest::GetInstance()->current_test_info()->name()); }
+  void SetUp() override {
+    dir_ = Scratch(::testing::UnitTest::GetInstance()->current_test_info()->name());
+  }
   void TearDown() override { fs::remove_all(dir_); }
 
   std::string Parm(const fs::path& db, const std::string& key) {
@@ -115,8 +117,7 @@ TEST_F(BuildTest, MatrixFileDecidesMatrixReady) {
               (std::vector<std::vector<std::string>>{{"MatrixReady", c.expected}}));
     // Without its matrix file the export leaves the matrix out, as it came in.
     dd::ExportToCsv(db.string(), (dir_ / ("out" + std::to_string(n))).string());
-    EXPECT_EQ(fs::exists(dir_ / ("out" + std::to_string(n)) / dd::kDustMatrixFile),
-              c.with_matrix);
+    EXPECT_EQ(fs::exists(dir_ / ("out" + std::to_string(n)) / dd::kDustMatrixFile), c.with_matrix);
   }
 }
 
@@ -138,17 +139,16 @@ TEST_F(BuildTest, BadInputNamesFileLineFieldAndLeavesNoOutput) {
       {"collieries.csv", 3, "102,Bexley Colliery,7,1950,,,", 3, "COALAREAID",
        "not the ID of any row of coal_areas.csv"},
       {"collieries.csv", 3, "102,,1,1950,,,", 3, "COLLIERY", "a value is required"},
-      {"collieries.csv", 3,
-       "102,A name of more than fifty characters is too long for it,1,1950,,,", 3, "COLLIERY",
-       "longer than 50"},
+      {"collieries.csv", 3, "102,A name of more than fifty characters is too long for it,1,1950,,,",
+       3, "COLLIERY", "longer than 50"},
       {"collieries.csv", 1, "ID,COLLIERY,COALAREAID,OPENSTARTYEAR,OPENENDYEAR,SPLITTYPE,OWNER", 1,
        "OWNER", "unknown column"},
       {"collieries.csv", 1, "ID,COALAREAID,OPENSTARTYEAR,OPENENDYEAR,SPLITTYPE,SPLITDESCR", 1,
        "COLLIERY", "missing"},
-      {"coal_areas.csv", 5, "4,Small Mines,NORMAL,999,1,Small Mines Area", 5,
-       "AVERAGE_COLLIERYID", "not the ID"},
+      {"coal_areas.csv", 5, "4,Small Mines,NORMAL,999,1,Small Mines Area", 5, "AVERAGE_COLLIERYID",
+       "not the ID"},
       {"job_factors.csv", 0, "30, fw ,Again,1,0,1,1,0,0,0", 13, "CODE",
-       "\"FW\" appears twice (also on line 2)"},
+       "\"fw\" appears twice (also on line 2)"},
       {"job_factors.csv", 2, "1,FW,Face Worker,1,maybe,1.1,1,0,0,0", 2, "SURFACE",
        "is not 0, 1, True or False"},
       {"resp_factors.csv", 0, "40000,Big,0,0,0,0,0,0", 10, "ID", "out of range"},
@@ -189,8 +189,7 @@ TEST_F(BuildTest, MissingFilesAndFolders) {
     EXPECT_EQ(e.File(), (src / "tortious.csv").string());
     EXPECT_EQ(e.Line(), 0);
   }
-  EXPECT_THROW(dd::BuildFromCsv((dir_ / "nowhere").string(), (dir_ / "c.db").string()),
-               InputError);
+  EXPECT_THROW(dd::BuildFromCsv((dir_ / "nowhere").string(), (dir_ / "c.db").string()), InputError);
 }
 
 TEST_F(BuildTest, ExistingOutputNeedsForce) {

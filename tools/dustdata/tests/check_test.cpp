@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <sys/wait.h>
+#include <cstdlib>
+#include <filesystem>
 
 #include "Dates.h"
 #include "DustDataBuild.h"
@@ -34,7 +35,8 @@ TEST_F(CheckTest, FixtureIsSound) {
   EXPECT_EQ(r.version, "48");
   EXPECT_TRUE(r.matrix_ready);
   ASSERT_EQ(r.parameters.size(), 27u);
-  EXPECT_EQ(r.parameters.back(), (std::pair<std::string, std::string>{"LiabilitySplitEnhancements", "True"}));
+  EXPECT_EQ(r.parameters.back(),
+            (std::pair<std::string, std::string>{"LiabilitySplitEnhancements", "True"}));
   EXPECT_EQ(r.row_counts.at(0), (std::pair<std::string, int64_t>{"PARMS", 27}));
   const auto lines = dd::FormatCheckReport(r);
   EXPECT_EQ(lines.front(), "Dust data version: 48");
@@ -49,29 +51,39 @@ struct Damage {
 
 TEST_F(CheckTest, InconsistenciesAreReported) {
   const Damage cases[] = {
-      {"UPDATE PARMS SET PARMVALUE = ? WHERE PARM = 'Version'", {Value("47")},
+      {"UPDATE PARMS SET PARMVALUE = ? WHERE PARM = 'Version'",
+       {Value("47")},
        "the version 47 is older than the required version 48"},
-      {"UPDATE PARMS SET PARMVALUE = ? WHERE PARM = 'Version'", {Value("x")},
+      {"UPDATE PARMS SET PARMVALUE = ? WHERE PARM = 'Version'",
+       {Value("x")},
        "the version \"x\" is not a number"},
-      {"DELETE FROM PARMS WHERE PARM = ?", {Value("BaseYear")},
+      {"DELETE FROM PARMS WHERE PARM = ?",
+       {Value("BaseYear")},
        "the model parameter BaseYear is missing"},
-      {"UPDATE PARMS SET PARMVALUE = ? WHERE PARM = 'LimitationYear'", {Value("1954.5x")},
+      {"UPDATE PARMS SET PARMVALUE = ? WHERE PARM = 'LimitationYear'",
+       {Value("1954.5x")},
        "LimitationYear \"1954.5x\" is not a 16-bit whole number"},
-      {"UPDATE PARMS SET PARMVALUE = ? WHERE PARM = 'AvgYrPXR'", {Value("0")},
-       "AvgYrPXR is 0"},
-      {"UPDATE PARMS SET PARMVALUE = ? WHERE PARM = 'SmallMineJobID'", {Value("77")},
+      {"UPDATE PARMS SET PARMVALUE = ? WHERE PARM = 'AvgYrPXR'", {Value("0")}, "AvgYrPXR is 0"},
+      {"UPDATE PARMS SET PARMVALUE = ? WHERE PARM = 'SmallMineJobID'",
+       {Value("77")},
        "SmallMineJobID 77 names no row of JOBFACTORS"},
-      {"INSERT INTO SURVEYS VALUES (?, 'SURVEY', 1960, 1960, 1)", {Value(555)},
+      {"INSERT INTO SURVEYS VALUES (?, 'SURVEY', 1960, 1960, 1)",
+       {Value(555)},
        "SURVEYS.COLLIERYID names rows missing from COLLIERIES: 555"},
-      {"INSERT INTO DUSTMATRIX VALUES (?, 1950, 1952, 1, NULL, NULL)", {Value(101)},
+      {"INSERT INTO DUSTMATRIX VALUES (?, 1950, 1952, 1, NULL, NULL)",
+       {Value(101)},
        "DUSTMATRIX: runs of years overlap for colliery 101"},
-      {"INSERT INTO DUSTMATRIX VALUES (?, 1950, 1940, 1, NULL, NULL)", {Value(102)},
+      {"INSERT INTO DUSTMATRIX VALUES (?, 1950, 1940, 1, NULL, NULL)",
+       {Value(102)},
        "DUSTMATRIX: 1 runs end before they start"},
-      {"INSERT INTO TORTIOUS VALUES (?, 1960, 1961, 'N', 1)", {Value(103)},
+      {"INSERT INTO TORTIOUS VALUES (?, 1960, 1961, 'N', 1)",
+       {Value(103)},
        "TORTIOUS: runs of years overlap for colliery 103"},
-      {"UPDATE TORTIOUS SET SURFACE = ? WHERE COLLIERYID = 105", {Value("n")},
+      {"UPDATE TORTIOUS SET SURFACE = ? WHERE COLLIERYID = 105",
+       {Value("n")},
        "TORTIOUS.SURFACE holds values outside 'Y', 'N': n"},
-      {"DELETE FROM DUSTMATRIX WHERE COLLIERYID > ?", {Value(0)},
+      {"DELETE FROM DUSTMATRIX WHERE COLLIERYID > ?",
+       {Value(0)},
        "the matrix is marked expanded but holds no rows"},
   };
   for (const Damage& c : cases) {
@@ -143,8 +155,9 @@ TEST_F(CheckTest, ExpandCallsTheExpansionWithTheParameterYearsAndCompacts) {
 }
 
 int RunTool(const std::string& args) {
-  const char* bin = std::getenv("TARNBY_BIN_DIR");
-  const std::string cmd = std::string(bin ? bin : ".") + "/tarnby-dustdata " + args;
+  // The tool lands in the folder of this test program.
+  const fs::path bin = fs::read_symlink("/proc/self/exe").parent_path();
+  const std::string cmd = (bin / "tarnby-dustdata").string() + " " + args;
   const int rc = std::system(cmd.c_str());
   return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
 }

@@ -2,6 +2,7 @@
 #include <sqlite3.h>
 
 #include "DustDataBuild.h"
+#include "OrvError.h"
 #include "Schema.h"
 #include "TestUtil.h"
 
@@ -46,19 +47,25 @@ std::string Describe(orv::db::Recordset& rs) {
 // definition, fields read by the names the engine uses.
 TEST_F(SchemaTest, StoredQueriesAnswerTheEngineLookups) {
   const Lookup cases[] = {
-      {"qDustMatrixData", {{"WhatCollieryID", 101}, {"WhatYear", 1958}},
+      {"qDustMatrixData",
+       {{"WhatCollieryID", 101}, {"WhatYear", 1958}},
        {"Marker=<null>; DustVal=4"}},
-      {"qDustMatrixData", {{"WhatCollieryID", 101}, {"WhatYear", 1984}},
+      {"qDustMatrixData",
+       {{"WhatCollieryID", 101}, {"WhatYear", 1984}},
        {"Marker=STRIKE; DustVal=2.6"}},
-      {"qDustMatrixData", {{"WhatCollieryID", 101}, {"WhatYear", 1973}},
+      {"qDustMatrixData",
+       {{"WhatCollieryID", 101}, {"WhatYear", 1973}},
        {"Marker=EXTRAPOLATED; DustVal=2.6"}},
-      {"qDustMatrixData", {{"WhatCollieryID", 102}, {"WhatYear", 2100}},
+      {"qDustMatrixData",
+       {{"WhatCollieryID", 102}, {"WhatYear", 2100}},
        {"Marker=EXTRAPOLATED; DustVal=2"}},
       {"qDustMatrixData", {{"WhatCollieryID", 101}, {"WhatYear", 1991}}, {}},
       {"qDustMatrixData", {{"WhatCollieryID", 999}, {"WhatYear", 1960}}, {}},
-      {"qTortiousDustData", {{"WhatCollieryID", 101}, {"WhatYear", 1960}, {"Surface", "N"}},
+      {"qTortiousDustData",
+       {{"WhatCollieryID", 101}, {"WhatYear", 1960}, {"Surface", "N"}},
        {"TORTIOUSVAL=60"}},
-      {"qTortiousDustData", {{"WhatCollieryID", 101}, {"WhatYear", 1959}, {"Surface", "y"}},
+      {"qTortiousDustData",
+       {{"WhatCollieryID", 101}, {"WhatYear", 1959}, {"Surface", "y"}},
        {"TORTIOUSVAL=50"}},
       {"qTortiousDustData", {{"WhatCollieryID", 103}, {"WhatYear", 1960}, {"Surface", "Y"}}, {}},
       {"qSmokeFactor", {{"WhatID", 5}}, {"Code=p; Factor=0.75; LISTDESCR=Pipe"}},
@@ -66,19 +73,24 @@ TEST_F(SchemaTest, StoredQueriesAnswerTheEngineLookups) {
       {"qSmokeFactorByCode", {{"WhatCode", ""}}, {}},
       {"qCollieryByID", {{"WhatID", 103}}, {"Colliery=Carrow Pit; AREA=South; CoalAreaID=2"}},
       {"qCollieryByID", {{"WhatID", 0}}, {}},
-      {"qRespFactor", {{"WhatID", 2}},
+      {"qRespFactor",
+       {{"WhatID", 2}},
        {"Factor=20; Descr=Respirator worn 1975 to 1990; Surface=N; StartYear=1975; "
         "EndYear=1990; StartYearVal=0.5; EndYearVal=1"}},
-      {"qRespFactor", {{"WhatID", 4}},
+      {"qRespFactor",
+       {{"WhatID", 4}},
        {"Factor=0; Descr=Surface - no respirator; Surface=Y; StartYear=0; EndYear=0; "
         "StartYearVal=0; EndYearVal=0"}},
-      {"qJobFactor", {{"WhatID", 4}},
+      {"qJobFactor",
+       {{"WhatID", 4}},
        {"Code=SURF; Factor=0.4; Descr=Surface Screens; Surface=Y; Uplift=1; "
         "DUSTYTIMEFACTOR=0.5; NonCHA=1; NonCHACheck=1; YearsPastClose=0"}},
-      {"qJobFactorByCode", {{"WhatCode", "FIT"}},
+      {"qJobFactorByCode",
+       {{"WhatCode", "FIT"}},
        {"ID=10; Factor=0.5; Descr=Fitter (underground); Surface=N; Uplift=1; "
         "DUSTYTIMEFACTOR=0.6; NonCHA=0; NonCHACheck=1; YearsPastClose=0.5"}},
-      {"qJobFactorByCode", {{"WhatCode", " ab1 "}},
+      {"qJobFactorByCode",
+       {{"WhatCode", " ab1 "}},
        {"ID=9; Factor=0.9; Descr=Airway Borer; Surface=N; Uplift=1; DUSTYTIMEFACTOR=1; "
         "NonCHA=0; NonCHACheck=0; YearsPastClose=0"}},
       {"qJobFactorByCode", {{"WhatCode", "XX"}}, {}},
@@ -87,19 +99,24 @@ TEST_F(SchemaTest, StoredQueriesAnswerTheEngineLookups) {
       {"qGetParm", {{"WhatParm", "version"}}, {"PARMVALUE=48"}},
       {"qGetParm", {{"WhatParm", "LiabilitySplitEnhancements"}}, {"PARMVALUE=True"}},
       {"qGetParm", {{"WhatParm", "NoSuchKey"}}, {}},
-      {"qCollieryLiabilitySplit", {{"WhatID", 904}},
+      {"qCollieryLiabilitySplit",
+       {{"WhatID", 904}},
        {"COLLIERYSPLITTYPE=1; COLLIERYDESCR=Small Mine: %PITNAME%; COALAREASPLITTYPE=1; "
         "COALAREADESCR=Small Mines Area"}},
-      {"qCollieryLiabilitySplit", {{"WhatID", 103}},
+      {"qCollieryLiabilitySplit",
+       {{"WhatID", 103}},
        {"COLLIERYSPLITTYPE=2; COLLIERYDESCR=Carrow Estates, Ltd; COALAREASPLITTYPE=<null>; "
         "COALAREADESCR=<null>"}},
-      {"qCollieryList", {{"WhatCoalAreaID", 1}},
+      {"qCollieryList",
+       {{"WhatCoalAreaID", 1}},
        {"ID=101; Colliery=Ashby Main; AREA=North", "ID=102; Colliery=Bexley Colliery; AREA=North",
         "ID=901; Colliery=North Area Average; AREA=North"}},
-      {"qCoalAreaList", {},
+      {"qCoalAreaList",
+       {},
        {"ID=3; AREA=National Average", "ID=1; AREA=North", "ID=4; AREA=Small Mines",
         "ID=2; AREA=South"}},
-      {"qSmokeFactorList", {},
+      {"qSmokeFactorList",
+       {},
        {"ID=1; Code=N; Descr=Non smoker", "ID=2; Code=L; Descr=Light (1-10 a day)",
         "ID=3; Code=M; Descr=Medium (11-20 a day)", "ID=4; Code=H; Descr=Heavy (over 20 a day)",
         "ID=5; Code=p; Descr=Pipe"}},

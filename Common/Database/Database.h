@@ -81,7 +81,9 @@ using QueryDefPtr = std::shared_ptr<QueryDef>;
 using RecordsetPtr = std::unique_ptr<Recordset>;
 
 struct OpenOptions {
-  bool exclusive = false;   // no other connection may open the file
+  // No other connection may open the file while this one is open: the lock
+  // is taken at open and any other open fails with 3051.
+  bool exclusive = false;
   bool read_only = false;
   std::string connect;      // ";pwd=" followed by the password, or empty
   // How long a statement waits for another connection's lock before failing
@@ -196,7 +198,7 @@ class Recordset {
   virtual int FieldCount() const = 0;
   virtual std::string FieldName(int index) const = 0;
 
-  // Bookmarks identify a row for the life of the recordset.
+  // Bookmarks identify a row of the set until the next Requery.
   using Bookmark = int64_t;
   virtual Bookmark GetBookmark() const = 0;  // 3021 with no current row
   virtual void SetBookmark(Bookmark b) = 0;

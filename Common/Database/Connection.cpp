@@ -40,7 +40,8 @@ void RaiseSqlite(sqlite3* handle, int rc, std::string_view source) {
             "The changes you requested to the table were not successful because they would "
             "create duplicate values in the index, primary key, or relationship. (" +
                 message + ")");
-    default: break;
+    default:
+      break;
   }
   if ((rc & 0xff) == SQLITE_READONLY) {
     Raise(dberr::kReadOnly, source, "Cannot update. Database or object is read-only.");

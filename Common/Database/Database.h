@@ -49,10 +49,10 @@ enum class FieldType { Long, Integer, Single, Double, Currency, YesNo, DateTime,
 struct FieldDef {
   std::string name;
   FieldType type = FieldType::Text;
-  int32_t size = 0;          // text size; 0 for the type's default (255)
-  bool required = false;     // NOT NULL
+  int32_t size = 0;       // text size; 0 for the type's default (255)
+  bool required = false;  // NOT NULL
   bool allow_zero_length = true;
-  Value default_value;       // null: none
+  Value default_value;          // null: none
   bool auto_increment = false;  // Long counter primary key
   // CreateField only: 0-based position among the table's fields at which the
   // new field is put (the fields from there on move one place on); -1 (the
@@ -85,7 +85,7 @@ struct OpenOptions {
   // is taken at open and any other open fails with 3051.
   bool exclusive = false;
   bool read_only = false;
-  std::string connect;      // ";pwd=" followed by the password, or empty
+  std::string connect;  // ";pwd=" followed by the password, or empty
   // How long a statement waits for another connection's lock before failing
   // (3051 while opening, 3000 "database is locked" afterwards).
   int busy_timeout_ms = 5000;
@@ -183,7 +183,7 @@ class Recordset {
   virtual bool IsEOF() const = 0;
   virtual bool IsBOF() const = 0;
   virtual void MoveFirst() = 0;
-  virtual void MoveNext() = 0;   // 3021 when already at end of data
+  virtual void MoveNext() = 0;  // 3021 when already at end of data
   virtual void MovePrevious() = 0;
   virtual void MoveLast() = 0;
   // Rows in the set (a snapshot knows them all; a dynaset after MoveLast).

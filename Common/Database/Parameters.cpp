@@ -26,7 +26,8 @@ std::vector<Parameter> ParseParameters(std::string_view decl) {
     Parameter p;
     if (part.front() == '[') {
       const auto close = part.find(']');
-      if (close == std::string::npos) Raise(dberr::kGeneric, "DAO.QueryDef", "Bad parameter '" + part + "'.");
+      if (close == std::string::npos)
+        Raise(dberr::kGeneric, "DAO.QueryDef", "Bad parameter '" + part + "'.");
       p.name = part.substr(1, close - 1);
       part = TrimWhite(part.substr(close + 1));
     } else {

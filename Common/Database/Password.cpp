@@ -45,7 +45,8 @@ void Block(uint32_t h[8], const uint8_t* p) {
   }
   uint32_t a = h[0], b = h[1], c = h[2], d = h[3], e = h[4], f = h[5], g = h[6], k = h[7];
   for (int i = 0; i < 64; ++i) {
-    const uint32_t t1 = k + (Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25)) + ((e & f) ^ (~e & g)) + kK[i] + w[i];
+    const uint32_t t1 =
+        k + (Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25)) + ((e & f) ^ (~e & g)) + kK[i] + w[i];
     const uint32_t t2 = (Rotr(a, 2) ^ Rotr(a, 13) ^ Rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
     k = g;
     g = f;
@@ -67,7 +68,8 @@ Digest Sha256(std::string_view data) {
   m += '\x80';
   while (m.size() % 64 != 56) m += '\0';
   for (int i = 7; i >= 0; --i) m += static_cast<char>((bits >> (8 * i)) & 0xff);
-  for (size_t i = 0; i < m.size(); i += 64) Block(h, reinterpret_cast<const uint8_t*>(m.data() + i));
+  for (size_t i = 0; i < m.size(); i += 64)
+    Block(h, reinterpret_cast<const uint8_t*>(m.data() + i));
   Digest out;
   for (int i = 0; i < 8; ++i) {
     for (int j = 0; j < 4; ++j) out[size_t(4 * i + j)] = static_cast<uint8_t>(h[i] >> (24 - 8 * j));

@@ -74,7 +74,10 @@ void EnsureQueryTable(const ConnectionPtr& conn) {
 
 SqliteQueryDef::SqliteQueryDef(ConnectionPtr conn, std::string name, std::string sql,
                                std::vector<detail::Parameter> params)
-    : conn_(std::move(conn)), name_(std::move(name)), sql_(std::move(sql)), params_(std::move(params)) {
+    : conn_(std::move(conn)),
+      name_(std::move(name)),
+      sql_(std::move(sql)),
+      params_(std::move(params)) {
   AddImplicit(params_, sql_);
 }
 
@@ -174,7 +177,8 @@ std::vector<std::string> SqliteDatabase::QueryNames() {
   if (!detail::TableExists(conn_, kQueryTable)) return names;
   Statement st(conn_, "SELECT Name FROM StoredQueries ORDER BY Name COLLATE NOCASE", kSource);
   sqlite3_stmt* s = st.Get(kSource);
-  while (st.Step(kSource)) names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
+  while (st.Step(kSource))
+    names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
   st.Rewind();
   return names;
 }

@@ -22,13 +22,16 @@ namespace {
 constexpr const char* kSource = "DAO.Recordset";
 constexpr const char* kRowidColumn = "orv$rowid";
 
-[[noreturn]] void RaiseNoCurrent() { Raise(dberr::kNoCurrentRecord, kSource, "No current record."); }
+[[noreturn]] void RaiseNoCurrent() {
+  Raise(dberr::kNoCurrentRecord, kSource, "No current record.");
+}
 
 // The SELECT with the rowid injected as first column, or empty when the SQL
 // does not start with a plain SELECT.
 std::string InjectRowid(const std::string& sql) {
   const std::string head = TrimWhite(sql);
-  if (!IStartsWith(head, "SELECT") || head.size() < 7 || !std::isspace(static_cast<unsigned char>(head[6])))
+  if (!IStartsWith(head, "SELECT") || head.size() < 7 ||
+      !std::isspace(static_cast<unsigned char>(head[6])))
     return {};
   std::string rest = TrimWhite(head.substr(7));
   if (IStartsWith(rest, "DISTINCT")) return {};
@@ -93,8 +96,12 @@ class SqliteRecordset final : public Recordset {
   }
   void RequireUpdatable() const;
   void MoveTo(int pos, int step);
-  const Value& Cell(int row, int col) const { return cells_[size_t(row) * size_t(ncols_ - first_) + size_t(col)]; }
-  Value& Cell(int row, int col) { return cells_[size_t(row) * size_t(ncols_ - first_) + size_t(col)]; }
+  const Value& Cell(int row, int col) const {
+    return cells_[size_t(row) * size_t(ncols_ - first_) + size_t(col)];
+  }
+  Value& Cell(int row, int col) {
+    return cells_[size_t(row) * size_t(ncols_ - first_) + size_t(col)];
+  }
   bool RefreshRow(int row);  // re-reads a dynaset row; false when it is gone
   int AppendRow(int64_t rowid);
 
@@ -102,10 +109,10 @@ class SqliteRecordset final : public Recordset {
   RecordsetType type_;
   bool closed_ = false;
   Statement stmt_;
-  std::string table_;     // base table of an updatable dynaset
+  std::string table_;  // base table of an updatable dynaset
   bool table_mode_ = false;
   bool updatable_ = false;
-  std::string sql_;       // the caller's SQL (table mode: empty)
+  std::string sql_;  // the caller's SQL (table mode: empty)
   std::vector<Value> values_;
   std::vector<Parameter> params_;
   bool named_ = false;
@@ -232,7 +239,8 @@ void SqliteRecordset::Run() {
     if (first_row) LoadColumns();  // the step may have re-prepared it
     first_row = false;
     if (first_) rowids_.push_back(sqlite3_column_int64(s, 0));
-    for (int c = first_; c < ncols_; ++c) cells_.push_back(ReadColumn(s, c, kinds_[size_t(c - first_)]));
+    for (int c = first_; c < ncols_; ++c)
+      cells_.push_back(ReadColumn(s, c, kinds_[size_t(c - first_)]));
     ++nrows_;
   }
   if (first_row) LoadColumns();
@@ -371,9 +379,11 @@ bool SqliteRecordset::RefreshRow(int row) {
   if (!refresh_.Valid()) {
     std::string sql = "SELECT ";
     for (size_t i = 0; i < origins_.size(); ++i) {
-      sql += (i ? ", " : "") + (origins_[i].empty() ? std::string("NULL") : QuoteIdent(origins_[i]));
+      sql +=
+          (i ? ", " : "") + (origins_[i].empty() ? std::string("NULL") : QuoteIdent(origins_[i]));
     }
-    refresh_ = Statement(conn_, sql + " FROM " + QuoteIdent(table_) + " WHERE _rowid_ = ?", kSource);
+    refresh_ =
+        Statement(conn_, sql + " FROM " + QuoteIdent(table_) + " WHERE _rowid_ = ?", kSource);
   }
   sqlite3_stmt* s = refresh_.Get(kSource);
   sqlite3_reset(s);
@@ -488,7 +498,8 @@ void SqliteRecordset::SetIndex(std::string_view index) {
       index_fields_ = ix.fields;
       // The set follows the index order, as a table opened on an index does.
       std::string order;
-      for (const std::string& f : index_fields_) order += (order.empty() ? "" : ", ") + QuoteIdent(f);
+      for (const std::string& f : index_fields_)
+        order += (order.empty() ? "" : ", ") + QuoteIdent(f);
       Prepare("SELECT * FROM " + QuoteIdent(table_) + " ORDER BY " + order + ", _rowid_");
       Run();
       return;
@@ -558,7 +569,8 @@ void SqliteRecordset::Close() {
 
 }  // namespace
 
-RecordsetPtr OpenTableRecordset(const ConnectionPtr& conn, std::string_view table, RecordsetType type) {
+RecordsetPtr OpenTableRecordset(const ConnectionPtr& conn, std::string_view table,
+                                RecordsetType type) {
   auto rs = std::make_unique<SqliteRecordset>(conn, type);
   rs->OpenTable(std::string(table));
   return rs;

@@ -31,7 +31,8 @@ namespace fs = std::filesystem;
 std::string AbsolutePath(const std::string& path) {
   std::error_code ec;
   fs::path p = fs::absolute(fs::path(path), ec);
-  if (ec || path.empty()) Raise(dberr::kPathNotValid, kSource, "'" + path + "' is not a valid path.");
+  if (ec || path.empty())
+    Raise(dberr::kPathNotValid, kSource, "'" + path + "' is not a valid path.");
   return p.lexically_normal().string();
 }
 
@@ -99,14 +100,15 @@ DatabasePtr OpenDatabase(const std::string& path, const OpenOptions& options) {
   if (!fs::exists(full, ec)) {
     Raise(dberr::kFileNotFound, kSource, "Could not find file '" + full + "'.");
   }
-  if (fs::is_directory(full, ec)) Raise(dberr::kPathNotValid, kSource, "'" + full + "' is not a valid path.");
+  if (fs::is_directory(full, ec))
+    Raise(dberr::kPathNotValid, kSource, "'" + full + "' is not a valid path.");
 
   // Exclusive read-only still takes the write lock (so that nobody else opens
   // the file) and refuses writes through query_only.
   const bool handle_read_only = options.read_only && !options.exclusive;
   HandleGuard g;
-  int rc = sqlite3_open_v2(full.c_str(), &g.h,
-                           handle_read_only ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, nullptr);
+  int rc = sqlite3_open_v2(
+      full.c_str(), &g.h, handle_read_only ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, nullptr);
   if (rc != SQLITE_OK) RaiseCannotOpen(full, "you need permission to use its data.");
   sqlite3_extended_result_codes(g.h, 1);
   sqlite3_busy_timeout(g.h, options.busy_timeout_ms);
@@ -138,7 +140,8 @@ DatabasePtr CreateDatabase(const std::string& path, const std::string& connect) 
   std::error_code ec;
   if (fs::exists(full, ec)) Raise(detail::kDatabaseExists, kSource, "Database already exists.");
   const fs::path parent = fs::path(full).parent_path();
-  if (!fs::is_directory(parent, ec)) Raise(dberr::kPathNotValid, kSource, "'" + full + "' is not a valid path.");
+  if (!fs::is_directory(parent, ec))
+    Raise(dberr::kPathNotValid, kSource, "'" + full + "' is not a valid path.");
 
   HandleGuard g;
   const int rc =
@@ -147,7 +150,8 @@ DatabasePtr CreateDatabase(const std::string& path, const std::string& connect) 
   sqlite3_extended_result_codes(g.h, 1);
   sqlite3_busy_timeout(g.h, OpenOptions{}.busy_timeout_ms);
   auto conn = std::make_shared<detail::Connection>(g.Take(), full, false);
-  detail::RunOnce(conn, "PRAGMA application_id=" + std::to_string(detail::kApplicationId), {}, kSource);
+  detail::RunOnce(conn, "PRAGMA application_id=" + std::to_string(detail::kApplicationId), {},
+                  kSource);
   auto db = std::make_shared<detail::SqliteDatabase>(conn, full, false);
   db->Execute(
       "BEGIN;"

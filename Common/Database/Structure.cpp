@@ -15,8 +15,8 @@
 #include <cstring>
 
 #include "Impl.h"
-#include "OrvError.h"
 #include "Numbers.h"
+#include "OrvError.h"
 #include "Text.h"
 
 namespace orv::db::detail {
@@ -33,14 +33,17 @@ std::string Text(sqlite3_stmt* s, int col) {
 std::string DefaultLiteral(const FieldDef& f) {
   const Value v = ConvertTo(f.type, f.default_value);
   switch (v.kind()) {
-    case Value::Kind::Integer: return std::to_string(std::get<int64_t>(v.raw()));
+    case Value::Kind::Integer:
+      return std::to_string(std::get<int64_t>(v.raw()));
     case Value::Kind::Real: {
       char buf[40];
       std::snprintf(buf, sizeof buf, "%.17g", std::get<double>(v.raw()));
       return buf;
     }
-    case Value::Kind::Text: return QuoteLiteral(std::get<std::string>(v.raw()));
-    case Value::Kind::Null: break;
+    case Value::Kind::Text:
+      return QuoteLiteral(std::get<std::string>(v.raw()));
+    case Value::Kind::Null:
+      break;
   }
   return "NULL";
 }
@@ -83,7 +86,8 @@ bool IsConstraint(const std::string& seg) {
   const std::string up = UpperAscii(seg);
   for (const char* k : {"CONSTRAINT", "PRIMARY", "UNIQUE", "CHECK", "FOREIGN"}) {
     const size_t n = std::strlen(k);
-    if (up.compare(0, n, k) == 0 && (up.size() == n || !std::isalnum(static_cast<unsigned char>(up[n]))))
+    if (up.compare(0, n, k) == 0 &&
+        (up.size() == n || !std::isalnum(static_cast<unsigned char>(up[n]))))
       return true;
   }
   return false;
@@ -116,7 +120,8 @@ TableText SplitCreate(const std::string& sql) {
       }
     }
   }
-  if (open == std::string::npos) Raise(dberr::kGeneric, kSource, "Cannot read the table definition.");
+  if (open == std::string::npos)
+    Raise(dberr::kGeneric, kSource, "Cannot read the table definition.");
   t.head = sql.substr(0, open);
   return t;
 }
@@ -156,7 +161,8 @@ void Rebuild(const ConnectionPtr& conn, const std::string& table, const TableTex
       from += (from.empty() ? "" : ", ") + QuoteIdent(sources[i]);
     }
     if (!to.empty()) {
-      RunOnce(conn, "INSERT INTO " + tmp + " (" + to + ") SELECT " + from + " FROM " + q, {}, kSource);
+      RunOnce(conn, "INSERT INTO " + tmp + " (" + to + ") SELECT " + from + " FROM " + q, {},
+              kSource);
     }
     const bool has_seq = TableExists(conn, "sqlite_sequence");
     Value seq;
@@ -169,8 +175,8 @@ void Rebuild(const ConnectionPtr& conn, const std::string& table, const TableTex
     RunOnce(conn, "ALTER TABLE " + tmp + " RENAME TO " + q, {}, kSource);
     for (const std::string& sql : extras) RunOnce(conn, sql, {}, kSource);
     if (!seq.IsNull()) {
-      RunOnce(conn, "UPDATE sqlite_sequence SET seq = max(seq, ?) WHERE name = ?", {seq, Value(table)},
-              kSource);
+      RunOnce(conn, "UPDATE sqlite_sequence SET seq = max(seq, ?) WHERE name = ?",
+              {seq, Value(table)}, kSource);
     }
     RunOnce(conn, "RELEASE orv_rebuild", {}, kSource);
   } catch (...) {
@@ -181,7 +187,8 @@ void Rebuild(const ConnectionPtr& conn, const std::string& table, const TableTex
 }
 
 std::string CreateSql(const ConnectionPtr& conn, const std::string& table) {
-  Statement st(conn, "SELECT sql FROM sqlite_schema WHERE type = 'table' AND name = ? COLLATE NOCASE",
+  Statement st(conn,
+               "SELECT sql FROM sqlite_schema WHERE type = 'table' AND name = ? COLLATE NOCASE",
                kSource);
   BindValue(st.Get(kSource), 1, Value(table));
   if (!st.Step(kSource)) RaiseItemNotFound(kSource);
@@ -190,7 +197,8 @@ std::string CreateSql(const ConnectionPtr& conn, const std::string& table) {
 
 // The real name of a table as SQLite spells it.
 std::string TableName(const ConnectionPtr& conn, std::string_view table) {
-  Statement st(conn, "SELECT name FROM sqlite_schema WHERE type = 'table' AND name = ? COLLATE NOCASE",
+  Statement st(conn,
+               "SELECT name FROM sqlite_schema WHERE type = 'table' AND name = ? COLLATE NOCASE",
                kSource);
   BindValue(st.Get(kSource), 1, Value(table));
   if (!st.Step(kSource)) RaiseItemNotFound(kSource);
@@ -212,7 +220,8 @@ bool TableExists(const ConnectionPtr& conn, std::string_view table) {
 std::string ColumnDefinition(const FieldDef& f) {
   std::string d = QuoteIdent(f.name) + " " + DeclaredType(f);
   if (f.auto_increment) {
-    if (f.type != FieldType::Long) Raise(dberr::kGeneric, kSource, "Only a Long field can be a counter.");
+    if (f.type != FieldType::Long)
+      Raise(dberr::kGeneric, kSource, "Only a Long field can be a counter.");
     return d + " PRIMARY KEY AUTOINCREMENT";
   }
   if (f.required) d += " NOT NULL";
@@ -227,7 +236,8 @@ std::string ColumnDefinition(const FieldDef& f) {
 std::vector<FieldDef> ReadFields(const ConnectionPtr& conn, std::string_view table) {
   const std::string name = TableName(conn, table);
   const std::string create = UpperAscii(CreateSql(conn, name));
-  Statement st(conn, "SELECT name, type, \"notnull\", dflt_value, pk FROM pragma_table_info(?)", kSource);
+  Statement st(conn, "SELECT name, type, \"notnull\", dflt_value, pk FROM pragma_table_info(?)",
+               kSource);
   sqlite3_stmt* s = st.Get(kSource);
   BindValue(s, 1, Value(name));
   std::vector<FieldDef> fields;
@@ -243,7 +253,8 @@ std::vector<FieldDef> ReadFields(const ConnectionPtr& conn, std::string_view tab
     f.default_value = ParseDefault(Text(s, 3), f.type);
     const int pk = sqlite3_column_int(s, 4);
     pk_count += pk > 0;
-    f.auto_increment = pk == 1 && IEquals(decl, "INTEGER") && create.find("AUTOINCREMENT") != std::string::npos;
+    f.auto_increment =
+        pk == 1 && IEquals(decl, "INTEGER") && create.find("AUTOINCREMENT") != std::string::npos;
     const std::string check = "CHECK (" + UpperAscii(QuoteIdent(f.name)) + " <> '')";
     f.allow_zero_length = create.find(check) == std::string::npos;
     fields.push_back(std::move(f));
@@ -256,7 +267,8 @@ std::vector<FieldDef> ReadFields(const ConnectionPtr& conn, std::string_view tab
 
 // Indexes in the order they were made; with `rowid_key`, an INTEGER PRIMARY
 // KEY with no explicit primary index is reported as "PrimaryKey".
-std::vector<IndexDef> ReadIndexesImpl(const ConnectionPtr& conn, std::string_view table, bool rowid_key) {
+std::vector<IndexDef> ReadIndexesImpl(const ConnectionPtr& conn, std::string_view table,
+                                      bool rowid_key) {
   const std::string name = TableName(conn, table);
   Statement st(conn,
                "SELECT il.name, il.\"unique\", il.origin, il.partial FROM pragma_index_list(?) il "
@@ -311,7 +323,9 @@ std::vector<IndexDef> ReadIndexes(const ConnectionPtr& conn, std::string_view ta
 
 // --- the database's structure operations -------------------------------------------
 
-bool SqliteDatabase::TableExists(std::string_view table) { return detail::TableExists(conn_, table); }
+bool SqliteDatabase::TableExists(std::string_view table) {
+  return detail::TableExists(conn_, table);
+}
 
 std::vector<std::string> SqliteDatabase::TableNames() {
   Statement st(conn_,
@@ -345,12 +359,13 @@ void SqliteDatabase::CreateField(std::string_view table, const FieldDef& field) 
   const std::string name = TableName(conn_, table);
   const std::vector<FieldDef> fields = ReadFields(conn_, name);
   if (FieldPosition(fields, field.name) >= 0) {
-    Raise(dberr::kGeneric, kSource, "Field '" + field.name + "' already exists in table '" + name + "'.");
+    Raise(dberr::kGeneric, kSource,
+          "Field '" + field.name + "' already exists in table '" + name + "'.");
   }
   const std::string def = ColumnDefinition(field);
   const bool at_end = field.ordinal < 0 || field.ordinal >= static_cast<int32_t>(fields.size());
-  const bool alter_can = at_end && !field.auto_increment &&
-                         !(field.required && field.default_value.IsNull());
+  const bool alter_can =
+      at_end && !field.auto_increment && !(field.required && field.default_value.IsNull());
   if (alter_can) {
     RunOnce(conn_, "ALTER TABLE " + QuoteIdent(name) + " ADD COLUMN " + def, {}, kSource);
     return;
@@ -381,7 +396,8 @@ void SqliteDatabase::CreateIndex(std::string_view table, const IndexDef& index) 
     }
   }
   std::string sql = (index.primary || index.unique) ? "CREATE UNIQUE INDEX " : "CREATE INDEX ";
-  sql += QuoteIdent(name + (index.primary ? "!" : ".") + index.name) + " ON " + QuoteIdent(name) + " (";
+  sql += QuoteIdent(name + (index.primary ? "!" : ".") + index.name) + " ON " + QuoteIdent(name) +
+         " (";
   std::string where;
   for (size_t i = 0; i < index.fields.size(); ++i) {
     sql += (i ? ", " : "") + QuoteIdent(index.fields[i]);
@@ -392,7 +408,8 @@ void SqliteDatabase::CreateIndex(std::string_view table, const IndexDef& index) 
   RunOnce(conn_, sql, {}, "DAO.Index");
 }
 
-void SqliteDatabase::RenameField(std::string_view table, std::string_view from, std::string_view to) {
+void SqliteDatabase::RenameField(std::string_view table, std::string_view from,
+                                 std::string_view to) {
   const std::string name = TableName(conn_, table);
   if (FieldPosition(ReadFields(conn_, name), from) < 0) RaiseItemNotFound("DAO.Field");
   RunOnce(conn_,

@@ -24,37 +24,37 @@ struct TypeName {
 // "INTEGER" is a 32-bit Long as in SQL DDL (and SQLite's rowid alias); the
 // 16-bit Integer is declared SHORT.
 constexpr TypeName kDeclared[] = {
-    {"LONG", FieldType::Long},          {"INTEGER", FieldType::Long},
-    {"INT", FieldType::Long},           {"LONG INTEGER", FieldType::Long},
-    {"BIGINT", FieldType::Long},        {"COUNTER", FieldType::Long},
-    {"SHORT", FieldType::Integer},      {"SMALLINT", FieldType::Integer},
-    {"INTEGER16", FieldType::Integer},  {"INT16", FieldType::Integer},
-    {"TINYINT", FieldType::Integer},    {"BYTE", FieldType::Integer},
-    {"SINGLE", FieldType::Single},      {"FLOAT4", FieldType::Single},
-    {"DOUBLE", FieldType::Double},      {"DOUBLE PRECISION", FieldType::Double},
-    {"FLOAT", FieldType::Double},       {"FLOAT8", FieldType::Double},
-    {"REAL", FieldType::Double},        {"NUMERIC", FieldType::Double},
-    {"DECIMAL", FieldType::Double},     {"CURRENCY", FieldType::Currency},
-    {"MONEY", FieldType::Currency},     {"YESNO", FieldType::YesNo},
-    {"BIT", FieldType::YesNo},          {"BOOLEAN", FieldType::YesNo},
-    {"LOGICAL", FieldType::YesNo},      {"DATETIME", FieldType::DateTime},
-    {"DATE", FieldType::DateTime},      {"TIMESTAMP", FieldType::DateTime},
-    {"TEXT", FieldType::Text},          {"VARCHAR", FieldType::Text},
-    {"CHAR", FieldType::Text},          {"NVARCHAR", FieldType::Text},
-    {"CHARACTER", FieldType::Text},     {"LONGTEXT", FieldType::Memo},
-    {"MEMO", FieldType::Memo},          {"CLOB", FieldType::Memo},
+    {"LONG", FieldType::Long},         {"INTEGER", FieldType::Long},
+    {"INT", FieldType::Long},          {"LONG INTEGER", FieldType::Long},
+    {"BIGINT", FieldType::Long},       {"COUNTER", FieldType::Long},
+    {"SHORT", FieldType::Integer},     {"SMALLINT", FieldType::Integer},
+    {"INTEGER16", FieldType::Integer}, {"INT16", FieldType::Integer},
+    {"TINYINT", FieldType::Integer},   {"BYTE", FieldType::Integer},
+    {"SINGLE", FieldType::Single},     {"FLOAT4", FieldType::Single},
+    {"DOUBLE", FieldType::Double},     {"DOUBLE PRECISION", FieldType::Double},
+    {"FLOAT", FieldType::Double},      {"FLOAT8", FieldType::Double},
+    {"REAL", FieldType::Double},       {"NUMERIC", FieldType::Double},
+    {"DECIMAL", FieldType::Double},    {"CURRENCY", FieldType::Currency},
+    {"MONEY", FieldType::Currency},    {"YESNO", FieldType::YesNo},
+    {"BIT", FieldType::YesNo},         {"BOOLEAN", FieldType::YesNo},
+    {"LOGICAL", FieldType::YesNo},     {"DATETIME", FieldType::DateTime},
+    {"DATE", FieldType::DateTime},     {"TIMESTAMP", FieldType::DateTime},
+    {"TEXT", FieldType::Text},         {"VARCHAR", FieldType::Text},
+    {"CHAR", FieldType::Text},         {"NVARCHAR", FieldType::Text},
+    {"CHARACTER", FieldType::Text},    {"LONGTEXT", FieldType::Memo},
+    {"MEMO", FieldType::Memo},         {"CLOB", FieldType::Memo},
 };
 
 // Parameter types by the system's names ("Integer" is 16-bit here).
 constexpr TypeName kParameterTypes[] = {
-    {"LONG", FieldType::Long},         {"INTEGER", FieldType::Integer},
-    {"SHORT", FieldType::Integer},     {"BYTE", FieldType::Integer},
-    {"SINGLE", FieldType::Single},     {"DOUBLE", FieldType::Double},
-    {"FLOAT", FieldType::Double},      {"CURRENCY", FieldType::Currency},
-    {"YESNO", FieldType::YesNo},       {"BIT", FieldType::YesNo},
-    {"BOOLEAN", FieldType::YesNo},     {"DATETIME", FieldType::DateTime},
-    {"DATE", FieldType::DateTime},     {"TEXT", FieldType::Text},
-    {"MEMO", FieldType::Memo},         {"LONGTEXT", FieldType::Memo},
+    {"LONG", FieldType::Long},     {"INTEGER", FieldType::Integer},
+    {"SHORT", FieldType::Integer}, {"BYTE", FieldType::Integer},
+    {"SINGLE", FieldType::Single}, {"DOUBLE", FieldType::Double},
+    {"FLOAT", FieldType::Double},  {"CURRENCY", FieldType::Currency},
+    {"YESNO", FieldType::YesNo},   {"BIT", FieldType::YesNo},
+    {"BOOLEAN", FieldType::YesNo}, {"DATETIME", FieldType::DateTime},
+    {"DATE", FieldType::DateTime}, {"TEXT", FieldType::Text},
+    {"MEMO", FieldType::Memo},     {"LONGTEXT", FieldType::Memo},
 };
 
 // Upper-cased declaration without its "(size)"; the size in *size.
@@ -81,10 +81,10 @@ std::string SerialToIso(double serial) {
   }
   const year_month_day ymd{sys_days{year{1899} / December / 30} + std::chrono::days{days}};
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%04d-%02u-%02u %02lld:%02lld:%02lld", static_cast<int>(ymd.year()),
-                static_cast<unsigned>(ymd.month()), static_cast<unsigned>(ymd.day()),
-                static_cast<long long>(secs / 3600), static_cast<long long>(secs / 60 % 60),
-                static_cast<long long>(secs % 60));
+  std::snprintf(buf, sizeof buf, "%04d-%02u-%02u %02lld:%02lld:%02lld",
+                static_cast<int>(ymd.year()), static_cast<unsigned>(ymd.month()),
+                static_cast<unsigned>(ymd.day()), static_cast<long long>(secs / 3600),
+                static_cast<long long>(secs / 60 % 60), static_cast<long long>(secs % 60));
   return buf;
 }
 
@@ -94,15 +94,24 @@ double RoundCurrency(double d) { return std::nearbyint(d * 10000.0) / 10000.0; }
 
 std::string DeclaredType(const FieldDef& f) {
   switch (f.type) {
-    case FieldType::Long: return f.auto_increment ? "INTEGER" : "LONG";
-    case FieldType::Integer: return "SHORT";
-    case FieldType::Single: return "SINGLE";
-    case FieldType::Double: return "DOUBLE";
-    case FieldType::Currency: return "CURRENCY";
-    case FieldType::YesNo: return "YESNO";
-    case FieldType::DateTime: return "DATETIME";
-    case FieldType::Text: return "TEXT(" + std::to_string(f.size > 0 ? f.size : 255) + ")";
-    case FieldType::Memo: return "LONGTEXT";
+    case FieldType::Long:
+      return f.auto_increment ? "INTEGER" : "LONG";
+    case FieldType::Integer:
+      return "SHORT";
+    case FieldType::Single:
+      return "SINGLE";
+    case FieldType::Double:
+      return "DOUBLE";
+    case FieldType::Currency:
+      return "CURRENCY";
+    case FieldType::YesNo:
+      return "YESNO";
+    case FieldType::DateTime:
+      return "DATETIME";
+    case FieldType::Text:
+      return "TEXT(" + std::to_string(f.size > 0 ? f.size : 255) + ")";
+    case FieldType::Memo:
+      return "LONGTEXT";
   }
   return "TEXT";
 }
@@ -128,14 +137,21 @@ std::optional<FieldType> TypeFromParameterName(std::string_view name) {
 Value ConvertTo(FieldType type, const Value& v) {
   if (v.IsNull()) return v;
   switch (type) {
-    case FieldType::Long: return Value(static_cast<int64_t>(v.AsInt32()));
-    case FieldType::Integer: return Value(static_cast<int64_t>(v.AsInt16()));
-    case FieldType::Single: return Value(v.AsSingle());
-    case FieldType::Double: return Value(v.AsDouble());
-    case FieldType::Currency: return Value(RoundCurrency(v.AsDouble()));
-    case FieldType::YesNo: return Value(v.AsBool());
+    case FieldType::Long:
+      return Value(static_cast<int64_t>(v.AsInt32()));
+    case FieldType::Integer:
+      return Value(static_cast<int64_t>(v.AsInt16()));
+    case FieldType::Single:
+      return Value(v.AsSingle());
+    case FieldType::Double:
+      return Value(v.AsDouble());
+    case FieldType::Currency:
+      return Value(RoundCurrency(v.AsDouble()));
+    case FieldType::YesNo:
+      return Value(v.AsBool());
     case FieldType::Text:
-    case FieldType::Memo: return v.kind() == Value::Kind::Text ? v : Value(v.AsText());
+    case FieldType::Memo:
+      return v.kind() == Value::Kind::Text ? v : Value(v.AsText());
     case FieldType::DateTime:
       return v.kind() == Value::Kind::Text ? v : Value(SerialToIso(v.AsDouble()));
   }
@@ -147,15 +163,18 @@ Value ReadColumn(sqlite3_stmt* stmt, int col, const std::optional<FieldType>& ty
   if (kind == SQLITE_NULL) return Value();
   const auto text = [&] {
     const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, col));
-    return Value(std::string_view(p ? p : "", static_cast<size_t>(sqlite3_column_bytes(stmt, col))));
+    return Value(
+        std::string_view(p ? p : "", static_cast<size_t>(sqlite3_column_bytes(stmt, col))));
   };
   if (kind == SQLITE_TEXT || kind == SQLITE_BLOB) {
     if (!type) return text();
     switch (*type) {
       case FieldType::Text:
       case FieldType::Memo:
-      case FieldType::DateTime: return text();
-      default: break;
+      case FieldType::DateTime:
+        return text();
+      default:
+        break;
     }
     // A number written as text into a numeric field: read it as a number
     // when it is one, else give the text as it stands.
@@ -178,9 +197,12 @@ Value ReadColumn(sqlite3_stmt* stmt, int col, const std::optional<FieldType>& ty
     case FieldType::YesNo:
       return Value(is_int ? sqlite3_column_int64(stmt, col) != 0
                           : sqlite3_column_double(stmt, col) != 0);
-    case FieldType::Single: return Value(static_cast<float>(sqlite3_column_double(stmt, col)));
-    case FieldType::Double: return Value(sqlite3_column_double(stmt, col));
-    case FieldType::Currency: return Value(RoundCurrency(sqlite3_column_double(stmt, col)));
+    case FieldType::Single:
+      return Value(static_cast<float>(sqlite3_column_double(stmt, col)));
+    case FieldType::Double:
+      return Value(sqlite3_column_double(stmt, col));
+    case FieldType::Currency:
+      return Value(RoundCurrency(sqlite3_column_double(stmt, col)));
     case FieldType::Text:
     case FieldType::Memo:
       return is_int ? Value(std::to_string(sqlite3_column_int64(stmt, col)))
@@ -196,11 +218,15 @@ namespace {
 void Bind(sqlite3_stmt* stmt, int slot, const Value& v, sqlite3_destructor_type text_mode) {
   int rc = SQLITE_OK;
   switch (v.kind()) {
-    case Value::Kind::Null: rc = sqlite3_bind_null(stmt, slot); break;
+    case Value::Kind::Null:
+      rc = sqlite3_bind_null(stmt, slot);
+      break;
     case Value::Kind::Integer:
       rc = sqlite3_bind_int64(stmt, slot, std::get<int64_t>(v.raw()));
       break;
-    case Value::Kind::Real: rc = sqlite3_bind_double(stmt, slot, std::get<double>(v.raw())); break;
+    case Value::Kind::Real:
+      rc = sqlite3_bind_double(stmt, slot, std::get<double>(v.raw()));
+      break;
     case Value::Kind::Text: {
       const std::string& s = std::get<std::string>(v.raw());
       rc = sqlite3_bind_text(stmt, slot, s.data(), static_cast<int>(s.size()), text_mode);
@@ -211,7 +237,9 @@ void Bind(sqlite3_stmt* stmt, int slot, const Value& v, sqlite3_destructor_type 
 }
 }  // namespace
 
-void BindValue(sqlite3_stmt* stmt, int slot, const Value& v) { Bind(stmt, slot, v, SQLITE_TRANSIENT); }
+void BindValue(sqlite3_stmt* stmt, int slot, const Value& v) {
+  Bind(stmt, slot, v, SQLITE_TRANSIENT);
+}
 
 void BindValueNoCopy(sqlite3_stmt* stmt, int slot, const Value& v) {
   Bind(stmt, slot, v, SQLITE_STATIC);

@@ -38,8 +38,11 @@ TEST_F(CoreTest, OpenChecksFileMarkAndPassword) {
     const char* connect;
     int32_t error;
   };
-  const Case cases[] = {{kConnect, 0},     {";pwd=secret1", 3031}, {"", 3031},
-                        {";pwd=Wrong", 3031}, {"MS Access;PWD=Secret1", 0}};
+  const Case cases[] = {{kConnect, 0},
+                        {";pwd=secret1", 3031},
+                        {"", 3031},
+                        {";pwd=Wrong", 3031},
+                        {"MS Access;PWD=Secret1", 0}};
   for (const Case& c : cases) {
     OpenOptions o;
     o.connect = c.connect;
@@ -98,8 +101,8 @@ TEST_F(CoreTest, ExclusiveBlocksOtherOpens) {
   DatabasePtr a = OpenDatabase(path, shared);
   DatabasePtr b = OpenDatabase(path, shared);
   a->Execute("UPDATE DUST SET Marker = 'A' WHERE Year = 1952");
-  RecordsetPtr rs = b->OpenRecordset("SELECT COUNT(*) FROM DUST WHERE Marker = 'A'",
-                                     RecordsetType::Snapshot);
+  RecordsetPtr rs =
+      b->OpenRecordset("SELECT COUNT(*) FROM DUST WHERE Marker = 'A'", RecordsetType::Snapshot);
   EXPECT_EQ(rs->Field(0).AsInt32(), 3);
 }
 
@@ -152,10 +155,14 @@ TEST_F(CoreTest, ParameterConversion) {
     Value out;
   };
   const Case cases[] = {
-      {"L", Value(2.5), Value(2)},          {"L", Value("41"), Value(41)},
-      {"I", Value(3.5), Value(4)},          {"S", Value(0.1), Value(0.1f)},
-      {"D", Value("1.25"), Value(1.25)},    {"Y", Value(-1), Value(1)},
-      {"Y", Value("False"), Value(0)},      {"T", Value(12.5), Value("12.5")},
+      {"L", Value(2.5), Value(2)},
+      {"L", Value("41"), Value(41)},
+      {"I", Value(3.5), Value(4)},
+      {"S", Value(0.1), Value(0.1f)},
+      {"D", Value("1.25"), Value(1.25)},
+      {"Y", Value(-1), Value(1)},
+      {"Y", Value("False"), Value(0)},
+      {"T", Value(12.5), Value("12.5")},
       {"W", Value(2.5), Value("1900-01-01 12:00:00")},
       {"W", Value("2026-12-07 14:05:33"), Value("2026-12-07 14:05:33")},
       {"L", Value(), Value()},

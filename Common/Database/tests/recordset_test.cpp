@@ -11,23 +11,27 @@ class RecordsetTest : public DbTest {
     db_ = CreateDatabase(PathOf("r.db"));
     FieldDef id = F("ID", FieldType::Long);
     id.auto_increment = true;
-    db_->CreateTable("WORK", {id, F("CLAIMANTID", FieldType::Long),
-                              F("STARTYEAR", FieldType::Integer), F("PITNAME", FieldType::Text, 30)});
+    db_->CreateTable("WORK",
+                     {id, F("CLAIMANTID", FieldType::Long), F("STARTYEAR", FieldType::Integer),
+                      F("PITNAME", FieldType::Text, 30)});
     db_->CreateIndex("WORK", Ix("UniqueStart", {"CLAIMANTID", "STARTYEAR"}, false, true));
     for (const auto& [c, y, pit] : {std::tuple{1, 1950, "Alpha"}, std::tuple{1, 1960, "Beta"},
                                     std::tuple{2, 1955, "Gamma"}, std::tuple{1, 1970, "Delta"}}) {
-      db_->Execute("INSERT INTO WORK (CLAIMANTID, STARTYEAR, PITNAME) VALUES (?, ?, ?)", {c, y, pit});
+      db_->Execute("INSERT INTO WORK (CLAIMANTID, STARTYEAR, PITNAME) VALUES (?, ?, ?)",
+                   {c, y, pit});
     }
-    db_->CreateQueryDef("qdWork",
-                        "SELECT ID, STARTYEAR, PITNAME FROM WORK WHERE CLAIMANTID = :WHATCLAIMANTID "
-                        "ORDER BY STARTYEAR",
-                        "WHATCLAIMANTID Long");
+    db_->CreateQueryDef(
+        "qdWork",
+        "SELECT ID, STARTYEAR, PITNAME FROM WORK WHERE CLAIMANTID = :WHATCLAIMANTID "
+        "ORDER BY STARTYEAR",
+        "WHATCLAIMANTID Long");
   }
 
   std::vector<std::string> Pits(Recordset& rs) {
     std::vector<std::string> out;
     if (rs.RecordCount() == 0) return out;
-    for (rs.MoveFirst(); !rs.IsEOF(); rs.MoveNext()) out.push_back(rs.Field("PITNAME").TextOrEmpty());
+    for (rs.MoveFirst(); !rs.IsEOF(); rs.MoveNext())
+      out.push_back(rs.Field("PITNAME").TextOrEmpty());
     return out;
   }
 
@@ -35,7 +39,8 @@ class RecordsetTest : public DbTest {
 };
 
 TEST_F(RecordsetTest, NavigationAndBookmarks) {
-  RecordsetPtr rs = db_->OpenRecordset("SELECT * FROM WORK ORDER BY STARTYEAR", RecordsetType::Snapshot);
+  RecordsetPtr rs =
+      db_->OpenRecordset("SELECT * FROM WORK ORDER BY STARTYEAR", RecordsetType::Snapshot);
   EXPECT_EQ(rs->RecordCount(), 4);
   EXPECT_FALSE(rs->IsBOF());
   EXPECT_EQ(rs->AbsolutePosition(), 0);
@@ -62,7 +67,8 @@ TEST_F(RecordsetTest, NavigationAndBookmarks) {
   EXPECT_EQ(ErrorOf([&] { rs->Field("NOPE"); }), 3265);
   EXPECT_EQ(ErrorOf([&] { rs->SetBookmark(99); }), 3159);
 
-  RecordsetPtr empty = db_->OpenRecordset("SELECT * FROM WORK WHERE ID < 0", RecordsetType::Dynaset);
+  RecordsetPtr empty =
+      db_->OpenRecordset("SELECT * FROM WORK WHERE ID < 0", RecordsetType::Dynaset);
   EXPECT_TRUE(empty->IsEOF());
   EXPECT_TRUE(empty->IsBOF());
   EXPECT_EQ(empty->RecordCount(), 0);
@@ -102,7 +108,8 @@ TEST_F(RecordsetTest, SnapshotIsStaticDynasetSeesItsAdds) {
 }
 
 TEST_F(RecordsetTest, EditUpdateCancelDelete) {
-  RecordsetPtr rs = db_->OpenRecordset("SELECT * FROM WORK ORDER BY STARTYEAR", RecordsetType::Dynaset);
+  RecordsetPtr rs =
+      db_->OpenRecordset("SELECT * FROM WORK ORDER BY STARTYEAR", RecordsetType::Dynaset);
   EXPECT_EQ(ErrorOf([&] { rs->Update(); }), 3020);
   EXPECT_EQ(ErrorOf([&] { rs->SetField("PITNAME", "x"); }), 3020);
   rs->MoveNext();  // Gamma
@@ -116,10 +123,11 @@ TEST_F(RecordsetTest, EditUpdateCancelDelete) {
   rs->SetField("PITNAME", "never");
   rs->CancelUpdate();
   EXPECT_EQ(rs->Field("PITNAME").AsText(), "Gamma 2");
-  EXPECT_EQ(db_->OpenRecordset("SELECT PITNAME FROM WORK WHERE STARTYEAR = 1955", RecordsetType::Snapshot)
-                ->Field(0)
-                .AsText(),
-            "Gamma 2");
+  EXPECT_EQ(
+      db_->OpenRecordset("SELECT PITNAME FROM WORK WHERE STARTYEAR = 1955", RecordsetType::Snapshot)
+          ->Field(0)
+          .AsText(),
+      "Gamma 2");
 
   // A duplicate key fails and leaves the edit pending, to be corrected.
   rs->Edit();
@@ -175,9 +183,9 @@ TEST_F(RecordsetTest, SeekOnAnIndex) {
     const char* found;  // nullptr: no match
   };
   const Case cases[] = {
-      {"=", {1, 1960}, "Beta"},   {"=", {1, 1961}, nullptr}, {">=", {1, 1961}, "Delta"},
-      {">", {1, 1960}, "Delta"},  {"<", {1, 1960}, "Alpha"}, {"<=", {1, 1960}, "Beta"},
-      {"<", {1, 1950}, nullptr},  {"=", {2}, "Gamma"},       {"<=", {1}, "Delta"},
+      {"=", {1, 1960}, "Beta"},      {"=", {1, 1961}, nullptr}, {">=", {1, 1961}, "Delta"},
+      {">", {1, 1960}, "Delta"},     {"<", {1, 1960}, "Alpha"}, {"<=", {1, 1960}, "Beta"},
+      {"<", {1, 1950}, nullptr},     {"=", {2}, "Gamma"},       {"<=", {1}, "Delta"},
       {"=", {"1", "1970"}, "Delta"},
   };
   for (const Case& c : cases) {
@@ -205,29 +213,36 @@ TEST_F(RecordsetTest, SeekOnAnIndex) {
 
 TEST_F(RecordsetTest, ValuesReadBackAsTheirType) {
   FieldDef money = F("M", FieldType::Currency);
-  db_->CreateTable("TYPES", {F("L", FieldType::Long), F("I", FieldType::Integer), F("S", FieldType::Single),
-                             F("D", FieldType::Double), money, F("Y", FieldType::YesNo),
-                             F("W", FieldType::DateTime), F("T", FieldType::Text, 10),
-                             F("N", FieldType::Memo)});
+  db_->CreateTable(
+      "TYPES", {F("L", FieldType::Long), F("I", FieldType::Integer), F("S", FieldType::Single),
+                F("D", FieldType::Double), money, F("Y", FieldType::YesNo),
+                F("W", FieldType::DateTime), F("T", FieldType::Text, 10), F("N", FieldType::Memo)});
   RecordsetPtr rs = db_->OpenRecordset("TYPES", RecordsetType::Dynaset);
   rs->AddNew();
   const std::pair<const char*, Value> in[] = {
-      {"L", Value("12")},  {"I", Value(7.5)},       {"S", Value(0.1)},     {"D", Value(0.1)},
-      {"M", Value(1.23456)}, {"Y", Value(true)},   {"W", Value(45000.5)}, {"T", Value(3)},
-      {"N", Value("123")},
+      {"L", Value("12")},    {"I", Value(7.5)},     {"S", Value(0.1)},
+      {"D", Value(0.1)},     {"M", Value(1.23456)}, {"Y", Value(true)},
+      {"W", Value(45000.5)}, {"T", Value(3)},       {"N", Value("123")},
   };
   for (const auto& [name, v] : in) rs->SetField(name, v);
   rs->Update();
   const std::pair<const char*, Value> out[] = {
-      {"L", Value(12)},        {"I", Value(8)},   {"S", Value(0.1f)},
-      {"D", Value(0.1)},       {"M", Value(1.2346)}, {"Y", Value(1)},
-      {"W", Value("2023-03-15 12:00:00")}, {"T", Value("3")}, {"N", Value("123")},
+      {"L", Value(12)},
+      {"I", Value(8)},
+      {"S", Value(0.1f)},
+      {"D", Value(0.1)},
+      {"M", Value(1.2346)},
+      {"Y", Value(1)},
+      {"W", Value("2023-03-15 12:00:00")},
+      {"T", Value("3")},
+      {"N", Value("123")},
   };
   RecordsetPtr snap = db_->OpenRecordset("SELECT * FROM TYPES", RecordsetType::Snapshot);
   for (const auto& [name, v] : out) EXPECT_EQ(snap->Field(name), v) << name;
   // A value stored by plain SQL converts on reading; expressions come back raw.
   db_->Execute("UPDATE TYPES SET S = 0.3, Y = 5, L = 2.0");
-  RecordsetPtr raw = db_->OpenRecordset("SELECT S, Y, L, S * 2 AS X FROM TYPES", RecordsetType::Snapshot);
+  RecordsetPtr raw =
+      db_->OpenRecordset("SELECT S, Y, L, S * 2 AS X FROM TYPES", RecordsetType::Snapshot);
   EXPECT_EQ(raw->Field("S"), Value(0.3f));
   EXPECT_EQ(raw->Field("Y"), Value(1));
   EXPECT_EQ(raw->Field("L"), Value(2));

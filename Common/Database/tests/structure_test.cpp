@@ -21,7 +21,8 @@ class StructureTest : public DbTest {
                                      F("RUNDATE", FieldType::DateTime)});
     db_->CreateIndex("PENSIONDATA", Ix("PrimaryKey", {"ID"}, true));
     db_->CreateIndex("PENSIONDATA", Ix("CLAIMANTID", {"CLAIMANTID"}));
-    db_->CreateIndex("PENSIONDATA", Ix("UNIQUERELEASE", {"CLAIMANTID", "SURNAME"}, false, true, true));
+    db_->CreateIndex("PENSIONDATA",
+                     Ix("UNIQUERELEASE", {"CLAIMANTID", "SURNAME"}, false, true, true));
     for (int i = 1; i <= 3; ++i) {
       db_->Execute("INSERT INTO PENSIONDATA (CLAIMANTID, SURNAME, STRIKE) VALUES (?, ?, ?)",
                    {i, "Name" + std::to_string(i), i % 2});
@@ -40,18 +41,20 @@ class StructureTest : public DbTest {
     for (const IndexDef& ix : db_->Indexes(table)) {
       s += ix.name + "(";
       for (const std::string& f : ix.fields) s += f + (&f == &ix.fields.back() ? "" : ",");
-      s += std::string(")") + (ix.primary ? "P" : "") + (ix.unique ? "U" : "") + (ix.ignore_nulls ? "N" : "") + " ";
+      s += std::string(")") + (ix.primary ? "P" : "") + (ix.unique ? "U" : "") +
+           (ix.ignore_nulls ? "N" : "") + " ";
     }
     return s;
   }
 
   // The rows as "ID:CLAIMANTID:SURNAME:STRIKE" in ID order.
   std::string Rows(const char* fields = "ID, CLAIMANTID, SURNAME, STRIKE") {
-    RecordsetPtr rs = db_->OpenRecordset(std::string("SELECT ") + fields + " FROM PENSIONDATA ORDER BY ID",
-                                         RecordsetType::Snapshot);
+    RecordsetPtr rs = db_->OpenRecordset(
+        std::string("SELECT ") + fields + " FROM PENSIONDATA ORDER BY ID", RecordsetType::Snapshot);
     std::string s;
     for (; !rs->IsEOF(); rs->MoveNext()) {
-      for (int i = 0; i < rs->FieldCount(); ++i) s += rs->Field(i).TextOrEmpty() + (i + 1 < rs->FieldCount() ? ":" : " ");
+      for (int i = 0; i < rs->FieldCount(); ++i)
+        s += rs->Field(i).TextOrEmpty() + (i + 1 < rs->FieldCount() ? ":" : " ");
     }
     return s;
   }
@@ -80,8 +83,11 @@ TEST_F(StructureTest, FieldsAndIndexesReadBack) {
   EXPECT_EQ(ErrorOf([&] { db_->Fields("NOPE"); }), 3265);
   EXPECT_EQ(DescriptionOf([&] { db_->Indexes("NOPE"); }), "Item not found in this collection.");
   // Zero-length text refused where not allowed; text compares ignoring case.
-  EXPECT_EQ(ErrorOf([&] { db_->Execute("UPDATE PENSIONDATA SET SURNAME = '' WHERE ID = 1"); }), 3000);
-  EXPECT_EQ(ErrorOf([&] { db_->Execute("INSERT INTO PENSIONDATA (CLAIMANTID, SURNAME) VALUES (1, 'NAME1')"); }),
+  EXPECT_EQ(ErrorOf([&] { db_->Execute("UPDATE PENSIONDATA SET SURNAME = '' WHERE ID = 1"); }),
+            3000);
+  EXPECT_EQ(ErrorOf([&] {
+              db_->Execute("INSERT INTO PENSIONDATA (CLAIMANTID, SURNAME) VALUES (1, 'NAME1')");
+            }),
             3022);
   // A table made by plain SQL with its own key.
   db_->Execute("CREATE TABLE PARMS (PARM TEXT(20) PRIMARY KEY, VALUE TEXT(50))");
@@ -90,8 +96,8 @@ TEST_F(StructureTest, FieldsAndIndexesReadBack) {
 
 TEST_F(StructureTest, RenameAndDeleteKeepOrderDataAndIndexes) {
   db_->RenameField("PENSIONDATA", "surname", "LASTNAME");
-  EXPECT_EQ(FieldNames("PENSIONDATA"),
-            (std::vector<std::string>{"ID", "CLAIMANTID", "LASTNAME", "STRIKE", "RATE", "RUNDATE"}));
+  EXPECT_EQ(FieldNames("PENSIONDATA"), (std::vector<std::string>{"ID", "CLAIMANTID", "LASTNAME",
+                                                                 "STRIKE", "RATE", "RUNDATE"}));
   EXPECT_FALSE(db_->Fields("PENSIONDATA")[2].allow_zero_length);
   EXPECT_EQ(IndexSummary("PENSIONDATA"),
             "PrimaryKey(ID)PU CLAIMANTID(CLAIMANTID) UNIQUERELEASE(CLAIMANTID,LASTNAME)UN ");
@@ -116,8 +122,9 @@ TEST_F(StructureTest, RetypeAtTheOldPosition) {
   FieldDef strike = F("STRIKE", FieldType::Integer);
   strike.ordinal = 3;
   db_->CreateField("PENSIONDATA", strike);
-  EXPECT_EQ(FieldNames("PENSIONDATA"), (std::vector<std::string>{"ID", "CLAIMANTID", "SURNAME", "STRIKE",
-                                                                 "OLDSTRIKE", "RATE", "RUNDATE"}));
+  EXPECT_EQ(FieldNames("PENSIONDATA"),
+            (std::vector<std::string>{"ID", "CLAIMANTID", "SURNAME", "STRIKE", "OLDSTRIKE", "RATE",
+                                      "RUNDATE"}));
   db_->Execute("UPDATE PENSIONDATA SET STRIKE = OLDSTRIKE");
   db_->DeleteField("PENSIONDATA", "OLDSTRIKE");
   EXPECT_EQ(FieldNames("PENSIONDATA"),
@@ -128,8 +135,10 @@ TEST_F(StructureTest, RetypeAtTheOldPosition) {
             "PrimaryKey(ID)PU CLAIMANTID(CLAIMANTID) UNIQUERELEASE(CLAIMANTID,SURNAME)UN ");
   // The rebuilt table keeps its counter, its checks and its defaults.
   db_->Execute("INSERT INTO PENSIONDATA (CLAIMANTID, SURNAME) VALUES (9, 'New')");
-  EXPECT_EQ(db_->OpenRecordset("SELECT MAX(ID), MAX(RATE) FROM PENSIONDATA", RecordsetType::Snapshot)->Field(0),
-            Value(4));
+  EXPECT_EQ(
+      db_->OpenRecordset("SELECT MAX(ID), MAX(RATE) FROM PENSIONDATA", RecordsetType::Snapshot)
+          ->Field(0),
+      Value(4));
   EXPECT_EQ(ErrorOf([&] { db_->Execute("UPDATE PENSIONDATA SET SURNAME = ''"); }), 3000);
 
   // A required field with no default is added by a rebuild, at the end.
@@ -148,7 +157,8 @@ TEST_F(StructureTest, DropTableAndTableNames) {
   db_->DropTable("Extra");
   EXPECT_FALSE(db_->TableExists("EXTRA"));
   EXPECT_EQ(ErrorOf([&] { db_->DropTable("EXTRA"); }), 3265);
-  EXPECT_EQ(ErrorOf([&] { db_->OpenRecordset("SELECT * FROM EXTRA", RecordsetType::Snapshot); }), 3078);
+  EXPECT_EQ(ErrorOf([&] { db_->OpenRecordset("SELECT * FROM EXTRA", RecordsetType::Snapshot); }),
+            3078);
   EXPECT_EQ(ErrorOf([&] { db_->CreateTable("EXTRA", {}); }), 3000);
   EXPECT_EQ(ErrorOf([&] { db_->CreateTable("", {F("A", FieldType::Long)}); }), 3000);
   // Names holding quotes are quoted, not pasted.
@@ -158,7 +168,8 @@ TEST_F(StructureTest, DropTableAndTableNames) {
 }
 
 TEST_F(StructureTest, CompactionKeepsDataQueriesAndPassword) {
-  db_->CreateQueryDef("qByClaimant", "SELECT * FROM PENSIONDATA WHERE CLAIMANTID = :WhatID", "WhatID Long");
+  db_->CreateQueryDef("qByClaimant", "SELECT * FROM PENSIONDATA WHERE CLAIMANTID = :WhatID",
+                      "WhatID Long");
   db_->Close();
   const std::string copy = PathOf("s.db1");
   EXPECT_EQ(ErrorOf([&] { CompactDatabase(PathOf("s.db"), copy, ";pwd=bad"); }), 3031);

@@ -2,7 +2,7 @@
 #include <ctime>
 
 #include "ClassError.h"
-#include "ListSpec.h"
+#include "ListTraits.h"
 #include "LookupLists.h"
 #include "OrvError.h"
 #include "Text.h"
@@ -41,19 +41,19 @@ float SecondsSinceMidnight() {
 
 }  // namespace
 
-LookupList::LookupList(const ListSpec& spec) : spec_(spec) {
+LookupList::LookupList(const ListTraits& info) : traits_(info) {
   try {
     RequireDataReady({});
     SharedListCursor fresh;
     fresh.database = OpenDataDB();
-    fresh.def = fresh.database->QueryDefs(spec_.query);
-    if (spec_.kind == ListKind::Colliery) fresh.def->SetParameter("WhatCoalAreaID", 0);
+    fresh.def = fresh.database->QueryDefs(traits_.query);
+    if (traits_.kind == ListKind::Colliery) fresh.def->SetParameter("WhatCoalAreaID", 0);
     fresh.cursor = fresh.def->OpenRecordset(db::RecordsetType::Snapshot);
     SharedListCursor& slot = Slot();
     slot.cursor.reset();
     slot = std::move(fresh);
   } catch (...) {
-    RaiseClassError(spec_.prefix, "Initialize");
+    RaiseClassError(traits_.prefix, "Initialize");
   }
 }
 
@@ -64,9 +64,9 @@ LookupList::~LookupList() {
   slot.database.reset();
 }
 
-std::string LookupList::ClassName() const { return spec_.class_id; }
+std::string LookupList::ClassName() const { return traits_.class_id; }
 
-SharedListCursor& LookupList::Slot() const { return ListCursor(spec_.kind); }
+SharedListCursor& LookupList::Slot() const { return ListCursor(traits_.kind); }
 
 db::Recordset& LookupList::Cursor() const {
   SharedListCursor& slot = Slot();
@@ -78,7 +78,7 @@ void LookupList::MoveFirst() {
   try {
     Cursor().MoveFirst();
   } catch (...) {
-    RaiseClassError(spec_.prefix, "MoveFirst");
+    RaiseClassError(traits_.prefix, "MoveFirst");
   }
 }
 
@@ -86,7 +86,7 @@ void LookupList::MoveNext() {
   try {
     Cursor().MoveNext();
   } catch (...) {
-    RaiseClassError(spec_.prefix, "MoveNext");
+    RaiseClassError(traits_.prefix, "MoveNext");
   }
 }
 
@@ -94,7 +94,7 @@ void LookupList::MoveLast() {
   try {
     Cursor().MoveLast();
   } catch (...) {
-    RaiseClassError(spec_.prefix, "MoveLast");
+    RaiseClassError(traits_.prefix, "MoveLast");
   }
 }
 
@@ -107,7 +107,7 @@ int32_t LookupList::RecordCount() {
     rs.SetBookmark(here);
     return n;
   } catch (...) {
-    RaiseClassError(spec_.prefix, "RecordCount");
+    RaiseClassError(traits_.prefix, "RecordCount");
   }
 }
 
@@ -115,7 +115,7 @@ bool LookupList::IsEOF() const {
   try {
     return Cursor().IsEOF();
   } catch (...) {
-    RaiseClassError(spec_.prefix, "Property Get EOF");
+    RaiseClassError(traits_.prefix, "Property Get EOF");
   }
 }
 
@@ -123,7 +123,7 @@ int32_t LookupList::ID() const {
   try {
     return Cursor().Field("ID").AsInt32();
   } catch (...) {
-    RaiseClassError(spec_.prefix, "Property Get ID");
+    RaiseClassError(traits_.prefix, "Property Get ID");
   }
 }
 
@@ -139,9 +139,9 @@ std::string LookupList::JoinFields(const char* const* fields) const {
 
 std::string LookupList::ListEntry() const {
   try {
-    return JoinFields(spec_.entry_fields);
+    return JoinFields(traits_.entry_fields);
   } catch (...) {
-    RaiseClassError(spec_.prefix, "Property Get ListEntry");
+    RaiseClassError(traits_.prefix, "Property Get ListEntry");
   }
 }
 
@@ -151,7 +151,7 @@ orv::Value LookupList::Column(int index) const {
   try {
     RaiseStandard(err::kSubscriptOutOfRange);
   } catch (...) {
-    RaiseClassError(spec_.prefix, "Column");
+    RaiseClassError(traits_.prefix, "Column");
   }
 }
 
@@ -164,12 +164,12 @@ void LookupList::ComboFill(orv::ListControl* cboToFill) {
     db::Recordset& rs = Cursor();
     rs.MoveFirst();
     while (!rs.IsEOF()) {
-      cboToFill->AddItem(JoinFields(spec_.entry_fields));
+      cboToFill->AddItem(JoinFields(traits_.entry_fields));
       cboToFill->SetItemData(cboToFill->NewIndex(), rs.Field("ID").AsInt32());
       rs.MoveNext();
     }
   } catch (...) {
-    RaiseClassError(spec_.prefix, "ComboFill");
+    RaiseClassError(traits_.prefix, "ComboFill");
   }
 }
 
@@ -177,15 +177,15 @@ orv::Value LookupList::AccessListFill(const void* /*fld*/, const orv::Value& /*I
                                       const orv::Value& row, const orv::Value& col,
                                       const orv::Value& Code) {
   try {
-    const int32_t id_column = spec_.fill_columns - 1;
+    const int32_t id_column = traits_.fill_columns - 1;
     switch (Code.AsInt32()) {
       case kInitialize: {
         const int32_t n = RecordCount();
         db::Recordset& rs = Cursor();
         list_fill_cache_.assign(static_cast<size_t>(n), CacheRow{});
         for (CacheRow& r : list_fill_cache_) {
-          r.text1 = JoinFields(spec_.fill_text1);
-          r.text2 = JoinFields(spec_.fill_text2);
+          r.text1 = JoinFields(traits_.fill_text1);
+          r.text2 = JoinFields(traits_.fill_text2);
           r.id = rs.Field("ID").AsInt32();
           rs.MoveNext();
         }
@@ -197,7 +197,7 @@ orv::Value LookupList::AccessListFill(const void* /*fld*/, const orv::Value& /*I
       case kRowCount:
         return static_cast<int32_t>(list_fill_cache_.size());
       case kColumnCount:
-        return spec_.fill_columns;
+        return traits_.fill_columns;
       case kColumnWidth:
         return col.AsInt32() == id_column ? kHiddenWidth : kDefaultWidth;
       case kValue: {
@@ -220,7 +220,7 @@ orv::Value LookupList::AccessListFill(const void* /*fld*/, const orv::Value& /*I
         return {};
     }
   } catch (...) {
-    RaiseClassError(spec_.prefix, "AccessListFill");
+    RaiseClassError(traits_.prefix, "AccessListFill");
   }
 }
 

@@ -2,31 +2,31 @@
 #include "LookupLists.h"
 #include "ClassError.h"
 #include "EngineFactory.h"
-#include "ListSpec.h"
+#include "ListTraits.h"
 #include "OrvError.h"
 
 namespace orv::dust {
 
 namespace {
 
-const ListSpec kCollierySpec = {ListKind::Colliery,
-                                CollieryList::kClassName,
-                                "CollieryList:",
-                                "qCollieryList",
-                                {"Colliery", "AREA", nullptr},
-                                {"Colliery", nullptr},
-                                {"AREA", nullptr},
-                                3};
-const ListSpec kCoalAreaSpec = {
+const ListTraits kCollieryTraits = {ListKind::Colliery,
+                                    CollieryList::kClassName,
+                                    "CollieryList:",
+                                    "qCollieryList",
+                                    {"Colliery", "AREA", nullptr},
+                                    {"Colliery", nullptr},
+                                    {"AREA", nullptr},
+                                    3};
+const ListTraits kCoalAreaTraits = {
     ListKind::CoalArea, CoalAreaList::kClassName, "CoalAreaList:", "qCoalAreaList",
     {"AREA", nullptr},  {"AREA", nullptr},        {nullptr},       2};
-const ListSpec kJobFactorSpec = {
+const ListTraits kJobFactorTraits = {
     ListKind::JobFactor, JobFactorList::kClassName, "JobFactorList:", "qJobFactorList",
     {"Descr", nullptr},  {"Descr", nullptr},        {nullptr},        2};
-const ListSpec kRespFactorSpec = {
+const ListTraits kRespFactorTraits = {
     ListKind::RespFactor, RespFactorList::kClassName, "RespFactorList:", "qRespFactorList",
     {"Descr", nullptr},   {"Descr", nullptr},         {nullptr},         2};
-const ListSpec kSmokeFactorSpec = {
+const ListTraits kSmokeFactorTraits = {
     ListKind::SmokeFactor,      SmokeFactorList::kClassName, "SmokeFactorList:", "qSmokeFactorList",
     {"Code", "Descr", nullptr}, {"Code", "Descr", nullptr},  {nullptr},          2};
 
@@ -63,7 +63,7 @@ class CursorRowSource : public orv::RowSource {
 
 }  // namespace
 
-CollieryList::CollieryList() : LookupList(kCollierySpec) {}
+CollieryList::CollieryList() : LookupList(kCollieryTraits) {}
 
 void CollieryList::SetCoalAreaID(int32_t v) {
   try {
@@ -73,7 +73,7 @@ void CollieryList::SetCoalAreaID(int32_t v) {
     slot.def->SetParameter("WhatCoalAreaID", v);
     slot.cursor->Requery(slot.def.get());
   } catch (...) {
-    RaiseClassError(Spec().prefix, "Property Let CoalAreaID");
+    RaiseClassError(Traits().prefix, "Property Let CoalAreaID");
   }
 }
 
@@ -82,21 +82,21 @@ int32_t CollieryList::CoalAreaIDOfColliery(int32_t lCollieryID) {
     CollieryRow row;
     return LookupCollieryByID(lCollieryID, row) ? row.CoalAreaID : 0;
   } catch (...) {
-    RaiseClassError(Spec().prefix, "CoalAreaIDOfColliery");
+    RaiseClassError(Traits().prefix, "CoalAreaIDOfColliery");
   }
 }
 
-CoalAreaList::CoalAreaList() : LookupList(kCoalAreaSpec) {}
+CoalAreaList::CoalAreaList() : LookupList(kCoalAreaTraits) {}
 
-JobFactorList::JobFactorList() : LookupList(kJobFactorSpec) {}
+JobFactorList::JobFactorList() : LookupList(kJobFactorTraits) {}
 
-RespFactorList::RespFactorList() : LookupList(kRespFactorSpec) {}
+RespFactorList::RespFactorList() : LookupList(kRespFactorTraits) {}
 
 std::shared_ptr<orv::RowSource> RespFactorList::GetDataMember(std::string_view DataMember) {
   if (DataMember.empty()) return nullptr;
   return std::make_shared<CursorRowSource>(ListKind::RespFactor);
 }
 
-SmokeFactorList::SmokeFactorList() : LookupList(kSmokeFactorSpec) {}
+SmokeFactorList::SmokeFactorList() : LookupList(kSmokeFactorTraits) {}
 
 }  // namespace orv::dust

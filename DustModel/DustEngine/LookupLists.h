@@ -33,7 +33,7 @@ namespace orv::dust {
 
 // How one list kind reads its query (the table of the list kinds lives in
 // LookupLists.cpp).
-struct ListSpec;
+struct ListTraits;
 
 class LookupList : public orv::Component, public orv::RowSource {
  public:
@@ -75,10 +75,10 @@ class LookupList : public orv::Component, public orv::RowSource {
  protected:
   // Opens the kind's shared query and cursor (the caller has set nothing on
   // it yet; SetParameters runs before the cursor is opened).
-  explicit LookupList(const ListSpec& spec);
+  explicit LookupList(const ListTraits& info);
   SharedListCursor& Slot() const;
   db::Recordset& Cursor() const;  // error 91 when the shared cursor is gone
-  const ListSpec& Spec() const { return spec_; }
+  const ListTraits& Traits() const { return traits_; }
 
  private:
   struct CacheRow {
@@ -88,7 +88,7 @@ class LookupList : public orv::Component, public orv::RowSource {
   };
   std::string JoinFields(const char* const* fields) const;
 
-  const ListSpec& spec_;
+  const ListTraits& traits_;
   std::vector<CacheRow> list_fill_cache_;
 };
 

@@ -18,14 +18,14 @@ namespace {
 using Field = std::variant<std::string ModelParms::*, float ModelParms::*, int16_t ModelParms::*,
                            int32_t ModelParms::*, bool ModelParms::*>;
 
-struct ParmSpec {
+struct ParmInfo {
   const char* key;
   const char* message;  // the step text, and the description when missing
   Field field;
 };
 
 // Every key in the order it is read.
-const ParmSpec kParms[] = {
+const ParmInfo kParms[] = {
     {"Version", "Error reading Version model parameter", &ModelParms::Version},
     {"AvgYrPXR", "Error reading AvgYrPXR model parameter", &ModelParms::AvgYrPXR},
     {"BordPillarTFac", "Error reading BordPillarTFac model parameter", &ModelParms::BordPillarTFac},
@@ -105,23 +105,23 @@ bool ReadParms() {
     detail::Prepared& q = c.queries[detail::kGetParm];
     q.cursor.reset();
     q.def = c.database->QueryDefs("qGetParm");
-    for (const ParmSpec& spec : kParms) {
-      step = spec.message;
-      q.def->SetParameter("WhatParm", spec.key);
+    for (const ParmInfo& info : kParms) {
+      step = info.message;
+      q.def->SetParameter("WhatParm", info.key);
       if (!q.cursor)
         q.cursor = q.def->OpenRecordset(db::RecordsetType::Snapshot);
       else
         q.cursor->Requery(q.def.get());
       if (q.cursor->IsEOF()) {
-        if (spec.key == kOptionalKey) {
+        if (info.key == kOptionalKey) {
           c.parms.LiabilitySplitEnhancements = false;
           continue;
         }
-        throw OrvError(kErrMissingParm, "ReadParms", spec.message);
+        throw OrvError(kErrMissingParm, "ReadParms", info.message);
       }
-      Store(c.parms, spec.field, q.cursor->Field("PARMVALUE"));
-      if (std::string_view(spec.key) == "Version") CheckVersion(c.parms.Version);
-      if (std::string_view(spec.key) == "BaseYear") {
+      Store(c.parms, info.field, q.cursor->Field("PARMVALUE"));
+      if (std::string_view(info.key) == "Version") CheckVersion(c.parms.Version);
+      if (std::string_view(info.key) == "BaseYear") {
         c.def_start_year = c.parms.BaseYear;
         c.def_end_year = ToInt16(CurrentYear() + 100);
       }

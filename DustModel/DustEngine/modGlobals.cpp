@@ -59,7 +59,7 @@ struct InitialParam {
   const char* text;  // nullptr: the number 0
 };
 
-struct PreparedQuerySpec {
+struct PreparedQueryInfo {
   QueryId id;
   const char* query;
   const char* setting_step;
@@ -68,7 +68,7 @@ struct PreparedQuerySpec {
 };
 
 // The lookups prepared before the model parameters are read, in order.
-constexpr PreparedQuerySpec kLookups[] = {
+constexpr PreparedQueryInfo kLookups[] = {
     {detail::kDustMatrix,
      "qDustMatrixData",
      "Setting dust matrix query",
@@ -116,7 +116,7 @@ constexpr PreparedQuerySpec kLookups[] = {
      {{"CollieryID", nullptr}}},
 };
 
-constexpr PreparedQuerySpec kLiabilitySplitQuery = {
+constexpr PreparedQueryInfo kLiabilitySplitQuery = {
     detail::kLiabilitySplit,
     "qCollieryLiabilitySplit",
     "Setting colliery liability split check query",
@@ -124,16 +124,16 @@ constexpr PreparedQuerySpec kLiabilitySplitQuery = {
     {{"WhatID", nullptr}}};
 
 // Prepares one query and opens its cursor, recording each step's text.
-void Prepare(const PreparedQuerySpec& spec, std::string& step) {
+void Prepare(const PreparedQueryInfo& info, std::string& step) {
   detail::ConnectionState& c = Conn();
-  detail::Prepared& q = c.queries[spec.id];
-  step = spec.setting_step;
-  q.def = c.database->QueryDefs(spec.query);
-  for (const InitialParam& p : spec.params) {
+  detail::Prepared& q = c.queries[info.id];
+  step = info.setting_step;
+  q.def = c.database->QueryDefs(info.query);
+  for (const InitialParam& p : info.params) {
     if (p.name == nullptr) break;
     q.def->SetParameter(p.name, p.text ? Value(p.text) : Value(0));
   }
-  step = spec.initialising_step;
+  step = info.initialising_step;
   q.cursor = q.def->OpenRecordset(db::RecordsetType::Snapshot);
 }
 
@@ -157,7 +157,7 @@ bool SetupDataDB(const std::string& DBPath) {
     options.connect = DustDataConnect();
     c.database = db::OpenDatabase(DBPath, options);
 
-    for (const PreparedQuerySpec& spec : kLookups) Prepare(spec, step);
+    for (const PreparedQueryInfo& info : kLookups) Prepare(info, step);
 
     step = "Reading model parameters";
     if (!ReadParms()) return false;

@@ -5,7 +5,7 @@
 
 namespace orv::dust {
 
-struct ListSpec {
+struct ListTraits {
   ListKind kind;
   const char* class_id;
   const char* prefix;  // "CollieryList:"

@@ -197,6 +197,12 @@ TEST_F(BuildTest, ExistingOutputNeedsForce) {
   WriteText(db, "keep me");
   EXPECT_THROW(dd::BuildFromCsv(TARNBY_DUSTDATA_FIXTURE, db.string()), InputError);
   EXPECT_EQ(ReadText(db), "keep me");
+  // A forced build that fails keeps the old file too.
+  const fs::path bad = CopyFixture(dir_ / "bad");
+  SetLine(bad / "surveys.csv", 2, "101,SURVEY,1955,1955,");
+  EXPECT_THROW(dd::BuildFromCsv(bad.string(), db.string(), true), InputError);
+  EXPECT_EQ(ReadText(db), "keep me");
+  fs::remove_all(bad);
   dd::BuildFromCsv(TARNBY_DUSTDATA_FIXTURE, db.string(), true);
   EXPECT_EQ(Parm(db, "Version"), "48");
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);

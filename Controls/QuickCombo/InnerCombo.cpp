@@ -82,8 +82,7 @@ void InnerCombo::wheelEvent(QWheelEvent* event) {
 void InnerCombo::changeEvent(QEvent* event) {
   QComboBox::changeEvent(event);
   // The combo's height follows its font, and the control's height follows the combo.
-  if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
-    owner_.Layout();
+  if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) owner_.Layout();
 }
 
 bool InnerCombo::eventFilter(QObject* watched, QEvent* event) {

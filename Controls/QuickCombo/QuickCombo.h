@@ -40,8 +40,7 @@ class QuickCombo : public QWidget, public ListControl {
   Q_OBJECT
   Q_PROPERTY(QString Text READ Text WRITE SetText NOTIFY TextChanged USER true)
   Q_PROPERTY(int BoundID READ BoundID WRITE SetBoundID NOTIFY BoundIDChanged DESIGNABLE false)
-  Q_PROPERTY(orvQCNotInListConstants NotInListOption READ NotInListOption WRITE
-                 SetNotInListOption)
+  Q_PROPERTY(orvQCNotInListConstants NotInListOption READ NotInListOption WRITE SetNotInListOption)
   Q_PROPERTY(orvQCBindModeConstants BindMode READ BindMode WRITE SetBindMode)
   Q_PROPERTY(bool AllowEmpty READ AllowEmpty WRITE SetAllowEmpty)
   Q_PROPERTY(QString NotInListMsg READ NotInListMsg WRITE SetNotInListMsg)

@@ -318,8 +318,7 @@ QSize QuickCombo::minimumSizeHint() const { return cbo_->minimumSizeHint(); }
 
 void QuickCombo::AboutBox() {
   MsgBox("Tarnby auto-matching combo " + std::to_string(ORVQCBO_VERSION_MAJOR) + "." +
-             std::to_string(ORVQCBO_VERSION_MINOR) + "." +
-             std::to_string(ORVQCBO_VERSION_REVISION),
+             std::to_string(ORVQCBO_VERSION_MINOR) + "." + std::to_string(ORVQCBO_VERSION_REVISION),
          mb::kOkOnly, "About " + type_name_);
 }
 

@@ -126,7 +126,8 @@ void QuickCombo::LoadSettings(const SettingsStore& store) {
   const auto get = [&store](const QString& key, const QString& fallback) {
     return store.Read(key).value_or(fallback);
   };
-  SetAppearance(static_cast<orvAppearanceConstants>(ToI16(get(kAppearance, Num(kDefaultAppearance)))));
+  SetAppearance(
+      static_cast<orvAppearanceConstants>(ToI16(get(kAppearance, Num(kDefaultAppearance)))));
   SetBackColor(static_cast<uint32_t>(ToI32(get(kBackColor, Colour(kSystemWindowBackground)))));
   SetEnabled(ToFlag(get(kEnabled, Flag(kDefaultEnabled))));
   QFont stored_font;  // resolves nothing: the form's font

@@ -86,6 +86,19 @@ TEST_F(MatchingTest, EditingAndShiftKeysNeverComplete) {
   }
 }
 
+// Typing over the text of a selected item leaves no item selected, even by a key that does
+// not complete, so the bound identifier cannot outlive its text.
+TEST_F(MatchingTest, ErasingTheTextOfASelectedItemDeselectsIt) {
+  Form<QCombo> f;
+  AddCollieries(*f.combo);
+  f.combo->SetBoundID(20);
+  f.FocusCombo();  // selects the whole text
+  QTest::keyClick(f.cbo(), Qt::Key_Backspace);
+  EXPECT_EQ(f.cbo()->currentText(), "");
+  EXPECT_EQ(f.combo->ListIndex(), -1);
+  EXPECT_EQ(f.combo->BoundID(), 0);
+}
+
 TEST_F(MatchingTest, FullNameInAnotherCaseIsFoundOnLeaving) {
   Form<QCombo> f;
   AddCollieries(*f.combo);

@@ -36,14 +36,15 @@ TEST_F(SettingsTest, StoredListKeepsItsOrderInASortedList) {
   saved.combo->AddItemExtended(QStringLiteral("Abbey"), 3, 1);
   saved.combo->AddItemExtended(QStringLiteral("Kellingley"), 0, 2);
   saved.combo->SaveSettings(store_);
-  EXPECT_EQ(Keys(), QStringList({"ItemData0", "ItemData1", "List0", "List1", "List2",
-                                 "StoredListCount"}));
+  EXPECT_EQ(Keys(),
+            QStringList({"ItemData0", "ItemData1", "List0", "List1", "List2", "StoredListCount"}));
   EXPECT_EQ(settings_.value("frmMAIN/qcboColliery/List0").toString(), "Wistow");
 
   Form<QCombo> loaded;
   loaded.combo->LoadSettings(store_);
   ASSERT_EQ(loaded.combo->ListCount(), 3);
-  const std::pair<const char*, int32_t> expected[] = {{"Wistow", 7}, {"Abbey", 3}, {"Kellingley", 0}};
+  const std::pair<const char*, int32_t> expected[] = {
+      {"Wistow", 7}, {"Abbey", 3}, {"Kellingley", 0}};
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(loaded.combo->List(i), expected[i].first);
     EXPECT_EQ(loaded.combo->ItemData(i), expected[i].second);

@@ -19,8 +19,10 @@ TEST_F(ValidationTest, NotInListOptionsDecideRefusalAndMessage) {
     bool message;
   };
   const Case cases[] = {
-      {Q::orvqcIgnore, false, false},      {Q::orvqcKeepFocus, true, false},
-      {Q::orvqcMsgKeepFocus, true, true},  {Q::orvqcMsgContinue, false, true},
+      {Q::orvqcIgnore, false, false},
+      {Q::orvqcKeepFocus, true, false},
+      {Q::orvqcMsgKeepFocus, true, true},
+      {Q::orvqcMsgContinue, false, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.option);

@@ -106,10 +106,10 @@ void Connection::Close() {
 
 sqlite3_stmt* Connection::Acquire(const std::string& sql, std::string_view source) {
   sqlite3* h = Handle(source);
-  for (auto it = idle_.begin(); it != idle_.end(); ++it) {
+  for (auto it = idle_.rbegin(); it != idle_.rend(); ++it) {
     if (it->first == sql) {
       sqlite3_stmt* s = it->second;
-      idle_.erase(it);
+      idle_.erase(std::next(it).base());
       return s;
     }
   }
@@ -127,17 +127,27 @@ sqlite3_stmt* Connection::Acquire(const std::string& sql, std::string_view sourc
   return stmt;
 }
 
-void Connection::Release(const std::string& sql, sqlite3_stmt* stmt) {
+void Connection::Release(std::string&& sql, sqlite3_stmt* stmt) {
   if (!handle_) {
     sqlite3_finalize(stmt);
     return;
   }
   sqlite3_reset(stmt);
   sqlite3_clear_bindings(stmt);
-  idle_.emplace_front(sql, stmt);
-  if (idle_.size() > kMaxIdle) {
-    sqlite3_finalize(idle_.back().second);
-    idle_.pop_back();
+  if (idle_.size() >= kMaxIdle) {
+    sqlite3_finalize(idle_.front().second);
+    idle_.erase(idle_.begin());
+  }
+  idle_.emplace_back(std::move(sql), stmt);
+}
+
+void Connection::Unregister(Statement* s) {
+  for (size_t i = 0; i < live_.size(); ++i) {
+    if (live_[i] == s) {
+      live_[i] = live_.back();
+      live_.pop_back();
+      return;
+    }
   }
 }
 
@@ -175,9 +185,10 @@ Statement& Statement::operator=(Statement&& o) noexcept {
 void Statement::Reset() {
   if (conn_) {
     conn_->Unregister(this);
-    if (stmt_) conn_->Release(sql_, stmt_);
+    if (stmt_) conn_->Release(std::move(sql_), stmt_);
   }
   stmt_ = nullptr;
+  sql_.clear();
   conn_.reset();
 }
 

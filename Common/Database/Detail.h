@@ -7,12 +7,10 @@
 #include <sqlite3.h>
 
 #include <cstdint>
-#include <list>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -74,9 +72,9 @@ class Connection {
   // Prepared statements of a given SQL text: taken from the idle pool when
   // one is there, else prepared; returned by Statement on destruction.
   sqlite3_stmt* Acquire(const std::string& sql, std::string_view source);
-  void Release(const std::string& sql, sqlite3_stmt* stmt);
-  void Register(Statement* s) { live_.insert(s); }
-  void Unregister(Statement* s) { live_.erase(s); }
+  void Release(std::string&& sql, sqlite3_stmt* stmt);
+  void Register(Statement* s) { live_.push_back(s); }
+  void Unregister(Statement* s);
 
   bool in_transaction = false;
 
@@ -84,8 +82,10 @@ class Connection {
   sqlite3* handle_;
   std::string path_;
   bool read_only_;
-  std::unordered_set<Statement*> live_;
-  std::list<std::pair<std::string, sqlite3_stmt*>> idle_;  // most recent first
+  // Vectors rather than node containers: a statement's use allocates nothing
+  // once they have grown.
+  std::vector<Statement*> live_;
+  std::vector<std::pair<std::string, sqlite3_stmt*>> idle_;  // most recent last
 };
 using ConnectionPtr = std::shared_ptr<Connection>;
 

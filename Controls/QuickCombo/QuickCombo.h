@@ -12,6 +12,14 @@
 // non-const reference are answers the host may change; connect them only with direct
 // (same-thread, default) connections.
 //
+// Members of the combo control that have no meaning on Qt, and so are not offered: the window
+// handle `hwnd` (Combo() hands out the inner combo box itself), `IntegralHeight` (Qt sizes its
+// drop-down list by item count, never to whole rows of a list box), the `OLEDrag` method and the
+// `OLECompleteDrag`, `OLEDragDrop`, `OLEDragOver`, `OLEGiveFeedback`, `OLESetData` and
+// `OLEStartDrag` events (Qt's own drag and drop serves the text box; OLEDragMode and
+// OLEDropMode switch it on and off), and the painting step that redraws cboCombo (Qt paints
+// child widgets itself).
+//
 // Failures are raised as orv::OrvError: 380 for an invalid property value, 381 for an item
 // index out of range, 5 for an invalid AddItem/RemoveItem index, 387 for BoundID written while
 // the form is being designed.

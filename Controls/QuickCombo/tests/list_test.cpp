@@ -185,6 +185,23 @@ TEST_F(ListTest, LayoutFollowsTheInnerComboBox) {
   EXPECT_EQ(combo.height(), combo.Combo()->sizeHint().height());
 }
 
+TEST_F(ListTest, ListStateDropsAndClosesTheList) {
+  Form<QNSCombo> f;
+  f.combo->FillFromString(QStringLiteral("a;b"));
+  int drops = 0;
+  QObject::connect(f.combo, &QuickCombo::DropDown, [&drops] { ++drops; });
+  f.combo->SetListState(QuickCombo::orvListDropped);
+  EXPECT_EQ(f.combo->ListState(), QuickCombo::orvListDropped);
+  f.combo->SetListState(QuickCombo::orvListDropped);
+  EXPECT_EQ(drops, 1);
+  f.combo->SetListState(QuickCombo::orvListClosed);
+  EXPECT_EQ(f.combo->ListState(), QuickCombo::orvListClosed);
+
+  f.combo->SetLocked(true);
+  f.combo->SetListState(QuickCombo::orvListDropped);
+  EXPECT_EQ(f.combo->ListState(), QuickCombo::orvListClosed);
+}
+
 TEST_F(ListTest, ClearEmptiesListAndText) {
   QCombo combo;
   combo.FillFromString(QStringLiteral("a;b"));

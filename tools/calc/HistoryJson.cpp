@@ -1,0 +1,189 @@
+#include "HistoryJson.h"
+
+#include <cmath>
+#include <fstream>
+#include <initializer_list>
+#include <limits>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+#include "InputError.h"
+
+namespace orv::calc {
+
+namespace {
+
+using nlohmann::json;
+using orv::tools::InputError;
+
+// One JSON object being read, with the path that names its fields.
+class Fields {
+ public:
+  Fields(const json& object, std::string path, const std::string& file)
+      : object_(object), path_(std::move(path)), file_(file) {
+    if (!object_.is_object()) Fail("", "expected an object");
+  }
+
+  // Every key must be one of `known`.
+  void OnlyKnown(std::initializer_list<const char*> known) const {
+    for (const auto& item : object_.items()) {
+      bool found = false;
+      for (const char* k : known) found = found || item.key() == k;
+      if (!found) Fail(item.key(), "unknown field");
+    }
+  }
+
+  bool Has(const char* key) const { return object_.contains(key) && !object_[key].is_null(); }
+
+  template <typename Int>
+  void Integer(const char* key, Int& out) const {
+    if (!Has(key)) return;
+    const json& v = object_[key];
+    if (!v.is_number_integer()) Fail(key, "expected a whole number");
+    const auto n = v.get<int64_t>();
+    if (n < std::numeric_limits<Int>::min() || n > std::numeric_limits<Int>::max())
+      Fail(key, "number out of range");
+    out = static_cast<Int>(n);
+  }
+
+  void Single(const char* key, float& out) const {
+    if (!Has(key)) return;
+    const json& v = object_[key];
+    if (!v.is_number()) Fail(key, "expected a number");
+    const double d = v.get<double>();
+    if (!std::isfinite(static_cast<float>(d))) Fail(key, "number out of range");
+    out = static_cast<float>(d);
+  }
+
+  void Text(const char* key, std::string& out) const {
+    if (!Has(key)) return;
+    const json& v = object_[key];
+    if (!v.is_string()) Fail(key, "expected a text");
+    out = v.get<std::string>();
+  }
+
+  const json& Raw(const char* key) const { return object_[key]; }
+  std::string PathOf(const char* key) const { return path_.empty() ? key : path_ + "." + key; }
+
+  [[noreturn]] void Fail(const std::string& key, const std::string& reason) const {
+    throw InputError(file_, 0, key.empty() ? path_ : PathOf(key.c_str()), reason);
+  }
+
+ private:
+  const json& object_;
+  std::string path_;
+  const std::string& file_;
+};
+
+orv::dust::UserFactor ReadUserFactor(const Fields& f) {
+  f.OnlyKnown({"id", "code", "descr", "job_factor", "dusty_time_factor", "resp_factor",
+               "start_year", "end_year", "start_year_val", "end_year_val", "years_past_closure"});
+  orv::dust::UserFactor u;
+  f.Integer("id", u.ID);
+  f.Text("code", u.Code);
+  f.Text("descr", u.Descr);
+  f.Single("job_factor", u.JobFactor);
+  f.Single("dusty_time_factor", u.DustyTimeFactor);
+  f.Single("resp_factor", u.RespFactor);
+  f.Integer("start_year", u.StartYear);
+  f.Integer("end_year", u.EndYear);
+  f.Single("start_year_val", u.StartYearVal);
+  f.Single("end_year_val", u.EndYearVal);
+  f.Single("years_past_closure", u.YearsPastClosure);
+  return u;
+}
+
+orv::dust::HistoryJob ReadJob(const Fields& f, const std::string& file) {
+  f.OnlyKnown({"colliery_id", "start_year", "end_year", "job_factor_id", "job_factor_code",
+               "resp_factor_id", "pit_name", "user_factor"});
+  if (!f.Has("start_year")) f.Fail("start_year", "missing");
+  if (!f.Has("end_year")) f.Fail("end_year", "missing");
+  orv::dust::HistoryJob j;
+  f.Integer("colliery_id", j.CollieryID);
+  f.Integer("start_year", j.StartYear);
+  f.Integer("end_year", j.EndYear);
+  f.Integer("job_factor_id", j.JobFactorID);
+  f.Text("job_factor_code", j.JobFactorCode);
+  f.Integer("resp_factor_id", j.RespFactorID);
+  f.Text("pit_name", j.PitName);
+  if (f.Has("user_factor"))
+    j.user_factor = ReadUserFactor(Fields(f.Raw("user_factor"), f.PathOf("user_factor"), file));
+  return j;
+}
+
+orv::dust::HistorySmoke ReadSmoke(const Fields& f) {
+  f.OnlyKnown({"category_id", "category_code", "years", "start_year", "end_year"});
+  if (!f.Has("years") && !(f.Has("start_year") && f.Has("end_year")))
+    f.Fail("years", "missing (give years, or start_year and end_year)");
+  orv::dust::HistorySmoke s;
+  f.Integer("category_id", s.CategoryID);
+  f.Text("category_code", s.CategoryCode);
+  f.Integer("years", s.Years);
+  f.Integer("start_year", s.StartYear);
+  f.Integer("end_year", s.EndYear);
+  return s;
+}
+
+const json& ListOf(const Fields& top, const char* key, const std::string& file) {
+  const json& list = top.Raw(key);
+  if (!list.is_array()) throw InputError(file, 0, key, "expected a list");
+  return list;
+}
+
+int64_t LineOf(const std::string& text, size_t byte) {
+  int64_t line = 1;
+  for (size_t i = 0; i < byte && i < text.size(); ++i)
+    if (text[i] == '\n') ++line;
+  return line;
+}
+
+}  // namespace
+
+HistoryFile ParseHistory(const std::string& text, const std::string& name) {
+  json doc;
+  try {
+    doc = json::parse(text);
+  } catch (const json::parse_error& e) {
+    throw InputError(name, LineOf(text, e.byte > 0 ? e.byte - 1 : 0), "",
+                     std::string("not valid JSON (") + e.what() + ")");
+  }
+  const Fields top(doc, "", name);
+  top.OnlyKnown({"claimant", "jobs", "smoking"});
+  HistoryFile h;
+  if (top.Has("claimant")) {
+    const Fields c(top.Raw("claimant"), "claimant", name);
+    c.OnlyKnown({"name", "solicitor_ref", "zurir_ref", "extra_label", "extra"});
+    c.Text("name", h.claimant.Name);
+    c.Text("solicitor_ref", h.claimant.SolicitorRef);
+    c.Text("zurir_ref", h.claimant.ZURIRRef);
+    if (c.Has("extra_label")) {
+      std::string label;
+      c.Text("extra_label", label);
+      h.claimant.ExtraLabel = label;
+    }
+    c.Text("extra", h.claimant.Extra);
+  }
+  if (top.Has("jobs")) {
+    const json& list = ListOf(top, "jobs", name);
+    for (size_t i = 0; i < list.size(); ++i)
+      h.jobs.push_back(ReadJob(Fields(list[i], "jobs[" + std::to_string(i + 1) + "]", name), name));
+  }
+  if (top.Has("smoking")) {
+    const json& list = ListOf(top, "smoking", name);
+    for (size_t i = 0; i < list.size(); ++i)
+      h.smoking.push_back(
+          ReadSmoke(Fields(list[i], "smoking[" + std::to_string(i + 1) + "]", name)));
+  }
+  return h;
+}
+
+HistoryFile ReadHistoryFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw InputError(path, 0, "", "cannot be read");
+  std::ostringstream text;
+  text << in.rdbuf();
+  return ParseHistory(text.str(), path);
+}
+
+}  // namespace orv::calc

@@ -164,13 +164,16 @@ TEST_F(SchemaTest, LookupsAreIndexSeeks) {
     const std::string sql = "EXPLAIN QUERY PLAN " + db->QueryDefs(name)->SQL();
     sqlite3_stmt* st = nullptr;
     ASSERT_EQ(sqlite3_prepare_v2(h, sql.c_str(), -1, &st, nullptr), SQLITE_OK) << sql;
-    int steps = 0;
+    int searches = 0;
     while (sqlite3_step(st) == SQLITE_ROW) {
       const std::string detail = reinterpret_cast<const char*>(sqlite3_column_text(st, 3));
-      EXPECT_EQ(detail.rfind("SEARCH", 0), 0u) << name << ": " << detail;
-      ++steps;
+      // Scanning the few rows a subquery made is fine; scanning a table is not.
+      const bool table_scan = detail.rfind("SCAN ", 0) == 0 && detail.rfind("SCAN (", 0) != 0 &&
+                              detail != "SCAN CONSTANT ROW";
+      EXPECT_FALSE(table_scan) << name << ": " << detail;
+      if (detail.rfind("SEARCH ", 0) == 0) ++searches;
     }
-    EXPECT_GT(steps, 0) << name;
+    EXPECT_GT(searches, 0) << name;
     sqlite3_finalize(st);
   }
   sqlite3_close(h);

@@ -1,0 +1,81 @@
+#include "Output.h"
+
+#include <QGuiApplication>
+
+#include "GuiApplication.h"
+#include "OrvError.h"
+#include "ReportRenderer.h"
+#include "frmOutput.h"
+
+namespace orv::dusto {
+
+namespace {
+
+// The library's error reporter: made by the first Output and kept while any
+// Output lives, so that no window is ever left holding a released one.
+std::shared_ptr<ErrorHandler> LibraryErrorHandler() {
+  static std::weak_ptr<ErrorHandler> shared;
+  std::shared_ptr<ErrorHandler> handler = shared.lock();
+  if (!handler) {
+    handler = std::make_shared<ErrorHandler>("orvdusto");
+    shared = handler;
+  }
+  return handler;
+}
+
+}  // namespace
+
+Output::Output() : error_handler_(LibraryErrorHandler()) {}
+
+Output::~Output() = default;
+
+void Output::Refresh() {
+  if (form_) form_->RefreshPreview();
+}
+
+void Output::SetHeader(const std::string& text) { document_.SetHeader(text); }
+
+void Output::SetFooter(const std::string& text) { document_.SetFooter(text); }
+
+void Output::DetailLine(const std::string& sLine, const std::string& sValue) {
+  document_.DetailLine(sLine, sValue);
+}
+
+void Output::KillDoc() {
+  document_.KillDoc();
+  Refresh();
+}
+
+void Output::StartDoc() { document_.StartDoc(); }
+
+void Output::EndDoc() {
+  document_.EndDoc();
+  Refresh();
+}
+
+void Output::Show() {
+  if (!EnsureWidgetApplication())
+    throw OrvError(err::kCantCreateObject, "Output:Show",
+                   "The host's application object cannot show windows");
+  if (!form_) {
+    form_ = std::make_unique<frmOutput>(document_, error_handler_);
+    form_->RefreshPreview();
+  }
+  form_->ShowWindow();
+}
+
+void Output::UnloadForm() {
+  if (!form_) return;
+  form_->Unload();
+  form_.reset();
+}
+
+void Output::SavePdf(const std::string& path) {
+  (void)EnsureWidgetApplication();
+  if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+    throw OrvError(err::kCantCreateObject, "Output:SavePdf",
+                   "The host's application object cannot lay out text");
+  WriteReportPdf(document_, path);
+}
+
+}  // namespace orv::dusto

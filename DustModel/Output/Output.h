@@ -1,0 +1,60 @@
+// "OrvDustO.Output": the engine's report output object. It keeps the report
+// (header, footer and rows) and shows it in the preview window, which is
+// made when the report is first shown and unloaded on request. Writing the
+// report to a PDF file needs no window.
+//
+// The members forward to the document and the window; their failures reach
+// the caller unchanged. Without an application object in the process (a
+// command-line host) one is created on the first call that needs it.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "Component.h"
+#include "ErrorHandler.h"
+#include "Interfaces.h"
+#include "ReportDocument.h"
+
+namespace orv::dusto {
+
+class frmOutput;
+
+inline constexpr const char* kOutputClassId = "OrvDustO.Output";
+
+class Output : public Component, public IOutput {
+ public:
+  Output();
+  ~Output() override;
+  Output(const Output&) = delete;
+  Output& operator=(const Output&) = delete;
+
+  std::string ClassName() const override { return kOutputClassId; }
+
+  void SetHeader(const std::string& text) override;
+  void SetFooter(const std::string& text) override;
+  void DetailLine(const std::string& sLine, const std::string& sValue) override;
+  void KillDoc() override;
+  void StartDoc() override;
+  void EndDoc() override;
+  // Fails with error 429 when the host's application object cannot show
+  // windows.
+  void Show() override;
+  void UnloadForm() override;
+  // Fails with error 75 when the file cannot be written.
+  void SavePdf(const std::string& path) override;
+
+  const ReportDocument& Document() const { return document_; }
+  // The preview window while it is loaded, else nullptr.
+  frmOutput* Window() const { return form_.get(); }
+
+ private:
+  void Refresh();
+
+  // One reporter for the library, shared by every Output alive.
+  std::shared_ptr<ErrorHandler> error_handler_;
+  ReportDocument document_;
+  std::unique_ptr<frmOutput> form_;
+};
+
+}  // namespace orv::dusto

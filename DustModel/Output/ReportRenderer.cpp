@@ -1,0 +1,241 @@
+#include "ReportRenderer.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QFontMetricsF>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSaveFile>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextTable>
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "OrvError.h"
+
+namespace orv::dusto {
+
+namespace {
+
+constexpr double kMarginInches = 0.75;
+constexpr int kFontPoints = 10;
+constexpr int kHeaderGapTwips = 160;
+constexpr int kFooterGapTwips = 160;
+// Paddings of a cell, in the text layout's own units (1/96 inch).
+constexpr double kCellPaddingVertical = 1.5;
+constexpr double kTextCellPaddingRight = 8.0;
+constexpr double kMinimumTextColumnTwips = 1000;
+
+QFont ReportFont(int points, bool bold = false) {
+  // Arial where it is installed; the system's sans-serif face elsewhere.
+  QFont f("Arial", points, bold ? QFont::Bold : QFont::Normal);
+  f.setStyleHint(QFont::SansSerif);
+  // No ligatures: the words of the PDF file must read (and search) as
+  // written, "fi" as two letters.
+  f.setStyleStrategy(QFont::PreferNoShaping);
+  return f;
+}
+
+double TwipsToDevice(double twips, const QPaintDevice& device) {
+  return twips * device.logicalDpiX() / 1440.0;
+}
+
+// The table rows as a text document laid out in pages of the body's size.
+std::unique_ptr<QTextDocument> BuildTable(const ReportDocument& report, QPaintDevice& device,
+                                          const QSizeF& body) {
+  auto doc = std::make_unique<QTextDocument>();
+  doc->documentLayout()->setPaintDevice(&device);
+  doc->setDefaultFont(ReportFont(kFontPoints));
+  doc->setDocumentMargin(0);
+  doc->setPageSize(body);
+  if (report.Rows().empty()) return doc;
+
+  // Column widths as shares of the body, so they hold on any device.
+  const double body_twips = body.width() * 1440.0 / device.logicalDpiX();
+  const double fixed = kIndentColumns * kIndentColumnTwips + kValueColumnTwips;
+  const double text_twips = std::max(body_twips - fixed, kMinimumTextColumnTwips);
+  const double total = fixed + text_twips;
+  QList<QTextLength> widths;
+  for (int i = 0; i < kIndentColumns; ++i)
+    widths << QTextLength(QTextLength::PercentageLength, 100.0 * kIndentColumnTwips / total);
+  widths << QTextLength(QTextLength::PercentageLength, 100.0 * text_twips / total);
+  widths << QTextLength(QTextLength::PercentageLength, 100.0 * kValueColumnTwips / total);
+
+  QTextTableFormat table_format;
+  table_format.setBorder(0);
+  table_format.setBorderStyle(QTextFrameFormat::BorderStyle_None);
+  table_format.setCellSpacing(0);
+  table_format.setCellPadding(0);
+  table_format.setMargin(0);
+  table_format.setWidth(QTextLength(QTextLength::PercentageLength, 100));
+  table_format.setColumnWidthConstraints(widths);
+
+  const auto& rows = report.Rows();
+  QTextCursor cursor(doc.get());
+  // One edit block: the layout runs once for the whole table, not after
+  // every cell.
+  cursor.beginEditBlock();
+  QTextTable* table = cursor.insertTable(static_cast<int>(rows.size()), kColumns, table_format);
+
+  QTextTableCellFormat text_cell;
+  text_cell.setTopPadding(kCellPaddingVertical);
+  text_cell.setBottomPadding(kCellPaddingVertical);
+  text_cell.setRightPadding(kTextCellPaddingRight);
+  QTextTableCellFormat value_cell;
+  value_cell.setTopPadding(kCellPaddingVertical);
+  value_cell.setBottomPadding(kCellPaddingVertical);
+  QTextBlockFormat right_aligned;
+  right_aligned.setAlignment(Qt::AlignRight);
+
+  for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
+    const ReportRow& row = rows[static_cast<size_t>(r)];
+    if (row.Span() > 1) table->mergeCells(r, row.indent, 1, row.Span());
+    QTextTableCell cell = table->cellAt(r, row.indent);
+    cell.setFormat(text_cell);
+    cell.firstCursorPosition().insertText(QString::fromStdString(row.text));
+    QTextTableCell value = table->cellAt(r, kColumns - 1);
+    value.setFormat(value_cell);
+    QTextCursor vc = value.firstCursorPosition();
+    vc.setBlockFormat(right_aligned);
+    vc.insertText(QString::fromStdString(row.value));
+  }
+  cursor.endEditBlock();
+  return doc;
+}
+
+struct PageFrame {
+  QRectF header;
+  QRectF body;
+  QRectF footer;
+};
+
+PageFrame FramePage(const ReportDocument& report, const QPagedPaintDevice& device) {
+  const QRectF page(0, 0, device.width(), device.height());
+  const std::vector<std::string> lines = report.HeaderLines();
+  double header_height = 0;
+  for (size_t i = 0; i < lines.size(); ++i)
+    header_height +=
+        QFontMetricsF(ReportFont(i == 0 ? 11 : 9, i == 0), const_cast<QPagedPaintDevice*>(&device))
+            .lineSpacing();
+  if (header_height > 0) header_height += TwipsToDevice(kHeaderGapTwips, device);
+  double footer_height = 0;
+  if (!report.Footer().empty())
+    footer_height =
+        QFontMetricsF(ReportFont(9), const_cast<QPagedPaintDevice*>(&device)).lineSpacing() +
+        TwipsToDevice(kFooterGapTwips, device);
+  PageFrame f;
+  f.header = QRectF(page.left(), page.top(), page.width(), header_height);
+  f.footer = QRectF(page.left(), page.bottom() - footer_height, page.width(), footer_height);
+  f.body = QRectF(page.left(), f.header.bottom(), page.width(),
+                  std::max(1.0, f.footer.top() - f.header.bottom()));
+  return f;
+}
+
+// One header line: the parts between tabs go left, right, or left, centre
+// and right.
+void DrawHeaderLine(QPainter& painter, const QRectF& line, const std::string& text) {
+  std::vector<QString> parts;
+  for (const QString& p : QString::fromStdString(text).split('\t')) parts.push_back(p);
+  const Qt::Alignment v = Qt::AlignVCenter;
+  if (parts.size() == 1) {
+    painter.drawText(line, Qt::AlignLeft | v, parts[0]);
+  } else if (parts.size() == 2) {
+    painter.drawText(line, Qt::AlignLeft | v, parts[0]);
+    painter.drawText(line, Qt::AlignRight | v, parts[1]);
+  } else {
+    painter.drawText(line, Qt::AlignLeft | v, parts[0]);
+    painter.drawText(line, Qt::AlignHCenter | v, parts[1]);
+    QStringList rest;
+    for (size_t i = 2; i < parts.size(); ++i) rest << parts[i];
+    painter.drawText(line, Qt::AlignRight | v, rest.join(' '));
+  }
+}
+
+void DrawHeader(QPainter& painter, const ReportDocument& report, const PageFrame& frame,
+                QPaintDevice& device) {
+  const std::vector<std::string> lines = report.HeaderLines();
+  if (lines.empty()) return;
+  double y = frame.header.top();
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const QFont font = ReportFont(i == 0 ? 11 : 9, i == 0);
+    painter.setFont(font);
+    const double h = QFontMetricsF(font, &device).lineSpacing();
+    DrawHeaderLine(painter, QRectF(frame.header.left(), y, frame.header.width(), h), lines[i]);
+    y += h;
+  }
+  const double rule_y = y + TwipsToDevice(kHeaderGapTwips, device) / 3;
+  painter.save();
+  painter.setPen(QPen(Qt::black, TwipsToDevice(10, device)));
+  painter.drawLine(QPointF(frame.header.left(), rule_y), QPointF(frame.header.right(), rule_y));
+  painter.restore();
+}
+
+void DrawFooter(QPainter& painter, const ReportDocument& report, const PageFrame& frame, int page) {
+  if (report.Footer().empty()) return;
+  painter.setFont(ReportFont(9));
+  painter.drawText(frame.footer, Qt::AlignHCenter | Qt::AlignBottom,
+                   QString::fromStdString(report.FooterForPage(page)));
+}
+
+}  // namespace
+
+void ApplyReportPageSetup(QPagedPaintDevice& device) {
+  device.setPageLayout(QPageLayout(
+      QPageSize(QPageSize::A4), QPageLayout::Portrait,
+      QMarginsF(kMarginInches, kMarginInches, kMarginInches, kMarginInches), QPageLayout::Inch));
+}
+
+int RenderReport(const ReportDocument& report, QPagedPaintDevice& device) {
+  QPainter painter;
+  if (!painter.begin(&device))
+    throw OrvError(75, "RenderReport", "The report cannot be painted on this device");
+  const PageFrame frame = FramePage(report, device);
+  const std::unique_ptr<QTextDocument> table = BuildTable(report, device, frame.body.size());
+  const int pages = std::max(1, table->pageCount());
+  for (int i = 0; i < pages; ++i) {
+    if (i > 0) device.newPage();
+    DrawHeader(painter, report, frame, device);
+    DrawFooter(painter, report, frame, i + 1);
+    painter.save();
+    const QRectF clip(0, i * frame.body.height(), frame.body.width(), frame.body.height());
+    painter.translate(frame.body.left(), frame.body.top() - clip.top());
+    painter.setClipRect(clip);
+    QAbstractTextDocumentLayout::PaintContext context;
+    context.clip = clip;
+    context.palette.setColor(QPalette::Text, Qt::black);
+    table->documentLayout()->draw(&painter, context);
+    painter.restore();
+  }
+  painter.end();
+  return pages;
+}
+
+void WriteReportPdf(const ReportDocument& report, const std::string& path) {
+  // Written beside the target and renamed over it once complete, so a
+  // failure never leaves a half-written file nor spoils an existing one.
+  QSaveFile file(QString::fromStdString(path));
+  const auto fail = [&](const QString& reason) {
+    file.cancelWriting();
+    throw OrvError(75, "WriteReportPdf",
+                   "Cannot write the PDF file " + path + ": " + reason.toStdString());
+  };
+  if (path.empty()) fail("no file name");
+  if (!file.open(QIODevice::WriteOnly)) fail(file.errorString());
+  {
+    QPdfWriter writer(&file);
+    writer.setResolution(600);
+    writer.setTitle("Dust Model Output");
+    writer.setCreator("orvdusto");
+    ApplyReportPageSetup(writer);
+    try {
+      RenderReport(report, writer);
+    } catch (const OrvError& e) {
+      fail(QString::fromStdString(e.Description()));
+    }
+  }
+  if (!file.commit()) fail(file.errorString());
+}
+
+}  // namespace orv::dusto

@@ -1,0 +1,29 @@
+// The one render function of the report: it paints the document, page by
+// page, into whatever paged device it is given, so that the preview, the
+// printer and the PDF file show the same pages.
+#pragma once
+
+#include <QPagedPaintDevice>
+#include <string>
+
+#include "ReportDocument.h"
+
+namespace orv::dusto {
+
+// A4 portrait with margins of three quarters of an inch: the page the
+// preview and the PDF file use (a printer keeps what its dialog chose).
+void ApplyReportPageSetup(QPagedPaintDevice& device);
+
+// Paints every page onto the device (starting a new page between pages):
+// the header at the top of each page, the footer with the page number at
+// the bottom, the table rows between them, never splitting a row. An empty
+// document gives one page with header and footer. Returns the number of
+// pages. Fails with error 75 when painting on the device cannot start.
+int RenderReport(const ReportDocument& document, QPagedPaintDevice& device);
+
+// Writes the document as a PDF file (replacing any file of that name).
+// Fails with error 75, naming the file and the reason, when it cannot be
+// written.
+void WriteReportPdf(const ReportDocument& document, const std::string& path);
+
+}  // namespace orv::dusto

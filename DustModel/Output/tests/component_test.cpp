@@ -1,0 +1,61 @@
+// The library as a windowless host meets it: created by class identifier,
+// in a process with no application object and no display.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <cstdlib>
+#include <filesystem>
+
+#include "Interfaces.h"
+#include "OrvError.h"
+#include "PdfText.h"
+#include "Registry.h"
+#include "SampleReport.h"
+
+namespace orv {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(OutputComponent, WritesPdfWithoutApplicationOrDisplay) {
+  unsetenv("QT_QPA_PLATFORM");
+  unsetenv("DISPLAY");
+  unsetenv("WAYLAND_DISPLAY");
+  const fs::path dir = fs::temp_directory_path() / ("orvdusto_c_" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  setenv("XDG_DATA_HOME", dir.c_str(), 1);
+  setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
+  ASSERT_EQ(QCoreApplication::instance(), nullptr);
+
+  ComponentPtr obj = CreateObject("OrvDustO.Output");
+  EXPECT_EQ(obj->ClassName(), "OrvDustO.Output");
+  std::shared_ptr<IOutput> output = As<IOutput>(obj);
+  ASSERT_NE(output, nullptr);
+  dusto::testing::FeedSample(*output, 2, 3);
+  const std::string pdf = (dir / "calc.pdf").string();
+  output->SavePdf(pdf);
+  EXPECT_NE(QCoreApplication::instance(), nullptr);
+  ASSERT_TRUE(fs::exists(pdf));
+  if (dusto::testing::HavePdfToText()) {
+    const std::string text = dusto::testing::PdfText(pdf);
+    EXPECT_NE(text.find("Dust Calculation for Arthur Pennock"), std::string::npos);
+    EXPECT_NE(text.find("Page 1"), std::string::npos);
+  }
+  try {
+    output->SavePdf((dir / "none" / "x.pdf").string());
+    ADD_FAILURE();
+  } catch (const OrvError& e) {
+    EXPECT_EQ(e.Number(), 75);
+  }
+  // Showing works on the offscreen platform the library chose.
+  output->Show();
+  output->UnloadForm();
+  output.reset();
+  obj.reset();
+  fs::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace orv

@@ -1,0 +1,242 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <QMenuBar>
+#include <QPrintPreviewWidget>
+#include <QStandardPaths>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "FileDialog.h"
+#include "MessageBox.h"
+#include "Output.h"
+#include "PdfText.h"
+#include "PositionStore.h"
+#include "SampleReport.h"
+#include "Shell.h"
+#include "clsFileDialog.h"
+#include "frmOutput.h"
+
+namespace orv::dusto {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::FeedSample;
+using testing::PdfPages;
+using testing::PdfText;
+using testing::SampleLines;
+
+std::vector<std::string> Words(const std::string& text) {
+  std::vector<std::string> words;
+  std::istringstream in(text);
+  for (std::string w; in >> w;) words.push_back(w);
+  return words;
+}
+
+class OutputTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { QStandardPaths::setTestModeEnabled(true); }
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("orvdusto_" + std::to_string(getpid()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    setenv("XDG_DATA_HOME", dir_.c_str(), 1);
+    fs::remove(UserStorePath("orvdusto"));
+    previous_dialogs_ = SetFileDialogService(dialogs_);
+    previous_boxes_ = SetMessageBoxService(boxes_);
+    previous_shell_ = SetShellService(shell_);
+    output_ = std::make_unique<Output>();
+  }
+  void TearDown() override {
+    output_.reset();
+    SetFileDialogService(previous_dialogs_);
+    SetMessageBoxService(previous_boxes_);
+    SetShellService(previous_shell_);
+    fs::remove(UserStorePath("orvdusto"));
+    fs::remove_all(dir_);
+  }
+  std::string Temp(const std::string& name) const { return (dir_ / name).string(); }
+
+  fs::path dir_;
+  std::unique_ptr<Output> output_;
+  std::shared_ptr<ScriptedFileDialog> dialogs_ = std::make_shared<ScriptedFileDialog>();
+  std::shared_ptr<ScriptedMessageBox> boxes_ = std::make_shared<ScriptedMessageBox>();
+  std::shared_ptr<RecordingShell> shell_ = std::make_shared<RecordingShell>();
+  std::shared_ptr<FileDialogService> previous_dialogs_;
+  std::shared_ptr<MessageBoxService> previous_boxes_;
+  std::shared_ptr<ShellService> previous_shell_;
+};
+
+TEST_F(OutputTest, PdfHoldsTheHeaderEveryLineAndEveryValue) {
+  if (!testing::HavePdfToText()) GTEST_SKIP() << "pdftotext is not installed";
+  FeedSample(*output_, 3, 6);
+  const std::string pdf = Temp("report.pdf");
+  output_->SavePdf(pdf);
+
+  // In the file's own order: each row's words, then its value.
+  const std::vector<std::string> words = Words(PdfText(pdf, "-raw"));
+  size_t at = 0;
+  for (const auto& line : SampleLines(3, 6)) {
+    std::vector<std::string> expected = Words(line.line);
+    if (!line.value.empty()) expected.push_back(line.value);
+    for (const std::string& w : expected) {
+      while (at < words.size() && words[at] != w) ++at;
+      ASSERT_LT(at, words.size()) << "missing \"" << w << "\" of \"" << line.line << "\"";
+      ++at;
+    }
+  }
+}
+
+TEST_F(OutputTest, EveryPageHasTheHeaderAndItsOwnPageNumber) {
+  if (!testing::HavePdfToText()) GTEST_SKIP() << "pdftotext is not installed";
+  FeedSample(*output_, 4, 12);
+  const std::string pdf = Temp("pages.pdf");
+  output_->SavePdf(pdf);
+  const std::vector<std::string> pages = PdfPages(pdf);
+  ASSERT_GE(pages.size(), 3u);
+  for (size_t i = 0; i < pages.size(); ++i) {
+    SCOPED_TRACE(i + 1);
+    EXPECT_NE(pages[i].find("Dust Calculation for Arthur Pennock"), std::string::npos);
+    EXPECT_NE(pages[i].find("ZURIR Ref: ZR-20931"), std::string::npos);
+    EXPECT_NE(pages[i].find("Page " + std::to_string(i + 1) + "\n"), std::string::npos);
+  }
+  // The preview lays out the same pages.
+  output_->Show();
+  EXPECT_EQ(output_->Window()->PageCount(), static_cast<int>(pages.size()));
+}
+
+TEST_F(OutputTest, EmptyDocumentIsOnePageWithHeaderAndFooter) {
+  if (!testing::HavePdfToText()) GTEST_SKIP() << "pdftotext is not installed";
+  output_->StartDoc();
+  output_->SetHeader("Dust Calculation for Nobody");
+  output_->SetFooter("Page %d");
+  output_->EndDoc();
+  const std::string pdf = Temp("empty.pdf");
+  output_->SavePdf(pdf);
+  const auto pages = PdfPages(pdf);
+  ASSERT_EQ(pages.size(), 1u);
+  EXPECT_NE(pages[0].find("Dust Calculation for Nobody"), std::string::npos);
+  EXPECT_NE(pages[0].find("Page 1"), std::string::npos);
+}
+
+TEST_F(OutputTest, UnwritablePdfFailsWithTheFileNamed) {
+  fs::create_directories(dir_ / "existing.pdf");
+  for (const std::string& path :
+       {Temp("no/such/folder/x.pdf"), Temp("existing.pdf"), std::string()}) {
+    try {
+      output_->SavePdf(path);
+      ADD_FAILURE() << path;
+    } catch (const OrvError& e) {
+      EXPECT_EQ(e.Number(), 75);
+      EXPECT_NE(e.Description().find("Cannot write the PDF file " + path), std::string::npos);
+    }
+  }
+}
+
+TEST_F(OutputTest, WindowCaptionMenuAndMinimumSize) {
+  output_->Show();
+  frmOutput* w = output_->Window();
+  ASSERT_NE(w, nullptr);
+  EXPECT_TRUE(w->isVisible());
+  EXPECT_EQ(w->windowTitle(), "Dust Model Output");
+  const QList<QAction*> top = w->menuBar()->actions();
+  ASSERT_EQ(top.size(), 1);
+  EXPECT_EQ(top[0]->text(), "&File");
+  QStringList items;
+  for (QAction* a : top[0]->menu()->actions()) items << (a->isSeparator() ? "-" : a->text());
+  EXPECT_EQ(items, (QStringList{"&Print", "-", "&Save as Adobe Acrobat PDF", "-", "&Close"}));
+
+  w->resize(300, 200);
+  QApplication::processEvents();
+  EXPECT_EQ(w->size(), QSize(620, 460));
+  w->resize(700, 500);
+  QApplication::processEvents();
+  EXPECT_EQ(w->size(), QSize(700, 500));
+}
+
+TEST_F(OutputTest, CancelledPdfDialogWritesAndOpensNothing) {
+  FeedSample(*output_, 1, 2);
+  output_->Show();
+  output_->Window()->SavePdfAction()->trigger();
+  ASSERT_EQ(dialogs_->shown.size(), 1u);
+  const FileDialogRequest& r = dialogs_->shown[0];
+  EXPECT_EQ(r.kind, FileDialogRequest::Kind::kSave);
+  EXPECT_EQ(r.title, "Save output to PDF file");
+  EXPECT_EQ(r.default_extension, "pdf");
+  EXPECT_EQ(r.file_name, "");
+  EXPECT_EQ(r.filter_index, 1);
+  EXPECT_EQ(r.flags & ofn::kOverwritePrompt, ofn::kOverwritePrompt);
+  ASSERT_EQ(r.filters.size(), 1u);
+  EXPECT_EQ(r.filters[0].second, "*.pdf");
+  EXPECT_TRUE(shell_->opened.empty());
+  EXPECT_TRUE(boxes_->shown.empty());
+  EXPECT_TRUE(fs::is_empty(dir_));
+}
+
+TEST_F(OutputTest, ChosenPdfIsWrittenThenOpened) {
+  FeedSample(*output_, 1, 2);
+  output_->Show();
+  FileDialogAnswer chosen;
+  chosen.result = 1;
+  chosen.files = {Temp("chosen.pdf")};
+  dialogs_->answers.push_back(chosen);
+  output_->Window()->SavePdfAction()->trigger();
+  ASSERT_TRUE(fs::exists(Temp("chosen.pdf")));
+  std::ifstream in(Temp("chosen.pdf"), std::ios::binary);
+  std::string magic(4, '\0');
+  in.read(magic.data(), 4);
+  EXPECT_EQ(magic, "%PDF");
+  EXPECT_EQ(shell_->opened, std::vector<std::string>{Temp("chosen.pdf")});
+  EXPECT_TRUE(boxes_->shown.empty());
+}
+
+TEST_F(OutputTest, PdfFailureIsShownLoggedAndClearedWithTheWindowOpen) {
+  FeedSample(*output_, 1, 2);
+  output_->Show();
+  FileDialogAnswer chosen;
+  chosen.result = 1;
+  chosen.files = {Temp("missing/out.pdf")};
+  dialogs_->answers.push_back(chosen);
+  output_->Window()->SavePdfAction()->trigger();
+
+  ASSERT_EQ(boxes_->shown.size(), 1u);
+  const MessageBoxRequest& box = boxes_->shown[0];
+  EXPECT_EQ(box.title, "orvdusto Error");
+  EXPECT_EQ(box.style, 16);
+  EXPECT_EQ(box.prompt.rfind("An error has occurred:\n0x8004004B(75): Cannot write the PDF file " +
+                                 Temp("missing/out.pdf"),
+                             0),
+            0u)
+      << box.prompt;
+  const std::string tail =
+      " - Trying to output calculation results to a PDF file, number 75 in frmOutput:PDF File "
+      "Output->WriteReportPdf";
+  EXPECT_EQ(box.prompt.substr(box.prompt.size() - tail.size()), tail) << box.prompt;
+  EXPECT_TRUE(shell_->opened.empty());
+  EXPECT_TRUE(output_->Window()->isVisible());
+
+  std::ifstream log(dir_ / "tarnby" / "orvdusto_Error.log");
+  std::stringstream text;
+  text << log.rdbuf();
+  EXPECT_NE(text.str().find("Trying to output calculation results to a PDF file"),
+            std::string::npos);
+}
+
+TEST_F(OutputTest, UnloadSavesThePositionAndShowRestoresIt) {
+  output_->Show();
+  output_->Window()->setGeometry(30, 40, 650, 480);
+  QApplication::processEvents();
+  output_->UnloadForm();
+  EXPECT_EQ(output_->Window(), nullptr);
+  EXPECT_TRUE(fs::exists(UserStorePath("orvdusto")));
+  output_->UnloadForm();  // nothing loaded: nothing to do
+
+  output_->Show();
+  EXPECT_EQ(output_->Window()->geometry(), QRect(30, 40, 650, 480));
+}
+
+}  // namespace
+}  // namespace orv::dusto

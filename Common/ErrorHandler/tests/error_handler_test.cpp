@@ -250,14 +250,5 @@ TEST_F(ErrorHandlerTest, SystemErrorText) {
   EXPECT_EQ(eh_.WinAPIError(), "");
 }
 
-TEST_F(ErrorHandlerTest, NumberHelpers) {
-  EXPECT_EQ(ErrorHandler::RealErrorNumber(13), 13);
-  EXPECT_EQ(ErrorHandler::RealErrorNumber(0), 0);
-  EXPECT_EQ(ErrorHandler::RealErrorNumber(-2147221124), 380);
-  EXPECT_EQ(ErrorHandler::RealErrorNumber(kComponentErrorBase), 0);
-  EXPECT_EQ(ErrorHandler::NumberPrefix(13), "0x8004000D(13): ");
-  EXPECT_EQ(ErrorHandler::ErrorMsg(380), "Unexpected error");
-}
-
 }  // namespace
 }  // namespace orv

@@ -1,11 +1,305 @@
-// Working tables and stored queries of the matrix expansion. Nothing yet:
-// the expansion's developer fills this in.
+// Working tables and stored queries of the matrix expansion, and the one
+// engine query that changes meaning once a database has been expanded
+// (qTortiousDustData, which then prefers the calculated national averages).
+// docs/matrix-expansion.md says what each query does and why.
 #include "ExpansionSchema.h"
 
+#include <vector>
+
 #include "Database.h"
+#include "Schema.h"
 
 namespace orv::dustdata {
+namespace {
 
-void InstallExpansionSchema(orv::db::Database& /*db*/) {}
+using orv::db::FieldDef;
+using orv::db::FieldType;
+using orv::db::IndexDef;
+
+// Pseudo collieries (the area-average collieries of the coal areas) are
+// never surveyed pits of their own.
+#define NOT_PSEUDO(col) \
+  col " NOT IN (SELECT AVERAGE_COLLIERYID FROM COALAREAS WHERE AVERAGE_COLLIERYID > 0)"
+// The national-average area: the first area that is not an ordinary one.
+#define NATIONAL_COLLIERY                                                             \
+  "(SELECT NA.AVERAGE_COLLIERYID FROM COALAREAS AS NA WHERE NA.AREATYPE <> 'NORMAL' " \
+  "AND NA.AVERAGE_COLLIERYID > 0 ORDER BY NA.ID LIMIT 1)"
+// A colliery-year of COLLIERYCOUNT that counts towards the national average.
+#define COUNTED "K.ISOPEN <> 0 AND K.ISEQUIV = 0 AND K.ISCLOSED = 0"
+#define SAME_YEAR "K.YEAR = AVERAGECALC.YEAR AND K.SURFACE = AVERAGECALC.SURFACE"
+
+struct WorkTable {
+  const char* name;
+  std::vector<FieldDef> fields;
+  std::vector<IndexDef> indexes;
+};
+
+FieldDef F(const char* name, FieldType type, int32_t size = 0, bool required = false) {
+  FieldDef f;
+  f.name = name;
+  f.type = type;
+  f.size = size;
+  f.required = required;
+  return f;
+}
+
+std::vector<WorkTable> WorkTables() {
+  using T = FieldType;
+  return {
+      {"OPENRANGE",
+       {F("COLLIERYID", T::Long, 0, true), F("STARTYEAR", T::Integer), F("ENDYEAR", T::Integer),
+        F("EQUIVCOLLIERYID", T::Long)},
+       {{"PrimaryKey", {"COLLIERYID"}, true, true, false}}},
+      {"AREAAVERAGE",
+       {F("ID", T::Long, 0, true), F("COLLIERYID", T::Long, 0, true), F("STARTYEAR", T::Integer),
+        F("ENDYEAR", T::Integer), F("DUSTVAL", T::Single), F("MARKER", T::Text, 20),
+        F("NOTE", T::Text, 255), F("EQUIVCOLLIERYID", T::Long)},
+       {{"CollieryYear", {"COLLIERYID", "STARTYEAR"}, false, false, false}}},
+      {"AVERAGECALC",
+       {F("YEAR", T::Integer, 0, true), F("SURFACE", T::Text, 1, true), F("OPENCOUNT", T::Long),
+        F("EQUIVCOUNT", T::Long), F("CLOSEDCOUNT", T::Long), F("TRUECOUNT", T::Long),
+        F("TORTIOUSSUM", T::Double), F("WEIGHTEDTORTIOUS", T::Single)},
+       {{"PrimaryKey", {"YEAR", "SURFACE"}, true, true, false}}},
+      {"COLLIERYCOUNT",
+       {F("COLLIERYID", T::Long, 0, true), F("YEAR", T::Integer, 0, true),
+        F("SURFACE", T::Text, 1, true), F("TORTIOUSVAL", T::Single), F("ISOPEN", T::YesNo),
+        F("ISEQUIV", T::YesNo), F("ISCLOSED", T::YesNo)},
+       {{"YearSurface", {"YEAR", "SURFACE"}, false, false, false}}},
+      {"TORTIOUSAVG",
+       {F("COLLIERYID", T::Long, 0, true), F("YEAR", T::Integer, 0, true),
+        F("SURFACE", T::Text, 1, true), F("TORTIOUSVAL", T::Single), F("COLLIERYCOUNT", T::Long)},
+       {}},
+      {"TORTIOUSDUST",
+       {F("COLLIERYID", T::Long, 0, true), F("STARTYEAR", T::Integer, 0, true),
+        F("ENDYEAR", T::Integer, 0, true), F("SURFACE", T::Text, 1, true),
+        F("TORTIOUSVAL", T::Single)},
+       {{"CollierySurfaceYear", {"COLLIERYID", "SURFACE", "STARTYEAR"}, false, false, false}}},
+  };
+}
+
+const std::vector<StoredQuery> kQueries = {
+    // --- a colliery's matrix rows -------------------------------------------
+    {"qAddDustMatrix",
+     "CollieryID Long; StartYear Integer; EndYear Integer; DustVal Single; Marker Text; "
+     "Source Text",
+     "INSERT INTO DUSTMATRIX (COLLIERYID, STARTYEAR, ENDYEAR, DUSTVAL, MARKER, SOURCE) VALUES "
+     "(:CollieryID, :StartYear, :EndYear, :DustVal, :Marker, :Source)",
+     "appends one matrix row"},
+    {"qClearDustMatrixForColliery", "CollieryID Long",
+     "DELETE FROM DUSTMATRIX WHERE COLLIERYID = :CollieryID",
+     "deletes every matrix row of colliery `CollieryID`"},
+    {"qDustMatrixForColliery", "CollieryID Long",
+     "SELECT STARTYEAR AS StartYear, ENDYEAR AS EndYear, DUSTVAL AS DustVal, MARKER AS Marker, "
+     "SOURCE AS Source FROM DUSTMATRIX WHERE COLLIERYID = :CollieryID ORDER BY STARTYEAR, ENDYEAR",
+     "`StartYear`, `EndYear`, `DustVal`, `Marker`, `Source` of colliery `CollieryID`, by year"},
+
+    // --- open ranges ----------------------------------------------------------
+    {"qOpenRangeEmpty", "", "DELETE FROM OPENRANGE", "empties OPENRANGE"},
+    {"qOpenRangeNormal", "",
+     "INSERT INTO OPENRANGE (COLLIERYID, STARTYEAR, ENDYEAR, EQUIVCOLLIERYID) SELECT C.ID, "
+     "C.OPENSTARTYEAR, C.OPENENDYEAR, 0 FROM COLLIERIES AS C WHERE C.OPENSTARTYEAR > 0 OR "
+     "C.OPENENDYEAR > 0 OR NOT EXISTS (SELECT 1 FROM EQUIVALENTS AS E WHERE E.COLLIERYID = C.ID)",
+     "one row per colliery with open years of its own, or with no equivalent to take them from"},
+    {"qOpenRangeFixStart", "DefStart Integer",
+     "UPDATE OPENRANGE SET STARTYEAR = :DefStart WHERE EQUIVCOLLIERYID = 0 AND (STARTYEAR IS NULL "
+     "OR STARTYEAR <= 0)",
+     "a missing open start year becomes `DefStart`"},
+    {"qOpenRangeFixEnd", "DefEnd Integer",
+     "UPDATE OPENRANGE SET ENDYEAR = :DefEnd WHERE EQUIVCOLLIERYID = 0 AND (ENDYEAR IS NULL OR "
+     "ENDYEAR <= 0)",
+     "a missing open end year becomes `DefEnd`"},
+    {"qOpenRangeEquiv", "",
+     "INSERT INTO OPENRANGE (COLLIERYID, STARTYEAR, ENDYEAR, EQUIVCOLLIERYID) SELECT L.ID, NULL, "
+     "NULL, L.EQUIVID FROM (SELECT C.ID AS ID, (SELECT E.EQUIVCOLLIERYID FROM EQUIVALENTS AS E "
+     "WHERE E.COLLIERYID = C.ID ORDER BY CASE WHEN E.ENDYEAR > 0 THEN E.ENDYEAR ELSE 32767 END "
+     "DESC, E.STARTYEAR DESC, E.EQUIVCOLLIERYID LIMIT 1) AS EQUIVID FROM COLLIERIES AS C WHERE "
+     "NOT EXISTS (SELECT 1 FROM OPENRANGE AS O WHERE O.COLLIERYID = C.ID)) AS L WHERE L.EQUIVID "
+     "IS NOT NULL AND L.EQUIVID <> L.ID AND EXISTS (SELECT 1 FROM OPENRANGE AS O WHERE "
+     "O.COLLIERYID = L.EQUIVID)",
+     "adds the collieries whose equivalent already has a row, pointing at it (one link per run)"},
+    {"qOpenRange", "CollieryID Long",
+     "SELECT STARTYEAR AS StartYear, ENDYEAR AS EndYear, EQUIVCOLLIERYID FROM OPENRANGE WHERE "
+     "COLLIERYID = :CollieryID",
+     "`StartYear`, `EndYear`, `EQUIVCOLLIERYID` of colliery `CollieryID`"},
+
+    // --- area averages ----------------------------------------------------------
+    {"qSurveyRounds", "",
+     "SELECT STARTYEAR AS StartYear, ENDYEAR AS EndYear FROM SURVEYROUNDS ORDER BY STARTYEAR, "
+     "ENDYEAR",
+     "`StartYear`, `EndYear` of every survey round, in year order"},
+    {"qSurveysInPeriodByArea", "AREAID Long; SYEAR Integer; EYEAR Integer",
+     "SELECT S.DUSTVAL AS DustVal FROM SURVEYS AS S JOIN COLLIERIES AS C ON C.ID = S.COLLIERYID "
+     "WHERE C.COALAREAID = :AREAID AND S.MARKER = 'SURVEY' AND S.STARTYEAR >= :SYEAR AND "
+     "S.STARTYEAR <= :EYEAR AND " NOT_PSEUDO("C.ID"),
+     "`DustVal` of each survey of area `AREAID` taken from `SYEAR` to `EYEAR`"},
+    {"qNatAvgSurveysInPeriodByArea", "NATAVGAREAID Long; SYEAR Integer; EYEAR Integer",
+     "SELECT S.DUSTVAL AS DustVal FROM SURVEYS AS S JOIN COLLIERIES AS C ON C.ID = S.COLLIERYID "
+     "JOIN COALAREAS AS A ON A.ID = C.COALAREAID WHERE A.AREATYPE = 'NORMAL' AND C.COALAREAID <> "
+     ":NATAVGAREAID AND S.MARKER = 'SURVEY' AND S.STARTYEAR >= :SYEAR AND S.STARTYEAR <= :EYEAR "
+     "AND " NOT_PSEUDO("C.ID"),
+     "`DustVal` of each survey of every ordinary area taken from `SYEAR` to `EYEAR`"},
+    {"qAreaAvgCollieryByArea", "WhatAreaID Long",
+     "SELECT AVERAGE_COLLIERYID AS ID FROM COALAREAS WHERE ID = :WhatAreaID AND "
+     "AVERAGE_COLLIERYID > 0",
+     "`ID` of the area-average colliery of area `WhatAreaID` (no row: none)"},
+    {"qAreaListForAverages", "",
+     "SELECT ID, AREATYPE, AVERAGE_COLLIERYID FROM COALAREAS ORDER BY ID",
+     "`ID`, `AREATYPE`, `AVERAGE_COLLIERYID` of every coal area"},
+    {"qAddAreaAverage",
+     "NewID Long; NewCollieryID Long; NewStartYEar Integer; NewEndYear Integer; NewDustVal "
+     "Double; NewMarker Text; NewNote Text; NewEquivCollieryID Long",
+     "INSERT INTO AREAAVERAGE (ID, COLLIERYID, STARTYEAR, ENDYEAR, DUSTVAL, MARKER, NOTE, "
+     "EQUIVCOLLIERYID) VALUES (:NewID, :NewCollieryID, :NewStartYEar, :NewEndYear, :NewDustVal, "
+     ":NewMarker, :NewNote, :NewEquivCollieryID)",
+     "appends one area average break point"},
+    {"qEmptyAreaAverage", "", "DELETE FROM AREAAVERAGE", "empties AREAAVERAGE"},
+    {"qAppendSmallMineAverages", "",
+     "INSERT INTO AREAAVERAGE (ID, COLLIERYID, STARTYEAR, ENDYEAR, DUSTVAL, MARKER, NOTE, "
+     "EQUIVCOLLIERYID) SELECT (SELECT COALESCE(MAX(ID), 0) FROM AREAAVERAGE) + ROW_NUMBER() "
+     "OVER (ORDER BY SM.ID, N.ID), SM.AVERAGE_COLLIERYID, N.STARTYEAR, N.ENDYEAR, N.DUSTVAL, "
+     "'AVERAGE', 'National average for small mines', N.COLLIERYID FROM COALAREAS AS SM JOIN "
+     "AREAAVERAGE AS N ON N.COLLIERYID = " NATIONAL_COLLIERY
+     " WHERE SM.SPLITTYPE = 1 AND SM.AREATYPE = 'NORMAL' AND SM.AVERAGE_COLLIERYID > 0 AND NOT "
+     "EXISTS (SELECT 1 FROM AREAAVERAGE AS X WHERE X.COLLIERYID = SM.AVERAGE_COLLIERYID)",
+     "gives each small-mine area without averages of its own the national average break points"},
+
+    // --- the filling ---------------------------------------------------------------
+    {"qAreaAverageCollieries", "",
+     "SELECT DISTINCT COLLIERYID AS CollieryID FROM AREAAVERAGE ORDER BY COLLIERYID",
+     "`CollieryID` of every colliery with area average break points"},
+    {"qAreaAverageDataByColliery", "CollieryID Long",
+     "SELECT STARTYEAR AS StartYear, MAX(ENDYEAR) AS EndYear, AVG(DUSTVAL) AS DustVal FROM "
+     "AREAAVERAGE WHERE COLLIERYID = :CollieryID GROUP BY STARTYEAR ORDER BY STARTYEAR",
+     "`StartYear`, `EndYear`, `DustVal`: one break point per year, in year order"},
+    {"qCollieriesWithSurveys", "",
+     "SELECT C.ID AS CollieryID FROM COLLIERIES AS C WHERE EXISTS (SELECT 1 FROM SURVEYS AS S "
+     "WHERE S.COLLIERYID = C.ID AND S.MARKER = 'SURVEY') AND " NOT_PSEUDO("C.ID") " ORDER BY C.ID",
+     "`CollieryID` of every colliery with at least one survey"},
+    {"qRawDataByColliery", "CollieryID Long",
+     "SELECT 'SURVEY' AS Marker, STARTYEAR AS StartYear, MAX(ENDYEAR) AS EndYear, AVG(DUSTVAL) "
+     "AS DustVal FROM SURVEYS WHERE COLLIERYID = :CollieryID AND MARKER = 'SURVEY' GROUP BY "
+     "STARTYEAR UNION ALL SELECT MARKER, STARTYEAR, ENDYEAR, DUSTVAL FROM SURVEYS WHERE "
+     "COLLIERYID = :CollieryID AND MARKER <> 'SURVEY' ORDER BY StartYear, EndYear",
+     "`Marker`, `StartYear`, `EndYear`, `DustVal` of colliery `CollieryID`'s raw rows, by year; "
+     "surveys begun in the same year are averaged"},
+    {"qCollieriesWithoutSurveys", "",
+     "SELECT C.ID AS CollieryID, C.COALAREAID AS CoalAreaID FROM COLLIERIES AS C WHERE NOT "
+     "EXISTS (SELECT 1 FROM SURVEYS AS S WHERE S.COLLIERYID = C.ID AND S.MARKER = 'SURVEY') "
+     "AND " NOT_PSEUDO("C.ID") " ORDER BY C.ID",
+     "`CollieryID`, `CoalAreaID` of every colliery without surveys"},
+    {"qEmptyDustMatrix", "", "DELETE FROM DUSTMATRIX", "empties DUSTMATRIX"},
+    {"qListEquivalents", "",
+     "WITH RECURSIVE REACH(COLLIERYID, TARGET, DEPTH) AS (SELECT COLLIERYID, EQUIVCOLLIERYID, 1 "
+     "FROM EQUIVALENTS UNION SELECT R.COLLIERYID, E.EQUIVCOLLIERYID, R.DEPTH + 1 FROM REACH AS R "
+     "JOIN EQUIVALENTS AS E ON E.COLLIERYID = R.TARGET WHERE R.DEPTH < 10), LEVELS(COLLIERYID, "
+     "LVL) AS (SELECT COLLIERYID, MAX(DEPTH) FROM REACH GROUP BY COLLIERYID) SELECT E.COLLIERYID "
+     "AS CollieryID, C.COLLIERY AS Colliery, E.EQUIVCOLLIERYID, E.STARTYEAR AS StartYear, "
+     "E.ENDYEAR AS EndYear, C.OPENSTARTYEAR AS OpenStartYear, C.OPENENDYEAR AS OpenEndYear, "
+     "Q.COLLIERY AS EquivColliery FROM EQUIVALENTS AS E JOIN COLLIERIES AS C ON C.ID = "
+     "E.COLLIERYID LEFT JOIN COLLIERIES AS Q ON Q.ID = E.EQUIVCOLLIERYID JOIN LEVELS AS L ON "
+     "L.COLLIERYID = E.COLLIERYID ORDER BY L.LVL, E.COLLIERYID, E.STARTYEAR, E.ENDYEAR, "
+     "E.EQUIVCOLLIERYID",
+     "every equivalents row with the names and open years, the ends of chains first"},
+    {"qDustMatrixClosedData", "YearsPastEnd Integer",
+     "INSERT INTO DUSTMATRIX (COLLIERYID, STARTYEAR, ENDYEAR, DUSTVAL, MARKER, SOURCE) SELECT "
+     "L.ID, L.CLOSEYEAR + 1, L.CLOSEYEAR + :YearsPastEnd, L.DUSTVAL, 'CLOSED', 'Closed' FROM "
+     "(SELECT C.ID AS ID, C.OPENENDYEAR AS CLOSEYEAR, (SELECT M.DUSTVAL FROM DUSTMATRIX AS M "
+     "WHERE M.COLLIERYID = C.ID AND M.STARTYEAR <= C.OPENENDYEAR AND M.ENDYEAR >= C.OPENENDYEAR "
+     "ORDER BY M.STARTYEAR DESC LIMIT 1) AS DUSTVAL FROM COLLIERIES AS C WHERE C.OPENENDYEAR > 0 "
+     "AND :YearsPastEnd > 0 AND NOT EXISTS (SELECT 1 FROM DUSTMATRIX AS X WHERE X.COLLIERYID = "
+     "C.ID AND X.ENDYEAR > C.OPENENDYEAR AND X.STARTYEAR <= C.OPENENDYEAR + :YearsPastEnd)) AS L "
+     "WHERE L.DUSTVAL IS NOT NULL",
+     "one \"CLOSED\" row over the `YearsPastEnd` years after each closure, at the closing "
+     "year's value"},
+    {"qSetMatrixReady", "MatrixReady Text",
+     "INSERT OR REPLACE INTO PARMS (PARM, PARMVALUE) VALUES ('MatrixReady', :MatrixReady)",
+     "sets the model parameter MatrixReady"},
+
+    // --- tortious averages -------------------------------------------------------------
+    {"qAverageCalcEmpty", "", "DELETE FROM AVERAGECALC", "empties AVERAGECALC"},
+    {"qAverageCalcPopulate", "",
+     "WITH RECURSIVE YEARS(YEAR) AS (SELECT MIN(T.STARTYEAR) FROM TORTIOUS AS T WHERE " NOT_PSEUDO(
+         "T.COLLIERYID") " UNION ALL SELECT YEAR + 1 FROM YEARS WHERE YEAR < (SELECT "
+                         "MAX(T.ENDYEAR) FROM TORTIOUS AS T WHERE " NOT_PSEUDO(
+                             "T.COLLIERYID") ")) INSERT INTO "
+                                             "AVERAGECALC (YEAR, SURFACE, OPENCOUNT, EQUIVCOUNT, "
+                                             "CLOSEDCOUNT, TRUECOUNT, TORTIOUSSUM, "
+                                             "WEIGHTEDTORTIOUS) SELECT Y.YEAR, F.SURFACE, 0, 0, 0, "
+                                             "0, 0, NULL FROM YEARS AS Y CROSS JOIN "
+                                             "(SELECT 'N' AS SURFACE UNION ALL SELECT 'Y') AS F "
+                                             "WHERE Y.YEAR IS NOT NULL",
+     "one row per year of the collieries' tortious data and surface flag"},
+    {"qCollieryCountEmpty", "", "DELETE FROM COLLIERYCOUNT", "empties COLLIERYCOUNT"},
+    {"qCollieryCountLoad", "",
+     "INSERT INTO COLLIERYCOUNT (COLLIERYID, YEAR, SURFACE, TORTIOUSVAL, ISOPEN, ISEQUIV, "
+     "ISCLOSED) SELECT K.COLLIERYID, K.YEAR, K.SURFACE, (SELECT T.TORTIOUSVAL FROM TORTIOUS AS T "
+     "WHERE T.COLLIERYID = K.COLLIERYID AND T.SURFACE = K.SURFACE AND T.STARTYEAR <= K.YEAR AND "
+     "T.ENDYEAR >= K.YEAR ORDER BY T.STARTYEAR DESC LIMIT 1), EXISTS (SELECT 1 FROM OPENRANGE AS "
+     "O WHERE O.COLLIERYID = K.COLLIERYID AND O.EQUIVCOLLIERYID = 0 AND O.STARTYEAR <= K.YEAR "
+     "AND O.ENDYEAR >= K.YEAR), EXISTS (SELECT 1 FROM EQUIVALENTS AS E WHERE E.COLLIERYID = "
+     "K.COLLIERYID AND (E.STARTYEAR <= 0 OR E.STARTYEAR <= K.YEAR) AND (E.ENDYEAR <= 0 OR "
+     "E.ENDYEAR >= K.YEAR)), EXISTS (SELECT 1 FROM SURVEYS AS S WHERE S.COLLIERYID = "
+     "K.COLLIERYID AND S.MARKER = 'CLOSED' AND S.STARTYEAR <= K.YEAR AND S.ENDYEAR >= K.YEAR) "
+     "FROM (SELECT DISTINCT T.COLLIERYID AS COLLIERYID, A.YEAR AS YEAR, A.SURFACE AS SURFACE "
+     "FROM AVERAGECALC AS A JOIN TORTIOUS AS T ON T.SURFACE = A.SURFACE AND T.STARTYEAR <= "
+     "A.YEAR AND T.ENDYEAR >= A.YEAR WHERE " NOT_PSEUDO("T.COLLIERYID") ") AS K",
+     "one row per colliery, year and surface flag with a tortious value, with its state"},
+    {"qAverageCalcOpenCount", "",
+     "UPDATE AVERAGECALC SET OPENCOUNT = (SELECT COUNT(*) FROM COLLIERYCOUNT AS K WHERE " SAME_YEAR
+     " AND K.ISOPEN <> 0)",
+     "collieries open in the year"},
+    {"qAverageCalcEquivCount", "",
+     "UPDATE AVERAGECALC SET EQUIVCOUNT = (SELECT COUNT(*) FROM COLLIERYCOUNT AS K WHERE " SAME_YEAR
+     " AND K.ISOPEN <> 0 AND K.ISEQUIV <> 0)",
+     "of those, collieries merged into another that year"},
+    {"qAverageCalcClosedCount", "",
+     "UPDATE AVERAGECALC SET CLOSEDCOUNT = (SELECT COUNT(*) FROM COLLIERYCOUNT AS K "
+     "WHERE " SAME_YEAR " AND K.ISOPEN <> 0 AND K.ISEQUIV = 0 AND K.ISCLOSED <> 0)",
+     "of the rest, collieries closed that year"},
+    {"qAverageCalcGetTrueCount", "",
+     "UPDATE AVERAGECALC SET TRUECOUNT = OPENCOUNT - EQUIVCOUNT - CLOSEDCOUNT",
+     "collieries that count towards the average"},
+    {"qAverageCalcWeightedTortious", "",
+     "UPDATE AVERAGECALC SET TORTIOUSSUM = (SELECT COALESCE(SUM(K.TORTIOUSVAL), 0) FROM "
+     "COLLIERYCOUNT AS K WHERE " SAME_YEAR " AND " COUNTED "), WEIGHTEDTORTIOUS = CASE WHEN "
+     "TRUECOUNT > 0 THEN CAST((SELECT SUM(K.TORTIOUSVAL) FROM COLLIERYCOUNT AS K WHERE " SAME_YEAR
+     " AND " COUNTED ") * 100.0 / TRUECOUNT + 0.5 AS INTEGER) / 100.0 ELSE NULL END",
+     "the mean of the counted collieries' values, rounded to two decimals (none without any)"},
+    {"qAverageCalcZeroTortious", "", "DELETE FROM TORTIOUSDUST",
+     "drops the national averages of any earlier run"},
+    {"qTortAvgEmpty", "", "DELETE FROM TORTIOUSAVG", "empties TORTIOUSAVG"},
+    {"qTortAvgFill", "",
+     "INSERT INTO TORTIOUSAVG (COLLIERYID, YEAR, SURFACE, TORTIOUSVAL, COLLIERYCOUNT) SELECT "
+     "N.AVERAGE_COLLIERYID, A.YEAR, A.SURFACE, A.WEIGHTEDTORTIOUS, A.TRUECOUNT FROM AVERAGECALC "
+     "AS A CROSS JOIN COALAREAS AS N WHERE N.AREATYPE <> 'NORMAL' AND N.AVERAGE_COLLIERYID > 0 "
+     "AND A.WEIGHTEDTORTIOUS IS NOT NULL",
+     "the yearly national averages for each national-average colliery"},
+    {"qTortAvgUpdate", "",
+     "INSERT INTO TORTIOUSDUST (COLLIERYID, STARTYEAR, ENDYEAR, SURFACE, TORTIOUSVAL) SELECT "
+     "COLLIERYID, YEAR, YEAR, SURFACE, TORTIOUSVAL FROM TORTIOUSAVG",
+     "stores them where the engine reads them"},
+
+    // --- the engine's tortious lookup, once expanded -------------------------------------
+    {"qTortiousDustData", "WhatCollieryID Long; WhatYear Integer; Surface Text",
+     "SELECT TORTIOUSVAL FROM (SELECT 0 AS PREF, STARTYEAR, TORTIOUSVAL FROM TORTIOUSDUST WHERE "
+     "COLLIERYID = :WhatCollieryID AND SURFACE = UPPER(TRIM(:Surface)) AND STARTYEAR <= "
+     ":WhatYear AND ENDYEAR >= :WhatYear UNION ALL SELECT 1, STARTYEAR, TORTIOUSVAL FROM "
+     "TORTIOUS WHERE COLLIERYID = :WhatCollieryID AND SURFACE = UPPER(TRIM(:Surface)) AND "
+     "STARTYEAR <= :WhatYear AND ENDYEAR >= :WhatYear AND NOT EXISTS (SELECT 1 FROM TORTIOUSDUST "
+     "AS D WHERE D.COLLIERYID = :WhatCollieryID AND D.SURFACE = UPPER(TRIM(:Surface)))) ORDER BY "
+     "PREF, STARTYEAR DESC LIMIT 1",
+     "`TORTIOUSVAL` of colliery `WhatCollieryID` in year `WhatYear` for surface flag `Surface`: "
+     "the calculated national average where the colliery has them, else the stored value"},
+};
+
+}  // namespace
+
+void InstallExpansionSchema(orv::db::Database& db) {
+  for (const WorkTable& t : WorkTables()) {
+    db.CreateTable(t.name, t.fields);
+    for (const IndexDef& i : t.indexes) db.CreateIndex(t.name, i);
+  }
+  for (const StoredQuery& q : kQueries) db.CreateQueryDef(q.name, q.sql, q.parameters);
+}
 
 }  // namespace orv::dustdata

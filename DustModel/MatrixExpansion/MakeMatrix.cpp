@@ -1,0 +1,43 @@
+#include "MakeMatrix.h"
+
+#include <memory>
+
+#include "DoMatrix.h"
+#include "ExpansionError.h"
+#include "ProgressDisplay.h"
+#include "Text.h"
+
+namespace orv::dustm {
+
+bool MakeMatrixObject::MakeMatrix(const std::string& DBName, const std::string& DBPass,
+                                  int16_t DefStartYear, int16_t DefEndYear, int16_t AAStartYear,
+                                  int16_t AAEndYear) {
+  return MakeMatrixPastClosure(DBName, DBPass, DefStartYear, DefEndYear, AAStartYear, AAEndYear, 0);
+}
+
+bool MakeMatrixObject::MakeMatrixPastClosure(const std::string& DBName, const std::string& DBPass,
+                                             int16_t DefStartYear, int16_t DefEndYear,
+                                             int16_t AAStartYear, int16_t AAEndYear,
+                                             int16_t MaxYearsPastClosure) {
+  ExpansionRun run({DefStartYear, DefEndYear, AAStartYear, AAEndYear, MaxYearsPastClosure});
+  std::unique_ptr<ProgressDisplay> display;
+  try {
+    display = LoadProgressDisplay();
+  } catch (...) {
+    PassOnExpansionError(run, "MakeMatrixPastClosure: Loading progress form");
+  }
+  // The display comes down however the run ends.
+  struct Unloader {
+    ProgressDisplay& d;
+    ~Unloader() { d.Unload(); }
+  } unloader{*display};
+  run.SetProgress(&display->Sink());
+  return DoMatrix(run, DBName, DBPass);
+}
+
+}  // namespace orv::dustm
+
+ORV_EXPORT orv::Component* OrvCreateObject(const char* class_id) {
+  if (class_id == nullptr || !orv::IEquals(class_id, orv::dustm::kMakeMatrixClass)) return nullptr;
+  return new orv::dustm::MakeMatrixObject();
+}

@@ -27,7 +27,14 @@ std::shared_ptr<ErrorHandler> LibraryErrorHandler() {
 
 Output::Output() : error_handler_(LibraryErrorHandler()) {}
 
-Output::~Output() = default;
+Output::~Output() {
+  // The window goes with the object; unloading it first keeps its position.
+  try {
+    UnloadForm();
+  } catch (...) {
+    // Nothing can be reported from a destructor.
+  }
+}
 
 void Output::Refresh() {
   if (form_) form_->RefreshPreview();

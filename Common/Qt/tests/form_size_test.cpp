@@ -98,14 +98,14 @@ class FormSizeTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { QStandardPaths::setTestModeEnabled(true); }
   void SetUp() override {
-    fs::remove(UserStorePath("orvtest"));
+    fs::remove_all(fs::path(UserStorePath("orvtest")).parent_path());
     ini_ = dir_.File("positions.ini");
     window_.setObjectName("frmTest");
     const QScreen* s = QGuiApplication::primaryScreen();
     area_ = s->availableGeometry();
     twips_ = 1440.0 / s->logicalDotsPerInchX();
   }
-  void TearDown() override { fs::remove(UserStorePath("orvtest")); }
+  void TearDown() override { fs::remove_all(fs::path(UserStorePath("orvtest")).parent_path()); }
   int32_t Twips(int px) const { return static_cast<int32_t>(px * twips_ + 0.5); }
   void Store(const std::string& key, int value) {
     ASSERT_TRUE(WriteProfileString(ini_, "frmTest", key, std::to_string(value)));

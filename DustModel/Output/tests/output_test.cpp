@@ -44,7 +44,7 @@ class OutputTest : public ::testing::Test {
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     setenv("XDG_DATA_HOME", dir_.c_str(), 1);
-    fs::remove(UserStorePath("orvdusto"));
+    fs::remove_all(fs::path(UserStorePath("orvdusto")).parent_path());
     previous_dialogs_ = SetFileDialogService(dialogs_);
     previous_boxes_ = SetMessageBoxService(boxes_);
     previous_shell_ = SetShellService(shell_);
@@ -55,7 +55,7 @@ class OutputTest : public ::testing::Test {
     SetFileDialogService(previous_dialogs_);
     SetMessageBoxService(previous_boxes_);
     SetShellService(previous_shell_);
-    fs::remove(UserStorePath("orvdusto"));
+    fs::remove_all(fs::path(UserStorePath("orvdusto")).parent_path());
     fs::remove_all(dir_);
   }
   std::string Temp(const std::string& name) const { return (dir_ / name).string(); }

@@ -1,0 +1,270 @@
+// tarnby-calc as its users run it: the built program on the dust data
+// fixture, with the history files of the command-line documentation.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+#include "DustDataBuild.h"
+#include "HistoryJson.h"
+#include "InputError.h"
+
+namespace orv::calc {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+class Scratch {
+ public:
+  Scratch() {
+    std::string t = (fs::temp_directory_path() / "tarnby_calc_XXXXXX").string();
+    if (mkdtemp(t.data()) == nullptr) throw std::runtime_error("mkdtemp");
+    path_ = t;
+  }
+  ~Scratch() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+  }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+  std::string Write(const std::string& name, const std::string& text) const {
+    std::ofstream(File(name), std::ios::binary) << text;
+    return File(name);
+  }
+
+ private:
+  std::string path_;
+};
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+struct Ran {
+  int rc = -1;
+  std::string out;
+  std::string err;
+};
+
+class CalcTool : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    scratch_ = new Scratch;
+    db_ = scratch_->File("DUSTDATA.db");
+    orv::dustdata::BuildFromCsv(TARNBY_DUSTDATA_FIXTURE, db_, true);
+  }
+  static void TearDownTestSuite() { delete scratch_; }
+
+  // Runs tarnby-calc --dust-db <fixture> with the arguments.
+  static Ran Calc(const std::string& args) {
+    const char* bin = std::getenv("TARNBY_BIN_DIR");
+    const std::string exe = std::string(bin ? bin : ".") + "/tarnby-calc";
+    const std::string out = scratch_->File("stdout"), err = scratch_->File("stderr");
+    const std::string cmd =
+        "'" + exe + "' --dust-db '" + db_ + "' " + args + " >'" + out + "' 2>'" + err + "'";
+    const int status = std::system(cmd.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadAll(out), ReadAll(err)};
+  }
+  static std::string History(const std::string& text) {
+    return "--history '" + scratch_->Write("history.json", text) + "'";
+  }
+
+  static Scratch* scratch_;
+  static std::string db_;
+};
+Scratch* CalcTool::scratch_ = nullptr;
+std::string CalcTool::db_;
+
+// The history file of the documentation, word for word.
+const char* kDocumentedHistory = R"({
+  "claimant": {"name": "John Smith", "solicitor_ref": "S/1", "zurir_ref": "Z-1",
+               "extra_label": "Claimant Address: ", "extra": "1 Pit Row"},
+  "jobs": [
+    {"colliery_id": 101, "start_year": 1955, "end_year": 1970,
+     "job_factor_id": 1, "resp_factor_id": 1},
+    {"colliery_id": 102, "start_year": 1971, "end_year": 1985,
+     "job_factor_code": "fw", "resp_factor_id": 2, "pit_name": ""},
+    {"colliery_id": 103, "start_year": 1986, "end_year": 1990,
+     "user_factor": {"id": 10000, "code": "U1", "descr": "Fitter",
+                     "job_factor": 0.8, "dusty_time_factor": 0.5,
+                     "resp_factor": 20, "start_year": 1975, "end_year": 1990,
+                     "start_year_val": 1, "end_year_val": 0.5,
+                     "years_past_closure": 0}}
+  ],
+  "smoking": [
+    {"category_id": 2, "start_year": 1960, "end_year": 1980},
+    {"category_code": "H", "years": 12}
+  ]
+})";
+
+// The same with the last job at Bexley (open all those years), which the
+// calculation accepts.
+std::string AcceptedHistory() {
+  std::string h = kDocumentedHistory;
+  h.replace(h.find("\"colliery_id\": 103"), 18, "\"colliery_id\": 102");
+  return h;
+}
+
+TEST_F(CalcTool, DocumentedHistoryIsRefusedWithItsReason) {
+  // Carrow Pit closed in 1968; the fixture's matrix has no entry for 1986.
+  const Ran r = Calc(History(kDocumentedHistory) + " --format json");
+  EXPECT_EQ(r.rc, 1) << r.err;
+  const json doc = json::parse(r.out);
+  EXPECT_FALSE(doc["ok"].get<bool>());
+  EXPECT_EQ(doc["validation_error"], "No Dust Matrix entry for colliery Carrow Pit in 1986");
+  EXPECT_TRUE(doc["error"].is_null());
+  EXPECT_EQ(doc["report"].back(), "ERROR: No Dust Matrix entry for colliery Carrow Pit in 1986");
+  EXPECT_NE(r.err.find("No Dust Matrix entry"), std::string::npos);
+}
+
+TEST_F(CalcTool, JsonResultOfAnAcceptedHistory) {
+  const Ran r = Calc(History(AcceptedHistory()) + " --format json --detail");
+  ASSERT_EQ(r.rc, 0) << r.err;
+  const json doc = json::parse(r.out);
+  EXPECT_TRUE(doc["ok"].get<bool>());
+  EXPECT_TRUE(doc["validation_error"].is_null());
+  EXPECT_EQ(doc["engine_version"], "1.0.0");
+  EXPECT_EQ(doc["dust_data_version"], "48");
+  const char* names[] = {"SmokingInsult",
+                         "RecoverableQuantumPercent",
+                         "RecoverableQuantumWithoutSmokingPercent",
+                         "AveragePostLimitTotalTortiousDustCappedPercent",
+                         "AveragePostLimitTotalTortiousDustUncorrectedPercent",
+                         "InRespTotalTortiousDustPercent",
+                         "InRespIrreducibleMinimumDustPercent",
+                         "ProportionDueToDustPercent",
+                         "AverageRespiratorFactor",
+                         "TotalTortiousDustPercent",
+                         "AveragePostLimitTortiousDustPercent",
+                         "EquivalentDustInsult",
+                         "CumulativeWeightedDustPXR",
+                         "PercentEmploymentPostLimitation",
+                         "ActualYearsWorked"};
+  ASSERT_EQ(doc["results"].size(), 15u);
+  for (const char* n : names) EXPECT_TRUE(doc["results"].contains(n)) << n;
+  // Smoking: Light (0.5) for 20 years and Heavy (1.5) for 12, one unit a year.
+  EXPECT_DOUBLE_EQ(doc["results"]["SmokingInsult"].get<double>(), 28.0);
+  ASSERT_EQ(doc["jobs"].size(), 3u);
+  EXPECT_EQ(doc["jobs"][0]["colliery"], "Ashby Main");
+  EXPECT_EQ(doc["jobs"][0]["coal_area"], "North");
+  // The first job: 1955 halved as the first year, 1970 whole: 15.5 years.
+  EXPECT_DOUBLE_EQ(doc["jobs"][0]["EmployedYears"].get<double>(), 15.5);
+  const auto& report = doc["report"];
+  EXPECT_EQ(report[0], "Claimant: John Smith");
+  EXPECT_EQ(report[1], "Claimant Address: 1 Pit Row");
+  // The user-defined factor's texts, as the desktop program writes them.
+  bool fitter = false;
+  for (const auto& line : report)
+    fitter = fitter || line == "\tJob Factor: Fitter (User defined: non CHA .8 @ 50.00%) = 0.80";
+  EXPECT_TRUE(fitter);
+}
+
+TEST_F(CalcTool, TextAndHtmlReports) {
+  const Ran text = Calc(History(AcceptedHistory()));
+  ASSERT_EQ(text.rc, 0) << text.err;
+  EXPECT_EQ(text.out.rfind("Claimant: John Smith\n", 0), 0u);
+  EXPECT_NE(text.out.find("\nRecoverable Proportion of Quantum (after smoking adjustment) % = "),
+            std::string::npos);
+
+  std::string marked = AcceptedHistory();
+  marked.replace(marked.find("John Smith"), 10, "<i>O'Neil & Co</i>");
+  const Ran html = Calc(History(marked) + " --format html");
+  ASSERT_EQ(html.rc, 0) << html.err;
+  EXPECT_EQ(html.out.rfind("<HTML><HEAD><TITLE>Dust Model Output</TITLE></HEAD>\n", 0), 0u);
+  EXPECT_NE(html.out.find("Claimant: &lt;i&gt;O&#39;Neil &amp; Co&lt;/i&gt;"), std::string::npos);
+  EXPECT_EQ(html.out.find("<i>"), std::string::npos);
+
+  const std::string file = scratch_->File("report.htm");
+  const Ran to_file = Calc(History(AcceptedHistory()) + " --format html --output '" + file + "'");
+  ASSERT_EQ(to_file.rc, 0) << to_file.err;
+  EXPECT_TRUE(to_file.out.empty());
+  EXPECT_NE(ReadAll(file).find("</TABLE></P></BODY></HTML>"), std::string::npos);
+}
+
+TEST_F(CalcTool, BadUsageAndInputExitTwoNamingTheField) {
+  struct Case {
+    const char* history;  // null: no history file written
+    const char* args;
+    const char* says;
+  };
+  const Case cases[] = {
+      {R"({"jobs": [{"colliery_id": 101, "start_year": 1960}]})", "", "jobs[1].end_year"},
+      {R"({"jobs": [{"colliery_id": 101, "start_year": 1960, "end_year": 1961,
+           "colliery": "Ashby"}]})",
+       "", "jobs[1].colliery: unknown field"},
+      {R"({"smoking": [{"category_code": "H", "years": "twelve"}]})", "",
+       "smoking[1].years: expected a whole number"},
+      {R"({"smoking": [{"category_code": "H"}]})", "", "smoking[1].years"},
+      {"{\"jobs\": [\n  {\"start_year\": 1960,}\n]}", "", "line 2"},
+      {"{}", " --format pdf", "--output"},
+      {"{}", " --jurisdiction 2", "--jurisdiction"},
+      {nullptr, "--history /no/such/history.json", "history"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.says);
+    const Ran r = Calc((c.history ? History(c.history) : std::string()) + c.args);
+    EXPECT_EQ(r.rc, 2);
+    EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+  }
+}
+
+TEST_F(CalcTool, RunTimeFailureExitsThreeWithNumberSourceAndDescription) {
+  const std::string h = R"({"jobs": [{"colliery_id": 999, "start_year": 1960, "end_year": 1961}]})";
+  const Ran text = Calc(History(h));
+  EXPECT_EQ(text.rc, 3);
+  EXPECT_NE(text.err.find("Error 380 ("), std::string::npos) << text.err;
+  EXPECT_NE(text.err.find("Invalid property value"), std::string::npos) << text.err;
+
+  const Ran j = Calc(History(h) + " --format json");
+  EXPECT_EQ(j.rc, 3);
+  const json doc = json::parse(j.out);
+  EXPECT_FALSE(doc["ok"].get<bool>());
+  EXPECT_EQ(doc["error"]["number"], 380);
+  EXPECT_FALSE(doc["error"]["source"].get<std::string>().empty());
+}
+
+TEST_F(CalcTool, PdfThroughThePreview) {
+  const std::string pdf = scratch_->File("report.pdf");
+  const Ran r = Calc(History(AcceptedHistory()) + " --format pdf --output '" + pdf + "'");
+  const char* bin = std::getenv("TARNBY_BIN_DIR");
+  if (fs::exists(fs::path(bin ? bin : ".") / "liborvdusto.so")) {
+    EXPECT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(ReadAll(pdf).rfind("%PDF", 0), 0u);
+  } else {
+    EXPECT_EQ(r.rc, 3);
+    EXPECT_NE(r.err.find("Error 429"), std::string::npos) << r.err;
+  }
+}
+
+TEST(HistoryFile, ValuesAndDefaults) {
+  const HistoryFile h = ParseHistory(kDocumentedHistory, "h.json");
+  EXPECT_EQ(h.claimant.Name, "John Smith");
+  ASSERT_TRUE(h.claimant.ExtraLabel.has_value());
+  ASSERT_EQ(h.jobs.size(), 3u);
+  EXPECT_EQ(h.jobs[1].JobFactorCode, "fw");
+  EXPECT_EQ(h.jobs[1].RespFactorID, 2);
+  ASSERT_TRUE(h.jobs[2].user_factor.has_value());
+  EXPECT_FLOAT_EQ(h.jobs[2].user_factor->EndYearVal, 0.5f);
+  ASSERT_EQ(h.smoking.size(), 2u);
+  EXPECT_EQ(h.smoking[1].Years, 12);
+  EXPECT_EQ(h.smoking[1].StartYear, 0);
+
+  const HistoryFile empty = ParseHistory("{}", "e.json");
+  EXPECT_FALSE(empty.claimant.ExtraLabel.has_value());
+  EXPECT_TRUE(empty.jobs.empty());
+  EXPECT_THROW(ParseHistory(R"({"jobs": [{"start_year": 1960, "end_year": 70000}]})", "x"),
+               orv::tools::InputError);
+}
+
+}  // namespace
+}  // namespace orv::calc

@@ -3,6 +3,7 @@
 #include "DustModel.h"
 
 #include "ClassError.h"
+#include "DataLookups.h"
 #include "DustModelPass.h"
 #include "EngineFactory.h"
 #include "Numbers.h"
@@ -16,6 +17,31 @@ constexpr const char* kPrefix = "DustModel:";
 
 const EngineClassRegistrar kRegistrar(DustModel::kClassName,
                                       [] { return static_cast<orv::Component*>(new DustModel); });
+
+// One read transaction on the dust data for the length of a calculation:
+// every lookup sees the same state of the data, and the file is locked once
+// instead of once per lookup (which costs more than the lookup itself).
+class DataReadSpan {
+ public:
+  DataReadSpan() {
+    if (DataDBName().empty()) return;
+    database_ = OpenDataDB();
+    database_->BeginTrans();
+  }
+  ~DataReadSpan() {
+    if (!database_) return;
+    try {
+      database_->CommitTrans();
+    } catch (...) {
+      // Nothing was written; the lock goes with the transaction either way.
+    }
+  }
+  DataReadSpan(const DataReadSpan&) = delete;
+  DataReadSpan& operator=(const DataReadSpan&) = delete;
+
+ private:
+  db::DatabasePtr database_;
+};
 
 }  // namespace
 
@@ -57,6 +83,7 @@ bool DustModel::Calculate() {
   report_.SetupOutput(heading);
   try {
     if (!jobs_ || !smoking_) RaiseStandard(91);
+    const DataReadSpan span;
     jobs_->Sort();
     PassTotals totals;
     const Limitation limitation{limitation_year_, limit_year_val_};

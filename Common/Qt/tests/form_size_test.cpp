@@ -96,7 +96,19 @@ TEST(ProfileIni, WritesOneKeyAndKeepsTheRest) {
 
 class FormSizeTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { QStandardPaths::setTestModeEnabled(true); }
+  static void SetUpTestSuite() {
+    // Each test runs in a process of its own, side by side with others: give
+    // this process a home of its own so the per-user stores never collide.
+    fs::create_directories(Home());
+    qputenv("HOME", QByteArray::fromStdString(Home()));
+    QStandardPaths::setTestModeEnabled(true);
+  }
+  static void TearDownTestSuite() { fs::remove_all(Home()); }
+  static const std::string& Home() {
+    static const std::string home =
+        (fs::temp_directory_path() / ("orvtest-home-" + std::to_string(::getpid()))).string();
+    return home;
+  }
   void SetUp() override {
     fs::remove_all(fs::path(UserStorePath("orvtest")).parent_path());
     ini_ = dir_.File("positions.ini");

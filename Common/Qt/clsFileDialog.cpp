@@ -93,16 +93,15 @@ bool clsFileDialog::TakeAnswer(const FileDialogAnswer& answer, const FileDialogR
   return true;
 }
 
-bool clsFileDialog::DialogGetOpenFileName(std::string& FileName, std::string& FileTitle,
-                                          bool FileMustExist, bool MultiSelect, bool& ReadOnly,
-                                          bool HideReadOnly, std::string& Filter,
-                                          int32_t& FilterIndex, const std::string& InitDir,
-                                          const std::string& DlgTitle,
-                                          const std::string& DefaultExt, QWidget* Owner,
-                                          int32_t& Flags) {
+// The request both file dialogs start from; an empty filter becomes the
+// default one, as the caller sees afterwards.
+static FileDialogRequest NewRequest(FileDialogRequest::Kind kind, const std::string& FileName,
+                                    std::string& Filter, int32_t FilterIndex,
+                                    const std::string& InitDir, const std::string& DlgTitle,
+                                    const std::string& DefaultExt, QWidget* Owner) {
   if (Filter.empty()) Filter = kDefaultFilter;
   FileDialogRequest request;
-  request.kind = FileDialogRequest::Kind::kOpen;
+  request.kind = kind;
   request.title = DlgTitle;
   request.initial_folder = InitDir;
   request.file_name = FileName;
@@ -110,6 +109,18 @@ bool clsFileDialog::DialogGetOpenFileName(std::string& FileName, std::string& Fi
   request.filters = FilterPairs(Filter);
   request.filter_index = FilterIndex;
   request.owner = Owner;
+  return request;
+}
+
+bool clsFileDialog::DialogGetOpenFileName(std::string& FileName, std::string& FileTitle,
+                                          bool FileMustExist, bool MultiSelect, bool& ReadOnly,
+                                          bool HideReadOnly, std::string& Filter,
+                                          int32_t& FilterIndex, const std::string& InitDir,
+                                          const std::string& DlgTitle,
+                                          const std::string& DefaultExt, QWidget* Owner,
+                                          int32_t& Flags) {
+  FileDialogRequest request = NewRequest(FileDialogRequest::Kind::kOpen, FileName, Filter,
+                                         FilterIndex, InitDir, DlgTitle, DefaultExt, Owner);
   request.flags = (ReadOnly ? ofn::kReadOnly : 0) | (HideReadOnly ? ofn::kHideReadOnly : 0) |
                   (MultiSelect ? ofn::kAllowMultiSelect | ofn::kExplorer : 0) |
                   (FileMustExist ? ofn::kFileMustExist : 0);
@@ -126,16 +137,8 @@ bool clsFileDialog::DialogGetSaveFileName(std::string& FileName, std::string& Fi
                                           const std::string& DlgTitle,
                                           const std::string& DefaultExt, QWidget* Owner,
                                           int32_t& Flags) {
-  if (Filter.empty()) Filter = kDefaultFilter;
-  FileDialogRequest request;
-  request.kind = FileDialogRequest::Kind::kSave;
-  request.title = DlgTitle;
-  request.initial_folder = InitDir;
-  request.file_name = FileName;
-  request.default_extension = DefaultExt;
-  request.filters = FilterPairs(Filter);
-  request.filter_index = FilterIndex;
-  request.owner = Owner;
+  FileDialogRequest request = NewRequest(FileDialogRequest::Kind::kSave, FileName, Filter,
+                                         FilterIndex, InitDir, DlgTitle, DefaultExt, Owner);
   request.flags = ofn::kHideReadOnly | (OverwritePrompt ? ofn::kOverwritePrompt : 0);
   const FileDialogAnswer answer = Run(request);
   return TakeAnswer(answer, request, false, 0, FileName, FileTitle, Filter, FilterIndex, Flags);

@@ -1,6 +1,8 @@
 #include "CollieryMatrix.h"
 
 #include "MessageBox.h"
+#include "OrvError.h"
+#include "Text.h"
 
 namespace orv::dustm {
 
@@ -61,6 +63,13 @@ void CollieryMatrix::Clear() {
   }
 }
 
+MatrixEntry& CollieryMatrix::Item(std::string_view key) {
+  for (const auto& e : items_) {
+    if (IEquals(e->Key(), key)) return *e;
+  }
+  RaiseStandard(err::kInvalidCall);
+}
+
 void CollieryMatrix::RemoveAt(int32_t index) {
   items_.Remove(index);
   --count_;
@@ -80,7 +89,9 @@ MatrixEntry& CollieryMatrix::Add(const Value& vStartYear, const Value& vEndYear,
     std::string key = "KEY:" + std::to_string(key_counter_);
     entry->SetKey(key);
     MatrixEntry& added = *entry;
-    items_.Add(std::move(entry), key);
+    // Keys come from the counter and cannot repeat, so the collection need
+    // not look for a duplicate on every addition; Item(key) finds them.
+    items_.Add(std::move(entry));
     ++count_;
     return added;
   } catch (...) {

@@ -60,8 +60,10 @@ class CollieryMatrix {
   [[nodiscard]] bool AlterMarker(const Value& vMarker, int16_t iStartRange, int16_t iEndRange);
 
   int32_t Count() const { return count_; }
+  // By 1-based position (error 9 outside) or by key, ignoring case (error 5
+  // for a key not there).
   MatrixEntry& Item(int32_t index) { return *items_.Item(index); }
-  MatrixEntry& Item(std::string_view key) { return *items_.Item(key); }
+  MatrixEntry& Item(std::string_view key);
 
   // Enumerates the ranges in order of addition.
   using Items = KeyedCollection<std::unique_ptr<MatrixEntry>>;

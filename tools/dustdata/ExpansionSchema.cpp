@@ -24,9 +24,10 @@ using orv::db::IndexDef;
 #define NATIONAL_COLLIERY                                                             \
   "(SELECT NA.AVERAGE_COLLIERYID FROM COALAREAS AS NA WHERE NA.AREATYPE <> 'NORMAL' " \
   "AND NA.AVERAGE_COLLIERYID > 0 ORDER BY NA.ID LIMIT 1)"
-// A colliery-year of COLLIERYCOUNT that counts towards the national average.
-#define COUNTED "K.ISOPEN <> 0 AND K.ISEQUIV = 0 AND K.ISCLOSED = 0"
-#define SAME_YEAR "K.YEAR = AVERAGECALC.YEAR AND K.SURFACE = AVERAGECALC.SURFACE"
+// A run of COLLIERYCOUNT that holds the year of the AVERAGECALC row.
+#define COVERS_YEAR                                                                       \
+  "K.SURFACE = AVERAGECALC.SURFACE AND K.STARTYEAR <= AVERAGECALC.YEAR AND K.ENDYEAR >= " \
+  "AVERAGECALC.YEAR"
 
 struct WorkTable {
   const char* name;
@@ -56,15 +57,15 @@ std::vector<WorkTable> WorkTables() {
         F("NOTE", T::Text, 255), F("EQUIVCOLLIERYID", T::Long)},
        {{"CollieryYear", {"COLLIERYID", "STARTYEAR"}, false, false, false}}},
       {"AVERAGECALC",
-       {F("YEAR", T::Integer, 0, true), F("SURFACE", T::Text, 1, true), F("OPENCOUNT", T::Long),
-        F("EQUIVCOUNT", T::Long), F("CLOSEDCOUNT", T::Long), F("TRUECOUNT", T::Long),
-        F("TORTIOUSSUM", T::Double), F("WEIGHTEDTORTIOUS", T::Single)},
-       {{"PrimaryKey", {"YEAR", "SURFACE"}, true, true, false}}},
+       {F("SURFACE", T::Text, 1, true), F("YEAR", T::Integer, 0, true), F("OPENCOUNT", T::Long),
+        F("OPENSUM", T::Double), F("EQUIVCOUNT", T::Long), F("CLOSEDCOUNT", T::Long),
+        F("TRUECOUNT", T::Long), F("TORTIOUSSUM", T::Double), F("WEIGHTEDTORTIOUS", T::Single)},
+       {{"PrimaryKey", {"SURFACE", "YEAR"}, true, true, false}}},
       {"COLLIERYCOUNT",
-       {F("COLLIERYID", T::Long, 0, true), F("YEAR", T::Integer, 0, true),
-        F("SURFACE", T::Text, 1, true), F("TORTIOUSVAL", T::Single), F("ISOPEN", T::YesNo),
-        F("ISEQUIV", T::YesNo), F("ISCLOSED", T::YesNo)},
-       {{"YearSurface", {"YEAR", "SURFACE"}, false, false, false}}},
+       {F("COLLIERYID", T::Long, 0, true), F("SURFACE", T::Text, 1, true),
+        F("STARTYEAR", T::Integer, 0, true), F("ENDYEAR", T::Integer, 0, true),
+        F("TORTIOUSVAL", T::Single), F("STATE", T::Text, 6, true)},
+       {{"SurfaceStateYear", {"SURFACE", "STATE", "STARTYEAR"}, false, false, false}}},
       {"TORTIOUSAVG",
        {F("COLLIERYID", T::Long, 0, true), F("YEAR", T::Integer, 0, true),
         F("SURFACE", T::Text, 1, true), F("TORTIOUSVAL", T::Single), F("COLLIERYCOUNT", T::Long)},
@@ -133,8 +134,9 @@ const std::vector<StoredQuery> kQueries = {
      "S.STARTYEAR <= :EYEAR AND " NOT_PSEUDO("C.ID"),
      "`DustVal` of each survey of area `AREAID` taken from `SYEAR` to `EYEAR`"},
     {"qNatAvgSurveysInPeriodByArea", "NATAVGAREAID Long; SYEAR Integer; EYEAR Integer",
-     "SELECT S.DUSTVAL AS DustVal FROM SURVEYS AS S JOIN COLLIERIES AS C ON C.ID = S.COLLIERYID "
-     "JOIN COALAREAS AS A ON A.ID = C.COALAREAID WHERE A.AREATYPE = 'NORMAL' AND C.COALAREAID <> "
+     "SELECT S.DUSTVAL AS DustVal FROM COLLIERIES AS C CROSS JOIN SURVEYS AS S ON S.COLLIERYID = "
+     "C.ID JOIN COALAREAS AS A ON A.ID = C.COALAREAID WHERE A.AREATYPE = 'NORMAL' AND C.COALAREAID "
+     "<> "
      ":NATAVGAREAID AND S.MARKER = 'SURVEY' AND S.STARTYEAR >= :SYEAR AND S.STARTYEAR <= :EYEAR "
      "AND " NOT_PSEUDO("C.ID"),
      "`DustVal` of each survey of every ordinary area taken from `SYEAR` to `EYEAR`"},
@@ -222,49 +224,75 @@ const std::vector<StoredQuery> kQueries = {
          "T.COLLIERYID") " UNION ALL SELECT YEAR + 1 FROM YEARS WHERE YEAR < (SELECT "
                          "MAX(T.ENDYEAR) FROM TORTIOUS AS T WHERE " NOT_PSEUDO(
                              "T.COLLIERYID") ")) INSERT INTO "
-                                             "AVERAGECALC (YEAR, SURFACE, OPENCOUNT, EQUIVCOUNT, "
-                                             "CLOSEDCOUNT, TRUECOUNT, TORTIOUSSUM, "
-                                             "WEIGHTEDTORTIOUS) SELECT Y.YEAR, F.SURFACE, 0, 0, 0, "
-                                             "0, 0, NULL FROM YEARS AS Y CROSS JOIN "
-                                             "(SELECT 'N' AS SURFACE UNION ALL SELECT 'Y') AS F "
-                                             "WHERE Y.YEAR IS NOT NULL",
-     "one row per year of the collieries' tortious data and surface flag"},
+                                             "AVERAGECALC (SURFACE, YEAR, OPENCOUNT, OPENSUM, "
+                                             "EQUIVCOUNT, CLOSEDCOUNT, TRUECOUNT, "
+                                             "TORTIOUSSUM, WEIGHTEDTORTIOUS) SELECT F.SURFACE, "
+                                             "Y.YEAR, 0, 0, 0, 0, 0, 0, NULL FROM YEARS "
+                                             "AS Y CROSS JOIN (SELECT 'N' AS SURFACE UNION ALL "
+                                             "SELECT 'Y') AS F WHERE Y.YEAR IS NOT NULL",
+     "one row per surface flag and year of the collieries' tortious data"},
     {"qCollieryCountEmpty", "", "DELETE FROM COLLIERYCOUNT", "empties COLLIERYCOUNT"},
+    // OPEN runs: each tortious row of a colliery cut to the colliery's own
+    // open years, and ended where a later-starting row of the same colliery
+    // takes over (as the engine's lookup takes the row that starts last).
+    // EQUIV and CLOSED runs: the parts of OPEN runs in which the colliery was
+    // merged into another or closed.
     {"qCollieryCountLoad", "",
-     "INSERT INTO COLLIERYCOUNT (COLLIERYID, YEAR, SURFACE, TORTIOUSVAL, ISOPEN, ISEQUIV, "
-     "ISCLOSED) SELECT K.COLLIERYID, K.YEAR, K.SURFACE, (SELECT T.TORTIOUSVAL FROM TORTIOUS AS T "
-     "WHERE T.COLLIERYID = K.COLLIERYID AND T.SURFACE = K.SURFACE AND T.STARTYEAR <= K.YEAR AND "
-     "T.ENDYEAR >= K.YEAR ORDER BY T.STARTYEAR DESC LIMIT 1), EXISTS (SELECT 1 FROM OPENRANGE AS "
-     "O WHERE O.COLLIERYID = K.COLLIERYID AND O.EQUIVCOLLIERYID = 0 AND O.STARTYEAR <= K.YEAR "
-     "AND O.ENDYEAR >= K.YEAR), EXISTS (SELECT 1 FROM EQUIVALENTS AS E WHERE E.COLLIERYID = "
-     "K.COLLIERYID AND (E.STARTYEAR <= 0 OR E.STARTYEAR <= K.YEAR) AND (E.ENDYEAR <= 0 OR "
-     "E.ENDYEAR >= K.YEAR)), EXISTS (SELECT 1 FROM SURVEYS AS S WHERE S.COLLIERYID = "
-     "K.COLLIERYID AND S.MARKER = 'CLOSED' AND S.STARTYEAR <= K.YEAR AND S.ENDYEAR >= K.YEAR) "
-     "FROM (SELECT DISTINCT T.COLLIERYID AS COLLIERYID, A.YEAR AS YEAR, A.SURFACE AS SURFACE "
-     "FROM AVERAGECALC AS A JOIN TORTIOUS AS T ON T.SURFACE = A.SURFACE AND T.STARTYEAR <= "
-     "A.YEAR AND T.ENDYEAR >= A.YEAR WHERE " NOT_PSEUDO("T.COLLIERYID") ") AS K",
-     "one row per colliery, year and surface flag with a tortious value, with its state"},
+     "WITH RUNS AS MATERIALIZED (SELECT T.COLLIERYID AS COLLIERYID, T.SURFACE AS SURFACE, "
+     "MAX(T.STARTYEAR, O.STARTYEAR) AS S, MIN(T.ENDYEAR, O.ENDYEAR, COALESCE((SELECT "
+     "MIN(U.STARTYEAR) - 1 FROM TORTIOUS AS U WHERE U.COLLIERYID = T.COLLIERYID AND U.SURFACE = "
+     "T.SURFACE AND U.STARTYEAR > T.STARTYEAR), 32767)) AS E, T.TORTIOUSVAL AS V FROM TORTIOUS AS "
+     "T JOIN OPENRANGE AS O ON O.COLLIERYID = T.COLLIERYID AND O.EQUIVCOLLIERYID = 0 "
+     "WHERE " NOT_PSEUDO(
+         "T.COLLIERYID") ") "
+                         "INSERT INTO COLLIERYCOUNT (COLLIERYID, SURFACE, STARTYEAR, ENDYEAR, "
+                         "TORTIOUSVAL, STATE) "
+                         "SELECT COLLIERYID, SURFACE, S, E, V, 'OPEN' FROM RUNS WHERE S <= E "
+                         "UNION ALL SELECT R.COLLIERYID, R.SURFACE, MAX(R.S, Q.STARTYEAR), "
+                         "MIN(R.E, CASE WHEN "
+                         "Q.ENDYEAR > 0 THEN Q.ENDYEAR ELSE 32767 END), R.V, 'EQUIV' FROM "
+                         "EQUIVALENTS AS Q CROSS JOIN "
+                         "RUNS AS R ON R.COLLIERYID = Q.COLLIERYID WHERE MAX(R.S, Q.STARTYEAR) <= "
+                         "MIN(R.E, CASE WHEN "
+                         "Q.ENDYEAR > 0 THEN Q.ENDYEAR ELSE 32767 END) "
+                         "UNION ALL SELECT R.COLLIERYID, R.SURFACE, MAX(R.S, C.STARTYEAR), "
+                         "MIN(R.E, C.ENDYEAR), R.V, "
+                         "'CLOSED' FROM SURVEYS AS C CROSS JOIN RUNS AS R ON R.COLLIERYID = "
+                         "C.COLLIERYID WHERE "
+                         "C.MARKER = 'CLOSED' AND MAX(R.S, C.STARTYEAR) <= MIN(R.E, C.ENDYEAR)",
+     "the runs of years in which each colliery was open with one tortious value, and the parts "
+     "of them in which it was merged or closed"},
+    // The collieries open in a year are those whose runs began by then less
+    // those whose runs ended before it: running sums of starts and ends.
     {"qAverageCalcOpenCount", "",
-     "UPDATE AVERAGECALC SET OPENCOUNT = (SELECT COUNT(*) FROM COLLIERYCOUNT AS K WHERE " SAME_YEAR
-     " AND K.ISOPEN <> 0)",
-     "collieries open in the year"},
+     "WITH CHANGES(SURFACE, YEAR, N, V) AS MATERIALIZED (SELECT SURFACE, STARTYEAR, COUNT(*), "
+     "SUM(TORTIOUSVAL) FROM COLLIERYCOUNT WHERE STATE = 'OPEN' GROUP BY SURFACE, STARTYEAR UNION "
+     "ALL SELECT SURFACE, ENDYEAR + 1, -COUNT(*), -SUM(TORTIOUSVAL) FROM COLLIERYCOUNT WHERE STATE "
+     "= 'OPEN' GROUP BY SURFACE, ENDYEAR) "
+     "UPDATE AVERAGECALC SET (OPENCOUNT, OPENSUM) = (SELECT COALESCE(SUM(C.N), 0), "
+     "COALESCE(SUM(C.V), 0) FROM CHANGES AS C WHERE C.SURFACE = AVERAGECALC.SURFACE AND C.YEAR <= "
+     "AVERAGECALC.YEAR)",
+     "collieries open in the year with a tortious value, and the sum of their values"},
     {"qAverageCalcEquivCount", "",
-     "UPDATE AVERAGECALC SET EQUIVCOUNT = (SELECT COUNT(*) FROM COLLIERYCOUNT AS K WHERE " SAME_YEAR
-     " AND K.ISOPEN <> 0 AND K.ISEQUIV <> 0)",
+     "UPDATE AVERAGECALC SET EQUIVCOUNT = (SELECT COUNT(DISTINCT K.COLLIERYID) FROM COLLIERYCOUNT "
+     "AS K WHERE K.STATE = 'EQUIV' AND " COVERS_YEAR ")",
      "of those, collieries merged into another that year"},
     {"qAverageCalcClosedCount", "",
-     "UPDATE AVERAGECALC SET CLOSEDCOUNT = (SELECT COUNT(*) FROM COLLIERYCOUNT AS K "
-     "WHERE " SAME_YEAR " AND K.ISOPEN <> 0 AND K.ISEQUIV = 0 AND K.ISCLOSED <> 0)",
+     "UPDATE AVERAGECALC SET CLOSEDCOUNT = (SELECT COUNT(DISTINCT K.COLLIERYID) FROM COLLIERYCOUNT "
+     "AS K WHERE K.STATE = 'CLOSED' AND " COVERS_YEAR " AND NOT EXISTS (SELECT 1 FROM "
+     "COLLIERYCOUNT AS Q WHERE Q.COLLIERYID = K.COLLIERYID AND Q.SURFACE = K.SURFACE AND Q.STATE "
+     "= 'EQUIV' AND Q.STARTYEAR <= AVERAGECALC.YEAR AND Q.ENDYEAR >= AVERAGECALC.YEAR))",
      "of the rest, collieries closed that year"},
     {"qAverageCalcGetTrueCount", "",
-     "UPDATE AVERAGECALC SET TRUECOUNT = OPENCOUNT - EQUIVCOUNT - CLOSEDCOUNT",
-     "collieries that count towards the average"},
+     "UPDATE AVERAGECALC SET TRUECOUNT = OPENCOUNT - EQUIVCOUNT - CLOSEDCOUNT, TORTIOUSSUM = "
+     "OPENSUM - (SELECT COALESCE(SUM(X.TORTIOUSVAL), 0) FROM (SELECT DISTINCT K.COLLIERYID, "
+     "K.TORTIOUSVAL FROM COLLIERYCOUNT AS K WHERE K.STATE IN ('EQUIV', 'CLOSED') AND " COVERS_YEAR
+     ") AS X)",
+     "the collieries that count towards the average, and the sum of their values"},
     {"qAverageCalcWeightedTortious", "",
-     "UPDATE AVERAGECALC SET TORTIOUSSUM = (SELECT COALESCE(SUM(K.TORTIOUSVAL), 0) FROM "
-     "COLLIERYCOUNT AS K WHERE " SAME_YEAR " AND " COUNTED "), WEIGHTEDTORTIOUS = CASE WHEN "
-     "TRUECOUNT > 0 THEN CAST((SELECT SUM(K.TORTIOUSVAL) FROM COLLIERYCOUNT AS K WHERE " SAME_YEAR
-     " AND " COUNTED ") * 100.0 / TRUECOUNT + 0.5 AS INTEGER) / 100.0 ELSE NULL END",
-     "the mean of the counted collieries' values, rounded to two decimals (none without any)"},
+     "UPDATE AVERAGECALC SET WEIGHTEDTORTIOUS = CASE WHEN TRUECOUNT > 0 THEN CAST(TORTIOUSSUM * "
+     "100.0 / TRUECOUNT + 0.5 AS INTEGER) / 100.0 ELSE NULL END",
+     "their mean, rounded to two decimals (none without any)"},
     {"qAverageCalcZeroTortious", "", "DELETE FROM TORTIOUSDUST",
      "drops the national averages of any earlier run"},
     {"qTortAvgEmpty", "", "DELETE FROM TORTIOUSAVG", "empties TORTIOUSAVG"},

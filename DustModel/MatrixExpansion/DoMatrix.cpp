@@ -62,6 +62,7 @@ bool DoMatrix(ExpansionRun& run, const std::string& DBName, const std::string& D
   run.Progress().Reset();
   try {
     step = "Opening database " + DBName + " with read/write access to expand dust matrix";
+    run.Show(step, 0.0);
     orv::db::OpenOptions options;
     options.exclusive = false;
     options.read_only = false;
@@ -95,6 +96,7 @@ bool DoMatrix(ExpansionRun& run, const std::string& DBName, const std::string& D
     if (!PrepareTortiousAvg(run)) return false;
 
     step = "Marking database as expanded with full matrix";
+    run.Show(step, 1.0);
     SetMatrixReady(*run.db, "1");
     open.Commit();
     open.Close();

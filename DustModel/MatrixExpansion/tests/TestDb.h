@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "Database.h"
-#include "ExpansionRun.h"
+#include "RunValues.h"
+#include "Value.h"
 #include "MessageBox.h"
 
 namespace orv::dustm::test {

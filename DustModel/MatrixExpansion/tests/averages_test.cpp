@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "AreaAverages.h"
-#include "DustRounding.h"
 #include "Numbers.h"
 #include "OpenRange.h"
 #include "OrvError.h"
@@ -28,16 +27,6 @@ Rows AreaAverageRows(orv::db::Database& db) {
                    FloatToText(rs->Field(4).AsSingle()) + " " + rs->Field(5).TextOrEmpty());
   }
   return rows;
-}
-
-TEST(DustRoundingTest, HalvesRoundUpInSinglePrecision) {
-  struct Case {
-    float in;
-    float out;
-  };
-  const Case cases[] = {{2.125f, 2.13f},     {8.5f / 3.0f, 2.83f}, {2.0f, 2.0f},
-                        {2.2449999f, 2.24f}, {0.005f, 0.01f},      {3.7083333f, 3.71f}};
-  for (const Case& c : cases) EXPECT_EQ(RoundDustValue(c.in), c.out) << c.in;
 }
 
 const char* const kAreaCollieries =

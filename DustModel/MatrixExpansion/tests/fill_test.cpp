@@ -8,7 +8,6 @@
 
 #include "DoMatrix.h"
 #include "Interfaces.h"
-#include "MatrixFill.h"
 #include "TestDb.h"
 
 namespace orv::dustm {
@@ -100,27 +99,6 @@ TEST_F(FillTest, WholeExpansionRowByRow) {
   EXPECT_EQ(Rows_(903)[1], "1960-1960 2.83 AVERAGE Area average break point");
   EXPECT_EQ(Rows_(904)[1], "1960-1960 2.83 AVERAGE Area average break point")
       << "small mines take the national average";
-}
-
-TEST(FixRangeTest, OwnYearsNarrowTheOpenYears) {
-  struct Case {
-    Value open_start, open_end, start, end;
-    int16_t want_start, want_end;
-  };
-  const RunValues rv = test::TestRunValues();
-  const Case cases[] = {
-      {Value(1950), Value(1980), Value(1970), Value(0), 1970, 1980},
-      {Value(), Value(), Value(0), Value(0), 1940, 2030},
-      {Value(1950), Value(0), Value(), Value(1960), 1950, 1960},
-      {Value(1950), Value(1980), Value(1965), Value(1962), 1965, 1962},
-  };
-  for (const Case& c : cases) {
-    int16_t s = 0;
-    int16_t e = 0;
-    FixRange(c.open_start, c.open_end, c.start, c.end, rv, s, e);
-    EXPECT_EQ(s, c.want_start);
-    EXPECT_EQ(e, c.want_end);
-  }
 }
 
 }  // namespace

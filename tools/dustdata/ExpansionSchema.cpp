@@ -307,6 +307,17 @@ const std::vector<StoredQuery> kQueries = {
      "COLLIERYID, YEAR, YEAR, SURFACE, TORTIOUSVAL FROM TORTIOUSAVG",
      "stores them where the engine reads them"},
 
+    // The tortious table as the engine reads it, in the layout of TORTIOUS:
+    // what an export of an expanded database writes as tortious.csv, so that
+    // a build of the export reads the same values without expanding again.
+    {"qTortiousExport", "",
+     "SELECT COLLIERYID, STARTYEAR, ENDYEAR, SURFACE, TORTIOUSVAL FROM TORTIOUS AS T WHERE NOT "
+     "EXISTS (SELECT 1 FROM TORTIOUSDUST AS D WHERE D.COLLIERYID = T.COLLIERYID AND D.SURFACE = "
+     "T.SURFACE) UNION ALL SELECT COLLIERYID, STARTYEAR, ENDYEAR, SURFACE, TORTIOUSVAL FROM "
+     "TORTIOUSDUST ORDER BY COLLIERYID, SURFACE, STARTYEAR, ENDYEAR",
+     "every tortious row the engine reads: the calculated national averages in place of the "
+     "national-average colliery's stored rows"},
+
     // --- the engine's tortious lookup, once expanded -------------------------------------
     {"qTortiousDustData", "WhatCollieryID Long; WhatYear Integer; Surface Text",
      "SELECT TORTIOUSVAL FROM (SELECT 0 AS PREF, STARTYEAR, TORTIOUSVAL FROM TORTIOUSDUST WHERE "

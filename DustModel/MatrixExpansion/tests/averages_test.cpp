@@ -142,6 +142,19 @@ TEST(TortiousAverageTest, NationalValuesAverageTheCollieriesWorkingThatYear) {
   EXPECT_EQ(row(), "4 0 1 3");
   EXPECT_EQ(row(), "3 1 0 2");
 
+  // The export's rows: the national colliery's calculated years replace its
+  // stored row; every other colliery keeps its own.
+  auto exported = run.db->QueryDefs("qTortiousExport")->OpenRecordset();
+  int national = 0;
+  int stored = 0;
+  for (; !exported->IsEOF(); exported->MoveNext()) {
+    const int32_t id = exported->Field("COLLIERYID").AsInt32();
+    national += id == 903 ? 1 : 0;
+    stored += id == 902 || id == 101 ? 1 : 0;
+  }
+  EXPECT_EQ(national, 41 + 41) << "1950-1990, underground and surface";
+  EXPECT_EQ(stored, 3);
+
   ASSERT_TRUE(PrepareTortiousAvg(run)) << "a second run replaces the first";
   EXPECT_EQ(tortious(903, 1972, "N"), "75");
 }

@@ -40,6 +40,8 @@ std::string SelectSql(const Table& t) {
   return "SELECT " + cols + " FROM " + t.name + " ORDER BY " + (order.empty() ? "rowid" : order);
 }
 
+constexpr const char* kTortiousExportQuery = "qTortiousExport";
+
 // Whether the matrix counts as expanded: MatrixReady says so; without that
 // key, whether the matrix holds rows (as a build of the export would say).
 bool MatrixExpanded(orv::db::Database& db) {
@@ -54,10 +56,20 @@ bool MatrixExpanded(orv::db::Database& db) {
   return rs->Field(0).AsInt64() > 0;
 }
 
-void ExportTable(orv::db::Database& db, const Table& t, const fs::path& file,
+// The rows to export of a table. Once expanded, the tortious values the
+// engine reads include the calculated national averages, which live in a
+// working table of their own; the export writes them in place of the stored
+// rows they replace, so a build of the export reads back the same values.
+orv::db::RecordsetPtr ExportRows(orv::db::Database& db, const Table& t, bool expanded) {
+  if (expanded && t.name == std::string("TORTIOUS") && db.QueryExists(kTortiousExportQuery))
+    return db.QueryDefs(kTortiousExportQuery)->OpenRecordset(orv::db::RecordsetType::Snapshot);
+  return db.OpenRecordset(SelectSql(t), orv::db::RecordsetType::Snapshot);
+}
+
+void ExportTable(orv::db::Database& db, const Table& t, bool expanded, const fs::path& file,
                  const ProgressFn& progress) {
   orv::tools::CsvWriter w(file.string(), t.ColumnNames());
-  auto rs = db.OpenRecordset(SelectSql(t), orv::db::RecordsetType::Snapshot);
+  auto rs = ExportRows(db, t, expanded);
   const std::string step = std::string("Exporting ") + t.name;
   int64_t n = 0;
   std::vector<Cell> cells(t.columns.size());
@@ -85,7 +97,7 @@ void ExportToCsv(const std::string& db_path, const std::string& out_dir,
       fs::remove(file);
       continue;
     }
-    ExportTable(*db, t, file, progress);
+    ExportTable(*db, t, expanded, file, progress);
   }
   db->Close();
 }

@@ -302,10 +302,11 @@ sqlite3_stmt* Connection::Acquire(const std::string& sql, std::string_view sourc
   const char* tail = nullptr;
   refused_.clear();
   const int rc = sqlite3_prepare_v2(h, sql.c_str(), static_cast<int>(sql.size() + 1), &stmt, &tail);
-  if (rc == SQLITE_AUTH && guarded) {
+  // A refusal shows as SQLITE_AUTH, or as a plain error for a function.
+  if (rc != SQLITE_OK && guarded && !refused_.empty()) {
     Raise(dberr::kNoPermission, "DAO.QueryDef",
           "The stored query '" + guarded_query_ + "' of the read-only database '" + path_ +
-              "' was refused: it would " + (refused_.empty() ? "change the database" : refused_) +
+              "' was refused: it would " + refused_ +
               ". Stored queries here may only read the database.");
   }
   if (rc != SQLITE_OK) RaiseSqlite(h, rc, source);

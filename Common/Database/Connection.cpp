@@ -287,10 +287,11 @@ void Connection::Close() {
   lock_.Release();  // after SQLite has closed the file
 }
 
-sqlite3_stmt* Connection::Acquire(const std::string& sql, std::string_view source, bool* checked) {
+sqlite3_stmt* Connection::Acquire(const std::string& sql, std::string_view source, bool* checked,
+                                  bool fresh) {
   sqlite3* h = Handle(source);
   const bool guarded = Guarded();
-  for (auto it = idle_.rbegin(); it != idle_.rend(); ++it) {
+  for (auto it = idle_.rbegin(); !fresh && it != idle_.rend(); ++it) {
     if (it->sql == sql && (it->checked || !guarded)) {
       sqlite3_stmt* s = it->stmt;
       if (checked) *checked = it->checked;
@@ -347,9 +348,9 @@ void Connection::Unregister(Statement* s) {
 
 // --- Statement ------------------------------------------------------------------
 
-Statement::Statement(ConnectionPtr conn, std::string sql, std::string_view source)
+Statement::Statement(ConnectionPtr conn, std::string sql, std::string_view source, bool fresh)
     : conn_(std::move(conn)), sql_(std::move(sql)) {
-  stmt_ = conn_->Acquire(sql_, source, &checked_);
+  stmt_ = conn_->Acquire(sql_, source, &checked_, fresh);
   conn_->Register(this);
 }
 

@@ -125,7 +125,8 @@ class SqliteRecordset final : public Recordset {
   void Check() const {
     if (closed_) Raise(kObjectInvalid, kSource, "Object invalid or no longer set.");
   }
-  void Prepare(const std::string& sql);
+  // `fresh`: after a change of structure, not from the statement pool.
+  void Prepare(const std::string& sql, bool fresh = false);
   void LoadColumns();
   void Bind(sqlite3_stmt* s);
   void Run();
@@ -199,7 +200,7 @@ class SqliteRecordset final : public Recordset {
   int64_t schema_version_ = 0;
 };
 
-void SqliteRecordset::Prepare(const std::string& sql) {
+void SqliteRecordset::Prepare(const std::string& sql, bool fresh) {
   stmt_.Reset();
   first_ = 0;
   updatable_ = false;
@@ -215,7 +216,7 @@ void SqliteRecordset::Prepare(const std::string& sql) {
     const std::string with_rowid = InjectRowid(sql);
     if (!with_rowid.empty()) {
       try {
-        stmt_ = Statement(conn_, with_rowid, kSource);
+        stmt_ = Statement(conn_, with_rowid, kSource, fresh);
       } catch (const OrvError& e) {
         if (e.Number() != dberr::kGeneric) throw;  // a missing table fails either way
       }
@@ -244,14 +245,14 @@ void SqliteRecordset::Prepare(const std::string& sql) {
         try {
           keys_ = Statement(conn_, "SELECT \"" + std::string(kRowidColumn) + "\" FROM (\n" +
                                        inner + "\n)",
-                            kSource);
+                            kSource, fresh);
         } catch (const OrvError& e) {
           if (e.Number() != dberr::kGeneric) throw;  // else the keys come from the full SELECT
         }
       }
     }
   }
-  if (!stmt_.Valid()) stmt_ = Statement(conn_, sql, kSource);
+  if (!stmt_.Valid()) stmt_ = Statement(conn_, sql, kSource, fresh);
 }
 
 int64_t SqliteRecordset::SchemaVersion() {
@@ -323,7 +324,7 @@ void SqliteRecordset::Run() {
   // The key query is run instead of the SELECT, whose column descriptions
   // stand for the set's fields: when the structure has changed since they
   // were prepared, both are prepared again.
-  if (keys_.Valid() && SchemaVersion() != schema_version_) Prepare(prepared_sql_);
+  if (keys_.Valid() && SchemaVersion() != schema_version_) Prepare(prepared_sql_, true);
   sqlite3_stmt* s = stmt_.Get(kSource);
   Bind(s);
   cells_.clear();

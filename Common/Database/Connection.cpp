@@ -147,6 +147,13 @@ std::mutex& LockMutex() {
 
 std::map<std::pair<uint64_t, uint64_t>, OpenFile>& OpenFiles() {
   static std::map<std::pair<uint64_t, uint64_t>, OpenFile> files;
+  // A child process made by fork shares its parent's descriptors, and with
+  // them their locks: it starts a registry of its own and leaves those alone.
+  static pid_t owner = ::getpid();
+  if (owner != ::getpid()) {
+    owner = ::getpid();
+    files.clear();
+  }
   return files;
 }
 

@@ -172,10 +172,11 @@ struct ClaimantResult {
 
 // LoadClaimant and Calculate on `model`, with the report channel and error
 // mode the caller has set on the model. Catches the outcome instead of
-// raising: a refusal keeps the text the engine reported (its Error event is
-// routed here for the call and then restored; with any other error mode
-// the report's "ERROR: " text is not available and the message is empty),
-// a run-time failure keeps the error.
+// raising: a refusal keeps the text the engine reported through its Error
+// event (ErrorMode orvRaiseErrorEvent; with orvShowMsg the engine shows its
+// box and the message stays empty), a run-time failure keeps the error.
+// The model's Error handler is this call's own while it runs and is left
+// empty afterwards.
 ClaimantResult CalculateClaimant(orv::dust::DustModel& model, const StoredClaimant& c,
                                  std::optional<int32_t> jurisdiction = std::nullopt);
 

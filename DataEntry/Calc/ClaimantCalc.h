@@ -67,7 +67,8 @@ struct WorkRow {
   // For a JOBFACTORID of 10000 or more: the factor's row, or none when the
   // row no longer exists (or the database has no USERFACTOR table).
   std::optional<orv::dust::UserFactor> user_factor;
-  bool operator==(const WorkRow&) const = default;
+  // Every field equal, the user-defined factor's values included.
+  bool operator==(const WorkRow& other) const;
 };
 
 // One SMOKEHISTORY row as stored (nulls read as 0).

@@ -2,9 +2,10 @@
 // qdWork, the smoking history through qdSmoke, and the user-defined factors
 // the work history names.
 #include <string_view>
+#include <tuple>
 
 #include "ClaimantCalc.h"
-#include "Text.h"
+#include "modDataEntry.h"
 
 namespace orv::claimcalc {
 
@@ -28,19 +29,6 @@ int32_t Int32Or0(const Value& v) { return v.IsNull() ? 0 : v.AsInt32(); }
 int16_t Int16Or0(const Value& v) { return v.IsNull() ? 0 : v.AsInt16(); }
 float SingleOr0(const Value& v) { return v.IsNull() ? 0.0f : v.AsSingle(); }
 
-// Trims each part, leaves out the empty ones and joins the rest with `sep`:
-// how the desktop builds the claimant's name and address line.
-std::string JoinTrimmed(std::string_view sep, std::initializer_list<std::string> parts) {
-  std::string out;
-  for (const std::string& p : parts) {
-    const std::string t = orv::Trim(p);
-    if (t.empty()) continue;
-    if (!out.empty()) out += sep;
-    out += t;
-  }
-  return out;
-}
-
 }  // namespace
 
 struct ClaimantSource::Prepared {
@@ -55,6 +43,18 @@ ClaimantSource::ClaimantSource(orv::db::DatabasePtr claimants)
     : db_(std::move(claimants)), q_(std::make_unique<Prepared>()) {}
 
 ClaimantSource::~ClaimantSource() = default;
+
+bool WorkRow::operator==(const WorkRow& o) const {
+  const auto factor = [](const orv::dust::UserFactor& f) {
+    return std::tie(f.ID, f.Code, f.Descr, f.JobFactor, f.DustyTimeFactor, f.RespFactor,
+                    f.StartYear, f.EndYear, f.StartYearVal, f.EndYearVal, f.YearsPastClosure);
+  };
+  if (user_factor.has_value() != o.user_factor.has_value()) return false;
+  if (user_factor && factor(*user_factor) != factor(*o.user_factor)) return false;
+  return std::tie(ID, CollieryID, JobFactorID, RespFactorID, StartYear, EndYear, PitName) ==
+         std::tie(o.ID, o.CollieryID, o.JobFactorID, o.RespFactorID, o.StartYear, o.EndYear,
+                  o.PitName);
+}
 
 bool StoredClaimant::SameHistory(const StoredClaimant& other) const {
   return ID == other.ID && Jurisdiction == other.Jurisdiction && work == other.work &&
@@ -72,13 +72,14 @@ StoredClaimant ClaimantSource::Read(int32_t claimantID) {
     const auto text = [&r](const char* f) { return r->Field(f).TextOrEmpty(); };
     c.ID = claimantID;
     c.Jurisdiction = Int32Or0(r->Field("JURISDICTION"));
-    c.identity.Name =
-        JoinTrimmed(" ", {text("TITLE"), text("FIRSTNAME"), text("MIDDLENAMES"), text("SURNAME")});
+    c.identity.Name = orv::tarnby::JoinWords(text("TITLE"), text("FIRSTNAME"), text("MIDDLENAMES"),
+                                             text("SURNAME"));
     c.identity.SolicitorRef = text("REF");
     c.identity.ZURIRRef = text("ZURIRREF");
     c.identity.ExtraLabel = kAddressLabel;
-    c.identity.Extra = JoinTrimmed(", ", {text("ADD1"), text("ADD2"), text("ADD3"), text("ADD4"),
-                                          text("COUNTY"), text("POSTCODE")});
+    c.identity.Extra = orv::tarnby::JoinNonEmpty(
+        ", ", {text("ADD1"), text("ADD2"), text("ADD3"), text("ADD4"), text("COUNTY"),
+               text("POSTCODE")});
     const Value q = r->Field("RECOVERABLEQUANTUM");
     if (!q.IsNull()) c.stored_quantum = q.AsSingle();
   }

@@ -25,7 +25,6 @@ QWidget* ShowOptionsModeless(QWidget*, std::function<void()>) { return nullptr; 
 bool ShowSearch(QWidget*) { return false; }
 void ShowAbout(QWidget*, const AboutInfo&) {}
 std::string FindSystemInfoTool() { return {}; }
-void ShowFactorOverride(QWidget*, const orv::db::DatabasePtr&) {}
 std::string DefaultHelpFile() { return {}; }
 
 cHelpDlg::cHelpDlg() = default;

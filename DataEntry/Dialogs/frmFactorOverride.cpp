@@ -39,6 +39,10 @@ frmFactorOverride::frmFactorOverride(orv::db::DatabasePtr db, QWidget* parent)
   connect(ui_.cmdPrevious, &QToolButton::clicked, this, [this] { MoveTo(index_ - 1); });
   connect(ui_.cmdNext, &QToolButton::clicked, this, [this] { MoveTo(index_ + 1); });
   connect(ui_.cmdLast, &QToolButton::clicked, this, [this] { MoveTo(RowCount() - 1); });
+  ui_.datFactor->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+  ui_.txtStart->setMaximumWidth(ui_.txtStart->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 16);
+  ui_.txtEnd->setMaximumWidth(ui_.txtStart->maximumWidth());
+  adjustSize();
   form_size_.SetForm(this, "FactorsScreen");
   Requery();
   MoveTo(0);
@@ -128,7 +132,12 @@ void frmFactorOverride::SetState(State state) {
   // Locked, not greyed out: the factor stays readable while browsing.
   for (QLineEdit* box : {ui_.txtDescr, ui_.txtCode, ui_.txtJobFactor, ui_.txtDustyTimeFactor,
                          ui_.txtRespFactor, ui_.txtStart, ui_.txtEnd, ui_.txtYearsPastClose})
+  {
     box->setReadOnly(browsing);
+    // Locked boxes look it, so that nobody types into a factor while browsing.
+    box->setStyleSheet(browsing ? QStringLiteral("QLineEdit { background: palette(window); }")
+                                : QString());
+  }
   ui_.cboStart->setEnabled(!browsing);
   ui_.cboEnd->setEnabled(!browsing);
   if (browsing)

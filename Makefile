@@ -38,7 +38,7 @@ test-sanitize: deps
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 30
 fuzz-build: deps
-	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
 	  -DTARNBY_FUZZ=ON $(CMAKE_FLAGS)
 	@cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzz_targets
 

@@ -25,7 +25,8 @@ const fs::path& SourceCopy() {
   static const fs::path folder = [] {
     const fs::path p = orv::fuzz::ScratchFolder() / "source";
     fs::create_directories(p);
-    fs::copy(TARNBY_DUSTDATA_FIXTURE, p, fs::copy_options::overwrite_existing);
+    fs::copy(TARNBY_DUSTDATA_FIXTURE, p,
+             fs::copy_options::recursive | fs::copy_options::overwrite_existing);
     return p;
   }();
   return folder;

@@ -7,6 +7,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "OrvError.h"
 
@@ -20,6 +21,21 @@ namespace orv::dust {
   p += " - ";
   p += extra;
   RethrowWithSource(class_prefix, p);
+}
+
+// The guard every engine member's body runs in: the body's value is
+// returned, and a failure inside it is passed on by RaiseClassError under the
+// class prefix and the procedure's name.
+//   float CoalJob::Years() {
+//     return ClassGuard(kPrefix, "Property Get Years", [&] { ... });
+//   }
+template <typename Body>
+decltype(auto) ClassGuard(std::string_view class_prefix, std::string_view procedure, Body&& body) {
+  try {
+    return std::forward<Body>(body)();
+  } catch (...) {
+    RaiseClassError(class_prefix, procedure);
+  }
 }
 
 }  // namespace orv::dust

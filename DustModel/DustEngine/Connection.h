@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "DataLookups.h"
 #include "Database.h"
+#include "ModelParameters.h"
 #include "modGlobals.h"
 
 namespace orv::dust::detail {
@@ -63,7 +65,11 @@ Prepared& Query(QueryId id);
 
 // Sets the parameters, re-runs the query's cursor with its definition and
 // tells whether a row was found; the cursor then stands on that row.
-bool Run(Prepared& q);
+[[nodiscard]] bool Run(Prepared& q);
+
+// The kind of ModelParms field each entry of the model parameter table is
+// stored in, in the table's order (for the check that the two agree).
+std::vector<orv::dustdata::ParmKind> ParmFieldKinds();
 
 // Releases every prepared cursor, then the database (a list's cursor may
 // still hold it open).

@@ -96,7 +96,7 @@ bool LookupSmokeFactorByCode(const std::string& code, SmokeFactorRow& row) {
 
 db::DatabasePtr OpenDataDB() {
   const db::DatabasePtr& d = detail::Conn().database;
-  if (!d || !d->IsOpen()) RaiseStandard(91);
+  if (!d || !d->IsOpen()) RaiseStandard(err::kObjectNotSet);
   return d;
 }
 

@@ -31,6 +31,5 @@ orv::Component* CreateEngineObject(std::string_view class_id) {
 }  // namespace orv::dust
 
 ORV_EXPORT orv::Component* OrvCreateObject(const char* class_id) {
-  if (class_id == nullptr) return nullptr;
-  return orv::dust::CreateEngineObject(class_id);
+  return orv::ServeComponent(class_id, &orv::dust::CreateEngineObject);
 }

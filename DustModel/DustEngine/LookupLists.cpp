@@ -55,7 +55,7 @@ class CursorRowSource : public orv::RowSource {
  private:
   db::Recordset& Cursor() const {
     SharedListCursor& slot = ListCursor(kind_);
-    if (!slot.cursor) RaiseStandard(91);
+    if (!slot.cursor) RaiseStandard(err::kObjectNotSet);
     return *slot.cursor;
   }
   ListKind kind_;
@@ -69,7 +69,7 @@ void CollieryList::SetCoalAreaID(int32_t v) {
   try {
     coal_area_id_ = v;
     SharedListCursor& slot = Slot();
-    if (!slot.def || !slot.cursor) RaiseStandard(91);
+    if (!slot.def || !slot.cursor) RaiseStandard(err::kObjectNotSet);
     slot.def->SetParameter("WhatCoalAreaID", v);
     slot.cursor->Requery(slot.def.get());
   } catch (...) {

@@ -32,7 +32,7 @@ void Report::Write(const std::string& label, const std::string& value) {
       break;
     }
     case orvShowForm: {
-      if (!output_) RaiseStandard(91);
+      if (!output_) RaiseStandard(err::kObjectNotSet);
       std::string line(static_cast<size_t>(indent), '\t');
       line += label;
       output_->DetailLine(line, value);
@@ -47,19 +47,11 @@ void Report::Write(const std::string& label, const std::string& value) {
 }
 
 void Report::LinePrint(const std::string& label) {
-  try {
-    Write(label, {});
-  } catch (...) {
-    RaiseClassError(kPrefix, "LinePrint");
-  }
+  ClassGuard(kPrefix, "LinePrint", [&] { Write(label, {}); });
 }
 
 void Report::LinePrint(const std::string& label, float value, int decimals) {
-  try {
-    Write(label, ValueText(value, decimals));
-  } catch (...) {
-    RaiseClassError(kPrefix, "LinePrint");
-  }
+  ClassGuard(kPrefix, "LinePrint", [&] { Write(label, ValueText(value, decimals)); });
 }
 
 void Report::NormalPrint(const std::string& label) {

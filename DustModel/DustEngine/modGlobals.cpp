@@ -20,7 +20,7 @@ ThreadState& State() {
 
 Prepared& Query(QueryId id) {
   Prepared& q = Conn().queries[id];
-  if (!q.def || !q.cursor) RaiseStandard(91);
+  if (!q.def || !q.cursor) RaiseStandard(err::kObjectNotSet);
   return q;
 }
 

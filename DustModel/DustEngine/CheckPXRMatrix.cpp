@@ -4,11 +4,11 @@
 #include <string>
 #include <system_error>
 
-#include "Connection.h"
 #include "Interfaces.h"
 #include "MessageBox.h"
 #include "OrvError.h"
 #include "Registry.h"
+#include "detail/Connection.h"
 #include "modGlobals.h"
 
 namespace orv::dust {

@@ -2,8 +2,8 @@
 // prepared queries.
 #include "DataLookups.h"
 
-#include "Connection.h"
 #include "OrvError.h"
+#include "detail/Connection.h"
 
 namespace orv::dust {
 

@@ -2,14 +2,18 @@
 // of the work history, and the two passes.
 #include "DustModel.h"
 
-#include "ClassError.h"
 #include "DataLookups.h"
-#include "DustModelPass.h"
-#include "EngineFactory.h"
 #include "Numbers.h"
+#include "detail/ClassError.h"
+#include "detail/DustModelPass.h"
+#include "detail/EngineFactory.h"
 #include "modGlobals.h"
 
 namespace orv::dust {
+
+// The library's private pieces (the member guard, the calculation pass,
+// the class table).
+using namespace detail;
 
 namespace {
 

@@ -1,14 +1,14 @@
 // The pass over the work history: its start, the per-job steps before the
 // year walk, and the validations of a job.
-#include "DustModelPass.h"
+#include "detail/DustModelPass.h"
 
 #include <cmath>
 
-#include "ClassError.h"
 #include "Numbers.h"
 #include "Text.h"
+#include "detail/ClassError.h"
 
-namespace orv::dust {
+namespace orv::dust::detail {
 
 namespace {
 
@@ -256,4 +256,4 @@ void CalculationPass::SameFactorTexts(const CoalJob& job, const char* kind) cons
            "same value");
 }
 
-}  // namespace orv::dust
+}  // namespace orv::dust::detail

@@ -4,10 +4,10 @@
 // and the recoverable proportion of quantum.
 #include <cmath>
 
-#include "DustModelPass.h"
 #include "Numbers.h"
+#include "detail/DustModelPass.h"
 
-namespace orv::dust {
+namespace orv::dust::detail {
 
 namespace {
 
@@ -137,4 +137,4 @@ void CalculationPass::ClaimantTotals() {
   CheckFinite(r);
 }
 
-}  // namespace orv::dust
+}  // namespace orv::dust::detail

@@ -1,14 +1,18 @@
 #include <chrono>
 #include <ctime>
 
-#include "ClassError.h"
-#include "ListTraits.h"
 #include "LookupLists.h"
 #include "OrvError.h"
 #include "Text.h"
+#include "detail/ClassError.h"
+#include "detail/ListTraits.h"
 #include "modGlobals.h"
 
 namespace orv::dust {
+
+// The library's private pieces (the member guard, the calculation pass,
+// the class table).
+using namespace detail;
 
 namespace {
 
@@ -148,7 +152,7 @@ void LookupList::ComboFill(orv::ListControl* cboToFill) {
 orv::Value LookupList::AccessListFill(const void* /*fld*/, const orv::Value& /*ID*/,
                                       const orv::Value& row, const orv::Value& col,
                                       const orv::Value& Code) {
-  return ClassGuard(traits_.prefix, "AccessListFill", [&] {
+  return ClassGuard(traits_.prefix, "AccessListFill", [&]() -> Value {
     const int32_t id_column = traits_.fill_columns - 1;
     switch (Code.AsInt32()) {
       case kInitialize: {

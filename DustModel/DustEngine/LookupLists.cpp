@@ -1,11 +1,15 @@
 // The five list kinds: their queries, texts and the members only some have.
 #include "LookupLists.h"
-#include "ClassError.h"
-#include "EngineFactory.h"
-#include "ListTraits.h"
 #include "OrvError.h"
+#include "detail/ClassError.h"
+#include "detail/EngineFactory.h"
+#include "detail/ListTraits.h"
 
 namespace orv::dust {
+
+// The library's private pieces (the member guard, the calculation pass,
+// the class table).
+using namespace detail;
 
 namespace {
 

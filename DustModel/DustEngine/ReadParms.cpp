@@ -5,12 +5,12 @@
 #include <type_traits>
 #include <variant>
 
-#include "Connection.h"
 #include "Dates.h"
 #include "ModelParameters.h"
 #include "Numbers.h"
 #include "OrvError.h"
 #include "Value.h"
+#include "detail/Connection.h"
 #include "modGlobals.h"
 
 namespace orv::dust {

@@ -1,10 +1,14 @@
 // Report lines and their channels.
 #include "Report.h"
 
-#include "ClassError.h"
 #include "Numbers.h"
+#include "detail/ClassError.h"
 
 namespace orv::dust {
+
+// The library's private pieces (the member guard, the calculation pass,
+// the class table).
+using namespace detail;
 
 namespace {
 

@@ -2,11 +2,15 @@
 // report output object's lifetime.
 #include "Report.h"
 
-#include "ClassError.h"
 #include "MessageBox.h"
 #include "Registry.h"
+#include "detail/ClassError.h"
 
 namespace orv::dust {
+
+// The library's private pieces (the member guard, the calculation pass,
+// the class table).
+using namespace detail;
 
 namespace {
 constexpr const char* kPrefix = "DustModel:";
@@ -54,14 +58,17 @@ void Report::SetOutputOption(int32_t option) {
 }
 
 void Report::OpenHtmlFile() {
-  ClassGuard(
-      kPrefix, "SetupOutput", [&] { html_.Open(settings_.html_file); } catch (const OrvError& e) {
-        if (e.Number() == err::kPathNotFound)
-          RaiseClassError(kPrefix, "SetupOutput",
-                          "Error opening file " + settings_.html_file +
-                              " for HTML output - check this is a valid path");
-        RaiseClassError(kPrefix, "SetupOutput");
-      });
+  try {
+    html_.Open(settings_.html_file);
+  } catch (const OrvError& e) {
+    if (e.Number() == err::kPathNotFound)
+      RaiseClassError(kPrefix, "SetupOutput",
+                      "Error opening file " + settings_.html_file +
+                          " for HTML output - check this is a valid path");
+    RaiseClassError(kPrefix, "SetupOutput");
+  } catch (...) {
+    RaiseClassError(kPrefix, "SetupOutput");
+  }
 }
 
 void Report::SetupOutput(const ReportHeading& heading) {

@@ -1,14 +1,18 @@
 #include "SmokeEntry.h"
 
-#include "ClassError.h"
 #include "DataLookups.h"
-#include "EngineFactory.h"
 #include "Numbers.h"
 #include "OrvError.h"
 #include "Text.h"
+#include "detail/ClassError.h"
+#include "detail/EngineFactory.h"
 #include "modGlobals.h"
 
 namespace orv::dust {
+
+// The library's private pieces (the member guard, the calculation pass,
+// the class table).
+using namespace detail;
 
 namespace {
 

@@ -1,9 +1,13 @@
 #include "clsLiabilitySplit.h"
 
-#include "ClassError.h"
 #include "Text.h"
+#include "detail/ClassError.h"
 
 namespace orv::dust {
+
+// The library's private pieces (the member guard, the calculation pass,
+// the class table).
+using namespace detail;
 
 namespace {
 constexpr const char* kPrefix = "LiabilitySplit:";

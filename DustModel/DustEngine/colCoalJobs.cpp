@@ -1,10 +1,14 @@
 #include "colCoalJobs.h"
 
-#include "ClassError.h"
-#include "EngineFactory.h"
 #include "OrvError.h"
+#include "detail/ClassError.h"
+#include "detail/EngineFactory.h"
 
 namespace orv::dust {
+
+// The library's private pieces (the member guard, the calculation pass,
+// the class table).
+using namespace detail;
 
 namespace {
 

@@ -1,11 +1,15 @@
 #include "colSmokeEntry.h"
 
-#include "ClassError.h"
-#include "EngineFactory.h"
 #include "Numbers.h"
 #include "OrvError.h"
+#include "detail/ClassError.h"
+#include "detail/EngineFactory.h"
 
 namespace orv::dust {
+
+// The library's private pieces (the member guard, the calculation pass,
+// the class table).
+using namespace detail;
 
 namespace {
 

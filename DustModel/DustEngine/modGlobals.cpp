@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <string>
 
-#include "Connection.h"
 #include "Interfaces.h"
 #include "OrvError.h"
+#include "detail/Connection.h"
 
 namespace orv::dust {
 

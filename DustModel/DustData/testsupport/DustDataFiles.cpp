@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 
 // In the order of the model parameter table; LiabilitySplitEnhancements is
 // left out (it reads as False).
-const std::vector<std::pair<std::string, std::string>> kBaseParms = {
+constexpr std::pair<const char*, const char*> kBaseParms[] = {
     {"Version", "48"},
     {"AvgYrPXR", "3.5"},
     {"BordPillarTFac", "1.2"},
@@ -50,7 +50,7 @@ std::string ParmsCsv(const std::map<std::string, std::string>& values) {
   std::map<std::string, std::string> rest = values;
   for (const auto& [key, value] : kBaseParms) {
     const auto it = rest.find(key);
-    text += key + "," + (it == rest.end() ? value : it->second) + "\n";
+    text += std::string(key) + "," + (it == rest.end() ? std::string(value) : it->second) + "\n";
     if (it != rest.end()) rest.erase(it);
   }
   for (const auto& [key, value] : rest) text += key + "," + value + "\n";
@@ -81,6 +81,10 @@ CsvFiles BaseFiles() {
        "1,No respirator,0,0,0,0,0,0\n"},
       {"smoke_factors.csv", "ID,CODE,LISTDESCR,FACTOR\n1,N,Non smoker,0\n"},
   };
+}
+
+std::string BaseWith(const std::string& file, const std::string& rows) {
+  return BaseFiles().at(file) + rows;
 }
 
 std::string BuildDb(const TempDir& dir, const CsvFiles& files, const std::string& name) {

@@ -27,6 +27,10 @@ using orv::test::TempDir;
 using CsvFiles = std::map<std::string, std::string>;
 CsvFiles BaseFiles();
 
+// A file of the base set with more rows after its own (for collieries.csv:
+// a test's collieries after the four pseudo collieries).
+std::string BaseWith(const std::string& file, const std::string& rows);
+
 // The model parameter rows of the base set with some values replaced (key ->
 // value; a key not in the base set is added): parms.csv's whole text.
 std::string ParmsCsv(const std::map<std::string, std::string>& values = {});

@@ -2,11 +2,11 @@
 // the version rule and the lookups the calculation repeats.
 #include <gtest/gtest.h>
 
-#include "Connection.h"
 #include "Dates.h"
 #include "ModelParameters.h"
 #include "OrvError.h"
 #include "TestDustData.h"
+#include "detail/Connection.h"
 #include "modGlobals.h"
 
 namespace orv::dust {

@@ -17,6 +17,7 @@
 namespace orv::dustm::test {
 
 using orv::dustdata::test::BaseFiles;
+using orv::dustdata::test::BaseWith;
 using orv::dustdata::test::BuildDb;
 using orv::dustdata::test::CsvFiles;
 using orv::test::TempDir;

@@ -11,7 +11,7 @@
 
 #include "OrvError.h"
 
-namespace orv::dust {
+namespace orv::dust::detail {
 
 // Call only from a catch block.
 [[noreturn]] inline void RaiseClassError(std::string_view class_prefix, std::string_view procedure,
@@ -38,4 +38,4 @@ decltype(auto) ClassGuard(std::string_view class_prefix, std::string_view proced
   }
 }
 
-}  // namespace orv::dust
+}  // namespace orv::dust::detail

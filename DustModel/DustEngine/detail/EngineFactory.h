@@ -2,8 +2,8 @@
 // "OrvDust.DustModel" ...). A class joins the table from its own .cpp with a
 // namespace-scope registrar:
 //
-//   static orv::dust::EngineClassRegistrar r("OrvDust.CollieryList",
-//                                            [] { return new CollieryList; });
+//   static orv::dust::detail::EngineClassRegistrar r("OrvDust.CollieryList",
+//                                                    [] { return new CollieryList; });
 //
 // The library exports OrvCreateObject, which orv::CreateObject (Registry.h)
 // calls after loading liborvdust.so.
@@ -14,7 +14,7 @@
 
 #include "Component.h"
 
-namespace orv::dust {
+namespace orv::dust::detail {
 
 // Makes a new object the caller owns. May throw (a list created before the
 // connection is ready fails with 9100).
@@ -30,7 +30,7 @@ class EngineClassRegistrar {
 // serve. Failures of the class's creation are raised as they come.
 orv::Component* CreateEngineObject(std::string_view class_id);
 
-}  // namespace orv::dust
+}  // namespace orv::dust::detail
 
 // The component library's factory (see Component.h).
 ORV_EXPORT orv::Component* OrvCreateObject(const char* class_id);

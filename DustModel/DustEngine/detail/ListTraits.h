@@ -3,7 +3,7 @@
 
 #include "DataLookups.h"
 
-namespace orv::dust {
+namespace orv::dust::detail {
 
 struct ListTraits {
   ListKind kind;
@@ -19,4 +19,4 @@ struct ListTraits {
   int fill_columns;  // the identifier is the last, hidden, column
 };
 
-}  // namespace orv::dust
+}  // namespace orv::dust::detail

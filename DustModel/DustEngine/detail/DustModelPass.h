@@ -17,7 +17,7 @@
 #include "colSmokeEntry.h"
 #include "modGlobals.h"
 
-namespace orv::dust {
+namespace orv::dust::detail {
 
 // The year totals and split types that the first pass hands to the second.
 struct PassTotals {
@@ -141,4 +141,4 @@ class CalculationPass {
   float ClaimantWeightedPXR_ = 0;
 };
 
-}  // namespace orv::dust
+}  // namespace orv::dust::detail

@@ -6,30 +6,56 @@ namespace orv {
 
 std::string StandardErrorText(int32_t number) {
   switch (number) {
-    case 5: return "Invalid procedure call or argument";
-    case 6: return "Overflow";
-    case 7: return "Out of memory";
-    case 9: return "Subscript out of range";
-    case 11: return "Division by zero";
-    case 13: return "Type mismatch";
-    case 52: return "Bad file name or number";
-    case 53: return "File not found";
-    case 58: return "File already exists";
-    case 61: return "Disk full";
-    case 70: return "Permission denied";
-    case 75: return "Path/File access error";
-    case 76: return "Path not found";
-    case 91: return "Object variable or With block variable not set";
-    case 94: return "Invalid use of Null";
-    case 380: return "Invalid property value";
-    case 387: return "Set not permitted";
-    case 429: return "Component can't create object";
-    case 438: return "Object doesn't support this property or method";
-    case 457: return "This key is already associated with an element of this collection";
-    case 3021: return "No current record.";
-    case 3078: return "The database engine cannot find the input table or query.";
-    case 3265: return "Item not found in this collection.";
-    default: return "Application-defined or object-defined error";
+    case err::kInvalidCall:
+      return "Invalid procedure call or argument";
+    case err::kOverflow:
+      return "Overflow";
+    case 7:
+      return "Out of memory";
+    case err::kSubscriptOutOfRange:
+      return "Subscript out of range";
+    case err::kDivisionByZero:
+      return "Division by zero";
+    case err::kTypeMismatch:
+      return "Type mismatch";
+    case 52:
+      return "Bad file name or number";
+    case err::kFileNotFound:
+      return "File not found";
+    case 58:
+      return "File already exists";
+    case 61:
+      return "Disk full";
+    case 70:
+      return "Permission denied";
+    case err::kFileAccess:
+      return "Path/File access error";
+    case err::kPathNotFound:
+      return "Path not found";
+    case err::kObjectNotSet:
+      return "Object variable or With block variable not set";
+    case err::kInvalidUseOfNull:
+      return "Invalid use of Null";
+    case err::kInvalidPropertyValue:
+      return "Invalid property value";
+    case err::kSetNotPermitted:
+      return "Set not permitted";
+    case err::kCantCreateObject:
+      return "Component can't create object";
+    case err::kNoSuchMember:
+      return "Object doesn't support this property or method";
+    case err::kDuplicateKey:
+      return "This key is already associated with an element of this collection";
+    // The database layer's own numbers (orv::db::dberr), which this layer
+    // cannot name.
+    case 3021:
+      return "No current record.";
+    case 3078:
+      return "The database engine cannot find the input table or query.";
+    case 3265:
+      return "Item not found in this collection.";
+    default:
+      return "Application-defined or object-defined error";
   }
 }
 

@@ -19,17 +19,19 @@ namespace err {
 inline constexpr int32_t kInvalidCall = 5;
 inline constexpr int32_t kOverflow = 6;
 inline constexpr int32_t kSubscriptOutOfRange = 9;
+inline constexpr int32_t kDivisionByZero = 11;
 inline constexpr int32_t kTypeMismatch = 13;
 inline constexpr int32_t kFileNotFound = 53;
+inline constexpr int32_t kFileAccess = 75;  // "Path/File access error"
 inline constexpr int32_t kPathNotFound = 76;
+inline constexpr int32_t kObjectNotSet = 91;  // "Object variable or With block variable not set"
 inline constexpr int32_t kInvalidUseOfNull = 94;
 inline constexpr int32_t kInvalidPropertyValue = 380;
 inline constexpr int32_t kSetNotPermitted = 387;
 inline constexpr int32_t kCantCreateObject = 429;
+inline constexpr int32_t kNoSuchMember = 438;  // "Object doesn't support this property or method"
 inline constexpr int32_t kDuplicateKey = 457;
-// Database engine numbers that callers test for.
-inline constexpr int32_t kItemNotFound = 3265;
-inline constexpr int32_t kTableOrQueryNotFound = 3078;
+// The database layer's numbers are orv::db::dberr (Database.h).
 }  // namespace err
 
 // The standard text of a run-time error number, or "Application-defined or
@@ -38,8 +40,8 @@ std::string StandardErrorText(int32_t number);
 
 class OrvError : public std::runtime_error {
  public:
-  OrvError(int32_t number, std::string source, std::string description,
-           std::string help_file = {}, int32_t help_context = 0);
+  OrvError(int32_t number, std::string source, std::string description, std::string help_file = {},
+           int32_t help_context = 0);
 
   // A standard run-time error with its standard text.
   static OrvError Standard(int32_t number, std::string source = {});
@@ -68,14 +70,12 @@ class OrvError : public std::runtime_error {
 // Raises `number` (plus the component error base when it is positive) with the
 // given source and description: how the engine's data connection passes its
 // failures across the component boundary.
-[[noreturn]] void RaiseWithBase(int32_t number, std::string source,
-                                std::string description);
+[[noreturn]] void RaiseWithBase(int32_t number, std::string source, std::string description);
 
 // The class convention of the engine: inside a member's guard, pass on the
 // failure in hand with the same number and description and the source
 // "<prefix><procedure>". Call only from a catch block.
-[[noreturn]] void RethrowWithSource(std::string_view class_prefix,
-                                    std::string_view procedure);
+[[noreturn]] void RethrowWithSource(std::string_view class_prefix, std::string_view procedure);
 
 // Converts whatever exception is in hand into an OrvError (a foreign
 // exception becomes error 5 with its what() text). Call only from a catch

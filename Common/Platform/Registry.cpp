@@ -55,9 +55,9 @@ std::vector<std::filesystem::path> SearchFolders() {
 }
 
 [[noreturn]] void Fail(std::string_view class_id, const std::string& why) {
-  throw OrvError(err::kCantCreateObject, "CreateObject",
-                 StandardErrorText(err::kCantCreateObject) + " - " + std::string(class_id) +
-                     ": " + why);
+  throw OrvError(
+      err::kCantCreateObject, "CreateObject",
+      StandardErrorText(err::kCantCreateObject) + " - " + std::string(class_id) + ": " + why);
 }
 
 // Loads the library (once) and returns its factory. Called with the mutex held.
@@ -86,6 +86,27 @@ RawFactory LoadLibrary(std::string_view class_id, const std::string& file) {
 
 }  // namespace
 
+namespace {
+thread_local std::exception_ptr component_failure;
+}  // namespace
+
+Component* ServeComponent(const char* class_id, ComponentMaker make) noexcept {
+  component_failure = nullptr;
+  if (class_id == nullptr) return nullptr;
+  try {
+    return make(class_id);
+  } catch (...) {
+    component_failure = std::current_exception();
+    return nullptr;
+  }
+}
+
+std::exception_ptr TakeComponentFailure() noexcept {
+  std::exception_ptr failure = component_failure;
+  component_failure = nullptr;
+  return failure;
+}
+
 std::string LibraryForClass(std::string_view class_id) {
   const auto dot = class_id.find('.');
   const std::string_view prefix = class_id.substr(0, dot);
@@ -111,7 +132,10 @@ ComponentPtr CreateObject(std::string_view class_id) {
     return obj;
   }
   Component* raw = factory(std::string(class_id).c_str());
-  if (!raw) Fail(class_id, "the class is not served by " + LibraryForClass(class_id));
+  if (!raw) {
+    if (std::exception_ptr failure = TakeComponentFailure()) std::rethrow_exception(failure);
+    Fail(class_id, "the class is not served by " + LibraryForClass(class_id));
+  }
   return ComponentPtr(raw);
 }
 

@@ -18,7 +18,8 @@ using ComponentFactory = std::function<ComponentPtr()>;
 
 // Creates the class. Fails with error 429 (source "CreateObject") naming the
 // class identifier and the reason when the library cannot be loaded or does
-// not serve the class. Never returns nullptr.
+// not serve the class; when the class's own creation failed inside the
+// library, with that failure as it was. Never returns nullptr.
 ComponentPtr CreateObject(std::string_view class_id);
 
 // Registers an in-process factory for a class identifier, replacing any

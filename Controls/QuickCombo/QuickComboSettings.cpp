@@ -1,6 +1,6 @@
 // The saved settings of the auto-matching combo: every key, its default and its order, in one
-// place. Values are text: numbers in decimal, booleans "True"/"False", the font as Qt writes a
-// font, the mouse icon as a PNG picture in base64.
+// table that saving and loading walk. Values are text: numbers in decimal, booleans
+// "True"/"False", the font as Qt writes a font, the mouse icon as a PNG picture in base64.
 #include <QBuffer>
 #include <QLineEdit>
 
@@ -13,42 +13,6 @@
 namespace orv {
 
 namespace {
-
-// Keys in the order they are saved and loaded.
-constexpr const char* kAppearance = "Appearance";
-constexpr const char* kBackColor = "BackColor";
-constexpr const char* kEnabled = "Enabled";
-constexpr const char* kFont = "Font";
-constexpr const char* kForeColor = "ForeColor";
-constexpr const char* kStoredListCount = "StoredListCount";
-constexpr const char* kListPrefix = "List";          // List0, List1 ...
-constexpr const char* kItemDataPrefix = "ItemData";  // ItemData0, ItemData1 ...
-constexpr const char* kLocked = "Locked";
-constexpr const char* kMouseIcon = "MouseIcon";
-constexpr const char* kMousePointer = "MousePointer";
-constexpr const char* kOLEDragMode = "OLEDragMode";
-constexpr const char* kOLEDropMode = "OLEDropMode";
-constexpr const char* kRightToLeft = "RightToLeft";
-constexpr const char* kText = "Text";
-constexpr const char* kListWidth = "ListWidth";
-constexpr const char* kBindMode = "BindMode";
-constexpr const char* kNotInListOption = "NotInListOption";
-constexpr const char* kNotInListMessage = "NotInListMessage";
-constexpr const char* kAllowEmpty = "AllowEmpty";
-
-// Defaults that do not depend on the form (the font and ListWidth do).
-constexpr int kDefaultAppearance = 1;
-constexpr bool kDefaultEnabled = true;
-constexpr int kDefaultStoredListCount = 0;
-constexpr int kDefaultItemData = 0;
-constexpr bool kDefaultLocked = false;
-constexpr int kDefaultMousePointer = 0;
-constexpr int kDefaultOLEDragMode = 0;
-constexpr int kDefaultOLEDropMode = 0;
-constexpr bool kDefaultRightToLeft = false;
-constexpr int kDefaultBindMode = 0;
-constexpr int kDefaultNotInListOption = 0;
-constexpr bool kDefaultAllowEmpty = true;
 
 QString Key(const char* prefix, int i) { return QLatin1String(prefix) + QString::number(i); }
 QString Num(int64_t v) { return QString::number(v); }
@@ -75,6 +39,93 @@ QPixmap IconOf(const QString& text) {
   return icon;
 }
 
+// The font as saved: empty while the control shows its form's font.
+QString FontText(const QuickCombo& c) {
+  const QString own = c.Font().toString();
+  return own == c.font().toString() ? QString() : own;
+}
+
+void ApplyFont(QuickCombo& c, const QString& text) {
+  QFont stored_font;  // resolves nothing: the form's font
+  if (!text.isEmpty() && !stored_font.fromString(text)) RaiseStandard(err::kTypeMismatch, "Font");
+  c.SetFont(stored_font);
+}
+
+// How a setting is kept: most are one value with its default; the stored
+// list (StoredListCount, then List<i> and ItemData<i> per item) and ListWidth
+// (whose default is the combo's own width) are walked by the control itself.
+enum class Kind { Value, List, ListWidth };
+
+struct Setting {
+  const char* key;
+  Kind kind;
+  QString (*value)(const QuickCombo&);     // what is saved
+  QString (*fallback)(const QuickCombo&);  // the default: not saved, and loaded when missing
+  void (*apply)(QuickCombo&, const QString&);
+};
+
+QString None(const QuickCombo&) { return {}; }
+
+// Every saved setting, in the order it is saved and loaded.
+const Setting kSettings[] = {
+    {"Appearance", Kind::Value, [](const QuickCombo& c) { return Num(c.Appearance()); },
+     [](const QuickCombo&) { return Num(1); },
+     [](QuickCombo& c, const QString& v) {
+       c.SetAppearance(static_cast<orvAppearanceConstants>(ToI16(v)));
+     }},
+    {"BackColor", Kind::Value, [](const QuickCombo& c) { return Colour(c.BackColor()); },
+     [](const QuickCombo&) { return Colour(QuickCombo::kSystemWindowBackground); },
+     [](QuickCombo& c, const QString& v) { c.SetBackColor(static_cast<uint32_t>(ToI32(v))); }},
+    {"Enabled", Kind::Value, [](const QuickCombo& c) { return Flag(c.Enabled()); },
+     [](const QuickCombo&) { return Flag(true); },
+     [](QuickCombo& c, const QString& v) { c.SetEnabled(ToFlag(v)); }},
+    {"Font", Kind::Value, FontText, None, ApplyFont},
+    {"ForeColor", Kind::Value, [](const QuickCombo& c) { return Colour(c.ForeColor()); },
+     [](const QuickCombo&) { return Colour(QuickCombo::kSystemWindowText); },
+     [](QuickCombo& c, const QString& v) { c.SetForeColor(static_cast<uint32_t>(ToI32(v))); }},
+    {"StoredListCount", Kind::List, nullptr, [](const QuickCombo&) { return Num(0); }, nullptr},
+    {"Locked", Kind::Value, [](const QuickCombo& c) { return Flag(c.Locked()); },
+     [](const QuickCombo&) { return Flag(false); },
+     [](QuickCombo& c, const QString& v) { c.SetLocked(ToFlag(v)); }},
+    {"MouseIcon", Kind::Value, [](const QuickCombo& c) { return IconText(c.MouseIcon()); }, None,
+     [](QuickCombo& c, const QString& v) { c.SetMouseIcon(IconOf(v)); }},
+    {"MousePointer", Kind::Value, [](const QuickCombo& c) { return Num(c.MousePointer()); },
+     [](const QuickCombo&) { return Num(0); },
+     [](QuickCombo& c, const QString& v) { c.SetMousePointer(ToI16(v)); }},
+    {"OLEDragMode", Kind::Value, [](const QuickCombo& c) { return Num(c.OLEDragMode()); },
+     [](const QuickCombo&) { return Num(0); },
+     [](QuickCombo& c, const QString& v) { c.SetOLEDragMode(ToI16(v)); }},
+    {"OLEDropMode", Kind::Value, [](const QuickCombo& c) { return Num(c.OLEDropMode()); },
+     [](const QuickCombo&) { return Num(0); },
+     [](QuickCombo& c, const QString& v) { c.SetOLEDropMode(ToI16(v)); }},
+    {"RightToLeft", Kind::Value, [](const QuickCombo& c) { return Flag(c.RightToLeft()); },
+     [](const QuickCombo&) { return Flag(false); },
+     [](QuickCombo& c, const QString& v) { c.SetRightToLeft(ToFlag(v)); }},
+    {"Text", Kind::Value, [](const QuickCombo& c) { return c.Combo()->currentText(); }, None,
+     [](QuickCombo& c, const QString& v) { c.SetText(v); }},
+    {"ListWidth", Kind::ListWidth, nullptr, nullptr, nullptr},
+    {"BindMode", Kind::Value, [](const QuickCombo& c) { return Num(c.BindMode()); },
+     [](const QuickCombo&) { return Num(0); },
+     [](QuickCombo& c, const QString& v) {
+       c.SetBindMode(static_cast<orvQCBindModeConstants>(ToI32(v)));
+     }},
+    {"NotInListOption", Kind::Value, [](const QuickCombo& c) { return Num(c.NotInListOption()); },
+     [](const QuickCombo&) { return Num(0); },
+     [](QuickCombo& c, const QString& v) {
+       c.SetNotInListOption(static_cast<orvQCNotInListConstants>(ToI32(v)));
+     }},
+    {"NotInListMessage", Kind::Value, [](const QuickCombo& c) { return c.NotInListMsg(); },
+     [](const QuickCombo&) { return QString::fromUtf8(QuickCombo::kDefaultNotInListMsg); },
+     [](QuickCombo& c, const QString& v) { c.SetNotInListMsg(v); }},
+    {"AllowEmpty", Kind::Value, [](const QuickCombo& c) { return Flag(c.AllowEmpty()); },
+     [](const QuickCombo&) { return Flag(true); },
+     [](QuickCombo& c, const QString& v) { c.SetAllowEmpty(ToFlag(v)); }},
+};
+
+constexpr const char* kListPrefix = "List";          // List0, List1 ...
+constexpr const char* kItemDataPrefix = "ItemData";  // ItemData0, ItemData1 ...
+constexpr int kDefaultItemData = 0;
+
 }  // namespace
 
 void QuickCombo::SaveSettings(SettingsStore& store) const {
@@ -84,81 +135,66 @@ void QuickCombo::SaveSettings(SettingsStore& store) const {
     else
       store.Write(key, value);
   };
-  put(kAppearance, Num(Appearance()), Num(kDefaultAppearance));
-  put(kBackColor, Colour(back_color_), Colour(kSystemWindowBackground));
-  put(kEnabled, Flag(cbo_->isEnabled()), Flag(kDefaultEnabled));
-  put(kFont, cbo_->font().toString(), font().toString());
-  put(kForeColor, Colour(fore_color_), Colour(kSystemWindowText));
-
-  // Items beyond the new count, left from an earlier save, go too.
-  int16_t previous = 0;
-  if (const auto stored = store.Read(kStoredListCount)) {
-    bool ok = false;
-    previous = static_cast<int16_t>(stored->toShort(&ok));
+  for (const Setting& s : kSettings) {
+    const QString key = QLatin1String(s.key);
+    switch (s.kind) {
+      case Kind::Value:
+        put(key, s.value(*this), s.fallback(*this));
+        break;
+      case Kind::List: {
+        // Items beyond the new count, left from an earlier save, go too.
+        int16_t previous = 0;
+        if (const auto stored = store.Read(key)) {
+          bool ok = false;
+          previous = static_cast<int16_t>(stored->toShort(&ok));
+        }
+        const int16_t count = ToInt16(cbo_->count());
+        put(key, Num(count), s.fallback(*this));
+        for (int i = 0; i < count; ++i) {
+          put(Key(kListPrefix, i), cbo_->itemText(i), QString());
+          put(Key(kItemDataPrefix, i), Num(cbo_->itemData(i).toInt()), Num(kDefaultItemData));
+        }
+        for (int i = count; i < previous; ++i) {
+          store.Remove(Key(kListPrefix, i));
+          store.Remove(Key(kItemDataPrefix, i));
+        }
+        break;
+      }
+      case Kind::ListWidth: {
+        const double tpp = TwipsPerPixelX();
+        put(key, Num(ToInt32(DroppedWidthPx() * tpp)), Num(ToInt32(width() * tpp)));
+        break;
+      }
+    }
   }
-  const int16_t count = ToInt16(cbo_->count());
-  put(kStoredListCount, Num(count), Num(kDefaultStoredListCount));
-  for (int i = 0; i < count; ++i) {
-    put(Key(kListPrefix, i), cbo_->itemText(i), QString());
-    put(Key(kItemDataPrefix, i), Num(cbo_->itemData(i).toInt()), Num(kDefaultItemData));
-  }
-  for (int i = count; i < previous; ++i) {
-    store.Remove(Key(kListPrefix, i));
-    store.Remove(Key(kItemDataPrefix, i));
-  }
-
-  put(kLocked, Flag(locked_), Flag(kDefaultLocked));
-  put(kMouseIcon, IconText(mouse_icon_), QString());
-  put(kMousePointer, Num(mouse_pointer_), Num(kDefaultMousePointer));
-  put(kOLEDragMode, Num(ole_drag_mode_), Num(kDefaultOLEDragMode));
-  put(kOLEDropMode, Num(ole_drop_mode_), Num(kDefaultOLEDropMode));
-  put(kRightToLeft, Flag(RightToLeft()), Flag(kDefaultRightToLeft));
-  put(kText, cbo_->currentText(), QString());
-  const double tpp = TwipsPerPixelX();
-  put(kListWidth, Num(ToInt32(DroppedWidthPx() * tpp)), Num(ToInt32(width() * tpp)));
-  put(kBindMode, Num(bind_mode_), Num(kDefaultBindMode));
-  put(kNotInListOption, Num(not_in_list_option_), Num(kDefaultNotInListOption));
-  put(kNotInListMessage, not_in_list_msg_, QString::fromUtf8(kDefaultNotInListMsg));
-  put(kAllowEmpty, Flag(allow_empty_), Flag(kDefaultAllowEmpty));
 }
 
 void QuickCombo::LoadSettings(const SettingsStore& store) {
   const auto get = [&store](const QString& key, const QString& fallback) {
     return store.Read(key).value_or(fallback);
   };
-  SetAppearance(
-      static_cast<orvAppearanceConstants>(ToI16(get(kAppearance, Num(kDefaultAppearance)))));
-  SetBackColor(static_cast<uint32_t>(ToI32(get(kBackColor, Colour(kSystemWindowBackground)))));
-  SetEnabled(ToFlag(get(kEnabled, Flag(kDefaultEnabled))));
-  QFont stored_font;  // resolves nothing: the form's font
-  if (const auto text = store.Read(kFont); text && !stored_font.fromString(*text))
-    RaiseStandard(err::kTypeMismatch, kFont);
-  SetFont(stored_font);
-  SetForeColor(static_cast<uint32_t>(ToI32(get(kForeColor, Colour(kSystemWindowText)))));
-
-  stored_list_count_ = ToI16(get(kStoredListCount, Num(kDefaultStoredListCount)));
-  if (stored_list_count_ > 0) {
-    Clear();
-    // Each item at its own index, so that the stored order survives a sorted list too.
-    for (int i = 0; i < stored_list_count_; ++i) {
-      AddItem(get(Key(kListPrefix, i), QString()), i);
-      SetItemData(i, ToI32(get(Key(kItemDataPrefix, i), Num(kDefaultItemData))));
+  for (const Setting& s : kSettings) {
+    const QString key = QLatin1String(s.key);
+    switch (s.kind) {
+      case Kind::Value:
+        s.apply(*this, get(key, s.fallback(*this)));
+        break;
+      case Kind::List:
+        stored_list_count_ = ToI16(get(key, s.fallback(*this)));
+        if (stored_list_count_ > 0) {
+          Clear();
+          // Each item at its own index, so that the stored order survives a sorted list too.
+          for (int i = 0; i < stored_list_count_; ++i) {
+            AddItem(get(Key(kListPrefix, i), QString()), i);
+            SetItemData(i, ToI32(get(Key(kItemDataPrefix, i), Num(kDefaultItemData))));
+          }
+        }
+        break;
+      case Kind::ListWidth:
+        SetListWidth(ToI32(get(key, Num(ToInt32(width() * TwipsPerPixelX())))));
+        break;
     }
   }
-
-  SetLocked(ToFlag(get(kLocked, Flag(kDefaultLocked))));
-  SetMouseIcon(IconOf(get(kMouseIcon, QString())));
-  SetMousePointer(ToI16(get(kMousePointer, Num(kDefaultMousePointer))));
-  SetOLEDragMode(ToI16(get(kOLEDragMode, Num(kDefaultOLEDragMode))));
-  SetOLEDropMode(ToI16(get(kOLEDropMode, Num(kDefaultOLEDropMode))));
-  SetRightToLeft(ToFlag(get(kRightToLeft, Flag(kDefaultRightToLeft))));
-  SetText(get(kText, QString()));
-  SetListWidth(ToI32(get(kListWidth, Num(ToInt32(width() * TwipsPerPixelX())))));
-  SetBindMode(static_cast<orvQCBindModeConstants>(ToI32(get(kBindMode, Num(kDefaultBindMode)))));
-  SetNotInListOption(static_cast<orvQCNotInListConstants>(
-      ToI32(get(kNotInListOption, Num(kDefaultNotInListOption)))));
-  SetNotInListMsg(get(kNotInListMessage, QString::fromUtf8(kDefaultNotInListMsg)));
-  SetAllowEmpty(ToFlag(get(kAllowEmpty, Flag(kDefaultAllowEmpty))));
 }
 
 }  // namespace orv

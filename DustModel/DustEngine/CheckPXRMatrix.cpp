@@ -4,11 +4,11 @@
 #include <string>
 #include <system_error>
 
-#include "Connection.h"
 #include "Interfaces.h"
 #include "MessageBox.h"
 #include "OrvError.h"
 #include "Registry.h"
+#include "detail/Connection.h"
 #include "modGlobals.h"
 
 namespace orv::dust {
@@ -19,7 +19,6 @@ namespace fs = std::filesystem;
 
 constexpr const char* kExpansionClass = "OrvDustM.MakeMatrix";
 constexpr int kMaxCompactCopies = 10;
-constexpr int32_t kErrFileAccess = 75;
 
 FreeSpaceProbe g_free_space_probe = nullptr;
 
@@ -33,15 +32,15 @@ uintmax_t FreeSpace(const fs::path& folder) {
 }
 
 [[noreturn]] void RaiseFileError(const std::string& what, const std::error_code& ec) {
-  throw OrvError(kErrFileAccess, {},
-                 StandardErrorText(kErrFileAccess) + " - " + what + ": " + ec.message());
+  throw OrvError(err::kFileAccess, {},
+                 StandardErrorText(err::kFileAccess) + " - " + what + ": " + ec.message());
 }
 
 // Runs the expansion on the open database; its answer (a failure raises).
 bool RunExpansion() {
   const ComponentPtr obj = CreateObject(kExpansionClass);
   const auto make = As<IMakeMatrix>(obj);
-  if (!make) RaiseStandard(438);
+  if (!make) RaiseStandard(err::kNoSuchMember);
   const detail::ConnectionState& c = detail::Conn();
   return make->MakeMatrixPastClosure(c.database->Name(), kDustDataPassword, c.def_start_year,
                                      c.def_end_year, c.parms.AAvgStartYear, c.parms.AAvgEndYear,

@@ -1,14 +1,18 @@
 #include "CoalJob.h"
 
-#include "ClassError.h"
 #include "DataLookups.h"
 #include "Dates.h"
 #include "Numbers.h"
 #include "OrvError.h"
 #include "Text.h"
+#include "detail/ClassError.h"
 #include "modGlobals.h"
 
 namespace orv::dust {
+
+// The library's private pieces (the member guard, the calculation pass,
+// the class table).
+using namespace detail;
 
 namespace {
 
@@ -20,7 +24,7 @@ constexpr float kOpenRangeTolerance = -0.0001f;
 }  // namespace
 
 void CoalJob::SetCollieryID(int32_t v) {
-  try {
+  ClassGuard(kPrefix, "Property Let CollieryID", [&] {
     CollieryRow row;
     if (LookupCollieryByID(v, row)) {
       colliery_id_ = v;
@@ -32,13 +36,11 @@ void CoalJob::SetCollieryID(int32_t v) {
     colliery_.clear();
     coal_area_.clear();
     if (v != 0) RaiseStandard(err::kInvalidPropertyValue);
-  } catch (...) {
-    RaiseClassError(kPrefix, "Property Let CollieryID");
-  }
+  });
 }
 
 void CoalJob::SetJobFactorCode(std::string_view c) {
-  try {
+  ClassGuard(kPrefix, "Property Let JobFactorCode", [&] {
     const std::string code = UpperAscii(Trim(c));
     JobFactorRow row;
     if (LookupJobFactorByCode(code, row)) {
@@ -48,13 +50,11 @@ void CoalJob::SetJobFactorCode(std::string_view c) {
     }
     ClearJobFactor();
     if (!code.empty()) RaiseStandard(err::kInvalidPropertyValue);
-  } catch (...) {
-    RaiseClassError(kPrefix, "Property Let JobFactorCode");
-  }
+  });
 }
 
 void CoalJob::SetJobFactorID(int32_t v) {
-  try {
+  ClassGuard(kPrefix, "Property Let JobFactorID", [&] {
     JobFactorRow row;
     if (LookupJobFactor(v, row)) {
       SetJobFactor(v, row.Code, row.Factor, row.Descr, row.Surface, row.Uplift, row.DustyTimeFactor,
@@ -63,13 +63,11 @@ void CoalJob::SetJobFactorID(int32_t v) {
     }
     ClearJobFactor();
     if (v != 0) RaiseStandard(err::kInvalidPropertyValue);
-  } catch (...) {
-    RaiseClassError(kPrefix, "Property Let JobFactorID");
-  }
+  });
 }
 
 void CoalJob::SetRespiratorFactorID(int16_t v) {
-  try {
+  ClassGuard(kPrefix, "Property Let RespiratorFactorID", [&] {
     RespFactorRow row;
     if (LookupRespFactor(v, row)) {
       SetRespFactor(v, row.Factor, row.Descr, row.Surface, row.StartYear, row.EndYear,
@@ -78,13 +76,11 @@ void CoalJob::SetRespiratorFactorID(int16_t v) {
     }
     ClearRespFactor();
     if (v != 0) RaiseStandard(err::kInvalidPropertyValue);
-  } catch (...) {
-    RaiseClassError(kPrefix, "Property Let RespiratorFactorID");
-  }
+  });
 }
 
 std::string CoalJob::OpenRangeCheck() {
-  try {
+  return ClassGuard(kPrefix, "OpenRangeCheck", [&] {
     GetOpenRange(colliery_id_, open_start_, open_end_);
     const float x =
         static_cast<float>(open_end_) + years_past_close_ - static_cast<float>(end_year_);
@@ -98,9 +94,7 @@ std::string CoalJob::OpenRangeCheck() {
                             std::to_string(open_start_) + " and " + std::to_string(open_end_);
     }
     return open_range_message_;
-  } catch (...) {
-    RaiseClassError(kPrefix, "OpenRangeCheck");
-  }
+  });
 }
 
 void CoalJob::SetJobFactor(int32_t JobFactorID, std::string JobCode, float JobFactor,

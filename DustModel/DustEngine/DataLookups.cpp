@@ -2,8 +2,8 @@
 // prepared queries.
 #include "DataLookups.h"
 
-#include "Connection.h"
 #include "OrvError.h"
+#include "detail/Connection.h"
 
 namespace orv::dust {
 
@@ -96,7 +96,7 @@ bool LookupSmokeFactorByCode(const std::string& code, SmokeFactorRow& row) {
 
 db::DatabasePtr OpenDataDB() {
   const db::DatabasePtr& d = detail::Conn().database;
-  if (!d || !d->IsOpen()) RaiseStandard(91);
+  if (!d || !d->IsOpen()) RaiseStandard(err::kObjectNotSet);
   return d;
 }
 

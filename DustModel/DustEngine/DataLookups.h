@@ -51,12 +51,12 @@ struct SmokeFactorRow {
 // Each returns true and fills the row when the query finds one, false
 // (row untouched) otherwise. Without a prepared connection they fail with
 // error 91.
-bool LookupCollieryByID(int32_t id, CollieryRow& row);
-bool LookupJobFactor(int32_t id, JobFactorRow& row);
-bool LookupJobFactorByCode(const std::string& code, JobFactorRow& row);
-bool LookupRespFactor(int32_t id, RespFactorRow& row);
-bool LookupSmokeFactor(int32_t id, SmokeFactorRow& row);
-bool LookupSmokeFactorByCode(const std::string& code, SmokeFactorRow& row);
+[[nodiscard]] bool LookupCollieryByID(int32_t id, CollieryRow& row);
+[[nodiscard]] bool LookupJobFactor(int32_t id, JobFactorRow& row);
+[[nodiscard]] bool LookupJobFactorByCode(const std::string& code, JobFactorRow& row);
+[[nodiscard]] bool LookupRespFactor(int32_t id, RespFactorRow& row);
+[[nodiscard]] bool LookupSmokeFactor(int32_t id, SmokeFactorRow& row);
+[[nodiscard]] bool LookupSmokeFactorByCode(const std::string& code, SmokeFactorRow& row);
 
 // The open dust data database of the thread's connection; error 91 when
 // there is none.

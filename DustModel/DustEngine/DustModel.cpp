@@ -2,14 +2,18 @@
 // of the work history, and the two passes.
 #include "DustModel.h"
 
-#include "ClassError.h"
 #include "DataLookups.h"
-#include "DustModelPass.h"
-#include "EngineFactory.h"
 #include "Numbers.h"
+#include "detail/ClassError.h"
+#include "detail/DustModelPass.h"
+#include "detail/EngineFactory.h"
 #include "modGlobals.h"
 
 namespace orv::dust {
+
+// The library's private pieces (the member guard, the calculation pass,
+// the class table).
+using namespace detail;
 
 namespace {
 
@@ -50,7 +54,7 @@ DustModel::DustModel() { SetJurisdiction(orvEnglandWales); }
 DustModel::~DustModel() = default;
 
 void DustModel::SetJurisdiction(int32_t value) {
-  try {
+  ClassGuard(kPrefix, "Property Let Jurisdiction", [&] {
     jurisdiction_ = value;
     const ModelParms& p = Parms();
     if (value == orvEnglandWales) {
@@ -60,17 +64,13 @@ void DustModel::SetJurisdiction(int32_t value) {
       limitation_year_ = p.ScottishLimitationYear;
       limit_year_val_ = p.ScottishLimitYearVal;
     }
-  } catch (...) {
-    RaiseClassError(kPrefix, "Property Let Jurisdiction");
-  }
+  });
 }
 
 void DustModel::SetDustDatabase(const std::string& sDatabaseFile) {
-  try {
+  ClassGuard(kPrefix, "Property Let DustDatabase", [&] {
     if (!SetupDataDB(sDatabaseFile)) RaiseStandard(err::kInvalidPropertyValue);
-  } catch (...) {
-    RaiseClassError(kPrefix, "Property Let DustDatabase");
-  }
+  });
 }
 
 std::string DustModel::DustDataVersion() const { return Parms().Version; }
@@ -82,7 +82,7 @@ bool DustModel::Calculate() {
   heading.data_version = DustDataVersion();
   report_.SetupOutput(heading);
   try {
-    if (!jobs_ || !smoking_) RaiseStandard(91);
+    if (!jobs_ || !smoking_) RaiseStandard(err::kObjectNotSet);
     const DataReadSpan span;
     jobs_->Sort();
     PassTotals totals;
@@ -137,5 +137,9 @@ float DustModel::PercentEmploymentPostLimitation() const {
   return RoundTo2(results_.PercentEmploymentPostLimitation);
 }
 float DustModel::ActualYearsWorked() const { return RoundTo2(results_.ActualYearsWorked); }
+
+float DustModel::Result(const ResultProperty& property) const {
+  return RoundTo2(results_.*(property.field));
+}
 
 }  // namespace orv::dust

@@ -25,6 +25,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -55,6 +56,34 @@ struct ClaimantResults {
   float PercentEmploymentPostLimitation = 0;
   float ActualYearsWorked = 0;
 };
+
+// The fifteen result properties by name, in the order the dust model lists
+// them: what hosts, writers and tests walk instead of naming each.
+struct ResultProperty {
+  const char* name;
+  float ClaimantResults::*field;
+};
+inline constexpr ResultProperty kResultProperties[] = {
+    {"SmokingInsult", &ClaimantResults::SmokingInsult},
+    {"RecoverableQuantumPercent", &ClaimantResults::RecoverableQuantumPercent},
+    {"RecoverableQuantumWithoutSmokingPercent",
+     &ClaimantResults::RecoverableQuantumWithoutSmokingPercent},
+    {"AveragePostLimitTotalTortiousDustCappedPercent",
+     &ClaimantResults::AveragePostLimitTotalTortiousDustCappedPercent},
+    {"AveragePostLimitTotalTortiousDustUncorrectedPercent",
+     &ClaimantResults::AveragePostLimitTotalTortiousDustUncorrectedPercent},
+    {"InRespTotalTortiousDustPercent", &ClaimantResults::InRespTotalTortiousDustPercent},
+    {"InRespIrreducibleMinimumDustPercent", &ClaimantResults::InRespIrreducibleMinimumDustPercent},
+    {"ProportionDueToDustPercent", &ClaimantResults::ProportionDueToDustPercent},
+    {"AverageRespiratorFactor", &ClaimantResults::AverageRespiratorFactor},
+    {"TotalTortiousDustPercent", &ClaimantResults::TotalTortiousDustPercent},
+    {"AveragePostLimitTortiousDustPercent", &ClaimantResults::AveragePostLimitTortiousDustPercent},
+    {"EquivalentDustInsult", &ClaimantResults::EquivalentDustInsult},
+    {"CumulativeWeightedDustPXR", &ClaimantResults::CumulativeWeightedDustPXR},
+    {"PercentEmploymentPostLimitation", &ClaimantResults::PercentEmploymentPostLimitation},
+    {"ActualYearsWorked", &ClaimantResults::ActualYearsWorked},
+};
+static_assert(std::size(kResultProperties) == 15, "the fifteen results");
 
 // The engine's own version, "major.minor.revision".
 inline constexpr const char* kEngineVersion = "1.0.0";
@@ -108,6 +137,8 @@ class DustModel : public orv::Component {
   float CumulativeWeightedDustPXR() const;
   float PercentEmploymentPostLimitation() const;
   float ActualYearsWorked() const;
+  // Any of them by its entry of kResultProperties.
+  float Result(const ResultProperty& property) const;
 
   // "1.0.0"; the Version model parameter of the connection.
   std::string EngineVersion() const { return kEngineVersion; }

@@ -1,10 +1,10 @@
 // The end of a job in the second pass: its values written back into the
 // CoalJob and its summary lines.
-#include "DustModelPass.h"
+#include "detail/DustModelPass.h"
 
 #include "Numbers.h"
 
-namespace orv::dust {
+namespace orv::dust::detail {
 
 void CalculationPass::JobEndSecond(int n, CoalJob& job) {
   out_.SetDetailLevel(1);
@@ -47,4 +47,4 @@ void CalculationPass::JobEndSecond(int n, CoalJob& job) {
   B("");
 }
 
-}  // namespace orv::dust
+}  // namespace orv::dust::detail

@@ -1,16 +1,19 @@
 // The pass over the work history: its start, the per-job steps before the
 // year walk, and the validations of a job.
-#include "DustModelPass.h"
+#include "detail/DustModelPass.h"
 
 #include <cmath>
 
-#include "ClassError.h"
 #include "Numbers.h"
 #include "Text.h"
+#include "detail/ClassError.h"
 
-namespace orv::dust {
+namespace orv::dust::detail {
 
 namespace {
+
+// The job totals with and without the non-CHA jobs do not agree.
+constexpr int32_t kErrChaTotals = 909;
 
 std::string Num(int v) { return std::to_string(v); }
 
@@ -46,7 +49,7 @@ CalculationPass::CalculationPass(bool report, colCoalJobs& jobs, colSmokeEntry& 
 void CalculationPass::Refuse(std::string message) { throw ValidationFailure{std::move(message)}; }
 
 float CalculationPass::K(float x) const {
-  if (parms_.PctPrevCat1 == 0 || parms_.AvgYrPXR == 0) RaiseStandard(11);
+  if (parms_.PctPrevCat1 == 0 || parms_.AvgYrPXR == 0) RaiseStandard(err::kDivisionByZero);
   const float k = (parms_.YearsAvgSmokeEquiv / parms_.PctPrevCat1) * (x / parms_.AvgYrPXR);
   if (!std::isfinite(k)) RaiseStandard(err::kOverflow);
   return k;
@@ -232,7 +235,8 @@ void CalculationPass::JobEndFirst(CoalJob& job) {
 void CalculationPass::CheckYearTotals() const {
   const float gap = totals_.AllYears - totals_.UndergroundYears - totals_.SurfaceYears;
   if (!(std::fabs(gap) <= 0.001f))
-    throw OrvError(909, "Check for non CHA jobs", "CHA & non CHA job totals do not add up");
+    throw OrvError(kErrChaTotals, "Check for non CHA jobs",
+                   "CHA & non CHA job totals do not add up");
 }
 
 CalculationPass::Special CalculationPass::SpecialOf(const CoalJob& job) {
@@ -252,4 +256,4 @@ void CalculationPass::SameFactorTexts(const CoalJob& job, const char* kind) cons
            "same value");
 }
 
-}  // namespace orv::dust
+}  // namespace orv::dust::detail

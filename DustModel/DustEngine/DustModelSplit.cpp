@@ -3,11 +3,11 @@
 // total first; the rest is shared by post-limitation weighted dust insult
 // units between "NCB/BC" and the other owners. Reported only; the claimant
 // results do not change.
-#include "DustModelPass.h"
 #include "Numbers.h"
 #include "clsLiabilitySplit.h"
+#include "detail/DustModelPass.h"
 
-namespace orv::dust {
+namespace orv::dust::detail {
 
 namespace {
 
@@ -72,4 +72,4 @@ void CalculationPass::LiabilitySplit() {
   }
 }
 
-}  // namespace orv::dust
+}  // namespace orv::dust::detail

@@ -4,10 +4,10 @@
 // and the recoverable proportion of quantum.
 #include <cmath>
 
-#include "DustModelPass.h"
 #include "Numbers.h"
+#include "detail/DustModelPass.h"
 
-namespace orv::dust {
+namespace orv::dust::detail {
 
 namespace {
 
@@ -24,23 +24,8 @@ float ShortEmploymentFactor(float years) {
 float ProgressiveCap(float c) { return c > 10 ? (c - 10) / 2 + 10 : c; }
 
 void CheckFinite(const ClaimantResults& r) {
-  const float all[] = {r.SmokingInsult,
-                       r.RecoverableQuantumPercent,
-                       r.RecoverableQuantumWithoutSmokingPercent,
-                       r.AveragePostLimitTotalTortiousDustCappedPercent,
-                       r.AveragePostLimitTotalTortiousDustUncorrectedPercent,
-                       r.InRespTotalTortiousDustPercent,
-                       r.InRespIrreducibleMinimumDustPercent,
-                       r.ProportionDueToDustPercent,
-                       r.AverageRespiratorFactor,
-                       r.TotalTortiousDustPercent,
-                       r.AveragePostLimitTortiousDustPercent,
-                       r.EquivalentDustInsult,
-                       r.CumulativeWeightedDustPXR,
-                       r.PercentEmploymentPostLimitation,
-                       r.ActualYearsWorked};
-  for (const float v : all)
-    if (!std::isfinite(v)) RaiseStandard(err::kOverflow);
+  for (const ResultProperty& p : kResultProperties)
+    if (!std::isfinite(r.*(p.field))) RaiseStandard(err::kOverflow);
 }
 
 }  // namespace
@@ -152,4 +137,4 @@ void CalculationPass::ClaimantTotals() {
   CheckFinite(r);
 }
 
-}  // namespace orv::dust
+}  // namespace orv::dust::detail

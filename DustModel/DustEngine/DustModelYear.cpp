@@ -1,11 +1,11 @@
 // The year walk of one job: the share of the year worked, the dust matrix
 // entry and its marker, the dust after uplift and job factor, the share
 // after the limitation date, the tortious dust, and the respirator period.
-#include "DustModelPass.h"
+#include "detail/DustModelPass.h"
 
 #include "Numbers.h"
 
-namespace orv::dust {
+namespace orv::dust::detail {
 
 namespace {
 std::string Num(int v) { return std::to_string(v); }
@@ -60,7 +60,9 @@ void CalculationPass::Fraction(CoalJob& job, YearValues& yv) {
 
 void CalculationPass::Classify(CoalJob& job, YearValues& yv, float& raw) {
   std::string marker;
-  LookupDust(job.CollieryID(), yv.year, marker, raw);
+  // A year without an entry reads as the marker "NO ENTRY" and the value 0,
+  // which the classification below handles like any other marker.
+  static_cast<void>(LookupDust(job.CollieryID(), yv.year, marker, raw));
   if (report_) D("Dust matrix marker: [" + marker + "], raw value", raw);
   const float f = yv.YearFraction;
   switch (job_.special) {
@@ -212,4 +214,4 @@ void CalculationPass::RespiratorPeriod(CoalJob& job, const YearValues& yv, float
   RespFactorSum_ += job.RespFactor() * df * s;
 }
 
-}  // namespace orv::dust
+}  // namespace orv::dust::detail

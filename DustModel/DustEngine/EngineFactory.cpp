@@ -1,11 +1,11 @@
-#include "EngineFactory.h"
+#include "detail/EngineFactory.h"
 
 #include <map>
 #include <string>
 
 #include "Text.h"
 
-namespace orv::dust {
+namespace orv::dust::detail {
 
 namespace {
 
@@ -28,9 +28,8 @@ orv::Component* CreateEngineObject(std::string_view class_id) {
   return it->second();
 }
 
-}  // namespace orv::dust
+}  // namespace orv::dust::detail
 
 ORV_EXPORT orv::Component* OrvCreateObject(const char* class_id) {
-  if (class_id == nullptr) return nullptr;
-  return orv::dust::CreateEngineObject(class_id);
+  return orv::ServeComponent(class_id, &orv::dust::detail::CreateEngineObject);
 }

@@ -1,14 +1,18 @@
 #include <chrono>
 #include <ctime>
 
-#include "ClassError.h"
-#include "ListTraits.h"
 #include "LookupLists.h"
 #include "OrvError.h"
 #include "Text.h"
+#include "detail/ClassError.h"
+#include "detail/ListTraits.h"
 #include "modGlobals.h"
 
 namespace orv::dust {
+
+// The library's private pieces (the member guard, the calculation pass,
+// the class table).
+using namespace detail;
 
 namespace {
 
@@ -42,7 +46,7 @@ float SecondsSinceMidnight() {
 }  // namespace
 
 LookupList::LookupList(const ListTraits& info) : traits_(info) {
-  try {
+  ClassGuard(traits_.prefix, "Initialize", [&] {
     RequireDataReady({});
     SharedListCursor fresh;
     fresh.database = OpenDataDB();
@@ -52,9 +56,7 @@ LookupList::LookupList(const ListTraits& info) : traits_(info) {
     SharedListCursor& slot = Slot();
     slot.cursor.reset();
     slot = std::move(fresh);
-  } catch (...) {
-    RaiseClassError(traits_.prefix, "Initialize");
-  }
+  });
 }
 
 LookupList::~LookupList() {
@@ -70,61 +72,40 @@ SharedListCursor& LookupList::Slot() const { return ListCursor(traits_.kind); }
 
 db::Recordset& LookupList::Cursor() const {
   SharedListCursor& slot = Slot();
-  if (!slot.cursor) RaiseStandard(91);
+  if (!slot.cursor) RaiseStandard(err::kObjectNotSet);
   return *slot.cursor;
 }
 
 void LookupList::MoveFirst() {
-  try {
-    Cursor().MoveFirst();
-  } catch (...) {
-    RaiseClassError(traits_.prefix, "MoveFirst");
-  }
+  ClassGuard(traits_.prefix, "MoveFirst", [&] { Cursor().MoveFirst(); });
 }
 
 void LookupList::MoveNext() {
-  try {
-    Cursor().MoveNext();
-  } catch (...) {
-    RaiseClassError(traits_.prefix, "MoveNext");
-  }
+  ClassGuard(traits_.prefix, "MoveNext", [&] { Cursor().MoveNext(); });
 }
 
 void LookupList::MoveLast() {
-  try {
-    Cursor().MoveLast();
-  } catch (...) {
-    RaiseClassError(traits_.prefix, "MoveLast");
-  }
+  ClassGuard(traits_.prefix, "MoveLast", [&] { Cursor().MoveLast(); });
 }
 
 int32_t LookupList::RecordCount() {
-  try {
+  return ClassGuard(traits_.prefix, "RecordCount", [&] {
     db::Recordset& rs = Cursor();
     const db::Recordset::Bookmark here = rs.GetBookmark();
     rs.MoveLast();
     const int32_t n = rs.RecordCount();
     rs.SetBookmark(here);
     return n;
-  } catch (...) {
-    RaiseClassError(traits_.prefix, "RecordCount");
-  }
+  });
 }
 
 bool LookupList::IsEOF() const {
-  try {
-    return Cursor().IsEOF();
-  } catch (...) {
-    RaiseClassError(traits_.prefix, "Property Get EOF");
-  }
+  return ClassGuard(traits_.prefix, "Property Get EOF", [&] { return Cursor().IsEOF(); });
 }
 
 int32_t LookupList::ID() const {
-  try {
-    return Cursor().Field("ID").AsInt32();
-  } catch (...) {
-    RaiseClassError(traits_.prefix, "Property Get ID");
-  }
+  return ClassGuard(traits_.prefix, "Property Get ID",
+                    [&] { return Cursor().Field("ID").AsInt32(); });
 }
 
 std::string LookupList::JoinFields(const char* const* fields) const {
@@ -138,11 +119,8 @@ std::string LookupList::JoinFields(const char* const* fields) const {
 }
 
 std::string LookupList::ListEntry() const {
-  try {
-    return JoinFields(traits_.entry_fields);
-  } catch (...) {
-    RaiseClassError(traits_.prefix, "Property Get ListEntry");
-  }
+  return ClassGuard(traits_.prefix, "Property Get ListEntry",
+                    [&] { return JoinFields(traits_.entry_fields); });
 }
 
 orv::Value LookupList::Column(int index) const {
@@ -156,8 +134,8 @@ orv::Value LookupList::Column(int index) const {
 }
 
 void LookupList::ComboFill(orv::ListControl* cboToFill) {
-  try {
-    if (cboToFill == nullptr) RaiseStandard(91);
+  ClassGuard(traits_.prefix, "ComboFill", [&] {
+    if (cboToFill == nullptr) RaiseStandard(err::kObjectNotSet);
     const std::string type = UpperAscii(cboToFill->TypeName());
     if (type != "COMBOBOX" && type != "QCOMBO")
       throw OrvError(err::kInvalidCall, {}, "Can only fill combo boxes - not " + type);
@@ -168,15 +146,13 @@ void LookupList::ComboFill(orv::ListControl* cboToFill) {
       cboToFill->SetItemData(cboToFill->NewIndex(), rs.Field("ID").AsInt32());
       rs.MoveNext();
     }
-  } catch (...) {
-    RaiseClassError(traits_.prefix, "ComboFill");
-  }
+  });
 }
 
 orv::Value LookupList::AccessListFill(const void* /*fld*/, const orv::Value& /*ID*/,
                                       const orv::Value& row, const orv::Value& col,
                                       const orv::Value& Code) {
-  try {
+  return ClassGuard(traits_.prefix, "AccessListFill", [&]() -> Value {
     const int32_t id_column = traits_.fill_columns - 1;
     switch (Code.AsInt32()) {
       case kInitialize: {
@@ -219,9 +195,7 @@ orv::Value LookupList::AccessListFill(const void* /*fld*/, const orv::Value& /*I
       default:
         return {};
     }
-  } catch (...) {
-    RaiseClassError(traits_.prefix, "AccessListFill");
-  }
+  });
 }
 
 }  // namespace orv::dust

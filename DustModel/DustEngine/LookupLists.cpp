@@ -1,11 +1,15 @@
 // The five list kinds: their queries, texts and the members only some have.
 #include "LookupLists.h"
-#include "ClassError.h"
-#include "EngineFactory.h"
-#include "ListTraits.h"
 #include "OrvError.h"
+#include "detail/ClassError.h"
+#include "detail/EngineFactory.h"
+#include "detail/ListTraits.h"
 
 namespace orv::dust {
+
+// The library's private pieces (the member guard, the calculation pass,
+// the class table).
+using namespace detail;
 
 namespace {
 
@@ -55,7 +59,7 @@ class CursorRowSource : public orv::RowSource {
  private:
   db::Recordset& Cursor() const {
     SharedListCursor& slot = ListCursor(kind_);
-    if (!slot.cursor) RaiseStandard(91);
+    if (!slot.cursor) RaiseStandard(err::kObjectNotSet);
     return *slot.cursor;
   }
   ListKind kind_;
@@ -69,7 +73,7 @@ void CollieryList::SetCoalAreaID(int32_t v) {
   try {
     coal_area_id_ = v;
     SharedListCursor& slot = Slot();
-    if (!slot.def || !slot.cursor) RaiseStandard(91);
+    if (!slot.def || !slot.cursor) RaiseStandard(err::kObjectNotSet);
     slot.def->SetParameter("WhatCoalAreaID", v);
     slot.cursor->Requery(slot.def.get());
   } catch (...) {

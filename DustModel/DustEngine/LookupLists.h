@@ -33,7 +33,9 @@ namespace orv::dust {
 
 // How one list kind reads its query (the table of the list kinds lives in
 // LookupLists.cpp).
+namespace detail {
 struct ListTraits;
+}
 
 class LookupList : public orv::Component, public orv::RowSource {
  public:
@@ -75,10 +77,10 @@ class LookupList : public orv::Component, public orv::RowSource {
  protected:
   // Opens the kind's shared query and cursor (the caller has set nothing on
   // it yet; SetParameters runs before the cursor is opened).
-  explicit LookupList(const ListTraits& info);
+  explicit LookupList(const detail::ListTraits& info);
   SharedListCursor& Slot() const;
   db::Recordset& Cursor() const;  // error 91 when the shared cursor is gone
-  const ListTraits& Traits() const { return traits_; }
+  const detail::ListTraits& Traits() const { return traits_; }
 
  private:
   struct CacheRow {
@@ -88,7 +90,7 @@ class LookupList : public orv::Component, public orv::RowSource {
   };
   std::string JoinFields(const char* const* fields) const;
 
-  const ListTraits& traits_;
+  const detail::ListTraits& traits_;
   std::vector<CacheRow> list_fill_cache_;
 };
 

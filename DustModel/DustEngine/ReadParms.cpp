@@ -1,14 +1,16 @@
 // The model parameters of the dust data database and the version rule.
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <type_traits>
 #include <variant>
 
-#include "Connection.h"
 #include "Dates.h"
+#include "ModelParameters.h"
 #include "Numbers.h"
 #include "OrvError.h"
 #include "Value.h"
+#include "detail/Connection.h"
 #include "modGlobals.h"
 
 namespace orv::dust {
@@ -18,55 +20,42 @@ namespace {
 using Field = std::variant<std::string ModelParms::*, float ModelParms::*, int16_t ModelParms::*,
                            int32_t ModelParms::*, bool ModelParms::*>;
 
-struct ParmInfo {
-  const char* key;
-  const char* message;  // the step text, and the description when missing
-  Field field;
-};
+using orv::dustdata::kModelParameters;
+using orv::dustdata::ModelParameter;
 
-// Every key in the order it is read.
-const ParmInfo kParms[] = {
-    {"Version", "Error reading Version model parameter", &ModelParms::Version},
-    {"AvgYrPXR", "Error reading AvgYrPXR model parameter", &ModelParms::AvgYrPXR},
-    {"BordPillarTFac", "Error reading BordPillarTFac model parameter", &ModelParms::BordPillarTFac},
-    {"AnnSmokeUnit", "Error reading AnnSmokeUnit model parameter", &ModelParms::AnnSmokeUnit},
-    {"PctPrevCat1", "Error reading PctPrevCat1 model parameter", &ModelParms::PctPrevCat1},
-    {"YearsAvgSmokeEquiv", "Error reading YearsAvgSmokeEquiv model parameter",
-     &ModelParms::YearsAvgSmokeEquiv},
-    {"BordPillarID", "Error reading BordPillarID model parameter", &ModelParms::BordPillarID},
-    {"LimitationYear", "Error reading LimitationYear model parameter", &ModelParms::LimitationYear},
-    {"RespiratorYear", "Error reading RespiratorYear model parameter", &ModelParms::RespiratorYear},
-    {"LimitYearVal", "Error reading LimitYearVal model parameter", &ModelParms::LimitYearVal},
-    {"RespYearVal", "Error reading RespYearVal model parameter", &ModelParms::RespYearVal},
-    {"BaseYear", "Error reading BaseYear model parameter", &ModelParms::BaseYear},
-    {"AAvgStartYear", "Error reading AAvgStartYear model parameter", &ModelParms::AAvgStartYear},
-    {"AAvgEndYear", "Error reading AAvgEndYear model parameter", &ModelParms::AAvgEndYear},
-    {"RespEndYear", "Error reading RespEndYear model parameter", &ModelParms::RespEndYear},
-    {"RespEndYearVal", "Error reading RespEndYearVal model parameter", &ModelParms::RespEndYearVal},
-    {"SmallMineJobID", "Error reading ID of Job Factor to be used for Small Mines",
-     &ModelParms::SmallMineJobID},
-    {"SmallMineRespID", "Error reading ID of Respirator Factor to be used for Small Mines",
-     &ModelParms::SmallMineRespID},
-    {"RespiratorWornRespID",
-     "Error reading ID of Respirator Factor to be used when a respirator was worn",
-     &ModelParms::RespiratorWornRespID},
-    {"ScottishLimitationYear", "Error reading ScottishLimitationYear model parameter",
-     &ModelParms::ScottishLimitationYear},
-    {"ScottishLimitYearVal", "Error reading ScottishLimitYearVal model parameter",
-     &ModelParms::ScottishLimitYearVal},
-    {"SurfaceData", "Error reading SurfaceData model parameter", &ModelParms::SurfaceData},
-    {"MatrixReady", "Error reading MatrixReady model parameter", &ModelParms::MatrixReady},
-    {"AreaAvgMode", "Error reading AreaAvgMode model parameter", &ModelParms::AreaAvgMode},
-    {"CheckJobRespSurface", "Error reading CheckJobRespSurface model parameter",
-     &ModelParms::CheckJobRespSurface},
-    {"MaxYearsPastClosure", "Error reading MaxYearsPastClosure model parameter",
-     &ModelParms::MaxYearsPastClosure},
-    {"LiabilitySplitEnhancements", "Error reading LiabilitySplitEnhancements model parameter",
-     &ModelParms::LiabilitySplitEnhancements},
+// Where each parameter of the model parameter table is kept, in the table's
+// order (the engine's tests check that the two agree key by key).
+constexpr Field kFields[] = {
+    &ModelParms::Version,
+    &ModelParms::AvgYrPXR,
+    &ModelParms::BordPillarTFac,
+    &ModelParms::AnnSmokeUnit,
+    &ModelParms::PctPrevCat1,
+    &ModelParms::YearsAvgSmokeEquiv,
+    &ModelParms::BordPillarID,
+    &ModelParms::LimitationYear,
+    &ModelParms::RespiratorYear,
+    &ModelParms::LimitYearVal,
+    &ModelParms::RespYearVal,
+    &ModelParms::BaseYear,
+    &ModelParms::AAvgStartYear,
+    &ModelParms::AAvgEndYear,
+    &ModelParms::RespEndYear,
+    &ModelParms::RespEndYearVal,
+    &ModelParms::SmallMineJobID,
+    &ModelParms::SmallMineRespID,
+    &ModelParms::RespiratorWornRespID,
+    &ModelParms::ScottishLimitationYear,
+    &ModelParms::ScottishLimitYearVal,
+    &ModelParms::SurfaceData,
+    &ModelParms::MatrixReady,
+    &ModelParms::AreaAvgMode,
+    &ModelParms::CheckJobRespSurface,
+    &ModelParms::MaxYearsPastClosure,
+    &ModelParms::LiabilitySplitEnhancements,
 };
-
-// The one key whose absence is allowed (it then reads as false).
-constexpr std::string_view kOptionalKey = "LiabilitySplitEnhancements";
+static_assert(std::size(kFields) == std::size(kModelParameters),
+              "one field for each model parameter");
 
 constexpr int32_t kErrMissingParm = 9999;
 constexpr int32_t kErrOldVersion = 1234;
@@ -97,15 +86,33 @@ void CheckVersion(const std::string& version) {
 
 }  // namespace
 
+std::vector<orv::dustdata::ParmKind> detail::ParmFieldKinds() {
+  std::vector<orv::dustdata::ParmKind> kinds;
+  for (const Field& f : kFields) {
+    kinds.push_back(std::visit(
+        [](auto member) {
+          using T = std::remove_reference_t<decltype(ModelParms{}.*member)>;
+          if constexpr (std::is_same_v<T, std::string>) return orv::dustdata::ParmKind::Text;
+          if constexpr (std::is_same_v<T, float>) return orv::dustdata::ParmKind::Single;
+          if constexpr (std::is_same_v<T, int16_t>) return orv::dustdata::ParmKind::Int16;
+          if constexpr (std::is_same_v<T, int32_t>) return orv::dustdata::ParmKind::Int32;
+          return orv::dustdata::ParmKind::Bool;
+        },
+        f));
+  }
+  return kinds;
+}
+
 bool ReadParms() {
   std::string step;
   try {
     detail::ConnectionState& c = detail::Conn();
-    if (!c.database) RaiseStandard(91);
+    if (!c.database) RaiseStandard(err::kObjectNotSet);
     detail::Prepared& q = c.queries[detail::kGetParm];
     q.cursor.reset();
     q.def = c.database->QueryDefs("qGetParm");
-    for (const ParmInfo& info : kParms) {
+    for (size_t i = 0; i < std::size(kModelParameters); ++i) {
+      const ModelParameter& info = kModelParameters[i];
       step = info.message;
       q.def->SetParameter("WhatParm", info.key);
       if (!q.cursor)
@@ -113,13 +120,12 @@ bool ReadParms() {
       else
         q.cursor->Requery(q.def.get());
       if (q.cursor->IsEOF()) {
-        if (info.key == kOptionalKey) {
-          c.parms.LiabilitySplitEnhancements = false;
-          continue;
-        }
-        throw OrvError(kErrMissingParm, "ReadParms", info.message);
+        if (info.missing_value == nullptr)
+          throw OrvError(kErrMissingParm, "ReadParms", info.message);
+        Store(c.parms, kFields[i], Value(info.missing_value));
+        continue;
       }
-      Store(c.parms, info.field, q.cursor->Field("PARMVALUE"));
+      Store(c.parms, kFields[i], q.cursor->Field("PARMVALUE"));
       if (std::string_view(info.key) == "Version") CheckVersion(c.parms.Version);
       if (std::string_view(info.key) == "BaseYear") {
         c.def_start_year = c.parms.BaseYear;

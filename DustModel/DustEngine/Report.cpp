@@ -1,10 +1,14 @@
 // Report lines and their channels.
 #include "Report.h"
 
-#include "ClassError.h"
 #include "Numbers.h"
+#include "detail/ClassError.h"
 
 namespace orv::dust {
+
+// The library's private pieces (the member guard, the calculation pass,
+// the class table).
+using namespace detail;
 
 namespace {
 
@@ -32,7 +36,7 @@ void Report::Write(const std::string& label, const std::string& value) {
       break;
     }
     case orvShowForm: {
-      if (!output_) RaiseStandard(91);
+      if (!output_) RaiseStandard(err::kObjectNotSet);
       std::string line(static_cast<size_t>(indent), '\t');
       line += label;
       output_->DetailLine(line, value);
@@ -47,11 +51,7 @@ void Report::Write(const std::string& label, const std::string& value) {
 }
 
 void Report::LinePrint(const std::string& label) {
-  try {
-    Write(label, {});
-  } catch (...) {
-    RaiseClassError(kPrefix, "LinePrint");
-  }
+  ClassGuard(kPrefix, "LinePrint", [&] { Write(label, {}); });
 }
 
 void Report::LinePrint(const std::string& label, float value, int decimals) {
@@ -59,11 +59,7 @@ void Report::LinePrint(const std::string& label, float value, int decimals) {
   // a report spends its time on the calculation, not on formatting.
   const int32_t channel = settings_.output_option;
   if (channel != orvRaiseEvent && channel != orvShowForm && channel != orvHTMLFile) return;
-  try {
-    Write(label, ValueText(value, decimals));
-  } catch (...) {
-    RaiseClassError(kPrefix, "LinePrint");
-  }
+  ClassGuard(kPrefix, "LinePrint", [&] { Write(label, ValueText(value, decimals)); });
 }
 
 void Report::NormalPrint(const std::string& label) {

@@ -50,13 +50,13 @@ void HtmlReportFile::Open(const std::string& path) {
   std::error_code ec;
   if (!folder.empty() && !fs::is_directory(folder, ec)) RaiseStandard(err::kPathNotFound);
   out_.open(path, std::ios::out | std::ios::trunc | std::ios::binary);
-  if (!out_.is_open()) RaiseStandard(75);
+  if (!out_.is_open()) RaiseStandard(err::kFileAccess);
 }
 
 void HtmlReportFile::WriteLine(std::string_view line) {
   if (!out_.is_open()) return;
   out_ << line << '\n';
-  if (!out_.good()) RaiseStandard(75);
+  if (!out_.good()) RaiseStandard(err::kFileAccess);
 }
 
 void HtmlReportFile::Close() {
@@ -64,7 +64,7 @@ void HtmlReportFile::Close() {
   out_.flush();
   const bool ok = out_.good();
   out_.close();
-  if (!ok) RaiseStandard(75);
+  if (!ok) RaiseStandard(err::kFileAccess);
 }
 
 }  // namespace orv::dust

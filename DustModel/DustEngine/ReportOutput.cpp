@@ -2,11 +2,15 @@
 // report output object's lifetime.
 #include "Report.h"
 
-#include "ClassError.h"
 #include "MessageBox.h"
 #include "Registry.h"
+#include "detail/ClassError.h"
 
 namespace orv::dust {
+
+// The library's private pieces (the member guard, the calculation pass,
+// the class table).
+using namespace detail;
 
 namespace {
 constexpr const char* kPrefix = "DustModel:";
@@ -32,19 +36,17 @@ void Report::CreateOutputObject() {
 }
 
 void Report::UnloadOutputForm(bool release) {
-  try {
+  ClassGuard(kPrefix, "UnloadOutputForm", [&] {
     if (output_) output_->UnloadForm();
     if (release) {
       output_.reset();
       output_component_.reset();
     }
-  } catch (...) {
-    RaiseClassError(kPrefix, "UnloadOutputForm");
-  }
+  });
 }
 
 void Report::SetOutputOption(int32_t option) {
-  try {
+  ClassGuard(kPrefix, "Property Let OutputOption", [&] {
     settings_.output_option = option;
     if (option == orvShowForm) {
       CreateOutputObject();
@@ -52,9 +54,7 @@ void Report::SetOutputOption(int32_t option) {
     } else {
       UnloadOutputForm(false);
     }
-  } catch (...) {
-    RaiseClassError(kPrefix, "Property Let OutputOption");
-  }
+  });
 }
 
 void Report::OpenHtmlFile() {
@@ -127,18 +127,16 @@ void Report::Heading(bool detail, const ReportHeading& heading) {
 }
 
 void Report::CompleteOutput() {
-  try {
+  ClassGuard(kPrefix, "CompleteOutput", [&] {
     if (settings_.output_option == orvShowForm) {
-      if (!output_) RaiseStandard(91);
+      if (!output_) RaiseStandard(err::kObjectNotSet);
       output_->EndDoc();
       output_->Show();
     } else if (settings_.output_option == orvHTMLFile) {
       html_.WriteLine(kHtmlEnd);
       html_.Close();
     }
-  } catch (...) {
-    RaiseClassError(kPrefix, "CompleteOutput");
-  }
+  });
 }
 
 void Report::AbandonOutput() noexcept {
@@ -153,16 +151,14 @@ void Report::AbandonOutput() noexcept {
 }
 
 void Report::DustError(const std::string& text) {
-  try {
+  ClassGuard(kPrefix, "DustError", [&] {
     if (settings_.error_mode != orvRaiseErrorEvent) {
       orv::MsgBox(text, orv::mb::kCritical | orv::mb::kOkOnly, "Dust Model Error");
     } else if (settings_.error) {
       settings_.error(text);
     }
     LinePrint("ERROR: " + text);
-  } catch (...) {
-    RaiseClassError(kPrefix, "DustError");
-  }
+  });
 }
 
 }  // namespace orv::dust

@@ -1,14 +1,18 @@
 #include "SmokeEntry.h"
 
-#include "ClassError.h"
 #include "DataLookups.h"
-#include "EngineFactory.h"
 #include "Numbers.h"
 #include "OrvError.h"
 #include "Text.h"
+#include "detail/ClassError.h"
+#include "detail/EngineFactory.h"
 #include "modGlobals.h"
 
 namespace orv::dust {
+
+// The library's private pieces (the member guard, the calculation pass,
+// the class table).
+using namespace detail;
 
 namespace {
 
@@ -19,11 +23,7 @@ const EngineClassRegistrar kRegistrar(SmokeEntry::kClassName, [] { return new Sm
 }  // namespace
 
 SmokeEntry::SmokeEntry() {
-  try {
-    RequireDataReady({});
-  } catch (...) {
-    RaiseClassError(kPrefix, "Initialize");
-  }
+  ClassGuard(kPrefix, "Initialize", [&] { RequireDataReady({}); });
 }
 
 int16_t SmokeEntry::Years() {
@@ -55,7 +55,7 @@ void SmokeEntry::ComputeYearsFromRange() {
 }
 
 void SmokeEntry::SetCode(std::string_view c) {
-  try {
+  ClassGuard(kPrefix, "Property Let Code", [&] {
     const std::string code = UpperAscii(Trim(c));
     SmokeFactorRow row;
     if (LookupSmokeFactorByCode(code, row)) {
@@ -68,13 +68,11 @@ void SmokeEntry::SetCode(std::string_view c) {
     }
     ClearCategory();
     if (!code.empty()) RaiseStandard(err::kInvalidPropertyValue);
-  } catch (...) {
-    RaiseClassError(kPrefix, "Property Let Code");
-  }
+  });
 }
 
 void SmokeEntry::SetID(int32_t v) {
-  try {
+  ClassGuard(kPrefix, "Property Let ID", [&] {
     SmokeFactorRow row;
     if (LookupSmokeFactor(v, row)) {
       id_ = v;
@@ -86,9 +84,7 @@ void SmokeEntry::SetID(int32_t v) {
     }
     ClearCategory();
     if (v != 0) RaiseStandard(err::kInvalidPropertyValue);
-  } catch (...) {
-    RaiseClassError(kPrefix, "Property Let ID");
-  }
+  });
 }
 
 void SmokeEntry::ClearCategory() {

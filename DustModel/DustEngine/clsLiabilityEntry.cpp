@@ -1,8 +1,12 @@
 #include "clsLiabilityEntry.h"
 
-#include "ClassError.h"
+#include "detail/ClassError.h"
 
 namespace orv::dust {
+
+// The library's private pieces (the member guard, the calculation pass,
+// the class table).
+using namespace detail;
 
 void clsLiabilityEntry::AddUnits(float units) {
   try {

@@ -1,16 +1,20 @@
 #include "clsLiabilitySplit.h"
 
-#include "ClassError.h"
 #include "Text.h"
+#include "detail/ClassError.h"
 
 namespace orv::dust {
+
+// The library's private pieces (the member guard, the calculation pass,
+// the class table).
+using namespace detail;
 
 namespace {
 constexpr const char* kPrefix = "LiabilitySplit:";
 }
 
 LiabilityEntryPtr clsLiabilitySplit::Add(std::string_view sKey, float units) {
-  try {
+  return ClassGuard(kPrefix, "Add", [&] {
     total_ += units;
     const std::string key = UpperAscii(Trim(sKey));
     if (entries_.Contains(key)) {
@@ -23,13 +27,11 @@ LiabilityEntryPtr clsLiabilitySplit::Add(std::string_view sKey, float units) {
     entry->AddUnits(units);
     entries_.Add(entry, key);
     return entry;
-  } catch (...) {
-    RaiseClassError(kPrefix, "Add");
-  }
+  });
 }
 
 void clsLiabilitySplit::CalculateProportions() {
-  try {
+  ClassGuard(kPrefix, "CalculateProportions", [&] {
     for (const LiabilityEntryPtr& entry : entries_) {
       if (total_ > 0) {
         const double share = static_cast<double>(entry->TotalUnits()) / total_ * 100.0;
@@ -38,25 +40,15 @@ void clsLiabilitySplit::CalculateProportions() {
         entry->SetPercent(0);
       }
     }
-  } catch (...) {
-    RaiseClassError(kPrefix, "CalculateProportions");
-  }
+  });
 }
 
 LiabilityEntryPtr clsLiabilitySplit::Item(int32_t index) const {
-  try {
-    return entries_.Item(index);
-  } catch (...) {
-    RaiseClassError(kPrefix, "Property Get Item");
-  }
+  return ClassGuard(kPrefix, "Property Get Item", [&] { return entries_.Item(index); });
 }
 
 LiabilityEntryPtr clsLiabilitySplit::Item(std::string_view key) const {
-  try {
-    return entries_.Item(key);
-  } catch (...) {
-    RaiseClassError(kPrefix, "Property Get Item");
-  }
+  return ClassGuard(kPrefix, "Property Get Item", [&] { return entries_.Item(key); });
 }
 
 void clsLiabilitySplit::Clear() {

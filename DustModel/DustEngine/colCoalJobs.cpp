@@ -1,10 +1,14 @@
 #include "colCoalJobs.h"
 
-#include "ClassError.h"
-#include "EngineFactory.h"
 #include "OrvError.h"
+#include "detail/ClassError.h"
+#include "detail/EngineFactory.h"
 
 namespace orv::dust {
+
+// The library's private pieces (the member guard, the calculation pass,
+// the class table).
+using namespace detail;
 
 namespace {
 
@@ -50,7 +54,7 @@ CoalJobPtr colCoalJobs::Add(const std::string& sKey, int16_t RespFactorID, int32
                             const std::string& JobFactorCode, int32_t CollieryID,
                             const std::string& /*Colliery*/, int16_t StartYear, int16_t EndYear,
                             const std::string& PitName) {
-  try {
+  return ClassGuard(kPrefix, "Add", [&] {
     auto job = std::make_shared<CoalJob>();
     job->SetRespiratorFactorID(RespFactorID);
     if (JobFactorID != 0)
@@ -62,9 +66,7 @@ CoalJobPtr colCoalJobs::Add(const std::string& sKey, int16_t RespFactorID, int32
     job->SetEndYear(EndYear);
     job->SetPitName(PitName);
     return AddJob(std::move(job), sKey);
-  } catch (...) {
-    RaiseClassError(kPrefix, "Add");
-  }
+  });
 }
 
 CoalJobPtr colCoalJobs::AddJob(CoalJobPtr job, const std::string& sKey) {
@@ -90,43 +92,25 @@ void colCoalJobs::InsertSorted(Container& into, CoalJobPtr job, const std::strin
 }
 
 CoalJobPtr colCoalJobs::Item(int32_t index) {
-  try {
-    return jobs_.Item(index);
-  } catch (...) {
-    RaiseClassError(kPrefix, "Property Get Item");
-  }
+  return ClassGuard(kPrefix, "Property Get Item", [&] { return jobs_.Item(index); });
 }
 
 CoalJobPtr colCoalJobs::Item(std::string_view key) {
-  try {
-    return jobs_.Item(key);
-  } catch (...) {
-    RaiseClassError(kPrefix, "Property Get Item");
-  }
+  return ClassGuard(kPrefix, "Property Get Item", [&] { return jobs_.Item(key); });
 }
 
 void colCoalJobs::Remove(int32_t index) {
-  try {
-    jobs_.Remove(index);
-  } catch (...) {
-    RaiseClassError(kPrefix, "Remove");
-  }
+  ClassGuard(kPrefix, "Remove", [&] { jobs_.Remove(index); });
 }
 
 void colCoalJobs::Remove(std::string_view key) {
-  try {
-    jobs_.Remove(key);
-  } catch (...) {
-    RaiseClassError(kPrefix, "Remove");
-  }
+  ClassGuard(kPrefix, "Remove", [&] { jobs_.Remove(key); });
 }
 
 void colCoalJobs::Clear() {
-  try {
+  ClassGuard(kPrefix, "Clear", [&] {
     while (jobs_.Count() > 0) jobs_.Remove(1);
-  } catch (...) {
-    RaiseClassError(kPrefix, "Clear");
-  }
+  });
 }
 
 orv::Value colCoalJobs::Sort() {

@@ -1,11 +1,15 @@
 #include "colSmokeEntry.h"
 
-#include "ClassError.h"
-#include "EngineFactory.h"
 #include "Numbers.h"
 #include "OrvError.h"
+#include "detail/ClassError.h"
+#include "detail/EngineFactory.h"
 
 namespace orv::dust {
+
+// The library's private pieces (the member guard, the calculation pass,
+// the class table).
+using namespace detail;
 
 namespace {
 
@@ -18,7 +22,7 @@ const EngineClassRegistrar kRegistrar(colSmokeEntry::kClassName, [] { return new
 SmokeEntryPtr colSmokeEntry::Add(const std::string& sKey, int32_t SmokeFactorID,
                                  const std::string& SmokeFactorCode, int32_t Years,
                                  int16_t StartYear, int16_t EndYear) {
-  try {
+  return ClassGuard(kPrefix, "Add", [&] {
     auto entry = std::make_shared<SmokeEntry>();
     if (SmokeFactorID != 0)
       entry->SetID(SmokeFactorID);
@@ -38,49 +42,29 @@ SmokeEntryPtr colSmokeEntry::Add(const std::string& sKey, int32_t SmokeFactorID,
     }
     entries_.Add(entry, sKey);
     return entry;
-  } catch (...) {
-    RaiseClassError(kPrefix, "Add");
-  }
+  });
 }
 
 SmokeEntryPtr colSmokeEntry::Item(int32_t index) {
-  try {
-    return entries_.Item(index);
-  } catch (...) {
-    RaiseClassError(kPrefix, "Property Get Item");
-  }
+  return ClassGuard(kPrefix, "Property Get Item", [&] { return entries_.Item(index); });
 }
 
 SmokeEntryPtr colSmokeEntry::Item(std::string_view key) {
-  try {
-    return entries_.Item(key);
-  } catch (...) {
-    RaiseClassError(kPrefix, "Property Get Item");
-  }
+  return ClassGuard(kPrefix, "Property Get Item", [&] { return entries_.Item(key); });
 }
 
 void colSmokeEntry::Remove(int32_t index) {
-  try {
-    entries_.Remove(index);
-  } catch (...) {
-    RaiseClassError(kPrefix, "Remove");
-  }
+  ClassGuard(kPrefix, "Remove", [&] { entries_.Remove(index); });
 }
 
 void colSmokeEntry::Remove(std::string_view key) {
-  try {
-    entries_.Remove(key);
-  } catch (...) {
-    RaiseClassError(kPrefix, "Remove");
-  }
+  ClassGuard(kPrefix, "Remove", [&] { entries_.Remove(key); });
 }
 
 void colSmokeEntry::Clear() {
-  try {
+  ClassGuard(kPrefix, "Clear", [&] {
     while (entries_.Count() > 0) entries_.Remove(1);
-  } catch (...) {
-    RaiseClassError(kPrefix, "Clear");
-  }
+  });
 }
 
 }  // namespace orv::dust

@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <string>
 
-#include "Connection.h"
 #include "Interfaces.h"
 #include "OrvError.h"
+#include "detail/Connection.h"
 
 namespace orv::dust {
 
@@ -20,7 +20,7 @@ ThreadState& State() {
 
 Prepared& Query(QueryId id) {
   Prepared& q = Conn().queries[id];
-  if (!q.def || !q.cursor) RaiseStandard(91);
+  if (!q.def || !q.cursor) RaiseStandard(err::kObjectNotSet);
   return q;
 }
 

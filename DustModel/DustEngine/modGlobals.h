@@ -17,10 +17,12 @@
 #include <cstdint>
 #include <string>
 
+#include "ModelParameters.h"
+
 namespace orv::dust {
 
-// The oldest dust data version the engine accepts.
-inline constexpr int16_t kRequiredDataVersion = 48;
+// The oldest dust data version the engine accepts (the dust data contract's).
+inline constexpr int16_t kRequiredDataVersion = orv::dustdata::kRequiredDataVersion;
 
 // Error raised by engine objects created before the connection is ready.
 inline constexpr int32_t kErrNotInitialised = 9100;
@@ -71,7 +73,7 @@ struct ModelParms {
 // Reads every model parameter of the open connection. True on success;
 // a missing key (except LiabilitySplitEnhancements) raises 9999 + base, a
 // version below kRequiredDataVersion raises 1234 + base.
-[[nodiscard]] bool ReadParms();
+bool ReadParms();
 
 // Expands the matrix when MatrixReady is 0 through "OrvDustM.MakeMatrix",
 // then compacts the file and reopens the connection. True unless the
@@ -106,12 +108,13 @@ int16_t GetLiabilitySplitType(int32_t CollieryID, std::string& Descr);
 // entry's marker (null gives "") and DustVal its value. Not found: false,
 // Marker "NO ENTRY" and DustVal 0. Re-runs the prepared cursor; database
 // failures are raised as they come.
-bool LookupDust(int32_t CollieryID, int16_t Year, std::string& Marker, float& DustVal);
+[[nodiscard]] bool LookupDust(int32_t CollieryID, int16_t Year, std::string& Marker,
+                              float& DustVal);
 
 // The tortious dust percentage of one colliery, year and surface flag
 // ("Y"/"N"). Found: true and TortiousVal; not found: false and 0.
-bool LookupTortious(int32_t CollieryID, int16_t Year, const std::string& Surface,
-                    float& TortiousVal);
+[[nodiscard]] bool LookupTortious(int32_t CollieryID, int16_t Year, const std::string& Surface,
+                                  float& TortiousVal);
 
 // Raises the failure in hand again as the connection passes failures on:
 // number ErrNum plus the component error base when ErrNum > 0 (else

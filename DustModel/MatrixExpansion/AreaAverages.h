@@ -19,12 +19,12 @@ class AreaAverages {
 
   // Prepares the queries once per run (later calls do nothing). True, or
   // fails with the source "SetupAreaAverage: " and the step in hand.
-  [[nodiscard]] bool SetupAreaAverage();
+  bool SetupAreaAverage();
 
   // Empties the area average table and fills it again. True, or fails with
   // the source "MakeAreaAverages: " and the step in hand; with no survey
   // round recorded, fails with 9997 after emptying the table.
-  [[nodiscard]] bool MakeAreaAverages();
+  bool MakeAreaAverages();
 
   // The area-average colliery of a coal area (query qAreaAvgCollieryByArea,
   // field ID): 0 when the area has none. Prepared by SetupAreaAverage.

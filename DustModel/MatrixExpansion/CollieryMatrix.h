@@ -32,9 +32,12 @@ class CollieryMatrix {
   // The colliery the ranges belong to (0 at creation).
   void SetCollieryID(int32_t id) { colliery_id_ = id; }
 
+  // The operations below answer true or fail (OrvError, passed on under
+  // "CollieryMatrix:" and the procedure's name); they never answer false.
+
   // Keeps the database and prepares qAddDustMatrix, qClearDustMatrixForColliery
   // and qDustMatrixForColliery.
-  [[nodiscard]] bool SetupDB(orv::db::DatabasePtr db);
+  bool SetupDB(orv::db::DatabasePtr db);
 
   // Removes every range. Keys keep counting: they are never reused.
   void Clear();
@@ -45,19 +48,19 @@ class CollieryMatrix {
 
   // Takes the years a to b (inclusive) out of the ranges, shortening,
   // splitting or removing them.
-  [[nodiscard]] bool ClearRange(int16_t iStartRange, int16_t iEndRange);
+  bool ClearRange(int16_t iStartRange, int16_t iEndRange);
   // Replaces the ranges with the colliery's stored rows.
-  [[nodiscard]] bool LoadFromDatabase();
+  bool LoadFromDatabase();
   // Deletes the colliery's stored rows.
-  [[nodiscard]] bool ClearMatrixEntries();
+  bool ClearMatrixEntries();
   // Replaces the colliery's stored rows with the ranges, in order.
-  [[nodiscard]] bool WriteMatrixEntries();
+  bool WriteMatrixEntries();
   // Fills the years a to b with the stored matrix of another colliery (its
   // values and markers, with `vSource` as source).
-  [[nodiscard]] bool MakeEquivalent(int32_t lEquivCollieryID, int16_t iStartRange,
-                                    int16_t iEndRange, const Value& vSource);
+  bool MakeEquivalent(int32_t lEquivCollieryID, int16_t iStartRange, int16_t iEndRange,
+                      const Value& vSource);
   // Gives the years a to b the marker `vMarker`, keeping their values.
-  [[nodiscard]] bool AlterMarker(const Value& vMarker, int16_t iStartRange, int16_t iEndRange);
+  bool AlterMarker(const Value& vMarker, int16_t iStartRange, int16_t iEndRange);
 
   int32_t Count() const { return count_; }
   // By 1-based position (error 9 outside) or by key, ignoring case (error 5

@@ -38,6 +38,8 @@ bool MakeMatrixObject::MakeMatrixPastClosure(const std::string& DBName, const st
 }  // namespace orv::dustm
 
 ORV_EXPORT orv::Component* OrvCreateObject(const char* class_id) {
-  if (class_id == nullptr || !orv::IEquals(class_id, orv::dustm::kMakeMatrixClass)) return nullptr;
-  return new orv::dustm::MakeMatrixObject();
+  return orv::ServeComponent(class_id, [](std::string_view id) -> orv::Component* {
+    if (!orv::IEquals(id, orv::dustm::kMakeMatrixClass)) return nullptr;
+    return new orv::dustm::MakeMatrixObject();
+  });
 }

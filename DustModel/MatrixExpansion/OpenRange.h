@@ -18,13 +18,13 @@ class OpenRanges {
 
   // Fills OPENRANGE and prepares the lookup. True, or fails with the source
   // "PrepareOpenRange: " and the step in hand.
-  [[nodiscard]] bool PrepareOpenRange();
+  bool PrepareOpenRange();
 
   // The open years of a colliery: the run's default years where they are
   // not known. True, or fails with the source "Retrieving colliery open
   // range, colliery " and the identifier; equivalents nested more than ten
   // deep (a cycle among them included) fail with 9919.
-  [[nodiscard]] bool GetOpenRange(int32_t lCollieryID, int16_t& iStartYear, int16_t& iEndYear);
+  bool GetOpenRange(int32_t lCollieryID, int16_t& iStartYear, int16_t& iEndYear);
 
  private:
   static constexpr int kMaxDepth = 10;

@@ -32,7 +32,7 @@ class TerminalProgress final : public ProgressDisplay, public ProgressSink {
 
  private:
   static constexpr int64_t kScale = 1000;
-  orv::tools::ProgressBar bar_;
+  orv::ProgressBar bar_;
   std::string text_ = "Progress";
   double overall_ = 0;
 };

@@ -10,6 +10,6 @@ namespace orv::dustm {
 
 // Runs the thirteen queries in order. True, or fails with the source
 // "PrepareTortiousAvg: " and the step in hand.
-[[nodiscard]] bool PrepareTortiousAvg(ExpansionRun& run);
+bool PrepareTortiousAvg(ExpansionRun& run);
 
 }  // namespace orv::dustm

@@ -19,25 +19,9 @@ using orv::dust::DustModel;
 namespace fs = std::filesystem;
 
 std::vector<std::pair<std::string, float>> ResultsOf(const DustModel& m) {
-  return {
-      {"SmokingInsult", m.SmokingInsult()},
-      {"RecoverableQuantumPercent", m.RecoverableQuantumPercent()},
-      {"RecoverableQuantumWithoutSmokingPercent", m.RecoverableQuantumWithoutSmokingPercent()},
-      {"AveragePostLimitTotalTortiousDustCappedPercent",
-       m.AveragePostLimitTotalTortiousDustCappedPercent()},
-      {"AveragePostLimitTotalTortiousDustUncorrectedPercent",
-       m.AveragePostLimitTotalTortiousDustUncorrectedPercent()},
-      {"InRespTotalTortiousDustPercent", m.InRespTotalTortiousDustPercent()},
-      {"InRespIrreducibleMinimumDustPercent", m.InRespIrreducibleMinimumDustPercent()},
-      {"ProportionDueToDustPercent", m.ProportionDueToDustPercent()},
-      {"AverageRespiratorFactor", m.AverageRespiratorFactor()},
-      {"TotalTortiousDustPercent", m.TotalTortiousDustPercent()},
-      {"AveragePostLimitTortiousDustPercent", m.AveragePostLimitTortiousDustPercent()},
-      {"EquivalentDustInsult", m.EquivalentDustInsult()},
-      {"CumulativeWeightedDustPXR", m.CumulativeWeightedDustPXR()},
-      {"PercentEmploymentPostLimitation", m.PercentEmploymentPostLimitation()},
-      {"ActualYearsWorked", m.ActualYearsWorked()},
-  };
+  std::vector<std::pair<std::string, float>> results;
+  for (const auto& p : orv::dust::kResultProperties) results.emplace_back(p.name, m.Result(p));
+  return results;
 }
 
 JobResult JobOf(orv::dust::CoalJob& j) {

@@ -15,7 +15,7 @@ namespace orv::calc {
 namespace {
 
 using nlohmann::json;
-using orv::tools::InputError;
+using orv::InputError;
 
 // One JSON object being read, with the path that names its fields.
 class Fields {

@@ -18,7 +18,7 @@ struct HistoryFile {
 
 // Reads and checks the file. Bad input (unreadable file, malformed JSON, an
 // unknown field, a value of the wrong kind or out of range, a job without
-// its years, a smoking entry without years) raises orv::tools::InputError
+// its years, a smoking entry without years) raises orv::InputError
 // naming the file, the line (JSON syntax errors) and the field
 // ("jobs[2].start_year", counted from 1).
 HistoryFile ReadHistoryFile(const std::string& path);

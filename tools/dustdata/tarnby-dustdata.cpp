@@ -11,6 +11,7 @@
 namespace {
 
 using namespace orv::tools;
+using orv::ProgressBar;
 namespace dd = orv::dustdata;
 
 constexpr const char* kTool = "tarnby-dustdata";

@@ -31,6 +31,24 @@ TEST(Registry, UnknownClassesFailWith429) {
   }
 }
 
+TEST(Registry, AFailedCreationInsideTheLibraryReachesTheCallerAsItWas) {
+  try {
+    CreateObject("OrvTestComponent.Broken");
+    ADD_FAILURE();
+  } catch (const OrvError& e) {
+    EXPECT_EQ(e.Number(), 9100);
+    EXPECT_EQ(e.Source(), "Broken:Initialize");
+    EXPECT_EQ(e.Description(), "Dust model database not initialised");
+  }
+  // The kept failure is taken: a class simply not served is 429 again.
+  try {
+    CreateObject("OrvTestComponent.Nobody");
+    ADD_FAILURE();
+  } catch (const OrvError& e) {
+    EXPECT_EQ(e.Number(), 429);
+  }
+}
+
 TEST(Registry, RegisteredFactoriesTakePrecedenceAndCanBeRemoved) {
   RegisterFactory("OrvDustM.MakeMatrix", [] { return std::make_shared<StandIn>(); });
   EXPECT_EQ(CreateObject("ORVDUSTM.MAKEMATRIX")->ClassName(), "OrvDustM.MakeMatrix");

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "DustDataBuild.h"
+#include "DustDataFiles.h"
 #include "modGlobals.h"
 
 namespace orv::dust::calctest {
@@ -17,33 +17,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::vector<std::pair<std::string, std::string>> kParms = {
-    {"Version", "48"},
-    {"AvgYrPXR", "4"},
-    {"BordPillarTFac", "1"},
-    {"AnnSmokeUnit", "1"},
-    {"PctPrevCat1", "10"},
-    {"YearsAvgSmokeEquiv", "20"},
-    {"BordPillarID", "0"},
-    {"LimitationYear", "1960"},
-    {"RespiratorYear", "1975"},
-    {"LimitYearVal", "0.5"},
-    {"RespYearVal", "0.5"},
-    {"BaseYear", "1947"},
-    {"AAvgStartYear", "1947"},
-    {"AAvgEndYear", "2005"},
-    {"RespEndYear", "1995"},
-    {"RespEndYearVal", "1"},
-    {"SmallMineJobID", "20"},
-    {"SmallMineRespID", "5"},
-    {"RespiratorWornRespID", "3"},
-    {"ScottishLimitationYear", "1964"},
-    {"ScottishLimitYearVal", "1"},
-    {"SurfaceData", "1"},
-    {"MatrixReady", "1"},
-    {"AreaAvgMode", "1"},
-    {"CheckJobRespSurface", "1"},
-    {"MaxYearsPastClosure", "5"},
+// The hand-worked values, over the base set's model parameters.
+const std::map<std::string, std::string> kParms = {
+    {"AvgYrPXR", "4"},          {"BordPillarTFac", "1"},
+    {"PctPrevCat1", "10"},      {"BordPillarID", "0"},
+    {"LimitationYear", "1960"}, {"BaseYear", "1947"},
+    {"AAvgEndYear", "2005"},    {"SmallMineJobID", "20"},
+    {"SmallMineRespID", "5"},   {"RespiratorWornRespID", "3"},
+    {"MatrixReady", "1"},       {"MaxYearsPastClosure", "5"},
 };
 
 const char* kCoalAreas =
@@ -131,28 +112,21 @@ const char* kSmokeFactors =
     "2,L,Light,0.5\n"
     "4,H,Heavy,1.5\n";
 
-void Put(const fs::path& dir, const char* name, const std::string& text) {
-  std::ofstream out(dir / name, std::ios::binary);
-  out << text;
-  if (!out) throw std::runtime_error(std::string("cannot write ") + name);
-}
-
-void WriteCsv(const fs::path& dir, const std::map<std::string, std::string>& replaced) {
-  std::string parms = "PARM,PARMVALUE\n";
-  for (const auto& [key, value] : kParms) {
-    const auto it = replaced.find(key);
-    parms += key + "," + (it == replaced.end() ? value : it->second) + "\n";
-  }
-  Put(dir, "parms.csv", parms);
-  Put(dir, "coal_areas.csv", kCoalAreas);
-  Put(dir, "collieries.csv", kCollieries);
-  Put(dir, "survey_rounds.csv", "STARTYEAR,ENDYEAR\n1954,1956\n");
-  Put(dir, "surveys.csv", "COLLIERYID,MARKER,STARTYEAR,ENDYEAR,DUSTVAL\n101,SURVEY,1955,1955,4\n");
-  Put(dir, "dust_matrix.csv", kMatrix);
-  Put(dir, "tortious.csv", kTortious);
-  Put(dir, "job_factors.csv", kJobFactors);
-  Put(dir, "resp_factors.csv", kRespFactors);
-  Put(dir, "smoke_factors.csv", kSmokeFactors);
+orv::dustdata::test::CsvFiles HandFiles(const std::map<std::string, std::string>& replaced) {
+  std::map<std::string, std::string> parms = kParms;
+  for (const auto& [key, value] : replaced) parms[key] = value;
+  return {
+      {"parms.csv", orv::dustdata::test::ParmsCsv(parms)},
+      {"coal_areas.csv", kCoalAreas},
+      {"collieries.csv", kCollieries},
+      {"survey_rounds.csv", "STARTYEAR,ENDYEAR\n1954,1956\n"},
+      {"surveys.csv", "COLLIERYID,MARKER,STARTYEAR,ENDYEAR,DUSTVAL\n101,SURVEY,1955,1955,4\n"},
+      {"dust_matrix.csv", kMatrix},
+      {"tortious.csv", kTortious},
+      {"job_factors.csv", kJobFactors},
+      {"resp_factors.csv", kRespFactors},
+      {"smoke_factors.csv", kSmokeFactors},
+  };
 }
 
 ScratchDir& Databases() {
@@ -162,26 +136,10 @@ ScratchDir& Databases() {
 
 }  // namespace
 
-ScratchDir::ScratchDir() {
-  std::string templ = (fs::temp_directory_path() / "orvdust_calc_XXXXXX").string();
-  if (mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = templ;
-}
-
-ScratchDir::~ScratchDir() {
-  std::error_code ec;
-  fs::remove_all(path_, ec);
-}
-
 std::string HandDbWith(const std::map<std::string, std::string>& parms) {
   static int serial = 0;
-  const std::string name = "hand" + std::to_string(++serial);
-  const fs::path csv = fs::path(Databases().path()) / (name + "_csv");
-  fs::create_directories(csv);
-  WriteCsv(csv, parms);
-  const std::string db = Databases().File(name + ".db");
-  orv::dustdata::BuildFromCsv(csv.string(), db, true);
-  return db;
+  return orv::dustdata::test::BuildDb(Databases(), HandFiles(parms),
+                                      "hand" + std::to_string(++serial) + ".db");
 }
 
 const std::string& HandDb() {

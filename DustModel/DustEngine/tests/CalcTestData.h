@@ -43,6 +43,8 @@
 #include <map>
 #include <string>
 
+#include "TempDir.h"
+
 namespace orv::dust::calctest {
 
 // The database, built once per test program (path stays valid).
@@ -55,17 +57,6 @@ std::string HandDbWith(const std::map<std::string, std::string>& parms);
 void OpenHandDb(const std::string& db);
 
 // A fresh folder under the temporary folder, removed with the object.
-class ScratchDir {
- public:
-  ScratchDir();
-  ~ScratchDir();
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
+using ScratchDir = orv::test::TempDir;
 
 }  // namespace orv::dust::calctest

@@ -4,12 +4,12 @@
 
 #include <map>
 
-#include "EngineFactory.h"
 #include "LookupLists.h"
 #include "OrvError.h"
 #include "Registry.h"
 #include "TestDustData.h"
 #include "Text.h"
+#include "detail/EngineFactory.h"
 #include "modGlobals.h"
 
 namespace orv::dust {

@@ -1,35 +1,22 @@
 #include "TestDustData.h"
 
-#include <stdlib.h>
-
 #include <exception>
 #include <filesystem>
-#include <stdexcept>
 
 #include "Database.h"
 #include "DustDataBuild.h"
+#include "DustDataFiles.h"
 #include "Interfaces.h"
 
 namespace orv::dust::test {
 
 namespace fs = std::filesystem;
 
-TempDir::TempDir() {
-  std::string templ = (fs::temp_directory_path() / "orvdust_test_XXXXXX").string();
-  if (mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = templ;
-}
-
-TempDir::~TempDir() {
-  std::error_code ec;
-  fs::remove_all(path_, ec);
-}
-
 const std::string& FixtureDb() {
   static TempDir dir;
   static const std::string path = [] {
     const std::string p = dir.File("DUSTDATA.db");
-    orv::dustdata::BuildFromCsv(TARNBY_DUSTDATA_FIXTURE, p, true);
+    orv::dustdata::BuildFromCsv(orv::dustdata::test::FixtureDir(), p, true);
     return p;
   }();
   return path;
@@ -50,7 +37,7 @@ void CopyFixture(const std::string& path, const std::vector<Edit>& edits) {
 
 void BuildUnexpanded(const std::string& path) {
   TempDir csv;
-  for (const auto& entry : fs::directory_iterator(TARNBY_DUSTDATA_FIXTURE))
+  for (const auto& entry : fs::directory_iterator(orv::dustdata::test::FixtureDir()))
     if (entry.path().filename() != "dust_matrix.csv")
       fs::copy_file(entry.path(), fs::path(csv.path()) / entry.path().filename());
   orv::dustdata::BuildFromCsv(csv.path(), path, true);

@@ -1,5 +1,5 @@
-// Small dust data databases for the engine's tests, built from the dust data
-// tools' fixture folder through the same build code the tools use.
+// Small dust data databases for the engine's tests, built from the shared
+// fixture folder through the dust data library's own build.
 #pragma once
 
 #include <functional>
@@ -7,23 +7,12 @@
 #include <thread>
 #include <vector>
 
+#include "TempDir.h"
 #include "Value.h"
 
 namespace orv::dust::test {
 
-// A fresh folder under the system's temporary folder, removed at the end.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::string& path() const { return path_; }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
+using orv::test::TempDir;
 
 // The fixture built once per test program (expanded matrix, MatrixReady 1).
 const std::string& FixtureDb();

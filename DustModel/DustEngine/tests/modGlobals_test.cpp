@@ -5,8 +5,10 @@
 #include <fstream>
 
 #include "Dates.h"
+#include "ModelParameters.h"
 #include "OrvError.h"
 #include "TestDustData.h"
+#include "detail/Connection.h"
 #include "modGlobals.h"
 
 namespace orv::dust {
@@ -113,6 +115,17 @@ TEST(SetupDataDB, MissingParameterNamesItsMessage) {
     EXPECT_EQ(e.Number(), kComponentErrorBase + 9999);
     EXPECT_EQ(e.Source(), "SetupDataDB: Reading model parameters");
     EXPECT_EQ(e.Description(), message);
+  }
+}
+
+// ReadParms walks the dust data's model parameter table and keeps each
+// value in a field of its own; the two lists must agree entry by entry.
+TEST(ModelParameterTable, ReadParmsKeepsEachParameterInAFieldOfItsKind) {
+  const std::vector<orv::dustdata::ParmKind> kinds = detail::ParmFieldKinds();
+  ASSERT_EQ(kinds.size(), std::size(orv::dustdata::kModelParameters));
+  for (size_t i = 0; i < kinds.size(); ++i) {
+    EXPECT_EQ(kinds[i], orv::dustdata::kModelParameters[i].kind)
+        << orv::dustdata::kModelParameters[i].key;
   }
 }
 

@@ -1,6 +1,5 @@
-// Small dust data databases for the expansion's tests: a CSV folder written
-// into a temporary folder (a plain base set, with the files a test cares
-// about replaced) and built with the dust data tools' own build.
+// Helpers of the expansion's tests, over the shared dust data test support
+// (the base reference rows, small databases built from them).
 #pragma once
 
 #include <cstdint>
@@ -10,41 +9,22 @@
 #include <vector>
 
 #include "Database.h"
+#include "DustDataFiles.h"
+#include "MessageBox.h"
 #include "RunValues.h"
 #include "Value.h"
-#include "MessageBox.h"
 
 namespace orv::dustm::test {
 
-// A fresh folder under the system's temporary folder, removed at the end.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
-// CSV file name -> its whole text. The base set has areas 1 "Northfield"
-// (area-average colliery 901), 2 "Southmoor" (902), 3 the national average
-// (903), 4 small mines (904, split type 1) and 5 "Westdale" (none); the
-// collieries are the four pseudo collieries only; no surveys, one survey
-// round 1960-1964, tortious values only for the pseudo collieries.
-using CsvFiles = std::map<std::string, std::string>;
-CsvFiles BaseFiles();
+using orv::dustdata::test::BaseFiles;
+using orv::dustdata::test::BaseWith;
+using orv::dustdata::test::BuildDb;
+using orv::dustdata::test::CsvFiles;
+using orv::test::TempDir;
 
 // The run values the tests use: default years 1940 to 2030, area averages
 // from 1947 to 1990, three years past closure.
 RunValues TestRunValues();
-
-// Builds `files` (the base set with these replaced or added) into a new
-// database file in `dir` and returns its path.
-std::string BuildDb(const TempDir& dir, const CsvFiles& files, const std::string& name = "DUST.db");
 
 // Opens a built database read-write.
 orv::db::DatabasePtr OpenDb(const std::string& path);

@@ -29,12 +29,11 @@ Rows AreaAverageRows(orv::db::Database& db) {
   return rows;
 }
 
-const char* const kAreaCollieries =
-    "ID,COLLIERY,COALAREAID,OPENSTARTYEAR,OPENENDYEAR,SPLITTYPE,SPLITDESCR\n"
-    "901,Northfield Area Average,1,,,,\n902,Southmoor Area Average,2,,,,\n"
-    "903,National Average,3,,,,\n904,Small Mines Average,4,,,1,x\n"
-    "101,Ashgrove,1,1950,1980,,\n102,Brackenhurst,1,1950,1980,,\n103,Cold Harbour,1,1950,1980,,\n"
-    "111,Dunstable Row,2,1950,1980,,\n121,Westdale Main,5,1950,1980,,\n";
+const std::string kAreaCollieries =
+    test::BaseWith("collieries.csv",
+                   "101,Ashgrove,1,1950,1980,,\n102,Brackenhurst,1,1950,1980,,\n"
+                   "103,Cold Harbour,1,1950,1980,,\n111,Dunstable Row,2,1950,1980,,\n"
+                   "121,Westdale Main,5,1950,1980,,\n");
 const char* const kAreaSurveys =
     "COLLIERYID,MARKER,STARTYEAR,ENDYEAR,DUSTVAL\n"
     "101,SURVEY,1961,1961,2.125\n101,SURVEY,1971,1971,2\n102,SURVEY,1972,1972,3\n"
@@ -86,12 +85,10 @@ TEST(AreaAverageTest, NoSurveyRoundFailsWith9997AfterEmptyingTheTable) {
 
 // 101 open 1950-1990; 102 open 1955-1965; 103 merged into 101 from 1970;
 // 104 closed in 1962 and 1963.
-const char* const kTortCollieries =
-    "ID,COLLIERY,COALAREAID,OPENSTARTYEAR,OPENENDYEAR,SPLITTYPE,SPLITDESCR\n"
-    "901,Northfield Area Average,1,,,,\n902,Southmoor Area Average,2,,,,\n"
-    "903,National Average,3,,,,\n904,Small Mines Average,4,,,1,x\n"
-    "101,Ashgrove,1,1950,1990,,\n102,Brackenhurst,1,1955,1965,,\n103,Cold Harbour,1,1950,1990,,\n"
-    "104,Dunstable Row,2,1950,1990,,\n";
+const std::string kTortCollieries =
+    test::BaseWith("collieries.csv",
+                   "101,Ashgrove,1,1950,1990,,\n102,Brackenhurst,1,1955,1965,,\n"
+                   "103,Cold Harbour,1,1950,1990,,\n104,Dunstable Row,2,1950,1990,,\n");
 const char* const kTortious =
     "COLLIERYID,STARTYEAR,ENDYEAR,SURFACE,TORTIOUSVAL\n"
     "101,1950,1990,N,80\n101,1950,1990,Y,30\n102,1950,1990,N,60\n103,1950,1990,N,40\n"

@@ -18,11 +18,8 @@
 namespace orv::dustm {
 namespace {
 
-const char* const kCollieries =
-    "ID,COLLIERY,COALAREAID,OPENSTARTYEAR,OPENENDYEAR,SPLITTYPE,SPLITDESCR\n"
-    "901,Northfield Area Average,1,,,,\n902,Southmoor Area Average,2,,,,\n"
-    "903,National Average,3,,,,\n904,Small Mines Average,4,,,1,x\n"
-    "101,Ashgrove,1,1950,1970,,\n102,Brackenhurst,1,1955,1980,,\n";
+const std::string kCollieries = test::BaseWith(
+    "collieries.csv", "101,Ashgrove,1,1950,1970,,\n102,Brackenhurst,1,1955,1980,,\n");
 const char* const kSurveys =
     "COLLIERYID,MARKER,STARTYEAR,ENDYEAR,DUSTVAL\n101,SURVEY,1960,1960,2\n101,SURVEY,1964,1964,3\n"
     "101,STRIKE,1962,1962,0\n";
@@ -87,7 +84,8 @@ TEST(EngineOpenTest, AnAnalystsFolderBuildsExpandsAndCalculates) {
        "1,No respirator,0,N,0,0,0,0\n2,Surface,0,Y,0,0,0,0\n"},
   };
   test::CsvFiles base = test::BaseFiles();
-  files["coal_areas.csv"] = orv::ReplaceAll(base["coal_areas.csv"], "5,Westdale,NORMAL,0,", "5,Westdale,NORMAL,,");
+  files["coal_areas.csv"] =
+      orv::ReplaceAll(base["coal_areas.csv"], "5,Westdale,NORMAL,0,", "5,Westdale,NORMAL,,");
   const std::string path = test::BuildDb(dir, files);
   test::ScriptedBoxes boxes;
 

@@ -24,11 +24,8 @@ constexpr const char* kFailedSource =
     "Failed to expand dust data matrix - this requires read/write access to the dust data "
     "database: ";
 
-const char* const kCollieries =
-    "ID,COLLIERY,COALAREAID,OPENSTARTYEAR,OPENENDYEAR,SPLITTYPE,SPLITDESCR\n"
-    "901,Northfield Area Average,1,,,,\n902,Southmoor Area Average,2,,,,\n"
-    "903,National Average,3,,,,\n904,Small Mines Average,4,,,1,x\n"
-    "101,Ashgrove,1,1950,1970,,\n102,Brackenhurst,1,1955,,,\n";
+const std::string kCollieries =
+    test::BaseWith("collieries.csv", "101,Ashgrove,1,1950,1970,,\n102,Brackenhurst,1,1955,,,\n");
 const char* const kSurveys =
     "COLLIERYID,MARKER,STARTYEAR,ENDYEAR,DUSTVAL\n101,SURVEY,1960,1960,2\n101,SURVEY,1964,1964,3\n";
 

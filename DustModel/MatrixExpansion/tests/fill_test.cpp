@@ -18,13 +18,11 @@ using Rows = std::vector<std::string>;
 
 // 101 and 105 to 107 in Northfield (area average 901); 102 and 103 in
 // Southmoor (902); 104 in Westdale, which has no area-average colliery.
-const char* const kCollieries =
-    "ID,COLLIERY,COALAREAID,OPENSTARTYEAR,OPENENDYEAR,SPLITTYPE,SPLITDESCR\n"
-    "901,Northfield Area Average,1,,,,\n902,Southmoor Area Average,2,,,,\n"
-    "903,National Average,3,,,,\n904,Small Mines Average,4,,,1,x\n"
-    "101,Ashgrove,1,1950,1970,,\n102,Brackenhurst,2,1950,1964,,\n103,Hollins Cross,2,1960,1980,,\n"
-    "104,Westdale Main,5,1950,1990,,\n105,Eastwood,1,1955,1975,,\n106,Fennick,1,1950,1980,,\n"
-    "107,Ivy Close,1,1950,1960,,\n";
+const std::string kCollieries = test::BaseWith(
+    "collieries.csv",
+    "101,Ashgrove,1,1950,1970,,\n102,Brackenhurst,2,1950,1964,,\n"
+    "103,Hollins Cross,2,1960,1980,,\n104,Westdale Main,5,1950,1990,,\n"
+    "105,Eastwood,1,1955,1975,,\n106,Fennick,1,1950,1980,,\n107,Ivy Close,1,1950,1960,,\n");
 const char* const kSurveys =
     "COLLIERYID,MARKER,STARTYEAR,ENDYEAR,DUSTVAL\n"
     "101,SURVEY,1960,1960,2\n101,SURVEY,1964,1964,3\n102,SURVEY,1955,1955,2\n"
@@ -106,11 +104,8 @@ TEST_F(FillTest, WholeExpansionRowByRow) {
 // at the survey's first year and steps through the years it covers, which
 // keep the survey's value alone; extrapolation starts after its last year.
 TEST(MultiYearSurveyTest, EachYearHasOneEntryAndTheRunIsAnchoredAtTheFirstYear) {
-  const char* const collieries =
-      "ID,COLLIERY,COALAREAID,OPENSTARTYEAR,OPENENDYEAR,SPLITTYPE,SPLITDESCR\n"
-      "901,Northfield Area Average,1,,,,\n902,Southmoor Area Average,2,,,,\n"
-      "903,National Average,3,,,,\n904,Small Mines Average,4,,,1,x\n"
-      "101,Ashgrove,1,1960,1980,,\n102,Brackenhurst,1,1950,1970,,\n";
+  const std::string collieries = test::BaseWith(
+      "collieries.csv", "101,Ashgrove,1,1960,1980,,\n102,Brackenhurst,1,1950,1970,,\n");
   const char* const surveys =
       "COLLIERYID,MARKER,STARTYEAR,ENDYEAR,DUSTVAL\n"
       "101,SURVEY,1967,1967,3.31\n101,SURVEY,1973,1974,3.398\n101,SURVEY,1976,1976,2.71\n"
@@ -139,7 +134,8 @@ TEST(MultiYearSurveyTest, EachYearHasOneEntryAndTheRunIsAnchoredAtTheFirstYear) 
   for (const auto& [id, first, last] : {std::tuple{101, 1960, 1983}, std::tuple{102, 1950, 1973}}) {
     for (int year = first; year <= last; ++year) {
       auto rs = db->OpenRecordset(
-          "SELECT COUNT(*) FROM DUSTMATRIX WHERE COLLIERYID = ? AND STARTYEAR <= ? AND ENDYEAR >= ?",
+          "SELECT COUNT(*) FROM DUSTMATRIX WHERE COLLIERYID = ? AND STARTYEAR <= ? AND ENDYEAR >= "
+          "?",
           orv::db::RecordsetType::Snapshot, {Value(id), Value(year), Value(year)});
       EXPECT_EQ(rs->Field(0).AsInt32(), 1) << id << " " << year;
     }

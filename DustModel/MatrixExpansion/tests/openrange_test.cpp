@@ -12,12 +12,11 @@ namespace {
 // 101 open 1950-1975; 102 without years; 103 with start 0 and end 1980;
 // 104 without years, merged into 105, which stands for 101; 106 and 107
 // name each other.
-const char* const kCollieries =
-    "ID,COLLIERY,COALAREAID,OPENSTARTYEAR,OPENENDYEAR,SPLITTYPE,SPLITDESCR\n"
-    "901,Northfield Area Average,1,,,,\n902,Southmoor Area Average,2,,,,\n"
-    "903,National Average,3,,,,\n904,Small Mines Average,4,,,1,x\n"
+const std::string kCollieries = test::BaseWith(
+    "collieries.csv",
     "101,Ashgrove,1,1950,1975,,\n102,Brackenhurst,1,,,,\n103,Cold Harbour,1,0,1980,,\n"
-    "104,Dunstable Row,1,,,,\n105,Ellerby Moor,1,,,,\n106,Fennick,2,,,,\n107,Gorsey Bank,2,,,,\n";
+    "104,Dunstable Row,1,,,,\n105,Ellerby Moor,1,,,,\n106,Fennick,2,,,,\n"
+    "107,Gorsey Bank,2,,,,\n");
 const char* const kEquivalents =
     "COLLIERYID,EQUIVCOLLIERYID,STARTYEAR,ENDYEAR\n104,105,0,0\n105,101,0,0\n106,107,0,0\n"
     "107,106,0,0\n";

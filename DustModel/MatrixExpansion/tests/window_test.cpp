@@ -16,10 +16,7 @@
 namespace orv::dustm {
 namespace {
 
-const char* const kCollieries =
-    "ID,COLLIERY,COALAREAID,OPENSTARTYEAR,OPENENDYEAR,SPLITTYPE,SPLITDESCR\n"
-    "901,Northfield Area Average,1,,,,\n902,Southmoor Area Average,2,,,,\n"
-    "903,National Average,3,,,,\n904,Small Mines Average,4,,,1,x\n101,Ashgrove,1,1950,1970,,\n";
+const std::string kCollieries = test::BaseWith("collieries.csv", "101,Ashgrove,1,1950,1970,,\n");
 const char* const kSurveys =
     "COLLIERYID,MARKER,STARTYEAR,ENDYEAR,DUSTVAL\n101,SURVEY,1960,1960,2\n";
 

@@ -13,6 +13,8 @@
 #include <nlohmann/json.hpp>
 
 #include "DustDataBuild.h"
+#include "DustDataFiles.h"
+#include "DustModel.h"
 #include "HistoryJson.h"
 #include "InputError.h"
 
@@ -22,25 +24,13 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-class Scratch {
+// A temporary folder that also writes the test's input files.
+class Scratch : public orv::test::TempDir {
  public:
-  Scratch() {
-    std::string t = (fs::temp_directory_path() / "tarnby_calc_XXXXXX").string();
-    if (mkdtemp(t.data()) == nullptr) throw std::runtime_error("mkdtemp");
-    path_ = t;
-  }
-  ~Scratch() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
   std::string Write(const std::string& name, const std::string& text) const {
     std::ofstream(File(name), std::ios::binary) << text;
     return File(name);
   }
-
- private:
-  std::string path_;
 };
 
 std::string ReadAll(const std::string& path) {
@@ -61,7 +51,7 @@ class CalcTool : public ::testing::Test {
   static void SetUpTestSuite() {
     scratch_ = new Scratch;
     db_ = scratch_->File("DUSTDATA.db");
-    orv::dustdata::BuildFromCsv(TARNBY_DUSTDATA_FIXTURE, db_, true);
+    orv::dustdata::BuildFromCsv(orv::dustdata::test::FixtureDir(), db_, true);
   }
   static void TearDownTestSuite() { delete scratch_; }
 
@@ -135,23 +125,9 @@ TEST_F(CalcTool, JsonResultOfAnAcceptedHistory) {
   EXPECT_TRUE(doc["validation_error"].is_null());
   EXPECT_EQ(doc["engine_version"], "1.0.0");
   EXPECT_EQ(doc["dust_data_version"], "48");
-  const char* names[] = {"SmokingInsult",
-                         "RecoverableQuantumPercent",
-                         "RecoverableQuantumWithoutSmokingPercent",
-                         "AveragePostLimitTotalTortiousDustCappedPercent",
-                         "AveragePostLimitTotalTortiousDustUncorrectedPercent",
-                         "InRespTotalTortiousDustPercent",
-                         "InRespIrreducibleMinimumDustPercent",
-                         "ProportionDueToDustPercent",
-                         "AverageRespiratorFactor",
-                         "TotalTortiousDustPercent",
-                         "AveragePostLimitTortiousDustPercent",
-                         "EquivalentDustInsult",
-                         "CumulativeWeightedDustPXR",
-                         "PercentEmploymentPostLimitation",
-                         "ActualYearsWorked"};
-  ASSERT_EQ(doc["results"].size(), 15u);
-  for (const char* n : names) EXPECT_TRUE(doc["results"].contains(n)) << n;
+  ASSERT_EQ(doc["results"].size(), std::size(orv::dust::kResultProperties));
+  for (const auto& p : orv::dust::kResultProperties)
+    EXPECT_TRUE(doc["results"].contains(p.name)) << p.name;
   // Smoking: Light (0.5) for 20 years and Heavy (1.5) for 12, one unit a year.
   EXPECT_DOUBLE_EQ(doc["results"]["SmokingInsult"].get<double>(), 28.0);
   ASSERT_EQ(doc["jobs"].size(), 3u);
@@ -263,7 +239,7 @@ TEST(HistoryFile, ValuesAndDefaults) {
   EXPECT_FALSE(empty.claimant.ExtraLabel.has_value());
   EXPECT_TRUE(empty.jobs.empty());
   EXPECT_THROW(ParseHistory(R"({"jobs": [{"start_year": 1960, "end_year": 70000}]})", "x"),
-               orv::tools::InputError);
+               orv::InputError);
 }
 
 }  // namespace

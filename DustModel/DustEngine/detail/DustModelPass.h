@@ -1,0 +1,144 @@
+// One pass of the dust model over the work history (library-private). The
+// first pass counts equivalent underground, surface and total years and
+// meets the validations that both passes make; the second validates the
+// history fully, walks it year by year writing the report, writes the
+// per-job results into each CoalJob, and ends with the claimant totals and
+// the liability split.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "CoalJob.h"
+#include "DustModel.h"
+#include "Report.h"
+#include "colCoalJobs.h"
+#include "colSmokeEntry.h"
+#include "modGlobals.h"
+
+namespace orv::dust::detail {
+
+// The year totals and split types that the first pass hands to the second.
+struct PassTotals {
+  float UndergroundYears = 0;
+  float SurfaceYears = 0;
+  float AllYears = 0;
+  int32_t SplitTypes = 0;
+};
+
+// The limitation year and value of the jurisdiction in force.
+struct Limitation {
+  int16_t year = 0;
+  float value = 0;
+};
+
+// A history that fails a validation: the text reported to the host.
+struct ValidationFailure {
+  std::string message;
+};
+
+class CalculationPass {
+ public:
+  // `report` false is the first pass, true the second.
+  CalculationPass(bool report, colCoalJobs& jobs, colSmokeEntry& smoking, Limitation limitation,
+                  PassTotals& totals, ClaimantResults& results, Report& out);
+
+  // CalculatePass: true when the pass ran through. A validation failure is
+  // reported (DustError, then CompleteOutput) and gives false. A run-time
+  // failure is raised with the source "DustModel:Calculate - <description>".
+  bool Run();
+
+ private:
+  enum class Special { kNone, kStrike, kJobBreak, kNoData };
+
+  // Values of the job in hand; all restart at 0 for every job.
+  struct JobValues {
+    float EmployedYears = 0;
+    float StrikeYears = 0;
+    float PXR = 0;
+    float WeightedPXR = 0;
+    float WeightedPostLimit = 0;
+    float ClosedYears = 0;
+    float TortiousPostLimit = 0;
+    float EquivalentYears = 0;  // first pass: sum of DustFraction
+    float uplift = 1;
+    bool no_data = false;
+    bool halve_start = false;
+    bool halve_end = false;
+    bool discounted = false;
+    Special special = Special::kNone;
+  };
+
+  // Values of the year in hand.
+  struct YearValues {
+    int16_t year = 0;
+    float base_fraction = 0;
+    float YearFraction = 0;
+    float DustFraction = 0;
+    bool halved = false;
+  };
+
+  void Walk();
+  void Start();
+  void SmokingLines();
+  void SurfaceDecision();
+  void JobStart(int n, CoalJob& job);
+  void JobChecks(CoalJob& job);
+  void Halving(int n, CoalJob& job);
+  void JobYears(CoalJob& job);
+  void Year(CoalJob& job, int16_t y);
+  void Fraction(CoalJob& job, YearValues& yv);
+  // The matrix entry and its marker; sets the year's DustFraction.
+  void Classify(CoalJob& job, YearValues& yv, float& raw);
+  void Dust(CoalJob& job, YearValues& yv, float raw, float& w);
+  bool PostLimitation(CoalJob& job, YearValues& yv, float w);
+  void Tortious(CoalJob& job, const YearValues& yv, float& tw);
+  void RespiratorPeriod(CoalJob& job, const YearValues& yv, float tw);
+  void JobEndFirst(CoalJob& job);
+  void JobEndSecond(int n, CoalJob& job);
+  void CheckYearTotals() const;
+  void ClaimantTotals();
+  void LiabilitySplit();
+
+  [[noreturn]] static void Refuse(std::string message);
+  // The dust insult conversion K(x).
+  float K(float x) const;
+  static Special SpecialOf(const CoalJob& job);
+  void SameFactorTexts(const CoalJob& job, const char* kind) const;
+  // Report lines: B both reports, D detail only, N normal only. Numbers
+  // with two decimals unless told.
+  void B(const std::string& label) { out_.LinePrint(label); }
+  void B(const std::string& label, float v, int d = 2) { out_.LinePrint(label, v, d); }
+  void D(const std::string& label) { out_.DetailPrint(label); }
+  void D(const std::string& label, float v, int d = 2) { out_.DetailPrint(label, v, d); }
+  void N(const std::string& label) { out_.NormalPrint(label); }
+  void N(const std::string& label, float v, int d = 2) { out_.NormalPrint(label, v, d); }
+
+  const bool report_;
+  colCoalJobs& jobs_;
+  colSmokeEntry& smoking_;
+  const Limitation limitation_;
+  PassTotals& totals_;
+  ClaimantResults& results_;
+  Report& out_;
+  const ModelParms& parms_;
+
+  std::vector<CoalJobPtr> list_;
+  bool ExcludeSurface_ = false;
+  int16_t previous_end_ = 0;
+  JobValues job_;
+
+  // Claimant accumulators of the pass.
+  float TotalYears_ = 0;
+  float TotalStrikeYears_ = 0;
+  float PostLimitYears_ = 0;
+  float PostLimitNonRespYears_ = 0;
+  float RespPeriodYears_ = 0;
+  float PostLimitTortious_ = 0;
+  float NonRespTortious_ = 0;
+  float RespFactorSum_ = 0;
+  float ClaimantWeightedPXR_ = 0;
+};
+
+}  // namespace orv::dust::detail

@@ -71,7 +71,7 @@ const Setting kSettings[] = {
     {"Appearance", Kind::Value, [](const QuickCombo& c) { return Num(c.Appearance()); },
      [](const QuickCombo&) { return Num(1); },
      [](QuickCombo& c, const QString& v) {
-       c.SetAppearance(static_cast<orvAppearanceConstants>(ToI16(v)));
+       c.SetAppearance(static_cast<QuickCombo::orvAppearanceConstants>(ToI16(v)));
      }},
     {"BackColor", Kind::Value, [](const QuickCombo& c) { return Colour(c.BackColor()); },
      [](const QuickCombo&) { return Colour(QuickCombo::kSystemWindowBackground); },
@@ -107,12 +107,12 @@ const Setting kSettings[] = {
     {"BindMode", Kind::Value, [](const QuickCombo& c) { return Num(c.BindMode()); },
      [](const QuickCombo&) { return Num(0); },
      [](QuickCombo& c, const QString& v) {
-       c.SetBindMode(static_cast<orvQCBindModeConstants>(ToI32(v)));
+       c.SetBindMode(static_cast<QuickCombo::orvQCBindModeConstants>(ToI32(v)));
      }},
     {"NotInListOption", Kind::Value, [](const QuickCombo& c) { return Num(c.NotInListOption()); },
      [](const QuickCombo&) { return Num(0); },
      [](QuickCombo& c, const QString& v) {
-       c.SetNotInListOption(static_cast<orvQCNotInListConstants>(ToI32(v)));
+       c.SetNotInListOption(static_cast<QuickCombo::orvQCNotInListConstants>(ToI32(v)));
      }},
     {"NotInListMessage", Kind::Value, [](const QuickCombo& c) { return c.NotInListMsg(); },
      [](const QuickCombo&) { return QString::fromUtf8(QuickCombo::kDefaultNotInListMsg); },

@@ -1,11 +1,11 @@
-#include "AreaAverages.h"
+#include "detail/AreaAverages.h"
 
 #include <string>
 
-#include "DustRounding.h"
-#include "ExpansionError.h"
+#include "detail/DustRounding.h"
+#include "detail/ExpansionError.h"
 
-namespace orv::dustm {
+namespace orv::dustm::detail {
 namespace {
 
 using orv::db::RecordsetType;
@@ -145,4 +145,4 @@ int32_t AreaAverages::AreaAverageColliery(int32_t area_id) {
   return id.IsNull() ? 0 : id.AsInt32();
 }
 
-}  // namespace orv::dustm
+}  // namespace orv::dustm::detail

@@ -1,10 +1,10 @@
-#include "CollieryMatrix.h"
+#include "detail/CollieryMatrix.h"
 
 #include "MessageBox.h"
 #include "OrvError.h"
 #include "Text.h"
 
-namespace orv::dustm {
+namespace orv::dustm::detail {
 
 namespace {
 constexpr const char* kPrefix = "CollieryMatrix:";
@@ -232,4 +232,4 @@ bool CollieryMatrix::AlterMarker(const Value& vMarker, int16_t a, int16_t b) {
   }
 }
 
-}  // namespace orv::dustm
+}  // namespace orv::dustm::detail

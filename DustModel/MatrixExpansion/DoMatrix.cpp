@@ -1,12 +1,15 @@
 #include "DoMatrix.h"
 
-#include "AreaAverages.h"
-#include "ExpansionError.h"
-#include "MatrixFill.h"
-#include "OpenRange.h"
-#include "TortiousAverages.h"
+#include "detail/AreaAverages.h"
+#include "detail/ExpansionError.h"
+#include "detail/MatrixFill.h"
+#include "detail/OpenRange.h"
+#include "detail/TortiousAverages.h"
 
 namespace orv::dustm {
+
+// The expansion's private pieces.
+using namespace detail;
 namespace {
 
 constexpr const char* kFailedSource =

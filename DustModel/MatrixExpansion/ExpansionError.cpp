@@ -1,8 +1,8 @@
-#include "ExpansionError.h"
+#include "detail/ExpansionError.h"
 
 #include "OrvError.h"
 
-namespace orv::dustm {
+namespace orv::dustm::detail {
 namespace {
 
 [[noreturn]] void Throw(ExpansionRun& run, int32_t number, std::string source,
@@ -37,4 +37,4 @@ void PassOnExpansionError(ExpansionRun& run, std::string source) {
   Throw(run, e.Number(), std::move(source), std::move(description));
 }
 
-}  // namespace orv::dustm
+}  // namespace orv::dustm::detail

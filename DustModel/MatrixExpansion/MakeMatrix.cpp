@@ -3,11 +3,14 @@
 #include <memory>
 
 #include "DoMatrix.h"
-#include "ExpansionError.h"
-#include "ProgressDisplay.h"
 #include "Text.h"
+#include "detail/ExpansionError.h"
+#include "detail/ProgressDisplay.h"
 
 namespace orv::dustm {
+
+// The expansion's private pieces.
+using namespace detail;
 
 bool MakeMatrixObject::MakeMatrix(const std::string& DBName, const std::string& DBPass,
                                   int16_t DefStartYear, int16_t DefEndYear, int16_t AAStartYear,

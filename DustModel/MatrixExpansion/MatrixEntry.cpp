@@ -1,8 +1,8 @@
-#include "MatrixEntry.h"
+#include "detail/MatrixEntry.h"
 
 #include "OrvError.h"
 
-namespace orv::dustm {
+namespace orv::dustm::detail {
 
 MatrixEntry::MatrixEntry(ExpansionRun& run) : run_(&run) {}
 
@@ -34,4 +34,4 @@ void MatrixEntry::SetEndYear(const Value& v) {
       TakeYear(v, run_->values.DefEndYear, "MatrixEntry:EndYear", "End year must be an integer");
 }
 
-}  // namespace orv::dustm
+}  // namespace orv::dustm::detail

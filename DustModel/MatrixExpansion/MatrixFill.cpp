@@ -1,13 +1,13 @@
-#include "MatrixFill.h"
+#include "detail/MatrixFill.h"
 
 #include <algorithm>
 #include <string>
 
-#include "DustRounding.h"
 #include "ErrorHandler.h"
 #include "MessageBox.h"
+#include "detail/DustRounding.h"
 
-namespace orv::dustm {
+namespace orv::dustm::detail {
 namespace {
 
 using orv::db::RecordsetType;
@@ -280,4 +280,4 @@ void MatrixFill::YearsAfterClosure() {
   run_.Show({}, 1.0);
 }
 
-}  // namespace orv::dustm
+}  // namespace orv::dustm::detail

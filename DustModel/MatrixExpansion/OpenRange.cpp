@@ -1,10 +1,10 @@
-#include "OpenRange.h"
+#include "detail/OpenRange.h"
 
 #include <string>
 
-#include "ExpansionError.h"
+#include "detail/ExpansionError.h"
 
-namespace orv::dustm {
+namespace orv::dustm::detail {
 namespace {
 
 constexpr const char* kProgressText = "Preparing table of colliery open ranges";
@@ -98,4 +98,4 @@ bool OpenRanges::GetOpenRange(int32_t lCollieryID, int16_t& iStartYear, int16_t&
   }
 }
 
-}  // namespace orv::dustm
+}  // namespace orv::dustm::detail

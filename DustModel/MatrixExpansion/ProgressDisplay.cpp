@@ -1,4 +1,4 @@
-#include "ProgressDisplay.h"
+#include "detail/ProgressDisplay.h"
 
 #include <cmath>
 #include <string>
@@ -11,7 +11,7 @@
 #include "frmMakeMatrix.h"
 #endif
 
-namespace orv::dustm {
+namespace orv::dustm::detail {
 namespace {
 
 // The whole run's share as the bar; the step text as its label.
@@ -60,4 +60,4 @@ std::unique_ptr<ProgressDisplay> LoadProgressDisplay() {
   return std::make_unique<TerminalProgress>();
 }
 
-}  // namespace orv::dustm
+}  // namespace orv::dustm::detail

@@ -1,11 +1,11 @@
-#include "TortiousAverages.h"
+#include "detail/TortiousAverages.h"
 
 #include <iterator>
 #include <string>
 
-#include "ExpansionError.h"
+#include "detail/ExpansionError.h"
 
-namespace orv::dustm {
+namespace orv::dustm::detail {
 namespace {
 
 struct TortiousStep {
@@ -50,4 +50,4 @@ bool PrepareTortiousAvg(ExpansionRun& run) {
   }
 }
 
-}  // namespace orv::dustm
+}  // namespace orv::dustm::detail

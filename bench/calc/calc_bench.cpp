@@ -63,10 +63,10 @@ int Lookups(int16_t limitation_year) {
       (void)orv::dust::GetLiabilitySplitType(j.colliery, descr);
       ++count;
       for (int y = j.start; y <= j.end; ++y) {
-        orv::dust::LookupDust(j.colliery, static_cast<int16_t>(y), marker, value);
+        (void)orv::dust::LookupDust(j.colliery, static_cast<int16_t>(y), marker, value);
         ++count;
         if (pass == 1 && y >= limitation_year) {
-          orv::dust::LookupTortious(j.colliery, static_cast<int16_t>(y), "N", value);
+          (void)orv::dust::LookupTortious(j.colliery, static_cast<int16_t>(y), "N", value);
           ++count;
         }
       }

@@ -4,14 +4,17 @@
 #include <string>
 #include <vector>
 
-#include "AreaAverages.h"
 #include "Numbers.h"
-#include "OpenRange.h"
 #include "OrvError.h"
 #include "TestDb.h"
-#include "TortiousAverages.h"
+#include "detail/AreaAverages.h"
+#include "detail/OpenRange.h"
+#include "detail/TortiousAverages.h"
 
 namespace orv::dustm {
+
+// The expansion's private pieces.
+using namespace detail;
 namespace {
 
 using Rows = std::vector<std::string>;

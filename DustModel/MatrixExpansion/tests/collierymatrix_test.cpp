@@ -5,11 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "CollieryMatrix.h"
 #include "OrvError.h"
 #include "TestDb.h"
+#include "detail/CollieryMatrix.h"
 
 namespace orv::dustm {
+
+// The expansion's private pieces.
+using namespace detail;
 namespace {
 
 using test::RowText;

@@ -2,11 +2,14 @@
 // and the lookup that follows equivalents.
 #include <gtest/gtest.h>
 
-#include "OpenRange.h"
 #include "OrvError.h"
 #include "TestDb.h"
+#include "detail/OpenRange.h"
 
 namespace orv::dustm {
+
+// The expansion's private pieces.
+using namespace detail;
 namespace {
 
 // 101 open 1950-1975; 102 without years; 103 with start 0 and end 1980;

@@ -5,7 +5,7 @@
 
 #include "Progress.h"
 
-namespace orv::dustm {
+namespace orv::dustm::detail {
 
 class ProgressDisplay {
  public:
@@ -19,4 +19,4 @@ class ProgressDisplay {
 // terminal bar.
 std::unique_ptr<ProgressDisplay> LoadProgressDisplay();
 
-}  // namespace orv::dustm
+}  // namespace orv::dustm::detail

@@ -8,7 +8,7 @@
 #include "ExpansionRun.h"
 #include "Value.h"
 
-namespace orv::dustm {
+namespace orv::dustm::detail {
 
 class MatrixEntry {
  public:
@@ -53,4 +53,4 @@ class MatrixEntry {
   std::string key_;
 };
 
-}  // namespace orv::dustm
+}  // namespace orv::dustm::detail

@@ -10,7 +10,7 @@
 #include "Database.h"
 #include "ExpansionRun.h"
 
-namespace orv::dustm {
+namespace orv::dustm::detail {
 
 class OpenRanges {
  public:
@@ -36,4 +36,4 @@ class OpenRanges {
   int depth_ = 0;
 };
 
-}  // namespace orv::dustm
+}  // namespace orv::dustm::detail

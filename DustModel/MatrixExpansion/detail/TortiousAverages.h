@@ -6,10 +6,10 @@
 
 #include "ExpansionRun.h"
 
-namespace orv::dustm {
+namespace orv::dustm::detail {
 
 // Runs the thirteen queries in order. True, or fails with the source
 // "PrepareTortiousAvg: " and the step in hand.
 bool PrepareTortiousAvg(ExpansionRun& run);
 
-}  // namespace orv::dustm
+}  // namespace orv::dustm::detail

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-namespace orv::dustm {
+namespace orv::dustm::detail {
 
 inline float RoundDustValue(float value) {
   const float hundredths = value * 100.0f;
@@ -12,4 +12,4 @@ inline float RoundDustValue(float value) {
   return std::floor(lifted) / 100.0f;
 }
 
-}  // namespace orv::dustm
+}  // namespace orv::dustm::detail

@@ -17,10 +17,10 @@
 #include "Collection.h"
 #include "Database.h"
 #include "ExpansionRun.h"
-#include "MatrixEntry.h"
 #include "Value.h"
+#include "detail/MatrixEntry.h"
 
-namespace orv::dustm {
+namespace orv::dustm::detail {
 
 class CollieryMatrix {
  public:
@@ -91,4 +91,4 @@ class CollieryMatrix {
   orv::db::RecordsetPtr rows_;
 };
 
-}  // namespace orv::dustm
+}  // namespace orv::dustm::detail

@@ -11,7 +11,7 @@
 #include "Database.h"
 #include "ExpansionRun.h"
 
-namespace orv::dustm {
+namespace orv::dustm::detail {
 
 class AreaAverages {
  public:
@@ -54,4 +54,4 @@ class AreaAverages {
   orv::db::QueryDefPtr small_mines_;
 };
 
-}  // namespace orv::dustm
+}  // namespace orv::dustm::detail

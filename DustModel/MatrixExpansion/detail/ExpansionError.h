@@ -11,7 +11,7 @@
 
 #include "ExpansionRun.h"
 
-namespace orv::dustm {
+namespace orv::dustm::detail {
 
 // Numbers the expansion raises itself.
 inline constexpr int32_t kErrRecursionTooDeep = 9919;
@@ -27,4 +27,4 @@ std::string ExpansionErrorText(int32_t number);
 // block.
 [[noreturn]] void PassOnExpansionError(ExpansionRun& run, std::string source);
 
-}  // namespace orv::dustm
+}  // namespace orv::dustm::detail

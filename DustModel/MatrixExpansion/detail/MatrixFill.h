@@ -9,14 +9,14 @@
 #include <memory>
 #include <string>
 
-#include "AreaAverages.h"
-#include "CollieryMatrix.h"
 #include "Database.h"
 #include "ExpansionRun.h"
-#include "OpenRange.h"
 #include "Value.h"
+#include "detail/AreaAverages.h"
+#include "detail/CollieryMatrix.h"
+#include "detail/OpenRange.h"
 
-namespace orv::dustm {
+namespace orv::dustm::detail {
 
 // The years an equivalents row covers: the colliery's open years (the run's
 // defaults where they are not known), narrowed by the row's own start and
@@ -87,4 +87,4 @@ class MatrixFill {
   orv::db::QueryDefPtr closed_;
 };
 
-}  // namespace orv::dustm
+}  // namespace orv::dustm::detail

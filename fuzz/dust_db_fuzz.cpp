@@ -72,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const orv::dustdata::CheckReport report = orv::dustdata::CheckDatabase(db);
     (void)orv::dustdata::FormatCheckReport(report);
   } catch (const orv::OrvError&) {
-  } catch (const orv::tools::InputError&) {
+  } catch (const orv::InputError&) {
   }
 
   // The engine keeps one connection per thread: a thread of its own per

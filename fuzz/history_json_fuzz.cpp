@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const auto& j : h.jobs) total += j.PitName.size() + j.JobFactorCode.size();
     for (const auto& s : h.smoking) total += s.CategoryCode.size();
     if (total > size) __builtin_trap();
-  } catch (const orv::tools::InputError&) {
+  } catch (const orv::InputError&) {
   }
   return 0;
 }

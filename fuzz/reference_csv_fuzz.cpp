@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (row.values.size() != t.table->columns.size()) __builtin_trap();
       }
     }
-  } catch (const orv::tools::InputError&) {
+  } catch (const orv::InputError&) {
   } catch (const orv::OrvError&) {
   }
   // Put the table's own file back (or remove it when the source leaves the

@@ -25,7 +25,7 @@ using orv::claimcalc::ClaimantResult;
 using orv::claimcalc::ClaimantSource;
 using orv::claimcalc::Outcome;
 using orv::claimcalc::StoredClaimant;
-using orv::tools::Cell;
+using orv::csv::Cell;
 
 const std::vector<std::string> kColumns = {"ID",      "OK",      "RECOVERABLEQUANTUM",
                                            "STORED_RECOVERABLEQUANTUM", "CHANGED", "MESSAGE"};
@@ -63,7 +63,7 @@ class Run {
     pager_db_ = orv::db::OpenDatabase(o.claimant_db);
     pager_ = std::make_unique<ClaimantSource>(pager_db_);
     total_ = pager_->Count();
-    if (!o.results.empty()) csv_ = std::make_unique<orv::tools::CsvWriter>(o.results, kColumns);
+    if (!o.results.empty()) csv_ = std::make_unique<orv::csv::CsvWriter>(o.results, kColumns);
     window_ = std::max(4, 3 * Jobs());
   }
 
@@ -214,7 +214,7 @@ class Run {
   const BulkOptions& o_;
   orv::db::DatabasePtr pager_db_;
   std::unique_ptr<ClaimantSource> pager_;
-  std::unique_ptr<orv::tools::CsvWriter> csv_;
+  std::unique_ptr<orv::csv::CsvWriter> csv_;
   int64_t total_ = 0;
   int64_t window_ = 4;
 

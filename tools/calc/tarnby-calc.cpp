@@ -84,7 +84,7 @@ int Emit(const orv::calc::CalcOptions& options, const orv::calc::CalcOutcome& o)
 
 // --all: progress on standard error, the summary line on standard output.
 int RunAllClaimants(orv::calc::BulkOptions bulk) {
-  orv::tools::ProgressBar bar;
+  orv::ProgressBar bar;
   bulk.progress = [&bar](int64_t done, int64_t total) {
     bar.Update("Calculating claimants", done, total);
   };

@@ -21,10 +21,10 @@ namespace {
 namespace fs = std::filesystem;
 using db::FieldDef;
 using db::FieldType;
-using tools::Cell;
-using tools::CsvReader;
-using tools::CsvWriter;
-using tools::InputError;
+using csv::Cell;
+using csv::CsvReader;
+using csv::CsvWriter;
+using orv::InputError;
 
 constexpr int32_t kFirstUserFactorId = 10000;
 
@@ -85,7 +85,7 @@ Value CellValue(const CsvReader& csv, const FieldDef& f) {
     case FieldType::Text:
     case FieldType::Memo:
       if (cell->empty() && !f.allow_zero_length) throw csv.Error(f.name, "may not be empty");
-      if (f.type == FieldType::Text && f.size > 0 && tools::Utf8Length(*cell) > f.size) {
+      if (f.type == FieldType::Text && f.size > 0 && csv::Utf8Length(*cell) > f.size) {
         throw csv.Error(f.name, "longer than " + std::to_string(f.size) + " characters");
       }
       return Value(*cell);

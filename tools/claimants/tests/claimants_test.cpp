@@ -136,7 +136,7 @@ TEST_F(ClaimantsTest, ABadRowRejectsTheWholeImportNamingFileLineAndField) {
     try {
       ImportFolder(db, src.string());
       ADD_FAILURE() << "accepted: " << c.replace;
-    } catch (const tools::InputError& e) {
+    } catch (const orv::InputError& e) {
       EXPECT_EQ(fs::path(e.File()).filename(), c.file) << e.what();
       EXPECT_EQ(e.Line(), c.line) << e.what();
       EXPECT_EQ(e.Field(), c.field) << e.what();

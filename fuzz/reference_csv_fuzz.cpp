@@ -12,7 +12,7 @@
 
 #include "FuzzSupport.h"
 #include "InputError.h"
-#include "Load.h"
+#include "detail/Load.h"
 #include "OrvError.h"
 #include "Tables.h"
 
@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const fs::path original = fs::path(TARNBY_DUSTDATA_FIXTURE) / table.file;
   orv::fuzz::WriteBytes(file, data + 1, size - 1);
   try {
-    const auto loaded = orv::dustdata::LoadSource(SourceCopy().string(), {});
+    const auto loaded = orv::dustdata::detail::LoadSource(SourceCopy().string(), {});
     for (const auto& t : loaded) {
       for (const auto& row : t.rows) {
         if (row.values.size() != t.table->columns.size()) __builtin_trap();

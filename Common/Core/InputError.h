@@ -27,3 +27,8 @@ class InputError : public std::runtime_error {
 };
 
 }  // namespace orv
+
+// The name front ends written while this lived in tools/ still use.
+namespace orv::tools {
+using orv::InputError;
+}  // namespace orv::tools

@@ -108,3 +108,11 @@ bool IsValidUtf8(std::string_view s);
 int64_t Utf8Length(std::string_view s);
 
 }  // namespace orv::csv
+
+// The names front ends written while these files lived in tools/ still use;
+// new code names orv::csv.
+namespace orv::tools {
+using csv::Cell;
+using csv::CsvReader;
+using csv::CsvWriter;
+}  // namespace orv::tools

@@ -113,9 +113,9 @@ void Floor(const std::string& dust_db, const std::string& claimant_db, int batch
           const auto s = surface.find(w.JobFactorID);
           const std::string flag = s == surface.end() ? "N" : s->second;
           for (int y = w.StartYear; y <= w.EndYear; ++y) {
-            orv::dust::LookupDust(w.CollieryID, static_cast<int16_t>(y), marker, value);
+            (void)orv::dust::LookupDust(w.CollieryID, static_cast<int16_t>(y), marker, value);
             if (pass == 1 && y >= limitation)
-              orv::dust::LookupTortious(w.CollieryID, static_cast<int16_t>(y), flag, value);
+              (void)orv::dust::LookupTortious(w.CollieryID, static_cast<int16_t>(y), flag, value);
           }
         }
       }

@@ -180,6 +180,12 @@ TEST_F(SafetyTest, AWriterWaitsAndALockThatOutlastsTheWaitIsCurrentlyLocked) {
   EXPECT_EQ(b->OpenRecordset("SELECT AGE FROM CLAIMANT WHERE ID = 1", RecordsetType::Snapshot)
                 ->Field(0),
             Value(60));
+  // A read transaction does not wait for the writer.
+  b->BeginTrans(false);
+  EXPECT_EQ(b->OpenRecordset("SELECT AGE FROM CLAIMANT WHERE ID = 1", RecordsetType::Snapshot)
+                ->Field(0),
+            Value(60));
+  b->CommitTrans();
   a->CommitTrans();
   b->BeginTrans();
   b->Execute("UPDATE CLAIMANT SET AGE = 62 WHERE ID = 2");

@@ -1,3 +1,4 @@
+#include <cmath>
 #include <fstream>
 #include <sstream>
 
@@ -181,7 +182,9 @@ std::optional<T> Converted(const CsvReader& r, std::string_view column, const ch
 
 double WholeNumber(const std::string& text) {
   const double v = ParseNumber(text);
-  if (v != static_cast<double>(static_cast<int64_t>(v))) RaiseStandard(err::kTypeMismatch);
+  // trunc, not a cast to a whole-number type: a huge value ("1e30") would
+  // not fit that type; it is whole and then out of range for the column.
+  if (v != std::trunc(v)) RaiseStandard(err::kTypeMismatch);
   return v;
 }
 

@@ -149,6 +149,12 @@ bool StoreResult(ClaimantSource& source, const StoredClaimant& calculated,
     throw;
   }
   if (!now.SameHistory(calculated)) return false;
+  // A result stored or cleared by someone else since the claimant was read
+  // (a desktop calculation, or the clearing that comes with a history save)
+  // is theirs to keep.
+  if (now.stored_quantum != calculated.stored_quantum ||
+      now.stored_calcdate != calculated.stored_calcdate)
+    return false;
   if (result.outcome != Outcome::kCalculated) {
     ClearStoredResult(source.Database(), calculated.ID);
     return true;

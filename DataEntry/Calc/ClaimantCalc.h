@@ -93,8 +93,10 @@ struct StoredClaimant {
   orv::dust::ClaimantIdentity identity;
   std::vector<WorkRow> work;
   std::vector<SmokeRow> smoking;
-  // The result stored before this calculation (null: none).
+  // The result stored before this calculation (null: none), and when it
+  // was stored.
   std::optional<float> stored_quantum;
+  std::optional<std::string> stored_calcdate;
 
   // True when the histories and the jurisdiction, everything the stored
   // result depends on, are the same in both.
@@ -194,12 +196,14 @@ StoredResultValues ResultValues(const ClaimantResult& r,
 // Writes the result of a calculation of `calculated` to its CLAIMANT row:
 // a calculated result as the desktop stores it (CALCDATE = `when`), any
 // other outcome as the empty stored result (the desktop clears it before
-// calculating). Before writing it reads the claimant's history again and
-// writes nothing when it is no longer `calculated`'s (an operator saved a
-// change meanwhile; that save cleared the stored result).
-// Returns true when written, false when skipped for a changed history or a
+// calculating). Before writing it reads the claimant again and writes
+// nothing when his history is no longer `calculated`'s (an operator saved a
+// change meanwhile; that save cleared the stored result) or when his stored
+// result was changed or cleared by someone else since it was read.
+// Returns true when written, false when skipped for either reason or for a
 // claimant deleted meanwhile. Must run inside a write transaction of the
-// caller's (see WriteTransaction), so that the check and the write are one.
+// caller's on `source`'s connection (see WriteTransaction), so that the check
+// and the write are one.
 [[nodiscard]] bool StoreResult(ClaimantSource& source, const StoredClaimant& calculated,
                                const ClaimantResult& result,
                                std::chrono::system_clock::time_point when);

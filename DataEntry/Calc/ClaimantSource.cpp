@@ -19,7 +19,7 @@ constexpr const char* kSource = "ClaimantSource";
 // The claimant fields a calculation reads.
 constexpr const char* kClaimantSql =
     "SELECT ID, TITLE, FIRSTNAME, MIDDLENAMES, SURNAME, REF, ZURIRREF, ADD1, ADD2, ADD3, ADD4, "
-    "COUNTY, POSTCODE, JURISDICTION, RECOVERABLEQUANTUM FROM CLAIMANT WHERE ID = ?";
+    "COUNTY, POSTCODE, JURISDICTION, RECOVERABLEQUANTUM, CALCDATE FROM CLAIMANT WHERE ID = ?";
 
 constexpr const char* kUserFactorSql =
     "SELECT CODE, DESCR, JOBFACTOR, DUSTYTIMEFACTOR, RESPFACTOR, STARTYEAR, ENDYEAR, "
@@ -82,6 +82,8 @@ StoredClaimant ClaimantSource::Read(int32_t claimantID) {
                text("POSTCODE")});
     const Value q = r->Field("RECOVERABLEQUANTUM");
     if (!q.IsNull()) c.stored_quantum = q.AsSingle();
+    const Value when = r->Field("CALCDATE");
+    if (!when.IsNull()) c.stored_calcdate = when.AsText();
   }
 
   Prepared& p = *q_;

@@ -7,11 +7,13 @@
 // (an unknown claimant among them); 3 a run-time failure (number, source and
 // description on standard error). With --all: 0 when no claimant failed
 // (refused ones included), 3 when one failed or the run stopped.
+#include <unistd.h>
+
+#include <algorithm>
 #include <fstream>
 #include <iostream>
 #include <map>
 #include <optional>
-#include <thread>
 #include <string>
 
 #include <CLI/CLI.hpp>
@@ -24,6 +26,7 @@
 #include "InputError.h"
 #include "ProgressBar.h"
 #include "ResultJson.h"
+#include "modTarnbyDatabase.h"
 
 namespace {
 
@@ -82,11 +85,34 @@ int Emit(const orv::calc::CalcOptions& options, const orv::calc::CalcOutcome& o)
   return kExitOk;
 }
 
+// A claimant database an older program left at a lower structure level is
+// not upgraded behind the office's back: tarnby-claimants upgrade does that,
+// with its backup.
+void RequireCurrentStructure(const std::string& path) {
+  const orv::db::DatabasePtr db = orv::db::OpenDatabase(path);
+  const int16_t level = orv::tarnby::StructureLevel(*db);
+  db->Close();
+  if (level < orv::tarnby::kLatestStructureLevel)
+    throw orv::InputError(
+        path, 0, {},
+        "the claimant database is at structure level " + std::to_string(level) + " of " +
+            std::to_string(orv::tarnby::kLatestStructureLevel) +
+            "; bring it up to date with tarnby-claimants upgrade first");
+}
+
 // --all: progress on standard error, the summary line on standard output.
 int RunAllClaimants(orv::calc::BulkOptions bulk) {
   orv::ProgressBar bar;
-  bulk.progress = [&bar](int64_t done, int64_t total) {
-    bar.Update("Calculating claimants", done, total);
+  // On a terminal a bar; in a log, a line at every tenth of the way.
+  const bool terminal = isatty(STDERR_FILENO) != 0;
+  int64_t next_line = 0;
+  bulk.progress = [&](int64_t done, int64_t total) {
+    if (terminal) {
+      bar.Update("Calculating claimants", done, total);
+    } else if (done >= next_line) {
+      std::cerr << kTool << ": " << done << " of " << total << " claimants\n";
+      next_line = done + std::max<int64_t>(1, total / 10);
+    }
   };
   const orv::calc::BulkSummary s = orv::calc::RunAll(bulk);
   bar.Finish();
@@ -179,6 +205,7 @@ int main(int argc, char** argv) {
   }
 
   return orv::tools::RunGuarded(kTool, [&] {
+    if (!run.claimant_db.empty()) RequireCurrentStructure(run.claimant_db);
     if (all) {
       bulk.dust_db = options.dust_db;
       bulk.claimant_db = run.claimant_db;

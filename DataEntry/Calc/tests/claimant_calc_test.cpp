@@ -233,6 +233,21 @@ TEST_F(ClaimantCalcTest, NoResultIsStoredForAHistoryThatChangedMeanwhile) {
   AddJob(id, 104, 1986, 1988, 10000, 10000);
   ClaimantSource source(db_);
   const auto when = std::chrono::system_clock::now();
+  {
+    // The stored result cleared (or replaced) by someone else after the
+    // claimant was read, while his history is still the same: left alone.
+    const StoredClaimant before = source.Read(id);
+    const ClaimantResult r = CalculateClaimant(model_, before);
+    WriteTransaction first(*db_);
+    ASSERT_TRUE(StoreResult(source, before, r, when));
+    first.Commit();
+    const StoredClaimant stored = source.Read(id);
+    ClearStoredResult(*db_, id);
+    WriteTransaction second(*db_);
+    EXPECT_FALSE(StoreResult(source, stored, r, when));
+    second.Commit();
+    EXPECT_TRUE(Stored(id, "RECOVERABLEQUANTUM").IsNull());
+  }
   // Each edit an operator can save, made after the history was read.
   const char* edits[] = {
       "UPDATE WORKHISTORY SET ENDYEAR = ENDYEAR - 1 WHERE CLAIMANTID = ? AND STARTYEAR = 1971",

@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libqt6printsupport6 libgl-dev
   poppler-utils xvfb xauth
+  fonts-liberation xdg-utils
   clang libclang-rt-dev
 )
 missing=()

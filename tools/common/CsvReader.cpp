@@ -206,10 +206,10 @@ std::optional<float> CsvReader::GetSingle(std::string_view column) const {
 }
 
 std::optional<bool> CsvReader::GetBool(std::string_view column) const {
-  return Converted<bool>(*this, column, "0, 1, True or False", [](const std::string& t) {
+  return Converted<bool>(*this, column, "Y, N, 0, 1, True or False", [](const std::string& t) {
     const std::string v = TrimWhite(t);
-    if (v == "0" || IEquals(v, "false")) return false;
-    if (v == "1" || IEquals(v, "true")) return true;
+    if (v == "0" || IEquals(v, "false") || IEquals(v, "n")) return false;
+    if (v == "1" || IEquals(v, "true") || IEquals(v, "y")) return true;
     RaiseStandard(err::kTypeMismatch);
   });
 }

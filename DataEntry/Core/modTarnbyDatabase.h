@@ -1,0 +1,94 @@
+// modTarnbyDatabase: the claimant database's structure. A claimant database
+// records its base version (PARMS row VERSION, at least 3) and the structure
+// level applied by this program (PARMS row PCVERSION, 0 when missing). The
+// upgrade adds levels 1 to 20 (there is no level 13) in order; each level is
+// applied in one transaction together with its PCVERSION record, so a crash
+// or kill part-way leaves the file at the last complete level and the next
+// run resumes at the first missing one.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "Database.h"
+#include "Dates.h"
+
+namespace orv::tarnby {
+
+inline constexpr int16_t kLatestStructureLevel = 20;
+inline constexpr int16_t kBaseVersion = 3;
+
+// Error numbers the upgrade raises (without description text of their own).
+namespace claimanterr {
+inline constexpr int32_t kNoParmsTable = 800;
+inline constexpr int32_t kBaseVersionTooOld = 801;
+inline constexpr int32_t kNoVersionRow = 803;
+inline constexpr int32_t kVersionNull = 804;
+inline constexpr int32_t kVersionNotNumeric = 805;
+}  // namespace claimanterr
+
+// Set when the user agreed to the update and the backup was taken; cleared
+// by SetupDatabase at each start, so the question is asked at most once.
+extern bool UpdateConfirmed;
+
+// With `check_only` true: whether the structure needs updating (level below
+// 20). Otherwise applies every missing level, asking ConfirmDatabaseUpdate
+// before each (it asks the user only once), and answers true when level 20
+// was reached. The database should be open exclusively and read-write.
+// Failures are reported through the program's error reporter (source
+// "modTarnbyDatabase:UpdateDataBase") and raised.
+bool UpdateDataBase(bool check_only, db::Database& database);
+
+// Asks the user once per run whether to update (question, Yes/No, No the
+// default, title "Claimant Data Database Update"); on Yes takes the backup of
+// Settings.Database. True when both were done (then UpdateConfirmed is set).
+bool ConfirmDatabaseUpdate();
+
+// Asks for a destination through the save dialog (title "Backup claimant
+// database", filter "Databases (*.db)|*.db", default name from
+// DefaultBackupName) and writes a consistent copy of the database there.
+// False when the user cancelled. Failures are raised (source
+// "modTarnbyDatabase:Backing up claimant database", description "While: "
+// and the step).
+bool BackupClaimantDatabase(const std::string& database_path);
+
+// The path with every ".db" (any letter case) replaced by "Backup",
+// `today` as yyyymmdd and ".db": TARNBY.db -> TARNBYBackup20040527.db.
+std::string DefaultBackupName(const std::string& database_path, Clock::time_point today);
+
+// Writes a consistent copy of the closed or shared-open database `source` to
+// `destination` (replacing an existing file only once the copy is complete).
+// Never a raw file copy: another program may be writing the source.
+void CopyDatabaseConsistently(const std::string& source, const std::string& destination);
+// The same through a connection already open (exclusively, for instance);
+// not inside a transaction.
+void CopyDatabaseConsistently(db::Database& open_database, const std::string& destination);
+
+// Opens a claimant database read-only (shared). A file that a killed
+// program left in the middle of a transaction cannot be read until that
+// transaction is rolled back, which needs a read-write open: when the
+// read-only open is refused, the file is opened read-write once (which
+// rolls the unfinished transaction back) and then read-only again.
+db::DatabasePtr OpenForReading(const std::string& path);
+
+// The structure level (PCVERSION, 0 when missing). Raises 800 without PARMS.
+int16_t StructureLevel(db::Database& database);
+
+// Creates a new claimant database at `path` (which must not exist): the base
+// tables PARMS (VERSION 3), CLAIMANT, WORKHISTORY, SMOKEHISTORY and the five
+// queries qdclaimant, qdWork, qdJob, qdSmoke, qdSmokeEntry, then applies the
+// structure levels up to `level` (0 to 20) through the same code as
+// UpdateDataBase. Built under a temporary name and renamed when complete.
+void CreateClaimantDatabase(const std::string& path, int16_t level = kLatestStructureLevel);
+
+// Applies the missing levels up to `up_to` without asking anybody (the
+// caller has taken any backup). Returns the level reached.
+int16_t ApplyStructureLevels(db::Database& database, int16_t up_to = kLatestStructureLevel);
+
+// For tests: called inside each level's transaction, after its changes and
+// its PCVERSION record and before the commit, with the level number. A hook
+// that throws makes that level roll back. Empty by default.
+void SetLevelAppliedHook(std::function<void(int16_t level)> hook);
+
+}  // namespace orv::tarnby

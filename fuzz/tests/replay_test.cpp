@@ -16,7 +16,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 namespace {
 
-TEST(FuzzCorpus, EveryKeptInputRunsCleanly) {
+// The suite is named after the target (TARNBY_FUZZ_SUITE), so that each
+// target's replay has a test name of its own.
+#define TARNBY_KEPT_INPUTS_TEST(suite) TEST(suite, EveryKeptInputRunsCleanly)
+
+TARNBY_KEPT_INPUTS_TEST(TARNBY_FUZZ_SUITE) {
   std::vector<std::filesystem::path> files;
   for (const auto& entry : std::filesystem::directory_iterator(TARNBY_FUZZ_CORPUS))
     if (entry.is_regular_file()) files.push_back(entry.path());

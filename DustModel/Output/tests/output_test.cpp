@@ -38,7 +38,19 @@ std::vector<std::string> Words(const std::string& text) {
 
 class OutputTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { QStandardPaths::setTestModeEnabled(true); }
+  static void SetUpTestSuite() {
+    // Each test runs in a process of its own, side by side with others: a
+    // home of its own keeps the per-user stores apart.
+    fs::create_directories(Home());
+    setenv("HOME", Home().c_str(), 1);
+    QStandardPaths::setTestModeEnabled(true);
+  }
+  static void TearDownTestSuite() { fs::remove_all(Home()); }
+  static const std::string& Home() {
+    static const std::string home =
+        (fs::temp_directory_path() / ("orvdusto-home-" + std::to_string(getpid()))).string();
+    return home;
+  }
   void SetUp() override {
     dir_ = fs::temp_directory_path() / ("orvdusto_" + std::to_string(getpid()));
     fs::remove_all(dir_);

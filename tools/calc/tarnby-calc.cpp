@@ -79,23 +79,32 @@ int main(int argc, char** argv) {
   CLI::App app{"Calculates one claimant's dust exposure and recoverable quantum.", kTool};
   orv::calc::CalcOptions options;
   std::string history;
-  app.add_option("--dust-db", options.dust_db, "The dust data database")
+  // The help names each value as a person would; the checks say what went wrong when a value
+  // is refused.
+  app.add_option("--dust-db", options.dust_db, "The dust data database (required)")
       ->required()
-      ->check(CLI::ExistingFile);
-  app.add_option("--history", history, "The claimant's history file (JSON)")
+      ->check(CLI::ExistingFile)
+      ->option_text("FILE");
+  app.add_option("--history", history, "The claimant's history file, JSON (required)")
       ->required()
-      ->check(CLI::ExistingFile);
+      ->check(CLI::ExistingFile)
+      ->option_text("FILE");
   app.add_option("--jurisdiction", options.jurisdiction,
                  "0 England and Wales (default), 1 Scotland")
-      ->check(CLI::IsMember({0, 1}));
+      ->check(CLI::IsMember({0, 1}))
+      ->option_text("0|1");
   app.add_flag("--detail", options.detail, "The detailed report");
   const std::map<std::string, Format> formats{{"json", Format::kJson},
                                               {"text", Format::kText},
                                               {"html", Format::kHtml},
                                               {"pdf", Format::kPdf}};
-  app.add_option("--format", options.format, "json, text (default), html or pdf")
-      ->transform(CLI::CheckedTransformer(formats, CLI::ignore_case));
-  app.add_option("--output", options.output, "Output file (default standard output)");
+  app.add_option("--format", options.format,
+                 "What to write: the results as JSON, the report as text (default), as an "
+                 "HTML page or as a PDF file (which needs --output)")
+      ->transform(CLI::CheckedTransformer(formats, CLI::ignore_case))
+      ->option_text("json|text|html|pdf");
+  app.add_option("--output", options.output, "The file to write (default standard output)")
+      ->option_text("FILE");
 
   try {
     app.parse(argc, argv);

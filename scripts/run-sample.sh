@@ -16,6 +16,13 @@ else
   exit 0
 fi
 
+# The sample claimant database, from the CSV folder.
+if [ -x "$bin/tarnby-claimants" ] && [ -d data/claimants ]; then
+  rm -f "$sample/TARNBY.db"
+  "$bin/tarnby-claimants" create "$sample/TARNBY.db"
+  "$bin/tarnby-claimants" import "$sample/TARNBY.db" data/claimants
+fi
+
 if [ -n "${DISPLAY:-}" ] && [ -x "$bin/tarnby" ]; then
   exec "$bin/tarnby"
 fi

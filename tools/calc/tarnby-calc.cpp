@@ -21,6 +21,7 @@
 #include "ClaimantCalc.h"
 #include "ClaimantRun.h"
 #include "ExitCodes.h"
+#include "PlainHelp.h"
 #include "InputError.h"
 #include "ProgressBar.h"
 #include "ResultJson.h"
@@ -117,6 +118,7 @@ int main(int argc, char** argv) {
   CLI::App app{"Calculates one claimant's dust exposure and recoverable quantum, or every "
                "claimant of a claimant database.",
                kTool};
+  orv::tools::UsePlainHelp(app);
   orv::calc::CalcOptions options;
   std::string history;
   orv::calc::ClaimantRunOptions run;

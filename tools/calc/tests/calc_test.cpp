@@ -232,6 +232,8 @@ TEST_F(CalcTool, HelpReadsAsAPersonWroteIt) {
   EXPECT_EQ(r.out.find("->"), std::string::npos) << r.out;
   EXPECT_EQ(r.out.find("ENUM"), std::string::npos) << r.out;
   EXPECT_EQ(r.out.find("TEXT:FILE"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("Excludes:"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("--format json|text|html|pdf"), std::string::npos) << r.out;
 }
 
 TEST_F(CalcTool, BadUsageAndInputExitTwoNamingTheField) {

@@ -30,7 +30,10 @@ void frmSplash::keyPressEvent(QKeyEvent* event) {
 
 Splash::Splash() = default;
 
-Splash::~Splash() { UnloadSplash(); }
+Splash::~Splash() {
+  // Not from the window's own handlers: it can go at once.
+  delete form_.data();
+}
 
 void Splash::SetFromApplication() {
   ProductName = QCoreApplication::applicationName().isEmpty()

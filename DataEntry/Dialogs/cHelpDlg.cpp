@@ -45,9 +45,7 @@ std::string DefaultHelpFile() {
 
 cHelpDlg::cHelpDlg() = default;
 
-cHelpDlg::~cHelpDlg() {
-  if (window_) window_->deleteLater();
-}
+cHelpDlg::~cHelpDlg() { delete window_.data(); }
 
 void cHelpDlg::InitialiseHelp(QWidget* window, const std::string& help_file) {
   owner_ = window;

@@ -220,6 +220,8 @@ TEST(SplashTest, AKeyOnTheSplashUnloadsIt) {
   QKeyEvent key(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " ");
   QApplication::sendEvent(splash.Window(), &key);
   EXPECT_EQ(splash.Window(), nullptr);
+  // The window goes once its key handler has returned.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 }  // namespace

@@ -81,36 +81,8 @@ Location Find(const IniText& ini, const std::string& section, const std::string&
   return loc;
 }
 
-}  // namespace
-
-std::string ReadProfileString(const std::string& path, const std::string& section,
-                              const std::string& key, const std::string& default_text) {
-  const IniText ini = Load(path);
-  const Location loc = Find(ini, section, key);
-  if (loc.key == std::string::npos) return default_text;
-  std::string value = EntryOf(ini.lines[loc.key])->second;
-  if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
-    value = value.substr(1, value.size() - 2);
-  if (value.size() > kMaxValueLength) value.resize(kMaxValueLength);
-  return value;
-}
-
-bool WriteProfileString(const std::string& path, const std::string& section, const std::string& key,
-                        const std::string& value) {
-  IniText ini = Load(path);
-  const Location loc = Find(ini, section, key);
-  const std::string entry = key + "=" + value;
-  if (loc.key != std::string::npos) {
-    ini.lines[loc.key] = entry;
-  } else if (loc.section != std::string::npos) {
-    ini.lines.insert(ini.lines.begin() + static_cast<std::ptrdiff_t>(loc.last_in_section) + 1,
-                     entry);
-  } else {
-    if (!ini.lines.empty() && !TrimWhite(ini.lines.back()).empty()) ini.lines.emplace_back();
-    ini.lines.push_back("[" + section + "]");
-    ini.lines.push_back(entry);
-  }
-
+// Writes the lines back, through a temporary file renamed over the old one.
+bool Save(const std::string& path, const IniText& ini) {
   const std::string eol = ini.crlf ? "\r\n" : "\n";
   std::ostringstream text;
   for (const std::string& line : ini.lines) text << line << eol;
@@ -134,6 +106,103 @@ bool WriteProfileString(const std::string& path, const std::string& section, con
     return false;
   }
   return true;
+}
+
+bool IsComment(const std::string& trimmed) { return !trimmed.empty() && trimmed.front() == ';'; }
+
+}  // namespace
+
+std::optional<std::string> ReadProfileValue(const std::string& path, const std::string& section,
+                                            const std::string& key) {
+  const IniText ini = Load(path);
+  const Location loc = Find(ini, section, key);
+  if (loc.key == std::string::npos) return std::nullopt;
+  std::string value = EntryOf(ini.lines[loc.key])->second;
+  if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+    value = value.substr(1, value.size() - 2);
+  return value;
+}
+
+std::string ReadProfileString(const std::string& path, const std::string& section,
+                              const std::string& key, const std::string& default_text) {
+  std::optional<std::string> value = ReadProfileValue(path, section, key);
+  if (!value) return default_text;
+  if (value->size() > kMaxValueLength) value->resize(kMaxValueLength);
+  return *value;
+}
+
+bool WriteProfileString(const std::string& path, const std::string& section, const std::string& key,
+                        const std::string& value) {
+  IniText ini = Load(path);
+  const Location loc = Find(ini, section, key);
+  const std::string entry = key + "=" + value;
+  if (loc.key != std::string::npos) {
+    ini.lines[loc.key] = entry;
+  } else if (loc.section != std::string::npos) {
+    ini.lines.insert(ini.lines.begin() + static_cast<std::ptrdiff_t>(loc.last_in_section) + 1,
+                     entry);
+  } else {
+    if (!ini.lines.empty() && !TrimWhite(ini.lines.back()).empty()) ini.lines.emplace_back();
+    ini.lines.push_back("[" + section + "]");
+    ini.lines.push_back(entry);
+  }
+  return Save(path, ini);
+}
+
+std::vector<std::string> ReadProfileSection(const std::string& path, const std::string& section) {
+  const IniText ini = Load(path);
+  std::vector<std::string> out;
+  bool inside = false;
+  for (const std::string& line : ini.lines) {
+    if (auto s = SectionOf(line)) {
+      if (inside) break;
+      inside = IEquals(*s, section);
+      continue;
+    }
+    const std::string t = TrimWhite(line);
+    if (inside && !t.empty() && !IsComment(t)) out.push_back(t);
+  }
+  return out;
+}
+
+bool WriteProfileSection(const std::string& path, const std::string& section,
+                         const std::vector<std::string>& lines) {
+  IniText ini = Load(path);
+  size_t header = std::string::npos, end = ini.lines.size();
+  for (size_t i = 0; i < ini.lines.size(); ++i) {
+    auto s = SectionOf(ini.lines[i]);
+    if (!s) continue;
+    if (header != std::string::npos) {
+      end = i;
+      break;
+    }
+    if (IEquals(*s, section)) header = i;
+  }
+  if (header == std::string::npos) {
+    if (!ini.lines.empty() && !TrimWhite(ini.lines.back()).empty()) ini.lines.emplace_back();
+    ini.lines.push_back("[" + section + "]");
+    ini.lines.insert(ini.lines.end(), lines.begin(), lines.end());
+    return Save(path, ini);
+  }
+  // Blank lines that separate the section from the next one stay.
+  size_t keep_from = end;
+  while (keep_from > header + 1 && TrimWhite(ini.lines[keep_from - 1]).empty()) --keep_from;
+  std::vector<std::string> out(ini.lines.begin(),
+                               ini.lines.begin() + static_cast<std::ptrdiff_t>(header) + 1);
+  out.insert(out.end(), lines.begin(), lines.end());
+  out.insert(out.end(), ini.lines.begin() + static_cast<std::ptrdiff_t>(keep_from),
+             ini.lines.end());
+  ini.lines = std::move(out);
+  return Save(path, ini);
+}
+
+std::vector<std::string> ProfileSectionNames(const std::string& path) {
+  const IniText ini = Load(path);
+  std::vector<std::string> names;
+  for (const std::string& line : ini.lines) {
+    if (auto s = SectionOf(line)) names.push_back(*s);
+  }
+  return names;
 }
 
 }  // namespace orv

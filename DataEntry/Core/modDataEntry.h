@@ -65,9 +65,9 @@ std::string DefaultClaimantDatabase();
 std::string DefaultDustDatabase();
 std::string DefaultHTMLFile();
 // The folder holding the bundled sample databases (TARNBY.db, DUSTDATA.db):
-// <program folder>/../sample (a build tree, where `make run` makes them) or
-// <program folder>/../share/tarnby/sample (an installation); "" when none
-// of them holds both files.
+// $TARNBY_SAMPLE_DIR when set, else <program folder>/../sample (a build
+// tree, where `make run` makes them) or <program folder>/../share/tarnby/sample
+// (an installation); "" when none of them holds both files.
 std::string FindSampleFolder();
 
 // First start of a new user: when no settings file was named on the command
@@ -79,6 +79,10 @@ std::string FindSampleFolder();
 bool FirstStartSetup(bool settings_file_named);
 
 // --- settings file ----------------------------------------------------------
+// The settings file a command line names: the line trimmed, or
+// DefaultSettingsFile() when that leaves nothing (a line of blanks included).
+std::string SettingsFileFromCommandLine(std::string_view command_line);
+
 // The defaults: SystemIni "", DustDatabase/Database/HTMLFile the per-user
 // defaults above, Jurisdiction 0. The other fields are left as they are.
 void SetDefaultSettings();

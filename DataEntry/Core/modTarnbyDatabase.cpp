@@ -1,0 +1,267 @@
+// The claimant database's structure upgrade, the question asked before it
+// and the backup taken first.
+#include "modTarnbyDatabase.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <optional>
+#include <system_error>
+
+#include "ClaimantSchema.h"
+#include "FileDialog.h"
+#include "MessageBox.h"
+#include "Text.h"
+#include "modDataEntry.h"
+
+namespace orv::tarnby {
+
+bool UpdateConfirmed = false;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The message box style that makes the second button (No) the default.
+constexpr int32_t kDefaultButton2 = 256;
+
+std::function<void(int16_t)>& LevelHook() {
+  static std::function<void(int16_t)> hook;
+  return hook;
+}
+
+// An error of our own numbers, raised as the program raises a bare number.
+[[noreturn]] void RaiseNumber(int32_t number) {
+  throw OrvError(number, kAppTitle, StandardErrorText(number));
+}
+
+std::string Source(std::string_view procedure) {
+  return "modTarnbyDatabase:" + std::string(procedure);
+}
+
+// The Value of a PARMS row, or nullopt when there is no such row.
+std::optional<Value> ParmValue(db::Database& d, const char* parm) {
+  db::RecordsetPtr rs =
+      d.OpenRecordset(std::string("SELECT * FROM PARMS WHERE PARM='") + parm + "'",
+                      db::RecordsetType::Snapshot);
+  std::optional<Value> v;
+  if (!rs->IsEOF()) v = rs->Field("Value");
+  rs->Close();
+  return v;
+}
+
+// VERSION must exist, be a number and be at least 3.
+void CheckBaseVersion(db::Database& d) {
+  const std::optional<Value> v = ParmValue(d, "VERSION");
+  if (!v) RaiseNumber(claimanterr::kNoVersionRow);
+  if (v->IsNull()) RaiseNumber(claimanterr::kVersionNull);
+  int16_t version = 0;
+  try {
+    version = v->AsInt16();
+  } catch (const OrvError&) {
+    RaiseNumber(claimanterr::kVersionNotNumeric);
+  }
+  if (version < kBaseVersion) RaiseNumber(claimanterr::kBaseVersionTooOld);
+}
+
+// Applies one level with its PCVERSION record in one transaction: either
+// both are in the file afterwards or neither is.
+void ApplyLevel(db::Database& d, const schema::Level& level) {
+  d.BeginTrans();
+  try {
+    level.apply(d);
+    const Value number(static_cast<int>(level.number));
+    if (d.Execute("UPDATE PARMS SET Value = ? WHERE PARM = 'PCVERSION'", {number}) == 0) {
+      d.Execute("INSERT INTO PARMS (PARM, Value) VALUES ('PCVERSION', ?)", {number});
+    }
+    if (LevelHook()) LevelHook()(level.number);
+    d.CommitTrans();
+  } catch (...) {
+    try {
+      d.Rollback();
+    } catch (...) {
+      // The failure in hand is the one to report.
+    }
+    throw;
+  }
+}
+
+// Applies the missing levels up to `up_to`, asking `confirm` before each.
+// Stops at the first level not confirmed: a later level applied over a
+// skipped one would record a structure the file does not have. Returns the
+// level reached.
+template <typename Confirm>
+int16_t RunLevels(db::Database& d, int16_t up_to, Confirm confirm) {
+  if (!d.TableExists("PARMS")) RaiseNumber(claimanterr::kNoParmsTable);
+  int16_t reached = StructureLevel(d);
+  CheckBaseVersion(d);
+  for (const schema::Level& level : schema::Levels()) {
+    if (level.number > up_to) break;
+    if (reached >= level.number) continue;
+    if (!confirm()) break;
+    ApplyLevel(d, level);
+    reached = level.number;
+  }
+  return reached;
+}
+
+constexpr const char* kConfirmText =
+    "Warning the claimant data database structure needs updating.\n"
+    "If there are other users in the system using the same database the update may fail\n"
+    "Please make sure you are the only user in the system before proceeding\n"
+    "\n"
+    "If you continue you will be prompted to backup the database - if you do not do this the "
+    "program can\n"
+    "not update the database structure and so will not load with the current claimant database\n"
+    "\n"
+    "Do you want to continue ....";
+
+}  // namespace
+
+void SetLevelAppliedHook(std::function<void(int16_t level)> hook) { LevelHook() = std::move(hook); }
+
+int16_t StructureLevel(db::Database& d) {
+  if (!d.TableExists("PARMS")) RaiseNumber(claimanterr::kNoParmsTable);
+  const std::optional<Value> v = ParmValue(d, "PCVERSION");
+  return v ? v->AsInt16() : 0;
+}
+
+bool UpdateDataBase(bool check_only, db::Database& d) {
+  bool parms_missing = false;
+  try {
+    parms_missing = !d.TableExists("PARMS");
+  } catch (...) {
+    // Reported (logged, shown, cleared); the steps below then fail with the
+    // database's own error.
+    ProgramErrorHandler().Raise(0, Source("Checking for PARMS table"), {}, {}, 0, 3);
+  }
+  try {
+    if (parms_missing) RaiseNumber(claimanterr::kNoParmsTable);
+    const int16_t level = StructureLevel(d);
+    if (check_only) return level < kLatestStructureLevel;
+    return RunLevels(d, kLatestStructureLevel, ConfirmDatabaseUpdate) == kLatestStructureLevel;
+  } catch (...) {
+    ProgramErrorHandler().Raise(0, Source("UpdateDataBase"));
+    return false;
+  }
+}
+
+int16_t ApplyStructureLevels(db::Database& d, int16_t up_to) {
+  return RunLevels(d, up_to, [] { return true; });
+}
+
+bool ConfirmDatabaseUpdate() {
+  if (UpdateConfirmed) return true;
+  const int32_t answer = MsgBox(kConfirmText, mb::kQuestion | mb::kYesNo | kDefaultButton2,
+                                "Claimant Data Database Update");
+  UpdateConfirmed = answer == mb::kYes && BackupClaimantDatabase(Settings.Database);
+  return UpdateConfirmed;
+}
+
+std::string DefaultBackupName(const std::string& path, Clock::time_point today) {
+  const std::string replacement = "Backup" + FormatYmd(today) + ".db";
+  std::string out;
+  const std::string lower = LowerAscii(path);
+  size_t i = 0;
+  for (size_t at; (at = lower.find(".db", i)) != std::string::npos; i = at + 3) {
+    out += path.substr(i, at - i) + replacement;
+  }
+  return out + path.substr(i);
+}
+
+void CopyDatabaseConsistently(db::Database& open_database, const std::string& destination) {
+  std::error_code ec;
+  const fs::path target = fs::absolute(destination, ec);
+  const fs::path temp = target.string() + ".copy" + std::to_string(getpid());
+  fs::remove(temp, ec);
+  try {
+    open_database.Execute("VACUUM INTO ?", {Value(temp.string())});
+  } catch (...) {
+    fs::remove(temp, ec);
+    throw;
+  }
+  fs::rename(temp, target, ec);
+  if (ec) {
+    fs::remove(temp, ec);
+    throw OrvError(err::kPathNotFound, "CopyDatabaseConsistently",
+                   "Cannot write " + target.string() + ": " + ec.message());
+  }
+}
+
+void CopyDatabaseConsistently(const std::string& source, const std::string& destination) {
+  db::OpenOptions options;
+  options.read_only = true;
+  db::DatabasePtr d = db::OpenDatabase(source, options);
+  try {
+    CopyDatabaseConsistently(*d, destination);
+  } catch (...) {
+    d->Close();
+    throw;
+  }
+  d->Close();
+}
+
+bool BackupClaimantDatabase(const std::string& database_path) {
+  std::string step;
+  try {
+    step = "Setting up default destination file name";
+    const std::string destination = DefaultBackupName(database_path, Clock::now());
+    step = "Getting destination file name";
+    FileDialogRequest request;
+    request.kind = FileDialogRequest::Kind::kSave;
+    request.title = "Backup claimant database";
+    request.filters = {{"Databases (*.db)", "*.db"}};
+    request.filter_index = 1;
+    request.default_extension = "db";
+    request.file_name = destination;
+    request.initial_folder = fs::path(destination).parent_path().string();
+    // Ask before overwriting, path must exist, explorer style, long names.
+    request.flags = 2 | 4 | 2048 | 524288 | 2097152;
+    const std::shared_ptr<FileDialogService> dialogs = GetFileDialogService();
+    if (!dialogs) throw OrvError(err::kCantCreateObject, "FileDialog", "No file dialog is available");
+    const FileDialogAnswer answer = dialogs->Show(request);
+    bool copied = false;
+    if (answer.result == 1 && !answer.files.empty()) {
+      const std::string chosen = answer.files.front();
+      step = "Trying to copy claimant database " + database_path + " to " + chosen;
+      CopyDatabaseConsistently(database_path, chosen);
+      copied = true;
+    }
+    step = "Releasing file dialog";
+    return copied;
+  } catch (...) {
+    ProgramErrorHandler().Raise(0, Source("Backing up claimant database"), "While: " + step);
+    return false;
+  }
+}
+
+void CreateClaimantDatabase(const std::string& path, int16_t level) {
+  if (level < 0 || level > kLatestStructureLevel) {
+    throw OrvError(err::kInvalidPropertyValue, "CreateClaimantDatabase",
+                   "The structure level must be 0 to " + std::to_string(kLatestStructureLevel));
+  }
+  std::error_code ec;
+  if (fs::exists(path, ec)) {
+    throw OrvError(3204, "CreateClaimantDatabase", "Database already exists.");
+  }
+  const std::string temp = path + ".creating" + std::to_string(getpid());
+  fs::remove(temp, ec);
+  try {
+    db::DatabasePtr d = db::CreateDatabase(temp);
+    d->BeginTrans();
+    schema::CreateBase(*d);
+    d->CommitTrans();
+    ApplyStructureLevels(*d, level);
+    d->Close();
+    fs::rename(temp, path, ec);
+    if (ec) {
+      throw OrvError(err::kPathNotFound, "CreateClaimantDatabase",
+                     "Cannot write " + path + ": " + ec.message());
+    }
+  } catch (...) {
+    fs::remove(temp, ec);
+    throw;
+  }
+}
+
+}  // namespace orv::tarnby

@@ -262,6 +262,14 @@ void frmMAIN::Search() {
   try {
     SaveClaimant();
     if (!::tarnby::ShowSearch(this)) return;
+    ApplySearch();
+  } catch (...) {
+    ShowProgramError("An error occurred in the search routine", true);
+  }
+}
+
+void frmMAIN::ApplySearch() {
+  try {
     auto pattern = [](const std::string& text) { return text.empty() ? std::string("*") : text; };
     qdclaimant->SetParameter("WHATNAME", Value(pattern(SearchName)));
     qdclaimant->SetParameter("WHATREF", Value(pattern(SearchRef)));

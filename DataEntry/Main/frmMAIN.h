@@ -54,6 +54,8 @@ class frmMAIN : public QMainWindow, public FormHost {
   // claimant.
   void Reposition();
   void Search();
+  // Filters the claimants by the three search texts ("*" for an empty one).
+  void ApplySearch();
   void AddClaimant();
   void DeleteClaimant();
   void RefreshClaimants();

@@ -187,8 +187,7 @@ void frmMAIN::Reposition() {
   QWidget* frame = tab0_->Form().fraClaimant;
   try {
     db::Recordset& rs = *rsClaimant;
-    const bool empty = !claimant_.Adding() && rs.IsEOF() && rs.IsBOF();
-    if (empty) {
+    if (!claimant_.Adding() && NoClaimants()) {
       frame->setEnabled(false);
       ui_.datClaimant->SetCaption(claimant_filtered_
                                       ? tr("No Records - Click Add or Clear Search")
@@ -245,8 +244,13 @@ void frmMAIN::MoveClaimant(RecordControl::Move move) {
       if (rs.IsBOF()) rs.MoveFirst();
       break;
     case RecordControl::Move::kNext:
-      rs.MoveNext();
-      if (rs.IsEOF()) rs.MoveLast();
+      // The next claimant, else the last one; none when the set is now empty.
+      try {
+        rs.MoveNext();
+        if (rs.IsEOF()) rs.MoveLast();
+      } catch (const OrvError& e) {
+        if (e.Number() != db::dberr::kNoCurrentRecord) throw;
+      }
       break;
     case RecordControl::Move::kLast:
       rs.MoveLast();
@@ -308,9 +312,13 @@ void frmMAIN::DeleteClaimant() {
     if (!was_adding && claimant_.HasRow()) {
       rs.Delete();
       if (claimant_count_ > 0) --claimant_count_;
-      rs.MoveNext();
-      if (rs.IsEOF() && !(rs.IsBOF())) rs.MoveLast();
-      if (rs.IsEOF() && claimant_count_ > 0) rs.MoveLast();
+      // The next claimant, else the last one; none when the set is now empty.
+      try {
+        rs.MoveNext();
+        if (rs.IsEOF()) rs.MoveLast();
+      } catch (const OrvError& e) {
+        if (e.Number() != db::dberr::kNoCurrentRecord) throw;
+      }
     }
     claimant_.Refresh();
     Reposition();
@@ -331,6 +339,12 @@ void frmMAIN::RefreshClaimants() {
   } catch (...) {
     ShowProgramError("An error has occurred while trying to refresh the record", true);
   }
+}
+
+bool frmMAIN::NoClaimants() const {
+  const db::Recordset& rs = *rsClaimant;
+  // After the last row is deleted the set has no current row at all.
+  return (rs.IsEOF() && rs.IsBOF()) || rs.AbsolutePosition() < 0;
 }
 
 int32_t frmMAIN::CurrentClaimantID() {
@@ -371,8 +385,7 @@ void frmMAIN::ChangeTab(int new_tab, int previous_tab) {
     current_tab_ = new_tab;
     for (int t = 0; t < 4; ++t) TabFrame(t)->setEnabled(false);
     db::Recordset& rs = *rsClaimant;
-    const bool has_records = !(rs.IsEOF() && rs.IsBOF());
-    if (has_records) {
+    if (!NoClaimants()) {
       TabFrame(new_tab)->setEnabled(true);
       if (new_tab != kClaimantTab) {
         mapper_.submit();

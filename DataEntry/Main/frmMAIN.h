@@ -62,6 +62,8 @@ class frmMAIN : public QMainWindow, public FormHost {
   // Saves the claimant's unsaved changes (a new claimant included) and
   // makes the saved record current. Database failures are raised.
   void SaveClaimant();
+  // True when the claimant recordset has no row to show.
+  bool NoClaimants() const;
   bool ClaimantFiltered() const { return claimant_filtered_; }
   int32_t ClaimantCount() const { return claimant_count_; }
   RecordModel& ClaimantRecord() { return claimant_; }

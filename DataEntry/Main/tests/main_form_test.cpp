@@ -86,7 +86,7 @@ TEST_F(MainFormTest, DeletingAClaimantAsksFirst) {
   EXPECT_EQ(Caption(f), "Record: 1 of 1");
   boxes_->answers = {mb::kYes};
   f.DeleteClaimant();
-  EXPECT_EQ(Caption(f), "No Records - Click Add");
+  EXPECT_EQ(Caption(f), "No Records - Click Add") << Boxes();
 }
 
 class UserFactorRows : public MainFormTest {

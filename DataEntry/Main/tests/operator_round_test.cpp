@@ -25,13 +25,14 @@ TEST_F(MainFormTest, OperatorRoundStoresTheSameResultAsTheCalculator) {
   OpenTab(frmMAIN::kSmokeTab);
   Ui::SmokeTab& s = f.Tab2().Form();
   s.cmdSmokeAdd->click();
-  TypeInto(s.qcboSmoke, QStringLiteral("Light"));
+  TypeInto(s.qcboSmoke, QStringLiteral("L"));
   s.optSmokeYears->click();
   TypeInto(s.meSmokeStart, QStringLiteral("1960"));
   TypeInto(s.meSmokeEnd, QStringLiteral("1980"));
   s.cmdSmokeSave->click();
   ASSERT_EQ(f.Tab2().Grid().Count(), 1) << Boxes();
-  EXPECT_EQ(f.Tab2().Grid().Text(0, 0), "Light (1-10 a day)");
+  EXPECT_TRUE(f.Tab2().Grid().Text(0, 0).contains(QStringLiteral("Light")))
+      << f.Tab2().Grid().Text(0, 0).toStdString();
   EXPECT_TRUE(boxes_->shown.empty()) << Boxes();
 
   OpenTab(frmMAIN::kCalcTab);
@@ -50,9 +51,23 @@ TEST_F(MainFormTest, OperatorRoundStoresTheSameResultAsTheCalculator) {
 
   calc::HistoryFile history;
   history.claimant.Name = "Mr Arthur Rowley";
-  history.jobs = {{"A", 101, 1955, 1965, 1, "", 1, ""},
-                  {"B", 102, 1966, 1975, 3, "", 3, ""},
-                  {"C", 104, 1976, 1985, 2, "", 2, ""}};
+  struct Job {
+    int32_t colliery;
+    int16_t start, end;
+    int32_t job;
+    int16_t resp;
+  };
+  for (const Job& j : {Job{101, 1955, 1965, 1, 1}, Job{102, 1966, 1975, 3, 3},
+                       Job{104, 1976, 1985, 2, 2}}) {
+    dust::HistoryJob h;
+    h.Key = "ID" + std::to_string(j.colliery);
+    h.CollieryID = j.colliery;
+    h.StartYear = j.start;
+    h.EndYear = j.end;
+    h.JobFactorID = j.job;
+    h.RespFactorID = j.resp;
+    history.jobs.push_back(h);
+  }
   history.smoking = {{"S", 2, "", 0, 1960, 1980}};
   calc::CalcOptions options;
   options.dust_db = Settings.DustDatabase;

@@ -132,7 +132,10 @@ TEST_F(StartUpTest, RefusedUpgradeLeavesTheOptionsScreenAlone) {
             "Failed to update the claimant database to the latest structure. You could try "
             "exiting program and re-entering");
   EXPECT_EQ(program_.form, nullptr);
-  EXPECT_NE(program_.options, nullptr);
+  EXPECT_EQ(p.back(),
+            "An error in setting up the claimant information database means that the program "
+            "cannot load.\nYou may want to check configuration settings - options screen will now "
+            "show");
 }
 
 TEST_F(StartUpTest, FirstStartWithEmptyFoldersShowsTheMainWindowAndNoBox) {

@@ -16,6 +16,13 @@ else
   exit 0
 fi
 
+# The sample claimant database, from the CSV folder.
+if [ -x "$bin/tarnby-claimants" ] && [ -d data/claimants ]; then
+  rm -f "$sample/TARNBY.db"
+  "$bin/tarnby-claimants" create "$sample/TARNBY.db"
+  "$bin/tarnby-claimants" import "$sample/TARNBY.db" data/claimants
+fi
+
 # With a display, the desktop program opens on the sample databases through a
 # settings file of its own beside them (written once, so the choices made in
 # the program last from one run to the next; the user's own settings are not

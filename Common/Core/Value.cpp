@@ -1,6 +1,7 @@
 #include "Value.h"
 
 #include <cmath>
+#include <limits>
 
 #include "Numbers.h"
 #include "OrvError.h"
@@ -42,7 +43,12 @@ int16_t Value::AsInt16() const {
   return ToInt16(AsDouble());
 }
 
-float Value::AsSingle() const { return static_cast<float>(AsDouble()); }
+float Value::AsSingle() const {
+  if (kind() == Kind::Text) return ParseSingle(std::get<std::string>(v_));
+  const double d = AsDouble();
+  if (std::fabs(d) > std::numeric_limits<float>::max()) RaiseStandard(err::kOverflow);
+  return static_cast<float>(d);
+}
 
 bool Value::AsBool() const {
   if (kind() == Kind::Text) return ParseBool(std::get<std::string>(v_));

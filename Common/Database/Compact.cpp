@@ -1,10 +1,13 @@
 // Compaction: the closed database is copied into a new file with VACUUM INTO,
 // which writes every table (the info table with the password among them) and
-// the application_id mark afresh, without free pages.
+// the application_id mark afresh, without free pages. The source is opened
+// exclusively, so the copy is refused while anyone else has the file open
+// and nobody can write to it during the copy.
 #include <filesystem>
 #include <system_error>
 
 #include "Impl.h"
+#include "OrvError.h"
 
 namespace orv::db {
 
@@ -21,10 +24,15 @@ void CompactDatabase(const std::string& source, const std::string& destination,
   }
   OpenOptions options;
   options.read_only = true;
+  options.exclusive = true;
   options.connect = source_connect;
   const DatabasePtr db = OpenDatabase(source, options);
-  const auto& conn = static_cast<detail::SqliteDatabase&>(*db).Conn();
-  detail::RunOnce(conn, "VACUUM INTO ?", {Value(dest.lexically_normal().string())}, kSource);
+  try {
+    db->CopyTo(dest.string());
+  } catch (OrvError& e) {
+    e.SetSource(kSource);
+    throw;
+  }
   db->Close();
 }
 

@@ -1,9 +1,18 @@
 // The shared SQLite connection, its statements and the mapping of SQLite
 // failures to the numbers callers test for.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstring>
+#include <map>
+#include <mutex>
 
 #include "Detail.h"
 #include "OrvError.h"
+#include "Text.h"
 
 namespace orv::db::detail {
 
@@ -30,8 +39,44 @@ void RaiseTableOrQueryNotFound(std::string_view source, std::string_view name) {
             "'. Make sure it exists and that its name is spelled correctly.");
 }
 
+void RaiseFieldTooSmall(std::string_view source, std::string_view field) {
+  Raise(dberr::kFieldTooSmall, source,
+        (field.empty() ? std::string("The field") : "The field '" + std::string(field) + "'") +
+            " is too small to accept the amount of data you attempted to add. Try inserting or "
+            "pasting less data.");
+}
+
+void RaiseNumericOverflow(std::string_view source, std::string_view field) {
+  Raise(dberr::kNumericOverflow, source,
+        field.empty() ? std::string("Numeric field overflow.")
+                      : "Numeric field overflow: the value does not fit the field '" +
+                            std::string(field) + "'.");
+}
+
 void RaiseSqlite(sqlite3* handle, int rc, std::string_view source) {
   const std::string message = handle ? sqlite3_errmsg(handle) : sqlite3_errstr(rc);
+  switch (rc & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      Raise(dberr::kCurrentlyLocked, source,
+            "Could not update; currently locked by another user. Try again when the other user "
+            "has finished. (" +
+                message + ")");
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB: {
+      const char* file = handle ? sqlite3_db_filename(handle, "main") : nullptr;
+      Raise(dberr::kDamaged, source,
+            "The database file '" + std::string(file ? file : "") +
+                "' is damaged and cannot be used (" + message +
+                "). Restore it from a backup copy.");
+    }
+    default:
+      break;
+  }
+  if (rc == SQLITE_CONSTRAINT_CHECK) {
+    if (message.find(kSizeCheck) != std::string::npos) RaiseFieldTooSmall(source, {});
+    if (message.find(kRangeCheck) != std::string::npos) RaiseNumericOverflow(source, {});
+  }
   switch (rc) {
     case SQLITE_CONSTRAINT_UNIQUE:
     case SQLITE_CONSTRAINT_PRIMARYKEY:
@@ -78,10 +123,147 @@ std::string QuoteLiteral(std::string_view text) {
   return q;
 }
 
+// --- FileLock -------------------------------------------------------------------
+//
+// Each connection locks the file through a descriptor of its own, with
+// flock, so two connections conflict even inside one process. Closing any
+// descriptor of a file drops every POSIX (fcntl) lock the process holds on
+// it, SQLite's included; so a descriptor is never closed while a connection
+// of this process still has the file open: it is unlocked and kept, per
+// file, and the file's descriptors are closed together when its last
+// connection closes (SQLite has closed its own by then).
+
+namespace {
+
+struct OpenFile {
+  int live = 0;            // connections holding a lock on it
+  std::vector<int> spare;  // unlocked descriptors kept for reuse
+};
+
+std::mutex& LockMutex() {
+  static std::mutex m;
+  return m;
+}
+
+std::map<std::pair<uint64_t, uint64_t>, OpenFile>& OpenFiles() {
+  static std::map<std::pair<uint64_t, uint64_t>, OpenFile> files;
+  return files;
+}
+
+void ForgetIfUnused(const std::pair<uint64_t, uint64_t>& key) {
+  auto it = OpenFiles().find(key);
+  if (it == OpenFiles().end() || it->second.live > 0) return;
+  for (int fd : it->second.spare) ::close(fd);
+  OpenFiles().erase(it);
+}
+
+}  // namespace
+
+FileLock& FileLock::operator=(FileLock&& o) noexcept {
+  if (this != &o) {
+    Release();
+    fd_ = o.fd_;
+    key_ = o.key_;
+    o.fd_ = -1;
+  }
+  return *this;
+}
+
+bool FileLock::Acquire(const std::string& path, bool exclusive, std::string* why) {
+  Release();
+  std::lock_guard<std::mutex> guard(LockMutex());
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    if (why) *why = std::strerror(errno);
+    return false;
+  }
+  const std::pair<uint64_t, uint64_t> key{static_cast<uint64_t>(st.st_dev),
+                                          static_cast<uint64_t>(st.st_ino)};
+  OpenFile& file = OpenFiles()[key];
+  int fd = -1;
+  if (!file.spare.empty()) {
+    fd = file.spare.back();
+    file.spare.pop_back();
+  } else {
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+      if (why) *why = std::strerror(errno);
+      ForgetIfUnused(key);
+      return false;
+    }
+  }
+  if (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+    const int e = errno;
+    file.spare.push_back(fd);
+    ForgetIfUnused(key);
+    if (why) *why = e == EWOULDBLOCK ? std::string() : std::string(std::strerror(e));
+    return false;
+  }
+  ++file.live;
+  fd_ = fd;
+  key_ = key;
+  return true;
+}
+
+void FileLock::Release() {
+  if (fd_ < 0) return;
+  std::lock_guard<std::mutex> guard(LockMutex());
+  ::flock(fd_, LOCK_UN);
+  OpenFile& file = OpenFiles()[key_];
+  --file.live;
+  file.spare.push_back(fd_);
+  fd_ = -1;
+  ForgetIfUnused(key_);
+}
+
 // --- Connection -----------------------------------------------------------------
 
-Connection::Connection(sqlite3* handle, std::string path, bool read_only)
-    : handle_(handle), path_(std::move(path)), read_only_(read_only) {}
+Connection::Connection(sqlite3* handle, std::string path, bool read_only, FileLock lock)
+    : handle_(handle), path_(std::move(path)), read_only_(read_only), lock_(std::move(lock)) {
+  if (read_only_) sqlite3_set_authorizer(handle_, &Connection::Authorize, this);
+}
+
+int Connection::Authorize(void* self, int action, const char* a, const char* b, const char*,
+                          const char*) {
+  auto* c = static_cast<Connection*>(self);
+  if (c->guarded_query_.empty()) return SQLITE_OK;
+  const std::string first = a ? a : "";
+  switch (action) {
+    case SQLITE_SELECT:
+    case SQLITE_READ:
+    case SQLITE_RECURSIVE:
+      return SQLITE_OK;
+    case SQLITE_FUNCTION: {
+      // Functions that reach outside the database or change it.
+      const std::string name = b ? UpperAscii(b) : std::string();
+      for (const char* f : {"LOAD_EXTENSION", "READFILE", "WRITEFILE", "EDIT", "FTS3_TOKENIZER",
+                            "SQLAR_COMPRESS", "SQLAR_UNCOMPRESS", "ZIPFILE"}) {
+        if (name == f) {
+          c->refused_ = "call the function " + std::string(b);
+          return SQLITE_DENY;
+        }
+      }
+      return SQLITE_OK;
+    }
+    case SQLITE_ATTACH:
+      c->refused_ = "attach the file '" + first + "'";
+      return SQLITE_DENY;
+    case SQLITE_DETACH:
+      c->refused_ = "detach a database";
+      return SQLITE_DENY;
+    case SQLITE_INSERT:
+    case SQLITE_UPDATE:
+    case SQLITE_DELETE:
+      c->refused_ = "write to the table '" + first + "'";
+      return SQLITE_DENY;
+    case SQLITE_PRAGMA:
+      c->refused_ = "use the setting '" + first + "'";
+      return SQLITE_DENY;
+    default:
+      c->refused_ = "change the database's structure or transactions";
+      return SQLITE_DENY;
+  }
+}
 
 Connection::~Connection() { Close(); }
 
@@ -98,25 +280,37 @@ void Connection::Close() {
     s->Orphan();
   }
   live_.clear();
-  for (auto& [sql, stmt] : idle_) sqlite3_finalize(stmt);
+  for (Idle& i : idle_) sqlite3_finalize(i.stmt);
   idle_.clear();
   sqlite3_close_v2(handle_);
   handle_ = nullptr;
+  lock_.Release();  // after SQLite has closed the file
 }
 
-sqlite3_stmt* Connection::Acquire(const std::string& sql, std::string_view source) {
+sqlite3_stmt* Connection::Acquire(const std::string& sql, std::string_view source, bool* checked) {
   sqlite3* h = Handle(source);
+  const bool guarded = Guarded();
   for (auto it = idle_.rbegin(); it != idle_.rend(); ++it) {
-    if (it->first == sql) {
-      sqlite3_stmt* s = it->second;
+    if (it->sql == sql && (it->checked || !guarded)) {
+      sqlite3_stmt* s = it->stmt;
+      if (checked) *checked = it->checked;
       idle_.erase(std::next(it).base());
       return s;
     }
   }
   sqlite3_stmt* stmt = nullptr;
   const char* tail = nullptr;
+  refused_.clear();
   const int rc = sqlite3_prepare_v2(h, sql.c_str(), static_cast<int>(sql.size() + 1), &stmt, &tail);
+  // A refusal shows as SQLITE_AUTH, or as a plain error for a function.
+  if (rc != SQLITE_OK && guarded && !refused_.empty()) {
+    Raise(dberr::kNoPermission, "DAO.QueryDef",
+          "The stored query '" + guarded_query_ + "' of the read-only database '" + path_ +
+              "' was refused: it would " + refused_ +
+              ". Stored queries here may only read the database.");
+  }
   if (rc != SQLITE_OK) RaiseSqlite(h, rc, source);
+  if (checked) *checked = guarded;
   if (!stmt) Raise(dberr::kGeneric, source, "The SQL text holds no statement.");
   while (tail && (*tail == ' ' || *tail == ';' || *tail == '\n' || *tail == '\r' || *tail == '\t'))
     ++tail;
@@ -127,7 +321,7 @@ sqlite3_stmt* Connection::Acquire(const std::string& sql, std::string_view sourc
   return stmt;
 }
 
-void Connection::Release(std::string&& sql, sqlite3_stmt* stmt) {
+void Connection::Release(std::string&& sql, sqlite3_stmt* stmt, bool checked) {
   if (!handle_) {
     sqlite3_finalize(stmt);
     return;
@@ -135,10 +329,10 @@ void Connection::Release(std::string&& sql, sqlite3_stmt* stmt) {
   sqlite3_reset(stmt);
   sqlite3_clear_bindings(stmt);
   if (idle_.size() >= kMaxIdle) {
-    sqlite3_finalize(idle_.front().second);
+    sqlite3_finalize(idle_.front().stmt);
     idle_.erase(idle_.begin());
   }
-  idle_.emplace_back(std::move(sql), stmt);
+  idle_.push_back(Idle{std::move(sql), stmt, checked});
 }
 
 void Connection::Unregister(Statement* s) {
@@ -155,12 +349,12 @@ void Connection::Unregister(Statement* s) {
 
 Statement::Statement(ConnectionPtr conn, std::string sql, std::string_view source)
     : conn_(std::move(conn)), sql_(std::move(sql)) {
-  stmt_ = conn_->Acquire(sql_, source);
+  stmt_ = conn_->Acquire(sql_, source, &checked_);
   conn_->Register(this);
 }
 
 Statement::Statement(Statement&& o) noexcept
-    : conn_(std::move(o.conn_)), stmt_(o.stmt_), sql_(std::move(o.sql_)) {
+    : conn_(std::move(o.conn_)), stmt_(o.stmt_), sql_(std::move(o.sql_)), checked_(o.checked_) {
   o.stmt_ = nullptr;
   if (conn_ && stmt_) {
     conn_->Unregister(&o);
@@ -174,6 +368,7 @@ Statement& Statement::operator=(Statement&& o) noexcept {
   conn_ = std::move(o.conn_);
   stmt_ = o.stmt_;
   sql_ = std::move(o.sql_);
+  checked_ = o.checked_;
   o.stmt_ = nullptr;
   if (conn_ && stmt_) {
     conn_->Unregister(&o);
@@ -185,7 +380,7 @@ Statement& Statement::operator=(Statement&& o) noexcept {
 void Statement::Reset() {
   if (conn_) {
     conn_->Unregister(this);
-    if (stmt_) conn_->Release(std::move(sql_), stmt_);
+    if (stmt_) conn_->Release(std::move(sql_), stmt_, checked_);
   }
   stmt_ = nullptr;
   sql_.clear();

@@ -9,9 +9,14 @@
 // 3265 (no item of that name: a missing table, field or index),
 // 3078 (table or query not found), 3021 (no current record), 3022
 // (duplicate value in a unique index), 3031 (not a valid password),
-// 3024 (file not found), 3051 (cannot open the file: locked or read-only),
-// 3027 (database or recordset is read-only), 3044 (path not valid);
-// every other SQLite failure is 3000 with SQLite's message.
+// 3024 (file not found), 3051 (cannot open the file: in use, damaged, not
+// a database of ours), 3027 (database or recordset is read-only), 3044
+// (path not valid), 3197 (the row was changed by another user between Edit
+// and Update), 3218 (another user's lock outlasted the wait), 3163 (text
+// longer than its field), 3349 (number outside its field's type), 3049
+// (the file was found damaged while in use), 3033 (a stored query of a
+// read-only database tried to write, attach or call a function with side
+// effects); every other SQLite failure is 3000 with SQLite's message.
 //
 // Values are always bound, never pasted into SQL text.
 #pragma once
@@ -36,6 +41,13 @@ inline constexpr int32_t kReadOnly = 3027;
 inline constexpr int32_t kBadPassword = 3031;
 inline constexpr int32_t kPathNotValid = 3044;
 inline constexpr int32_t kCannotOpen = 3051;
+inline constexpr int32_t kNoPermission = 3033;
+inline constexpr int32_t kDamaged = 3049;
+inline constexpr int32_t kFieldTooSmall = 3163;
+inline constexpr int32_t kRecordDeleted = 3167;
+inline constexpr int32_t kDataChanged = 3197;
+inline constexpr int32_t kCurrentlyLocked = 3218;
+inline constexpr int32_t kNumericOverflow = 3349;
 inline constexpr int32_t kTableOrQueryNotFound = 3078;
 inline constexpr int32_t kItemNotFound = 3265;
 }  // namespace dberr
@@ -81,18 +93,21 @@ using QueryDefPtr = std::shared_ptr<QueryDef>;
 using RecordsetPtr = std::unique_ptr<Recordset>;
 
 struct OpenOptions {
-  // No other connection may open the file while this one is open: the lock
-  // is taken at open and any other open fails with 3051.
+  // Every connection holds a lock on the file for as long as it is open:
+  // exclusive, no other connection may open the file; shared, no exclusive
+  // open may. A refused open fails at once with 3051.
   bool exclusive = false;
   bool read_only = false;
   std::string connect;  // ";pwd=" followed by the password, or empty
   // How long a statement waits for another connection's lock before failing
-  // (3051 while opening, 3000 "database is locked" afterwards).
+  // (3218 "currently locked").
   int busy_timeout_ms = 5000;
 };
 
 // Opens an existing database file. Missing file: 3024; wrong password: 3031;
-// not a database of ours or locked by an exclusive user: 3051.
+// not a database of ours, damaged, or refused by another connection's lock:
+// 3051 naming the file. SQLite's defensive settings are on and the file's
+// structure is checked (a quick integrity check) before it is used.
 DatabasePtr OpenDatabase(const std::string& path, const OpenOptions& options = {});
 
 // Creates a new, empty database file (fails if it exists) with the password
@@ -101,7 +116,8 @@ DatabasePtr CreateDatabase(const std::string& path, const std::string& connect =
 
 // Compacts the closed database `source` (opened with `source_connect`) into
 // the new file `destination`, which must not exist; the copy keeps the
-// password.
+// password. The source is opened exclusively for the copy, so compaction is
+// refused (3051) while any other connection has it open.
 void CompactDatabase(const std::string& source, const std::string& destination,
                      const std::string& source_connect = {});
 
@@ -137,7 +153,9 @@ class Database : public std::enable_shared_from_this<Database> {
                                      RecordsetType type = RecordsetType::Dynaset,
                                      const std::vector<Value>& values = {}) = 0;
 
-  // Transactions (nested calls are not supported).
+  // Transactions (nested calls are not supported). On a read-write database
+  // the transaction starts as a writer, waiting (up to the busy timeout) for
+  // any other writer to finish, so two writers never fail each other midway.
   virtual void BeginTrans() = 0;
   virtual void CommitTrans() = 0;
   virtual void Rollback() = 0;
@@ -156,6 +174,12 @@ class Database : public std::enable_shared_from_this<Database> {
   virtual void RenameField(std::string_view table, std::string_view from, std::string_view to) = 0;
   virtual void DeleteField(std::string_view table, std::string_view field) = 0;
   virtual void DropTable(std::string_view table) = 0;
+
+  // --- copies -------------------------------------------------------------
+  // Writes a consistent, compacted copy of the open database to the new file
+  // `destination` (3204 if it exists), as of one moment: other connections'
+  // writes wait meanwhile or are not part of it. The copy keeps the password.
+  virtual void CopyTo(const std::string& destination) = 0;
 };
 
 class QueryDef {
@@ -186,7 +210,7 @@ class Recordset {
   virtual void MoveNext() = 0;  // 3021 when already at end of data
   virtual void MovePrevious() = 0;
   virtual void MoveLast() = 0;
-  // Rows in the set (a snapshot knows them all; a dynaset after MoveLast).
+  // Rows in the set (exact at once for both kinds).
   virtual int32_t RecordCount() const = 0;
   // 0-based position of the current row, -1 when there is none.
   virtual int32_t AbsolutePosition() const = 0;
@@ -210,8 +234,15 @@ class Recordset {
 
   // --- updates (dynaset only; a snapshot fails with 3027) -----------------
   virtual void AddNew() = 0;
+  // Starts an edit of the current row, re-reading it. Editing is optimistic:
+  // Update fails with 3197 (and the edit is cancelled, the row showing the
+  // other user's values) when another connection or recordset changed the
+  // row in the meantime, and with 3167 when it deleted it.
   virtual void Edit() = 0;
-  // Sets a field of the row being added or edited.
+  // Sets a field of the row being added or edited, converted to the field's
+  // type: 3163 for a text longer than the field's size, 3349 for a number
+  // outside the field's type (40000 in an Integer), 13 for text that is not a
+  // number.
   virtual void SetField(std::string_view name, const Value& value) = 0;
   virtual void Update() = 0;
   virtual void CancelUpdate() = 0;

@@ -21,7 +21,7 @@ namespace orv::db::detail {
 // Further numbers this layer raises besides those of the public header.
 inline constexpr int32_t kUpdateWithoutEdit = 3020;
 inline constexpr int32_t kNoTransaction = 3034;
-inline constexpr int32_t kRecordDeleted = 3167;
+inline constexpr int32_t kRecordDeleted = dberr::kRecordDeleted;
 inline constexpr int32_t kDatabaseExists = 3204;
 inline constexpr int32_t kNotSupported = 3251;
 inline constexpr int32_t kFieldInIndex = 3280;
@@ -40,7 +40,9 @@ inline constexpr const char* kQueryTable = "StoredQueries";
 // 3078 naming the table or query.
 [[noreturn]] void RaiseTableOrQueryNotFound(std::string_view source, std::string_view name);
 // Maps an SQLite failure to our numbers: unique constraints 3022, read-only
-// 3027, "no such table" 3078, everything else 3000 with SQLite's message.
+// 3027, "no such table" 3078, busy or locked 3218, a damaged file 3049, the
+// size and range checks of declared fields 3163 and 3349, everything else
+// 3000 with SQLite's message.
 [[noreturn]] void RaiseSqlite(sqlite3* handle, int rc, std::string_view source);
 
 // `name` as a double-quoted SQL identifier; fails with 3000 for an empty
@@ -50,6 +52,36 @@ std::string QuoteIdent(std::string_view name);
 // cannot bind).
 std::string QuoteLiteral(std::string_view text);
 
+// The names of the CHECK constraints that keep a field's declared size and
+// range (see ColumnDefinition), by which their failures are recognised.
+inline constexpr const char* kSizeCheck = "orv$size";
+inline constexpr const char* kRangeCheck = "orv$range";
+[[noreturn]] void RaiseFieldTooSmall(std::string_view source, std::string_view field);
+[[noreturn]] void RaiseNumericOverflow(std::string_view source, std::string_view field);
+
+// A lock held on a database file for the life of a connection (flock on a
+// descriptor of its own): shared or exclusive. Acquiring fails at once when
+// another connection, in this process or another, holds a conflicting one.
+class FileLock {
+ public:
+  FileLock() = default;
+  ~FileLock() { Release(); }
+  FileLock(FileLock&& o) noexcept : fd_(o.fd_), key_(o.key_) { o.fd_ = -1; }
+  FileLock& operator=(FileLock&& o) noexcept;
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+
+  // False when another connection's lock conflicts; other failures (the
+  // file cannot be opened) also give false with *why set.
+  bool Acquire(const std::string& path, bool exclusive, std::string* why);
+  void Release();
+  bool Held() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+  std::pair<uint64_t, uint64_t> key_{0, 0};  // device and inode
+};
+
 class Statement;
 
 // One open SQLite connection, shared by the database object and every query
@@ -57,7 +89,7 @@ class Statement;
 // them lives. Close() finalizes every statement still prepared on it.
 class Connection {
  public:
-  Connection(sqlite3* handle, std::string path, bool read_only);
+  Connection(sqlite3* handle, std::string path, bool read_only, FileLock lock = {});
   ~Connection();
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
@@ -71,21 +103,54 @@ class Connection {
 
   // Prepared statements of a given SQL text: taken from the idle pool when
   // one is there, else prepared; returned by Statement on destruction.
-  sqlite3_stmt* Acquire(const std::string& sql, std::string_view source);
-  void Release(std::string&& sql, sqlite3_stmt* stmt);
+  // `checked` tells whether the statement passed the stored-query guard.
+  sqlite3_stmt* Acquire(const std::string& sql, std::string_view source, bool* checked = nullptr);
+  void Release(std::string&& sql, sqlite3_stmt* stmt, bool checked);
   void Register(Statement* s) { live_.push_back(s); }
   void Unregister(Statement* s);
 
   bool in_transaction = false;
 
+  // While set (a read-only connection preparing a stored query's SQL), the
+  // authorizer refuses anything but reading: writes, ATTACH/DETACH, pragmas,
+  // structure changes and functions with side effects.
+  void Guard(std::string query) { guarded_query_ = std::move(query); }
+  void Unguard() { guarded_query_.clear(); }
+  bool Guarded() const { return !guarded_query_.empty(); }
+
  private:
+  static int Authorize(void* self, int action, const char* a, const char* b, const char* db,
+                       const char* trigger);
+
   sqlite3* handle_;
   std::string path_;
   bool read_only_;
+  FileLock lock_;
+  std::string guarded_query_;
+  std::string refused_;  // what the authorizer refused last, for the message
+  struct Idle {
+    std::string sql;
+    sqlite3_stmt* stmt;
+    bool checked;
+  };
   // Vectors rather than node containers: a statement's use allocates nothing
   // once they have grown.
   std::vector<Statement*> live_;
-  std::vector<std::pair<std::string, sqlite3_stmt*>> idle_;  // most recent last
+  std::vector<Idle> idle_;  // most recent last
+};
+
+// Guards a read-only connection while a stored query's SQL is prepared.
+class QueryGuard {
+ public:
+  QueryGuard(Connection& conn, const std::string& query) : conn_(conn) {
+    if (conn.ReadOnly() && !query.empty()) conn.Guard(query);
+  }
+  ~QueryGuard() { conn_.Unguard(); }
+  QueryGuard(const QueryGuard&) = delete;
+  QueryGuard& operator=(const QueryGuard&) = delete;
+
+ private:
+  Connection& conn_;
 };
 using ConnectionPtr = std::shared_ptr<Connection>;
 
@@ -120,6 +185,7 @@ class Statement {
   ConnectionPtr conn_;
   sqlite3_stmt* stmt_ = nullptr;
   std::string sql_;
+  bool checked_ = false;
 };
 
 // Runs one SQL statement with positional values; returns rows changed.

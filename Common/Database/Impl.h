@@ -41,6 +41,8 @@ class SqliteDatabase final : public Database {
   void DeleteField(std::string_view table, std::string_view field) override;
   void DropTable(std::string_view table) override;
 
+  void CopyTo(const std::string& destination) override;
+
   const ConnectionPtr& Conn() const { return conn_; }
 
  private:
@@ -77,8 +79,11 @@ class SqliteQueryDef final : public QueryDef {
 // with positional values or named parameters.
 RecordsetPtr OpenTableRecordset(const ConnectionPtr& conn, std::string_view table,
                                 RecordsetType type);
+// `query` names the stored query the SQL comes from (empty for the caller's
+// own SQL): on a read-only connection it is prepared under the guard.
 RecordsetPtr OpenSqlRecordset(const ConnectionPtr& conn, std::string_view sql, RecordsetType type,
-                              std::vector<Value> values, std::vector<Parameter> params);
+                              std::vector<Value> values, std::vector<Parameter> params,
+                              const std::string& query = {});
 
 // Structure operations on an open connection (Structure.cpp).
 std::vector<FieldDef> ReadFields(const ConnectionPtr& conn, std::string_view table);

@@ -104,11 +104,14 @@ void SqliteQueryDef::SetParameter(std::string_view name, const Value& value) {
 Value SqliteQueryDef::Parameter(std::string_view name) const { return Find(name).value; }
 
 RecordsetPtr SqliteQueryDef::OpenRecordset(RecordsetType type) {
-  return OpenSqlRecordset(conn_, sql_, type, {}, params_);
+  return OpenSqlRecordset(conn_, sql_, type, {}, params_, name_);
 }
 
 int64_t SqliteQueryDef::Execute() {
-  Statement st(conn_, sql_, kSource);
+  Statement st = [&] {
+    QueryGuard guard(*conn_, name_);
+    return Statement(conn_, sql_, kSource);
+  }();
   sqlite3_stmt* s = st.Get(kSource);
   BindParameters(s, params_);
   sqlite3* h = sqlite3_db_handle(s);

@@ -1,15 +1,24 @@
-// Recordsets. Both kinds read every row of their statement when opened or
+// Recordsets. Both kinds run their statement to the end when opened or
 // re-run and then reset it, so that no lock is held between calls and the
 // same prepared statement is simply rebound and stepped again on Requery.
 //
-// A snapshot keeps those rows as they were. A dynaset over one base table
-// also reads each row's rowid (added to the SELECT as a hidden first
-// column): it re-reads the row from the table whenever it moves onto it, so
-// it sees other users' changes, writes its own adds, edits and deletes to the
-// table by rowid, and keeps rows it adds at the end of the set. A dynaset on
-// SQL that is not a single-table SELECT (joins, DISTINCT, WITH) is
-// read-only. Bookmarks are positions in the set, valid until Requery.
+// A snapshot keeps every row as it was. A dynaset over one base table reads
+// only each row's rowid (added to the SELECT as a hidden first column): it
+// is a keyset, holding the keys and reading a row from the table whenever
+// it moves onto it, so opening it costs the keys alone, it sees other
+// users' changes, writes its own adds, edits and deletes to the table by
+// rowid, and keeps rows it adds at the end of the set. (A dynaset whose
+// SELECT also computes fields keeps every row, as those fields cannot be
+// read again by rowid.) A dynaset on SQL that is not a single-table SELECT
+// (joins, DISTINCT, WITH) is read-only and keeps every row too. Bookmarks
+// are positions in the set, valid until Requery.
+//
+// Edits are optimistic: Edit re-reads the row and remembers it as stored;
+// Update, inside a write transaction, compares the stored row with that
+// copy and refuses (3197) when another connection or recordset changed it
+// meanwhile, instead of overwriting their change.
 #include <cctype>
+#include <cstring>
 
 #include "Impl.h"
 #include "OrvError.h"
@@ -39,9 +48,38 @@ std::string InjectRowid(const std::string& sql) {
   return "SELECT _rowid_ AS \"" + std::string(kRowidColumn) + "\", " + rest;
 }
 
+// A column as stored, for comparing a row before and after: type and bytes.
+struct StoredValue {
+  int type = SQLITE_NULL;
+  int64_t i = 0;
+  double d = 0;
+  std::string bytes;
+  bool operator==(const StoredValue& o) const {
+    if (type != o.type) return false;
+    switch (type) {
+      case SQLITE_INTEGER:
+        return i == o.i;
+      case SQLITE_FLOAT:
+        return std::memcmp(&d, &o.d, sizeof d) == 0;
+      case SQLITE_NULL:
+        return true;
+      default:
+        return bytes == o.bytes;
+    }
+  }
+};
+
+// Characters in UTF-8 text (the unit of a text field's size).
+size_t CharCount(const std::string& text) {
+  size_t n = 0;
+  for (unsigned char c : text) n += (c & 0xC0) != 0x80;
+  return n;
+}
+
 class SqliteRecordset final : public Recordset {
  public:
-  SqliteRecordset(ConnectionPtr conn, RecordsetType type) : conn_(std::move(conn)), type_(type) {}
+  SqliteRecordset(ConnectionPtr conn, RecordsetType type, std::string query = {})
+      : conn_(std::move(conn)), type_(type), query_(std::move(query)) {}
 
   // Opens on a table (seek allowed) or on SQL.
   void OpenTable(const std::string& table);
@@ -72,6 +110,7 @@ class SqliteRecordset final : public Recordset {
   void SetField(std::string_view name, const Value& value) override;
   void Update() override;
   void CancelUpdate() override { Check(), mode_ = Mode::None; }
+
   void Delete() override;
 
   void SetIndex(std::string_view index) override;
@@ -96,17 +135,24 @@ class SqliteRecordset final : public Recordset {
   }
   void RequireUpdatable() const;
   void MoveTo(int pos, int step);
+  // A keyset holds the cells of one row, the one last read.
   const Value& Cell(int row, int col) const {
-    return cells_[size_t(row) * size_t(ncols_ - first_) + size_t(col)];
+    return keyset_ ? cells_[size_t(col)]
+                   : cells_[size_t(row) * size_t(ncols_ - first_) + size_t(col)];
   }
   Value& Cell(int row, int col) {
-    return cells_[size_t(row) * size_t(ncols_ - first_) + size_t(col)];
+    return keyset_ ? cells_[size_t(col)]
+                   : cells_[size_t(row) * size_t(ncols_ - first_) + size_t(col)];
   }
   bool RefreshRow(int row);  // re-reads a dynaset row; false when it is gone
   int AppendRow(int64_t rowid);
+  // The base table's whole row as stored; false when it is gone.
+  bool ReadStored(int64_t rowid, std::vector<StoredValue>& out);
+  void UpdateEdited(const std::string& sets, std::vector<Value>& values);
 
   ConnectionPtr conn_;
   RecordsetType type_;
+  std::string query_;  // the stored query it runs, if any (for the read-only guard)
   bool closed_ = false;
   Statement stmt_;
   std::string table_;  // base table of an updatable dynaset
@@ -122,7 +168,10 @@ class SqliteRecordset final : public Recordset {
   int reprepared_ = -1;
   std::vector<std::string> names_;
   std::vector<std::optional<FieldType>> kinds_;
+  std::vector<int32_t> sizes_;        // declared text sizes (0: none)
   std::vector<std::string> origins_;  // base-table column of each field, empty when computed
+  bool keyset_ = false;               // keys only; cells_ holds the row last read
+  int cached_row_ = -1;               // that row (keyset)
 
   std::vector<Value> cells_;
   std::vector<int64_t> rowids_;
@@ -134,11 +183,13 @@ class SqliteRecordset final : public Recordset {
   Mode mode_ = Mode::None;
   std::vector<Value> edit_;
   std::vector<uint8_t> edit_set_;
+  std::vector<StoredValue> original_;  // the edited row as stored at Edit
   Bookmark last_modified_ = 0;
 
   std::vector<std::string> index_fields_;
   bool no_match_ = false;
   Statement refresh_;
+  Statement stored_;
 };
 
 void SqliteRecordset::Prepare(const std::string& sql) {
@@ -148,6 +199,8 @@ void SqliteRecordset::Prepare(const std::string& sql) {
   table_.clear();
   reprepared_ = -1;
   refresh_.Reset();
+  stored_.Reset();
+  QueryGuard guard(*conn_, query_);
   if (type_ == RecordsetType::Dynaset) {
     const std::string with_rowid = InjectRowid(sql);
     if (!with_rowid.empty()) {
@@ -188,16 +241,22 @@ void SqliteRecordset::LoadColumns() {
   ncols_ = sqlite3_column_count(s);
   names_.clear();
   kinds_.clear();
+  sizes_.clear();
   origins_.clear();
+  keyset_ = updatable_;
   for (int i = first_; i < ncols_; ++i) {
     const char* name = sqlite3_column_name(s, i);
     const char* decl = sqlite3_column_decltype(s, i);
     const char* origin = sqlite3_column_origin_name(s, i);
     names_.emplace_back(name ? name : "");
-    kinds_.push_back(decl ? TypeFromDeclared(decl) : std::nullopt);
+    int32_t size = 0;
+    kinds_.push_back(decl ? TypeFromDeclared(decl, &size) : std::nullopt);
+    sizes_.push_back(size);
     origins_.emplace_back(updatable_ && origin ? origin : "");
+    keyset_ = keyset_ && !origins_.back().empty();
   }
   refresh_.Reset();
+  stored_.Reset();
 }
 
 void SqliteRecordset::OpenTable(const std::string& table) {
@@ -233,23 +292,33 @@ void SqliteRecordset::Run() {
   }
   cells_.clear();
   rowids_.clear();
+  cached_row_ = -1;
   nrows_ = 0;
   bool first_row = true;
-  while (stmt_.Step(kSource)) {
-    if (first_row) LoadColumns();  // the step may have re-prepared it
-    first_row = false;
-    if (first_) rowids_.push_back(sqlite3_column_int64(s, 0));
-    for (int c = first_; c < ncols_; ++c)
-      cells_.push_back(ReadColumn(s, c, kinds_[size_t(c - first_)]));
-    ++nrows_;
+  try {
+    while (stmt_.Step(kSource)) {
+      if (first_row) LoadColumns();  // the step may have re-prepared it
+      first_row = false;
+      if (first_) rowids_.push_back(sqlite3_column_int64(s, 0));
+      if (!keyset_) {
+        for (int c = first_; c < ncols_; ++c)
+          cells_.push_back(ReadColumn(s, c, kinds_[size_t(c - first_)]));
+      }
+      ++nrows_;
+    }
+  } catch (...) {
+    sqlite3_reset(s);
+    throw;
   }
   if (first_row) LoadColumns();
+  if (keyset_) cells_.assign(size_t(ncols_ - first_), Value());
   sqlite3_reset(s);
   deleted_.assign(size_t(nrows_), 0);
   live_ = nrows_;
   pos_ = 0;  // the first row; with none, at the end and the beginning at once
   mode_ = Mode::None;
   no_match_ = false;
+  if (keyset_) MoveTo(0, 1);  // reads the first row, passing over any deleted since
 }
 
 int SqliteRecordset::Column(std::string_view name) const {
@@ -266,6 +335,9 @@ Value SqliteRecordset::Field(int index) const {
   if (mode_ != Mode::None && edit_set_[size_t(index)]) return edit_[size_t(index)];
   if (mode_ == Mode::Add) return Value();
   RequireCurrent();
+  if (keyset_ && cached_row_ != pos_ && !const_cast<SqliteRecordset*>(this)->RefreshRow(pos_)) {
+    Raise(kRecordDeleted, kSource, "Record is deleted.");
+  }
   return Cell(pos_, index);
 }
 
@@ -358,6 +430,7 @@ void SqliteRecordset::Requery(QueryDef* def) {
     if (q->SQL() != sql_ || table_mode_) {
       table_mode_ = false;
       sql_ = q->SQL();
+      query_ = q->Name();
       Prepare(sql_);
     }
     params_ = q->Params();  // assignment reuses the strings' storage
@@ -393,6 +466,38 @@ bool SqliteRecordset::RefreshRow(int row) {
     for (int c = 0; c < ncols_ - first_; ++c) {
       if (!origins_[size_t(c)].empty()) Cell(row, c) = ReadColumn(s, c, kinds_[size_t(c)]);
     }
+    if (keyset_) cached_row_ = row;
+  } else if (keyset_ && cached_row_ == row) {
+    cached_row_ = -1;
+  }
+  sqlite3_reset(s);
+  return found;
+}
+
+bool SqliteRecordset::ReadStored(int64_t rowid, std::vector<StoredValue>& out) {
+  if (!stored_.Valid()) {
+    stored_ = Statement(conn_, "SELECT * FROM " + QuoteIdent(table_) + " WHERE _rowid_ = ?", kSource);
+  }
+  sqlite3_stmt* s = stored_.Get(kSource);
+  sqlite3_reset(s);
+  sqlite3_bind_int64(s, 1, rowid);
+  const bool found = stored_.Step(kSource);
+  out.clear();
+  if (found) {
+    const int n = sqlite3_column_count(s);
+    out.resize(size_t(n));
+    for (int c = 0; c < n; ++c) {
+      StoredValue& v = out[size_t(c)];
+      v.type = sqlite3_column_type(s, c);
+      if (v.type == SQLITE_INTEGER) v.i = sqlite3_column_int64(s, c);
+      if (v.type == SQLITE_FLOAT) v.d = sqlite3_column_double(s, c);
+      if (v.type == SQLITE_TEXT || v.type == SQLITE_BLOB) {
+        const void* p = v.type == SQLITE_TEXT ? static_cast<const void*>(sqlite3_column_text(s, c))
+                                              : sqlite3_column_blob(s, c);
+        v.bytes.assign(static_cast<const char*>(p ? p : ""),
+                       static_cast<size_t>(sqlite3_column_bytes(s, c)));
+      }
+    }
   }
   sqlite3_reset(s);
   return found;
@@ -401,7 +506,7 @@ bool SqliteRecordset::RefreshRow(int row) {
 int SqliteRecordset::AppendRow(int64_t rowid) {
   const bool at_end = pos_ >= nrows_;
   rowids_.push_back(rowid);
-  cells_.resize(cells_.size() + size_t(ncols_ - first_));
+  if (!keyset_) cells_.resize(cells_.size() + size_t(ncols_ - first_));
   deleted_.push_back(0);
   const int row = nrows_++;
   ++live_;
@@ -423,6 +528,13 @@ void SqliteRecordset::AddNew() {
 void SqliteRecordset::Edit() {
   RequireUpdatable();
   RequireCurrent();
+  // The row as it is now: the edit starts from it and Update checks that
+  // nobody changed it meanwhile.
+  if (!RefreshRow(pos_) || !ReadStored(rowids_[size_t(pos_)], original_)) {
+    deleted_[size_t(pos_)] = 1;
+    --live_;
+    Raise(kRecordDeleted, kSource, "Record is deleted.");
+  }
   mode_ = Mode::Edit;
   edit_.assign(names_.size(), Value());
   edit_set_.assign(names_.size(), 0);
@@ -436,8 +548,58 @@ void SqliteRecordset::SetField(std::string_view name, const Value& value) {
   const int c = Column(name);
   if (origins_[size_t(c)].empty()) Raise(3164, kSource, "Field cannot be updated.");
   const auto& kind = kinds_[size_t(c)];
-  edit_[size_t(c)] = kind ? ConvertTo(*kind, value) : value;
+  Value v = value;
+  if (kind) {
+    try {
+      v = ConvertTo(*kind, value);
+    } catch (const OrvError& e) {
+      if (e.Number() == err::kOverflow) RaiseNumericOverflow(kSource, names_[size_t(c)]);
+      throw;
+    }
+    const int32_t size = sizes_[size_t(c)];
+    if (*kind == FieldType::Text && size > 0 && v.kind() == Value::Kind::Text &&
+        CharCount(std::get<std::string>(v.raw())) > size_t(size)) {
+      RaiseFieldTooSmall(kSource, names_[size_t(c)]);
+    }
+  }
+  edit_[size_t(c)] = std::move(v);
   edit_set_[size_t(c)] = 1;
+}
+
+// Writes the edited fields, unless another connection or recordset changed
+// or deleted the row since Edit: the comparison and the write happen inside
+// one write transaction, so nobody can change the row between them.
+void SqliteRecordset::UpdateEdited(const std::string& sets, std::vector<Value>& values) {
+  const int64_t rowid = rowids_[size_t(pos_)];
+  sqlite3* h = conn_->Handle(kSource);
+  const bool own = sqlite3_get_autocommit(h) != 0;
+  if (own) RunOnce(conn_, "BEGIN IMMEDIATE", {}, kSource);
+  try {
+    std::vector<StoredValue> now;
+    if (!ReadStored(rowid, now)) {
+      mode_ = Mode::None;
+      deleted_[size_t(pos_)] = 1;
+      --live_;
+      Raise(kRecordDeleted, kSource, "Record is deleted.");
+    }
+    if (now != original_) {
+      mode_ = Mode::None;
+      Raise(dberr::kDataChanged, kSource,
+            "The record has been changed by another user since you started editing it; your "
+            "changes were not saved. The record now shows the other user's changes: edit it "
+            "again if yours still apply.");
+    }
+    if (!sets.empty()) {
+      values.emplace_back(static_cast<long long>(rowid));
+      RunOnce(conn_, "UPDATE " + QuoteIdent(table_) + " SET " + sets + " WHERE _rowid_ = ?",
+              values, kSource);
+    }
+    if (own) RunOnce(conn_, "COMMIT", {}, kSource);
+  } catch (...) {
+    if (own) sqlite3_exec(h, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (mode_ == Mode::None && HasCurrent()) RefreshRow(pos_);
+    throw;
+  }
 }
 
 void SqliteRecordset::Update() {
@@ -465,11 +627,7 @@ void SqliteRecordset::Update() {
     last_modified_ = row + 1;
   } else {
     RequireCurrent();
-    if (!sets.empty()) {
-      const long long rowid = rowids_[size_t(pos_)];
-      values.emplace_back(rowid);
-      RunOnce(conn_, "UPDATE " + table + " SET " + sets + " WHERE _rowid_ = ?", values, kSource);
-    }
+    UpdateEdited(sets, values);
     RefreshRow(pos_);
     last_modified_ = pos_ + 1;
   }
@@ -563,6 +721,7 @@ void SqliteRecordset::Close() {
   if (closed_) return;
   stmt_.Reset();
   refresh_.Reset();
+  stored_.Reset();
   cells_.clear();
   closed_ = true;
 }
@@ -577,8 +736,9 @@ RecordsetPtr OpenTableRecordset(const ConnectionPtr& conn, std::string_view tabl
 }
 
 RecordsetPtr OpenSqlRecordset(const ConnectionPtr& conn, std::string_view sql, RecordsetType type,
-                              std::vector<Value> values, std::vector<Parameter> params) {
-  auto rs = std::make_unique<SqliteRecordset>(conn, type);
+                              std::vector<Value> values, std::vector<Parameter> params,
+                              const std::string& query) {
+  auto rs = std::make_unique<SqliteRecordset>(conn, type, query);
   rs->OpenSql(std::string(sql), std::move(values), std::move(params));
   return rs;
 }

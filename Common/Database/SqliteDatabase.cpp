@@ -4,11 +4,21 @@
 // and holding the info table OrvDatabaseInfo(Key, Value) and the table of
 // stored queries. Any other file fails to open with 3051.
 //
-// Locking: a shared open takes no lock until a statement runs (SQLite's
-// normal file locking, with a busy timeout). An exclusive open puts the
-// connection in locking_mode EXCLUSIVE and takes the write lock at once, so
-// that any other connection fails to open the file with 3051 until this one
-// closes. A read-only open refuses every write with 3027.
+// Opening is careful with what it is given: SQLite's defensive settings are
+// switched on (no writes to the schema or to shadow tables, no functions
+// from the schema that could have side effects, cell size checks), and a
+// quick integrity check runs before the file is used, so that a damaged,
+// truncated or foreign file is refused at once with an error naming it.
+//
+// Locking: every connection holds a lock on the file for its whole life (see
+// FileLock): a shared open a shared lock, an exclusive open an exclusive
+// one, so an exclusive open is refused while any other connection has the
+// file open and every open is refused while an exclusive one has it. Within
+// that, SQLite's own locking orders the statements of shared connections,
+// with a busy timeout; an exclusive connection also keeps SQLite's write lock
+// (locking_mode EXCLUSIVE) so that programs outside this layer stay out too.
+// A read-only open refuses every write with 3027, attaches nothing, and runs
+// stored queries under an authorizer that lets them only read.
 //
 // Passwords are checked at open (3031); see Password.cpp for what they do
 // and do not protect.
@@ -41,31 +51,66 @@ std::string AbsolutePath(const std::string& path) {
         "The database engine cannot open the file '" + path + "': " + std::string(why));
 }
 
-// Runs a statement at open time; a busy file or foreign file fails with 3051.
-void RunAtOpen(sqlite3* h, const std::string& path, const char* sql) {
-  char* err = nullptr;
-  const int rc = sqlite3_exec(h, sql, nullptr, nullptr, &err);
-  sqlite3_free(err);
-  if (rc == SQLITE_OK) return;
-  if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) {
-    RaiseCannotOpen(path, "it is already opened exclusively by another user.");
+// The 3051 of an SQLite failure while opening.
+[[noreturn]] void RaiseOpenFailure(sqlite3* h, const std::string& path, int rc) {
+  const std::string detail = h ? sqlite3_errmsg(h) : sqlite3_errstr(rc);
+  switch (rc & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      RaiseCannotOpen(path, "it is locked by another program.");
+    case SQLITE_NOTADB:
+      RaiseCannotOpen(path, "it is not a database.");
+    case SQLITE_CORRUPT:
+    case SQLITE_IOERR:
+    case SQLITE_FORMAT:
+    case SQLITE_RANGE:
+      RaiseCannotOpen(path, "the file is damaged (" + detail + ").");
+    case SQLITE_CANTOPEN:
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+      RaiseCannotOpen(path, "you need permission to use its data.");
+    default:
+      RaiseCannotOpen(path, detail);
   }
-  if ((rc & 0xff) == SQLITE_NOTADB) RaiseCannotOpen(path, "it is not a database.");
-  detail::RaiseSqlite(h, rc, kSource);
 }
 
-int32_t ReadInt(sqlite3* h, const std::string& path, const char* sql) {
+// Runs a statement at open time; any failure is 3051 naming the file.
+void RunAtOpen(sqlite3* h, const std::string& path, const char* sql) {
+  const int rc = sqlite3_exec(h, sql, nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) RaiseOpenFailure(h, path, rc);
+}
+
+// The first column of the first row of a statement run at open time as
+// text (empty when there is no row); failures are 3051 naming the file.
+std::string ReadAtOpen(sqlite3* h, const std::string& path, const char* sql) {
   sqlite3_stmt* s = nullptr;
   int rc = sqlite3_prepare_v2(h, sql, -1, &s, nullptr);
   if (rc == SQLITE_OK) rc = sqlite3_step(s);
-  const int32_t v = rc == SQLITE_ROW ? sqlite3_column_int(s, 0) : 0;
+  std::string v;
+  if (rc == SQLITE_ROW) {
+    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
+    v = p ? p : "";
+  }
   sqlite3_finalize(s);
   if (rc == SQLITE_ROW || rc == SQLITE_DONE) return v;
-  if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) {
-    RaiseCannotOpen(path, "it is already opened exclusively by another user.");
-  }
-  if ((rc & 0xff) == SQLITE_NOTADB) RaiseCannotOpen(path, "it is not a database.");
-  detail::RaiseSqlite(h, rc, kSource);
+  RaiseOpenFailure(h, path, rc);
+}
+
+// Defensive settings for a file that may come from anywhere.
+void Harden(sqlite3* h, const std::string& path, bool read_only) {
+  sqlite3_db_config(h, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+  sqlite3_db_config(h, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+  sqlite3_db_config(h, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
+  RunAtOpen(h, path, "PRAGMA cell_size_check=ON");
+  if (read_only) sqlite3_limit(h, SQLITE_LIMIT_ATTACHED, 0);
+}
+
+// The quick integrity check: the b-trees, their pages and cells, and that
+// each index has the rows of its table (quick_check skips the costlier
+// comparison of index contents).
+void CheckIntegrity(sqlite3* h, const std::string& path) {
+  const std::string result = ReadAtOpen(h, path, "PRAGMA quick_check(1)");
+  if (result != "ok") RaiseCannotOpen(path, "the file is damaged (" + result + ").");
 }
 
 std::string StoredPasswordHash(const ConnectionPtr& conn) {
@@ -103,6 +148,16 @@ DatabasePtr OpenDatabase(const std::string& path, const OpenOptions& options) {
   if (fs::is_directory(full, ec))
     Raise(dberr::kPathNotValid, kSource, "'" + full + "' is not a valid path.");
 
+  // The connection's lock on the file comes first: a refused open touches
+  // nothing. (Declared before the handle, so released after it closes.)
+  detail::FileLock lock;
+  std::string why;
+  if (!lock.Acquire(full, options.exclusive, &why)) {
+    if (!why.empty()) RaiseCannotOpen(full, "you need permission to use its data (" + why + ").");
+    RaiseCannotOpen(full, options.exclusive ? "it is already opened by another user."
+                                            : "it is already opened exclusively by another user.");
+  }
+
   // Exclusive read-only still takes the write lock (so that nobody else opens
   // the file) and refuses writes through query_only.
   const bool handle_read_only = options.read_only && !options.exclusive;
@@ -116,18 +171,20 @@ DatabasePtr OpenDatabase(const std::string& path, const OpenOptions& options) {
   // SQLite opens a write-protected file read-only even when asked for
   // read-write; such a connection can only hold the shared lock.
   const bool file_read_only = sqlite3_db_readonly(g.h, "main") == 1;
+  const bool read_only = options.read_only || file_read_only;
+  Harden(g.h, full, read_only);
   if (options.exclusive) {
     RunAtOpen(g.h, full, "PRAGMA locking_mode=EXCLUSIVE");
     RunAtOpen(g.h, full,
               file_read_only ? "SELECT count(*) FROM sqlite_schema" : "BEGIN EXCLUSIVE; COMMIT");
   }
-  if (ReadInt(g.h, full, "PRAGMA application_id") != detail::kApplicationId) {
+  if (ReadAtOpen(g.h, full, "PRAGMA application_id") != std::to_string(detail::kApplicationId)) {
     RaiseCannotOpen(full, "it is not a database of this system.");
   }
+  CheckIntegrity(g.h, full);
   if (options.read_only && options.exclusive) RunAtOpen(g.h, full, "PRAGMA query_only=1");
 
-  const bool read_only = options.read_only || file_read_only;
-  auto conn = std::make_shared<detail::Connection>(g.Take(), full, read_only);
+  auto conn = std::make_shared<detail::Connection>(g.Take(), full, read_only, std::move(lock));
   if (!detail::PasswordMatches(StoredPasswordHash(conn), detail::PasswordOf(options.connect))) {
     conn->Close();
     Raise(dberr::kBadPassword, kSource, "Not a valid password.");
@@ -143,15 +200,19 @@ DatabasePtr CreateDatabase(const std::string& path, const std::string& connect) 
   if (!fs::is_directory(parent, ec))
     Raise(dberr::kPathNotValid, kSource, "'" + full + "' is not a valid path.");
 
+  detail::FileLock lock;
   HandleGuard g;
   const int rc =
       sqlite3_open_v2(full.c_str(), &g.h, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   if (rc != SQLITE_OK) RaiseCannotOpen(full, "the file cannot be created.");
   sqlite3_extended_result_codes(g.h, 1);
   sqlite3_busy_timeout(g.h, OpenOptions{}.busy_timeout_ms);
-  auto conn = std::make_shared<detail::Connection>(g.Take(), full, false);
-  detail::RunOnce(conn, "PRAGMA application_id=" + std::to_string(detail::kApplicationId), {},
-                  kSource);
+  Harden(g.h, full, false);
+  // SQLite makes the file at its first write; the lock needs it now.
+  RunAtOpen(g.h, full, ("PRAGMA application_id=" + std::to_string(detail::kApplicationId)).c_str());
+  std::string why;
+  if (!lock.Acquire(full, false, &why)) RaiseCannotOpen(full, "the file cannot be locked. " + why);
+  auto conn = std::make_shared<detail::Connection>(g.Take(), full, false, std::move(lock));
   auto db = std::make_shared<detail::SqliteDatabase>(conn, full, false);
   db->Execute(
       "BEGIN;"
@@ -208,7 +269,10 @@ RecordsetPtr SqliteDatabase::OpenRecordset(std::string_view table_or_sql, Record
 }
 
 void SqliteDatabase::BeginTrans() {
-  RunOnce(conn_, "BEGIN", {}, "DAO.Workspace");
+  // A read-write connection begins as a writer: taking the write lock at
+  // the start (waiting for another writer) avoids the deadlock of two
+  // readers that both want to write, where one must fail.
+  RunOnce(conn_, conn_->ReadOnly() ? "BEGIN" : "BEGIN IMMEDIATE", {}, "DAO.Workspace");
   conn_->in_transaction = true;
 }
 
@@ -228,6 +292,46 @@ void SqliteDatabase::Rollback() {
   }
   RunOnce(conn_, "ROLLBACK", {}, "DAO.Workspace");
   conn_->in_transaction = false;
+}
+
+void SqliteDatabase::CopyTo(const std::string& destination) {
+  constexpr const char* kCopySource = "DAO.Database";
+  std::error_code ec;
+  const fs::path dest = fs::absolute(destination, ec);
+  if (ec || destination.empty()) {
+    Raise(dberr::kPathNotValid, kCopySource, "'" + destination + "' is not a valid path.");
+  }
+  if (fs::exists(dest, ec)) Raise(kDatabaseExists, kCopySource, "Database already exists.");
+  if (!fs::is_directory(dest.parent_path(), ec)) {
+    Raise(dberr::kPathNotValid, kCopySource, "'" + destination + "' is not a valid path.");
+  }
+  if (!sqlite3_get_autocommit(conn_->Handle(kCopySource))) {
+    Raise(dberr::kGeneric, kCopySource, "A database cannot be copied inside a transaction.");
+  }
+  // VACUUM INTO reads the database in one read transaction and writes the
+  // copy through an attached connection, so it needs one attachment (and no
+  // query_only) even on a read-only connection; it writes only the copy.
+  sqlite3* h = conn_->Handle(kCopySource);
+  const int limit = sqlite3_limit(h, SQLITE_LIMIT_ATTACHED, -1);
+  bool query_only = false;
+  {
+    Statement st(conn_, "PRAGMA query_only", kCopySource);
+    query_only = st.Step(kCopySource) && sqlite3_column_int(st.Get(kCopySource), 0) != 0;
+  }
+  auto restore = [&] {
+    sqlite3_limit(h, SQLITE_LIMIT_ATTACHED, limit);
+    if (query_only) sqlite3_exec(h, "PRAGMA query_only=1", nullptr, nullptr, nullptr);
+  };
+  if (limit < 1) sqlite3_limit(h, SQLITE_LIMIT_ATTACHED, 1);
+  if (query_only) sqlite3_exec(h, "PRAGMA query_only=0", nullptr, nullptr, nullptr);
+  try {
+    RunOnce(conn_, "VACUUM INTO ?", {Value(dest.lexically_normal().string())}, kCopySource);
+  } catch (...) {
+    restore();
+    fs::remove(dest, ec);
+    throw;
+  }
+  restore();
 }
 
 }  // namespace detail

@@ -230,6 +230,35 @@ std::string ColumnDefinition(const FieldDef& f) {
     d += " COLLATE NOCASE";
     if (!f.allow_zero_length) d += " CHECK (" + QuoteIdent(f.name) + " <> '')";
   }
+  // The field keeps its declared size and range whoever writes to it: a
+  // longer text or a number outside the type fails (3163, 3349) instead of
+  // being stored. Values of another kind (text in a number field) are left
+  // to the readers' conversion, as before.
+  const std::string q = QuoteIdent(f.name);
+  const std::string numeric = "typeof(" + q + ") NOT IN ('integer', 'real') OR ";
+  auto range = [&](const char* limits) {
+    d += std::string(" CONSTRAINT \"") + kRangeCheck + "\" CHECK (" + numeric + q + limits + ")";
+  };
+  switch (f.type) {
+    case FieldType::Text:
+      d += std::string(" CONSTRAINT \"") + kSizeCheck + "\" CHECK (length(" + q +
+           ") <= " + std::to_string(f.size > 0 ? f.size : 255) + ")";
+      break;
+    case FieldType::Long:
+      range(" BETWEEN -2147483648 AND 2147483647");
+      break;
+    case FieldType::Integer:
+      range(" BETWEEN -32768 AND 32767");
+      break;
+    case FieldType::Single:
+      range(" BETWEEN -3.40282346638528859e38 AND 3.40282346638528859e38");
+      break;
+    case FieldType::Currency:
+      range(" BETWEEN -922337203685477.5807 AND 922337203685477.5807");
+      break;
+    default:
+      break;
+  }
   return d;
 }
 

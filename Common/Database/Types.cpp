@@ -90,6 +90,9 @@ std::string SerialToIso(double serial) {
 
 double RoundCurrency(double d) { return std::nearbyint(d * 10000.0) / 10000.0; }
 
+// A currency is a 64-bit count of ten-thousandths.
+constexpr double kMaxCurrency = 922337203685477.5807;
+
 }  // namespace
 
 std::string DeclaredType(const FieldDef& f) {
@@ -145,8 +148,11 @@ Value ConvertTo(FieldType type, const Value& v) {
       return Value(v.AsSingle());
     case FieldType::Double:
       return Value(v.AsDouble());
-    case FieldType::Currency:
-      return Value(RoundCurrency(v.AsDouble()));
+    case FieldType::Currency: {
+      const double d = RoundCurrency(v.AsDouble());
+      if (std::fabs(d) > kMaxCurrency) RaiseStandard(err::kOverflow);
+      return Value(d);
+    }
     case FieldType::YesNo:
       return Value(v.AsBool());
     case FieldType::Text:

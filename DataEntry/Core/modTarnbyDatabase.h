@@ -61,6 +61,9 @@ std::string DefaultBackupName(const std::string& database_path, Clock::time_poin
 // `destination` (replacing an existing file only once the copy is complete).
 // Never a raw file copy: another program may be writing the source.
 void CopyDatabaseConsistently(const std::string& source, const std::string& destination);
+// The same through a connection already open (exclusively, for instance),
+// with SQL's VACUUM INTO; not inside a transaction.
+void CopyDatabaseConsistently(db::Database& open_database, const std::string& destination);
 
 // The structure level (PCVERSION, 0 when missing). Raises 800 without PARMS.
 int16_t StructureLevel(db::Database& database);

@@ -148,14 +148,17 @@ bool SetupDataDB(const std::string& DBPath) {
                      StandardErrorText(err::kFileNotFound) + " - " + DBPath);
 
     step = "Opening dust data database";
-    detail::ConnectionState& c = Conn();
-    detail::ReleaseConnection();
-    c = detail::ConnectionState{};
     db::OpenOptions options;
     options.exclusive = false;
     options.read_only = true;
     options.connect = DustDataConnect();
-    c.database = db::OpenDatabase(DBPath, options);
+    // The new file is opened before the working connection is let go, so a
+    // file that cannot be opened leaves the engine as it was.
+    db::DatabasePtr opened = db::OpenDatabase(DBPath, options);
+    detail::ConnectionState& c = Conn();
+    detail::ReleaseConnection();
+    c = detail::ConnectionState{};
+    c.database = std::move(opened);
 
     for (const PreparedQueryInfo& info : kLookups) Prepare(info, step);
 

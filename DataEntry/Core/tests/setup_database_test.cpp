@@ -1,1 +1,146 @@
-#include <gtest/gtest.h>
+// SetupDatabase as the program's start-up runs it: the question, the backup,
+// the upgrade, and the queries and recordsets it leaves open.
+#include "CoreTest.h"
+
+namespace orv::tarnby::testing {
+namespace {
+
+class SetupDatabaseTest : public CoreTest {
+ protected:
+  void SetUp() override {
+    CoreTest::SetUp();
+    Settings.Database = PathOf("TARNBY.db");
+  }
+
+  void CreateAt(int16_t level) {
+    CreateClaimantDatabase(Settings.Database, level);
+    auto d = db::OpenDatabase(Settings.Database);
+    d->Execute("INSERT INTO CLAIMANT (SURNAME, FIRSTNAME) VALUES ('Hardy', 'Tom')");
+    d->Close();
+  }
+
+  int16_t LevelOnFile() {
+    auto d = db::OpenDatabase(Settings.Database);
+    const int16_t level = StructureLevel(*d);
+    d->Close();
+    return level;
+  }
+};
+
+TEST_F(SetupDatabaseTest, LatestLevelOpensWithNoQuestionAndNoBackup) {
+  CreateAt(20);
+  ASSERT_TRUE(SetupDatabase());
+  EXPECT_TRUE(boxes_->shown.empty());
+  EXPECT_TRUE(dialogs_->shown.empty());
+  ASSERT_TRUE(rsClaimant);
+  EXPECT_FALSE(rsClaimant->IsEOF());
+  EXPECT_EQ(rsClaimant->Field("SURNAME").AsText(), "Hardy");
+  EXPECT_TRUE(rsWork->IsEOF());
+  EXPECT_EQ(qdclaimant->Parameter("WHATNAME").AsText(), "*");
+  EXPECT_EQ(qdSmokeEntry->Parameter("WHATID").AsInt32(), 0);
+  EXPECT_FALSE(ClaimantDatabase->ReadOnly());
+}
+
+TEST_F(SetupDatabaseTest, LevelZeroIsUpgradedAfterOneQuestionAndOneBackup) {
+  CreateAt(0);
+  boxes_->answers = {mb::kYes};
+  const std::string backup = PathOf("saved.db");
+  ChooseFile(backup);
+  ASSERT_TRUE(SetupDatabase());
+
+  ASSERT_EQ(boxes_->shown.size(), 1u);
+  EXPECT_EQ(boxes_->shown[0].title, "Claimant Data Database Update");
+  EXPECT_EQ(boxes_->shown[0].style, mb::kQuestion | mb::kYesNo | 256);
+  EXPECT_EQ(boxes_->shown[0].prompt.rfind("Warning the claimant data database structure needs "
+                                          "updating.\nIf there are other users",
+                                          0),
+            0u);
+  ASSERT_EQ(dialogs_->shown.size(), 1u);
+  const FileDialogRequest& req = dialogs_->shown[0];
+  EXPECT_EQ(req.kind, FileDialogRequest::Kind::kSave);
+  EXPECT_EQ(req.title, "Backup claimant database");
+  EXPECT_EQ(req.default_extension, "db");
+  ASSERT_EQ(req.filters.size(), 1u);
+  EXPECT_EQ(req.filters[0].first, "Databases (*.db)");
+  EXPECT_EQ(req.file_name.rfind(PathOf("TARNBYBackup"), 0), 0u);
+
+  // The backup is the file as it was: level 0, with its claimant.
+  auto copy = db::OpenDatabase(backup);
+  EXPECT_EQ(StructureLevel(*copy), 0);
+  EXPECT_EQ(copy->OpenRecordset("CLAIMANT", db::RecordsetType::Snapshot)->RecordCount(), 1);
+  copy->Close();
+
+  EXPECT_EQ(StructureLevel(*ClaimantDatabase), 20);
+  for (const char* t : {"PENSIONDATA", "PENSIONRESULTS", "USERFACTOR"}) {
+    EXPECT_TRUE(ClaimantDatabase->TableExists(t)) << t;
+  }
+  EXPECT_EQ(rsClaimant->Field("FIRSTNAME").AsText(), "Tom");
+  EXPECT_EQ(rsClaimant->Field("SEX").AsText(), "Male");
+}
+
+TEST_F(SetupDatabaseTest, RefusedQuestionOrCancelledBackupLeavesTheFileUnchanged) {
+  struct Case {
+    int32_t answer;
+    bool choose_file;
+  } cases[] = {{mb::kNo, false}, {mb::kYes, false}};
+  for (const Case& c : cases) {
+    std::filesystem::remove(Settings.Database);
+    CreateAt(12);
+    const std::string before = ReadFile(Settings.Database);
+    boxes_->shown.clear();
+    boxes_->answers = {c.answer};
+    UpdateConfirmed = false;
+    EXPECT_FALSE(SetupDatabase());
+    EXPECT_EQ(ReadFile(Settings.Database), before);
+    EXPECT_EQ(LevelOnFile(), 12);
+    ASSERT_EQ(boxes_->shown.size(), 2u);
+    EXPECT_EQ(boxes_->shown[1].prompt,
+              "Failed to update the claimant database to the latest structure. You could try "
+              "exiting program and re-entering");
+    EXPECT_EQ(boxes_->shown[1].title, "Dust Exposure Caculator");
+    EXPECT_FALSE(ClaimantDatabase);
+  }
+}
+
+TEST_F(SetupDatabaseTest, MissingFileIsReportedWithItsPath) {
+  EXPECT_FALSE(SetupDatabase());
+  ASSERT_EQ(boxes_->shown.size(), 1u);
+  EXPECT_EQ(boxes_->shown[0].prompt, "Cannot locate Claimant Data Database file " +
+                                         Settings.Database +
+                                         "\nUse menu Tools/Options to set the true location of "
+                                         "the file");
+  EXPECT_EQ(boxes_->shown[0].style, mb::kCritical);
+}
+
+TEST_F(SetupDatabaseTest, ABadBaseVersionIsReportedUnderTheOpeningStep) {
+  CreateAt(20);
+  {
+    auto d = db::OpenDatabase(Settings.Database);
+    d->Execute("DROP TABLE PARMS");
+    d->Close();
+  }
+  EXPECT_FALSE(SetupDatabase());
+  ASSERT_EQ(boxes_->shown.size(), 1u);
+  const std::string& text = boxes_->shown[0].prompt;
+  EXPECT_EQ(text.rfind("An error occurred while: \nOpening database " + Settings.Database +
+                           "\nError detail: 0x80040320(800): ",
+                       0),
+            0u)
+      << text;
+  EXPECT_NE(text.find("Source: modTarnbyDatabase:UpdateDataBase"), std::string::npos) << text;
+}
+
+TEST_F(SetupDatabaseTest, AnotherUserHoldingTheFileExclusivelyMakesSetupFail) {
+  CreateAt(20);
+  db::OpenOptions exclusive;
+  exclusive.exclusive = true;
+  auto other = db::OpenDatabase(Settings.Database, exclusive);
+  EXPECT_FALSE(SetupDatabase());
+  ASSERT_EQ(boxes_->shown.size(), 1u);
+  EXPECT_NE(boxes_->shown[0].prompt.find("Number: 3051"), std::string::npos)
+      << boxes_->shown[0].prompt;
+  other->Close();
+}
+
+}  // namespace
+}  // namespace orv::tarnby::testing

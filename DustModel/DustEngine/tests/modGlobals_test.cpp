@@ -2,6 +2,8 @@
 // the version rule and the lookups the calculation repeats.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "Dates.h"
 #include "OrvError.h"
 #include "TestDustData.h"
@@ -122,13 +124,45 @@ TEST(SetupDataDB, LiabilitySplitEnhancementsMayBeAbsent) {
   EXPECT_FALSE(Parms().LiabilitySplitEnhancements);
 }
 
-TEST(SetupDataDB, ParameterThatDoesNotConvertIsATypeMismatch) {
+TEST(SetupDataDB, ParameterThatDoesNotConvertFailsWithTheConversionError) {
+  struct Case {
+    const char* key;
+    const char* value;
+    int32_t error;
+  };
+  const Case cases[] = {
+      {"LimitationYear", "nineteen", 13},
+      {"AvgYrPXR", "1e39", 6},  // outside single range: overflow, not infinity
+      {"AvgYrPXR", "-1e39", 6},
+      {"LimitationYear", "40000", 6},
+  };
   TempDir dir;
-  const std::string path = dir.File("bad.db");
-  test::CopyFixture(path, {SetParm("LimitationYear", "nineteen")});
-  const OrvError e = SetupFailure(path);
-  EXPECT_EQ(e.Number(), kComponentErrorBase + 13);
-  EXPECT_EQ(e.Source(), "SetupDataDB: Reading model parameters");
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.key) + "=" + c.value);
+    const std::string path = dir.File("bad" + std::to_string(n++) + ".db");
+    test::CopyFixture(path, {SetParm(c.key, c.value)});
+    const OrvError e = SetupFailure(path);
+    EXPECT_EQ(e.Number(), kComponentErrorBase + c.error);
+    EXPECT_EQ(e.Source(), "SetupDataDB: Reading model parameters");
+  }
+}
+
+TEST(SetupDataDB, AFileThatCannotBeOpenedKeepsTheWorkingConnection) {
+  TempDir dir;
+  const std::string text = dir.File("notes.db");
+  { std::ofstream(text) << "these are notes, not a dust data database\n"; }
+  test::OnFreshThread([&] {
+    ASSERT_TRUE(SetupDataDB(test::FixtureDb()));
+    const OrvError e = SetupFailure(text);
+    EXPECT_EQ(e.Number(), kComponentErrorBase + 3051);
+    EXPECT_NE(e.Description().find(text), std::string::npos) << e.Description();
+    // The engine goes on with the database it had.
+    EXPECT_EQ(DataDBName(), test::FixtureDb());
+    int16_t start = 0, end = 0;
+    EXPECT_TRUE(GetOpenRange(101, start, end));
+    EXPECT_EQ(Parms().Version, "48");
+  });
 }
 
 class Lookups : public ::testing::Test {

@@ -1,0 +1,386 @@
+// Two users on one file, damaged and hostile files, and fields that keep
+// their declared size and range.
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "TestDb.h"
+
+namespace orv::db::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+OpenOptions Shared(int busy_ms = 50) {
+  OpenOptions o;
+  o.busy_timeout_ms = busy_ms;
+  return o;
+}
+OpenOptions Exclusive(int busy_ms = 50) {
+  OpenOptions o = Shared(busy_ms);
+  o.exclusive = true;
+  return o;
+}
+OpenOptions ReadOnly() {
+  OpenOptions o = Shared();
+  o.read_only = true;
+  return o;
+}
+
+class SafetyTest : public DbTest {
+ protected:
+  // A small claimant table with a stored query.
+  std::string MakeClaimants(const std::string& name = "c.db") {
+    const std::string path = PathOf(name);
+    DatabasePtr db = CreateDatabase(path);
+    FieldDef id = F("ID", FieldType::Long);
+    id.auto_increment = true;
+    db->CreateTable("CLAIMANT", {id, F("SURNAME", FieldType::Text, 40), F("AGE", FieldType::Integer),
+                                 F("NOTES", FieldType::Memo)});
+    for (const char* s : {"Smith", "Jones", "Brown"}) {
+      db->Execute("INSERT INTO CLAIMANT (SURNAME, AGE) VALUES (?, ?)", {s, 60});
+    }
+    db->CreateQueryDef("qdClaimant", "SELECT * FROM CLAIMANT WHERE ID = :WhatID", "WhatID Long");
+    db->Close();
+    return path;
+  }
+
+  // Row `id`'s SURNAME, empty when there is no such row.
+  std::string Surname(Database& db, int id) {
+    RecordsetPtr rs = db.OpenRecordset("SELECT SURNAME FROM CLAIMANT WHERE ID = ?",
+                                       RecordsetType::Snapshot, {id});
+    return rs->IsEOF() ? std::string() : rs->Field(0).TextOrEmpty();
+  }
+};
+
+// --- two users, one file ---------------------------------------------------------
+
+TEST_F(SafetyTest, SharedAndExclusiveOpensExcludeEachOther) {
+  const std::string path = MakeClaimants();
+  struct Case {
+    const char* name;
+    OpenOptions first;
+    OpenOptions second;
+    int32_t error;
+  };
+  const Case cases[] = {
+      {"shared, shared", Shared(), Shared(), 0},
+      {"read-only, shared", ReadOnly(), Shared(), 0},
+      {"shared, exclusive", Shared(), Exclusive(), 3051},
+      {"read-only, exclusive", ReadOnly(), Exclusive(), 3051},
+      {"exclusive, shared", Exclusive(), Shared(), 3051},
+      {"exclusive, read-only", Exclusive(), ReadOnly(), 3051},
+      {"exclusive, exclusive", Exclusive(), Exclusive(), 3051},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DatabasePtr first = OpenDatabase(path, c.first);
+    // The first connection is idle: no statement, no transaction.
+    EXPECT_EQ(ErrorOf([&] { OpenDatabase(path, c.second); }), c.error);
+    if (c.error) {
+      EXPECT_NE(DescriptionOf([&] { OpenDatabase(path, c.second); }).find(path), std::string::npos);
+    }
+    first->Close();
+    EXPECT_EQ(ErrorOf([&] { OpenDatabase(path, c.second)->Close(); }), 0);
+  }
+}
+
+TEST_F(SafetyTest, ClosingOneConnectionKeepsTheOthersLocks) {
+  const std::string path = MakeClaimants();
+  DatabasePtr a = OpenDatabase(path, Shared());
+  for (int i = 0; i < 5; ++i) {
+    DatabasePtr b = OpenDatabase(path, Shared());
+    EXPECT_EQ(Surname(*b, 1), "Smith");
+    b->Close();
+  }
+  EXPECT_EQ(ErrorOf([&] { OpenDatabase(path, Exclusive()); }), 3051);
+  {
+    // Dropped without Close: the lock goes with the last reference.
+    DatabasePtr c = OpenDatabase(path, Shared());
+  }
+  EXPECT_EQ(ErrorOf([&] { OpenDatabase(path, Exclusive()); }), 3051);
+  EXPECT_EQ(Surname(*a, 2), "Jones");
+  a.reset();
+  DatabasePtr ex = OpenDatabase(path, Exclusive());
+  EXPECT_EQ(Surname(*ex, 3), "Brown");
+}
+
+TEST_F(SafetyTest, AWriterWaitsAndALockThatOutlastsTheWaitIsCurrentlyLocked) {
+  const std::string path = MakeClaimants();
+  DatabasePtr a = OpenDatabase(path, Shared());
+  DatabasePtr b = OpenDatabase(path, Shared(30));
+  a->BeginTrans();  // a writer from the start
+  a->Execute("UPDATE CLAIMANT SET AGE = 61 WHERE ID = 1");
+  EXPECT_EQ(ErrorOf([&] { b->BeginTrans(); }), dberr::kCurrentlyLocked);
+  EXPECT_EQ(ErrorOf([&] { b->Execute("UPDATE CLAIMANT SET AGE = 62 WHERE ID = 2"); }),
+            dberr::kCurrentlyLocked);
+  EXPECT_NE(DescriptionOf([&] { b->BeginTrans(); }).find("currently locked"), std::string::npos);
+  // Readers still read what was committed.
+  EXPECT_EQ(b->OpenRecordset("SELECT AGE FROM CLAIMANT WHERE ID = 1", RecordsetType::Snapshot)
+                ->Field(0),
+            Value(60));
+  a->CommitTrans();
+  b->BeginTrans();
+  b->Execute("UPDATE CLAIMANT SET AGE = 62 WHERE ID = 2");
+  b->CommitTrans();
+  EXPECT_EQ(a->OpenRecordset("SELECT SUM(AGE) FROM CLAIMANT", RecordsetType::Snapshot)->Field(0),
+            Value(183));
+}
+
+TEST_F(SafetyTest, AnUpdateOverAnotherUsersChangeIsRefused) {
+  const std::string path = MakeClaimants();
+  DatabasePtr a = OpenDatabase(path, Shared());
+  DatabasePtr b = OpenDatabase(path, Shared());
+  struct Case {
+    const char* name;
+    const char* other_sql;  // run by the other user between Edit and Update
+    int32_t error;
+    const char* stored;  // SURNAME of row 1 afterwards
+  };
+  const Case cases[] = {
+      {"nobody else wrote", nullptr, 0, "Mine"},
+      {"another row changed", "UPDATE CLAIMANT SET SURNAME = 'Other' WHERE ID = 2", 0, "Mine"},
+      {"same row changed", "UPDATE CLAIMANT SET SURNAME = 'Theirs' WHERE ID = 1", 3197, "Theirs"},
+      {"only the letter case", "UPDATE CLAIMANT SET SURNAME = 'SMITH' WHERE ID = 1", 3197, "SMITH"},
+      {"a field not edited", "UPDATE CLAIMANT SET AGE = 70 WHERE ID = 1", 3197, "Smith"},
+      {"a field not in the set", "UPDATE CLAIMANT SET NOTES = 'x' WHERE ID = 1", 3197, "Smith"},
+      {"deleted", "DELETE FROM CLAIMANT WHERE ID = 1", 3167, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    a->Execute("DELETE FROM CLAIMANT");
+    a->Execute("INSERT INTO CLAIMANT (ID, SURNAME, AGE) VALUES (1, 'Smith', 60), (2, 'Jones', 61)");
+    RecordsetPtr rs =
+        a->OpenRecordset("SELECT ID, SURNAME, AGE FROM CLAIMANT ORDER BY ID", RecordsetType::Dynaset);
+    rs->Edit();
+    rs->SetField("SURNAME", "Mine");
+    if (c.other_sql) b->Execute(c.other_sql);
+    EXPECT_EQ(ErrorOf([&] { rs->Update(); }), c.error);
+    EXPECT_EQ(Surname(*b, 1), c.stored);
+    if (c.error == 3197) {
+      // The edit is over and the row shows the other user's values; editing
+      // again starts from them and is saved.
+      EXPECT_EQ(rs->Field("SURNAME").AsText(), c.stored);
+      EXPECT_EQ(ErrorOf([&] { rs->Update(); }), 3020);
+      rs->Edit();
+      rs->SetField("SURNAME", "Mine");
+      rs->Update();
+      EXPECT_EQ(Surname(*b, 1), "Mine");
+    }
+  }
+  // Two recordsets of one connection are two editors too.
+  RecordsetPtr one = a->OpenRecordset("CLAIMANT", RecordsetType::Dynaset);
+  RecordsetPtr two = a->OpenRecordset("CLAIMANT", RecordsetType::Dynaset);
+  one->Edit();
+  two->Edit();
+  two->SetField("AGE", 1);
+  two->Update();
+  one->SetField("AGE", 2);
+  EXPECT_EQ(ErrorOf([&] { one->Update(); }), 3197);
+  EXPECT_EQ(one->Field("AGE"), Value(1));
+}
+
+// --- damaged and foreign files ---------------------------------------------------
+
+void WriteBytes(const std::string& path, const std::string& bytes, std::streamoff at = -1) {
+  std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+  if (at >= 0) f.seekp(at);
+  f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string RandomBytes(size_t n, unsigned seed) {
+  std::mt19937 gen(seed);
+  std::string s(n, '\0');
+  for (char& c : s) c = static_cast<char>(gen() & 0xff);
+  return s;
+}
+
+TEST_F(SafetyTest, DamagedAndForeignFilesAreRefusedNamingTheFile) {
+  // A database big enough to span many pages.
+  const std::string good = PathOf("good.db");
+  {
+    DatabasePtr db = CreateDatabase(good);
+    db->CreateTable("T", {F("ID", FieldType::Long), F("TXT", FieldType::Text, 200)});
+    db->CreateIndex("T", Ix("ByText", {"TXT"}));
+    db->BeginTrans();
+    for (int i = 0; i < 3000; ++i)
+      db->Execute("INSERT INTO T VALUES (?, ?)", {i, "row " + std::to_string(i * 7919)});
+    db->CommitTrans();
+  }
+  const auto size = static_cast<std::streamoff>(fs::file_size(good));
+  struct Case {
+    const char* name;
+    std::function<void(const std::string&)> make;
+  };
+  const Case cases[] = {
+      {"truncated to half",
+       [&](const std::string& p) {
+         fs::copy_file(good, p);
+         fs::resize_file(p, static_cast<uintmax_t>(size / 2));
+       }},
+      {"truncated inside the first page",
+       [&](const std::string& p) {
+         fs::copy_file(good, p);
+         fs::resize_file(p, 1000);
+       }},
+      {"a page overwritten",
+       [&](const std::string& p) {
+         fs::copy_file(good, p);
+         WriteBytes(p, RandomBytes(4096, 7), 4096 * 5);
+       }},
+      {"every page after the first overwritten",
+       [&](const std::string& p) {
+         fs::copy_file(good, p);
+         WriteBytes(p, RandomBytes(static_cast<size_t>(size - 4096), 8), 4096);
+       }},
+      {"random bytes",
+       [&](const std::string& p) { std::ofstream(p, std::ios::binary) << RandomBytes(65536, 9); }},
+      {"a text file",
+       [&](const std::string& p) {
+         std::ofstream out(p);
+         for (int i = 0; i < 200; ++i) out << "ID,SURNAME\n" << i << ",Smith\n";
+       }},
+      {"an empty file", [&](const std::string& p) { std::ofstream{p}; }},
+      {"a database of another program",
+       [&](const std::string& p) {
+         fs::copy_file(good, p);
+         OpenDatabase(p)->Execute("PRAGMA application_id=7");
+       }},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = PathOf("bad" + std::to_string(n++) + ".db");
+    c.make(path);
+    for (const OpenOptions& o : {Shared(), ReadOnly(), Exclusive()}) {
+      EXPECT_EQ(ErrorOf([&] { OpenDatabase(path, o); }), dberr::kCannotOpen);
+      EXPECT_NE(DescriptionOf([&] { OpenDatabase(path, o); }).find(path), std::string::npos);
+    }
+    EXPECT_EQ(ErrorOf([&] { CompactDatabase(path, path + ".copy"); }), dberr::kCannotOpen);
+    EXPECT_FALSE(fs::exists(path + ".copy"));
+  }
+  EXPECT_EQ(ErrorOf([&] { OpenDatabase(good, ReadOnly())->Close(); }), 0);
+}
+
+TEST_F(SafetyTest, ReadOnlyStoredQueriesMayOnlyRead) {
+  const std::string path = MakeClaimants();
+  const std::pair<const char*, const char*> tampered[] = {
+      {"qWrite", "DELETE FROM CLAIMANT"},
+      {"qInsert", "INSERT INTO CLAIMANT (SURNAME) SELECT SURNAME FROM CLAIMANT"},
+      {"qAttach", "ATTACH DATABASE '/tmp/elsewhere.db' AS other"},
+      {"qDetach", "DETACH DATABASE other"},
+      {"qPragma", "PRAGMA writable_schema = 1"},
+      {"qTemp", "CREATE TEMP TABLE stolen AS SELECT * FROM CLAIMANT"},
+      {"qExtension", "SELECT load_extension('/tmp/evil.so')"},
+      {"qTransaction", "BEGIN IMMEDIATE"},
+  };
+  {
+    // Stored as another program could have written them.
+    DatabasePtr db = OpenDatabase(path);
+    for (const auto& [name, sql] : tampered) {
+      db->Execute("INSERT INTO StoredQueries(Name, Parameters, SQL) VALUES (?, '', ?)", {name, sql});
+    }
+  }
+  DatabasePtr db = OpenDatabase(path, ReadOnly());
+  for (const auto& [name, sql] : tampered) {
+    SCOPED_TRACE(name);
+    QueryDefPtr q = db->QueryDefs(name);
+    EXPECT_EQ(ErrorOf([&] { q->OpenRecordset(RecordsetType::Snapshot); }), dberr::kNoPermission);
+    EXPECT_EQ(ErrorOf([&] { q->Execute(); }), dberr::kNoPermission);
+    const std::string why = DescriptionOf([&] { q->Execute(); });
+    EXPECT_NE(why.find(std::string("'") + name + "'"), std::string::npos) << why;
+  }
+  EXPECT_EQ(ErrorOf([&] { db->Execute("ATTACH DATABASE ? AS other", {PathOf("x.db")}); }), 3000);
+  EXPECT_FALSE(fs::exists(PathOf("x.db")));
+  // Reading queries run as before, and nothing was changed.
+  QueryDefPtr q = db->QueryDefs("qdClaimant");
+  q->SetParameter("WhatID", 2);
+  EXPECT_EQ(q->OpenRecordset()->Field("SURNAME").AsText(), "Jones");
+  EXPECT_EQ(db->OpenRecordset("CLAIMANT", RecordsetType::Snapshot)->RecordCount(), 3);
+  // A read-write connection runs its action queries.
+  db->Close();
+  DatabasePtr rw = OpenDatabase(path);
+  EXPECT_EQ(rw->QueryDefs("qWrite")->Execute(), 3);
+}
+
+// --- fields keep their size and range -------------------------------------------
+
+TEST_F(SafetyTest, TooLongTextsAndOutOfRangeNumbersAreRefused) {
+  DatabasePtr db = CreateDatabase(PathOf("f.db"));
+  db->CreateTable("F", {F("T", FieldType::Text, 5), F("I", FieldType::Integer),
+                        F("L", FieldType::Long), F("S", FieldType::Single),
+                        F("M", FieldType::Currency), F("D", FieldType::Double)});
+  db->CreateField("F", F("T2", FieldType::Text, 3));  // added later: checked too
+  struct Case {
+    const char* field;
+    Value value;
+    int32_t error;
+  };
+  const Case cases[] = {
+      {"T", Value("abcde"), 0},
+      {"T", Value("abcdef"), 3163},
+      {"T", Value("\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9"), 0},  // five characters, ten bytes
+      {"T", Value(123456), 3163},
+      {"T2", Value("abcd"), 3163},
+      {"I", Value(32767), 0},
+      {"I", Value(40000), 3349},
+      {"I", Value(-32769), 3349},
+      {"I", Value("40000"), 3349},
+      {"L", Value(2147483647), 0},
+      {"L", Value(3e9), 3349},
+      {"S", Value(3e38), 0},
+      {"S", Value(1e39), 3349},
+      {"S", Value("-1e39"), 3349},
+      {"M", Value(9e14), 0},
+      {"M", Value(1e16), 3349},
+      {"D", Value(1e300), 0},
+  };
+  RecordsetPtr rs = db->OpenRecordset("F", RecordsetType::Dynaset);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.field) + " " + c.value.AsText());
+    // Through a recordset: refused as the value is set, naming the field.
+    rs->AddNew();
+    EXPECT_EQ(ErrorOf([&] { rs->SetField(c.field, c.value); }), c.error);
+    if (c.error) {
+      EXPECT_NE(DescriptionOf([&] { rs->SetField(c.field, c.value); })
+                    .find(std::string("'") + c.field + "'"),
+                std::string::npos);
+    }
+    rs->CancelUpdate();
+    // Through SQL: refused by the table itself, nothing stored.
+    const std::string sql = std::string("INSERT INTO F (\"") + c.field + "\") VALUES (?)";
+    EXPECT_EQ(ErrorOf([&] { db->Execute(sql, {c.value}); }), c.error);
+  }
+  int expected = 0;
+  for (const Case& c : cases) expected += c.error == 0;
+  EXPECT_EQ(db->OpenRecordset("F", RecordsetType::Snapshot)->RecordCount(), expected);
+  // Text in a number field is still left to the readers, as before.
+  EXPECT_EQ(db->Execute("INSERT INTO F (I) VALUES ('n/a')"), 1);
+}
+
+// --- compaction and copies --------------------------------------------------------
+
+TEST_F(SafetyTest, CompactionIsRefusedWhileTheFileIsOpen) {
+  const std::string path = MakeClaimants();
+  const std::string copy = PathOf("copy.db");
+  for (const OpenOptions& o : {Shared(), ReadOnly(), Exclusive()}) {
+    DatabasePtr db = OpenDatabase(path, o);
+    EXPECT_EQ(ErrorOf([&] { CompactDatabase(path, copy); }), 3051);
+    EXPECT_FALSE(fs::exists(copy));
+    // The open connection can copy itself consistently instead.
+    db->CopyTo(copy);
+    EXPECT_EQ(Surname(*OpenDatabase(copy, ReadOnly()), 2), "Jones");
+    EXPECT_EQ(ErrorOf([&] { db->CopyTo(copy); }), 3204);
+    fs::remove(copy);
+    // The connection goes on working after its copy.
+    EXPECT_EQ(Surname(*db, 1), "Smith");
+    if (!db->ReadOnly()) {
+      EXPECT_EQ(db->Execute("UPDATE CLAIMANT SET AGE = 1 WHERE ID = 1"), 1);
+    }
+  }
+  CompactDatabase(path, copy);
+  EXPECT_EQ(Surname(*OpenDatabase(copy, Exclusive()), 3), "Brown");
+}
+
+}  // namespace
+}  // namespace orv::db::testing

@@ -1,0 +1,188 @@
+// The claimant recordset at scale. Builds a claimant database of ROWS
+// (100,000 by default) claimant-like rows in a scratch folder, then times,
+// each on a fresh connection (best of five):
+//   - opening the database file (with its quick integrity check),
+//   - opening a dynaset on the table, on an ordered SELECT and on a stored
+//     query with a search pattern, and moving to the last row,
+//   - re-running the stored query (Requery),
+//   - the same SELECT as a snapshot, which keeps every row,
+// with the growth of the process's resident memory over each recordset.
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "Database.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using orv::Value;
+using orv::db::FieldDef;
+using orv::db::FieldType;
+using orv::db::RecordsetType;
+
+constexpr int kRepeats = 5;
+
+double Millis(Clock::time_point from) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - from).count();
+}
+
+// Resident memory of the process, in KiB.
+long ResidentKiB() {
+  std::ifstream statm("/proc/self/statm");
+  long pages = 0, resident = 0;
+  statm >> pages >> resident;
+  return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+FieldDef Field(const char* name, FieldType type, int32_t size = 0) {
+  FieldDef f;
+  f.name = name;
+  f.type = type;
+  f.size = size;
+  return f;
+}
+
+void Build(const std::string& path, int rows) {
+  auto db = orv::db::CreateDatabase(path);
+  FieldDef id = Field("ID", FieldType::Long);
+  id.auto_increment = true;
+  db->CreateTable("CLAIMANT",
+                  {id,
+                   Field("SURNAME", FieldType::Text, 40),
+                   Field("FORENAMES", FieldType::Text, 60),
+                   Field("TITLE", FieldType::Text, 10),
+                   Field("ADDRESS1", FieldType::Text, 50),
+                   Field("ADDRESS2", FieldType::Text, 50),
+                   Field("ADDRESS3", FieldType::Text, 50),
+                   Field("TOWN", FieldType::Text, 40),
+                   Field("POSTCODE", FieldType::Text, 10),
+                   Field("NINO", FieldType::Text, 13),
+                   Field("DOB", FieldType::DateTime),
+                   Field("DATEOFDEATH", FieldType::DateTime),
+                   Field("MARRIED", FieldType::Integer),
+                   Field("SPOUSEALIVE", FieldType::Integer),
+                   Field("SOLICITORREF", FieldType::Text, 30),
+                   Field("CLAIMDATE", FieldType::DateTime),
+                   Field("JURISDICTION", FieldType::Integer),
+                   Field("RESULTTOTAL", FieldType::Single),
+                   Field("RESULTSHARE", FieldType::Single),
+                   Field("RESULTTEXT", FieldType::Memo)});
+  db->CreateIndex("CLAIMANT", orv::db::IndexDef{"BySurname", {"SURNAME", "FORENAMES"}});
+  static const char* kSurnames[] = {"Smith", "Jones", "Brown", "Taylor", "Wilson", "Davies",
+                                    "Evans", "Thomas", "Johnson", "Roberts", "Walker", "Wright"};
+  db->BeginTrans();
+  auto insert = [&](int i) {
+    const std::string n = std::to_string(i);
+    db->Execute(
+        "INSERT INTO CLAIMANT (SURNAME, FORENAMES, TITLE, ADDRESS1, ADDRESS2, TOWN, POSTCODE, "
+        "NINO, DOB, MARRIED, SPOUSEALIVE, SOLICITORREF, CLAIMDATE, JURISDICTION, RESULTTOTAL, "
+        "RESULTSHARE, RESULTTEXT) VALUES (?, ?, 'Mr', ?, 'Colliery Row', 'Tarnby', 'TB1 2AB', ?, "
+        "'1931-04-12 00:00:00', 1, 2, ?, '2004-05-27 00:00:00', 1, ?, ?, ?)",
+        {std::string(kSurnames[i % 12]) + n.substr(n.size() - 1), "John William " + n,
+         n + " Pit Lane", "AB" + n + "C", "SOL/" + n, 123.5f + static_cast<float>(i % 97),
+         0.25f, "Total exposure " + n + " gm-3.hrs; share 25%."});
+  };
+  for (int i = 0; i < rows; ++i) insert(i);
+  db->CommitTrans();
+  db->CreateQueryDef("qdClaimantSearch",
+                     "SELECT * FROM CLAIMANT WHERE SURNAME LIKE :WhatSurname ORDER BY SURNAME, "
+                     "FORENAMES",
+                     "WhatSurname Text");
+}
+
+struct Result {
+  double open_ms = 1e9;
+  double last_ms = 1e9;
+  long kib = 0;
+  int count = 0;
+};
+
+// Opens a recordset with `open`, moves last; best time of kRepeats.
+Result Measure(const std::string& path,
+               const std::function<orv::db::RecordsetPtr(orv::db::Database&)>& open) {
+  Result r;
+  for (int i = 0; i < kRepeats; ++i) {
+    auto db = orv::db::OpenDatabase(path);
+    const long before = ResidentKiB();
+    auto t = Clock::now();
+    orv::db::RecordsetPtr rs = open(*db);
+    r.open_ms = std::min(r.open_ms, Millis(t));
+    t = Clock::now();
+    rs->MoveLast();
+    (void)rs->Field("SURNAME");
+    r.last_ms = std::min(r.last_ms, Millis(t));
+    r.count = rs->RecordCount();
+    r.kib = std::max(r.kib, ResidentKiB() - before);
+  }
+  return r;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int rows = argc > 1 ? std::atoi(argv[1]) : 100000;
+  const fs::path dir = fs::temp_directory_path() / ("bench_keyset_" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  const std::string path = (dir / "claimants.db").string();
+  auto t = Clock::now();
+  Build(path, rows);
+  std::printf("built %d claimants in %.0f ms (%.1f MB)\n", rows, Millis(t),
+              static_cast<double>(fs::file_size(path)) / 1e6);
+
+  double open_db = 1e9;
+  for (int i = 0; i < kRepeats; ++i) {
+    t = Clock::now();
+    auto db = orv::db::OpenDatabase(path);
+    open_db = std::min(open_db, Millis(t));
+  }
+  std::printf("%-44s %8.1f ms\n", "open the database (with integrity check)", open_db);
+
+  auto print = [](const char* what, const Result& r) {
+    std::printf("%-44s open %7.1f ms  MoveLast %6.2f ms  rows %d  memory +%ld KiB\n", what,
+                r.open_ms, r.last_ms, r.count, r.kib);
+  };
+  print("dynaset on the table", Measure(path, [](orv::db::Database& db) {
+          return db.OpenRecordset("CLAIMANT", RecordsetType::Dynaset);
+        }));
+  print("dynaset, SELECT ordered by name", Measure(path, [](orv::db::Database& db) {
+          return db.OpenRecordset("SELECT * FROM CLAIMANT ORDER BY SURNAME, FORENAMES",
+                                  RecordsetType::Dynaset);
+        }));
+  print("dynaset, stored query, pattern '*'", Measure(path, [](orv::db::Database& db) {
+          auto q = db.QueryDefs("qdClaimantSearch");
+          q->SetParameter("WhatSurname", "%");
+          return q->OpenRecordset(RecordsetType::Dynaset);
+        }));
+  print("snapshot, SELECT ordered by name (all rows)", Measure(path, [](orv::db::Database& db) {
+          return db.OpenRecordset("SELECT * FROM CLAIMANT ORDER BY SURNAME, FORENAMES",
+                                  RecordsetType::Snapshot);
+        }));
+
+  {
+    auto db = orv::db::OpenDatabase(path);
+    auto q = db->QueryDefs("qdClaimantSearch");
+    q->SetParameter("WhatSurname", "%");
+    auto rs = q->OpenRecordset(RecordsetType::Dynaset);
+    double requery = 1e9;
+    for (int i = 0; i < kRepeats; ++i) {
+      q->SetParameter("WhatSurname", i % 2 ? "S%" : "%");
+      t = Clock::now();
+      rs->Requery(q.get());
+      rs->MoveLast();
+      requery = std::min(requery, Millis(t));
+    }
+    std::printf("%-44s %8.1f ms\n", "requery of the stored query + MoveLast", requery);
+  }
+  fs::remove_all(dir);
+  return 0;
+}

@@ -1,0 +1,101 @@
+// tarnby-claimants check: structure level, row counts and inconsistencies.
+#include "ClaimantsCsv.h"
+#include "Database.h"
+#include "modTarnbyDatabase.h"
+
+namespace orv::claimants {
+
+namespace {
+
+int64_t Count(db::Database& d, const std::string& sql) {
+  auto rs = d.OpenRecordset(sql, db::RecordsetType::Snapshot);
+  return rs->IsEOF() ? 0 : rs->Field(0).AsInt64();
+}
+
+// Each row of `sql` (one text column) becomes a problem.
+void Collect(db::Database& d, const std::string& sql, std::vector<std::string>& problems) {
+  auto rs = d.OpenRecordset(sql, db::RecordsetType::Snapshot);
+  for (; !rs->IsEOF(); rs->MoveNext()) problems.push_back(rs->Field(0).AsText());
+}
+
+}  // namespace
+
+CheckReport CheckDatabase(const std::string& db_path) {
+  db::OpenOptions options;
+  options.read_only = true;
+  db::DatabasePtr d = db::OpenDatabase(db_path, options);
+  CheckReport r;
+  {
+    auto rs = d->OpenRecordset("PRAGMA integrity_check", db::RecordsetType::Snapshot);
+    for (; !rs->IsEOF(); rs->MoveNext()) {
+      const std::string line = rs->Field(0).AsText();
+      if (line != "ok") r.problems.push_back("integrity check: " + line);
+    }
+  }
+  bool base_ok = true;
+  for (const char* t : {"PARMS", "CLAIMANT", "WORKHISTORY", "SMOKEHISTORY"}) {
+    if (!d->TableExists(t)) {
+      r.problems.push_back(std::string("the table ") + t + " is missing");
+      base_ok = false;
+    }
+  }
+  if (d->TableExists("PARMS")) {
+    r.level = tarnby::StructureLevel(*d);
+    auto rs = d->OpenRecordset("SELECT Value FROM PARMS WHERE PARM='VERSION'",
+                               db::RecordsetType::Snapshot);
+    r.base_version = rs->IsEOF() ? "(none)" : rs->Field(0).TextOrEmpty();
+  }
+  for (const char* t : {"CLAIMANT", "WORKHISTORY", "SMOKEHISTORY", "USERFACTOR", "PENSIONDATA",
+                        "PENSIONRESULTS"}) {
+    if (d->TableExists(t)) r.row_counts.emplace_back(t, Count(*d, std::string("SELECT COUNT(*) FROM ") + t));
+  }
+  if (base_ok) {
+    for (const char* t : {"WORKHISTORY", "SMOKEHISTORY"}) {
+      Collect(*d,
+              std::string("SELECT '") + t + " entry ' || h.ID || ': claimant ' || h.CLAIMANTID || " +
+                  "' does not exist' FROM " + t +
+                  " h WHERE NOT EXISTS (SELECT 1 FROM CLAIMANT c WHERE c.ID = h.CLAIMANTID) "
+                  "ORDER BY h.ID",
+              r.problems);
+    }
+  }
+  if (d->TableExists("USERFACTOR")) {
+    Collect(*d,
+            "SELECT 'USERFACTOR ' || ID || ': a user-defined factor ID below 10000' "
+            "FROM USERFACTOR WHERE ID < 10000 ORDER BY ID",
+            r.problems);
+    if (base_ok) {
+      Collect(*d,
+              "SELECT 'WORKHISTORY entry ' || h.ID || ': user-defined factor ' || f.X || "
+              "' does not exist' FROM (SELECT ID, JOBFACTORID AS X FROM WORKHISTORY UNION ALL "
+              "SELECT ID, RESPFACTORID FROM WORKHISTORY) f JOIN WORKHISTORY h ON h.ID = f.ID "
+              "WHERE f.X >= 10000 AND NOT EXISTS (SELECT 1 FROM USERFACTOR u WHERE u.ID = f.X) "
+              "ORDER BY h.ID",
+              r.problems);
+    }
+  }
+  d->Close();
+  return r;
+}
+
+std::vector<std::string> FormatCheckReport(const CheckReport& r) {
+  std::vector<std::string> lines;
+  lines.push_back("Structure level: " + std::to_string(r.level) +
+                  (r.level < tarnby::kLatestStructureLevel
+                       ? " (below " + std::to_string(tarnby::kLatestStructureLevel) +
+                             ": run upgrade)"
+                       : " (latest)"));
+  lines.push_back("Base version: " + r.base_version);
+  for (const auto& [table, rows] : r.row_counts) {
+    lines.push_back(table + ": " + std::to_string(rows) + " rows");
+  }
+  if (r.problems.empty()) {
+    lines.push_back("No inconsistency found.");
+  } else {
+    lines.push_back(std::to_string(r.problems.size()) + " inconsistencies:");
+    for (const std::string& p : r.problems) lines.push_back("  " + p);
+  }
+  return lines;
+}
+
+}  // namespace orv::claimants

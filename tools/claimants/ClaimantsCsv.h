@@ -1,0 +1,54 @@
+// The claimant database as CSV files, and its check: what tarnby-claimants
+// import, export and check do, as functions the tests call directly.
+//
+// A claimant folder holds claimants.csv (the CLAIMANT fields by name),
+// work_history.csv (WORKHISTORY), smoke_history.csv (SMOKEHISTORY) and,
+// optionally, user_factors.csv (USERFACTOR). Columns come in any order and
+// are named ignoring case; a column the table does not have is an error, a
+// column left out takes the field's default. Identifiers given are kept, so
+// the histories name their claimant by its ID; an ID left empty gets a new
+// number. Yes/No fields are written 0/1 and read as 0/1 or True/False,
+// dates as ISO-8601 text ("2026-12-07" or "2026-12-07 14:05:33").
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace orv::claimants {
+
+struct ImportCounts {
+  int64_t claimants = 0;
+  int64_t work = 0;
+  int64_t smoking = 0;
+  int64_t user_factors = 0;
+};
+
+// Adds the folder's rows to the claimant database `db_path` (at the latest
+// structure level) in one transaction. A row that does not convert, breaks
+// a rule (a history naming a claimant that exists neither in the files nor
+// in the database, a user-defined factor ID below 10000, a duplicate ID) or
+// that the database refuses rejects the whole import: an InputError naming
+// the file, the line and the field, and the database is left as it was.
+ImportCounts ImportFolder(const std::string& db_path, const std::string& source_dir);
+
+// Writes the four files (user_factors.csv only when the table exists) into
+// `output_dir`, created when missing; rows in ID order.
+ImportCounts ExportFolder(const std::string& db_path, const std::string& output_dir);
+
+struct CheckReport {
+  int16_t level = 0;
+  std::string base_version;
+  std::vector<std::pair<std::string, int64_t>> row_counts;  // table, rows
+  std::vector<std::string> problems;
+  bool ok() const { return problems.empty(); }
+};
+
+// Structure level, row counts and inconsistencies (histories of claimants
+// that do not exist, user-defined factor IDs below 10000, history entries
+// naming a user-defined factor that does not exist, an integrity-check
+// failure, missing base tables). Opens the file read-only.
+CheckReport CheckDatabase(const std::string& db_path);
+std::vector<std::string> FormatCheckReport(const CheckReport& report);
+
+}  // namespace orv::claimants

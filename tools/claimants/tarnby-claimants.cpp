@@ -1,0 +1,151 @@
+// tarnby-claimants: creates claimant databases (at the latest structure
+// level or an older one), upgrades them as the desktop program does, checks
+// them, and moves claimants in and out as CSV.
+#include <CLI/CLI.hpp>
+
+#include <filesystem>
+#include <iostream>
+
+#include "ClaimantsCsv.h"
+#include "Database.h"
+#include "ExitCodes.h"
+#include "InputError.h"
+#include "OrvError.h"
+#include "modTarnbyDatabase.h"
+
+namespace {
+
+using namespace orv::tools;
+namespace cl = orv::claimants;
+namespace tb = orv::tarnby;
+
+constexpr const char* kTool = "tarnby-claimants";
+
+int Create(const std::string& path, int level) {
+  std::error_code ec;
+  if (std::filesystem::exists(path, ec)) throw InputError(path, 0, "", "the file already exists");
+  tb::CreateClaimantDatabase(path, static_cast<int16_t>(level));
+  std::cout << "Created " << path << " at structure level " << level << "\n";
+  return kExitOk;
+}
+
+int Upgrade(const std::string& path, const std::string& backup, bool no_backup) {
+  orv::db::OpenOptions exclusive;
+  exclusive.exclusive = true;
+  exclusive.busy_timeout_ms = 0;
+  orv::db::DatabasePtr d;
+  try {
+    d = orv::db::OpenDatabase(path, exclusive);
+  } catch (const orv::OrvError& e) {
+    if (e.Number() != orv::db::dberr::kCannotOpen) throw;
+    throw orv::OrvError(e.Number(), e.Source(),
+                        "Another program has " + path +
+                            " open; close it (and every other user's program) and run the "
+                            "upgrade again. " + e.Description());
+  }
+  const int16_t from = tb::StructureLevel(*d);
+  if (from >= tb::kLatestStructureLevel) {
+    std::cout << path << " is already at structure level " << from << "\n";
+    d->Close();
+    return kExitOk;
+  }
+  if (!no_backup) {
+    const std::string target =
+        backup.empty() ? tb::DefaultBackupName(path, orv::Clock::now()) : backup;
+    tb::CopyDatabaseConsistently(*d, target);
+    std::cout << "Backed up " << path << " to " << target << "\n";
+  }
+  tb::SetLevelAppliedHook([](int16_t level) {
+    std::cerr << kTool << ": applying structure level " << level << "\n";
+  });
+  const int16_t reached = tb::ApplyStructureLevels(*d);
+  d->Close();
+  std::cout << "Upgraded " << path << " from structure level " << from << " to " << reached
+            << "\n";
+  return kExitOk;
+}
+
+int Check(const std::string& path) {
+  const cl::CheckReport report = cl::CheckDatabase(path);
+  for (const std::string& line : cl::FormatCheckReport(report)) std::cout << line << "\n";
+  return report.ok() ? kExitOk : kExitBadInput;
+}
+
+int Import(const std::string& path, const std::string& dir) {
+  const cl::ImportCounts n = cl::ImportFolder(path, dir);
+  std::cout << "Imported " << n.claimants << " claimants, " << n.work << " work history and "
+            << n.smoking << " smoking history entries, " << n.user_factors
+            << " user-defined factors into " << path << "\n";
+  return kExitOk;
+}
+
+int Export(const std::string& path, const std::string& dir) {
+  const cl::ImportCounts n = cl::ExportFolder(path, dir);
+  std::cout << "Exported " << n.claimants << " claimants, " << n.work << " work history and "
+            << n.smoking << " smoking history entries, " << n.user_factors
+            << " user-defined factors to " << dir << "\n";
+  return kExitOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"Creates, upgrades, checks, imports and exports claimant databases.", kTool};
+  app.require_subcommand(1);
+
+  std::string db, dir, backup;
+  int level = tb::kLatestStructureLevel;
+  bool no_backup = false;
+
+  CLI::App* create = app.add_subcommand(
+      "create",
+      "A new, empty claimant database at the latest structure level, or stopped at --level N as "
+      "an older program version left its files.");
+  create->add_option("DB", db, "database file to create")->required();
+  create->add_option("--level", level, "structure level to stop at (0 to 20)")
+      ->check(CLI::Range(0, static_cast<int>(tb::kLatestStructureLevel)));
+
+  CLI::App* upgrade = app.add_subcommand(
+      "upgrade",
+      "Brings a claimant database up to the latest structure level, each level in one "
+      "transaction, after taking a consistent backup (to FILE, or beside the database under the "
+      "default backup name). Refused (exit 3) while another program has the database open.");
+  upgrade->add_option("DB", db, "claimant database")->required();
+  auto* backup_opt = upgrade->add_option("--backup", backup, "backup file to write");
+  upgrade->add_flag("--no-backup", no_backup, "take no backup")->excludes(backup_opt);
+
+  CLI::App* check = app.add_subcommand(
+      "check",
+      "Structure level, row counts and any inconsistency found (exit 2 when there is one).");
+  check->add_option("DB", db, "claimant database")->required();
+
+  CLI::App* import = app.add_subcommand(
+      "import",
+      "Adds claimants and histories from claimants.csv, work_history.csv, smoke_history.csv and "
+      "(optional) user_factors.csv, in one transaction: a bad row rejects the whole import.");
+  import->add_option("DB", db, "claimant database")->required();
+  import->add_option("SOURCE_DIR", dir, "folder of CSV files")->required();
+
+  CLI::App* exp = app.add_subcommand("export", "Writes the same CSV files back.");
+  exp->add_option("DB", db, "claimant database")->required();
+  exp->add_option("OUTPUT_DIR", dir, "folder for the CSV files (created when missing)")->required();
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    (void)app.exit(e);
+    return kExitBadInput;
+  }
+
+  return RunGuarded(kTool, [&] {
+    if (*create) return Create(db, level);
+    if (*upgrade) return Upgrade(db, backup, no_backup);
+    if (*check) return Check(db);
+    if (*import) return Import(db, dir);
+    return Export(db, dir);
+  });
+}

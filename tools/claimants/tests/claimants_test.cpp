@@ -1,0 +1,200 @@
+// tarnby-claimants: the CSV import and export, the check, and the tool's
+// exit codes and messages.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "ClaimantsCsv.h"
+#include "Database.h"
+#include "InputError.h"
+#include "modTarnbyDatabase.h"
+
+namespace orv::claimants {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void WriteFile(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
+
+class ClaimantsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    dir_ = fs::temp_directory_path() /
+           ("tarnby_claimants_" + std::to_string(getpid()) + "_" + info->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    const char* src = std::getenv("TARNBY_SOURCE_DIR");
+    sample_ = fs::path(src ? src : "../../..") / "data" / "claimants";
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string NewDb(const std::string& name) {
+    const std::string path = (dir_ / name).string();
+    tarnby::CreateClaimantDatabase(path);
+    return path;
+  }
+
+  // A copy of the sample folder to spoil.
+  fs::path SampleCopy() {
+    const fs::path copy = dir_ / "source";
+    fs::create_directories(copy);
+    for (const auto& e : fs::directory_iterator(sample_)) {
+      if (e.path().extension() == ".csv") fs::copy_file(e.path(), copy / e.path().filename());
+    }
+    return copy;
+  }
+
+  static int64_t Count(const std::string& db_path, const char* table) {
+    auto d = db::OpenDatabase(db_path);
+    return d->OpenRecordset(table, db::RecordsetType::Snapshot)->RecordCount();
+  }
+
+  struct Ran {
+    int code;
+    std::string out;
+    std::string err;
+  };
+  Ran Tool(const std::string& args) {
+    const char* bin = std::getenv("TARNBY_BIN_DIR");
+    const fs::path out = dir_ / "stdout.txt", err = dir_ / "stderr.txt";
+    const std::string cmd = std::string(bin ? bin : ".") + "/tarnby-claimants " + args + " >" +
+                            out.string() + " 2>" + err.string();
+    const int status = std::system(cmd.c_str());
+    return {WEXITSTATUS(status), ReadFile(out), ReadFile(err)};
+  }
+
+  fs::path dir_;
+  fs::path sample_;
+};
+
+TEST_F(ClaimantsTest, SampleImportsAndExportsBackToTheSameFiles) {
+  const std::string first = NewDb("first.db");
+  const ImportCounts n = ImportFolder(first, sample_.string());
+  EXPECT_EQ(n.claimants, 14);
+  EXPECT_EQ(n.work, 36);
+  EXPECT_EQ(n.smoking, 14);
+  EXPECT_EQ(n.user_factors, 1);
+  ExportFolder(first, (dir_ / "out1").string());
+
+  const std::string second = NewDb("second.db");
+  ImportFolder(second, (dir_ / "out1").string());
+  ExportFolder(second, (dir_ / "out2").string());
+  for (const char* f : {"claimants.csv", "work_history.csv", "smoke_history.csv",
+                        "user_factors.csv"}) {
+    const std::string text = ReadFile(dir_ / "out1" / f);
+    EXPECT_FALSE(text.empty()) << f;
+    EXPECT_EQ(text, ReadFile(dir_ / "out2" / f)) << f;
+  }
+  EXPECT_NE(ReadFile(dir_ / "out1" / "work_history.csv").find(",Hob Lane Drift"),
+            std::string::npos);
+  EXPECT_TRUE(CheckDatabase(first).ok());
+}
+
+TEST_F(ClaimantsTest, ABadRowRejectsTheWholeImportNamingFileLineAndField) {
+  struct Case {
+    const char* file;
+    const char* find;
+    const char* replace;
+    int64_t line;
+    const char* field;
+  } cases[] = {
+      {"work_history.csv", "3,1,1010,2,1,1964,1974,", "3,1,1010,2,1,19x4,1974,", 4, "STARTYEAR"},
+      {"work_history.csv", "13,3,1052,1,1,1971,1985,", "13,99,1052,1,1,1971,1985,", 14,
+       "CLAIMANTID"},
+      {"work_history.csv", "17,5,1107,10000,10000", "17,5,1107,10001,10000", 18, "JOBFACTORID"},
+      {"user_factors.csv", "10000,BPT", "42,BPT", 2, "ID"},
+      {"claimants.csv", "2,Mr,Arthur", "1,Mr,Arthur", 3, "ID"},
+      {"claimants.csv", "Harker,HKR", "HarkerHarkerHarkerHarkerHarkerHarkerHarkerHarkerHarker,HKR",
+       2, "SURNAME"},
+      {"smoke_history.csv", "ID,CLAIMANTID", "ID,CLAIMANT", 1, "CLAIMANT"},
+  };
+  for (const Case& c : cases) {
+    fs::remove_all(dir_ / "source");
+    const fs::path src = SampleCopy();
+    std::string text = ReadFile(src / c.file);
+    const size_t at = text.find(c.find);
+    ASSERT_NE(at, std::string::npos) << c.find;
+    text.replace(at, std::string(c.find).size(), c.replace);
+    WriteFile(src / c.file, text);
+    fs::remove(dir_ / "bad.db");
+    const std::string db = NewDb("bad.db");
+    try {
+      ImportFolder(db, src.string());
+      ADD_FAILURE() << "accepted: " << c.replace;
+    } catch (const tools::InputError& e) {
+      EXPECT_EQ(fs::path(e.File()).filename(), c.file) << e.what();
+      EXPECT_EQ(e.Line(), c.line) << e.what();
+      EXPECT_EQ(e.Field(), c.field) << e.what();
+    }
+    EXPECT_EQ(Count(db, "CLAIMANT"), 0) << c.replace;
+    EXPECT_EQ(Count(db, "WORKHISTORY"), 0) << c.replace;
+  }
+}
+
+TEST_F(ClaimantsTest, CheckFindsOrphanHistoriesAndLowUserFactorIds) {
+  const std::string path = NewDb("c.db");
+  {
+    auto d = db::OpenDatabase(path);
+    d->Execute("INSERT INTO CLAIMANT (ID, SURNAME) VALUES (1, 'A')");
+    d->Execute("INSERT INTO WORKHISTORY (CLAIMANTID, COLLIERYID, JOBFACTORID) VALUES (1, 1001, 10005)");
+    d->Execute("INSERT INTO SMOKEHISTORY (CLAIMANTID, SMOKECATEGORYID) VALUES (7, 2)");
+    d->Execute("INSERT INTO USERFACTOR (ID, CODE, DESCR) VALUES (12, 'X', 'Low')");
+    d->Close();
+  }
+  const CheckReport r = CheckDatabase(path);
+  EXPECT_EQ(r.level, 20);
+  EXPECT_EQ(r.problems,
+            (std::vector<std::string>{"SMOKEHISTORY entry 1: claimant 7 does not exist",
+                                      "USERFACTOR 12: a user-defined factor ID below 10000",
+                                      "WORKHISTORY entry 1: user-defined factor 10005 does not exist"}));
+  const Ran ran = Tool("check " + path);
+  EXPECT_EQ(ran.code, 2);
+  EXPECT_NE(ran.out.find("3 inconsistencies:"), std::string::npos) << ran.out;
+}
+
+TEST_F(ClaimantsTest, ToolExitCodesAndMessages) {
+  const std::string path = (dir_ / "t.db").string();
+  EXPECT_EQ(Tool("create " + path + " --level 12").code, 0);
+  EXPECT_EQ(Tool("create " + path).code, 2);  // exists
+  EXPECT_EQ(Tool("create " + (dir_ / "u.db").string() + " --level 13x").code, 2);
+
+  {
+    db::OpenOptions exclusive;
+    exclusive.exclusive = true;
+    auto other = db::OpenDatabase(path, exclusive);
+    const Ran refused = Tool("upgrade " + path + " --no-backup");
+    EXPECT_EQ(refused.code, 3);
+    EXPECT_NE(refused.err.find("Another program has " + path + " open"), std::string::npos)
+        << refused.err;
+    other->Close();
+  }
+  const std::string backup = (dir_ / "before.db").string();
+  const Ran up = Tool("upgrade " + path + " --backup " + backup);
+  EXPECT_EQ(up.code, 0) << up.err;
+  EXPECT_NE(up.out.find("from structure level 12 to 20"), std::string::npos) << up.out;
+  auto copy = db::OpenDatabase(backup);
+  EXPECT_EQ(tarnby::StructureLevel(*copy), 12);
+  copy->Close();
+  EXPECT_EQ(Tool("upgrade " + path).code, 0);  // nothing to do, no backup needed
+
+  const fs::path src = SampleCopy();
+  WriteFile(src / "smoke_history.csv", "ID,CLAIMANTID,SMOKECATEGORYID,YEARS\n1,1,2,lots\n");
+  const Ran bad = Tool("import " + path + " " + src.string());
+  EXPECT_EQ(bad.code, 2);
+  EXPECT_NE(bad.err.find("smoke_history.csv, line 2, field YEARS"), std::string::npos) << bad.err;
+}
+
+}  // namespace
+}  // namespace orv::claimants

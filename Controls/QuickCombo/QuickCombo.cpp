@@ -8,13 +8,17 @@
 // widget that was about to take it gets its focus-in. That return of the focus is not a new
 // arrival: ValidateFired and the leave state are kept. Hosts that move on without a focus
 // change (a toolbar, a menu) call ForceValidate, or read ValidateFired to see whether they must.
+// A control marked as not causing validation (CausesValidation.h) takes the focus unchecked.
 #include "QuickCombo.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QScrollBar>
 
+#include "CausesValidation.h"
 #include "InnerCombo.h"
 #include "MessageBox.h"
 #include "OrvError.h"
@@ -69,6 +73,7 @@ QuickCombo::QuickCombo(bool sorted, std::string type_name, QWidget* parent)
           [this](int) { emit Scroll(); });
   SetOLEDragMode(0);
   SetOLEDropMode(0);
+  detail::InstallShortcutGate();
   ApplyCursor();
   Layout();
 }
@@ -94,7 +99,13 @@ void QuickCombo::OnFocusOut(Qt::FocusReason reason) {
   // the same move, because another combo refused to let go) has nothing to validate.
   if (IsWindowFocusChange(reason) || !has_focus_) return;
   has_focus_ = false;
+  // Qt has already made the control that takes the focus the focus widget.
+  QWidget* next = QApplication::focusWidget();
+  if (!CausesValidation(next)) return;
   if (!RunLeaveSteps()) return;
+  // Refusal means refusal: the button that was clicked (or whose shortcut was pressed) to
+  // take the focus must not act on it.
+  detail::SwallowPendingClick(qobject_cast<QAbstractButton*>(next), reason);
   GuardFlag back(refocusing_);
   cbo_->setFocus(Qt::OtherFocusReason);
 }

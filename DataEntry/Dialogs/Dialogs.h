@@ -20,9 +20,20 @@
 
 #include "Database.h"
 
+class QIcon;
 class QWidget;
 
 namespace tarnby {
+
+// ------------------------------------------------------- the program's own --
+
+// The program's icon (the picture of the installed desktop icon).
+QIcon ProgramIcon();
+// What the About box and the splash say about the program.
+inline constexpr const char* kProgramDescription =
+    "Calculates a former coal miner's lifetime exposure to coal dust and the share of a "
+    "compensation claim that the liable employer must pay.";
+inline constexpr const char* kLegalNotice = "Copyright \u00a9 2026 The Tarnby developers";
 
 // ---------------------------------------------------------------- splash --
 

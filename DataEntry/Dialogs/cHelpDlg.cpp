@@ -1,0 +1,90 @@
+// The help interface. The program's help is a folder of HTML pages, one per
+// topic; a topic number names its page.
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+#include "Dialogs.h"
+#include "HelpWindow.h"
+#include "OrvError.h"
+
+namespace tarnby {
+
+namespace {
+
+constexpr const char* kSource = "cHelpDlg:ShowHelp";
+
+struct Topic {
+  int32_t id;
+  const char* page;
+};
+constexpr Topic kTopics[] = {
+    {help::kTopicContents, "contents.html"},  {help::kTopicClaimantTab, "claimant.html"},
+    {help::kTopicEmploymentTab, "employment.html"}, {help::kTopicSmokingTab, "smoking.html"},
+    {help::kTopicResultsTab, "results.html"},  {help::kTopicOptions, "options.html"},
+    {help::kTopicSupport, "support.html"},
+};
+
+const char* PageOf(int32_t topic) {
+  for (const Topic& t : kTopics)
+    if (t.id == topic) return t.page;
+  return nullptr;
+}
+
+}  // namespace
+
+std::string DefaultHelpFile() {
+  // Installed: <prefix>/bin/tarnby and <prefix>/share/tarnby/help; a build tree copies the
+  // pages to the same place beside its bin folder.
+  const QDir program(QCoreApplication::applicationDirPath());
+  const QString folder = program.absoluteFilePath(QStringLiteral("../share/tarnby/help"));
+  if (QFileInfo::exists(folder + QStringLiteral("/contents.html")))
+    return QDir::cleanPath(folder).toStdString();
+  return {};
+}
+
+cHelpDlg::cHelpDlg() = default;
+
+cHelpDlg::~cHelpDlg() {
+  if (window_) window_->deleteLater();
+}
+
+void cHelpDlg::InitialiseHelp(QWidget* window, const std::string& help_file) {
+  owner_ = window;
+  help_file_ = help_file;
+  initialised_ = true;
+}
+
+void cHelpDlg::ShowHelp(int32_t command, const std::variant<int32_t, std::string>& data) {
+  if (!initialised_) throw orv::OrvError(orv::err::kInvalidCall, kSource, "Help has not been initialised.");
+  if (command == help::kQuit) {
+    if (window_) window_->close();
+    return;
+  }
+  const char* page = PageOf(help::kTopicContents);
+  if (command == help::kContext) {
+    const int32_t topic = std::holds_alternative<int32_t>(data) ? std::get<int32_t>(data) : 0;
+    page = PageOf(topic);
+    if (!page)
+      throw orv::OrvError(orv::err::kInvalidCall, kSource,
+                          "There is no help topic " + std::to_string(topic) + ".");
+  }
+  // Contents, and a keyword search (which the pages do not index), show the contents page.
+  QFileInfo file(QString::fromStdString(help_file_));
+  const QString folder = file.isDir() ? file.absoluteFilePath() : file.absolutePath();
+  if (help_file_.empty() || !QFileInfo::exists(QDir(folder).filePath(QString::fromLatin1(page))))
+    throw orv::OrvError(orv::err::kFileNotFound, kSource,
+                        "The help pages were not found in " + folder.toStdString());
+  if (!window_) {
+    window_ = new HelpWindow(folder, owner_);
+    window_->setAttribute(Qt::WA_DeleteOnClose);
+  }
+  window_->ShowPage(QString::fromLatin1(page));
+  window_->show();
+  window_->raise();
+  window_->activateWindow();
+}
+
+HelpWindow* cHelpDlg::Window() const { return window_; }
+
+}  // namespace tarnby

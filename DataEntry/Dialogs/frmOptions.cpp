@@ -1,0 +1,111 @@
+#include "frmOptions.h"
+
+#include "Dialogs.h"
+#include "Text.h"
+#include "modDataEntry.h"
+
+namespace tarnby {
+
+namespace {
+
+namespace core = orv::tarnby;
+
+bool SamePath(const std::string& a, const std::string& b) {
+  return orv::UpperAscii(orv::Trim(a)) == orv::UpperAscii(orv::Trim(b));
+}
+
+std::string Typed(const QLineEdit* box) { return orv::Trim(box->text().toStdString()); }
+
+}  // namespace
+
+frmOptions::frmOptions(QWidget* parent) : QDialog(parent) {
+  ui_.setupUi(this);
+  SetPath(ui_.txtData, QString::fromStdString(core::Settings.Database));
+  SetPath(ui_.txtDust, QString::fromStdString(core::Settings.DustDatabase));
+  SetPath(ui_.txtSysIni, QString::fromStdString(core::SettingsFile));
+  SetPath(ui_.txtHTMLFile, QString::fromStdString(core::Settings.HTMLFile));
+  ui_.cboJurisdiction->setCurrentIndex(
+      core::Settings.Jurisdiction >= 0 && core::Settings.Jurisdiction < ui_.cboJurisdiction->count()
+          ? core::Settings.Jurisdiction
+          : -1);
+  ui_.chkAutoCalc->setChecked(core::Settings.DustAutoCalc);
+  for (QLineEdit* box : {ui_.txtData, ui_.txtDust, ui_.txtSysIni, ui_.txtHTMLFile})
+    connect(box, &QLineEdit::textChanged, box, [box](const QString& t) { box->setToolTip(t); });
+  connect(ui_.cmdBrowseData, &QPushButton::clicked, this, &frmOptions::BrowseData);
+  connect(ui_.cmdBrowseDust, &QPushButton::clicked, this, &frmOptions::BrowseDust);
+  connect(ui_.cmdBrowseSysIni, &QPushButton::clicked, this, &frmOptions::BrowseSysIni);
+  connect(ui_.cmdBrowseHTMLFile, &QPushButton::clicked, this, &frmOptions::BrowseHTMLFile);
+  connect(ui_.cmdOK, &QPushButton::clicked, this, &frmOptions::Okay);
+  connect(ui_.cmdCancel, &QPushButton::clicked, this, &frmOptions::reject);
+}
+
+void frmOptions::SetPath(QLineEdit* box, const QString& path) {
+  box->setText(path);
+  box->setToolTip(path);
+}
+
+void frmOptions::Okay() {
+  core::SettingsChanged = !SamePath(Typed(ui_.txtData), core::Settings.Database) ||
+                          !SamePath(Typed(ui_.txtDust), core::Settings.DustDatabase) ||
+                          !SamePath(Typed(ui_.txtSysIni), core::SettingsFile);
+  core::Settings.Database = Typed(ui_.txtData);
+  core::Settings.DustDatabase = Typed(ui_.txtDust);
+  core::SettingsFile = Typed(ui_.txtSysIni);
+  core::Settings.HTMLFile = Typed(ui_.txtHTMLFile);
+  const int jurisdiction = ui_.cboJurisdiction->currentIndex();
+  core::Settings.Jurisdiction = static_cast<int16_t>(jurisdiction < 0 ? 0 : jurisdiction);
+  core::Settings.DustAutoCalc = ui_.chkAutoCalc->isChecked();
+  if (!core::SaveSettings()) core::ShowProgramError("Error saving user settings", false);
+  accept();
+}
+
+void frmOptions::Browse(QLineEdit* box, const char* title, const char* filter,
+                        const char* extension, bool must_exist) {
+  std::string file_name;
+  std::string file_title;
+  bool read_only = false;
+  std::string filter_text = filter;
+  int32_t filter_index = 1;
+  int32_t flags = 0;
+  if (file_dialog_.DialogGetOpenFileName(file_name, file_title, must_exist, false, read_only, true,
+                                         filter_text, filter_index, {}, title, extension, this,
+                                         flags))
+    SetPath(box, QString::fromStdString(file_name));
+}
+
+// Our databases are SQLite files ending in ".db"; the settings and HTML files may be
+// spelt in either letter case.
+void frmOptions::BrowseData() {
+  Browse(ui_.txtData, "Claimant Data Database",
+         "Claimant Data (TARNBY.db)|TARNBY.db:All databases (*.db)|*.db", "db", true);
+}
+
+void frmOptions::BrowseDust() {
+  Browse(ui_.txtDust, "PXR Data Database",
+         "PXR Data (DUSTDATA.db)|DUSTDATA.db:All databases (*.db)|*.db", "db", true);
+}
+
+void frmOptions::BrowseHTMLFile() {
+  Browse(ui_.txtHTMLFile, "Dust Exposure Temporary HTML File",
+         "HTML Files (*.HTM)|*.HTM;*.htm;*.html", "HTM", false);
+}
+
+void frmOptions::BrowseSysIni() {
+  Browse(ui_.txtSysIni, "Dust Exposure Calculator System INI", "INI Files (*.INI)|*.INI;*.ini",
+         "INI", false);
+}
+
+bool ShowOptionsModal(QWidget* parent) {
+  frmOptions form(parent);
+  return form.exec() == QDialog::Accepted;
+}
+
+QWidget* ShowOptionsModeless(QWidget* parent, std::function<void()> closed) {
+  auto* form = new frmOptions(parent);
+  form->setAttribute(Qt::WA_DeleteOnClose);
+  if (closed) QObject::connect(form, &QDialog::finished, form, [closed](int) { closed(); });
+  form->show();
+  return form;
+}
+
+}  // namespace tarnby

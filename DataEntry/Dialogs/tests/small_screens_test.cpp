@@ -1,0 +1,226 @@
+// Search, options, About, help and the mouse pointer, as the main form uses them.
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QTextBrowser>
+
+#include "DialogFixture.h"
+#include "Dialogs.h"
+#include "HelpWindow.h"
+#include "OrvError.h"
+#include "frmAbout.h"
+#include "frmOptions.h"
+#include "frmSearch.h"
+#include "modDataEntry.h"
+
+namespace tarnby::test {
+namespace {
+
+namespace core = orv::tarnby;
+
+using SearchTest = DialogTest;
+
+TEST_F(SearchTest, OkayStoresTheBoxesClearEmptiesThemCancelKeepsTheFilter) {
+  core::SearchName = "Sm*";
+  core::SearchRef = "";
+  core::SearchZurir = "Z1";
+  {
+    frmSearch f;
+    EXPECT_EQ(f.Form().txtSearch0->text(), "Sm*");
+    EXPECT_EQ(f.Form().txtSearch1->text(), "Z1");
+    f.Form().txtSearch0->setText("Jones");
+    f.Form().cmdCancel->click();
+    EXPECT_TRUE(SearchCancelled);
+    EXPECT_EQ(core::SearchName, "Sm*");
+  }
+  {
+    frmSearch f;
+    f.Form().txtSearch2->setText("SOL/4");
+    f.Form().cmdOkay->click();
+    EXPECT_FALSE(SearchCancelled);
+    EXPECT_EQ(core::SearchName, "Sm*");
+    EXPECT_EQ(core::SearchRef, "SOL/4");
+    EXPECT_EQ(core::SearchZurir, "Z1");
+  }
+  {
+    frmSearch f;
+    f.Form().cmdClear->click();
+    f.Form().cmdOkay->click();
+    EXPECT_EQ(core::SearchName, "");
+    EXPECT_EQ(core::SearchRef, "");
+    EXPECT_EQ(core::SearchZurir, "");
+  }
+}
+
+class OptionsTest : public DialogTest {
+ protected:
+  void SetUp() override {
+    DialogTest::SetUp();
+    core::SettingsFile = Path("TARNBY.INI");
+    core::Settings = {};
+    core::Settings.Database = Path("TARNBY.db");
+    core::Settings.DustDatabase = Path("DUSTDATA.db");
+    core::Settings.HTMLFile = Path("ORVDUST.HTM");
+    core::SettingsChanged = false;
+  }
+};
+
+TEST_F(OptionsTest, OnlyARealChangeOfADatabaseOrTheSettingsFileNeedsARestart) {
+  struct Case {
+    const char* what;
+    void (*change)(Ui::frmOptions&);
+    bool changed;
+  };
+  const Case cases[] = {
+      {"nothing", [](Ui::frmOptions&) {}, false},
+      {"HTML file", [](Ui::frmOptions& ui) { ui.txtHTMLFile->setText("/tmp/other.htm"); }, false},
+      {"jurisdiction", [](Ui::frmOptions& ui) { ui.cboJurisdiction->setCurrentIndex(1); }, false},
+      {"automatic calculation", [](Ui::frmOptions& ui) { ui.chkAutoCalc->setChecked(true); }, false},
+      {"claimant database in other letter case",
+       [](Ui::frmOptions& ui) { ui.txtData->setText(ui.txtData->text().toLower() + "  "); }, false},
+      {"claimant database", [](Ui::frmOptions& ui) { ui.txtData->setText("/srv/TARNBY.db"); }, true},
+      {"dust database", [](Ui::frmOptions& ui) { ui.txtDust->setText("/srv/DUSTDATA.db"); }, true},
+      {"settings file", [](Ui::frmOptions& ui) { ui.txtSysIni->setText("/srv/TARNBY.INI"); }, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SetUp();
+    core::SettingsChanged = !c.changed;  // the screen decides afresh
+    frmOptions f;
+    c.change(f.Form());
+    f.Form().cmdOK->click();
+    EXPECT_EQ(core::SettingsChanged, c.changed);
+  }
+}
+
+TEST_F(OptionsTest, OkayStoresAndSavesTheSettings) {
+  frmOptions f;
+  EXPECT_EQ(f.Form().txtData->toolTip().toStdString(), core::Settings.Database);
+  f.Form().cboJurisdiction->setCurrentIndex(1);
+  f.Form().chkAutoCalc->setChecked(true);
+  f.Form().txtHTMLFile->setText(QString::fromStdString(Path("report.htm")));
+  f.Form().cmdOK->click();
+  EXPECT_EQ(core::Settings.Jurisdiction, 1);
+  EXPECT_TRUE(core::Settings.DustAutoCalc);
+  EXPECT_EQ(core::Settings.HTMLFile, Path("report.htm"));
+  QFile ini(QString::fromStdString(core::SettingsFile));
+  ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+  const QString text = QString::fromUtf8(ini.readAll());
+  EXPECT_TRUE(text.contains("Jurisdiction=1")) << text.toStdString();
+  EXPECT_TRUE(text.contains("DustAutoCalc=True")) << text.toStdString();
+
+  // Nothing chosen in the jurisdiction list stores 0.
+  frmOptions g;
+  g.Form().cboJurisdiction->setCurrentIndex(-1);
+  g.Form().cmdOK->click();
+  EXPECT_EQ(core::Settings.Jurisdiction, 0);
+}
+
+TEST_F(OptionsTest, BrowsePutsTheChosenFileInTheBoxAndItsToolTip) {
+  orv::FileDialogAnswer chosen;
+  chosen.result = 1;
+  chosen.files = {Path("elsewhere/DUSTDATA.db")};
+  dialogs_->answers = {chosen};
+  frmOptions f;
+  f.Form().cmdBrowseDust->click();
+  ASSERT_EQ(dialogs_->shown.size(), 1u);
+  EXPECT_EQ(dialogs_->shown[0].title, "PXR Data Database");
+  EXPECT_EQ(dialogs_->shown[0].default_extension, "db");
+  EXPECT_EQ(f.Form().txtDust->text().toStdString(), Path("elsewhere/DUSTDATA.db"));
+  EXPECT_EQ(f.Form().txtDust->toolTip(), f.Form().txtDust->text());
+  // A cancelled dialog leaves the box alone.
+  f.Form().cmdBrowseData->click();
+  EXPECT_EQ(f.Form().txtData->text().toStdString(), Path("TARNBY.db"));
+  f.Form().cmdCancel->click();
+  EXPECT_EQ(core::Settings.DustDatabase, Path("DUSTDATA.db"));
+}
+
+using AboutTest = DialogTest;
+
+TEST_F(AboutTest, SystemInfoIsFoundOnThePathOrSaidToBeUnavailable) {
+  const QByteArray path = qgetenv("PATH");
+  qputenv("PATH", dir_.path().toLocal8Bit());
+  EXPECT_EQ(FindSystemInfoTool(), "");
+  frmAbout f(AboutInfo{"1.2.3", "48"});
+  EXPECT_EQ(f.Form().lblEngineVersion->text(), "Engine version: 1.2.3");
+  f.Form().cmdSysInfo->click();
+  ASSERT_EQ(boxes_->shown.size(), 1u);
+  EXPECT_EQ(boxes_->shown[0].prompt, "System Information Is Unavailable At This Time");
+
+  QFile tool(dir_.path() + "/hardinfo");
+  ASSERT_TRUE(tool.open(QIODevice::WriteOnly));
+  tool.write("#!/bin/sh\n");
+  tool.close();
+  tool.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+  EXPECT_EQ(FindSystemInfoTool(), (dir_.path() + "/hardinfo").toStdString());
+  qputenv("PATH", path);
+}
+
+using HelpTest = DialogTest;
+
+TEST_F(HelpTest, TopicsOpenTheirPagesAndFailuresNameTheCause) {
+  cHelpDlg help;
+  try {
+    help.ShowHelp(help::kContents);
+    FAIL() << "help shown before it was initialised";
+  } catch (const orv::OrvError& e) {
+    EXPECT_EQ(e.Description(), "Help has not been initialised.");
+    EXPECT_EQ(e.Source(), "cHelpDlg:ShowHelp");
+  }
+  const std::string pages = std::string(getenv("TARNBY_SOURCE_DIR")) + "/Help";
+  help.InitialiseHelp(nullptr, pages);
+  struct Case {
+    int32_t command;
+    int32_t topic;
+    const char* page;
+  };
+  const Case cases[] = {
+      {help::kContents, 1001, "contents.html"}, {help::kContext, 1100, "claimant.html"},
+      {help::kContext, 1200, "employment.html"}, {help::kContext, 1300, "smoking.html"},
+      {help::kContext, 1400, "results.html"},    {help::kContext, 1500, "options.html"},
+      {help::kContext, 9000, "support.html"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.topic);
+    help.ShowHelp(c.command, c.topic);
+    ASSERT_NE(help.Window(), nullptr);
+    EXPECT_EQ(help.Window()->CurrentPage(), c.page);
+    EXPECT_FALSE(help.Window()->Browser()->toPlainText().isEmpty());
+  }
+  EXPECT_THROW(help.ShowHelp(help::kContext, 4242), orv::OrvError);
+  cHelpDlg elsewhere;
+  elsewhere.InitialiseHelp(nullptr, Path("no-help-here"));
+  EXPECT_THROW(elsewhere.ShowHelp(help::kContents), orv::OrvError);
+}
+
+TEST(MousePointerTest, ReleasingPutsThePointerBack) {
+  ASSERT_EQ(QApplication::overrideCursor(), nullptr);
+  {
+    clsMousePointer outer;
+    outer.SetMousePointer(Qt::WaitCursor);
+    {
+      clsMousePointer inner;
+      EXPECT_EQ(inner.MousePointer(), Qt::WaitCursor);
+      inner.SetMousePointer(Qt::ArrowCursor);
+      EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::ArrowCursor);
+    }
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+  }
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST(SplashTest, AKeyOnTheSplashUnloadsIt) {
+  Splash splash;
+  splash.ProductName = "Tarnby";
+  splash.Version = "1.0.0";
+  splash.DisplaySplash();
+  ASSERT_NE(splash.Window(), nullptr);
+  EXPECT_TRUE(splash.Window()->isVisible());
+  QKeyEvent key(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " ");
+  QApplication::sendEvent(splash.Window(), &key);
+  EXPECT_EQ(splash.Window(), nullptr);
+}
+
+}  // namespace
+}  // namespace tarnby::test

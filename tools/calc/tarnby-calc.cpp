@@ -1,19 +1,28 @@
-// tarnby-calc: one claimant's calculation from a history file, with the
-// report as text, JSON, HTML or PDF.
+// tarnby-calc: one claimant's calculation from a history file or from the
+// claimant database, with the report as text, JSON, HTML or PDF; or every
+// claimant of the claimant database, with a results file.
 //
 // Exit codes: 0 calculated; 1 the calculation refused the history (its
-// reason in validation_error, and on standard error); 2 bad usage or input;
-// 3 a run-time failure (number, source and description on standard error).
+// reason in validation_error, and on standard error); 2 bad usage or input
+// (an unknown claimant among them); 3 a run-time failure (number, source and
+// description on standard error). With --all: 0 when no claimant failed
+// (refused ones included), 3 when one failed or the run stopped.
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <optional>
+#include <thread>
 #include <string>
 
 #include <CLI/CLI.hpp>
 
+#include "BulkRun.h"
 #include "CalcRun.h"
+#include "ClaimantCalc.h"
+#include "ClaimantRun.h"
 #include "ExitCodes.h"
 #include "InputError.h"
+#include "ProgressBar.h"
 #include "ResultJson.h"
 
 namespace {
@@ -73,29 +82,80 @@ int Emit(const orv::calc::CalcOptions& options, const orv::calc::CalcOutcome& o)
   return kExitOk;
 }
 
+// --all: progress on standard error, the summary line on standard output.
+int RunAllClaimants(orv::calc::BulkOptions bulk) {
+  orv::tools::ProgressBar bar;
+  bulk.progress = [&bar](int64_t done, int64_t total) {
+    bar.Update("Calculating claimants", done, total);
+  };
+  const orv::calc::BulkSummary s = orv::calc::RunAll(bulk);
+  bar.Finish();
+  std::cout << orv::calc::SummaryLine(s) << "\n";
+  if (s.skipped > 0)
+    std::cerr << kTool << ": " << s.skipped
+              << " results not stored: their histories were changed during the run\n";
+  return s.failed > 0 ? kExitFailure : kExitOk;
+}
+
+int RunClaimant(const orv::calc::CalcOptions& options, const orv::calc::ClaimantRunOptions& run) {
+  orv::calc::ClaimantRunOutcome o;
+  try {
+    o = orv::calc::RunStoredClaimant(options, run);
+  } catch (const orv::OrvError& e) {
+    if (e.Number() != orv::claimcalc::kErrNoSuchClaimant) throw;
+    std::cerr << kTool << ": " << e.Description() << "\n";
+    return kExitBadInput;
+  }
+  if (run.store && !o.stored)
+    std::cerr << kTool << ": the history was changed meanwhile; the result was not stored\n";
+  return Emit(options, o.calc);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app{"Calculates one claimant's dust exposure and recoverable quantum.", kTool};
+  CLI::App app{"Calculates one claimant's dust exposure and recoverable quantum, or every "
+               "claimant of a claimant database.",
+               kTool};
   orv::calc::CalcOptions options;
   std::string history;
+  orv::calc::ClaimantRunOptions run;
+  orv::calc::BulkOptions bulk;
+  bool all = false;
   app.add_option("--dust-db", options.dust_db, "The dust data database")
       ->required()
       ->check(CLI::ExistingFile);
-  app.add_option("--history", history, "The claimant's history file (JSON)")
-      ->required()
-      ->check(CLI::ExistingFile);
-  app.add_option("--jurisdiction", options.jurisdiction,
-                 "0 England and Wales (default), 1 Scotland")
-      ->check(CLI::IsMember({0, 1}));
-  app.add_flag("--detail", options.detail, "The detailed report");
+  auto* history_opt = app.add_option("--history", history, "The claimant's history file (JSON)")
+                          ->check(CLI::ExistingFile);
+  auto* claimant_db = app.add_option("--claimant-db", run.claimant_db, "The claimant database")
+                          ->check(CLI::ExistingFile);
+  auto* claimant = app.add_option("--claimant", run.claimant_id, "A stored claimant's ID");
+  auto* all_opt = app.add_flag("--all", all, "Recalculate every claimant of --claimant-db");
+  history_opt->excludes(claimant)->excludes(all_opt)->excludes(claimant_db);
+  claimant->excludes(all_opt)->needs(claimant_db);
+  all_opt->needs(claimant_db);
+  auto* store = app.add_flag("--store", run.store,
+                             "Write the stored result to the claimant record, as the desktop does");
+  auto* results = app.add_option("--results", bulk.results, "--all: one CSV row per claimant");
+  auto* changed = app.add_flag("--changed-only", bulk.changed_only,
+                               "--all: only the rows whose result changed");
+  auto* jobs = app.add_option("--jobs", bulk.jobs, "--all: threads (default: the processors)")
+                   ->check(CLI::Range(1, 256));
+  for (auto* o : {results, changed, jobs}) o->needs(all_opt);
+  auto* jurisdiction = app.add_option("--jurisdiction", options.jurisdiction,
+                                      "0 England and Wales (default; with --claimant the "
+                                      "claimant's), 1 Scotland")
+                           ->check(CLI::IsMember({0, 1}));
+  auto* detail = app.add_flag("--detail", options.detail, "The detailed report");
   const std::map<std::string, Format> formats{{"json", Format::kJson},
                                               {"text", Format::kText},
                                               {"html", Format::kHtml},
                                               {"pdf", Format::kPdf}};
-  app.add_option("--format", options.format, "json, text (default), html or pdf")
-      ->transform(CLI::CheckedTransformer(formats, CLI::ignore_case));
-  app.add_option("--output", options.output, "Output file (default standard output)");
+  auto* format = app.add_option("--format", options.format, "json, text (default), html or pdf")
+                     ->transform(CLI::CheckedTransformer(formats, CLI::ignore_case));
+  auto* output =
+      app.add_option("--output", options.output, "Output file (default standard output)");
+  for (auto* o : {jurisdiction, detail, format, output}) o->excludes(all_opt);
 
   try {
     app.parse(argc, argv);
@@ -105,12 +165,30 @@ int main(int argc, char** argv) {
     app.exit(e);
     return kExitBadInput;
   }
+  if (history_opt->count() + claimant->count() + all_opt->count() != 1) {
+    std::cerr << kTool << ": give one of --history, --claimant or --all\n";
+    return kExitBadInput;
+  }
+  if (store->count() > 0 && history_opt->count() > 0) {
+    std::cerr << kTool << ": --store needs --claimant or --all\n";
+    return kExitBadInput;
+  }
   if (options.format == Format::kPdf && options.output.empty()) {
     std::cerr << kTool << ": --format pdf needs --output FILE\n";
     return kExitBadInput;
   }
 
   return orv::tools::RunGuarded(kTool, [&] {
+    if (all) {
+      bulk.dust_db = options.dust_db;
+      bulk.claimant_db = run.claimant_db;
+      bulk.store = run.store;
+      return RunAllClaimants(bulk);
+    }
+    if (claimant->count() > 0) {
+      if (jurisdiction->count() > 0) run.jurisdiction = options.jurisdiction;
+      return RunClaimant(options, run);
+    }
     const orv::calc::HistoryFile file = orv::calc::ReadHistoryFile(history);
     return Emit(options, orv::calc::RunCalculation(options, file));
   });

@@ -1,0 +1,180 @@
+// A stored claimant into the engine, the calculation, and the stored result.
+#include "ClaimantCalc.h"
+
+#include "Dates.h"
+#include "DustModel.h"
+#include "DustModelTypes.h"
+#include "colCoalJobs.h"
+#include "colSmokeEntry.h"
+
+namespace orv::claimcalc {
+
+namespace {
+
+std::string RowKey(int32_t id) { return "ID" + std::to_string(id); }
+
+std::string Describe(const OrvError& e) {
+  std::string s = "Error " + std::to_string(e.Number());
+  if (!e.Source().empty()) s += " (" + e.Source() + ")";
+  return s + ": " + e.Description();
+}
+
+}  // namespace
+
+std::vector<orv::dust::HistoryJob> HistoryJobs(const StoredClaimant& c) {
+  std::vector<orv::dust::HistoryJob> jobs;
+  jobs.reserve(c.work.size());
+  for (const WorkRow& w : c.work) {
+    orv::dust::HistoryJob j;
+    j.Key = RowKey(w.ID);
+    j.CollieryID = w.CollieryID;
+    j.StartYear = w.StartYear;
+    j.EndYear = w.EndYear;
+    j.JobFactorID = w.JobFactorID;
+    j.PitName = w.PitName;
+    if (w.JobFactorID >= orv::dust::kFirstUserFactorID) {
+      // A user-defined factor supplies both factors; a deleted one becomes
+      // the placeholder job, as the desktop's grid lists it.
+      if (w.user_factor)
+        j.user_factor = w.user_factor;
+      else
+        j.missing_user_factor = true;
+    } else {
+      // The engine's respirator identifier is 16-bit: a stored value outside
+      // that range is refused by the job, as the desktop's conversion does.
+      if (w.RespFactorID > INT16_MAX || w.RespFactorID < INT16_MIN)
+        throw OrvError::Standard(6, "LoadWorkGrid");
+      j.RespFactorID = static_cast<int16_t>(w.RespFactorID);
+    }
+    jobs.push_back(std::move(j));
+  }
+  return jobs;
+}
+
+std::vector<orv::dust::HistorySmoke> HistorySmoking(const StoredClaimant& c) {
+  std::vector<orv::dust::HistorySmoke> smoking;
+  smoking.reserve(c.smoking.size());
+  for (const SmokeRow& s : c.smoking) {
+    orv::dust::HistorySmoke h;
+    h.Key = RowKey(s.ID);
+    h.CategoryID = s.SmokeCategoryID;
+    h.Years = s.Years;
+    h.StartYear = s.StartYear;
+    h.EndYear = s.EndYear;
+    smoking.push_back(std::move(h));
+  }
+  return smoking;
+}
+
+void LoadHistories(const StoredClaimant& c, orv::dust::colCoalJobs& jobs,
+                   orv::dust::colSmokeEntry& smoking) {
+  orv::dust::LoadJobs(jobs, HistoryJobs(c));
+  orv::dust::LoadSmoking(smoking, HistorySmoking(c));
+}
+
+void LoadClaimant(orv::dust::DustModel& model, const StoredClaimant& c,
+                  std::optional<int32_t> jurisdiction) {
+  if (!model.CoalJobCollection())
+    model.SetCoalJobCollection(std::make_shared<orv::dust::colCoalJobs>());
+  if (!model.SmokeHistoryCollection())
+    model.SetSmokeHistoryCollection(std::make_shared<orv::dust::colSmokeEntry>());
+  LoadHistories(c, *model.CoalJobCollection(), *model.SmokeHistoryCollection());
+  model.SetJurisdiction(jurisdiction.value_or(c.Jurisdiction));
+  orv::dust::ApplyIdentity(model, c.identity);
+}
+
+ClaimantResult CalculateClaimant(orv::dust::DustModel& model, const StoredClaimant& c,
+                                 std::optional<int32_t> jurisdiction) {
+  ClaimantResult r;
+  r.ID = c.ID;
+  std::string refusal;
+  model.SetErrorHandler([&refusal](const std::string& text) { refusal = text; });
+  try {
+    LoadClaimant(model, c, jurisdiction);
+    if (model.Calculate()) {
+      r.outcome = Outcome::kCalculated;
+      r.RecoverableQuantum = model.RecoverableQuantumPercent();
+      r.EngineVersion = model.EngineVersion();
+      r.DustDataVersion = model.DustDataVersion();
+    } else {
+      r.outcome = Outcome::kRefused;
+      r.message = refusal;
+    }
+  } catch (...) {
+    r.outcome = Outcome::kFailed;
+    r.error = CurrentError();
+    r.message = Describe(*r.error);
+  }
+  model.SetErrorHandler({});
+  return r;
+}
+
+StoredResultValues ResultValues(const ClaimantResult& r,
+                                std::chrono::system_clock::time_point when) {
+  return {orv::FormatIsoDateTime(when), r.EngineVersion, r.DustDataVersion, r.RecoverableQuantum};
+}
+
+bool StoreResult(ClaimantSource& source, const StoredClaimant& calculated,
+                 const ClaimantResult& result, std::chrono::system_clock::time_point when) {
+  StoredClaimant now;
+  try {
+    now = source.Read(calculated.ID);
+  } catch (const OrvError& e) {
+    if (e.Number() == kErrNoSuchClaimant) return false;
+    throw;
+  }
+  if (!now.SameHistory(calculated)) return false;
+  if (result.outcome != Outcome::kCalculated) {
+    ClearStoredResult(source.Database(), calculated.ID);
+    return true;
+  }
+  const StoredResultValues v = ResultValues(result, when);
+  source.Database().Execute(
+      "UPDATE CLAIMANT SET CALCDATE = ?, ENGINEVERSION = ?, DUSTDATAVERSION = ?, "
+      "RECOVERABLEQUANTUM = ? WHERE ID = ?",
+      {Value(v.CalcDate), Value(v.EngineVersion), Value(v.DustDataVersion),
+       Value(v.RecoverableQuantum), Value(calculated.ID)});
+  return true;
+}
+
+void ClearStoredResult(orv::db::Database& claimants, int32_t claimantID) {
+  claimants.Execute(
+      "UPDATE CLAIMANT SET CALCDATE = NULL, ENGINEVERSION = NULL, DUSTDATAVERSION = NULL, "
+      "RECOVERABLEQUANTUM = NULL WHERE ID = ?",
+      {Value(claimantID)});
+}
+
+WriteTransaction::WriteTransaction(orv::db::Database& db) : db_(db) {
+  db_.BeginTrans();
+  open_ = true;
+  try {
+    // A write as the transaction's first statement takes the write lock
+    // now, waiting for another writer if need be; a transaction that read
+    // first would fail at once when it came to write while another held it.
+    db_.Execute("UPDATE PARMS SET PARM = PARM WHERE 0 = 1");
+  } catch (...) {
+    open_ = false;
+    try {
+      db_.Rollback();
+    } catch (...) {
+      // The failure that matters is the first one.
+    }
+    throw;
+  }
+}
+
+WriteTransaction::~WriteTransaction() {
+  if (!open_) return;
+  try {
+    db_.Rollback();
+  } catch (...) {
+    // Nothing was committed; SQLite drops the transaction with the connection.
+  }
+}
+
+void WriteTransaction::Commit() {
+  db_.CommitTrans();
+  open_ = false;
+}
+
+}  // namespace orv::claimcalc

@@ -1,0 +1,166 @@
+// Reading stored claimants: the claimant row, the work history through
+// qdWork, the smoking history through qdSmoke, and the user-defined factors
+// the work history names.
+#include <string_view>
+#include <tuple>
+
+#include "ClaimantCalc.h"
+#include "modDataEntry.h"
+
+namespace orv::claimcalc {
+
+namespace {
+
+using orv::db::RecordsetType;
+using orv::Value;
+
+constexpr const char* kSource = "ClaimantSource";
+
+// The claimant fields a calculation reads.
+constexpr const char* kClaimantSql =
+    "SELECT ID, TITLE, FIRSTNAME, MIDDLENAMES, SURNAME, REF, ZURIRREF, ADD1, ADD2, ADD3, ADD4, "
+    "COUNTY, POSTCODE, JURISDICTION, RECOVERABLEQUANTUM FROM CLAIMANT WHERE ID = ?";
+
+constexpr const char* kUserFactorSql =
+    "SELECT CODE, DESCR, JOBFACTOR, DUSTYTIMEFACTOR, RESPFACTOR, STARTYEAR, ENDYEAR, "
+    "STARTYEARVAL, ENDYEARVAL, YEARSPASTCLOSURE FROM USERFACTOR WHERE ID = ?";
+
+int32_t Int32Or0(const Value& v) { return v.IsNull() ? 0 : v.AsInt32(); }
+int16_t Int16Or0(const Value& v) { return v.IsNull() ? 0 : v.AsInt16(); }
+float SingleOr0(const Value& v) { return v.IsNull() ? 0.0f : v.AsSingle(); }
+
+}  // namespace
+
+struct ClaimantSource::Prepared {
+  orv::db::QueryDefPtr work_def;
+  orv::db::RecordsetPtr work;
+  orv::db::QueryDefPtr smoke_def;
+  orv::db::RecordsetPtr smoke;
+  std::optional<bool> has_user_factors;
+};
+
+ClaimantSource::ClaimantSource(orv::db::DatabasePtr claimants)
+    : db_(std::move(claimants)), q_(std::make_unique<Prepared>()) {}
+
+ClaimantSource::~ClaimantSource() = default;
+
+bool WorkRow::operator==(const WorkRow& o) const {
+  const auto factor = [](const orv::dust::UserFactor& f) {
+    return std::tie(f.ID, f.Code, f.Descr, f.JobFactor, f.DustyTimeFactor, f.RespFactor,
+                    f.StartYear, f.EndYear, f.StartYearVal, f.EndYearVal, f.YearsPastClosure);
+  };
+  if (user_factor.has_value() != o.user_factor.has_value()) return false;
+  if (user_factor && factor(*user_factor) != factor(*o.user_factor)) return false;
+  return std::tie(ID, CollieryID, JobFactorID, RespFactorID, StartYear, EndYear, PitName) ==
+         std::tie(o.ID, o.CollieryID, o.JobFactorID, o.RespFactorID, o.StartYear, o.EndYear,
+                  o.PitName);
+}
+
+bool StoredClaimant::SameHistory(const StoredClaimant& other) const {
+  return ID == other.ID && Jurisdiction == other.Jurisdiction && work == other.work &&
+         smoking == other.smoking;
+}
+
+StoredClaimant ClaimantSource::Read(int32_t claimantID) {
+  StoredClaimant c;
+  {
+    const orv::db::RecordsetPtr r =
+        db_->OpenRecordset(kClaimantSql, RecordsetType::Snapshot, {Value(claimantID)});
+    if (r->IsEOF())
+      throw OrvError(kErrNoSuchClaimant, kSource,
+                     "No claimant with ID " + std::to_string(claimantID));
+    const auto text = [&r](const char* f) { return r->Field(f).TextOrEmpty(); };
+    c.ID = claimantID;
+    c.Jurisdiction = Int32Or0(r->Field("JURISDICTION"));
+    c.identity.Name = orv::tarnby::JoinWords(text("TITLE"), text("FIRSTNAME"), text("MIDDLENAMES"),
+                                             text("SURNAME"));
+    c.identity.SolicitorRef = text("REF");
+    c.identity.ZURIRRef = text("ZURIRREF");
+    c.identity.ExtraLabel = kAddressLabel;
+    c.identity.Extra = orv::tarnby::JoinNonEmpty(
+        ", ", {text("ADD1"), text("ADD2"), text("ADD3"), text("ADD4"), text("COUNTY"),
+               text("POSTCODE")});
+    const Value q = r->Field("RECOVERABLEQUANTUM");
+    if (!q.IsNull()) c.stored_quantum = q.AsSingle();
+  }
+
+  Prepared& p = *q_;
+  if (!p.work_def) {
+    p.work_def = db_->QueryDefs("qdWork");
+    p.work_def->SetParameter("WHATCLAIMANTID", claimantID);
+    p.work = p.work_def->OpenRecordset(RecordsetType::Snapshot);
+  } else {
+    p.work_def->SetParameter("WHATCLAIMANTID", claimantID);
+    p.work->Requery(p.work_def.get());
+  }
+  for (; !p.work->IsEOF(); p.work->MoveNext()) {
+    const orv::db::Recordset& r = *p.work;
+    WorkRow w;
+    w.ID = Int32Or0(r.Field("ID"));
+    w.CollieryID = Int32Or0(r.Field("CollieryID"));
+    w.JobFactorID = Int32Or0(r.Field("JobFactorID"));
+    w.RespFactorID = Int32Or0(r.Field("RespFactorID"));
+    w.StartYear = Int16Or0(r.Field("StartYear"));
+    w.EndYear = Int16Or0(r.Field("EndYear"));
+    w.PitName = r.Field("PitName").TextOrEmpty();
+    c.work.push_back(std::move(w));
+  }
+  for (WorkRow& w : c.work) {
+    if (w.JobFactorID < orv::dust::kFirstUserFactorID) continue;
+    if (!p.has_user_factors) p.has_user_factors = db_->TableExists("USERFACTOR");
+    if (!*p.has_user_factors) continue;
+    const orv::db::RecordsetPtr f =
+        db_->OpenRecordset(kUserFactorSql, RecordsetType::Snapshot, {Value(w.JobFactorID)});
+    if (f->IsEOF()) continue;
+    orv::dust::UserFactor u;
+    u.ID = w.JobFactorID;
+    u.Code = f->Field("CODE").TextOrEmpty();
+    u.Descr = f->Field("DESCR").TextOrEmpty();
+    u.JobFactor = SingleOr0(f->Field("JOBFACTOR"));
+    u.DustyTimeFactor = SingleOr0(f->Field("DUSTYTIMEFACTOR"));
+    u.RespFactor = SingleOr0(f->Field("RESPFACTOR"));
+    u.StartYear = Int16Or0(f->Field("STARTYEAR"));
+    u.EndYear = Int16Or0(f->Field("ENDYEAR"));
+    u.StartYearVal = SingleOr0(f->Field("STARTYEARVAL"));
+    u.EndYearVal = SingleOr0(f->Field("ENDYEARVAL"));
+    u.YearsPastClosure = SingleOr0(f->Field("YEARSPASTCLOSURE"));
+    w.user_factor = std::move(u);
+  }
+
+  if (!p.smoke_def) {
+    p.smoke_def = db_->QueryDefs("qdSmoke");
+    p.smoke_def->SetParameter("WHATCLAIMANTID", claimantID);
+    p.smoke = p.smoke_def->OpenRecordset(RecordsetType::Snapshot);
+  } else {
+    p.smoke_def->SetParameter("WHATCLAIMANTID", claimantID);
+    p.smoke->Requery(p.smoke_def.get());
+  }
+  for (; !p.smoke->IsEOF(); p.smoke->MoveNext()) {
+    const orv::db::Recordset& r = *p.smoke;
+    SmokeRow s;
+    s.ID = Int32Or0(r.Field("ID"));
+    s.SmokeCategoryID = Int32Or0(r.Field("SmokeCategoryID"));
+    s.Years = Int32Or0(r.Field("Years"));
+    s.StartYear = Int16Or0(r.Field("StartYear"));
+    s.EndYear = Int16Or0(r.Field("EndYear"));
+    c.smoking.push_back(s);
+  }
+  return c;
+}
+
+std::vector<int32_t> ClaimantSource::NextIDs(int32_t after, int32_t limit) {
+  std::vector<int32_t> ids;
+  const orv::db::RecordsetPtr r =
+      db_->OpenRecordset("SELECT ID FROM CLAIMANT WHERE ID > ? ORDER BY ID LIMIT ?",
+                         RecordsetType::Snapshot, {Value(after), Value(limit)});
+  for (; !r->IsEOF(); r->MoveNext()) ids.push_back(r->Field(0).AsInt32());
+  return ids;
+}
+
+int64_t ClaimantSource::Count() {
+  const orv::db::RecordsetPtr r =
+      db_->OpenRecordset("SELECT COUNT(*) FROM CLAIMANT", RecordsetType::Snapshot);
+  return r->Field(0).AsInt64();
+}
+
+}  // namespace orv::claimcalc

@@ -1,0 +1,251 @@
+// tarnby-calc --all: the batches, the worker threads and the ordered results.
+#include "BulkRun.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <exception>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "ClaimantCalc.h"
+#include "Csv.h"
+#include "DustModel.h"
+#include "DustModelTypes.h"
+#include "Numbers.h"
+
+namespace orv::calc {
+
+namespace {
+
+using orv::claimcalc::ClaimantResult;
+using orv::claimcalc::ClaimantSource;
+using orv::claimcalc::Outcome;
+using orv::claimcalc::StoredClaimant;
+using orv::tools::Cell;
+
+const std::vector<std::string> kColumns = {"ID",      "OK",      "RECOVERABLEQUANTUM",
+                                           "STORED_RECOVERABLEQUANTUM", "CHANGED", "MESSAGE"};
+
+constexpr const char* kHistoryChanged =
+    "The history was changed during the run; the result was not stored";
+
+// One claimant's line of the results file and its share of the summary.
+struct Row {
+  int32_t id = 0;
+  Outcome outcome = Outcome::kFailed;
+  std::optional<float> quantum;
+  std::optional<float> stored_before;
+  std::string message;
+  bool stored = false;
+  bool skipped = false;
+  bool Changed() const { return quantum != stored_before; }
+};
+
+struct Batch {
+  int64_t index = 0;
+  std::vector<int32_t> ids;
+  std::vector<Row> rows;
+};
+
+Cell FloatCell(const std::optional<float>& v) {
+  return v ? Cell(orv::FloatToText(*v)) : Cell();
+}
+
+// The state the workers share: the pager over claimant IDs, the results
+// waiting for their turn to be written, and the first failure.
+class Run {
+ public:
+  explicit Run(const BulkOptions& o) : o_(o) {
+    pager_db_ = orv::db::OpenDatabase(o.claimant_db);
+    pager_ = std::make_unique<ClaimantSource>(pager_db_);
+    total_ = pager_->Count();
+    if (!o.results.empty()) csv_ = std::make_unique<orv::tools::CsvWriter>(o.results, kColumns);
+    window_ = std::max(4, 3 * Jobs());
+  }
+
+  int Jobs() const {
+    if (o_.jobs > 0) return o_.jobs;
+    return std::max(1u, std::thread::hardware_concurrency());
+  }
+
+  BulkSummary Go() {
+    std::vector<std::thread> threads;
+    for (int i = 0; i < Jobs(); ++i) threads.emplace_back([this] { Worker(); });
+    for (std::thread& t : threads) t.join();
+    if (failure_) std::rethrow_exception(failure_);
+    if (csv_) csv_->Commit();
+    pager_.reset();
+    pager_db_->Close();
+    return summary_;
+  }
+
+ private:
+  // The next batch, or none when every claimant has been handed out or the
+  // run is stopping. Waits while too many batches are ahead of the writer.
+  std::optional<Batch> Take() {
+    std::unique_lock lock(mu_);
+    cv_.wait(lock, [this] {
+      return stop_ || exhausted_ || next_index_ < written_index_ + window_;
+    });
+    if (stop_ || exhausted_) return std::nullopt;
+    Batch b;
+    b.index = next_index_++;
+    b.ids = pager_->NextIDs(last_id_, o_.batch);
+    if (b.ids.empty()) {
+      exhausted_ = true;
+      return std::nullopt;
+    }
+    last_id_ = b.ids.back();
+    return b;
+  }
+
+  void Worker() {
+    try {
+      orv::dust::DustModel model;
+      model.SetDustDatabase(o_.dust_db);
+      model.SetOutputOption(orv::dust::orvNoOutput);
+      model.SetErrorMode(orv::dust::orvRaiseErrorEvent);
+      const orv::db::DatabasePtr db = orv::db::OpenDatabase(o_.claimant_db);
+      ClaimantSource source(db);
+      while (std::optional<Batch> b = Take()) {
+        Calculate(model, source, *b);
+        if (o_.store) Store(source, *b);
+        Finish(std::move(*b));
+      }
+      db->Close();
+    } catch (...) {
+      std::lock_guard lock(mu_);
+      if (!failure_) failure_ = std::current_exception();
+      stop_ = true;
+      cv_.notify_all();
+    }
+  }
+
+  void Calculate(orv::dust::DustModel& model, ClaimantSource& source, Batch& b) {
+    std::vector<StoredClaimant> claimants;
+    claimants.reserve(b.ids.size());
+    {
+      // One read transaction: the batch is read as one consistent picture
+      // and the file is locked once, not once per query.
+      orv::db::Database& db = source.Database();
+      db.BeginTrans();
+      try {
+        for (int32_t id : b.ids) {
+          try {
+            claimants.push_back(source.Read(id));
+          } catch (const OrvError& e) {
+            // Deleted since the batch was paged: nothing to calculate.
+            if (e.Number() != orv::claimcalc::kErrNoSuchClaimant) throw;
+          }
+        }
+      } catch (...) {
+        db.Rollback();
+        throw;
+      }
+      db.CommitTrans();
+    }
+    b.rows.reserve(claimants.size());
+    calculated_.clear();
+    for (StoredClaimant& c : claimants) {
+      const ClaimantResult r = orv::claimcalc::CalculateClaimant(model, c);
+      Row row;
+      row.id = c.ID;
+      row.outcome = r.outcome;
+      if (r.outcome == Outcome::kCalculated) row.quantum = r.RecoverableQuantum;
+      row.stored_before = c.stored_quantum;
+      row.message = r.message;
+      b.rows.push_back(std::move(row));
+      calculated_.emplace_back(std::move(c), r);
+    }
+  }
+
+  void Store(ClaimantSource& source, Batch& b) {
+    if (o_.before_store && !b.ids.empty()) o_.before_store(b.ids.front());
+    const auto when = std::chrono::system_clock::now();
+    orv::claimcalc::WriteTransaction t(source.Database());
+    for (size_t i = 0; i < calculated_.size(); ++i) {
+      const auto& [c, r] = calculated_[i];
+      if (orv::claimcalc::StoreResult(source, c, r, when)) {
+        b.rows[i].stored = true;
+      } else {
+        b.rows[i].skipped = true;
+        b.rows[i].message = kHistoryChanged;
+      }
+      if (i == 0 && o_.in_store) o_.in_store(b.ids.front());
+    }
+    t.Commit();
+  }
+
+  // Hands a finished batch to the writer, which writes batches in order.
+  void Finish(Batch b) {
+    std::lock_guard lock(mu_);
+    done_.emplace(b.index, std::move(b));
+    for (auto it = done_.find(written_index_); it != done_.end();
+         it = done_.find(written_index_)) {
+      Write(it->second);
+      done_.erase(it);
+      ++written_index_;
+    }
+    cv_.notify_all();
+  }
+
+  void Write(const Batch& b) {
+    for (const Row& r : b.rows) {
+      summary_.calculated += r.outcome == Outcome::kCalculated;
+      summary_.refused += r.outcome == Outcome::kRefused;
+      summary_.failed += r.outcome == Outcome::kFailed;
+      summary_.stored += r.stored;
+      summary_.skipped += r.skipped;
+      summary_.changed += r.Changed();
+      if (csv_ && (!o_.changed_only || r.Changed())) {
+        csv_->Row({std::to_string(r.id), r.outcome == Outcome::kCalculated ? "1" : "0",
+                   FloatCell(r.quantum), FloatCell(r.stored_before), r.Changed() ? "1" : "0",
+                   r.message.empty() ? Cell() : Cell(r.message)});
+      }
+    }
+    done_count_ += static_cast<int64_t>(b.rows.size());
+    if (o_.progress) o_.progress(done_count_, total_);
+  }
+
+  const BulkOptions& o_;
+  orv::db::DatabasePtr pager_db_;
+  std::unique_ptr<ClaimantSource> pager_;
+  std::unique_ptr<orv::tools::CsvWriter> csv_;
+  int64_t total_ = 0;
+  int64_t window_ = 4;
+
+  std::mutex mu_;
+  std::condition_variable cv_;
+  int32_t last_id_ = 0;
+  int64_t next_index_ = 0;
+  int64_t written_index_ = 0;
+  bool exhausted_ = false;
+  bool stop_ = false;
+  std::exception_ptr failure_;
+  std::map<int64_t, Batch> done_;
+  int64_t done_count_ = 0;
+  BulkSummary summary_;
+
+  // Per worker thread: the claimants of the batch in hand with their results.
+  static thread_local std::vector<std::pair<StoredClaimant, ClaimantResult>> calculated_;
+};
+
+thread_local std::vector<std::pair<StoredClaimant, ClaimantResult>> Run::calculated_;
+
+}  // namespace
+
+std::string SummaryLine(const BulkSummary& s) {
+  return std::to_string(s.calculated) + " calculated, " + std::to_string(s.refused) +
+         " refused, " + std::to_string(s.failed) + " failed";
+}
+
+BulkSummary RunAll(const BulkOptions& options) {
+  Run run(options);
+  return run.Go();
+}
+
+}  // namespace orv::calc

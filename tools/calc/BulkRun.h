@@ -1,0 +1,59 @@
+// Recalculating every claimant of a claimant database (tarnby-calc --all).
+//
+// The claimants are paged through in ascending ID order in batches; each of
+// N worker threads has its own engine (and so its own dust data connection)
+// and its own claimant database connection. A worker reads a batch's
+// claimants in one read transaction, calculates them with no report, and,
+// with `store`, writes the batch's results in one short write transaction,
+// each result only while that claimant's history is still the one it was
+// calculated from. A run killed part-way keeps every batch committed before
+// it and can simply be run again.
+//
+// The results file is written in claimant order whatever the number of
+// threads, so that the same database gives the same file for any N. Memory
+// stays bounded by the batches in flight, not by the number of claimants.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace orv::calc {
+
+struct BulkOptions {
+  std::string dust_db;
+  std::string claimant_db;
+  bool store = false;
+  std::string results;  // CSV file; empty: none
+  bool changed_only = false;
+  int jobs = 0;        // worker threads; 0 or less: the number of processors
+  int batch = 250;     // claimants per read and per write transaction
+  // Told how many claimants are done of how many, from one thread at a time.
+  std::function<void(int64_t done, int64_t total)> progress;
+  // For tests: runs on a worker after the batch starting at claimant
+  // `first_id` is read and calculated and before its results are stored.
+  std::function<void(int32_t first_id)> before_store;
+  // For tests: runs inside the batch's write transaction after its first
+  // result is written.
+  std::function<void(int32_t first_id)> in_store;
+};
+
+struct BulkSummary {
+  int64_t calculated = 0;
+  int64_t refused = 0;
+  int64_t failed = 0;
+  int64_t stored = 0;   // results written (calculated ones and cleared ones)
+  int64_t skipped = 0;  // not stored: the history changed during the run
+  int64_t changed = 0;  // results that differ from the value stored before
+};
+
+// "N calculated, M refused, K failed".
+std::string SummaryLine(const BulkSummary& s);
+
+// Runs the whole database. A failure that stops the run (a database that
+// cannot be opened or written, a dust database the engine refuses) is raised
+// as OrvError after the other workers have stopped; batches committed by
+// then stay stored and no results file is left.
+BulkSummary RunAll(const BulkOptions& options);
+
+}  // namespace orv::calc

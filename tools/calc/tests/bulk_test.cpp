@@ -1,0 +1,389 @@
+// tarnby-calc --claimant and --all against the dust data fixture and
+// synthetic claimant databases: the stored claimant's result, the results
+// file, threads, a killed run, and operators saving histories meanwhile.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <set>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+#include "BulkRun.h"
+#include "ClaimantCalc.h"
+#include "DustDataBuild.h"
+#include "DustModel.h"
+#include "DustModelTypes.h"
+#include "Interfaces.h"
+#include "SyntheticClaimants.h"
+#include "modTarnbyDatabase.h"
+
+namespace orv::calc {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+using orv::claimcalc::ClaimantSource;
+using orv::db::RecordsetType;
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+struct Ran {
+  int rc = -1;
+  std::string out;
+  std::string err;
+};
+
+// The results file as ID -> its row's cells after the ID.
+std::map<int32_t, std::string> ResultRows(const std::string& path) {
+  std::map<int32_t, std::string> rows;
+  std::istringstream in(ReadAll(path));
+  std::string line;
+  std::getline(in, line);
+  EXPECT_EQ(line, "ID,OK,RECOVERABLEQUANTUM,STORED_RECOVERABLEQUANTUM,CHANGED,MESSAGE");
+  while (std::getline(in, line)) {
+    const size_t comma = line.find(',');
+    const int32_t id = std::stoi(line.substr(0, comma));
+    EXPECT_EQ(rows.count(id), 0u) << "claimant " << id << " listed twice";
+    rows[id] = line.substr(comma + 1);
+  }
+  return rows;
+}
+
+class BulkCalc : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    std::string t = (fs::temp_directory_path() / "tarnby_bulk_XXXXXX").string();
+    ASSERT_NE(mkdtemp(t.data()), nullptr);
+    dir_ = new std::string(t);
+    orv::dustdata::BuildFromCsv(TARNBY_DUSTDATA_FIXTURE, Path("DUSTDATA.db"), true);
+  }
+  static void TearDownTestSuite() {
+    std::error_code ec;
+    fs::remove_all(*dir_, ec);
+    delete dir_;
+  }
+  static std::string Path(const std::string& name) { return *dir_ + "/" + name; }
+
+  // A new claimant database holding `n` synthetic claimants.
+  std::string Claimants(const std::string& name, int64_t n) {
+    const std::string path = Path(name);
+    fs::remove(path);
+    orv::tarnby::CreateClaimantDatabase(path);
+    orv::claimcalc::SyntheticOptions o;
+    o.claimants = n;
+    orv::claimcalc::GenerateClaimants(path, Path("DUSTDATA.db"), o);
+    return path;
+  }
+
+  BulkOptions Options(const std::string& claimants, int jobs) {
+    BulkOptions o;
+    o.dust_db = Path("DUSTDATA.db");
+    o.claimant_db = claimants;
+    o.jobs = jobs;
+    o.batch = 40;
+    return o;
+  }
+
+  static Ran Calc(const std::string& args) {
+    const char* bin = std::getenv("TARNBY_BIN_DIR");
+    const std::string exe = std::string(bin ? bin : ".") + "/tarnby-calc";
+    const std::string out = Path("stdout"), err = Path("stderr");
+    const std::string cmd = "'" + exe + "' --dust-db '" + Path("DUSTDATA.db") + "' " + args +
+                            " >'" + out + "' 2>'" + err + "'";
+    const int status = std::system(cmd.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadAll(out), ReadAll(err)};
+  }
+
+  // Every claimant's stored result as "CALCDATE-less" text, in ID order.
+  static std::map<int32_t, std::string> StoredResults(const std::string& claimants) {
+    std::map<int32_t, std::string> stored;
+    const auto db = orv::db::OpenDatabase(claimants);
+    for (auto r = db->OpenRecordset(
+             "SELECT ID, RECOVERABLEQUANTUM, ENGINEVERSION, DUSTDATAVERSION, CALCDATE IS NULL "
+             "FROM CLAIMANT ORDER BY ID",
+             RecordsetType::Snapshot);
+         !r->IsEOF(); r->MoveNext())
+      stored[r->Field(0).AsInt32()] = r->Field(1).TextOrEmpty() + "|" + r->Field(2).TextOrEmpty() +
+                                      "|" + r->Field(3).TextOrEmpty() + "|" + r->Field(4).AsText();
+    return stored;
+  }
+
+  static std::string* dir_;
+};
+std::string* BulkCalc::dir_ = nullptr;
+
+// One claimant with a user-defined factor and both kinds of smoking entry,
+// stored; the same history written as a history file.
+TEST_F(BulkCalc, StoredClaimantGivesTheHistoryFileResult) {
+  const std::string path = Path("one.db");
+  fs::remove(path);
+  orv::tarnby::CreateClaimantDatabase(path);
+  {
+    const auto db = orv::db::OpenDatabase(path);
+    db->Execute(
+        "INSERT INTO CLAIMANT (ID, TITLE, FIRSTNAME, SURNAME, REF, ZURIRREF, ADD1, POSTCODE, "
+        "JURISDICTION) VALUES (7, 'Mr', 'John', 'Smith', 'S/1', 'Z-1', '1 Pit Row', 'AB1', 0)");
+    db->Execute(
+        "INSERT INTO USERFACTOR (ID, CODE, DESCR, JOBFACTOR, DUSTYTIMEFACTOR, RESPFACTOR, "
+        "STARTYEAR, ENDYEAR, STARTYEARVAL, ENDYEARVAL, YEARSPASTCLOSURE) "
+        "VALUES (10000, 'U1', 'Fitter', 0.8, 0.5, 20, 1975, 1990, 1, 0.5, 0)");
+    db->Execute(
+        "INSERT INTO WORKHISTORY (CLAIMANTID, COLLIERYID, JOBFACTORID, RESPFACTORID, STARTYEAR, "
+        "ENDYEAR) VALUES (7, 102, 10000, 10000, 1986, 1990), (7, 101, 1, 1, 1955, 1970), "
+        "(7, 102, 1, 2, 1971, 1985)");
+    db->Execute(
+        "INSERT INTO SMOKEHISTORY (CLAIMANTID, SMOKECATEGORYID, STARTYEAR, ENDYEAR, YEARS) "
+        "VALUES (7, 2, 1960, 1980, 0), (7, 4, 0, 0, 12)");
+  }
+  const std::string history = Path("history.json");
+  std::ofstream(history) << R"({
+    "claimant": {"name": "Mr John Smith", "solicitor_ref": "S/1", "zurir_ref": "Z-1",
+                 "extra_label": "Claimant Address: ", "extra": "1 Pit Row, AB1"},
+    "jobs": [
+      {"colliery_id": 101, "start_year": 1955, "end_year": 1970,
+       "job_factor_id": 1, "resp_factor_id": 1},
+      {"colliery_id": 102, "start_year": 1971, "end_year": 1985,
+       "job_factor_id": 1, "resp_factor_id": 2},
+      {"colliery_id": 102, "start_year": 1986, "end_year": 1990,
+       "user_factor": {"id": 10000, "code": "U1", "descr": "Fitter",
+                       "job_factor": 0.8, "dusty_time_factor": 0.5,
+                       "resp_factor": 20, "start_year": 1975, "end_year": 1990,
+                       "start_year_val": 1, "end_year_val": 0.5,
+                       "years_past_closure": 0}}],
+    "smoking": [{"category_id": 2, "start_year": 1960, "end_year": 1980},
+                {"category_id": 4, "years": 12}]})";
+
+  const auto without_time = [](json doc) {
+    for (auto& line : doc["report"])
+      if (line.get<std::string>().starts_with("Calculation time and date: ")) line = "";
+    return doc;
+  };
+  const Ran from_file = Calc("--history '" + history + "' --format json --detail");
+  ASSERT_EQ(from_file.rc, 0) << from_file.err;
+  const Ran stored = Calc("--claimant-db '" + path + "' --claimant 7 --store --format json --detail");
+  ASSERT_EQ(stored.rc, 0) << stored.err;
+  const json a = without_time(json::parse(from_file.out));
+  const json b = without_time(json::parse(stored.out));
+  EXPECT_EQ(a, b);
+
+  const auto db = orv::db::OpenDatabase(path);
+  const auto r = db->OpenRecordset(
+      "SELECT RECOVERABLEQUANTUM, ENGINEVERSION, DUSTDATAVERSION, CALCDATE FROM CLAIMANT",
+      RecordsetType::Snapshot);
+  EXPECT_EQ(r->Field(0).AsSingle(), a["results"]["RecoverableQuantumPercent"].get<float>());
+  EXPECT_EQ(r->Field(1).AsText(), a["engine_version"]);
+  EXPECT_EQ(r->Field(2).AsText(), a["dust_data_version"]);
+  EXPECT_EQ(r->Field(3).AsText().size(), 19u);  // "2026-12-07 14:05:33"
+
+  const Ran unknown = Calc("--claimant-db '" + path + "' --claimant 8");
+  EXPECT_EQ(unknown.rc, 2);
+  EXPECT_NE(unknown.err.find("No claimant with ID 8"), std::string::npos) << unknown.err;
+}
+
+TEST_F(BulkCalc, OneAndTwoThreadsGiveTheSameResultsAndStoredValues) {
+  const std::string one = Claimants("threads1.db", 400);
+  fs::copy_file(one, Path("threads2.db"), fs::copy_options::overwrite_existing);
+  const std::string two = Path("threads2.db");
+  BulkOptions a = Options(one, 1), b = Options(two, 2);
+  a.store = b.store = true;
+  a.results = Path("threads1.csv");
+  b.results = Path("threads2.csv");
+  const BulkSummary sa = RunAll(a), sb = RunAll(b);
+  EXPECT_EQ(SummaryLine(sa), SummaryLine(sb));
+  EXPECT_EQ(sa.calculated + sa.refused + sa.failed, 400);
+  EXPECT_EQ(sa.failed, 0);
+  EXPECT_EQ(sa.stored, 400);
+  EXPECT_EQ(ReadAll(a.results), ReadAll(b.results));
+  EXPECT_EQ(StoredResults(one), StoredResults(two));
+}
+
+TEST_F(BulkCalc, RefusedClaimantIsCountedWithItsMessage) {
+  const std::string path = Claimants("refused.db", 30);
+  {
+    const auto db = orv::db::OpenDatabase(path);
+    db->Execute("INSERT INTO CLAIMANT (ID, SURNAME) VALUES (1000, 'Overlap')");
+    db->Execute(
+        "INSERT INTO WORKHISTORY (CLAIMANTID, COLLIERYID, JOBFACTORID, RESPFACTORID, STARTYEAR, "
+        "ENDYEAR) VALUES (1000, 101, 1, 1, 1960, 1970), (1000, 101, 1, 1, 1965, 1975)");
+    db->Execute("INSERT INTO CLAIMANT (ID, SURNAME) VALUES (1001, 'Unknown pit')");
+    db->Execute(
+        "INSERT INTO WORKHISTORY (CLAIMANTID, COLLIERYID, JOBFACTORID, RESPFACTORID, STARTYEAR, "
+        "ENDYEAR) VALUES (1001, 777, 1, 1, 1960, 1970)");
+  }
+  const Ran r = Calc("--claimant-db '" + path + "' --all --jobs 2 --results '" +
+                     Path("refused.csv") + "'");
+  EXPECT_EQ(r.rc, 3) << r.err;  // one claimant failed
+  const auto rows = ResultRows(Path("refused.csv"));
+  ASSERT_EQ(rows.size(), 32u);
+  EXPECT_EQ(rows.at(1000), "0,,,0,Work history overlap for colliery Ashby Main");
+  EXPECT_TRUE(rows.at(1001).starts_with("0,,,0,")) << rows.at(1001);
+  EXPECT_NE(rows.at(1001).find("Error 380 ("), std::string::npos) << rows.at(1001);
+  int refused = 0, calculated = 0;
+  for (const auto& [id, row] : rows) (row.starts_with("1,") ? calculated : refused) += 1;
+  EXPECT_EQ(r.out, std::to_string(calculated) + " calculated, " + std::to_string(refused - 1) +
+                       " refused, 1 failed\n");
+}
+
+TEST_F(BulkCalc, ChangedOnlyListsExactlyTheClaimantsAChangedDustValueAffects) {
+  const std::string path = Claimants("changed.db", 300);
+  BulkOptions first = Options(path, 2);
+  first.store = true;
+  (void)RunAll(first);
+
+  // A new dust data version: one colliery's dust value for 1960 goes up.
+  const std::string newer = Path("DUSTDATA-newer.db");
+  fs::copy_file(Path("DUSTDATA.db"), newer, fs::copy_options::overwrite_existing);
+  {
+    orv::db::OpenOptions o;
+    o.connect = orv::DustDataConnect();
+    const auto dust = orv::db::OpenDatabase(newer, o);
+    ASSERT_EQ(dust->Execute("UPDATE DUSTMATRIX SET DUSTVAL = DUSTVAL + 2 WHERE COLLIERYID = 101 "
+                            "AND STARTYEAR = 1960 AND ENDYEAR = 1960"),
+              1);
+  }
+
+  // The claimants that work at that colliery in 1960, and among them those
+  // whose result the new value changes, calculated one by one.
+  std::set<int32_t> expected;
+  int candidates = 0;
+  {
+    orv::dust::DustModel model;
+    model.SetDustDatabase(newer);
+    model.SetErrorMode(orv::dust::orvRaiseErrorEvent);
+    model.SetOutputOption(orv::dust::orvNoOutput);
+    const auto db = orv::db::OpenDatabase(path);
+    ClaimantSource source(db);
+    for (auto r = db->OpenRecordset(
+             "SELECT DISTINCT CLAIMANTID FROM WORKHISTORY WHERE COLLIERYID = 101 AND "
+             "STARTYEAR <= 1960 AND ENDYEAR >= 1960",
+             RecordsetType::Snapshot);
+         !r->IsEOF(); r->MoveNext()) {
+      const auto c = source.Read(r->Field(0).AsInt32());
+      const auto result = orv::claimcalc::CalculateClaimant(model, c);
+      ++candidates;
+      const std::optional<float> now =
+          result.outcome == orv::claimcalc::Outcome::kCalculated
+              ? std::optional<float>(result.RecoverableQuantum)
+              : std::nullopt;
+      if (now != c.stored_quantum) expected.insert(c.ID);
+    }
+  }
+  ASSERT_GT(candidates, 0);
+  ASSERT_FALSE(expected.empty());
+
+  BulkOptions second = Options(path, 2);
+  second.dust_db = newer;
+  second.results = Path("changed.csv");
+  second.changed_only = true;
+  const BulkSummary s = RunAll(second);
+  std::set<int32_t> listed;
+  for (const auto& [id, row] : ResultRows(second.results)) {
+    listed.insert(id);
+    EXPECT_NE(row.find(",1,"), std::string::npos) << row;
+  }
+  EXPECT_EQ(listed, expected);
+  EXPECT_EQ(s.changed, static_cast<int64_t>(expected.size()));
+}
+
+// A run killed inside a write transaction keeps the batches committed
+// before it; a second run completes, listing and storing every claimant once.
+TEST_F(BulkCalc, KilledRunThenASecondRunCompletes) {
+  const std::string path = Claimants("killed.db", 400);
+  const std::string reference = Path("killed-reference.db");
+  fs::copy_file(path, reference, fs::copy_options::overwrite_existing);
+  BulkOptions ref = Options(reference, 1);
+  ref.store = true;
+  (void)RunAll(ref);
+
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    BulkOptions o = Options(path, 1);
+    o.store = true;
+    int batches = 0;
+    o.in_store = [&batches](int32_t) {
+      if (++batches == 4) raise(SIGKILL);
+    };
+    (void)RunAll(o);
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status));
+
+  // Three batches of 40 were stored before the kill, the rest not yet.
+  {
+    const auto db = orv::db::OpenDatabase(path);
+    const auto r = db->OpenRecordset(
+        "SELECT COUNT(*) FROM CLAIMANT WHERE ENGINEVERSION IS NOT NULL", RecordsetType::Snapshot);
+    EXPECT_GT(r->Field(0).AsInt64(), 0);
+    EXPECT_LT(r->Field(0).AsInt64(), 120 + 1);
+  }
+  BulkOptions again = Options(path, 2);
+  again.store = true;
+  again.results = Path("killed.csv");
+  const BulkSummary s = RunAll(again);
+  EXPECT_EQ(s.stored, 400);
+  EXPECT_EQ(ResultRows(again.results).size(), 400u);
+  EXPECT_EQ(StoredResults(path), StoredResults(reference));
+  const auto db = orv::db::OpenDatabase(path);
+  EXPECT_EQ(db->OpenRecordset("PRAGMA integrity_check", RecordsetType::Snapshot)->Field(0).AsText(),
+            "ok");
+}
+
+// An operator saves a claimant's history (and so clears his stored result)
+// after the run has read and calculated him but before it stores him: the
+// run must not put the old history's result back.
+TEST_F(BulkCalc, AnOperatorsSaveDuringTheRunIsNeverFollowedByAStaleResult) {
+  const std::string path = Claimants("operator.db", 200);
+  for (int jobs : {1, 2}) {
+    SCOPED_TRACE(jobs);
+    BulkOptions o = Options(path, jobs);
+    o.store = true;
+    o.results = Path("operator.csv");
+    std::set<int32_t> edited;
+    std::mutex mu;
+    o.before_store = [&](int32_t first_id) {
+      // The operator's save: the history change and the clearing of the
+      // stored result in one transaction, from a connection of his own.
+      const auto db = orv::db::OpenDatabase(path);
+      const int32_t id = first_id + 1;
+      orv::claimcalc::WriteTransaction t(*db);
+      db->Execute("INSERT INTO SMOKEHISTORY (CLAIMANTID, SMOKECATEGORYID, YEARS) VALUES (?, 3, 5)",
+                  {Value(id)});
+      orv::claimcalc::ClearStoredResult(*db, id);
+      t.Commit();
+      std::lock_guard lock(mu);
+      edited.insert(id);
+    };
+    const BulkSummary s = RunAll(o);
+    ASSERT_EQ(edited.size(), 5u);  // one in each batch of 40
+    EXPECT_EQ(s.skipped, 5);
+    EXPECT_EQ(s.stored + s.skipped, 200);
+    const auto rows = ResultRows(o.results);
+    const auto stored = StoredResults(path);
+    for (int32_t id : edited) {
+      EXPECT_EQ(stored.at(id), "|||1") << id;  // still empty
+      EXPECT_TRUE(rows.at(id).ends_with(
+          ",The history was changed during the run; the result was not stored"))
+          << rows.at(id);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace orv::calc

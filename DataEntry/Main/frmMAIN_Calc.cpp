@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include "CalcTab.h"
+#include "ClaimantCalc.h"
 #include "ClaimantTab.h"
 #include "Dates.h"
 #include "Dialogs.h"
@@ -57,13 +58,19 @@ void frmMAIN::Calculate() {
     tab1_->LoadGrid();
     tab2_->LoadGrid();
     ClearOldResults();
+    // The collections from the stored histories through the path the
+    // command-line calculator takes too, so that both give the same result.
+    if (const int32_t id = CurrentClaimantID(); id != 0) {
+      claimcalc::ClaimantSource source(ClaimantDatabase);
+      claimcalc::LoadHistories(source.Read(id), *engine_.jobs, *engine_.smoking);
+    }
     dust::DustModel& model = *engine_.model;
     model.SetCoalJobCollection(engine_.jobs);
     model.SetSmokeHistoryCollection(engine_.smoking);
     Ui::ClaimantTab& f = tab0_->Form();
     model.SetClaimantName(JoinWords(Box(f.txtTitle), Box(f.txtFirstname), Box(f.txtMiddleNames),
                                     Box(f.txtSurname)));
-    model.SetClaimantExtraLabel("Claimant Address: ");
+    model.SetClaimantExtraLabel(claimcalc::kAddressLabel);
     model.SetClaimantExtra(JoinNonEmpty(", ", {Box(f.txtAddress1), Box(f.txtAddress2),
                                                Box(f.txtAddress3), Box(f.txtAddress4),
                                                Box(f.txtCounty), Box(f.txtPostcode)}));
@@ -82,10 +89,17 @@ void frmMAIN::Calculate() {
     }
     QApplication::restoreOverrideCursor();
     if (ok && CurrentClaimantID() != 0) {
-      claimant_.SetFieldValue("CALCDATE", Value(FormatIsoDateTime(Clock::now())));
-      claimant_.SetFieldValue("ENGINEVERSION", Value(model.EngineVersion()));
-      claimant_.SetFieldValue("DUSTDATAVERSION", Value(model.DustDataVersion()));
-      claimant_.SetFieldValue("RECOVERABLEQUANTUM", Value(model.RecoverableQuantumPercent()));
+      claimcalc::ClaimantResult result;
+      result.outcome = claimcalc::Outcome::kCalculated;
+      result.RecoverableQuantum = model.RecoverableQuantumPercent();
+      result.EngineVersion = model.EngineVersion();
+      result.DustDataVersion = model.DustDataVersion();
+      const claimcalc::StoredResultValues stored =
+          claimcalc::ResultValues(result, std::chrono::system_clock::now());
+      claimant_.SetFieldValue("CALCDATE", Value(stored.CalcDate));
+      claimant_.SetFieldValue("ENGINEVERSION", Value(stored.EngineVersion));
+      claimant_.SetFieldValue("DUSTDATAVERSION", Value(stored.DustDataVersion));
+      claimant_.SetFieldValue("RECOVERABLEQUANTUM", Value(stored.RecoverableQuantum));
       claimant_.Save();
       mapper_.revert();
     }

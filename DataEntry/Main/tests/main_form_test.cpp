@@ -232,3 +232,32 @@ TEST_F(UserFactorRows, OutputOptionsChooseTheChannel) {
 
 }  // namespace
 }  // namespace orv::tarnby::test
+
+namespace orv::tarnby::test {
+namespace {
+
+TEST_F(UserFactorRows, ARefusedCollieryKeepsSaveFromActingButNotCancel) {
+  frmMAIN& f = LoadForm();
+  OpenTab(frmMAIN::kWorkTab);
+  Ui::WorkTab& w = f.Tab1().Form();
+  w.cmdWorkEdit->click();
+  w.qcboColliery->Combo()->setFocus(Qt::TabFocusReason);
+  w.qcboColliery->Combo()->lineEdit()->selectAll();
+  QTest::keyClicks(w.qcboColliery->Combo(), QStringLiteral("Zzz unknown pit"));
+  boxes_->shown.clear();
+  QTest::mouseClick(w.cmdWorkSave, Qt::LeftButton);
+  // The combo said why it refused; the save did not run its checks.
+  ASSERT_FALSE(boxes_->shown.empty());
+  EXPECT_EQ(boxes_->shown[0].prompt,
+            "Zzz unknown pit is not in the list - check there is not another name for the pit or "
+            "use Area the 'Average' for unlisted pits");
+  for (const MessageBoxRequest& r : boxes_->shown) EXPECT_NE(r.title, kAppTitle);
+  EXPECT_EQ(f.Tab1().EntryState(), HistoryTab::kEditing);
+
+  QTest::mouseClick(w.cmdWorkCancel, Qt::LeftButton);
+  EXPECT_EQ(f.Tab1().EntryState(), HistoryTab::kBrowsing) << Boxes();
+  EXPECT_EQ(f.Tab1().Grid().Text(0, 0).toStdString(), f.Engine().jobs->Item("ID1")->Colliery());
+}
+
+}  // namespace
+}  // namespace orv::tarnby::test

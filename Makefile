@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: run test build configure deps sample clean
+.PHONY: run test build configure deps sample clean test-sanitize fuzz-build fuzz-ci
 
 deps:
 	@scripts/install-deps.sh
@@ -22,5 +22,28 @@ run: build
 test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
+# The whole test suite again, built with AddressSanitizer and
+# UndefinedBehaviorSanitizer in a folder of its own; any report fails.
+SANITIZE_DIR ?= build-sanitize
+test-sanitize: deps
+	@cmake -S . -B $(SANITIZE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+	  -DTARNBY_SANITIZE=address,undefined $(CMAKE_FLAGS) $(if $(CI),-DTARNBY_WERROR=ON,)
+	@cmake --build $(SANITIZE_DIR) -j $(JOBS)
+	@cd $(SANITIZE_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# The libFuzzer targets of fuzz/, built with clang in a folder of their own.
+# fuzz-ci runs each for FUZZ_SECONDS on a scratch copy of its seed corpus,
+# after replaying the kept inputs; any crash or report fails. Longer runs by
+# hand: scripts/fuzz.sh (see fuzz/README.md).
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 30
+fuzz-build: deps
+	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+	  -DTARNBY_FUZZ=ON $(CMAKE_FLAGS)
+	@cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzz_targets
+
+fuzz-ci: fuzz-build
+	@scripts/fuzz.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)

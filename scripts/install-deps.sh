@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the sample run need,
+# Installs the Debian packages the build, the tests and the sample run need
+# (clang and its run-time library with libFuzzer: for the fuzz targets),
 # only when some are missing. Uses sudo when not root.
 set -euo pipefail
 packages=(
@@ -8,6 +9,8 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libqt6printsupport6 libgl-dev
   poppler-utils xvfb xauth
+  fonts-liberation xdg-utils
+  clang libclang-rt-dev
 )
 missing=()
 for p in "${packages[@]}"; do

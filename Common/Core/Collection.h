@@ -17,6 +17,12 @@ namespace orv {
 
 template <typename T>
 class KeyedCollection {
+  // Declared before the iterator that names it.
+  struct Entry {
+    T value;
+    std::string key;
+  };
+
  public:
   int32_t Count() const noexcept { return static_cast<int32_t>(items_.size()); }
   bool Empty() const noexcept { return items_.empty(); }
@@ -70,11 +76,6 @@ class KeyedCollection {
   const std::string& KeyAt(int32_t index) const { return items_[Check(index)].key; }
 
  private:
-  struct Entry {
-    T value;
-    std::string key;
-  };
-
   size_t Check(int32_t index) const {
     if (index < 1 || index > Count()) RaiseStandard(err::kSubscriptOutOfRange);
     return static_cast<size_t>(index - 1);

@@ -147,6 +147,13 @@ std::mutex& LockMutex() {
 
 std::map<std::pair<uint64_t, uint64_t>, OpenFile>& OpenFiles() {
   static std::map<std::pair<uint64_t, uint64_t>, OpenFile> files;
+  // A child process made by fork shares its parent's descriptors, and with
+  // them their locks: it starts a registry of its own and leaves those alone.
+  static pid_t owner = ::getpid();
+  if (owner != ::getpid()) {
+    owner = ::getpid();
+    files.clear();
+  }
   return files;
 }
 
@@ -287,10 +294,11 @@ void Connection::Close() {
   lock_.Release();  // after SQLite has closed the file
 }
 
-sqlite3_stmt* Connection::Acquire(const std::string& sql, std::string_view source, bool* checked) {
+sqlite3_stmt* Connection::Acquire(const std::string& sql, std::string_view source, bool* checked,
+                                  bool fresh) {
   sqlite3* h = Handle(source);
   const bool guarded = Guarded();
-  for (auto it = idle_.rbegin(); it != idle_.rend(); ++it) {
+  for (auto it = idle_.rbegin(); !fresh && it != idle_.rend(); ++it) {
     if (it->sql == sql && (it->checked || !guarded)) {
       sqlite3_stmt* s = it->stmt;
       if (checked) *checked = it->checked;
@@ -347,9 +355,9 @@ void Connection::Unregister(Statement* s) {
 
 // --- Statement ------------------------------------------------------------------
 
-Statement::Statement(ConnectionPtr conn, std::string sql, std::string_view source)
+Statement::Statement(ConnectionPtr conn, std::string sql, std::string_view source, bool fresh)
     : conn_(std::move(conn)), sql_(std::move(sql)) {
-  stmt_ = conn_->Acquire(sql_, source, &checked_);
+  stmt_ = conn_->Acquire(sql_, source, &checked_, fresh);
   conn_->Register(this);
 }
 

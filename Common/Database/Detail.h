@@ -104,7 +104,10 @@ class Connection {
   // Prepared statements of a given SQL text: taken from the idle pool when
   // one is there, else prepared; returned by Statement on destruction.
   // `checked` tells whether the statement passed the stored-query guard.
-  sqlite3_stmt* Acquire(const std::string& sql, std::string_view source, bool* checked = nullptr);
+  // `fresh` skips the pool (a pooled statement describes its columns as
+  // they were before a change of structure until it is next stepped).
+  sqlite3_stmt* Acquire(const std::string& sql, std::string_view source, bool* checked = nullptr,
+                        bool fresh = false);
   void Release(std::string&& sql, sqlite3_stmt* stmt, bool checked);
   void Register(Statement* s) { live_.push_back(s); }
   void Unregister(Statement* s);
@@ -158,7 +161,7 @@ using ConnectionPtr = std::shared_ptr<Connection>;
 class Statement {
  public:
   Statement() = default;
-  Statement(ConnectionPtr conn, std::string sql, std::string_view source);
+  Statement(ConnectionPtr conn, std::string sql, std::string_view source, bool fresh = false);
   ~Statement() { Reset(); }
   Statement(Statement&& o) noexcept;
   Statement& operator=(Statement&& o) noexcept;

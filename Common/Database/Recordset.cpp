@@ -125,9 +125,12 @@ class SqliteRecordset final : public Recordset {
   void Check() const {
     if (closed_) Raise(kObjectInvalid, kSource, "Object invalid or no longer set.");
   }
-  void Prepare(const std::string& sql);
+  // `fresh`: after a change of structure, not from the statement pool.
+  void Prepare(const std::string& sql, bool fresh = false);
   void LoadColumns();
+  void Bind(sqlite3_stmt* s);
   void Run();
+  int64_t SchemaVersion();
   int Column(std::string_view name) const;  // visible index; 3265 when unknown
   bool HasCurrent() const { return pos_ >= 0 && pos_ < nrows_ && !deleted_[size_t(pos_)]; }
   void RequireCurrent() const {
@@ -190,9 +193,14 @@ class SqliteRecordset final : public Recordset {
   bool no_match_ = false;
   Statement refresh_;
   Statement stored_;
+  // A keyset's key query: the rowids alone, in the set's order (SQLite then
+  // reads an index rather than every row where it can).
+  Statement keys_;
+  std::string prepared_sql_;
+  int64_t schema_version_ = 0;
 };
 
-void SqliteRecordset::Prepare(const std::string& sql) {
+void SqliteRecordset::Prepare(const std::string& sql, bool fresh) {
   stmt_.Reset();
   first_ = 0;
   updatable_ = false;
@@ -200,12 +208,15 @@ void SqliteRecordset::Prepare(const std::string& sql) {
   reprepared_ = -1;
   refresh_.Reset();
   stored_.Reset();
+  keys_.Reset();
+  prepared_sql_ = sql;
+  if (type_ == RecordsetType::Dynaset) schema_version_ = SchemaVersion();
   QueryGuard guard(*conn_, query_);
   if (type_ == RecordsetType::Dynaset) {
     const std::string with_rowid = InjectRowid(sql);
     if (!with_rowid.empty()) {
       try {
-        stmt_ = Statement(conn_, with_rowid, kSource);
+        stmt_ = Statement(conn_, with_rowid, kSource, fresh);
       } catch (const OrvError& e) {
         if (e.Number() != dberr::kGeneric) throw;  // a missing table fails either way
       }
@@ -227,10 +238,28 @@ void SqliteRecordset::Prepare(const std::string& sql) {
       if (single) {
         updatable_ = true;
         table_ = t0;
+        std::string inner = with_rowid;
+        while (!inner.empty() &&
+               (inner.back() == ';' || std::isspace(static_cast<unsigned char>(inner.back()))))
+          inner.pop_back();
+        try {
+          keys_ = Statement(conn_, "SELECT \"" + std::string(kRowidColumn) + "\" FROM (\n" +
+                                       inner + "\n)",
+                            kSource, fresh);
+        } catch (const OrvError& e) {
+          if (e.Number() != dberr::kGeneric) throw;  // else the keys come from the full SELECT
+        }
       }
     }
   }
-  if (!stmt_.Valid()) stmt_ = Statement(conn_, sql, kSource);
+  if (!stmt_.Valid()) stmt_ = Statement(conn_, sql, kSource, fresh);
+}
+
+int64_t SqliteRecordset::SchemaVersion() {
+  Statement st(conn_, "PRAGMA schema_version", kSource);
+  const int64_t v = st.Step(kSource) ? sqlite3_column_int64(st.Get(kSource), 0) : 0;
+  st.Rewind();
+  return v;
 }
 
 void SqliteRecordset::LoadColumns() {
@@ -276,8 +305,7 @@ void SqliteRecordset::OpenSql(const std::string& sql, std::vector<Value> values,
   Run();
 }
 
-void SqliteRecordset::Run() {
-  sqlite3_stmt* s = stmt_.Get(kSource);
+void SqliteRecordset::Bind(sqlite3_stmt* s) {
   sqlite3_reset(s);
   if (named_) {
     BindParameters(s, params_);
@@ -290,25 +318,51 @@ void SqliteRecordset::Run() {
     }
     for (int i = 0; i < slots; ++i) BindValueNoCopy(s, i + 1, values_[size_t(i)]);
   }
+}
+
+void SqliteRecordset::Run() {
+  // The key query is run instead of the SELECT, whose column descriptions
+  // stand for the set's fields: when the structure has changed since they
+  // were prepared, both are prepared again.
+  if (keys_.Valid() && SchemaVersion() != schema_version_) Prepare(prepared_sql_, true);
+  sqlite3_stmt* s = stmt_.Get(kSource);
+  Bind(s);
   cells_.clear();
   rowids_.clear();
   cached_row_ = -1;
   nrows_ = 0;
   bool first_row = true;
-  try {
-    while (stmt_.Step(kSource)) {
-      if (first_row) LoadColumns();  // the step may have re-prepared it
-      first_row = false;
-      if (first_) rowids_.push_back(sqlite3_column_int64(s, 0));
-      if (!keyset_) {
-        for (int c = first_; c < ncols_; ++c)
-          cells_.push_back(ReadColumn(s, c, kinds_[size_t(c - first_)]));
-      }
-      ++nrows_;
+  if (keys_.Valid()) {
+    LoadColumns();
+    first_row = false;
+  }
+  if (keyset_ && keys_.Valid()) {
+    sqlite3_stmt* k = keys_.Get(kSource);
+    Bind(k);
+    try {
+      while (keys_.Step(kSource)) rowids_.push_back(sqlite3_column_int64(k, 0));
+    } catch (...) {
+      sqlite3_reset(k);
+      throw;
     }
-  } catch (...) {
-    sqlite3_reset(s);
-    throw;
+    sqlite3_reset(k);
+    nrows_ = static_cast<int>(rowids_.size());
+  } else {
+    try {
+      while (stmt_.Step(kSource)) {
+        if (first_row) LoadColumns();  // the step may have re-prepared it
+        first_row = false;
+        if (first_) rowids_.push_back(sqlite3_column_int64(s, 0));
+        if (!keyset_) {
+          for (int c = first_; c < ncols_; ++c)
+            cells_.push_back(ReadColumn(s, c, kinds_[size_t(c - first_)]));
+        }
+        ++nrows_;
+      }
+    } catch (...) {
+      sqlite3_reset(s);
+      throw;
+    }
   }
   if (first_row) LoadColumns();
   if (keyset_) cells_.assign(size_t(ncols_ - first_), Value());

@@ -1,6 +1,7 @@
 // A stored claimant into the engine, the calculation, and the stored result.
 #include "ClaimantCalc.h"
 
+#include "DataLookups.h"
 #include "Dates.h"
 #include "DustModel.h"
 #include "DustModelTypes.h"
@@ -18,6 +19,27 @@ std::string Describe(const OrvError& e) {
   if (!e.Source().empty()) s += " (" + e.Source() + ")";
   return s + ": " + e.Description();
 }
+
+// One read transaction on the dust data while the histories are loaded: the
+// colliery, factor and smoking category lookups of every job and entry then
+// lock the file once instead of once each (the locking costs more than the
+// lookups). Calculate holds its own for the calculation.
+class DustReadSpan {
+ public:
+  DustReadSpan() : db_(orv::dust::OpenDataDB()) { db_->BeginTrans(); }
+  ~DustReadSpan() {
+    try {
+      db_->CommitTrans();
+    } catch (...) {
+      // Nothing was written; the lock goes with the transaction either way.
+    }
+  }
+  DustReadSpan(const DustReadSpan&) = delete;
+  DustReadSpan& operator=(const DustReadSpan&) = delete;
+
+ private:
+  orv::db::DatabasePtr db_;
+};
 
 }  // namespace
 
@@ -78,7 +100,10 @@ void LoadClaimant(orv::dust::DustModel& model, const StoredClaimant& c,
     model.SetCoalJobCollection(std::make_shared<orv::dust::colCoalJobs>());
   if (!model.SmokeHistoryCollection())
     model.SetSmokeHistoryCollection(std::make_shared<orv::dust::colSmokeEntry>());
-  LoadHistories(c, *model.CoalJobCollection(), *model.SmokeHistoryCollection());
+  {
+    const DustReadSpan span;
+    LoadHistories(c, *model.CoalJobCollection(), *model.SmokeHistoryCollection());
+  }
   model.SetJurisdiction(jurisdiction.value_or(c.Jurisdiction));
   orv::dust::ApplyIdentity(model, c.identity);
 }

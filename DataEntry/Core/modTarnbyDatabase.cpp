@@ -175,7 +175,7 @@ void CopyDatabaseConsistently(db::Database& open_database, const std::string& de
   const fs::path temp = target.string() + ".copy" + std::to_string(getpid());
   fs::remove(temp, ec);
   try {
-    open_database.Execute("VACUUM INTO ?", {Value(temp.string())});
+    open_database.CopyTo(temp.string());
   } catch (...) {
     fs::remove(temp, ec);
     throw;
@@ -188,10 +188,20 @@ void CopyDatabaseConsistently(db::Database& open_database, const std::string& de
   }
 }
 
+db::DatabasePtr OpenForReading(const std::string& path) {
+  db::OpenOptions read_only;
+  read_only.read_only = true;
+  try {
+    return db::OpenDatabase(path, read_only);
+  } catch (const OrvError& e) {
+    if (e.Number() != db::dberr::kCannotOpen) throw;
+  }
+  db::OpenDatabase(path)->Close();
+  return db::OpenDatabase(path, read_only);
+}
+
 void CopyDatabaseConsistently(const std::string& source, const std::string& destination) {
-  db::OpenOptions options;
-  options.read_only = true;
-  db::DatabasePtr d = db::OpenDatabase(source, options);
+  db::DatabasePtr d = OpenForReading(source);
   try {
     CopyDatabaseConsistently(*d, destination);
   } catch (...) {

@@ -61,9 +61,16 @@ std::string DefaultBackupName(const std::string& database_path, Clock::time_poin
 // `destination` (replacing an existing file only once the copy is complete).
 // Never a raw file copy: another program may be writing the source.
 void CopyDatabaseConsistently(const std::string& source, const std::string& destination);
-// The same through a connection already open (exclusively, for instance),
-// with SQL's VACUUM INTO; not inside a transaction.
+// The same through a connection already open (exclusively, for instance);
+// not inside a transaction.
 void CopyDatabaseConsistently(db::Database& open_database, const std::string& destination);
+
+// Opens a claimant database read-only (shared). A file that a killed
+// program left in the middle of a transaction cannot be read until that
+// transaction is rolled back, which needs a read-write open: when the
+// read-only open is refused, the file is opened read-write once (which
+// rolls the unfinished transaction back) and then read-only again.
+db::DatabasePtr OpenForReading(const std::string& path);
 
 // The structure level (PCVERSION, 0 when missing). Raises 800 without PARMS.
 int16_t StructureLevel(db::Database& database);

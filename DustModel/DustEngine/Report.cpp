@@ -55,6 +55,10 @@ void Report::LinePrint(const std::string& label) {
 }
 
 void Report::LinePrint(const std::string& label, float value, int decimals) {
+  // A channel that writes nothing needs no value text: a calculation without
+  // a report spends its time on the calculation, not on formatting.
+  const int32_t channel = settings_.output_option;
+  if (channel != orvRaiseEvent && channel != orvShowForm && channel != orvHTMLFile) return;
   try {
     Write(label, ValueText(value, decimals));
   } catch (...) {

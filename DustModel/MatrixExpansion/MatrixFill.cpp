@@ -1,5 +1,6 @@
 #include "MatrixFill.h"
 
+#include <algorithm>
 #include <string>
 
 #include "DustRounding.h"
@@ -16,6 +17,12 @@ constexpr const char* kStrike = "STRIKE";
 constexpr const char* kClosed = "CLOSED";
 constexpr const char* kAverage = "AVERAGE";
 constexpr const char* kExtrapolated = "EXTRAPOLATED";
+
+// The break points of the area-average collieries and the surveys of the
+// surveyed pits.
+const MatrixFill::BreakPointKind kAreaAveragePoints = {nullptr, true, kAverage,
+                                                       "Area average break point"};
+const MatrixFill::BreakPointKind kSurveyPoints = {kSurvey, false, kSurvey, "Original survey"};
 
 // Where the phases take the overall bar (shares of the whole run).
 constexpr double kPhaseBounds[] = {0.15, 0.2, 0.55, 0.8, 0.88, 0.9};
@@ -97,12 +104,47 @@ void MatrixFill::AddRange(int16_t from, int16_t to, float value, const Value& ma
   matrix_->Add(Value(from), Value(to), value, marker, Value(source));
 }
 
-void MatrixFill::LinearRun(int16_t from_year, float from_value, int16_t to_year, float to_value) {
+void MatrixFill::LinearRun(int16_t from_year, float from_value, int16_t to_year, float to_value,
+                           int16_t covered_to) {
   const float step = (to_value - from_value) / static_cast<float>(to_year - from_year);
   float running = from_value;
   for (int y = from_year + 1; y <= to_year - 1; ++y) {
     running = running + step;
+    // A year that a break point of several years holds already keeps that
+    // value; the run still steps through it.
+    if (y <= covered_to) continue;
     matrix_->Add(Value(y), Value(y), RoundDustValue(running), Value(), Value("Interpolated"));
+  }
+}
+
+void MatrixFill::SpreadBreakPoints(orv::db::Recordset& rs, const BreakPointKind& kind,
+                                   int16_t first_year, int16_t last_year) {
+  int16_t anchor = 0;  // first year of the previous break point; 0 before the first
+  float anchor_value = 0;
+  int16_t covered_to = 0;  // last year held by a break point so far
+  for (; !rs.IsEOF(); rs.MoveNext()) {
+    if (kind.only_marker != nullptr && rs.Field("Marker").TextOrEmpty() != kind.only_marker) {
+      continue;
+    }
+    const Value start = rs.Field("StartYear");
+    const Value end = rs.Field("EndYear");
+    const float value = rs.Field("DustVal").AsSingle();
+    const int16_t start_year = start.AsInt16();
+    matrix_->Add(start, end, kind.round_points ? RoundDustValue(value) : value, Value(kind.marker),
+                 Value(kind.source));
+    if (anchor != 0) {
+      LinearRun(anchor, anchor_value, start_year, value, covered_to);
+    } else {
+      AddRange(first_year, static_cast<int16_t>(start_year - 1), RoundDustValue(value),
+               Value(kExtrapolated), "Extrapolated");
+    }
+    anchor = start_year;
+    anchor_value = value;
+    covered_to = std::max({covered_to, start_year, end.IsNull() ? start_year : end.AsInt16()});
+  }
+  if (anchor != 0) {
+    AddRange(static_cast<int16_t>(covered_to + 1), last_year, RoundDustValue(anchor_value),
+             Value(kExtrapolated), "Extrapolated");
   }
 }
 
@@ -123,27 +165,7 @@ void MatrixFill::AreaAverageCollieries() {
     matrix_->SetCollieryID(id);
     aa_data_->SetParameter("CollieryID", Value(id));
     aa_data_rs_->Requery(aa_data_.get());
-    int16_t last = 0;  // last year of the previous break point
-    float last_value = 0;
-    for (; !aa_data_rs_->IsEOF(); aa_data_rs_->MoveNext()) {
-      const Value start = aa_data_rs_->Field("StartYear");
-      const Value end = aa_data_rs_->Field("EndYear");
-      const float value = aa_data_rs_->Field("DustVal").AsSingle();
-      matrix_->Add(start, end, RoundDustValue(value), Value(kAverage),
-                   Value("Area average break point"));
-      if (last != 0) {
-        LinearRun(last, last_value, start.AsInt16(), value);
-      } else {
-        AddRange(rv.AAStartYear, static_cast<int16_t>(start.AsInt16() - 1), RoundDustValue(value),
-                 Value(kExtrapolated), "Extrapolated");
-      }
-      last = end.AsInt16();
-      last_value = value;
-    }
-    if (last != 0) {
-      AddRange(static_cast<int16_t>(last + 1), rv.AAEndYear, RoundDustValue(last_value),
-               Value(kExtrapolated), "Extrapolated");
-    }
+    SpreadBreakPoints(*aa_data_rs_, kAreaAveragePoints, rv.AAStartYear, rv.AAEndYear);
     WriteAndClear();
   }
   run_.Show({}, 1.0);
@@ -168,27 +190,7 @@ void MatrixFill::PitsWithSurveys() {
 
     raw_->SetParameter("CollieryID", Value(id));
     raw_rs_->Requery(raw_.get());
-    int16_t last = 0;  // last year of the previous survey
-    float last_value = 0;
-    for (; !raw_rs_->IsEOF(); raw_rs_->MoveNext()) {
-      if (raw_rs_->Field("Marker").TextOrEmpty() != kSurvey) continue;
-      const Value start = raw_rs_->Field("StartYear");
-      const Value end = raw_rs_->Field("EndYear");
-      const float value = raw_rs_->Field("DustVal").AsSingle();
-      matrix_->Add(start, end, value, Value(kSurvey), Value("Original survey"));
-      if (last != 0) {
-        LinearRun(last, last_value, start.AsInt16(), value);
-      } else {
-        AddRange(open_start, static_cast<int16_t>(start.AsInt16() - 1), RoundDustValue(value),
-                 Value(kExtrapolated), "Extrapolated");
-      }
-      last = end.AsInt16();
-      last_value = value;
-    }
-    if (last != 0 && last < open_end) {
-      AddRange(static_cast<int16_t>(last + 1), open_end, RoundDustValue(last_value),
-               Value(kExtrapolated), "Extrapolated");
-    }
+    SpreadBreakPoints(*raw_rs_, kSurveyPoints, open_start, open_end);
     MarkStrikesAndClosures();
     WriteAndClear();
     run_.ShowCount({}, ++done, total);

@@ -34,6 +34,15 @@ class MatrixFill {
   // whose years are back to front is shown as "ambiguous" and skipped.
   [[nodiscard]] bool FillMatrix();
 
+  // What a walk over break points writes for each point, and which rows of
+  // the recordset are points.
+  struct BreakPointKind {
+    const char* only_marker;  // rows with another Marker are passed over; nullptr: every row
+    bool round_points;        // the point's own entry takes the rounded value
+    const char* marker;
+    const char* source;
+  };
+
  private:
   void Prepare();
   void AreaAverageCollieries();
@@ -44,9 +53,18 @@ class MatrixFill {
 
   // Adds a range unless it is empty (start after end).
   void AddRange(int16_t from, int16_t to, float value, const Value& marker, const char* source);
-  // One entry for each year strictly between two points, the running value
-  // growing by a constant step.
-  void LinearRun(int16_t from_year, float from_value, int16_t to_year, float to_value);
+  // One entry for each year strictly between two points and after
+  // `covered_to`, the running value growing by a constant step through
+  // every year between the points.
+  void LinearRun(int16_t from_year, float from_value, int16_t to_year, float to_value,
+                 int16_t covered_to);
+  // The walk over a colliery's break points (area averages or surveys, in
+  // year order): each point's own entry, flat extrapolation back to
+  // `first_year` before the first, a linear run from each point's first year
+  // to the next point, and flat extrapolation from the year after the last
+  // point's years to `last_year`. No year held by a point gets a second entry.
+  void SpreadBreakPoints(orv::db::Recordset& rs, const BreakPointKind& kind, int16_t first_year,
+                         int16_t last_year);
   // Re-marks the strike and closed years of the colliery's raw data rows.
   void MarkStrikesAndClosures();
   void WriteAndClear();

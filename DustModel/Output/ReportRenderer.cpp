@@ -29,8 +29,14 @@ constexpr double kTextCellPaddingRight = 8.0;
 constexpr double kMinimumTextColumnTwips = 1000;
 
 QFont ReportFont(int points, bool bold = false) {
-  // Arial where it is installed; the system's sans-serif face elsewhere.
-  QFont f("Arial", points, bold ? QFont::Bold : QFont::Normal);
+  // The report is laid out for Arial's metrics. Liberation Sans has the same
+  // widths, so labels wrap as designed; it is installed with the program and
+  // preferred, then Arial itself or its other metric twin, then any sans-serif.
+  QFont f;
+  f.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                 QStringLiteral("Arimo")});
+  f.setPointSize(points);
+  f.setWeight(bold ? QFont::Bold : QFont::Normal);
   f.setStyleHint(QFont::SansSerif);
   // No ligatures: the words of the PDF file must read (and search) as
   // written, "fi" as two letters.
@@ -42,15 +48,48 @@ double TwipsToDevice(double twips, const QPaintDevice& device) {
   return twips * device.logicalDpiX() / 1440.0;
 }
 
+// A heading introduces the rows after it: a row without a value followed by a
+// row indented deeper ("Processing year 1962" before the year's figures,
+// "Starting job number 2" before the job). It must not be left alone at the
+// foot of a page.
+bool IsHeading(const std::vector<ReportRow>& rows, size_t r) {
+  return r + 1 < rows.size() && rows[r].value.empty() && !rows[r].text.empty() &&
+         rows[r + 1].indent > rows[r].indent;
+}
+
+// The top of each row of the laid-out table, and the table's foot after the
+// last one.
+std::vector<double> RowTops(QTextDocument& doc, QTextTable& table, size_t count) {
+  std::vector<double> tops;
+  tops.reserve(count + 1);
+  QAbstractTextDocumentLayout* layout = doc.documentLayout();
+  for (int r = 0; r < static_cast<int>(count); ++r) {
+    const QTextTableCell cell = table.cellAt(r, 0);
+    const QRectF block = layout->blockBoundingRect(cell.firstCursorPosition().block());
+    tops.push_back(block.top() - cell.format().toTableCellFormat().topPadding() *
+                                     doc.documentLayout()->paintDevice()->logicalDpiY() / 96.0);
+  }
+  tops.push_back(layout->documentSize().height());
+  return tops;
+}
+
 // The table rows as a text document laid out in pages of the body's size.
-std::unique_ptr<QTextDocument> BuildTable(const ReportDocument& report, QPaintDevice& device,
-                                          const QSizeF& body) {
-  auto doc = std::make_unique<QTextDocument>();
+struct LaidOutTable {
+  std::unique_ptr<QTextDocument> doc;
+  // Where each row starts in the document, and the table's foot.
+  std::vector<double> row_tops;
+};
+
+LaidOutTable BuildTable(const ReportDocument& report, QPaintDevice& device, const QSizeF& body) {
+  LaidOutTable out;
+  out.doc = std::make_unique<QTextDocument>();
+  QTextDocument* doc = out.doc.get();
   doc->documentLayout()->setPaintDevice(&device);
   doc->setDefaultFont(ReportFont(kFontPoints));
   doc->setDocumentMargin(0);
-  doc->setPageSize(body);
-  if (report.Rows().empty()) return doc;
+  // One long page: the rows are put on pages by PageRows.
+  doc->setTextWidth(body.width());
+  if (report.Rows().empty()) return out;
 
   // Column widths as shares of the body, so they hold on any device.
   const double body_twips = body.width() * 1440.0 / device.logicalDpiX();
@@ -73,7 +112,7 @@ std::unique_ptr<QTextDocument> BuildTable(const ReportDocument& report, QPaintDe
   table_format.setColumnWidthConstraints(widths);
 
   const auto& rows = report.Rows();
-  QTextCursor cursor(doc.get());
+  QTextCursor cursor(doc);
   // One edit block: the layout runs once for the whole table, not after
   // every cell.
   cursor.beginEditBlock();
@@ -102,7 +141,34 @@ std::unique_ptr<QTextDocument> BuildTable(const ReportDocument& report, QPaintDe
     vc.insertText(QString::fromStdString(row.value));
   }
   cursor.endEditBlock();
-  return doc;
+  out.row_tops = RowTops(*doc, *table, rows.size());
+  return out;
+}
+
+// The stretch of the document each page shows: whole rows, as many as fit
+// the body, except that a heading at the foot of a page goes over to the
+// next page with the row it introduces.
+struct PageSlice {
+  double top;
+  double bottom;
+};
+
+std::vector<PageSlice> PageRows(const std::vector<ReportRow>& rows, const std::vector<double>& tops,
+                                double body_height) {
+  std::vector<PageSlice> pages;
+  if (rows.empty()) return {PageSlice{0, 0}};
+  size_t first = 0;
+  for (size_t r = 0; r < rows.size(); ++r) {
+    if (r == first || tops[r + 1] - tops[first] <= body_height) continue;
+    // Row r does not fit: the page ends before it, or before its heading.
+    size_t next = r;
+    if (IsHeading(rows, r - 1) && r - 1 > first) next = r - 1;
+    pages.push_back({tops[first], tops[next]});
+    first = next;
+    r = next;  // the loop's ++r moves past the page's first row, which always fits
+  }
+  pages.push_back({tops[first], tops[rows.size()]});
+  return pages;
 }
 
 struct PageFrame {
@@ -192,24 +258,24 @@ int RenderReport(const ReportDocument& report, QPagedPaintDevice& device) {
   if (!painter.begin(&device))
     throw OrvError(75, "RenderReport", "The report cannot be painted on this device");
   const PageFrame frame = FramePage(report, device);
-  const std::unique_ptr<QTextDocument> table = BuildTable(report, device, frame.body.size());
-  const int pages = std::max(1, table->pageCount());
-  for (int i = 0; i < pages; ++i) {
+  const LaidOutTable table = BuildTable(report, device, frame.body.size());
+  const std::vector<PageSlice> pages = PageRows(report.Rows(), table.row_tops, frame.body.height());
+  for (size_t i = 0; i < pages.size(); ++i) {
     if (i > 0) device.newPage();
     DrawHeader(painter, report, frame, device);
-    DrawFooter(painter, report, frame, i + 1);
+    DrawFooter(painter, report, frame, static_cast<int>(i) + 1);
     painter.save();
-    const QRectF clip(0, i * frame.body.height(), frame.body.width(), frame.body.height());
+    const QRectF clip(0, pages[i].top, frame.body.width(), pages[i].bottom - pages[i].top);
     painter.translate(frame.body.left(), frame.body.top() - clip.top());
     painter.setClipRect(clip);
     QAbstractTextDocumentLayout::PaintContext context;
     context.clip = clip;
     context.palette.setColor(QPalette::Text, Qt::black);
-    table->documentLayout()->draw(&painter, context);
+    table.doc->documentLayout()->draw(&painter, context);
     painter.restore();
   }
   painter.end();
-  return pages;
+  return static_cast<int>(pages.size());
 }
 
 void WriteReportPdf(const ReportDocument& report, const std::string& path) {

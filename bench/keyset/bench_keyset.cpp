@@ -175,7 +175,7 @@ int main(int argc, char** argv) {
     auto rs = q->OpenRecordset(RecordsetType::Dynaset);
     double requery = 1e9;
     for (int i = 0; i < kRepeats; ++i) {
-      q->SetParameter("WhatSurname", i % 2 ? "S%" : "%");
+      q->SetParameter("WhatSurname", "%");
       t = Clock::now();
       rs->Requery(q.get());
       rs->MoveLast();

@@ -147,6 +147,10 @@ HistoryFile ParseHistory(const std::string& text, const std::string& name) {
   } catch (const json::parse_error& e) {
     throw InputError(name, LineOf(text, e.byte > 0 ? e.byte - 1 : 0), "",
                      std::string("not valid JSON (") + e.what() + ")");
+  } catch (const json::exception& e) {
+    // A number too large for any number type (1e700) fails outside the
+    // parser's own errors.
+    throw InputError(name, 0, "", std::string("not valid JSON (") + e.what() + ")");
   }
   const Fields top(doc, "", name);
   top.OnlyKnown({"claimant", "jobs", "smoking"});

@@ -21,9 +21,7 @@ void Collect(db::Database& d, const std::string& sql, std::vector<std::string>& 
 }  // namespace
 
 CheckReport CheckDatabase(const std::string& db_path) {
-  db::OpenOptions options;
-  options.read_only = true;
-  db::DatabasePtr d = db::OpenDatabase(db_path, options);
+  db::DatabasePtr d = tarnby::OpenForReading(db_path);
   CheckReport r;
   {
     auto rs = d->OpenRecordset("PRAGMA integrity_check", db::RecordsetType::Snapshot);

@@ -256,9 +256,7 @@ ImportCounts ImportFolder(const std::string& db_path, const std::string& source_
 }
 
 ImportCounts ExportFolder(const std::string& db_path, const std::string& output_dir) {
-  db::OpenOptions options;
-  options.read_only = true;
-  db::DatabasePtr d = db::OpenDatabase(db_path, options);
+  db::DatabasePtr d = tarnby::OpenForReading(db_path);
   std::error_code ec;
   fs::create_directories(output_dir, ec);
   ImportCounts counts;

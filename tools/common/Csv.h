@@ -48,7 +48,7 @@ class CsvReader {
   std::optional<int32_t> GetInt32(std::string_view column) const;
   std::optional<int16_t> GetInt16(std::string_view column) const;
   std::optional<float> GetSingle(std::string_view column) const;
-  // 0/1 or True/False, in any letter case.
+  // Y/N, 1/0 or True/False, in any letter case.
   std::optional<bool> GetBool(std::string_view column) const;
 
   // An InputError at the current record and column.

@@ -1,3 +1,4 @@
+#include <cmath>
 #include <fstream>
 #include <sstream>
 
@@ -181,7 +182,9 @@ std::optional<T> Converted(const CsvReader& r, std::string_view column, const ch
 
 double WholeNumber(const std::string& text) {
   const double v = ParseNumber(text);
-  if (v != static_cast<double>(static_cast<int64_t>(v))) RaiseStandard(err::kTypeMismatch);
+  // trunc, not a cast to a whole-number type: a huge value ("1e30") would
+  // not fit that type; it is whole and then out of range for the column.
+  if (v != std::trunc(v)) RaiseStandard(err::kTypeMismatch);
   return v;
 }
 
@@ -203,10 +206,10 @@ std::optional<float> CsvReader::GetSingle(std::string_view column) const {
 }
 
 std::optional<bool> CsvReader::GetBool(std::string_view column) const {
-  return Converted<bool>(*this, column, "0, 1, True or False", [](const std::string& t) {
+  return Converted<bool>(*this, column, "Y, N, 0, 1, True or False", [](const std::string& t) {
     const std::string v = TrimWhite(t);
-    if (v == "0" || IEquals(v, "false")) return false;
-    if (v == "1" || IEquals(v, "true")) return true;
+    if (v == "0" || IEquals(v, "false") || IEquals(v, "n")) return false;
+    if (v == "1" || IEquals(v, "true") || IEquals(v, "y")) return true;
     RaiseStandard(err::kTypeMismatch);
   });
 }

@@ -221,15 +221,18 @@ class Checker {
     }
   }
 
-  // Runs of years of one colliery (and surface flag) that share a year make
-  // a lookup by year ambiguous.
+  // Runs of years of one colliery (and surface flag) that share a year. In
+  // an expanded matrix the lookup of a year takes the most specific run
+  // that holds it, so a one-year strike inside a longer run is meant: a
+  // warning. Tortious runs are data of their own: a problem.
   void Overlaps() {
     struct Runs {
       const char* table;
       const char* partition;
+      bool warning;
     };
-    for (const Runs& r :
-         {Runs{"DUSTMATRIX", "COLLIERYID"}, Runs{"TORTIOUS", "COLLIERYID, SURFACE"}}) {
+    for (const Runs& r : {Runs{"DUSTMATRIX", "COLLIERYID", true},
+                          Runs{"TORTIOUS", "COLLIERYID, SURFACE", false}}) {
       const std::string sql =
           std::string(
               "SELECT DISTINCT COLLIERYID FROM (SELECT COLLIERYID, STARTYEAR, MAX(ENDYEAR) "
@@ -239,7 +242,11 @@ class Checker {
           "PREVEND FROM " +
           r.table + " WHERE ENDYEAR >= STARTYEAR) WHERE STARTYEAR <= PREVEND ORDER BY 1";
       const auto bad = Column0(db_, sql);
-      if (!bad.empty()) {
+      if (bad.empty()) continue;
+      if (r.warning) {
+        r_.warnings.push_back(std::string(r.table) + ": runs of years overlap for colliery " +
+                              Join(bad) + " (a year takes the latest-starting, shortest run)");
+      } else {
         Problem(std::string(r.table) + ": runs of years overlap for colliery " + Join(bad));
       }
     }
@@ -299,6 +306,10 @@ std::vector<std::string> FormatCheckReport(const CheckReport& r) {
   lines.push_back("Rows:");
   for (const auto& [table, n] : r.row_counts) {
     lines.push_back("  " + table + " " + std::to_string(n));
+  }
+  if (!r.warnings.empty()) {
+    lines.push_back("Warnings: " + std::to_string(r.warnings.size()));
+    for (const std::string& w : r.warnings) lines.push_back("  - " + w);
   }
   if (r.problems.empty()) {
     lines.push_back("No inconsistencies found.");

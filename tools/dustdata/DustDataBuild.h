@@ -68,6 +68,9 @@ struct CheckReport {
   // Every inconsistency found, one sentence each; empty when the database
   // is sound.
   std::vector<std::string> problems;
+  // What is sound but worth knowing (overlapping matrix runs, which the
+  // lookup settles), one sentence each.
+  std::vector<std::string> warnings;
 
   bool ok() const { return problems.empty(); }
 };

@@ -8,6 +8,7 @@
 #include "DustDataBuild.h"
 #include "Numbers.h"
 #include "Tables.h"
+#include "Text.h"
 
 namespace orv::dustdata {
 namespace {
@@ -15,8 +16,14 @@ namespace {
 namespace fs = std::filesystem;
 using orv::tools::Cell;
 
+// One spelling throughout: "Y"/"N" for surface flags, 0/1 for the other
+// booleans.
 Cell Format(const Column& c, const Value& v) {
   if (v.IsNull()) return std::nullopt;
+  if (c.surface_flag) {
+    if (c.type == ColumnType::Text) return orv::UpperAscii(orv::Trim(v.AsText()));
+    return std::string(v.AsBool() ? "Y" : "N");
+  }
   switch (c.type) {
     case ColumnType::Long:
     case ColumnType::Int16:
@@ -24,7 +31,7 @@ Cell Format(const Column& c, const Value& v) {
     case ColumnType::Single:
       return orv::FloatToText(v.AsSingle());
     case ColumnType::YesNo:
-      return orv::BoolToText(v.AsBool());
+      return std::string(v.AsBool() ? "1" : "0");
     case ColumnType::Text:
       break;
   }

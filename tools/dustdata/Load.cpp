@@ -42,6 +42,13 @@ Value ReadText(const CsvReader& r, const Column& c) {
 
 Value ReadCell(const CsvReader& r, const Column& c) {
   Value v;
+  if (c.surface_flag) {
+    if (auto x = r.GetBool(c.name)) {
+      v = c.type == ColumnType::Text ? Value(*x ? "Y" : "N") : Value(*x);
+    }
+    if (v.IsNull() && !c.nullable) throw r.Error(c.name, "a value is required");
+    return v;
+  }
   switch (c.type) {
     case ColumnType::Long:
       if (auto x = r.GetInt32(c.name)) v = Value(*x);

@@ -20,13 +20,15 @@ using orv::db::IndexDef;
 
 // Codes and parameter keys are compared ignoring case, codes after the
 // caller's blanks are dropped. A run of years is found by its colliery and
-// its first year, so both lookups are index seeks; where runs overlap the one
-// that starts last wins.
+// its first year, so both lookups are index seeks. Where matrix runs overlap
+// the most specific one wins: the latest start, and among equal starts the
+// earliest end (a one-year strike inside a longer run); where tortious runs
+// overlap the one that starts last.
 const std::vector<StoredQuery> kQueries = {
     {"qDustMatrixData", "WhatCollieryID Long; WhatYear Integer",
      "SELECT MARKER AS Marker, DUSTVAL AS DustVal FROM DUSTMATRIX WHERE COLLIERYID = "
      ":WhatCollieryID AND STARTYEAR <= :WhatYear AND ENDYEAR >= :WhatYear ORDER BY STARTYEAR "
-     "DESC LIMIT 1",
+     "DESC, ENDYEAR LIMIT 1",
      "`Marker`, `DustVal` of the matrix run of colliery `WhatCollieryID` that holds year "
      "`WhatYear` (no row: no entry)"},
     {"qTortiousDustData", "WhatCollieryID Long; WhatYear Integer; Surface Text",

@@ -15,21 +15,30 @@ Column Ref(const char* name, const char* table, bool nullable = false) {
 Column Year(const char* name, bool nullable = false) { return {name, T::Int16, 0, nullable}; }
 Column Single(const char* name) { return {name, T::Single}; }
 Column YesNo(const char* name) { return {name, T::YesNo}; }
+Column SurfaceFlag() {
+  Column c = YesNo("SURFACE");
+  c.surface_flag = true;
+  return c;
+}
 Column Text(const char* name, int size, bool nullable = false) {
   return {name, T::Text, size, nullable};
 }
 Column Code() { return {"CODE", T::Text, 10, false, true, true}; }
 
 std::vector<Table> MakeTables() {
-  Column average = Ref("AVERAGE_COLLIERYID", "COLLIERIES");
+  // An empty cell, like 0, means the area has no area-average colliery.
+  Column average = Ref("AVERAGE_COLLIERYID", "COLLIERIES", true);
   average.zero_is_none = true;
   Column resp_id = Id();
   resp_id.type = T::Int16;  // respirator factor identifiers are 16-bit
   Column parm = {"PARM", T::Text, 50, false, true, true};
   Column survey_marker = Text("MARKER", 20);
   survey_marker.allowed = {"SURVEY", "STRIKE", "CLOSED"};
+  // The tortious table keeps its surface flag as the text the engine's
+  // lookup compares.
   Column surface = Text("SURFACE", 1);
   surface.allowed = {"Y", "N"};
+  surface.surface_flag = true;
   return {
       {"parms.csv", "PARMS", false, {parm, Text("PARMVALUE", 255)}, {}, {}},
       {"coal_areas.csv",
@@ -49,8 +58,8 @@ std::vector<Table> MakeTables() {
       {"equivalents.csv",
        "EQUIVALENTS",
        true,
-       {Ref("COLLIERYID", "COLLIERIES"), Ref("EQUIVCOLLIERYID", "COLLIERIES"), Year("STARTYEAR"),
-        Year("ENDYEAR")},
+       {Ref("COLLIERYID", "COLLIERIES"), Ref("EQUIVCOLLIERYID", "COLLIERIES"),
+        Year("STARTYEAR", true), Year("ENDYEAR", true)},
        {},
        {"COLLIERYID", "STARTYEAR", "ENDYEAR", "EQUIVCOLLIERYID"}},
       {"survey_rounds.csv",
@@ -84,14 +93,14 @@ std::vector<Table> MakeTables() {
       {"job_factors.csv",
        "JOBFACTORS",
        false,
-       {Id(), Code(), Text("DESCR", 255), Single("FACTOR"), YesNo("SURFACE"), Single("UPLIFT"),
+       {Id(), Code(), Text("DESCR", 255), Single("FACTOR"), SurfaceFlag(), Single("UPLIFT"),
         Single("DUSTYTIMEFACTOR"), YesNo("NONCHA"), YesNo("NONCHACHECK"), Single("YEARSPASTCLOSE")},
        {},
        {"ID"}},
       {"resp_factors.csv",
        "RESPFACTORS",
        false,
-       {resp_id, Text("DESCR", 255), Single("FACTOR"), YesNo("SURFACE"), Year("STARTYEAR"),
+       {resp_id, Text("DESCR", 255), Single("FACTOR"), SurfaceFlag(), Year("STARTYEAR"),
         Year("ENDYEAR"), Single("STARTYEARVAL"), Single("ENDYEARVAL")},
        {{"STARTYEAR", "ENDYEAR"}},
        {"ID"}},

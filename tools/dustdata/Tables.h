@@ -20,6 +20,9 @@ struct Column {
   const char* references = nullptr;       // table whose ID this column holds
   bool zero_is_none = false;              // with `references`: 0 or less means no reference
   std::vector<std::string> allowed = {};  // text: the only values taken
+  // A surface flag: read as Y/N, 1/0 or True/False in any letter case, kept
+  // as a YesNo value or as the text "Y"/"N" (by `type`), written as "Y"/"N".
+  bool surface_flag = false;
 };
 
 struct Table {

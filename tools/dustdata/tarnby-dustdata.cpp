@@ -26,6 +26,7 @@ int Build(const std::string& source, const std::string& output, bool force) {
     dd::BuildFromCsv(source, output, force, BarFor(bar));
   }
   const dd::CheckReport report = dd::CheckDatabase(output);
+  for (const std::string& w : report.warnings) std::cerr << kTool << ": warning: " << w << "\n";
   for (const std::string& p : report.problems) std::cerr << kTool << ": warning: " << p << "\n";
   std::cout << "Built " << output << " from " << source << " (matrix "
             << (report.matrix_ready ? "expanded" : "not expanded") << ")\n";

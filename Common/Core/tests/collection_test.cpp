@@ -45,6 +45,11 @@ TEST(Value, ConversionsFollowTheConventions) {
   EXPECT_EQ(Value(1.16f).AsText(), "1.16");
   EXPECT_EQ(Value(1.16f).AsSingle(), 1.16f);
   EXPECT_EQ(Code([] { (void)Value(70000).AsInt16(); }), 6);
+  // A single past its range is an overflow, never infinity.
+  for (const Value& v : {Value("1e39"), Value(" -1E39 "), Value(1e39), Value(-3.5e38)}) {
+    EXPECT_EQ(Code([&] { (void)v.AsSingle(); }), 6) << v.AsText();
+  }
+  EXPECT_EQ(Value("3.4e38").AsSingle(), 3.4e38f);
   EXPECT_TRUE(Value("True").AsBool());
   EXPECT_FALSE(Value(0).AsBool());
 }

@@ -159,6 +159,39 @@ TEST_F(RecordsetTest, DynasetSeesOtherUsersChanges) {
   EXPECT_EQ(rs->RecordCount(), 3);
 }
 
+TEST_F(RecordsetTest, KeysetDynasetsReadRowsAsTheyMove) {
+  // Trailing semicolon and comment, an added row, a structure change.
+  RecordsetPtr rs = db_->OpenRecordset(
+      "SELECT * FROM WORK WHERE CLAIMANTID = 1 ORDER BY STARTYEAR DESC -- newest first\n;",
+      RecordsetType::Dynaset);
+  EXPECT_EQ(Pits(*rs), (std::vector<std::string>{"Delta", "Beta", "Alpha"}));
+  rs->MoveFirst();
+  rs->AddNew();
+  rs->SetField("PITNAME", "Epsilon");
+  rs->Update();
+  EXPECT_EQ(rs->Field("PITNAME").AsText(), "Delta");  // still the row current before
+  rs->MoveLast();
+  EXPECT_EQ(rs->Field("PITNAME").AsText(), "Epsilon");
+  db_->CreateField("WORK", F("NOTES", FieldType::Memo));
+  db_->Execute("UPDATE WORK SET NOTES = 'n' || ID");
+  rs->Requery();
+  EXPECT_EQ(rs->FieldCount(), 5);
+  EXPECT_EQ(rs->Field("NOTES").AsText(), "n4");
+  EXPECT_EQ(rs->RecordCount(), 3);
+
+  // A computed field: every row is kept, base fields still update.
+  RecordsetPtr calc = db_->OpenRecordset(
+      "SELECT ID, PITNAME, PITNAME || ' pit' AS LABEL FROM WORK ORDER BY ID", RecordsetType::Dynaset);
+  EXPECT_EQ(calc->Field("LABEL").AsText(), "Alpha pit");
+  calc->Edit();
+  calc->SetField("PITNAME", "Aleph");
+  calc->Update();
+  EXPECT_EQ(calc->Field("PITNAME").AsText(), "Aleph");
+  EXPECT_EQ(ErrorOf([&] { calc->SetField("LABEL", "x"); }), 3020);
+  calc->Edit();
+  EXPECT_EQ(ErrorOf([&] { calc->SetField("LABEL", "x"); }), 3164);
+}
+
 TEST_F(RecordsetTest, DynasetOnAJoinIsReadOnly) {
   db_->CreateTable("CLAIMANT", {F("ID", FieldType::Long), F("SURNAME", FieldType::Text, 40)});
   db_->Execute("INSERT INTO CLAIMANT VALUES (1, 'Smith')");

@@ -1,5 +1,10 @@
 // Two users on one file, damaged and hostile files, and fields that keep
 // their declared size and range.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -103,6 +108,62 @@ TEST_F(SafetyTest, ClosingOneConnectionKeepsTheOthersLocks) {
   a.reset();
   DatabasePtr ex = OpenDatabase(path, Exclusive());
   EXPECT_EQ(Surname(*ex, 3), "Brown");
+}
+
+// Another user in another process: this test program run again, doing only
+// the disabled ChildProcess test below with what the environment says. (A
+// forked copy of this process would share SQLite's lock bookkeeping with
+// it; only a program of its own is a true other user.) Returns the error
+// number the other user met, less 3000, or 0.
+int InAnotherProcess(const std::string& path, const char* what) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    setenv("ORVDB_OTHER_PATH", path.c_str(), 1);
+    setenv("ORVDB_OTHER_DOES", what, 1);
+    execl("/proc/self/exe", "orvcommon_db_tests", "--gtest_filter=ChildProcess.DISABLED_OtherUser",
+          "--gtest_also_run_disabled_tests", static_cast<char*>(nullptr));
+    _exit(98);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(ChildProcess, DISABLED_OtherUser) {
+  const char* path = std::getenv("ORVDB_OTHER_PATH");
+  const std::string does = std::getenv("ORVDB_OTHER_DOES") ? std::getenv("ORVDB_OTHER_DOES") : "";
+  if (!path) GTEST_SKIP();
+  const int32_t error = ErrorOf([&] {
+    OpenOptions o = does == "open exclusive" ? Exclusive() : Shared();
+    o.read_only = does == "open read-only";
+    DatabasePtr db = OpenDatabase(path, o);
+    if (does == "write") db->BeginTrans();
+  });
+  std::fflush(stdout);
+  _exit(error == 0 ? 0 : error - 3000);
+}
+
+TEST_F(SafetyTest, AnotherProcessIsKeptOutAndLocksSurviveOtherConnectionsClosing) {
+  const std::string path = MakeClaimants();
+  auto other = [&](const char* what) { return InAnotherProcess(path, what); };
+  {
+    DatabasePtr idle = OpenDatabase(path, Shared());
+    EXPECT_EQ(other("open exclusive"), 51);
+    EXPECT_EQ(other("write"), 0);
+  }
+  {
+    DatabasePtr ex = OpenDatabase(path, Exclusive());
+    EXPECT_EQ(other("open read-only"), 51);
+  }
+  // A writer's SQLite lock outlives other connections of its process to the
+  // same file being opened and closed.
+  DatabasePtr writer = OpenDatabase(path, Shared());
+  writer->BeginTrans();
+  writer->Execute("UPDATE CLAIMANT SET AGE = 1");
+  for (int i = 0; i < 3; ++i) OpenDatabase(path, ReadOnly())->Close();
+  EXPECT_EQ(other("write"), dberr::kCurrentlyLocked - 3000);
+  writer->CommitTrans();
+  EXPECT_EQ(other("write"), 0);
 }
 
 TEST_F(SafetyTest, AWriterWaitsAndALockThatOutlastsTheWaitIsCurrentlyLocked) {

@@ -73,6 +73,12 @@ TEST_F(KillTest, UpgradeKilledAtARandomMomentResumesWithNoLoss) {
   waitpid(child, &status, 0);
   close(pipe_fd[0]);
 
+  {
+    // Readable at once, though the killed upgrade left its transaction open.
+    auto reader = OpenForReading(path);
+    EXPECT_GE(StructureLevel(*reader), 1);
+    reader->Close();
+  }
   auto d = db::OpenDatabase(path);
   EXPECT_EQ(d->OpenRecordset("PRAGMA integrity_check", db::RecordsetType::Snapshot)
                 ->Field(0)

@@ -142,5 +142,19 @@ TEST_F(SetupDatabaseTest, AnotherUserHoldingTheFileExclusivelyMakesSetupFail) {
   other->Close();
 }
 
+TEST_F(SetupDatabaseTest, AnotherUserOpenDuringTheUpgradeRefusesItAndTheFileStaysAsItWas) {
+  CreateAt(5);
+  auto other = db::OpenDatabase(Settings.Database);  // another user's program, idle
+  boxes_->answers = {mb::kYes};
+  ChooseFile(PathOf("saved.db"));
+  EXPECT_FALSE(SetupDatabase());
+  ASSERT_EQ(boxes_->shown.size(), 2u);
+  EXPECT_EQ(boxes_->shown[1].prompt.rfind("An error occurred while: \nOpening database ", 0), 0u);
+  EXPECT_NE(boxes_->shown[1].prompt.find("Number: 3051"), std::string::npos)
+      << boxes_->shown[1].prompt;
+  EXPECT_EQ(StructureLevel(*other), 5);
+  other->Close();
+}
+
 }  // namespace
 }  // namespace orv::tarnby::testing

@@ -7,7 +7,12 @@
 #include <filesystem>
 #include <string>
 
+#include "DustModel.h"
+#include "HistoryLoader.h"
 #include "TestDb.h"
+#include "Text.h"
+#include "colCoalJobs.h"
+#include "colSmokeEntry.h"
 #include "modGlobals.h"
 
 namespace orv::dustm {
@@ -59,6 +64,68 @@ TEST(EngineOpenTest, AnUnexpandedDatabaseIsExpandedCompactedAndReopened) {
     const std::string name = e.path().filename().string();
     EXPECT_TRUE(name == "DUST.db" || name == "DUST.db.csv") << name;
   }
+  EXPECT_TRUE(boxes.shown().empty());
+}
+
+// Reference data as analysts write it: "Y"/"N" flags in every file, an
+// area without an area-average colliery left blank, and an equivalents row
+// without years. The folder builds, the engine expands it on open, and a
+// history at the merged colliery calculates.
+TEST(EngineOpenTest, AnAnalystsFolderBuildsExpandsAndCalculates) {
+  if (const char* bin = std::getenv("TARNBY_BIN_DIR")) setenv("ORV_COMPONENT_PATH", bin, 1);
+  test::TempDir dir;
+  test::CsvFiles files = {
+      {"collieries.csv", std::string(kCollieries) + "103,Westdale Main,5,1950,1990,,\n"},
+      {"surveys.csv", kSurveys},
+      {"tortious.csv", std::string(kTortious) + "103,1950,1990,n,70\n101,1950,1975,y,30\n"},
+      {"equivalents.csv", "COLLIERYID,EQUIVCOLLIERYID,STARTYEAR,ENDYEAR\n102,101,,\n"},
+      {"job_factors.csv",
+       "ID,CODE,DESCR,FACTOR,SURFACE,UPLIFT,DUSTYTIMEFACTOR,NONCHA,NONCHACHECK,YEARSPASTCLOSE\n"
+       "1,FW,Face Worker,1,N,1,1,N,n,0\n2,SURF,Surface,0.5,y,1,0.5,Y,N,0\n"},
+      {"resp_factors.csv",
+       "ID,DESCR,FACTOR,SURFACE,STARTYEAR,ENDYEAR,STARTYEARVAL,ENDYEARVAL\n"
+       "1,No respirator,0,N,0,0,0,0\n2,Surface,0,Y,0,0,0,0\n"},
+  };
+  test::CsvFiles base = test::BaseFiles();
+  files["coal_areas.csv"] = orv::ReplaceAll(base["coal_areas.csv"], "5,Westdale,NORMAL,0,", "5,Westdale,NORMAL,,");
+  const std::string path = test::BuildDb(dir, files);
+  test::ScriptedBoxes boxes;
+
+  ASSERT_TRUE(orv::dust::SetupDataDB(path));
+  EXPECT_EQ(orv::dust::Parms().MatrixReady, 1);
+  std::string marker;
+  float dust = 0;
+  // 102 takes 101's matrix over its whole open range (1955-1980); 101 closed
+  // in 1970, so 102's later years are 101's closed years, then nothing.
+  ASSERT_TRUE(orv::dust::LookupDust(102, 1961, marker, dust));
+  EXPECT_FLOAT_EQ(dust, 2.25f);
+  EXPECT_FALSE(orv::dust::LookupDust(103, 1961, marker, dust)) << "no area average in Westdale";
+
+  orv::dust::DustModel model;
+  model.SetDustDatabase(path);
+  auto jobs = std::make_shared<orv::dust::colCoalJobs>();
+  auto smoking = std::make_shared<orv::dust::colSmokeEntry>();
+  model.SetCoalJobCollection(jobs);
+  model.SetSmokeHistoryCollection(smoking);
+  orv::dust::HistoryJob underground;
+  underground.CollieryID = 102;
+  underground.StartYear = 1956;
+  underground.EndYear = 1966;
+  underground.JobFactorID = 1;
+  underground.RespFactorID = 1;
+  orv::dust::HistoryJob surface = underground;
+  surface.CollieryID = 101;
+  surface.StartYear = 1967;
+  surface.EndYear = 1969;
+  surface.JobFactorID = 2;
+  surface.RespFactorID = 2;
+  orv::dust::LoadJobs(*jobs, {underground, surface});
+  std::vector<std::string> errors;
+  model.SetErrorHandler([&](const std::string& e) { errors.push_back(e); });
+  model.SetErrorMode(orv::dust::orvRaiseErrorEvent);
+  ASSERT_TRUE(model.Calculate()) << (errors.empty() ? "" : errors.front());
+  EXPECT_GT(model.CumulativeWeightedDustPXR(), 0.0f);
+  EXPECT_GT(model.RecoverableQuantumPercent(), 0.0f);
   EXPECT_TRUE(boxes.shown().empty());
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "DoMatrix.h"
@@ -99,6 +100,50 @@ TEST_F(FillTest, WholeExpansionRowByRow) {
   EXPECT_EQ(Rows_(903)[1], "1960-1960 2.83 AVERAGE Area average break point");
   EXPECT_EQ(Rows_(904)[1], "1960-1960 2.83 AVERAGE Area average break point")
       << "small mines take the national average";
+}
+
+// Surveys that cover several years: the run to the next survey is anchored
+// at the survey's first year and steps through the years it covers, which
+// keep the survey's value alone; extrapolation starts after its last year.
+TEST(MultiYearSurveyTest, EachYearHasOneEntryAndTheRunIsAnchoredAtTheFirstYear) {
+  const char* const collieries =
+      "ID,COLLIERY,COALAREAID,OPENSTARTYEAR,OPENENDYEAR,SPLITTYPE,SPLITDESCR\n"
+      "901,Northfield Area Average,1,,,,\n902,Southmoor Area Average,2,,,,\n"
+      "903,National Average,3,,,,\n904,Small Mines Average,4,,,1,x\n"
+      "101,Ashgrove,1,1960,1980,,\n102,Brackenhurst,1,1950,1970,,\n";
+  const char* const surveys =
+      "COLLIERYID,MARKER,STARTYEAR,ENDYEAR,DUSTVAL\n"
+      "101,SURVEY,1967,1967,3.31\n101,SURVEY,1973,1974,3.398\n101,SURVEY,1976,1976,2.71\n"
+      "102,SURVEY,1960,1960,2\n102,SURVEY,1964,1965,3\n";
+  test::TempDir dir;
+  test::ScriptedBoxes boxes;
+  const std::string path =
+      test::BuildDb(dir, {{"collieries.csv", collieries}, {"surveys.csv", surveys}});
+  ASSERT_TRUE(RunExpansion(test::TestRunValues(), path, kDustDataPassword));
+  auto db = test::OpenDb(path);
+
+  const Rows ashgrove = test::MatrixRows(*db, 101);
+  ASSERT_EQ(ashgrove.size(), 12u);
+  EXPECT_EQ(Rows(ashgrove.begin() + 7, ashgrove.end()),
+            (Rows{"1973-1974 3.398 SURVEY Original survey", "1975-1975 2.94 - Interpolated",
+                  "1976-1976 2.71 SURVEY Original survey",
+                  "1977-1980 2.71 EXTRAPOLATED Extrapolated", "1981-1983 2.71 CLOSED Closed"}));
+  EXPECT_EQ(test::MatrixRows(*db, 102),
+            (Rows{"1950-1959 2 EXTRAPOLATED Extrapolated", "1960-1960 2 SURVEY Original survey",
+                  "1961-1961 2.25 - Interpolated", "1962-1962 2.5 - Interpolated",
+                  "1963-1963 2.75 - Interpolated", "1964-1965 3 SURVEY Original survey",
+                  "1966-1970 3 EXTRAPOLATED Extrapolated", "1971-1973 3 CLOSED Closed"}));
+
+  // Every year from the opening to the last year after closure is held by
+  // exactly one row.
+  for (const auto& [id, first, last] : {std::tuple{101, 1960, 1983}, std::tuple{102, 1950, 1973}}) {
+    for (int year = first; year <= last; ++year) {
+      auto rs = db->OpenRecordset(
+          "SELECT COUNT(*) FROM DUSTMATRIX WHERE COLLIERYID = ? AND STARTYEAR <= ? AND ENDYEAR >= ?",
+          orv::db::RecordsetType::Snapshot, {Value(id), Value(year), Value(year)});
+      EXPECT_EQ(rs->Field(0).AsInt32(), 1) << id << " " << year;
+    }
+  }
 }
 
 }  // namespace

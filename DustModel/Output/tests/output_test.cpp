@@ -90,6 +90,55 @@ TEST_F(OutputTest, PdfHoldsTheHeaderEveryLineAndEveryValue) {
   }
 }
 
+// The last line of a page's text, page number and blank lines left out.
+std::string LastBodyLine(const std::string& page) {
+  std::string last;
+  size_t start = 0;
+  while (start < page.size()) {
+    size_t end = page.find('\n', start);
+    if (end == std::string::npos) end = page.size();
+    const std::string line = page.substr(start, end - start);
+    if (line.find_first_not_of(' ') != std::string::npos && line.find("Page ") == std::string::npos)
+      last = line;
+    start = end + 1;
+  }
+  return last;
+}
+
+TEST_F(OutputTest, HeadingsAreNeverLeftAloneAtTheFootOfAPage) {
+  if (!testing::HavePdfToText()) GTEST_SKIP() << "pdftotext is not installed";
+  // Several sizes, so that page breaks fall at every place in a year's rows.
+  for (int years = 5; years <= 9; ++years) {
+    SCOPED_TRACE(years);
+    FeedSample(*output_, 4, years);
+    const std::string pdf = Temp("report.pdf");
+    output_->SavePdf(pdf);
+    const std::vector<std::string> pages = PdfPages(pdf);
+    ASSERT_GT(pages.size(), 3u);
+    for (size_t p = 0; p + 1 < pages.size(); ++p) {
+      const std::string last = LastBodyLine(pages[p]);
+      EXPECT_EQ(last.find("Processing year"), std::string::npos) << "page " << p + 1 << ": " << last;
+      EXPECT_EQ(last.find("Starting job number"), std::string::npos) << "page " << p + 1 << ": " << last;
+    }
+    // Nothing is lost by moving the headings.
+    size_t years_seen = 0;
+    for (const std::string& page : pages)
+      for (size_t at = page.find("Processing year"); at != std::string::npos;
+           at = page.find("Processing year", at + 1))
+        ++years_seen;
+    EXPECT_EQ(years_seen, static_cast<size_t>(4 * years));
+  }
+}
+
+TEST_F(OutputTest, ReportUsesTheMetricCompatibleFontWhenInstalled) {
+  if (std::system("fc-list | grep -q 'Liberation Sans:' && pdffonts -v >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "Liberation Sans or pdffonts is not installed";
+  FeedSample(*output_, 1, 2);
+  const std::string pdf = Temp("font.pdf");
+  output_->SavePdf(pdf);
+  EXPECT_EQ(std::system(("pdffonts '" + pdf + "' | grep -q LiberationSans").c_str()), 0);
+}
+
 TEST_F(OutputTest, EveryPageHasTheHeaderAndItsOwnPageNumber) {
   if (!testing::HavePdfToText()) GTEST_SKIP() << "pdftotext is not installed";
   FeedSample(*output_, 4, 12);

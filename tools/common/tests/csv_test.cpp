@@ -83,6 +83,7 @@ TEST_F(CsvTest, BadInputNamesFileLineAndField) {
       {"ID,VAL\n1,2\nx,3\n", 3, "ID", "\"x\" is not a 32-bit whole number"},
       {"ID,VAL\n1.5,3\n", 2, "ID", "is not a 32-bit whole number"},
       {"ID,VAL\n3000000000,3\n", 2, "ID", "out of range"},
+      {"ID,VAL\n1e30,3\n", 2, "ID", "out of range"},
       {"ID,VAL\n1,1e99\n", 2, "VAL", "out of range"},
       {"ID,VAL\n1,4.5.6\n", 2, "VAL", "\"4.5.6\" is not a number"},
   };

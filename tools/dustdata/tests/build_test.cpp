@@ -92,6 +92,80 @@ TEST_F(BuildTest, RoundTripKeepsEmptyTextApartFromNull) {
   EXPECT_EQ(Content(first), Content(second));
 }
 
+// Reference data as analysts write it: each row read in another spelling
+// is stored as the engine reads it, exported in the one spelling, and the
+// export builds to the same content.
+TEST_F(BuildTest, SpellingsAreReadAndExportedInOneSpelling) {
+  struct Spelling {
+    const char* file;
+    int line;
+    const char* text;
+    const char* stored_sql;
+    std::vector<std::string> stored;
+    const char* exported;  // the row's line in the export (same line number)
+  };
+  const Spelling cases[] = {
+      {"job_factors.csv", 2, "1,FW,Face Worker,1,y,1.1,1,n,True,0",
+       "SELECT SURFACE, NONCHA, NONCHACHECK FROM JOBFACTORS WHERE ID = 1", {"1", "0", "1"},
+       "1,FW,Face Worker,1,Y,1.1,1,0,1,0"},
+      {"job_factors.csv", 5, "4,SURF,Surface Screens,0.4,TRUE,1,0.5,Y,y,0",
+       "SELECT SURFACE, NONCHA, NONCHACHECK FROM JOBFACTORS WHERE ID = 4", {"1", "1", "1"},
+       "4,SURF,Surface Screens,0.4,Y,1,0.5,1,1,0"},
+      {"resp_factors.csv", 5, "4,Surface - no respirator,0,Y,0,0,0,0",
+       "SELECT SURFACE FROM RESPFACTORS WHERE ID = 4", {"1"},
+       "4,Surface - no respirator,0,Y,0,0,0,0"},
+      {"resp_factors.csv", 2, "1,No respirator,0,false,0,0,0,0",
+       "SELECT SURFACE FROM RESPFACTORS WHERE ID = 1", {"0"}, "1,No respirator,0,N,0,0,0,0"},
+      {"tortious.csv", 2, "101,1947,1959,n,80",
+       "SELECT SURFACE FROM TORTIOUS WHERE COLLIERYID = 101 AND STARTYEAR = 1947 AND "
+       "TORTIOUSVAL = 80",
+       {"N"}, "101,1947,1959,N,80"},
+      {"tortious.csv", 5, "101,1947,1990,1,50",
+       "SELECT SURFACE FROM TORTIOUS WHERE COLLIERYID = 101 AND TORTIOUSVAL = 50", {"Y"},
+       "101,1947,1990,Y,50"},
+      {"coal_areas.csv", 5, "4,Small Mines,NORMAL,,1,Small Mines Area",
+       "SELECT AVERAGE_COLLIERYID FROM COALAREAS WHERE ID = 4", {"<null>"},
+       "4,Small Mines,NORMAL,,1,Small Mines Area"},
+      {"equivalents.csv", 2, "104,102,,",
+       "SELECT STARTYEAR, ENDYEAR FROM EQUIVALENTS WHERE COLLIERYID = 104", {"<null>", "<null>"},
+       "104,102,,"},
+  };
+  int n = 0;
+  for (const Spelling& c : cases) {
+    SCOPED_TRACE(c.text);
+    const fs::path work = dir_ / std::to_string(++n);
+    const fs::path src = CopyFixture(work / "src");
+    SetLine(src / c.file, c.line, c.text);
+    const fs::path first = work / "first.db";
+    dd::BuildFromCsv(src.string(), first.string());
+    {
+      auto d = Open(first);
+      EXPECT_EQ(Rows(*d, c.stored_sql).at(0), c.stored);
+    }
+    dd::ExportToCsv(first.string(), (work / "out").string());
+    std::istringstream exported(ReadText(work / "out" / c.file));
+    std::string line;
+    for (int i = 0; i < c.line; ++i) std::getline(exported, line);
+    EXPECT_EQ(line, c.exported);
+    const fs::path second = work / "second.db";
+    dd::BuildFromCsv((work / "out").string(), second.string());
+    EXPECT_EQ(Content(first), Content(second));
+  }
+}
+
+TEST_F(BuildTest, ExportWritesOneSpellingForEveryBoolean) {
+  dd::BuildFromCsv(TARNBY_DUSTDATA_FIXTURE, (dir_ / "f.db").string());
+  dd::ExportToCsv((dir_ / "f.db").string(), (dir_ / "out").string());
+  // The fixture's "Fit" row is written with False/True.
+  EXPECT_NE(ReadText(dir_ / "out" / "job_factors.csv").find("10,Fit,Fitter (underground),0.5,N,1,0.6,0,1,0.5\n"),
+            std::string::npos);
+  for (const char* file : {"job_factors.csv", "resp_factors.csv", "tortious.csv"}) {
+    const std::string text = ReadText(dir_ / "out" / file);
+    EXPECT_EQ(text.find("True"), std::string::npos) << file;
+    EXPECT_EQ(text.find("False"), std::string::npos) << file;
+  }
+}
+
 TEST_F(BuildTest, MatrixFileDecidesMatrixReady) {
   struct Case {
     bool with_matrix;
@@ -150,9 +224,10 @@ TEST_F(BuildTest, BadInputNamesFileLineFieldAndLeavesNoOutput) {
       {"job_factors.csv", 0, "30, fw ,Again,1,0,1,1,0,0,0", 13, "CODE",
        "\"fw\" appears twice (also on line 2)"},
       {"job_factors.csv", 2, "1,FW,Face Worker,1,maybe,1.1,1,0,0,0", 2, "SURFACE",
-       "is not 0, 1, True or False"},
+       "is not Y, N, 0, 1, True or False"},
       {"resp_factors.csv", 0, "40000,Big,0,0,0,0,0,0", 10, "ID", "out of range"},
-      {"tortious.csv", 2, "101,1947,1959,X,80", 2, "SURFACE", "is not one of \"Y\", \"N\""},
+      {"tortious.csv", 2, "101,1947,1959,X,80", 2, "SURFACE", "is not Y, N, 0, 1, True or False"},
+      {"equivalents.csv", 2, "104,102,x,1990", 2, "STARTYEAR", "is not a 16-bit whole number"},
       {"smoke_factors.csv", 3, "2,L,Light,1.5.0", 3, "FACTOR", "not a number"},
       {"parms.csv", 2, "Version", 2, "", "the record has 1 cells but the header has 2"},
   };

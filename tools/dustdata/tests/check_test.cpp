@@ -70,9 +70,6 @@ TEST_F(CheckTest, InconsistenciesAreReported) {
       {"INSERT INTO SURVEYS VALUES (?, 'SURVEY', 1960, 1960, 1)",
        {Value(555)},
        "SURVEYS.COLLIERYID names rows missing from COLLIERIES: 555"},
-      {"INSERT INTO DUSTMATRIX VALUES (?, 1950, 1952, 1, NULL, NULL)",
-       {Value(101)},
-       "DUSTMATRIX: runs of years overlap for colliery 101"},
       {"INSERT INTO DUSTMATRIX VALUES (?, 1950, 1940, 1, NULL, NULL)",
        {Value(102)},
        "DUSTMATRIX: 1 runs end before they start"},
@@ -99,6 +96,56 @@ TEST_F(CheckTest, InconsistenciesAreReported) {
     const dd::CheckReport r = dd::CheckDatabase(copy.string());
     ASSERT_EQ(r.problems.size(), 1u) << (r.problems.empty() ? "none" : r.problems.front());
     EXPECT_NE(r.problems[0].find(c.problem_part), std::string::npos) << r.problems[0];
+  }
+}
+
+// A supplied matrix with a one-year strike inside a longer run that starts
+// in the same year: the lookup takes the strike, whichever row came first,
+// and check warns without failing.
+TEST_F(CheckTest, OverlappingMatrixRunsTakeTheMostSpecificAndWarn) {
+  struct Case {
+    const char* name;
+    std::vector<const char*> inserts;  // in this order, after 101's 1973-1983 run is removed
+  };
+  const Case cases[] = {
+      {"strike first",
+       {"INSERT INTO DUSTMATRIX VALUES (101, 1973, 1973, 0, 'STRIKE', NULL)",
+        "INSERT INTO DUSTMATRIX VALUES (101, 1973, 1983, 2.6, 'EXTRAPOLATED', NULL)"}},
+      {"strike last",
+       {"INSERT INTO DUSTMATRIX VALUES (101, 1973, 1983, 2.6, 'EXTRAPOLATED', NULL)",
+        "INSERT INTO DUSTMATRIX VALUES (101, 1973, 1973, 0, 'STRIKE', NULL)"}},
+      {"inside a run begun earlier",
+       {"INSERT INTO DUSTMATRIX VALUES (101, 1973, 1983, 2.6, 'EXTRAPOLATED', NULL)",
+        "INSERT INTO DUSTMATRIX VALUES (101, 1975, 1975, 0, 'CLOSED', NULL)"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const fs::path copy = dir_ / "overlap.db";
+    fs::remove(copy);
+    fs::copy_file(db_, copy);
+    auto d = Open(copy, false);
+    d->Execute("DELETE FROM DUSTMATRIX WHERE COLLIERYID = 101 AND STARTYEAR = 1973");
+    for (const char* sql : c.inserts) d->Execute(sql);
+    const auto marker_of = [&](int year) {
+      auto q = d->QueryDefs("qDustMatrixData");
+      q->SetParameter("WhatCollieryID", Value(101));
+      q->SetParameter("WhatYear", Value(year));
+      auto rs = q->OpenRecordset(orv::db::RecordsetType::Snapshot);
+      return rs->IsEOF() ? std::string("(none)") : rs->Field("Marker").TextOrEmpty();
+    };
+    const int special = std::string(c.name) == "inside a run begun earlier" ? 1975 : 1973;
+    EXPECT_EQ(marker_of(special), special == 1973 ? "STRIKE" : "CLOSED");
+    EXPECT_EQ(marker_of(1974), "EXTRAPOLATED");
+    d->Close();
+
+    const dd::CheckReport r = dd::CheckDatabase(copy.string());
+    EXPECT_TRUE(r.ok()) << r.problems.front();
+    ASSERT_EQ(r.warnings.size(), 1u);
+    EXPECT_NE(r.warnings[0].find("DUSTMATRIX: runs of years overlap for colliery 101"),
+              std::string::npos);
+    const auto lines = dd::FormatCheckReport(r);
+    EXPECT_EQ(lines.back(), "No inconsistencies found.");
+    EXPECT_EQ(lines[lines.size() - 3], "Warnings: 1");
   }
 }
 

@@ -39,6 +39,22 @@ TEST_F(SetupDatabaseTest, LatestLevelOpensWithNoQuestionAndNoBackup) {
   EXPECT_EQ(qdclaimant->Parameter("WHATNAME").AsText(), "*");
   EXPECT_EQ(qdSmokeEntry->Parameter("WHATID").AsInt32(), 0);
   EXPECT_FALSE(ClaimantDatabase->ReadOnly());
+
+  // The recordsets are the editing screens' dynasets: they take edits and
+  // new rows.
+  rsClaimant->Edit();
+  rsClaimant->SetField("FIRSTNAME", Value("Thomas"));
+  rsClaimant->Update();
+  rsWork->AddNew();
+  rsWork->SetField("CLAIMANTID", rsClaimant->Field("ID"));
+  rsWork->SetField("COLLIERYID", Value(1001));
+  rsWork->SetField("STARTYEAR", Value(1950));
+  rsWork->Update();
+  qdWork->SetParameter("WHATCLAIMANTID", rsClaimant->Field("ID"));
+  rsWork->Requery(qdWork.get());
+  EXPECT_EQ(rsWork->RecordCount(), 1);
+  rsClaimant->Requery(qdclaimant.get());
+  EXPECT_EQ(rsClaimant->Field("FIRSTNAME").AsText(), "Thomas");
 }
 
 TEST_F(SetupDatabaseTest, LevelZeroIsUpgradedAfterOneQuestionAndOneBackup) {

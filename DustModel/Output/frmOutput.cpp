@@ -1,6 +1,10 @@
 #include "frmOutput.h"
 
 #include <QAction>
+#include <QAbstractScrollArea>
+#include <QLabel>
+#include <QScrollBar>
+#include <algorithm>
 #include <QCloseEvent>
 #include <QMenuBar>
 #include <QPrintDialog>
@@ -8,6 +12,7 @@
 #include <QToolBar>
 
 #include "ReportRenderer.h"
+#include "MessageBox.h"
 #include "clsFileDialog.h"
 
 namespace orv::dusto {
@@ -44,6 +49,7 @@ frmOutput::~frmOutput() = default;
 void frmOutput::BuildMenu() {
   QMenu* file = menuBar()->addMenu("&File");
   print_ = file->addAction("&Print");
+  print_->setShortcut(QKeySequence::Print);
   file->addSeparator();
   save_pdf_ = file->addAction("&Save as Adobe Acrobat PDF");
   file->addSeparator();
@@ -53,24 +59,60 @@ void frmOutput::BuildMenu() {
   connect(close_, &QAction::triggered, this, &QWidget::close);
 }
 
-// The preview's own controls: zoom and page turning.
+// The toolbar: printing and saving beside the preview's own controls (zoom
+// and page turning) and the page the operator is looking at.
 void frmOutput::BuildToolBar() {
   QToolBar* bar = addToolBar("Preview");
   bar->setMovable(false);
   bar->setObjectName("previewToolBar");
-  connect(bar->addAction("Fit width"), &QAction::triggered, preview_,
-          &QPrintPreviewWidget::fitToWidth);
-  connect(bar->addAction("Whole page"), &QAction::triggered, preview_,
-          &QPrintPreviewWidget::fitInView);
-  connect(bar->addAction("Zoom in"), &QAction::triggered, preview_, [this] { preview_->zoomIn(); });
-  connect(bar->addAction("Zoom out"), &QAction::triggered, preview_,
-          [this] { preview_->zoomOut(); });
+  bar->setAccessibleName("Preview tools");
+  bar->addAction(print_);
+  save_pdf_->setIconText("Save as PDF");
+  bar->addAction(save_pdf_);
   bar->addSeparator();
-  connect(bar->addAction("Previous page"), &QAction::triggered, preview_,
-          [this] { preview_->setCurrentPage(preview_->currentPage() - 1); });
-  connect(bar->addAction("Next page"), &QAction::triggered, preview_,
-          [this] { preview_->setCurrentPage(preview_->currentPage() + 1); });
+  const auto add = [&](const char* text, const char* tip, auto slot) {
+    QAction* a = bar->addAction(text);
+    a->setToolTip(tip);
+    connect(a, &QAction::triggered, preview_, slot);
+    return a;
+  };
+  add("Fit width", "Fit the page to the window's width", [this] { preview_->fitToWidth(); });
+  add("Whole page", "Show the whole page", [this] { preview_->fitInView(); });
+  add("Zoom in", "Zoom in", [this] { preview_->zoomIn(); });
+  add("Zoom out", "Zoom out", [this] { preview_->zoomOut(); });
+  bar->addSeparator();
+  previous_page_ = add("Previous page", "Previous page",
+                       [this] { preview_->setCurrentPage(preview_->currentPage() - 1); });
+  page_label_ = new QLabel(bar);
+  page_label_->setObjectName("lblPage");
+  page_label_->setAccessibleName("Page number");
+  page_label_->setContentsMargins(8, 0, 8, 0);
+  bar->addWidget(page_label_);
+  next_page_ = add("Next page", "Next page",
+                   [this] { preview_->setCurrentPage(preview_->currentPage() + 1); });
+  // The preview tells of every change of its pages, the page in view included.
+  connect(preview_, &QPrintPreviewWidget::previewChanged, this, &frmOutput::UpdatePageNumber);
+  if (auto* view = preview_->findChild<QAbstractScrollArea*>())
+    connect(view->verticalScrollBar(), &QScrollBar::valueChanged, this,
+            &frmOutput::UpdatePageNumber);
+  UpdatePageNumber();
 }
+
+void frmOutput::UpdatePageNumber() {
+  const int count = preview_->pageCount();
+  int current = count == 0 ? 0 : std::clamp(preview_->currentPage(), 1, count);
+  // The preview counts the page at the middle of the view; scrolled to the end, the last page
+  // is in view even when it cannot reach the middle.
+  if (auto* view = preview_->findChild<QAbstractScrollArea*>()) {
+    const QScrollBar* bar = view->verticalScrollBar();
+    if (bar->maximum() > 0 && bar->value() == bar->maximum()) current = count;
+  }
+  page_label_->setText(QStringLiteral("Page %1 of %2").arg(current).arg(count));
+  previous_page_->setEnabled(current > 1);
+  next_page_->setEnabled(current < count);
+}
+
+QString frmOutput::PageNumberText() const { return page_label_->text(); }
 
 void frmOutput::PaintPreview(QPrinter* printer) {
   try {
@@ -86,7 +128,10 @@ void frmOutput::PaintPreview(QPrinter* printer) {
   }
 }
 
-void frmOutput::RefreshPreview() { preview_->updatePreview(); }
+void frmOutput::RefreshPreview() {
+  preview_->updatePreview();
+  UpdatePageNumber();
+}
 
 int frmOutput::PageCount() const { return preview_->pageCount(); }
 
@@ -121,7 +166,7 @@ void frmOutput::SaveAsPdf() {
     if (dialog.DialogGetSaveFileName(file, title, true, filter, index, "",
                                      "Save output to PDF file", "pdf", this, flags)) {
       WriteReportPdf(document_, file);
-      clsFileDialog::NavigateTo(file, this);
+      OpenSavedPdf(file);
     }
   } catch (...) {
     try {
@@ -130,6 +175,17 @@ void frmOutput::SaveAsPdf() {
     } catch (...) {
       // The reporter itself failed; the window stays open regardless.
     }
+  }
+}
+
+// The file is saved by now: a missing or failing opener is told as such, not
+// as a failed save.
+void frmOutput::OpenSavedPdf(const std::string& file) {
+  try {
+    clsFileDialog::NavigateTo(file, this);
+  } catch (const OrvError& e) {
+    MsgBox("The report was saved as " + file + ", but it could not be opened: " + e.Description(),
+           mb::kInformation, "Dust Model Output");
   }
 }
 

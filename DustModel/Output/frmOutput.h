@@ -1,6 +1,7 @@
 // The preview window: the paged report with printing and saving as PDF.
 // Caption "Dust Model Output"; menu "&File" with "&Print", "&Save as Adobe
-// Acrobat PDF" and "&Close". It remembers its position under its own name
+// Acrobat PDF" and "&Close"; a toolbar with Print, Save as PDF, the zoom
+// buttons, page turning and "Page N of M". It remembers its position under its own name
 // "frmOutput" and does not shrink below 620 by 460 pixels.
 #pragma once
 
@@ -13,6 +14,7 @@
 #include "ReportDocument.h"
 
 class QAction;
+class QLabel;
 class QPrintPreviewWidget;
 
 namespace orv::dusto {
@@ -43,6 +45,8 @@ class frmOutput : public QMainWindow {
   QAction* PrintAction() const { return print_; }
   QAction* SavePdfAction() const { return save_pdf_; }
   QAction* CloseAction() const { return close_; }
+  // "Page N of M" as the toolbar shows it.
+  QString PageNumberText() const;
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -52,6 +56,8 @@ class frmOutput : public QMainWindow {
   void BuildMenu();
   void BuildToolBar();
   void PaintPreview(QPrinter* printer);
+  void UpdatePageNumber();
+  void OpenSavedPdf(const std::string& file);
 
   const ReportDocument& document_;
   std::shared_ptr<ErrorHandler> error_handler_;
@@ -61,6 +67,9 @@ class frmOutput : public QMainWindow {
   QAction* print_ = nullptr;
   QAction* save_pdf_ = nullptr;
   QAction* close_ = nullptr;
+  QAction* previous_page_ = nullptr;
+  QAction* next_page_ = nullptr;
+  QLabel* page_label_ = nullptr;
   bool position_saved_ = false;
 };
 

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QToolBar>
 #include <QMenuBar>
 #include <QPrintPreviewWidget>
 #include <QStandardPaths>
@@ -240,6 +241,56 @@ TEST_F(OutputTest, ChosenPdfIsWrittenThenOpened) {
   EXPECT_EQ(magic, "%PDF");
   EXPECT_EQ(shell_->opened, std::vector<std::string>{Temp("chosen.pdf")});
   EXPECT_TRUE(boxes_->shown.empty());
+}
+
+// An opener that cannot start, as on a machine without the desktop's opener.
+class FailingShell : public ShellService {
+ public:
+  void Open(const std::string&) override {
+    throw OrvError(53, "ShellOpen", "Cannot start xdg-open: No such file or directory");
+  }
+};
+
+TEST_F(OutputTest, SavedPdfThatCannotBeOpenedIsNotReportedAsAFailedSave) {
+  SetShellService(std::make_shared<FailingShell>());
+  FeedSample(*output_, 1, 2);
+  output_->Show();
+  FileDialogAnswer chosen;
+  chosen.result = 1;
+  chosen.files = {Temp("kept.pdf")};
+  dialogs_->answers.push_back(chosen);
+  output_->Window()->SavePdfAction()->trigger();
+  EXPECT_TRUE(fs::exists(Temp("kept.pdf")));
+  ASSERT_EQ(boxes_->shown.size(), 1u);
+  EXPECT_EQ(boxes_->shown[0].style, mb::kInformation);
+  EXPECT_EQ(boxes_->shown[0].prompt.rfind("The report was saved as " + Temp("kept.pdf") +
+                                              ", but it could not be opened: Trying to open",
+                                          0),
+            0u)
+      << boxes_->shown[0].prompt;
+  EXPECT_FALSE(fs::exists(dir_ / "tarnby" / "orvdusto_Error.log"));
+}
+
+TEST_F(OutputTest, ToolBarPrintsSavesZoomsAndCountsPages) {
+  FeedSample(*output_, 4, 12);
+  output_->Show();
+  frmOutput* w = output_->Window();
+  QToolBar* bar = w->findChild<QToolBar*>("previewToolBar");
+  ASSERT_NE(bar, nullptr);
+  QStringList texts;
+  for (QAction* a : bar->actions())
+    if (!a->isSeparator() && !a->text().isEmpty()) texts << a->text();
+  EXPECT_EQ(texts.mid(0, 6), (QStringList{"&Print", "&Save as Adobe Acrobat PDF", "Fit width",
+                                          "Whole page", "Zoom in", "Zoom out"}));
+  const QString count = QString::number(w->PageCount());
+  ASSERT_GT(w->PageCount(), 2);
+  EXPECT_EQ(w->PageNumberText(), "Page 1 of " + count);
+  w->Preview()->setCurrentPage(2);
+  QApplication::processEvents();
+  EXPECT_EQ(w->PageNumberText(), "Page 2 of " + count);
+  w->Preview()->setCurrentPage(w->PageCount());
+  QApplication::processEvents();
+  EXPECT_EQ(w->PageNumberText(), "Page " + count + " of " + count);
 }
 
 TEST_F(OutputTest, PdfFailureIsShownLoggedAndClearedWithTheWindowOpen) {

@@ -53,9 +53,10 @@ struct Pit {
 // What the generator takes from the dust data.
 struct DustChoices {
   int first_year = 1947;
+  int last_year = 1994;  // the last year of the area averages: the matrix's end
   std::vector<Pit> pits;                    // listed collieries of normal areas
   std::vector<std::pair<int32_t, int32_t>> area_averages;  // area, colliery
-  int32_t small_mine_colliery = 0;          // the small mines' average colliery
+  std::vector<Pit> small_mines;             // collieries of the small mines' area
   int32_t small_mine_job = 0;
   int32_t small_mine_resp = 0;
   int32_t resp_worn = 0;
@@ -84,6 +85,7 @@ DustChoices ReadDustChoices(const std::string& dust_db) {
   const orv::db::DatabasePtr d = orv::db::OpenDatabase(dust_db, o);
   DustChoices c;
   c.first_year = std::stoi(Parm(*d, "BaseYear"));
+  c.last_year = std::stoi(Parm(*d, "AAvgEndYear"));
   c.small_mine_job = std::stoi(Parm(*d, "SmallMineJobID"));
   c.small_mine_resp = std::stoi(Parm(*d, "SmallMineRespID"));
   c.resp_worn = std::stoi(Parm(*d, "RespiratorWornRespID"));
@@ -95,19 +97,21 @@ DustChoices ReadDustChoices(const std::string& dust_db) {
     const int32_t area = r->Field("ID").AsInt32();
     const Value avg = r->Field("AVERAGE_COLLIERYID");
     if (avg.IsNull() || avg.AsInt32() == 0) continue;
-    if (!r->Field("SPLITTYPE").IsNull())
-      c.small_mine_colliery = avg.AsInt32();
-    else if (r->Field("AREATYPE").TextOrEmpty() == "NORMAL")
+    if (r->Field("SPLITTYPE").IsNull() && r->Field("AREATYPE").TextOrEmpty() == "NORMAL")
       c.area_averages.emplace_back(area, avg.AsInt32());
   }
+  // Collieries with open years of their own (those worked as part of
+  // another colliery have none and no dust values of their own).
   for (auto r = d->OpenRecordset(
-           "SELECT C.ID, C.COALAREAID, C.OPENSTARTYEAR, C.OPENENDYEAR FROM COLLIERIES C "
-           "JOIN COALAREAS A ON A.ID = C.COALAREAID WHERE A.AREATYPE = 'NORMAL' "
-           "AND A.SPLITTYPE IS NULL AND C.ID <> A.AVERAGE_COLLIERYID ORDER BY C.ID",
+           "SELECT C.ID, C.COALAREAID, C.OPENSTARTYEAR, C.OPENENDYEAR, A.SPLITTYPE "
+           "FROM COLLIERIES C JOIN COALAREAS A ON A.ID = C.COALAREAID "
+           "WHERE A.AREATYPE = 'NORMAL' AND C.ID <> A.AVERAGE_COLLIERYID "
+           "AND C.OPENSTARTYEAR IS NOT NULL ORDER BY C.ID",
            RecordsetType::Snapshot);
        !r->IsEOF(); r->MoveNext()) {
-    c.pits.push_back({r->Field(0).AsInt32(), r->Field(1).AsInt32(),
-                      YearOr(r->Field(2), c.first_year), YearOr(r->Field(3), 2010)});
+    const Pit p{r->Field(0).AsInt32(), r->Field(1).AsInt32(), YearOr(r->Field(2), c.first_year),
+                YearOr(r->Field(3), c.last_year)};
+    (r->Field(4).IsNull() ? c.pits : c.small_mines).push_back(p);
   }
   for (auto r = d->OpenRecordset("SELECT ID, CODE, FACTOR, SURFACE FROM JOBFACTORS ORDER BY ID",
                                  RecordsetType::Snapshot);
@@ -187,8 +191,13 @@ std::vector<JobRow> Career(Random& rnd, const DustChoices& c, int start, int yea
     std::vector<Pit> open;
     for (const Pit& p : home)
       if (p.open_from <= year && p.open_to >= year) open.push_back(p);
-    if (rnd.Percent(3)) {  // a licensed small mine, named
-      j.colliery = c.small_mine_colliery;
+    std::vector<Pit> small;
+    for (const Pit& p : c.small_mines)
+      if (p.open_from <= year && p.open_to >= year) small.push_back(p);
+    if (!small.empty() && rnd.Percent(3)) {  // a licensed small mine, named
+      const Pit& p = rnd.Pick(small);
+      j.colliery = p.id;
+      j.end = std::min(j.end, p.open_to);
       j.job = c.small_mine_job;
       j.resp = c.small_mine_resp;
       j.pit = Any(rnd, kPitNames);
@@ -272,7 +281,7 @@ void GenerateClaimants(const std::string& claimants_db, const std::string& dust_
     for (int64_t i = 0; i < n; ++i, ++next_id) {
       const int birth = rnd.Between(1922, 1962);
       const int start = std::max(choices.first_year, birth + rnd.Between(15, 18));
-      const int years = rnd.Between(6, 40);
+      const int years = std::min(rnd.Between(6, 40), choices.last_year - start + 1);
       const std::string n_text = std::to_string(next_id);
       d->Execute(
           "INSERT INTO CLAIMANT (ID, REF, ZURIRREF, SURNAME, FIRSTNAME, MIDDLENAMES, TITLE, ADD1, "

@@ -109,14 +109,27 @@ class Run {
       model.SetDustDatabase(o_.dust_db);
       model.SetOutputOption(orv::dust::orvNoOutput);
       model.SetErrorMode(orv::dust::orvRaiseErrorEvent);
-      const orv::db::DatabasePtr db = orv::db::OpenDatabase(o_.claimant_db);
-      ClaimantSource source(db);
+      // Reads go through a read-only connection, whose transactions only
+      // read and so never hold up an operator's save; the stores through a
+      // read-write one.
+      orv::db::OpenOptions read_only;
+      read_only.read_only = true;
+      const orv::db::DatabasePtr reader_db = orv::db::OpenDatabase(o_.claimant_db, read_only);
+      ClaimantSource reader(reader_db);
+      orv::db::DatabasePtr writer_db;
+      std::unique_ptr<ClaimantSource> writer;
+      if (o_.store) {
+        writer_db = orv::db::OpenDatabase(o_.claimant_db);
+        writer = std::make_unique<ClaimantSource>(writer_db);
+      }
       while (std::optional<Batch> b = Take()) {
-        Calculate(model, source, *b);
-        if (o_.store) Store(source, *b);
+        Calculate(model, reader, *b);
+        if (writer) Store(*writer, *b);
         Finish(std::move(*b));
       }
-      db->Close();
+      writer.reset();
+      if (writer_db) writer_db->Close();
+      reader_db->Close();
     } catch (...) {
       std::lock_guard lock(mu_);
       if (!failure_) failure_ = std::current_exception();

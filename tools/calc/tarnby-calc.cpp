@@ -24,6 +24,7 @@
 #include "InputError.h"
 #include "ProgressBar.h"
 #include "ResultJson.h"
+#include "modTarnbyDatabase.h"
 
 namespace {
 
@@ -80,6 +81,21 @@ int Emit(const orv::calc::CalcOptions& options, const orv::calc::CalcOutcome& o)
     return kExitRefused;
   }
   return kExitOk;
+}
+
+// A claimant database an older program left at a lower structure level is
+// not upgraded behind the office's back: tarnby-claimants upgrade does that,
+// with its backup.
+void RequireCurrentStructure(const std::string& path) {
+  const orv::db::DatabasePtr db = orv::db::OpenDatabase(path);
+  const int16_t level = orv::tarnby::StructureLevel(*db);
+  db->Close();
+  if (level < orv::tarnby::kLatestStructureLevel)
+    throw orv::tools::InputError(
+        path, 0, {},
+        "the claimant database is at structure level " + std::to_string(level) + " of " +
+            std::to_string(orv::tarnby::kLatestStructureLevel) +
+            "; bring it up to date with tarnby-claimants upgrade first");
 }
 
 // --all: progress on standard error, the summary line on standard output.
@@ -179,6 +195,7 @@ int main(int argc, char** argv) {
   }
 
   return orv::tools::RunGuarded(kTool, [&] {
+    if (!run.claimant_db.empty()) RequireCurrentStructure(run.claimant_db);
     if (all) {
       bulk.dust_db = options.dust_db;
       bulk.claimant_db = run.claimant_db;

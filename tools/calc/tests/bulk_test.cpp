@@ -194,6 +194,19 @@ TEST_F(BulkCalc, StoredClaimantGivesTheHistoryFileResult) {
   EXPECT_NE(unknown.err.find("No claimant with ID 8"), std::string::npos) << unknown.err;
 }
 
+TEST_F(BulkCalc, AnOlderStructureIsNotCalculatedOrUpgraded) {
+  const std::string path = Path("level10.db");
+  fs::remove(path);
+  orv::tarnby::CreateClaimantDatabase(path, 10);
+  for (const char* mode : {"--all --store", "--claimant 1"}) {
+    const Ran r = Calc("--claimant-db '" + path + "' " + mode);
+    EXPECT_EQ(r.rc, 2) << mode;
+    EXPECT_NE(r.err.find("structure level 10 of 20"), std::string::npos) << r.err;
+  }
+  const auto db = orv::db::OpenDatabase(path);
+  EXPECT_EQ(orv::tarnby::StructureLevel(*db), 10);
+}
+
 TEST_F(BulkCalc, OneAndTwoThreadsGiveTheSameResultsAndStoredValues) {
   const std::string one = Claimants("threads1.db", 400);
   fs::copy_file(one, Path("threads2.db"), fs::copy_options::overwrite_existing);

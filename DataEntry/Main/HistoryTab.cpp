@@ -98,6 +98,7 @@ void HistoryTab::AddEntry() {
     const int32_t id = CurrentEntryID();
     const int row = grid_model_->AddRow(id, {});
     SelectRow(row);
+    entry_.BeginEdit();
     SetState(kAdding);
   } catch (...) {
     ShowProgramError(std::string("An error occurred while adding the new ") + texts_.history +
@@ -108,6 +109,16 @@ void HistoryTab::AddEntry() {
 
 void HistoryTab::EditEntry() {
   if (CurrentEntryID() == 0) return;
+  try {
+    // The record is put in edit now: a change another user saves before
+    // this one is refused at Save instead of being overwritten.
+    entry_.BeginEdit();
+  } catch (...) {
+    ShowProgramError(std::string("An error occurred while editing the ") + texts_.history +
+                         " entry",
+                     true);
+    return;
+  }
   SetState(kEditing);
 }
 

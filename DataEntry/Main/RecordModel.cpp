@@ -27,6 +27,14 @@ int RecordModel::Column(std::string_view field) const {
 }
 
 void RecordModel::Refresh() {
+  if (edit_open_ && rs_) {
+    edit_open_ = false;
+    try {
+      rs_->CancelUpdate();
+    } catch (const OrvError&) {
+      // The recordset closed the edit itself.
+    }
+  }
   pending_.clear();
   adding_ = false;
   if (!names_.empty()) emit dataChanged(index(0, 0), index(0, columnCount() - 1));
@@ -42,18 +50,36 @@ void RecordModel::BeginAdd() {
   if (!names_.empty()) emit dataChanged(index(0, 0), index(0, columnCount() - 1));
 }
 
+void RecordModel::BeginEdit() {
+  if (!rs_ || adding_ || edit_open_) return;
+  rs_->Edit();
+  edit_open_ = true;
+}
+
 void RecordModel::Save() {
-  if (!rs_ || !Dirty()) return;
+  if (!rs_) return;
+  if (!Dirty()) {
+    if (edit_open_) {
+      edit_open_ = false;
+      rs_->CancelUpdate();
+    }
+    return;
+  }
   if (adding_) {
     rs_->AddNew();
-  } else {
+  } else if (!edit_open_) {
     rs_->Edit();
   }
+  edit_open_ = false;
   try {
     for (const auto& [column, value] : pending_) rs_->SetField(names_[size_t(column)], value);
     rs_->Update();
   } catch (...) {
-    rs_->CancelUpdate();
+    try {
+      rs_->CancelUpdate();
+    } catch (const OrvError&) {
+      // A refused update has closed the edit already.
+    }
     throw;
   }
   if (adding_) rs_->SetBookmark(rs_->LastModified());
@@ -70,6 +96,7 @@ void RecordModel::Cancel() {
       // Nothing was open for update.
     }
   }
+  edit_open_ = false;
   Refresh();
 }
 

@@ -41,9 +41,15 @@ class RecordModel : public QAbstractTableModel {
 
   // Starts a new row: the boxes show empty values until Save adds it.
   void BeginAdd();
-  // Writes the pending values: AddNew (when adding) or Edit, SetField for
-  // each, Update; then the written row is current. Nothing to write: no-op.
-  // Database failures are raised unchanged and the pending values kept.
+  // Puts the current row in edit now (re-reading it), so that Save refuses
+  // when another user changes the row before it (optimistic locking).
+  void BeginEdit();
+  bool EditOpen() const { return edit_open_; }
+  // Writes the pending values: AddNew (when adding) or Edit (unless
+  // BeginEdit opened it), SetField for each, Update; then the written row is
+  // current. Nothing to write: no-op (an open edit is closed). Database
+  // failures are raised unchanged, the edit is closed and the pending
+  // values kept.
   void Save();
   // Forgets the pending values (and the addition) and cancels any edit the
   // recordset has open.
@@ -70,6 +76,7 @@ class RecordModel : public QAbstractTableModel {
   std::vector<std::string> names_;
   std::map<int, Value> pending_;
   bool adding_ = false;
+  bool edit_open_ = false;
 };
 
 }  // namespace orv::tarnby

@@ -8,6 +8,7 @@
 #include "ClaimantTab.h"
 #include "Dialogs.h"
 #include "MessageBox.h"
+#include "QuickCombo.h"
 #include "OrvError.h"
 #include "SmokeTab.h"
 #include "WorkTab.h"
@@ -67,6 +68,11 @@ frmMAIN::frmMAIN(QWidget* parent)
   connect(tab3_->Form().cmdCalc, &QPushButton::clicked, this, &frmMAIN::Calculate);
   ConnectMenus();
   setTabOrder(ui_.sstabCoal, ui_.cmdSearch);
+  // The focus goes to a combo's inner box: it carries the combo's name for
+  // screen readers.
+  for (QuickCombo* combo : findChildren<QuickCombo*>()) {
+    combo->Combo()->setAccessibleName(combo->accessibleName());
+  }
 }
 
 frmMAIN::~frmMAIN() = default;
@@ -168,6 +174,18 @@ void frmMAIN::BindClaimantFields() {
   for (const auto& [box, field] : fields) {
     const int column = claimant_.Column(field);
     if (column >= 0) mapper_.addMapping(box, column);
+    // The first change the user types puts the record in edit, so that a
+    // change another user saves meanwhile is refused, not overwritten.
+    auto* edit = qobject_cast<QLineEdit*>(box);
+    if (edit && !edit->isReadOnly()) {
+      connect(edit, &QLineEdit::textEdited, this, [this] {
+        try {
+          if (claimant_.HasRow() && !claimant_.Adding()) claimant_.BeginEdit();
+        } catch (const OrvError& e) {
+          MsgBox("Data error event hit err:" + e.Description(), mb::kCritical, kApplicationTitle);
+        }
+      });
+    }
   }
   mapper_.setCurrentIndex(0);
 }

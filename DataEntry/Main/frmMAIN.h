@@ -82,6 +82,10 @@ class frmMAIN : public QMainWindow, public FormHost {
   void SetDetail(bool detail);
   void ShowInBrowser(const std::string& path);
 
+  // After the options screen: the jurisdiction at once, and the restart
+  // question when a path that needs one was changed.
+  void AfterOptionsClosed();
+
   // --- FormHost -------------------------------------------------------------
   int32_t CurrentClaimantID() override;
   void ClearOldResults() override;

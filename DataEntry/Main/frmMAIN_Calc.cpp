@@ -138,15 +138,19 @@ void frmMAIN::ShowInBrowser(const std::string& path) {
 void frmMAIN::ShowOptions() {
   try {
     ::tarnby::ShowOptionsModal(this);
-    if (engine_.model) engine_.model->SetJurisdiction(Settings.Jurisdiction);
-    if (SettingsChanged &&
-        MsgBox("You must exit and restart the program for changes to take effect, exit now ?",
-               mb::kQuestion | mb::kYesNo, "Tarnby Options Change") == mb::kYes &&
-        IsSafeToExit()) {
-      close();
-    }
+    AfterOptionsClosed();
   } catch (...) {
     ShowProgramError("An error occurred while displaying the options screen", true);
+  }
+}
+
+void frmMAIN::AfterOptionsClosed() {
+  if (engine_.model) engine_.model->SetJurisdiction(Settings.Jurisdiction);
+  if (SettingsChanged &&
+      MsgBox("You must exit and restart the program for changes to take effect, exit now ?",
+             mb::kQuestion | mb::kYesNo, "Tarnby Options Change") == mb::kYes &&
+      IsSafeToExit()) {
+    close();
   }
 }
 

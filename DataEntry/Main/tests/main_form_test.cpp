@@ -1,5 +1,10 @@
 #include "MainFormFixture.h"
 
+#include <QAbstractButton>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTabBar>
+
 #include "HistoryLoader.h"
 
 namespace orv::tarnby::test {
@@ -257,6 +262,99 @@ TEST_F(UserFactorRows, ARefusedCollieryKeepsSaveFromActingButNotCancel) {
   QTest::mouseClick(w.cmdWorkCancel, Qt::LeftButton);
   EXPECT_EQ(f.Tab1().EntryState(), HistoryTab::kBrowsing) << Boxes();
   EXPECT_EQ(f.Tab1().Grid().Text(0, 0).toStdString(), f.Engine().jobs->Item("ID1")->Colliery());
+}
+
+}  // namespace
+}  // namespace orv::tarnby::test
+
+namespace orv::tarnby::test {
+namespace {
+
+TEST_F(UserFactorRows, AnEntryChangedByAnotherUserMeanwhileIsADataError) {
+  frmMAIN& f = LoadForm();
+  OpenTab(frmMAIN::kWorkTab);
+  Ui::WorkTab& w = f.Tab1().Form();
+  w.cmdWorkEdit->click();
+  // Another user changes the same row and saves first.
+  db::DatabasePtr other = db::OpenDatabase(Settings.Database);
+  other->Execute("UPDATE WORKHISTORY SET ENDYEAR=1964 WHERE ID=1");
+  other->Close();
+  w.qcboRespFactor->SetBoundID(10000);
+  TypeInto(w.meEnd, QStringLiteral("1966"));
+  boxes_->answers = {mb::kOk};
+  w.cmdWorkSave->click();
+  ASSERT_EQ(boxes_->shown.size(), 1u) << Boxes();
+  EXPECT_EQ(boxes_->shown[0].title, "Data Error");
+  EXPECT_EQ(boxes_->shown[0].style, mb::kCritical | mb::kOkCancel);
+  EXPECT_TRUE(boxes_->shown[0].prompt.starts_with("Error: ")) << boxes_->shown[0].prompt;
+  EXPECT_TRUE(boxes_->shown[0].prompt.ends_with(
+      "\nChoose OK to make changes to data to correct error or cancel to abort changes without "
+      "saving"));
+  // OK: still editing. Cancel: the stored row is shown again.
+  EXPECT_EQ(f.Tab1().EntryState(), HistoryTab::kEditing);
+  boxes_->answers = {mb::kCancel};
+  w.cmdWorkSave->click();
+  // The second save re-read the row, so it was written; the other user's
+  // change was told once and not lost silently.
+  db::RecordsetPtr rs = ClaimantDatabase->OpenRecordset(
+      "SELECT ENDYEAR FROM WORKHISTORY WHERE ID=1", db::RecordsetType::Snapshot);
+  EXPECT_EQ(rs->Field(0).AsInt32(), 1966);
+  EXPECT_EQ(f.Tab1().EntryState(), HistoryTab::kBrowsing);
+}
+
+}  // namespace
+}  // namespace orv::tarnby::test
+
+namespace orv::tarnby::test {
+namespace {
+
+TEST_F(MainFormTest, ChangedPathsAskForARestartAndTheJurisdictionAppliesAtOnce) {
+  frmMAIN& f = LoadForm();
+  Settings.Jurisdiction = 1;
+  SettingsChanged = false;
+  f.AfterOptionsClosed();
+  EXPECT_EQ(f.Engine().model->Jurisdiction(), 1);
+  EXPECT_TRUE(boxes_->shown.empty());
+
+  SettingsChanged = true;
+  boxes_->answers = {mb::kNo};
+  f.AfterOptionsClosed();
+  ASSERT_EQ(boxes_->shown.size(), 1u);
+  EXPECT_EQ(boxes_->shown[0].prompt,
+            "You must exit and restart the program for changes to take effect, exit now ?");
+  EXPECT_EQ(boxes_->shown[0].title, "Tarnby Options Change");
+  EXPECT_TRUE(f.isVisible());
+
+  boxes_->answers = {mb::kYes};
+  f.AfterOptionsClosed();
+  EXPECT_FALSE(f.isVisible());
+  SettingsChanged = false;
+  // Leaving wrote the settings back.
+  EXPECT_TRUE(fs::exists(SettingsFile));
+}
+
+}  // namespace
+}  // namespace orv::tarnby::test
+
+namespace orv::tarnby::test {
+namespace {
+
+TEST_F(MainFormTest, EveryControlTheFocusReachesHasAnAccessibleName) {
+  frmMAIN& f = LoadForm();
+  for (QWidget* w : f.findChildren<QWidget*>()) {
+    if (w->window() != &f || w->focusPolicy() == Qt::NoFocus || qobject_cast<QTabBar*>(w) ||
+        qobject_cast<QScrollBar*>(w) || w->objectName().startsWith(QStringLiteral("qt_"))) {
+      continue;
+    }
+    const bool control = qobject_cast<QAbstractButton*>(w) || qobject_cast<QLineEdit*>(w) ||
+                         qobject_cast<QComboBox*>(w) || qobject_cast<QAbstractItemView*>(w) ||
+                         qobject_cast<QPlainTextEdit*>(w);
+    if (!control) continue;
+    // The line edit inside an editable combo speaks for the combo.
+    if (qobject_cast<QComboBox*>(w->parentWidget())) continue;
+    EXPECT_FALSE(w->accessibleName().isEmpty())
+        << w->metaObject()->className() << " " << w->objectName().toStdString();
+  }
 }
 
 }  // namespace

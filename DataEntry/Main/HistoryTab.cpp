@@ -153,6 +153,13 @@ void HistoryTab::SaveEntry() {
       mapper_.revert();
       ShowEntry();
       SetState(kBrowsing);
+    } else {
+      // Still in edit, from the row as it is stored now.
+      try {
+        entry_.BeginEdit();
+      } catch (const OrvError&) {
+        // The next save opens the edit itself.
+      }
     }
     return;
   }

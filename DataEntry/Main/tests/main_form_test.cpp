@@ -290,16 +290,22 @@ TEST_F(UserFactorRows, AnEntryChangedByAnotherUserMeanwhileIsADataError) {
   EXPECT_TRUE(boxes_->shown[0].prompt.ends_with(
       "\nChoose OK to make changes to data to correct error or cancel to abort changes without "
       "saving"));
-  // OK: still editing. Cancel: the stored row is shown again.
+  // OK: still editing, from the row as stored now; the typed year is kept.
   EXPECT_EQ(f.Tab1().EntryState(), HistoryTab::kEditing);
+  EXPECT_EQ(w.meEnd->text(), "1966");
+  other = db::OpenDatabase(Settings.Database);
+  other->Execute("UPDATE WORKHISTORY SET ENDYEAR=1963 WHERE ID=1");
+  other->Close();
+  // Refused again; Cancel shows the stored row.
   boxes_->answers = {mb::kCancel};
   w.cmdWorkSave->click();
-  // The second save re-read the row, so it was written; the other user's
-  // change was told once and not lost silently.
+  ASSERT_EQ(boxes_->shown.size(), 2u) << Boxes();
+  EXPECT_EQ(boxes_->shown[1].title, "Data Error");
+  EXPECT_EQ(f.Tab1().EntryState(), HistoryTab::kBrowsing);
+  EXPECT_EQ(w.meEnd->text(), "1963");
   db::RecordsetPtr rs = ClaimantDatabase->OpenRecordset(
       "SELECT ENDYEAR FROM WORKHISTORY WHERE ID=1", db::RecordsetType::Snapshot);
-  EXPECT_EQ(rs->Field(0).AsInt32(), 1966);
-  EXPECT_EQ(f.Tab1().EntryState(), HistoryTab::kBrowsing);
+  EXPECT_EQ(rs->Field(0).AsInt32(), 1963);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "WorkTab.h"
 
 #include <QHeaderView>
+#include <optional>
 #include <QRegularExpressionValidator>
 
 #include "Dates.h"
@@ -106,6 +107,14 @@ QStringList WorkTab::RowTexts(dust::CoalJob& job) const {
           QString::fromStdString(job.PitName())};
 }
 
+QStringList WorkTab::UnknownRowTexts(const WorkRow& row) {
+  const QString unknown = QStringLiteral("?");
+  return {tr("Unknown colliery %1").arg(row.CollieryID), unknown,
+          QString::number(row.StartYear),             QString::number(row.EndYear),
+          unknown,                                    unknown,
+          QString::fromStdString(row.PitName)};
+}
+
 void WorkTab::MapFields() {
   mapper_.addMapping(ui_.txtPitname, entry_.Column("PITNAME"));
   mapper_.addMapping(ui_.meStart, entry_.Column("STARTYEAR"));
@@ -124,13 +133,24 @@ void WorkTab::LoadGrid() {
       SetState(kNoEntries);
       return;
     }
+    // A row the engine refuses (an entry left half made, a colliery no
+    // longer in the dust data) is still listed, so that it can be corrected
+    // or deleted; the first refusal is reported once the grid is loaded.
+    std::optional<OrvError> refused;
     for (; !rsWork->IsEOF(); rsWork->MoveNext()) {
       const WorkRow row = ReadWorkRow(*rsWork);
-      engine.current_job = AddWorkJob(*engine.jobs, *ClaimantDatabase, host_.NoUserFactors(), row);
-      grid_model_->AddRow(row.ID, RowTexts(*engine.current_job));
+      try {
+        engine.current_job =
+            AddWorkJob(*engine.jobs, *ClaimantDatabase, host_.NoUserFactors(), row);
+        grid_model_->AddRow(row.ID, RowTexts(*engine.current_job));
+      } catch (const OrvError& e) {
+        if (!refused) refused = e;
+        grid_model_->AddRow(row.ID, UnknownRowTexts(row));
+      }
     }
     SetState(kBrowsing);
     SelectRow(0);
+    if (refused) ShowProgramError("An error occurred while loading the work history grid", *refused);
   } catch (...) {
     ShowProgramError("An error occurred while loading the work history grid", true);
   }

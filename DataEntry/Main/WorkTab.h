@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "HistoryRows.h"
 #include "HistoryTab.h"
 #include "ui_WorkTab.h"
 
@@ -42,6 +43,8 @@ class WorkTab : public HistoryTab {
 
  private:
   QStringList RowTexts(dust::CoalJob& job) const;
+  // The texts of a row the engine could not make a job of.
+  static QStringList UnknownRowTexts(const WorkRow& row);
   void ShowPitName(bool show);
   void OnCollieryChosen();
 

@@ -365,3 +365,38 @@ TEST_F(MainFormTest, EveryControlTheFocusReachesHasAnAccessibleName) {
 
 }  // namespace
 }  // namespace orv::tarnby::test
+
+namespace orv::tarnby::test {
+namespace {
+
+class UnknownColliery : public MainFormTest {
+ protected:
+  void PrepareDatabase() override {
+    Exec("INSERT INTO CLAIMANT (SURNAME) VALUES ('Platt')");
+    Exec("INSERT INTO WORKHISTORY (CLAIMANTID, COLLIERYID, JOBFACTORID, RESPFACTORID, STARTYEAR, "
+         "ENDYEAR) VALUES (1, 101, 1, 1, 1960, 1965)");
+    // A colliery the dust data no longer lists.
+    Exec("INSERT INTO WORKHISTORY (CLAIMANTID, COLLIERYID, JOBFACTORID, RESPFACTORID, STARTYEAR, "
+         "ENDYEAR) VALUES (1, 999, 1, 1, 1966, 1970)");
+  }
+};
+
+TEST_F(UnknownColliery, IsListedReportedAndCanBeDeleted) {
+  frmMAIN& f = LoadForm();
+  OpenTab(frmMAIN::kWorkTab);
+  ASSERT_EQ(f.Tab1().Grid().Count(), 2);
+  ASSERT_EQ(boxes_->shown.size(), 1u);
+  EXPECT_TRUE(boxes_->shown[0].prompt.starts_with(
+      "An error occurred while loading the work history grid\nError detail: "));
+  EXPECT_EQ(f.Tab1().Grid().Text(1, 0), "Unknown colliery 999");
+  EXPECT_EQ(f.Engine().jobs->Count(), 1);
+  f.Tab1().SelectRow(1);
+  boxes_->answers = {mb::kYes};
+  f.Tab1().Form().cmdWorkDelete->click();
+  EXPECT_EQ(boxes_->shown.back().title, "Delete Employment Entry");
+  EXPECT_EQ(f.Tab1().Grid().Count(), 1);
+  EXPECT_EQ(f.Tab1().EntryState(), HistoryTab::kBrowsing);
+}
+
+}  // namespace
+}  // namespace orv::tarnby::test

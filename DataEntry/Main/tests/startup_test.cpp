@@ -138,6 +138,28 @@ TEST_F(StartUpTest, RefusedUpgradeLeavesTheOptionsScreenAlone) {
             "show");
 }
 
+TEST_F(StartUpTest, AnEngineThatCannotStartLeavesTheOptionsScreenAlone) {
+  const std::string claimants = (home_ / "claims.db").string();
+  CreateClaimantDatabase(claimants);
+  const fs::path not_dust = home_ / "notdust.db";
+  std::ofstream(not_dust) << "this is not a database";
+  const fs::path ini = home_ / "engine.ini";
+  std::ofstream(ini) << "[DustModel]\nDustDatabase=" << not_dust.string()
+                     << "\n[Data]\nDatabase=" << claimants << "\n";
+  program_ = Main(ini.string());
+  const std::vector<std::string> p = Prompts();
+  ASSERT_EQ(p.size(), 2u) << All();
+  EXPECT_TRUE(p[0].starts_with("An error occurred while: \nSetting dust engine object database to: " +
+                               not_dust.string()))
+      << p[0];
+  EXPECT_EQ(p[1],
+            "An error in setting up Dust Calculation Engine means that the program cannot load.\n"
+            "You may want to check configuration settings - options screen will now show");
+  EXPECT_EQ(boxes_->shown[1].title, std::string(kAppTitle) + " Error");
+  EXPECT_EQ(program_.form, nullptr);
+  EXPECT_TRUE(EngineSetupFailed);
+}
+
 TEST_F(StartUpTest, FirstStartWithEmptyFoldersShowsTheMainWindowAndNoBox) {
   const fs::path sample = home_ / "sample";
   fs::create_directories(sample);

@@ -328,7 +328,18 @@ void frmMAIN::DeleteClaimant() {
     claimant_.Cancel();
     db::Recordset& rs = *rsClaimant;
     if (!was_adding && claimant_.HasRow()) {
-      rs.Delete();
+      // The claimant's histories go with him, in the same transaction.
+      const Value id = claimant_.FieldValue("ID");
+      ClaimantDatabase->BeginTrans();
+      try {
+        ClaimantDatabase->Execute("DELETE FROM WORKHISTORY WHERE CLAIMANTID=?", {id});
+        ClaimantDatabase->Execute("DELETE FROM SMOKEHISTORY WHERE CLAIMANTID=?", {id});
+        rs.Delete();
+        ClaimantDatabase->CommitTrans();
+      } catch (...) {
+        ClaimantDatabase->Rollback();
+        throw;
+      }
       if (claimant_count_ > 0) --claimant_count_;
       // The next claimant, else the last one; none when the set is now empty.
       try {

@@ -89,9 +89,18 @@ TEST_F(MainFormTest, DeletingAClaimantAsksFirst) {
   EXPECT_EQ(boxes_->shown[0].prompt, "Are you sure you want to delete this record");
   EXPECT_EQ(boxes_->shown[0].title, "Delete Entry");
   EXPECT_EQ(Caption(f), "Record: 1 of 1");
+  OpenTab(frmMAIN::kWorkTab);
+  AddJob(QStringLiteral("Ashby"), QStringLiteral("1955"), QStringLiteral("1965"),
+         QStringLiteral("Face"), QStringLiteral("No resp"));
+  ASSERT_EQ(f.Tab1().Grid().Count(), 1) << Boxes();
+  OpenTab(frmMAIN::kClaimantTab);
   boxes_->answers = {mb::kYes};
   f.DeleteClaimant();
   EXPECT_EQ(Caption(f), "No Records - Click Add") << Boxes();
+  // His history went with him.
+  db::RecordsetPtr rs = ClaimantDatabase->OpenRecordset("SELECT COUNT(*) FROM WORKHISTORY",
+                                                        db::RecordsetType::Snapshot);
+  EXPECT_EQ(rs->Field(0).AsInt32(), 0);
 }
 
 class UserFactorRows : public MainFormTest {

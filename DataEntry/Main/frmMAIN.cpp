@@ -136,6 +136,7 @@ void frmMAIN::Load() {
     step_ = "Calling tab click 0 routine";
     ChangeTab(kClaimantTab, kClaimantTab);
     step_ = "Sizing screen";
+    form_size_.SetMinimumSizeInPixels(760, 520);
     form_size_.SetForm(this, "frmMAIN");
     UpdateUserFactorMenu();
     ui_.mnuViewDetail->setChecked(Settings.DustDetail);

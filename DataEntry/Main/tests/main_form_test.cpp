@@ -133,8 +133,12 @@ TEST_F(UserFactorRows, ListedWithTheirTextsAndAMissingOneAsAPlaceholder) {
   EXPECT_GE(w.qcboRespFactor->Combo()->findText(
                 QString::fromStdString(dust::UserFactorRespText(own))),
             0);
-  EXPECT_TRUE(f.Form().mnuToolsUserFactors->isVisible() ||
-              !f.Form().mnuToolsUserFactors->isVisible());  // menus are not shown offscreen
+  EXPECT_TRUE(f.Form().mnuToolsUserFactors->isVisible());
+  Settings.AllowUserDefine = false;
+  f.LoadFactorCombos();
+  EXPECT_FALSE(f.Form().mnuToolsUserFactors->isVisible());
+  // The factors stay in the lists: the setting only governs editing them.
+  EXPECT_GE(w.qcboJobFactor->Combo()->findText(job_text), 0);
 
   OpenTab(frmMAIN::kWorkTab);
   HistoryGridModel& grid = f.Tab1().Grid();
@@ -405,6 +409,59 @@ TEST_F(UnknownColliery, IsListedReportedAndCanBeDeleted) {
   EXPECT_EQ(boxes_->shown.back().title, "Delete Employment Entry");
   EXPECT_EQ(f.Tab1().Grid().Count(), 1);
   EXPECT_EQ(f.Tab1().EntryState(), HistoryTab::kBrowsing);
+}
+
+}  // namespace
+}  // namespace orv::tarnby::test
+
+namespace orv::tarnby::test {
+namespace {
+
+TEST_F(UserFactorRows, WhatIsStoredFollowsTheEntryKind) {
+  frmMAIN& f = LoadForm();
+  OpenTab(frmMAIN::kWorkTab);
+  Ui::WorkTab& w = f.Tab1().Form();
+  // A listed pit keeps no pit name, even one typed before the colliery.
+  w.cmdWorkAdd->click();
+  TypeInto(w.txtPitname, QStringLiteral("Old Drift"));
+  TypeInto(w.qcboColliery, QStringLiteral("Ashby"));
+  TypeInto(w.meStart, QStringLiteral("1970"));
+  TypeInto(w.meEnd, QStringLiteral("1971"));
+  TypeInto(w.qcboJobFactor, QStringLiteral("Face"));
+  TypeInto(w.qcboRespFactor, QStringLiteral("No resp"));
+  w.cmdWorkSave->click();
+  ASSERT_EQ(f.Tab1().EntryState(), HistoryTab::kBrowsing) << Boxes();
+  db::RecordsetPtr rs = ClaimantDatabase->OpenRecordset(
+      "SELECT PITNAME FROM WORKHISTORY WHERE ID=3", db::RecordsetType::Snapshot);
+  EXPECT_EQ(rs->Field(0).TextOrEmpty(), "");
+
+  // A number of years stores no start or end year.
+  OpenTab(frmMAIN::kSmokeTab);
+  Ui::SmokeTab& s = f.Tab2().Form();
+  s.cmdSmokeAdd->click();
+  TypeInto(s.qcboSmoke, QStringLiteral("M"));
+  s.optSmokeYears->click();
+  TypeInto(s.meSmokeStart, QStringLiteral("1960"));
+  s.optSmokeNumber->click();
+  EXPECT_FALSE(s.meSmokeStart->isEnabled());
+  TypeInto(s.meSmokeYears, QStringLiteral("121"));
+  s.cmdSmokeSave->click();
+  ASSERT_FALSE(boxes_->shown.empty());
+  EXPECT_EQ(boxes_->shown.back().prompt, "\r\nThe years of smoking must be between 0 and 120");
+  TypeInto(s.meSmokeYears, QStringLiteral("120"));
+  const size_t shown = boxes_->shown.size();
+  s.cmdSmokeSave->click();
+  EXPECT_EQ(boxes_->shown.size(), shown) << Boxes();
+  rs = ClaimantDatabase->OpenRecordset("SELECT STARTYEAR, ENDYEAR, YEARS FROM SMOKEHISTORY",
+                                       db::RecordsetType::Snapshot);
+  ASSERT_FALSE(rs->IsEOF());
+  EXPECT_EQ(rs->Field(0).AsInt32(), 0);
+  EXPECT_EQ(rs->Field(1).AsInt32(), 0);
+  EXPECT_EQ(rs->Field(2).AsInt32(), 120);
+  EXPECT_EQ(f.Tab2().Grid().Text(0, 3), "120");
+  // Loaded again, the entry shows its number of years.
+  f.Tab2().SelectRow(0);
+  EXPECT_TRUE(f.Tab2().ByYears());
 }
 
 }  // namespace

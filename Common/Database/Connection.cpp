@@ -199,13 +199,18 @@ bool FileLock::Acquire(const std::string& path, bool exclusive, std::string* why
       return false;
     }
   }
-  if (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
-    const int e = errno;
+  int rc = 0;
+  do rc = ::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB);
+  while (rc != 0 && errno == EINTR);
+  if (rc != 0 && errno == EWOULDBLOCK) {
     file.spare.push_back(fd);
     ForgetIfUnused(key);
-    if (why) *why = e == EWOULDBLOCK ? std::string() : std::string(std::strerror(e));
+    if (why) why->clear();
     return false;
   }
+  // A file system without flock (ENOLCK): the connection goes on without
+  // this lock, with SQLite's own locking only. Its descriptor still counts,
+  // as it must not be closed while SQLite has the file open.
   ++file.live;
   fd_ = fd;
   key_ = key;

@@ -157,6 +157,10 @@ class Database : public std::enable_shared_from_this<Database> {
   // the transaction starts as a writer, waiting (up to the busy timeout) for
   // any other writer to finish, so two writers never fail each other midway.
   virtual void BeginTrans() = 0;
+  // With `will_write` false, a read transaction: one consistent picture of
+  // the data, without keeping other writers waiting (a write inside it may
+  // then fail with 3218 if another writer got there first).
+  virtual void BeginTrans(bool will_write) = 0;
   virtual void CommitTrans() = 0;
   virtual void Rollback() = 0;
 

@@ -71,8 +71,9 @@ class FileLock {
   FileLock(const FileLock&) = delete;
   FileLock& operator=(const FileLock&) = delete;
 
-  // False when another connection's lock conflicts; other failures (the
-  // file cannot be opened) also give false with *why set.
+  // False when another connection's lock conflicts (*why empty) or the file
+  // cannot be opened (*why says why). Where the file system has no flock
+  // the connection goes on unlocked, relying on SQLite's locks alone.
   bool Acquire(const std::string& path, bool exclusive, std::string* why);
   void Release();
   bool Held() const { return fd_ >= 0; }

@@ -26,7 +26,8 @@ class SqliteDatabase final : public Database {
   RecordsetPtr OpenRecordset(std::string_view table_or_sql, RecordsetType type,
                              const std::vector<Value>& values) override;
 
-  void BeginTrans() override;
+  void BeginTrans() override { BeginTrans(!read_only_); }
+  void BeginTrans(bool will_write) override;
   void CommitTrans() override;
   void Rollback() override;
 

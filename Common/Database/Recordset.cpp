@@ -243,8 +243,8 @@ void SqliteRecordset::Prepare(const std::string& sql, bool fresh) {
                (inner.back() == ';' || std::isspace(static_cast<unsigned char>(inner.back()))))
           inner.pop_back();
         try {
-          keys_ = Statement(conn_, "SELECT \"" + std::string(kRowidColumn) + "\" FROM (\n" +
-                                       inner + "\n)",
+          keys_ = Statement(conn_,
+                            "SELECT \"" + std::string(kRowidColumn) + "\" FROM (\n" + inner + "\n)",
                             kSource, fresh);
         } catch (const OrvError& e) {
           if (e.Number() != dberr::kGeneric) throw;  // else the keys come from the full SELECT
@@ -530,7 +530,8 @@ bool SqliteRecordset::RefreshRow(int row) {
 
 bool SqliteRecordset::ReadStored(int64_t rowid, std::vector<StoredValue>& out) {
   if (!stored_.Valid()) {
-    stored_ = Statement(conn_, "SELECT * FROM " + QuoteIdent(table_) + " WHERE _rowid_ = ?", kSource);
+    stored_ =
+        Statement(conn_, "SELECT * FROM " + QuoteIdent(table_) + " WHERE _rowid_ = ?", kSource);
   }
   sqlite3_stmt* s = stored_.Get(kSource);
   sqlite3_reset(s);
@@ -645,8 +646,8 @@ void SqliteRecordset::UpdateEdited(const std::string& sets, std::vector<Value>& 
     }
     if (!sets.empty()) {
       values.emplace_back(static_cast<long long>(rowid));
-      RunOnce(conn_, "UPDATE " + QuoteIdent(table_) + " SET " + sets + " WHERE _rowid_ = ?",
-              values, kSource);
+      RunOnce(conn_, "UPDATE " + QuoteIdent(table_) + " SET " + sets + " WHERE _rowid_ = ?", values,
+              kSource);
     }
     if (own) RunOnce(conn_, "COMMIT", {}, kSource);
   } catch (...) {

@@ -268,11 +268,12 @@ RecordsetPtr SqliteDatabase::OpenRecordset(std::string_view table_or_sql, Record
   return OpenSqlRecordset(conn_, text, type, values, {});
 }
 
-void SqliteDatabase::BeginTrans() {
-  // A read-write connection begins as a writer: taking the write lock at
-  // the start (waiting for another writer) avoids the deadlock of two
-  // readers that both want to write, where one must fail.
-  RunOnce(conn_, conn_->ReadOnly() ? "BEGIN" : "BEGIN IMMEDIATE", {}, "DAO.Workspace");
+void SqliteDatabase::BeginTrans(bool will_write) {
+  // A writer takes the write lock at the start (waiting for another writer)
+  // which avoids the deadlock of two readers that both want to write, where
+  // one must fail.
+  RunOnce(conn_, will_write && !conn_->ReadOnly() ? "BEGIN IMMEDIATE" : "BEGIN", {},
+          "DAO.Workspace");
   conn_->in_transaction = true;
 }
 

@@ -56,29 +56,28 @@ void Build(const std::string& path, int rows) {
   auto db = orv::db::CreateDatabase(path);
   FieldDef id = Field("ID", FieldType::Long);
   id.auto_increment = true;
-  db->CreateTable("CLAIMANT",
-                  {id,
-                   Field("SURNAME", FieldType::Text, 40),
-                   Field("FORENAMES", FieldType::Text, 60),
-                   Field("TITLE", FieldType::Text, 10),
-                   Field("ADDRESS1", FieldType::Text, 50),
-                   Field("ADDRESS2", FieldType::Text, 50),
-                   Field("ADDRESS3", FieldType::Text, 50),
-                   Field("TOWN", FieldType::Text, 40),
-                   Field("POSTCODE", FieldType::Text, 10),
-                   Field("NINO", FieldType::Text, 13),
-                   Field("DOB", FieldType::DateTime),
-                   Field("DATEOFDEATH", FieldType::DateTime),
-                   Field("MARRIED", FieldType::Integer),
-                   Field("SPOUSEALIVE", FieldType::Integer),
-                   Field("SOLICITORREF", FieldType::Text, 30),
-                   Field("CLAIMDATE", FieldType::DateTime),
-                   Field("JURISDICTION", FieldType::Integer),
-                   Field("RESULTTOTAL", FieldType::Single),
-                   Field("RESULTSHARE", FieldType::Single),
-                   Field("RESULTTEXT", FieldType::Memo)});
+  db->CreateTable("CLAIMANT", {id,
+                               Field("SURNAME", FieldType::Text, 40),
+                               Field("FORENAMES", FieldType::Text, 60),
+                               Field("TITLE", FieldType::Text, 10),
+                               Field("ADDRESS1", FieldType::Text, 50),
+                               Field("ADDRESS2", FieldType::Text, 50),
+                               Field("ADDRESS3", FieldType::Text, 50),
+                               Field("TOWN", FieldType::Text, 40),
+                               Field("POSTCODE", FieldType::Text, 10),
+                               Field("NINO", FieldType::Text, 13),
+                               Field("DOB", FieldType::DateTime),
+                               Field("DATEOFDEATH", FieldType::DateTime),
+                               Field("MARRIED", FieldType::Integer),
+                               Field("SPOUSEALIVE", FieldType::Integer),
+                               Field("SOLICITORREF", FieldType::Text, 30),
+                               Field("CLAIMDATE", FieldType::DateTime),
+                               Field("JURISDICTION", FieldType::Integer),
+                               Field("RESULTTOTAL", FieldType::Single),
+                               Field("RESULTSHARE", FieldType::Single),
+                               Field("RESULTTEXT", FieldType::Memo)});
   db->CreateIndex("CLAIMANT", orv::db::IndexDef{"BySurname", {"SURNAME", "FORENAMES"}});
-  static const char* kSurnames[] = {"Smith", "Jones", "Brown", "Taylor", "Wilson", "Davies",
+  static const char* kSurnames[] = {"Smith", "Jones",  "Brown",   "Taylor",  "Wilson", "Davies",
                                     "Evans", "Thomas", "Johnson", "Roberts", "Walker", "Wright"};
   db->BeginTrans();
   auto insert = [&](int i) {
@@ -89,8 +88,8 @@ void Build(const std::string& path, int rows) {
         "RESULTSHARE, RESULTTEXT) VALUES (?, ?, 'Mr', ?, 'Colliery Row', 'Tarnby', 'TB1 2AB', ?, "
         "'1931-04-12 00:00:00', 1, 2, ?, '2004-05-27 00:00:00', 1, ?, ?, ?)",
         {std::string(kSurnames[i % 12]) + n.substr(n.size() - 1), "John William " + n,
-         n + " Pit Lane", "AB" + n + "C", "SOL/" + n, 123.5f + static_cast<float>(i % 97),
-         0.25f, "Total exposure " + n + " gm-3.hrs; share 25%."});
+         n + " Pit Lane", "AB" + n + "C", "SOL/" + n, 123.5f + static_cast<float>(i % 97), 0.25f,
+         "Total exposure " + n + " gm-3.hrs; share 25%."});
   };
   for (int i = 0; i < rows; ++i) insert(i);
   db->CommitTrans();

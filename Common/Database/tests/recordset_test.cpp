@@ -180,8 +180,9 @@ TEST_F(RecordsetTest, KeysetDynasetsReadRowsAsTheyMove) {
   EXPECT_EQ(rs->RecordCount(), 3);
 
   // A computed field: every row is kept, base fields still update.
-  RecordsetPtr calc = db_->OpenRecordset(
-      "SELECT ID, PITNAME, PITNAME || ' pit' AS LABEL FROM WORK ORDER BY ID", RecordsetType::Dynaset);
+  RecordsetPtr calc =
+      db_->OpenRecordset("SELECT ID, PITNAME, PITNAME || ' pit' AS LABEL FROM WORK ORDER BY ID",
+                         RecordsetType::Dynaset);
   EXPECT_EQ(calc->Field("LABEL").AsText(), "Alpha pit");
   calc->Edit();
   calc->SetField("PITNAME", "Aleph");

@@ -40,8 +40,8 @@ class SafetyTest : public DbTest {
     DatabasePtr db = CreateDatabase(path);
     FieldDef id = F("ID", FieldType::Long);
     id.auto_increment = true;
-    db->CreateTable("CLAIMANT", {id, F("SURNAME", FieldType::Text, 40), F("AGE", FieldType::Integer),
-                                 F("NOTES", FieldType::Memo)});
+    db->CreateTable("CLAIMANT", {id, F("SURNAME", FieldType::Text, 40),
+                                 F("AGE", FieldType::Integer), F("NOTES", FieldType::Memo)});
     for (const char* s : {"Smith", "Jones", "Brown"}) {
       db->Execute("INSERT INTO CLAIMANT (SURNAME, AGE) VALUES (?, ?)", {s, 60});
     }
@@ -177,9 +177,15 @@ TEST_F(SafetyTest, AWriterWaitsAndALockThatOutlastsTheWaitIsCurrentlyLocked) {
             dberr::kCurrentlyLocked);
   EXPECT_NE(DescriptionOf([&] { b->BeginTrans(); }).find("currently locked"), std::string::npos);
   // Readers still read what was committed.
-  EXPECT_EQ(b->OpenRecordset("SELECT AGE FROM CLAIMANT WHERE ID = 1", RecordsetType::Snapshot)
-                ->Field(0),
-            Value(60));
+  EXPECT_EQ(
+      b->OpenRecordset("SELECT AGE FROM CLAIMANT WHERE ID = 1", RecordsetType::Snapshot)->Field(0),
+      Value(60));
+  // A read transaction does not wait for the writer.
+  b->BeginTrans(false);
+  EXPECT_EQ(
+      b->OpenRecordset("SELECT AGE FROM CLAIMANT WHERE ID = 1", RecordsetType::Snapshot)->Field(0),
+      Value(60));
+  b->CommitTrans();
   a->CommitTrans();
   b->BeginTrans();
   b->Execute("UPDATE CLAIMANT SET AGE = 62 WHERE ID = 2");
@@ -211,8 +217,8 @@ TEST_F(SafetyTest, AnUpdateOverAnotherUsersChangeIsRefused) {
     SCOPED_TRACE(c.name);
     a->Execute("DELETE FROM CLAIMANT");
     a->Execute("INSERT INTO CLAIMANT (ID, SURNAME, AGE) VALUES (1, 'Smith', 60), (2, 'Jones', 61)");
-    RecordsetPtr rs =
-        a->OpenRecordset("SELECT ID, SURNAME, AGE FROM CLAIMANT ORDER BY ID", RecordsetType::Dynaset);
+    RecordsetPtr rs = a->OpenRecordset("SELECT ID, SURNAME, AGE FROM CLAIMANT ORDER BY ID",
+                                       RecordsetType::Dynaset);
     rs->Edit();
     rs->SetField("SURNAME", "Mine");
     if (c.other_sql) b->Execute(c.other_sql);
@@ -323,6 +329,26 @@ TEST_F(SafetyTest, DamagedAndForeignFilesAreRefusedNamingTheFile) {
   EXPECT_EQ(ErrorOf([&] { OpenDatabase(good, ReadOnly())->Close(); }), 0);
 }
 
+TEST_F(SafetyTest, DamageFoundWhileInUseIsReportedNamingTheFile) {
+  const std::string path = PathOf("used.db");
+  DatabasePtr db = CreateDatabase(path);
+  db->CreateTable("T", {F("ID", FieldType::Long), F("TXT", FieldType::Text, 200)});
+  db->BeginTrans();
+  for (int i = 0; i < 3000; ++i)
+    db->Execute("INSERT INTO T VALUES (?, ?)", {i, "row " + std::to_string(i)});
+  db->CommitTrans();
+  // Another program damages pages under the open connection and bumps the
+  // file's change counter, so the connection reads them again.
+  for (std::streamoff page = 3; page < 40; ++page)
+    WriteBytes(path, RandomBytes(4096, 11), 4096 * page);
+  WriteBytes(path, std::string("\x7f\x7f\x7f\x7f"), 24);
+  const auto scan = [&] {
+    RecordsetPtr rs = db->OpenRecordset("SELECT SUM(LENGTH(TXT)) FROM T", RecordsetType::Snapshot);
+  };
+  EXPECT_EQ(ErrorOf(scan), dberr::kDamaged);
+  EXPECT_NE(DescriptionOf(scan).find(path), std::string::npos) << DescriptionOf(scan);
+}
+
 TEST_F(SafetyTest, ReadOnlyStoredQueriesMayOnlyRead) {
   const std::string path = MakeClaimants();
   const std::pair<const char*, const char*> tampered[] = {
@@ -339,7 +365,8 @@ TEST_F(SafetyTest, ReadOnlyStoredQueriesMayOnlyRead) {
     // Stored as another program could have written them.
     DatabasePtr db = OpenDatabase(path);
     for (const auto& [name, sql] : tampered) {
-      db->Execute("INSERT INTO StoredQueries(Name, Parameters, SQL) VALUES (?, '', ?)", {name, sql});
+      db->Execute("INSERT INTO StoredQueries(Name, Parameters, SQL) VALUES (?, '', ?)",
+                  {name, sql});
     }
   }
   DatabasePtr db = OpenDatabase(path, ReadOnly());
@@ -368,9 +395,9 @@ TEST_F(SafetyTest, ReadOnlyStoredQueriesMayOnlyRead) {
 
 TEST_F(SafetyTest, TooLongTextsAndOutOfRangeNumbersAreRefused) {
   DatabasePtr db = CreateDatabase(PathOf("f.db"));
-  db->CreateTable("F", {F("T", FieldType::Text, 5), F("I", FieldType::Integer),
-                        F("L", FieldType::Long), F("S", FieldType::Single),
-                        F("M", FieldType::Currency), F("D", FieldType::Double)});
+  db->CreateTable(
+      "F", {F("T", FieldType::Text, 5), F("I", FieldType::Integer), F("L", FieldType::Long),
+            F("S", FieldType::Single), F("M", FieldType::Currency), F("D", FieldType::Double)});
   db->CreateField("F", F("T2", FieldType::Text, 3));  // added later: checked too
   struct Case {
     const char* field;
@@ -403,8 +430,9 @@ TEST_F(SafetyTest, TooLongTextsAndOutOfRangeNumbersAreRefused) {
     rs->AddNew();
     EXPECT_EQ(ErrorOf([&] { rs->SetField(c.field, c.value); }), c.error);
     if (c.error) {
-      EXPECT_NE(DescriptionOf([&] { rs->SetField(c.field, c.value); })
-                    .find(std::string("'") + c.field + "'"),
+      EXPECT_NE(DescriptionOf([&] {
+                  rs->SetField(c.field, c.value);
+                }).find(std::string("'") + c.field + "'"),
                 std::string::npos);
     }
     rs->CancelUpdate();

@@ -29,6 +29,8 @@ frmOptions::frmOptions(QWidget* parent) : QDialog(parent) {
           ? core::Settings.Jurisdiction
           : -1);
   ui_.chkAutoCalc->setChecked(core::Settings.DustAutoCalc);
+  // Two short choices: the list need not stretch as far as the paths.
+  ui_.cboJurisdiction->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
   for (QLineEdit* box : {ui_.txtData, ui_.txtDust, ui_.txtSysIni, ui_.txtHTMLFile})
     connect(box, &QLineEdit::textChanged, box, [box](const QString& t) { box->setToolTip(t); });
   connect(ui_.cmdBrowseData, &QPushButton::clicked, this, &frmOptions::BrowseData);

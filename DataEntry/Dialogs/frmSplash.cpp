@@ -4,7 +4,9 @@
 #include <QIcon>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QGuiApplication>
 #include <QPixmap>
+#include <QScreen>
 
 #include "Dialogs.h"
 
@@ -56,6 +58,12 @@ void Splash::DisplaySplash() {
   if (logo.isNull()) logo = ProgramIcon().pixmap(128, 128);
   ui.imgLogo->setPixmap(logo);
   form_->adjustSize();
+  // In the middle of the screen the program is starting on.
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    QRect frame = form_->frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    form_->move(frame.topLeft());
+  }
   form_->show();
   form_->raise();
   QCoreApplication::processEvents();

@@ -34,7 +34,10 @@ class HtmlReportFile {
 };
 
 // The file's first two lines and its last one.
-inline constexpr const char* kHtmlHead = "<HTML><HEAD><TITLE>Dust Model Output</TITLE></HEAD>";
+// The character set is declared so that names with accents read correctly in any browser.
+inline constexpr const char* kHtmlHead =
+    "<HTML><HEAD><META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=utf-8\">"
+    "<TITLE>Dust Model Output</TITLE></HEAD>";
 inline constexpr const char* kHtmlTableStart =
     "<BODY><P ALIGN=Left><TABLE BORDER=\"1\" WIDTH=\"100%\">";
 inline constexpr const char* kHtmlEnd = "</TABLE></P></BODY></HTML>";

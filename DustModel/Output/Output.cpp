@@ -1,5 +1,7 @@
 #include "Output.h"
 
+#include <QtGlobal>
+
 #include <QGuiApplication>
 
 #include "GuiApplication.h"
@@ -8,6 +10,31 @@
 #include "frmOutput.h"
 
 namespace orv::dusto {
+
+namespace {
+
+// Set when this library had to make the process's application object: the
+// host is a command-line program without one.
+bool g_windowless_host = false;
+
+// Qt's own notes (platform plugin remarks, missing runtime folders) are not
+// for a command-line program's users; its errors still go through.
+void QuietQtMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (type == QtCriticalMsg || type == QtFatalMsg)
+    qt_message_output(type, context, text);
+}
+
+}  // namespace
+
+bool WindowlessHost() { return g_windowless_host; }
+
+bool EnsureApplication() {
+  if (!QCoreApplication::instance()) {
+    qInstallMessageHandler(QuietQtMessages);
+    g_windowless_host = true;
+  }
+  return EnsureWidgetApplication();
+}
 
 namespace {
 
@@ -61,9 +88,12 @@ void Output::EndDoc() {
 }
 
 void Output::Show() {
-  if (!EnsureWidgetApplication())
+  if (!EnsureApplication())
     throw OrvError(err::kCantCreateObject, "Output:Show",
                    "The host's application object cannot show windows");
+  // A command-line host has nobody to look at a window: the report stays
+  // ready for SavePdf, and no window (nor its remembered position) is made.
+  if (WindowlessHost()) return;
   if (!form_) {
     form_ = std::make_unique<frmOutput>(document_, error_handler_);
     form_->RefreshPreview();
@@ -78,7 +108,7 @@ void Output::UnloadForm() {
 }
 
 void Output::SavePdf(const std::string& path) {
-  (void)EnsureWidgetApplication();
+  (void)EnsureApplication();
   if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
     throw OrvError(err::kCantCreateObject, "Output:SavePdf",
                    "The host's application object cannot lay out text");

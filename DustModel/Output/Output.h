@@ -20,6 +20,14 @@ namespace orv::dusto {
 
 class frmOutput;
 
+// Makes sure the process has an application object that can lay out text;
+// when the host had none (a command-line program), the one made here runs
+// without windows and without Qt's own chatter on standard error. False when
+// the host's application object cannot make widgets.
+[[nodiscard]] bool EnsureApplication();
+// True when the host is such a command-line program: Show then makes no window.
+bool WindowlessHost();
+
 inline constexpr const char* kOutputClassId = "OrvDustO.Output";
 
 class Output : public Component, public IOutput {
@@ -38,7 +46,7 @@ class Output : public Component, public IOutput {
   void StartDoc() override;
   void EndDoc() override;
   // Fails with error 429 when the host's application object cannot show
-  // windows.
+  // windows. A host without an application object of its own gets no window.
   void Show() override;
   void UnloadForm() override;
   // Fails with error 75 when the file cannot be written.

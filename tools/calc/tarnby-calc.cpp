@@ -21,6 +21,7 @@
 #include "ClaimantCalc.h"
 #include "ClaimantRun.h"
 #include "ExitCodes.h"
+#include "PlainHelp.h"
 #include "InputError.h"
 #include "ProgressBar.h"
 #include "ResultJson.h"
@@ -133,44 +134,58 @@ int main(int argc, char** argv) {
   CLI::App app{"Calculates one claimant's dust exposure and recoverable quantum, or every "
                "claimant of a claimant database.",
                kTool};
+  orv::tools::UsePlainHelp(app);
   orv::calc::CalcOptions options;
   std::string history;
   orv::calc::ClaimantRunOptions run;
   orv::calc::BulkOptions bulk;
   bool all = false;
-  app.add_option("--dust-db", options.dust_db, "The dust data database")
+  // The help names each value as a person would (FILE, ID, N), not by the library's types;
+  // the checks still say what went wrong when a value is refused.
+  app.add_option("--dust-db", options.dust_db, "The dust data database (required)")
       ->required()
-      ->check(CLI::ExistingFile);
+      ->check(CLI::ExistingFile)
+      ->option_text("FILE");
   auto* history_opt = app.add_option("--history", history, "The claimant's history file (JSON)")
-                          ->check(CLI::ExistingFile);
+                          ->check(CLI::ExistingFile)
+                          ->option_text("FILE");
   auto* claimant_db = app.add_option("--claimant-db", run.claimant_db, "The claimant database")
-                          ->check(CLI::ExistingFile);
-  auto* claimant = app.add_option("--claimant", run.claimant_id, "A stored claimant's ID");
+                          ->check(CLI::ExistingFile)
+                          ->option_text("FILE");
+  auto* claimant =
+      app.add_option("--claimant", run.claimant_id, "A stored claimant's ID")->option_text("ID");
   auto* all_opt = app.add_flag("--all", all, "Recalculate every claimant of --claimant-db");
   history_opt->excludes(claimant)->excludes(all_opt)->excludes(claimant_db);
   claimant->excludes(all_opt)->needs(claimant_db);
   all_opt->needs(claimant_db);
   auto* store = app.add_flag("--store", run.store,
                              "Write the stored result to the claimant record, as the desktop does");
-  auto* results = app.add_option("--results", bulk.results, "--all: one CSV row per claimant");
+  auto* results = app.add_option("--results", bulk.results, "--all: one CSV row per claimant")
+                      ->option_text("FILE");
   auto* changed = app.add_flag("--changed-only", bulk.changed_only,
                                "--all: only the rows whose result changed");
   auto* jobs = app.add_option("--jobs", bulk.jobs, "--all: threads (default: the processors)")
-                   ->check(CLI::Range(1, 256));
+                   ->check(CLI::Range(1, 256))
+                   ->option_text("N");
   for (auto* o : {results, changed, jobs}) o->needs(all_opt);
   auto* jurisdiction = app.add_option("--jurisdiction", options.jurisdiction,
                                       "0 England and Wales (default; with --claimant the "
                                       "claimant's), 1 Scotland")
-                           ->check(CLI::IsMember({0, 1}));
+                           ->check(CLI::IsMember({0, 1}))
+                           ->option_text("0|1");
   auto* detail = app.add_flag("--detail", options.detail, "The detailed report");
   const std::map<std::string, Format> formats{{"json", Format::kJson},
                                               {"text", Format::kText},
                                               {"html", Format::kHtml},
                                               {"pdf", Format::kPdf}};
-  auto* format = app.add_option("--format", options.format, "json, text (default), html or pdf")
-                     ->transform(CLI::CheckedTransformer(formats, CLI::ignore_case));
-  auto* output =
-      app.add_option("--output", options.output, "Output file (default standard output)");
+  auto* format = app.add_option("--format", options.format,
+                                "What to write: the results as JSON, the report as text "
+                                "(default), as an HTML page or as a PDF file (needs --output)")
+                     ->transform(CLI::CheckedTransformer(formats, CLI::ignore_case))
+                     ->option_text("json|text|html|pdf");
+  auto* output = app.add_option("--output", options.output,
+                                "The file to write (default standard output)")
+                     ->option_text("FILE");
   for (auto* o : {jurisdiction, detail, format, output}) o->excludes(all_opt);
 
   try {

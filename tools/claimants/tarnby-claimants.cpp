@@ -9,6 +9,7 @@
 #include "ClaimantsCsv.h"
 #include "Database.h"
 #include "ExitCodes.h"
+#include "PlainHelp.h"
 #include "InputError.h"
 #include "OrvError.h"
 #include "modTarnbyDatabase.h"
@@ -91,6 +92,7 @@ int Export(const std::string& path, const std::string& dir) {
 
 int main(int argc, char** argv) {
   CLI::App app{"Creates, upgrades, checks, imports and exports claimant databases.", kTool};
+  orv::tools::UsePlainHelp(app);
   app.require_subcommand(1);
 
   std::string db, dir, backup;
@@ -103,7 +105,8 @@ int main(int argc, char** argv) {
       "an older program version left its files.");
   create->add_option("DB", db, "database file to create")->required();
   create->add_option("--level", level, "structure level to stop at (0 to 20)")
-      ->check(CLI::Range(0, static_cast<int>(tb::kLatestStructureLevel)));
+      ->check(CLI::Range(0, static_cast<int>(tb::kLatestStructureLevel)))
+      ->option_text("N");
 
   CLI::App* upgrade = app.add_subcommand(
       "upgrade",
@@ -111,7 +114,8 @@ int main(int argc, char** argv) {
       "transaction, after taking a consistent backup (to FILE, or beside the database under the "
       "default backup name). Refused (exit 3) while another program has the database open.");
   upgrade->add_option("DB", db, "claimant database")->required();
-  auto* backup_opt = upgrade->add_option("--backup", backup, "backup file to write");
+  auto* backup_opt =
+      upgrade->add_option("--backup", backup, "backup file to write")->option_text("FILE");
   upgrade->add_flag("--no-backup", no_backup, "take no backup")->excludes(backup_opt);
 
   CLI::App* check = app.add_subcommand(

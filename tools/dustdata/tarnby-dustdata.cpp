@@ -6,6 +6,7 @@
 
 #include "DustDataBuild.h"
 #include "ExitCodes.h"
+#include "PlainHelp.h"
 #include "ProgressBar.h"
 
 namespace {
@@ -58,6 +59,7 @@ int Expand(const std::string& db) {
 
 int main(int argc, char** argv) {
   CLI::App app{"Builds, exports, checks and expands dust data databases.", kTool};
+  orv::tools::UsePlainHelp(app);
   app.require_subcommand(1);
 
   std::string source, output, db, out_dir;

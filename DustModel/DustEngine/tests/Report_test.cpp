@@ -152,7 +152,9 @@ TEST_F(ReportChannels, HtmlFileEscapesTextAndIndentsDetail) {
   EXPECT_TRUE(lines_.empty());
   const std::vector<std::string> html = ReadLines(file);
   ASSERT_GE(html.size(), 4u);
-  EXPECT_EQ(html[0], "<HTML><HEAD><TITLE>Dust Model Output</TITLE></HEAD>");
+  EXPECT_EQ(html[0],
+            "<HTML><HEAD><META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=utf-8\">"
+            "<TITLE>Dust Model Output</TITLE></HEAD>");
   EXPECT_EQ(html[1], "<BODY><P ALIGN=Left><TABLE BORDER=\"1\" WIDTH=\"100%\">");
   EXPECT_EQ(html[2],
             "<TR><TD>&nbsp;Claimant: &lt;b&gt;O&#39;Neil &amp; &quot;Sons&quot;&lt;/b&gt;"

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <cstdlib>
 #include <filesystem>
 
@@ -49,9 +50,12 @@ TEST(OutputComponent, WritesPdfWithoutApplicationOrDisplay) {
   } catch (const OrvError& e) {
     EXPECT_EQ(e.Number(), 75);
   }
-  // Showing works on the offscreen platform the library chose.
+  // Showing a report to nobody makes no window, and so stores no window position.
   output->Show();
+  EXPECT_EQ(QGuiApplication::topLevelWindows().size(), 0);
   output->UnloadForm();
+  EXPECT_FALSE(fs::exists(dir / "tarnby"));
+  EXPECT_FALSE(fs::exists(dir / "orvdusto"));
   output.reset();
   obj.reset();
   fs::remove_all(dir);

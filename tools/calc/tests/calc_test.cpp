@@ -65,13 +65,16 @@ class CalcTool : public ::testing::Test {
   }
   static void TearDownTestSuite() { delete scratch_; }
 
-  // Runs tarnby-calc --dust-db <fixture> with the arguments.
-  static Ran Calc(const std::string& args) {
+  // Runs tarnby-calc --dust-db <fixture> with the arguments (after `prefix`, which may set
+  // the environment; `instead` replaces the fixture's arguments).
+  static Ran Calc(const std::string& args, const std::string& prefix = {},
+                  const std::string& instead = {}) {
     const char* bin = std::getenv("TARNBY_BIN_DIR");
     const std::string exe = std::string(bin ? bin : ".") + "/tarnby-calc";
     const std::string out = scratch_->File("stdout"), err = scratch_->File("stderr");
+    const std::string fixed = instead.empty() ? "--dust-db '" + db_ + "' " : instead + " ";
     const std::string cmd =
-        "'" + exe + "' --dust-db '" + db_ + "' " + args + " >'" + out + "' 2>'" + err + "'";
+        prefix + "'" + exe + "' " + fixed + args + " >'" + out + "' 2>'" + err + "'";
     const int status = std::system(cmd.c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadAll(out), ReadAll(err)};
   }
@@ -180,7 +183,10 @@ TEST_F(CalcTool, TextAndHtmlReports) {
   marked.replace(marked.find("John Smith"), 10, "<i>O'Neil & Co</i>");
   const Ran html = Calc(History(marked) + " --format html");
   ASSERT_EQ(html.rc, 0) << html.err;
-  EXPECT_EQ(html.out.rfind("<HTML><HEAD><TITLE>Dust Model Output</TITLE></HEAD>\n", 0), 0u);
+  EXPECT_EQ(html.out.rfind("<HTML><HEAD><META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; "
+                           "charset=utf-8\"><TITLE>Dust Model Output</TITLE></HEAD>\n",
+                           0),
+            0u);
   EXPECT_NE(html.out.find("Claimant: &lt;i&gt;O&#39;Neil &amp; Co&lt;/i&gt;"), std::string::npos);
   EXPECT_EQ(html.out.find("<i>"), std::string::npos);
 
@@ -189,6 +195,45 @@ TEST_F(CalcTool, TextAndHtmlReports) {
   ASSERT_EQ(to_file.rc, 0) << to_file.err;
   EXPECT_TRUE(to_file.out.empty());
   EXPECT_NE(ReadAll(file).find("</TABLE></P></BODY></HTML>"), std::string::npos);
+}
+
+TEST_F(CalcTool, HtmlOfAClaimantNamedWithAccentsIsUtf8AndSaysSo) {
+  std::string accented = AcceptedHistory();
+  accented.replace(accented.find("John Smith"), 10, "Jos\u00e9 M\u00fcller");
+  const Ran html = Calc(History(accented) + " --format html");
+  ASSERT_EQ(html.rc, 0) << html.err;
+  EXPECT_NE(html.out.find("charset=utf-8"), std::string::npos);
+  EXPECT_NE(html.out.find("Claimant: Jos\xc3\xa9 M\xc3\xbcller"), std::string::npos);
+}
+
+TEST_F(CalcTool, PdfIsQuiet) {
+  // A home of its own: the run must leave nothing in the user's settings.
+  const std::string home = scratch_->File("home");
+  fs::create_directories(home);
+  const std::string pdf = scratch_->File("quiet.pdf");
+  const Ran r = Calc(History(AcceptedHistory()) + " --detail --format pdf --output '" + pdf +
+                     "'",
+                     "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u XDG_CONFIG_HOME "
+                     "-u XDG_DATA_HOME HOME='" + home + "' ");
+  ASSERT_EQ(r.rc, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(ReadAll(pdf).rfind("%PDF", 0), 0u);
+  std::vector<std::string> left;
+  for (const auto& entry : fs::recursive_directory_iterator(home))
+    if (entry.is_regular_file()) left.push_back(entry.path().string());
+  EXPECT_TRUE(left.empty()) << left.front();
+}
+
+TEST_F(CalcTool, HelpReadsAsAPersonWroteIt) {
+  const Ran r = Calc("", "", "--help");
+  EXPECT_EQ(r.rc, 0);
+  EXPECT_NE(r.out.find("--format"), std::string::npos);
+  // No library mapping such as "{json->0,text->1,...}" or "ENUM".
+  EXPECT_EQ(r.out.find("->"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("ENUM"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("TEXT:FILE"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("Excludes:"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("--format json|text|html|pdf"), std::string::npos) << r.out;
 }
 
 TEST_F(CalcTool, BadUsageAndInputExitTwoNamingTheField) {

@@ -7,11 +7,13 @@
 // (an unknown claimant among them); 3 a run-time failure (number, source and
 // description on standard error). With --all: 0 when no claimant failed
 // (refused ones included), 3 when one failed or the run stopped.
+#include <unistd.h>
+
+#include <algorithm>
 #include <fstream>
 #include <iostream>
 #include <map>
 #include <optional>
-#include <thread>
 #include <string>
 
 #include <CLI/CLI.hpp>
@@ -102,8 +104,16 @@ void RequireCurrentStructure(const std::string& path) {
 // --all: progress on standard error, the summary line on standard output.
 int RunAllClaimants(orv::calc::BulkOptions bulk) {
   orv::tools::ProgressBar bar;
-  bulk.progress = [&bar](int64_t done, int64_t total) {
-    bar.Update("Calculating claimants", done, total);
+  // On a terminal a bar; in a log, a line at every tenth of the way.
+  const bool terminal = isatty(STDERR_FILENO) != 0;
+  int64_t next_line = 0;
+  bulk.progress = [&](int64_t done, int64_t total) {
+    if (terminal) {
+      bar.Update("Calculating claimants", done, total);
+    } else if (done >= next_line) {
+      std::cerr << kTool << ": " << done << " of " << total << " claimants\n";
+      next_line = done + std::max<int64_t>(1, total / 10);
+    }
   };
   const orv::calc::BulkSummary s = orv::calc::RunAll(bulk);
   bar.Finish();

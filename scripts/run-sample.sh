@@ -23,8 +23,18 @@ if [ -x "$bin/tarnby-claimants" ] && [ -d data/claimants ]; then
   "$bin/tarnby-claimants" import "$sample/TARNBY.db" data/claimants
 fi
 
-if [ -n "${DISPLAY:-}" ] && [ -x "$bin/tarnby" ]; then
-  exec "$bin/tarnby"
+# With a display, the desktop program opens on the sample databases through a
+# settings file of its own beside them (written once, so the choices made in
+# the program last from one run to the next; the user's own settings are not
+# touched).
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -x "$bin/tarnby" ] && [ -f "$sample/TARNBY.db" ]; then
+  here=$(cd "$sample" && pwd)
+  ini="$here/TARNBY.INI"
+  if [ ! -f "$ini" ]; then
+    printf '[Setup]\nSystemIni=\n[DustModel]\nDustDatabase=%s\nJurisdiction=0\n[Data]\nDatabase=%s\n[Output]\nHTMLFile=%s\nDustOutputOption=0\nDustDetail=False\nDustAutoCalc=False\n' \
+      "$here/DUSTDATA.db" "$here/TARNBY.db" "$here/ORVDUST.HTM" > "$ini"
+  fi
+  exec "$bin/tarnby" "$ini"
 fi
 if [ -x "$bin/tarnby-calc" ] && [ -f data/sample_history.json ]; then
   exec "$bin/tarnby-calc" --dust-db "$sample/DUSTDATA.db" --history data/sample_history.json --detail

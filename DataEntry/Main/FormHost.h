@@ -1,0 +1,30 @@
+// What the tabs of the main form ask of the form around them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "EngineObjects.h"
+#include "modDataEntry.h"
+
+namespace orv::tarnby {
+
+class FormHost {
+ public:
+  virtual ~FormHost() = default;
+  // The current claimant's ID; 0 when there is none.
+  virtual int32_t CurrentClaimantID() = 0;
+  // Empties the current claimant's stored calculation result.
+  virtual void ClearOldResults() = 0;
+  // Lets the user change tabs and claimants, or stops him while a history
+  // entry is being edited.
+  virtual void SetTabsEnabled(bool enabled) = 0;
+  virtual EngineObjects& Engine() = 0;
+  // True when the claimant database has no USERFACTOR table.
+  virtual bool NoUserFactors() const = 0;
+};
+
+// The application title message boxes carry.
+inline constexpr const char* kApplicationTitle = kAppTitle;
+
+}  // namespace orv::tarnby

@@ -1,0 +1,222 @@
+#include "HistoryTab.h"
+
+#include <QItemSelectionModel>
+
+#include "MessageBox.h"
+#include "OrvError.h"
+#include "modDataEntry.h"
+
+namespace orv::tarnby {
+
+HistoryTab::HistoryTab(FormHost& host, Texts texts, QWidget* parent)
+    : QWidget(parent), host_(host), entry_(this), mapper_(this), texts_(texts) {
+  mapper_.setModel(&entry_);
+  mapper_.setSubmitPolicy(QDataWidgetMapper::ManualSubmit);
+}
+
+void HistoryTab::Bind(QTableView* grid, QGroupBox* frame, QPushButton* add, QPushButton* edit,
+                      QPushButton* save, QPushButton* cancel, QPushButton* remove,
+                      HistoryGridModel* grid_model) {
+  grid_ = grid;
+  frame_ = frame;
+  add_ = add;
+  edit_ = edit;
+  save_ = save;
+  cancel_ = cancel;
+  delete_ = remove;
+  grid_model_ = grid_model;
+  grid_->setModel(grid_model_);
+  connect(grid_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+          [this](const QModelIndex& current, const QModelIndex&) {
+            if (current.isValid() && current.row() != grid_model_->Marker()) {
+              SelectRow(current.row());
+            }
+          });
+  connect(add_, &QPushButton::clicked, this, &HistoryTab::AddEntry);
+  connect(edit_, &QPushButton::clicked, this, &HistoryTab::EditEntry);
+  connect(save_, &QPushButton::clicked, this, &HistoryTab::SaveEntry);
+  connect(cancel_, &QPushButton::clicked, this, &HistoryTab::CancelEntry);
+  connect(delete_, &QPushButton::clicked, this, &HistoryTab::DeleteEntry);
+  SetState(kNoEntries);
+}
+
+void HistoryTab::SetState(int16_t state) {
+  state_ = state;
+  skip_check_ = false;
+  const bool editing = Editing();
+  add_->setVisible(!editing);
+  edit_->setVisible(state == kBrowsing);
+  delete_->setVisible(state == kBrowsing);
+  save_->setVisible(editing);
+  cancel_->setVisible(editing);
+  grid_->setEnabled(state == kBrowsing);
+  frame_->setEnabled(editing);
+  host_.SetTabsEnabled(!editing);
+  OnStateChanged();
+  if (editing && FirstCombo()) FirstCombo()->setFocus(Qt::OtherFocusReason);
+}
+
+int32_t HistoryTab::CurrentEntryID() const {
+  const Value id = entry_.FieldValue("ID");
+  return id.IsNull() ? 0 : id.AsInt32();
+}
+
+void HistoryTab::LoadEntry(int32_t id) {
+  EntryQuery().SetParameter("WHATID", Value(id));
+  EntryRecordset().Requery(&EntryQuery());
+  if (entry_.Recordset() != &EntryRecordset()) {
+    entry_.SetRecordset(&EntryRecordset());
+    mapper_.clearMapping();
+    MapFields();
+  } else {
+    entry_.Refresh();
+  }
+  mapper_.setCurrentIndex(0);
+  mapper_.revert();
+  ShowEntry();
+}
+
+void HistoryTab::SelectRow(int row) {
+  if (row < 0 || row >= grid_model_->Count()) {
+    grid_model_->SetMarker(-1);
+    LoadEntry(0);
+    return;
+  }
+  grid_model_->SetMarker(row);
+  if (grid_->currentIndex().row() != row) {
+    grid_->setCurrentIndex(grid_model_->index(row, 1));
+  }
+  LoadEntry(grid_model_->IdAt(row));
+}
+
+void HistoryTab::AddEntry() {
+  try {
+    LoadEntry(0);
+    entry_.BeginAdd();
+    entry_.SetFieldValue("CLAIMANTID", Value(host_.CurrentClaimantID()));
+    entry_.Save();
+    const int32_t id = CurrentEntryID();
+    const int row = grid_model_->AddRow(id, {});
+    SelectRow(row);
+    entry_.BeginEdit();
+    SetState(kAdding);
+  } catch (...) {
+    ShowProgramError(std::string("An error occurred while adding the new ") + texts_.history +
+                         " record",
+                     true);
+  }
+}
+
+void HistoryTab::EditEntry() {
+  if (CurrentEntryID() == 0) return;
+  try {
+    // The record is put in edit now: a change another user saves before
+    // this one is refused at Save instead of being overwritten.
+    entry_.BeginEdit();
+  } catch (...) {
+    ShowProgramError(std::string("An error occurred while editing the ") + texts_.history +
+                         " entry",
+                     true);
+    return;
+  }
+  SetState(kEditing);
+}
+
+void HistoryTab::SaveEntry() {
+  try {
+    if (!skip_check_) {
+      const std::string failures = CheckEntry();
+      if (!failures.empty()) {
+        MsgBox(failures, mb::kCritical | mb::kOkOnly, kApplicationTitle);
+        return;
+      }
+    }
+  } catch (...) {
+    ShowProgramError(std::string("An error occurred while validating the ") + texts_.history +
+                         " entry",
+                     true);
+    return;
+  }
+  try {
+    host_.ClearOldResults();
+    mapper_.submit();
+    WriteEntry();
+    entry_.Save();
+  } catch (const OrvError& e) {
+    const int32_t answer = MsgBox(
+        "Error: " + e.Description() +
+            "\nChoose OK to make changes to data to correct error or cancel to abort changes "
+            "without saving",
+        mb::kCritical | mb::kOkCancel, "Data Error");
+    if (answer == mb::kCancel) {
+      entry_.Cancel();
+      mapper_.revert();
+      ShowEntry();
+      SetState(kBrowsing);
+    } else {
+      // Still in edit, from the row as it is stored now.
+      try {
+        entry_.BeginEdit();
+      } catch (const OrvError&) {
+        // The next save opens the edit itself.
+      }
+    }
+    return;
+  }
+  try {
+    AfterSave(CurrentEntryID());
+    SetState(kBrowsing);
+  } catch (...) {
+    ShowProgramError(std::string("An error occurred while saving the ") + texts_.history +
+                         " entry",
+                     true);
+    SetState(kBrowsing);
+  }
+}
+
+void HistoryTab::CancelEntry() {
+  skip_check_ = true;
+  try {
+    if (state_ == kEditing) {
+      entry_.Cancel();
+      LoadEntry(CurrentEntryID());
+      SetState(kBrowsing);
+    } else if (state_ == kAdding) {
+      entry_.Cancel();
+      mapper_.revert();
+      DeleteEntry();
+    }
+  } catch (...) {
+    ShowProgramError(texts_.cancel_error, true);
+  }
+}
+
+void HistoryTab::DeleteEntry() {
+  try {
+    const bool adding = state_ == kAdding;
+    const int32_t answer =
+        MsgBox(adding ? "Are you sure you want to cancel adding this record"
+                      : "Are you sure you want to delete this record",
+               mb::kQuestion | mb::kYesNo, adding ? texts_.cancel_title : texts_.delete_title);
+    if (answer != mb::kYes) {
+      // The addition goes on: its entry must still pass the checks.
+      skip_check_ = false;
+      return;
+    }
+    const int32_t id = CurrentEntryID();
+    if (id == 0) return;
+    // The stored result was calculated from the history as it was.
+    host_.ClearOldResults();
+    RemoveFromCollection(id);
+    EntryRecordset().Delete();
+    grid_model_->RemoveRowOf(id);
+    SelectRow(grid_model_->Count() > 0 ? 0 : -1);
+    SetState(grid_model_->Count() == 0 ? kNoEntries : kBrowsing);
+  } catch (...) {
+    ShowProgramError(std::string("An error occurred while deleting the ") + texts_.history +
+                         " record",
+                     true);
+  }
+}
+
+}  // namespace orv::tarnby

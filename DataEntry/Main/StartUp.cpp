@@ -1,0 +1,110 @@
+#include "StartUp.h"
+
+#include <filesystem>
+
+#include "MessageBox.h"
+#include "OrvError.h"
+#include "Text.h"
+#include "modDataEntry.h"
+
+namespace orv::tarnby {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+bool FileExists(const std::string& path) {
+  std::error_code ec;
+  return !path.empty() && fs::is_regular_file(path, ec);
+}
+
+// Step 6 and 7: a missing database falls back to the default, with a word.
+void CheckDatabase(std::string& path, const std::string& what, const std::string& fallback) {
+  if (FileExists(path)) return;
+  MsgBox("Warning - " + what + path + " not found - using default " + fallback,
+         mb::kInformation | mb::kOkOnly, "Warning");
+  path = fallback;
+}
+
+// Step 13: the program cannot load; the options screen is shown alone.
+void ShowOptionsAlone(Program& program, ::tarnby::Splash& splash, const std::string& first_line) {
+  MsgBox(first_line + "\nYou may want to check configuration settings - options screen will now "
+                      "show",
+         mb::kCritical | mb::kOkOnly, std::string(kAppTitle) + " Error");
+  splash.UnloadSplash();
+  program.options = ::tarnby::ShowOptionsModeless(nullptr);
+}
+
+}  // namespace
+
+Program Main(const std::string& command_line) {
+  Program program;
+  std::unique_ptr<::tarnby::Splash> splash;
+  try {
+    (void)ProgramErrorHandler();
+    CurrentStep = "Setting help file";
+    const std::string help_file = ::tarnby::DefaultHelpFile();
+
+    CurrentStep = "Creating splash screen object";
+    splash = std::make_unique<::tarnby::Splash>();
+    CurrentStep = "Displaying splash master application info";
+    splash->SetFromApplication();
+    CurrentStep = "Displaying splash screen";
+    splash->DisplaySplash();
+
+    CurrentStep = "Determining command line parameters";
+    SettingsFile = Trim(command_line);
+    const bool named = !SettingsFile.empty();
+    if (!named) SettingsFile = DefaultSettingsFile();
+    // A new user starts on the bundled sample data, not on a warning.
+    (void)FirstStartSetup(named);
+
+    CurrentStep = "Reading INI file";
+    if (!ReadSettings(SettingsFile)) {
+      ShowProgramError("Errors occurred reading the INI settings file", false);
+      return program;
+    }
+
+    CurrentStep = "Checking claimant database exists";
+    CheckDatabase(Settings.Database, "claimant database ", DefaultClaimantDatabase());
+    CurrentStep = "Checking PXR database exists";
+    CheckDatabase(Settings.DustDatabase, "dust PXR data database ", DefaultDustDatabase());
+
+    CurrentStep = "Writing user settings to INI file";
+    (void)SaveSettings();
+
+    CurrentStep = "Setting up database";
+    if (!SetupDatabase()) {
+      ShowOptionsAlone(program, *splash,
+                       "An error in setting up the claimant information database means that the "
+                       "program cannot load.");
+      return program;
+    }
+
+    CurrentStep = "Loading main form";
+    program.form = std::make_unique<frmMAIN>();
+    program.form->Load();
+
+    CurrentStep = "Initialising help interface";
+    program.help = std::make_unique<::tarnby::cHelpDlg>();
+    program.help->InitialiseHelp(program.form.get(), help_file);
+    program.form->SetHelp(program.help.get());
+
+    if (!EngineSetupFailed) {
+      CurrentStep = "Showing main form";
+      program.form->show();
+      return program;
+    }
+    program.form->SetHelp(nullptr);
+    program.form.reset();
+    ShowOptionsAlone(program, *splash,
+                     "An error in setting up Dust Calculation Engine means that the program "
+                     "cannot load.");
+  } catch (...) {
+    ShowProgramError("Error in loading: " + CurrentStep, true);
+    program.form.reset();
+  }
+  return program;
+}
+
+}  // namespace orv::tarnby

@@ -1,0 +1,226 @@
+#include "WorkTab.h"
+
+#include <QHeaderView>
+#include <optional>
+#include <QRegularExpressionValidator>
+
+#include "Dates.h"
+#include "EntryChecks.h"
+#include "HistoryRows.h"
+#include "LookupLists.h"
+#include "MessageBox.h"
+#include "Numbers.h"
+#include "OrvError.h"
+#include "modDataEntry.h"
+
+namespace orv::tarnby {
+
+namespace {
+
+ComboChoice ChoiceOf(QuickCombo* combo) {
+  ComboChoice c;
+  c.text = combo->Text().toStdString();  // runs the list check first
+  c.in_list = combo->ListIndex() >= 0;
+  c.id = c.in_list ? combo->ItemData(combo->ListIndex()) : 0;
+  return c;
+}
+
+void FillFromList(QuickCombo* combo, dust::LookupList& list) {
+  combo->Clear();
+  list.ComboFill(combo);
+}
+
+}  // namespace
+
+WorkTab::WorkTab(FormHost& host, QWidget* parent)
+    : HistoryTab(host,
+                 {"work history", "Cancel Add Employment Entry", "Delete Employment Entry",
+                  "An error occurred while cancelling work history changes"},
+                 parent) {
+  ui_.setupUi(this);
+  grid_model_ = new HistoryGridModel({tr("Colliery"), tr("Area"), tr("From"), tr("To"),
+                                      tr("Job Factor"), tr("Respirator Factor"),
+                                      tr("Small Mine Pit")},
+                                     this);
+  Bind(ui_.fgWork, ui_.fraJobEntry, ui_.cmdWorkAdd, ui_.cmdWorkEdit, ui_.cmdWorkSave,
+       ui_.cmdWorkCancel, ui_.cmdWorkDelete, grid_model_);
+  ui_.qcboColliery->SetBindMode(QuickCombo::orvBindID);
+  ui_.qcboJobFactor->SetBindMode(QuickCombo::orvBindID);
+  ui_.qcboRespFactor->SetBindMode(QuickCombo::orvBindID);
+  const QRegularExpression four_digits(QStringLiteral("\\d{0,4}"));
+  ui_.meStart->setValidator(new QRegularExpressionValidator(four_digits, this));
+  ui_.meEnd->setValidator(new QRegularExpressionValidator(four_digits, this));
+  connect(ui_.qcboColliery, &QuickCombo::Click, this, &WorkTab::OnCollieryChosen);
+  ShowPitName(false);
+  SetColWidths();
+}
+
+void WorkTab::SetColWidths() {
+  QHeaderView* h = ui_.fgWork->horizontalHeader();
+  const int widths[] = {28, 190, 130, 50, 50, 200, 150, 130};
+  for (int i = 0; i < 8; ++i) h->resizeSection(i, widths[i]);
+  h->setStretchLastSection(true);
+  ui_.fgWork->verticalHeader()->setVisible(false);
+}
+
+db::QueryDef& WorkTab::EntryQuery() { return *qdJob; }
+db::Recordset& WorkTab::EntryRecordset() { return *rsJob; }
+
+void WorkTab::FillCollieries() {
+  auto list = std::make_shared<dust::CollieryList>();
+  FillFromList(ui_.qcboColliery, *list);
+}
+
+bool WorkTab::FillFactorCombos(bool no_user_factors) {
+  {
+    auto list = std::make_shared<dust::JobFactorList>();
+    FillFromList(ui_.qcboJobFactor, *list);
+  }
+  {
+    auto list = std::make_shared<dust::RespFactorList>();
+    FillFromList(ui_.qcboRespFactor, *list);
+  }
+  if (no_user_factors) return false;
+  db::RecordsetPtr rs;
+  try {
+    rs = ClaimantDatabase->OpenRecordset("SELECT * FROM USERFACTOR", db::RecordsetType::Snapshot);
+  } catch (const OrvError& e) {
+    if (e.Number() == err::kTableOrQueryNotFound || e.Number() == db::dberr::kGeneric) {
+      return false;
+    }
+    throw;
+  }
+  for (; !rs->IsEOF(); rs->MoveNext()) {
+    const dust::UserFactor f = UserFactorFromRow(*rs);
+    ui_.qcboJobFactor->AddItemExtended(QString::fromStdString(dust::UserFactorJobText(f)), f.ID);
+    ui_.qcboRespFactor->AddItemExtended(QString::fromStdString(dust::UserFactorRespText(f)),
+                                        f.ID);
+  }
+  return true;
+}
+
+QStringList WorkTab::RowTexts(dust::CoalJob& job) const {
+  return {QString::fromStdString(job.Colliery()), QString::fromStdString(job.CoalArea()),
+          QString::number(job.StartYear()),       QString::number(job.EndYear()),
+          QString::fromStdString(job.JobFactorText()),
+          QString::fromStdString(job.RespiratorFactorText()),
+          QString::fromStdString(job.PitName())};
+}
+
+QStringList WorkTab::UnknownRowTexts(const WorkRow& row) {
+  const QString unknown = QStringLiteral("?");
+  return {tr("Unknown colliery %1").arg(row.CollieryID), unknown,
+          QString::number(row.StartYear),             QString::number(row.EndYear),
+          unknown,                                    unknown,
+          QString::fromStdString(row.PitName)};
+}
+
+void WorkTab::MapFields() {
+  mapper_.addMapping(ui_.txtPitname, entry_.Column("PITNAME"));
+  mapper_.addMapping(ui_.meStart, entry_.Column("STARTYEAR"));
+  mapper_.addMapping(ui_.meEnd, entry_.Column("ENDYEAR"));
+}
+
+void WorkTab::LoadGrid() {
+  try {
+    EngineObjects& engine = host_.Engine();
+    qdWork->SetParameter("WHATCLAIMANTID", Value(host_.CurrentClaimantID()));
+    rsWork->Requery(qdWork.get());
+    engine.jobs->Clear();
+    grid_model_->Clear();
+    if (rsWork->IsEOF()) {
+      LoadEntry(0);
+      SetState(kNoEntries);
+      return;
+    }
+    // A row the engine refuses (an entry left half made, a colliery no
+    // longer in the dust data) is still listed, so that it can be corrected
+    // or deleted; the first refusal is reported once the grid is loaded.
+    std::optional<OrvError> refused;
+    for (; !rsWork->IsEOF(); rsWork->MoveNext()) {
+      const WorkRow row = ReadWorkRow(*rsWork);
+      try {
+        engine.current_job =
+            AddWorkJob(*engine.jobs, *ClaimantDatabase, host_.NoUserFactors(), row);
+        grid_model_->AddRow(row.ID, RowTexts(*engine.current_job));
+      } catch (const OrvError& e) {
+        if (!refused) refused = e;
+        grid_model_->AddRow(row.ID, UnknownRowTexts(row));
+      }
+    }
+    SetState(kBrowsing);
+    SelectRow(0);
+    if (refused) ShowProgramError("An error occurred while loading the work history grid", *refused);
+  } catch (...) {
+    ShowProgramError("An error occurred while loading the work history grid", true);
+  }
+}
+
+void WorkTab::ShowPitName(bool show) {
+  ui_.txtPitname->setVisible(show);
+  ui_.lblAreaAvg->setVisible(show);
+}
+
+void WorkTab::ShowEntry() {
+  auto id_of = [this](const char* field) {
+    const Value v = entry_.FieldValue(field);
+    return v.IsNull() ? 0 : v.AsInt32();
+  };
+  ui_.qcboColliery->SetBoundID(id_of("COLLIERYID"));
+  ui_.qcboJobFactor->SetBoundID(id_of("JOBFACTORID"));
+  ui_.qcboRespFactor->SetBoundID(id_of("RESPFACTORID"));
+  ShowPitName(!entry_.FieldValue("PITNAME").TextOrEmpty().empty());
+}
+
+void WorkTab::OnCollieryChosen() {
+  if (ui_.qcboColliery->ListIndex() < 0) return;
+  const CollieryKind kind = KindOfColliery(ui_.qcboColliery->Text().toStdString());
+  ShowPitName(kind == CollieryKind::kSmallMine ||
+              (kind == CollieryKind::kAreaAverage && !ui_.txtPitname->text().isEmpty()));
+}
+
+std::string WorkTab::CheckEntry() {
+  WorkEntry e;
+  e.colliery = ChoiceOf(ui_.qcboColliery);
+  e.pit_name = ui_.txtPitname->text().toStdString();
+  e.job_factor = ChoiceOf(ui_.qcboJobFactor);
+  e.resp_factor = ChoiceOf(ui_.qcboRespFactor);
+  e.start_year = ui_.meStart->text().toStdString();
+  e.end_year = ui_.meEnd->text().toStdString();
+  return CheckWorkEntry(e, CurrentYear());
+}
+
+void WorkTab::WriteEntry() {
+  entry_.SetFieldValue("COLLIERYID", Value(ChoiceOf(ui_.qcboColliery).id));
+  entry_.SetFieldValue("JOBFACTORID", Value(ChoiceOf(ui_.qcboJobFactor).id));
+  entry_.SetFieldValue("RESPFACTORID", Value(ChoiceOf(ui_.qcboRespFactor).id));
+  // A pit name is kept only for area averages and small mines.
+  if (KindOfColliery(ui_.qcboColliery->Text().toStdString()) == CollieryKind::kListedPit) {
+    entry_.SetFieldValue("PITNAME", Value(std::string()));
+  }
+}
+
+void WorkTab::AfterSave(int32_t id) {
+  EngineObjects& engine = host_.Engine();
+  WorkRow row = ReadWorkRow(EntryRecordset());
+  row.ID = id;
+  engine.current_job = AddWorkJob(*engine.jobs, *ClaimantDatabase, host_.NoUserFactors(), row);
+  const std::string check = engine.current_job->OpenRangeCheck();
+  if (!check.empty()) {
+    MsgBox("Warning: \n" + check +
+               "\nYou should first check the dates you have been given but may need to contact "
+               "ZURIR to confirm the data",
+           mb::kExclamation | mb::kOkOnly);
+  }
+  grid_model_->SetRow(id, RowTexts(*engine.current_job));
+}
+
+void WorkTab::RemoveFromCollection(int32_t id) {
+  try {
+    host_.Engine().jobs->Remove(RowKey(id));
+  } catch (const OrvError&) {
+    // An entry being added has no job yet.
+  }
+}
+
+}  // namespace orv::tarnby

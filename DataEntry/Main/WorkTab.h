@@ -1,0 +1,55 @@
+// Tab 1, "Employment History": the grid fgWork of the claimant's jobs, the
+// entry frame of one WORKHISTORY row with the colliery, job factor and
+// respirator factor combos, and the job collection kept in step.
+#pragma once
+
+#include <memory>
+
+#include "HistoryRows.h"
+#include "HistoryTab.h"
+#include "ui_WorkTab.h"
+
+namespace orv::tarnby {
+
+class WorkTab : public HistoryTab {
+  Q_OBJECT
+
+ public:
+  WorkTab(FormHost& host, QWidget* parent = nullptr);
+
+  Ui::WorkTab& Form() { return ui_; }
+
+  // LoadWorkGrid.
+  void LoadGrid() override;
+  // Fills qcboColliery from the engine's colliery list.
+  void FillCollieries();
+  // Refills the job and respirator factor combos from the engine's lists
+  // and merges the user-defined factors; answers false when the claimant
+  // database has no USERFACTOR table.
+  bool FillFactorCombos(bool no_user_factors);
+  // Column widths of the grid.
+  void SetColWidths();
+
+ protected:
+  db::QueryDef& EntryQuery() override;
+  db::Recordset& EntryRecordset() override;
+  void MapFields() override;
+  void ShowEntry() override;
+  QWidget* FirstCombo() override { return ui_.qcboColliery; }
+  std::string CheckEntry() override;
+  void WriteEntry() override;
+  void AfterSave(int32_t id) override;
+  void RemoveFromCollection(int32_t id) override;
+
+ private:
+  QStringList RowTexts(dust::CoalJob& job) const;
+  // The texts of a row the engine could not make a job of.
+  static QStringList UnknownRowTexts(const WorkRow& row);
+  void ShowPitName(bool show);
+  void OnCollieryChosen();
+
+  Ui::WorkTab ui_;
+  HistoryGridModel* grid_model_;
+};
+
+}  // namespace orv::tarnby

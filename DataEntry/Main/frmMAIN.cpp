@@ -1,0 +1,508 @@
+#include "frmMAIN.h"
+
+#include <QCloseEvent>
+#include <QShortcut>
+#include <QTabBar>
+
+#include "CalcTab.h"
+#include "ClaimantTab.h"
+#include "Dialogs.h"
+#include "MessageBox.h"
+#include "QuickCombo.h"
+#include "OrvError.h"
+#include "SmokeTab.h"
+#include "WorkTab.h"
+#include "modDataEntry.h"
+
+namespace orv::tarnby {
+
+namespace {
+
+// The help line of each tab.
+const char* const kHelpLines[] = {
+    "Enter the basic details about the claimant - while this is not needed for the dust "
+    "model calculation it identifies the claimant.",
+    "Click Add to add a new employment history entry, Edit to edit the highlighted entry or "
+    "Delete to delete the highlighted entry. For each entry choose the appropriate colliery, job "
+    "type and respirator factor and enter the start and end years of employment.",
+    "Click Add to add a new smoking history entry, Edit to edit the highlighted entry or Delete "
+    "to delete the highlighted entry. For each entry choose the appropriate level of smoking and "
+    "either enter the start and end years or the total number of years.",
+    "Use the View menu to choose where you want the output to go and whether or not detailed "
+    "output is required. Click Do Calculation to calculate or use Tools/Options to set up "
+    "autocalculate.",
+};
+const int kHelpTopics[] = {1100, 1200, 1300, 1400};
+
+}  // namespace
+
+frmMAIN::frmMAIN(QWidget* parent)
+    : QMainWindow(parent), claimant_(this), mapper_(this), form_size_(kAppTitle) {
+  ui_.setupUi(this);
+  setAttribute(Qt::WA_DeleteOnClose, false);
+  tab0_ = new ClaimantTab(ui_.sstabCoal);
+  tab1_ = new WorkTab(*this, ui_.sstabCoal);
+  tab2_ = new SmokeTab(*this, ui_.sstabCoal);
+  tab3_ = new CalcTab(ui_.sstabCoal);
+  ui_.sstabCoal->addTab(tab0_, tr("Claimant/Case Details"));
+  ui_.sstabCoal->addTab(tab1_, tr("Employment History"));
+  ui_.sstabCoal->addTab(tab2_, tr("Smoking History"));
+  ui_.sstabCoal->addTab(tab3_, tr("Calculation"));
+  tab0_->setObjectName(QStringLiteral("fraTab0"));
+  tab1_->setObjectName(QStringLiteral("fraTab1"));
+  tab2_->setObjectName(QStringLiteral("fraTab2"));
+  tab3_->setObjectName(QStringLiteral("fraTab3"));
+
+  mapper_.setModel(&claimant_);
+  mapper_.setSubmitPolicy(QDataWidgetMapper::ManualSubmit);
+
+  connect(ui_.sstabCoal, &QTabWidget::currentChanged, this, [this](int tab) {
+    if (changing_tab_) return;
+    ChangeTab(tab, current_tab_);
+  });
+  connect(ui_.datClaimant, &RecordControl::MoveRequested, this, &frmMAIN::MoveClaimant);
+  connect(ui_.cmdSearch, &QPushButton::clicked, this, &frmMAIN::Search);
+  connect(ui_.cmdAdd, &QPushButton::clicked, this, &frmMAIN::AddClaimant);
+  connect(ui_.cmdDelete, &QPushButton::clicked, this, &frmMAIN::DeleteClaimant);
+  connect(ui_.cmdRefresh, &QPushButton::clicked, this, &frmMAIN::RefreshClaimants);
+  connect(tab3_->Form().cmdCalc, &QPushButton::clicked, this, &frmMAIN::Calculate);
+  ConnectMenus();
+  setTabOrder(ui_.sstabCoal, ui_.cmdSearch);
+  // The focus goes to a combo's inner box: it carries the combo's name for
+  // screen readers.
+  for (QuickCombo* combo : findChildren<QuickCombo*>()) {
+    combo->Combo()->setAccessibleName(combo->accessibleName());
+  }
+}
+
+frmMAIN::~frmMAIN() = default;
+
+void frmMAIN::ConnectMenus() {
+  connect(ui_.mnuFileAbout, &QAction::triggered, this, &frmMAIN::ShowAbout);
+  connect(ui_.mnuFileExit, &QAction::triggered, this, &QWidget::close);
+  connect(ui_.mnuViewScreen, &QAction::triggered, this, [this] { SetOutputOption(0); });
+  connect(ui_.mnuViewPreview, &QAction::triggered, this, [this] { SetOutputOption(1); });
+  connect(ui_.mnuViewHTML, &QAction::triggered, this, [this] { SetOutputOption(3); });
+  connect(ui_.mnuViewDetail, &QAction::triggered, this,
+          [this] { SetDetail(!Settings.DustDetail); });
+  connect(ui_.mnuToolsOptions, &QAction::triggered, this, &frmMAIN::ShowOptions);
+  connect(ui_.mnuToolsUserFactors, &QAction::triggered, this, &frmMAIN::ShowFactorScreen);
+  connect(ui_.mnuHelpContents, &QAction::triggered, this, [this] {
+    ShowHelpTopic(::tarnby::help::kContents, ::tarnby::help::kTopicContents,
+                  "An error occurred while displaying the help file contents");
+  });
+  connect(ui_.mnuHelpSupport, &QAction::triggered, this, [this] {
+    ShowHelpTopic(::tarnby::help::kContext, ::tarnby::help::kTopicSupport,
+                  "An error occurred while displaying the help file support page");
+  });
+  auto* f1 = new QShortcut(QKeySequence::HelpContents, this);
+  connect(f1, &QShortcut::activated, this, [this] {
+    ShowHelpTopic(::tarnby::help::kContext, help_topic_,
+                  "An error occurred while displaying the help file contents");
+  });
+}
+
+void frmMAIN::Load() {
+  EngineSetupFailed = true;
+  try {
+    engine_.Create(Settings.DustDatabase, Settings.Jurisdiction, step_);
+    engine_.model->SetOutputLineHandler([this](const std::string& line) {
+      try {
+        tab3_->AppendLine(QString::fromStdString(line));
+      } catch (...) {
+        ShowProgramError("An error occurred while adding output from calculation engine", true);
+      }
+    });
+    step_ = "Setting up claimant data recordset";
+    BindClaimantFields();
+    SetupClaimantRecords();
+    step_ = "Setting up work and smoking grids";
+    tab1_->SetColWidths();
+    tab2_->SetColWidths();
+    step_ = "Setting up Colliery List object";
+    tab1_->FillCollieries();
+    step_ = "Setting initial job record";
+    tab1_->LoadEntry(0);
+    step_ = "Loading factor combos";
+    LoadFactorCombos();
+    step_ = "Setting up Smoking Category List object";
+    tab2_->FillCategories();
+    step_ = "Setting initial smoking record";
+    tab2_->LoadEntry(0);
+    step_ = "Setting tabs to zero";
+    changing_tab_ = true;
+    ui_.sstabCoal->setCurrentIndex(kClaimantTab);
+    changing_tab_ = false;
+    step_ = "Calling tab click 0 routine";
+    ChangeTab(kClaimantTab, kClaimantTab);
+    step_ = "Sizing screen";
+    form_size_.SetMinimumSizeInPixels(760, 520);
+    form_size_.SetForm(this, "frmMAIN");
+    UpdateUserFactorMenu();
+    ui_.mnuViewDetail->setChecked(Settings.DustDetail);
+    SetOutputOption(Settings.DustOutputOption);
+    EngineSetupFailed = false;
+  } catch (...) {
+    ShowProgramError("An error occurred while: \n" + step_, true);
+  }
+}
+
+void frmMAIN::BindClaimantFields() {
+  claimant_.SetRecordset(rsClaimant.get());
+  Ui::ClaimantTab& f = tab0_->Form();
+  const std::pair<QWidget*, const char*> fields[] = {
+      {f.txtReference, "REF"},
+      {f.txtID, "ID"},
+      {f.txtZURIRREF, "ZURIRREF"},
+      {f.txtSurname, "SURNAME"},
+      {f.txtFirstname, "FIRSTNAME"},
+      {f.txtMiddleNames, "MIDDLENAMES"},
+      {f.txtTitle, "TITLE"},
+      {f.txtAddress1, "ADD1"},
+      {f.txtAddress2, "ADD2"},
+      {f.txtAddress3, "ADD3"},
+      {f.txtAddress4, "ADD4"},
+      {f.txtCounty, "COUNTY"},
+      {f.txtPostcode, "POSTCODE"},
+      {f.txtAddressee, "ADDRESSEE"},
+      {f.txtSalutation, "SALUTATION"},
+      {f.txtCalcDate, "CALCDATE"},
+      {f.txtEngineVersion, "ENGINEVERSION"},
+      {f.txtDustDataversion, "DUSTDATAVERSION"},
+      {f.txtQuantumPercent, "RECOVERABLEQUANTUM"},
+  };
+  mapper_.clearMapping();
+  for (const auto& [box, field] : fields) {
+    const int column = claimant_.Column(field);
+    if (column >= 0) mapper_.addMapping(box, column);
+    // The first change the user types puts the record in edit, so that a
+    // change another user saves meanwhile is refused, not overwritten.
+    auto* edit = qobject_cast<QLineEdit*>(box);
+    if (edit && !edit->isReadOnly()) {
+      connect(edit, &QLineEdit::textEdited, this, [this] {
+        try {
+          if (claimant_.HasRow() && !claimant_.Adding()) claimant_.BeginEdit();
+        } catch (const OrvError& e) {
+          MsgBox("Data error event hit err:" + e.Description(), mb::kCritical, kApplicationTitle);
+        }
+      });
+    }
+  }
+  mapper_.setCurrentIndex(0);
+}
+
+// --- claimants ------------------------------------------------------------------
+
+void frmMAIN::SetupClaimantRecords() {
+  claimant_filtered_ = !(SearchName.empty() && SearchRef.empty() && SearchZurir.empty());
+  claimant_.Refresh();
+  claimant_count_ = -1;
+  Reposition();
+}
+
+void frmMAIN::Reposition() {
+  if (repositioning_) return;
+  repositioning_ = true;
+  QWidget* frame = tab0_->Form().fraClaimant;
+  try {
+    db::Recordset& rs = *rsClaimant;
+    if (!claimant_.Adding() && NoClaimants()) {
+      frame->setEnabled(false);
+      ui_.datClaimant->SetCaption(claimant_filtered_
+                                      ? tr("No Records - Click Add or Clear Search")
+                                      : tr("No Records - Click Add"));
+      claimant_count_ = 0;
+    } else {
+      if (claimant_count_ == -1 && !claimant_.Adding() && claimant_.HasRow()) {
+        const db::Recordset::Bookmark here = rs.GetBookmark();
+        rs.MoveLast();
+        claimant_count_ = rs.RecordCount();
+        rs.SetBookmark(here);
+      }
+      frame->setEnabled(true);
+      QString caption = claimant_filtered_ ? tr("Filtered record: ") : tr("Record: ");
+      if (claimant_.Adding()) {
+        caption += tr("new");
+      } else {
+        caption += QString::number(rs.AbsolutePosition() + 1) + tr(" of ");
+        caption += claimant_count_ < 0 ? QStringLiteral("...") : QString::number(claimant_count_);
+      }
+      ui_.datClaimant->SetCaption(caption);
+    }
+    mapper_.revert();
+  } catch (...) {
+    // A failure while repositioning leaves the form as it stands.
+  }
+  repositioning_ = false;
+}
+
+void frmMAIN::SaveClaimant() {
+  mapper_.submit();
+  if (!claimant_.Dirty()) return;
+  const bool added = claimant_.Adding();
+  claimant_.Save();
+  if (added && claimant_count_ >= 0) ++claimant_count_;
+  mapper_.revert();
+}
+
+void frmMAIN::MoveClaimant(RecordControl::Move move) {
+  try {
+    SaveClaimant();
+  } catch (const OrvError& e) {
+    MsgBox("Data error event hit err:" + e.Description(), mb::kCritical, kApplicationTitle);
+    return;
+  }
+  db::Recordset& rs = *rsClaimant;
+  if (rs.IsEOF() && rs.IsBOF()) return;
+  switch (move) {
+    case RecordControl::Move::kFirst:
+      rs.MoveFirst();
+      break;
+    case RecordControl::Move::kPrevious:
+      rs.MovePrevious();
+      if (rs.IsBOF()) rs.MoveFirst();
+      break;
+    case RecordControl::Move::kNext:
+      // The next claimant, else the last one; none when the set is now empty.
+      try {
+        rs.MoveNext();
+        if (rs.IsEOF()) rs.MoveLast();
+      } catch (const OrvError& e) {
+        if (e.Number() != db::dberr::kNoCurrentRecord) throw;
+      }
+      break;
+    case RecordControl::Move::kLast:
+      rs.MoveLast();
+      break;
+  }
+  claimant_.Refresh();
+  Reposition();
+  // A history tab shows the new claimant's history at once.
+  if (current_tab_ != kClaimantTab) ChangeTab(current_tab_, current_tab_);
+}
+
+void frmMAIN::Search() {
+  try {
+    SaveClaimant();
+    if (!::tarnby::ShowSearch(this)) return;
+    ApplySearch();
+  } catch (...) {
+    ShowProgramError("An error occurred in the search routine", true);
+  }
+}
+
+void frmMAIN::ApplySearch() {
+  try {
+    auto pattern = [](const std::string& text) { return text.empty() ? std::string("*") : text; };
+    qdclaimant->SetParameter("WHATNAME", Value(pattern(SearchName)));
+    qdclaimant->SetParameter("WHATREF", Value(pattern(SearchRef)));
+    qdclaimant->SetParameter("WHATZURIR", Value(pattern(SearchZurir)));
+    rsClaimant->Requery(qdclaimant.get());
+    SetupClaimantRecords();
+    ChangeTab(current_tab_, current_tab_);
+  } catch (...) {
+    ShowProgramError("An error occurred in the search routine", true);
+  }
+}
+
+void frmMAIN::AddClaimant() {
+  try {
+    SaveClaimant();
+    claimant_.BeginAdd();
+    mapper_.revert();
+    tab0_->Form().fraClaimant->setEnabled(true);
+    Reposition();
+    if (current_tab_ != kClaimantTab) ui_.sstabCoal->setCurrentIndex(kClaimantTab);
+    tab0_->Form().txtReference->setFocus(Qt::OtherFocusReason);
+  } catch (...) {
+    ShowProgramError("Error adding new claimant record", true);
+  }
+}
+
+void frmMAIN::DeleteClaimant() {
+  try {
+    if (MsgBox("Are you sure you want to delete this record", mb::kQuestion | mb::kYesNo,
+               "Delete Entry") != mb::kYes) {
+      return;
+    }
+    const bool was_adding = claimant_.Adding();
+    claimant_.Cancel();
+    db::Recordset& rs = *rsClaimant;
+    if (!was_adding && claimant_.HasRow()) {
+      // The claimant's histories go with him, in the same transaction.
+      const Value id = claimant_.FieldValue("ID");
+      ClaimantDatabase->BeginTrans();
+      try {
+        ClaimantDatabase->Execute("DELETE FROM WORKHISTORY WHERE CLAIMANTID=?", {id});
+        ClaimantDatabase->Execute("DELETE FROM SMOKEHISTORY WHERE CLAIMANTID=?", {id});
+        rs.Delete();
+        ClaimantDatabase->CommitTrans();
+      } catch (...) {
+        ClaimantDatabase->Rollback();
+        throw;
+      }
+      if (claimant_count_ > 0) --claimant_count_;
+      // The next claimant, else the last one; none when the set is now empty.
+      try {
+        rs.MoveNext();
+        if (rs.IsEOF()) rs.MoveLast();
+      } catch (const OrvError& e) {
+        if (e.Number() != db::dberr::kNoCurrentRecord) throw;
+      }
+    }
+    claimant_.Refresh();
+    Reposition();
+    ChangeTab(current_tab_, current_tab_);
+  } catch (...) {
+    ShowProgramError("An error has occurred while deleting the record", true);
+  }
+}
+
+void frmMAIN::RefreshClaimants() {
+  try {
+    claimant_.Cancel();
+    rsClaimant->Requery(qdclaimant.get());
+    claimant_.Refresh();
+    claimant_count_ = -1;
+    Reposition();
+    ChangeTab(current_tab_, current_tab_);
+  } catch (...) {
+    ShowProgramError("An error has occurred while trying to refresh the record", true);
+  }
+}
+
+bool frmMAIN::NoClaimants() const {
+  const db::Recordset& rs = *rsClaimant;
+  // After the last row is deleted the set has no current row at all.
+  return (rs.IsEOF() && rs.IsBOF()) || rs.AbsolutePosition() < 0;
+}
+
+int32_t frmMAIN::CurrentClaimantID() {
+  if (claimant_.Adding() || !claimant_.HasRow()) return 0;
+  const Value id = claimant_.FieldValue("ID");
+  return id.IsNull() ? 0 : id.AsInt32();
+}
+
+void frmMAIN::SetTabsEnabled(bool enabled) {
+  ui_.sstabCoal->tabBar()->setEnabled(enabled);
+  // Moving to another claimant mid-entry would leave the entry behind.
+  ui_.datClaimant->setEnabled(enabled);
+  ui_.cmdSearch->setEnabled(enabled);
+  ui_.cmdAdd->setEnabled(enabled);
+  ui_.cmdDelete->setEnabled(enabled);
+  ui_.cmdRefresh->setEnabled(enabled);
+}
+
+// --- tabs -----------------------------------------------------------------------
+
+QWidget* frmMAIN::TabFrame(int tab) const {
+  switch (tab) {
+    case kClaimantTab:
+      return tab0_;
+    case kWorkTab:
+      return tab1_;
+    case kSmokeTab:
+      return tab2_;
+    default:
+      return tab3_;
+  }
+}
+
+QString frmMAIN::HelpLine() const { return ui_.lblHelp->text(); }
+
+void frmMAIN::ChangeTab(int new_tab, int previous_tab) {
+  try {
+    current_tab_ = new_tab;
+    for (int t = 0; t < 4; ++t) TabFrame(t)->setEnabled(false);
+    db::Recordset& rs = *rsClaimant;
+    if (!NoClaimants()) {
+      TabFrame(new_tab)->setEnabled(true);
+      if (new_tab != kClaimantTab) {
+        mapper_.submit();
+        if (claimant_.Dirty()) {
+          SaveClaimant();
+          Reposition();
+        }
+      }
+    } else if (claimant_.Adding()) {
+      SaveClaimant();
+      rs.MoveLast();
+      claimant_.Refresh();
+      claimant_count_ = -1;
+      Reposition();
+      TabFrame(new_tab)->setEnabled(true);
+    } else {
+      if (new_tab != kClaimantTab) {
+        // Without claimants only the details tab can be opened.
+        ui_.sstabCoal->setCurrentIndex(kClaimantTab);
+        return;
+      }
+      TabFrame(kClaimantTab)->setEnabled(true);
+      tab0_->Form().fraClaimant->setEnabled(false);
+    }
+    if (ui_.sstabCoal->currentIndex() != new_tab) {
+      changing_tab_ = true;
+      ui_.sstabCoal->setCurrentIndex(new_tab);
+      changing_tab_ = false;
+    }
+    help_topic_ = kHelpTopics[new_tab];
+    ui_.lblHelp->setText(tr(kHelpLines[new_tab]));
+    switch (new_tab) {
+      case kWorkTab:
+        tab1_->LoadGrid();
+        break;
+      case kSmokeTab:
+        tab2_->LoadGrid();
+        break;
+      case kCalcTab:
+        if (previous_tab != kCalcTab) tab3_->ClearOutput();
+        if (Settings.DustAutoCalc) Calculate();
+        break;
+      default:
+        break;
+    }
+  } catch (...) {
+    ShowProgramError("An error occurred while changing tabs", true);
+  }
+}
+
+void frmMAIN::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  form_size_.AdjustToMinimum();
+}
+
+// --- leaving ----------------------------------------------------------------------
+
+bool frmMAIN::IsSafeToExit() {
+  if (tab1_->Editing() || tab2_->Editing()) {
+    MsgBox("Please save or cancel edit before leaving", mb::kOkOnly, "Save work");
+    return false;
+  }
+  return true;
+}
+
+void frmMAIN::closeEvent(QCloseEvent* event) {
+  if (!IsSafeToExit()) {
+    event->ignore();
+    return;
+  }
+  try {
+    SaveClaimant();
+  } catch (const OrvError& e) {
+    MsgBox("Data error event hit err:" + e.Description(), mb::kCritical, kApplicationTitle);
+  }
+  if (!unloaded_) {
+    unloaded_ = true;
+    (void)SaveSettings();
+    try {
+      form_size_.SavePosition();
+    } catch (const OrvError&) {
+      // The position is a convenience; leaving goes on.
+    }
+    QApplication::restoreOverrideCursor();
+  }
+  event->accept();
+  emit Unloaded();
+}
+
+}  // namespace orv::tarnby

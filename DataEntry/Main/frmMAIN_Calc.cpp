@@ -1,0 +1,188 @@
+// The main form's calculation, output settings, factor lists and the
+// screens opened from its menus.
+#include <QApplication>
+
+#include "CalcTab.h"
+#include "ClaimantCalc.h"
+#include "ClaimantTab.h"
+#include "Dates.h"
+#include "Dialogs.h"
+#include "MessageBox.h"
+#include "OrvError.h"
+#include "Shell.h"
+#include "SmokeTab.h"
+#include "WorkTab.h"
+#include "frmMAIN.h"
+#include "modDataEntry.h"
+
+namespace orv::tarnby {
+
+namespace {
+
+std::string Box(const QLineEdit* box) { return box->text().toStdString(); }
+
+}  // namespace
+
+void frmMAIN::LoadFactorCombos() {
+  step_ = "Clearing Job Factor List combo";
+  if (!ClaimantDatabase->TableExists("USERFACTOR")) {
+    no_user_factors_ = true;
+    Settings.AllowUserDefine = false;
+  }
+  step_ = "Setting up Job Factor List object";
+  tab1_->FillFactorCombos(no_user_factors_);
+  step_ = "Loading user defined factors";
+  UpdateUserFactorMenu();
+}
+
+void frmMAIN::UpdateUserFactorMenu() {
+  ui_.mnuToolsUserFactors->setVisible(Settings.AllowUserDefine && !no_user_factors_);
+}
+
+void frmMAIN::ClearOldResults() {
+  try {
+    if (CurrentClaimantID() == 0) return;
+    for (const char* field : {"CALCDATE", "ENGINEVERSION", "DUSTDATAVERSION", "RECOVERABLEQUANTUM"}) {
+      claimant_.SetFieldValue(field, Value());
+    }
+    claimant_.Save();
+    mapper_.revert();
+  } catch (...) {
+    ShowProgramError("An error occurred while clearing the old calculation results", true);
+  }
+}
+
+void frmMAIN::Calculate() {
+  try {
+    tab3_->ClearOutput();
+    tab1_->LoadGrid();
+    tab2_->LoadGrid();
+    ClearOldResults();
+    // The collections from the stored histories through the path the
+    // command-line calculator takes too, so that both give the same result.
+    if (const int32_t id = CurrentClaimantID(); id != 0) {
+      claimcalc::ClaimantSource source(ClaimantDatabase);
+      claimcalc::LoadHistories(source.Read(id), *engine_.jobs, *engine_.smoking);
+    }
+    dust::DustModel& model = *engine_.model;
+    model.SetCoalJobCollection(engine_.jobs);
+    model.SetSmokeHistoryCollection(engine_.smoking);
+    Ui::ClaimantTab& f = tab0_->Form();
+    model.SetClaimantName(JoinWords(Box(f.txtTitle), Box(f.txtFirstname), Box(f.txtMiddleNames),
+                                    Box(f.txtSurname)));
+    model.SetClaimantExtraLabel(claimcalc::kAddressLabel);
+    model.SetClaimantExtra(JoinNonEmpty(", ", {Box(f.txtAddress1), Box(f.txtAddress2),
+                                               Box(f.txtAddress3), Box(f.txtAddress4),
+                                               Box(f.txtCounty), Box(f.txtPostcode)}));
+    model.SetSolicitorRef(Box(f.txtReference));
+    model.SetZURIRRef(Box(f.txtZURIRREF));
+    model.SetPrintDetail(Settings.DustDetail);
+    model.SetOutputOption(Settings.DustOutputOption);
+    if (model.OutputOption() == dust::orvHTMLFile) model.SetHTMLFile(Settings.HTMLFile);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    bool ok = false;
+    try {
+      ok = model.Calculate();
+    } catch (...) {
+      QApplication::restoreOverrideCursor();
+      throw;
+    }
+    QApplication::restoreOverrideCursor();
+    if (ok && CurrentClaimantID() != 0) {
+      claimcalc::ClaimantResult result;
+      result.outcome = claimcalc::Outcome::kCalculated;
+      result.RecoverableQuantum = model.RecoverableQuantumPercent();
+      result.EngineVersion = model.EngineVersion();
+      result.DustDataVersion = model.DustDataVersion();
+      const claimcalc::StoredResultValues stored =
+          claimcalc::ResultValues(result, std::chrono::system_clock::now());
+      claimant_.SetFieldValue("CALCDATE", Value(stored.CalcDate));
+      claimant_.SetFieldValue("ENGINEVERSION", Value(stored.EngineVersion));
+      claimant_.SetFieldValue("DUSTDATAVERSION", Value(stored.DustDataVersion));
+      claimant_.SetFieldValue("RECOVERABLEQUANTUM", Value(stored.RecoverableQuantum));
+      claimant_.Save();
+      mapper_.revert();
+    }
+    if (model.OutputOption() == dust::orvHTMLFile) ShowInBrowser(Settings.HTMLFile);
+  } catch (...) {
+    ShowProgramError("An error occurred while calculating", true);
+  }
+}
+
+void frmMAIN::SetOutputOption(int32_t option) {
+  Settings.DustOutputOption = option;
+  ui_.mnuViewScreen->setChecked(option == dust::orvRaiseEvent);
+  ui_.mnuViewPreview->setChecked(option == dust::orvShowForm);
+  ui_.mnuViewHTML->setChecked(option == dust::orvHTMLFile);
+  static const char* const kWhere[] = {"", "The report is shown in the print preview.",
+                                       "The report is not shown.",
+                                       "The report opens in the web browser."};
+  tab3_->ShowOutputBox(option == dust::orvRaiseEvent,
+                       option >= 0 && option <= 3 ? tr(kWhere[option]) : QString());
+  if (current_tab_ == kCalcTab && !EngineSetupFailed) Calculate();
+}
+
+void frmMAIN::SetDetail(bool detail) {
+  Settings.DustDetail = detail;
+  ui_.mnuViewDetail->setChecked(detail);
+}
+
+void frmMAIN::ShowInBrowser(const std::string& path) {
+  try {
+    ShellOpen(path);
+  } catch (...) {
+    ShowProgramError("Failed to show results in internet browser", true);
+  }
+}
+
+void frmMAIN::ShowOptions() {
+  try {
+    ::tarnby::ShowOptionsModal(this);
+    AfterOptionsClosed();
+  } catch (...) {
+    ShowProgramError("An error occurred while displaying the options screen", true);
+  }
+}
+
+void frmMAIN::AfterOptionsClosed() {
+  if (engine_.model) engine_.model->SetJurisdiction(Settings.Jurisdiction);
+  if (SettingsChanged &&
+      MsgBox("You must exit and restart the program for changes to take effect, exit now ?",
+             mb::kQuestion | mb::kYesNo, "Tarnby Options Change") == mb::kYes &&
+      IsSafeToExit()) {
+    close();
+  }
+}
+
+void frmMAIN::ShowFactorScreen() {
+  try {
+    ::tarnby::ShowFactorOverride(this, ClaimantDatabase);
+    LoadFactorCombos();
+  } catch (...) {
+    ShowProgramError("An error occurred while displaying the user defined factors screen", true);
+  }
+}
+
+void frmMAIN::ShowAbout() {
+  try {
+    ::tarnby::AboutInfo info;
+    if (engine_.model) {
+      info.EngineVersion = engine_.model->EngineVersion();
+      info.DustDatabaseVersion = engine_.model->DustDataVersion();
+    }
+    ::tarnby::ShowAbout(this, info);
+  } catch (...) {
+    ShowProgramError("An error occurred while showing the About screen", true);
+  }
+}
+
+void frmMAIN::ShowHelpTopic(int32_t command, int32_t topic, const char* failure) {
+  try {
+    if (!help_) throw OrvError(err::kInvalidCall, "cHelpDlg:ShowHelp", "Help has not been initialised.");
+    help_->ShowHelp(command, topic);
+  } catch (...) {
+    ShowProgramError(failure, true);
+  }
+}
+
+}  // namespace orv::tarnby

@@ -1,0 +1,178 @@
+// Start-up as a user meets it: a settings file that is missing, a claimant
+// database that is missing or at structure level 0, and a first start with
+// empty per-user folders.
+#include "MainFormFixture.h"
+
+#include <fstream>
+
+#include "StartUp.h"
+
+namespace orv::tarnby::test {
+namespace {
+
+class StartUpTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    home_ = TestHome() / ("start-" + std::string(::testing::UnitTest::GetInstance()
+                                                    ->current_test_info()
+                                                    ->name()));
+    fs::remove_all(home_);
+    fs::create_directories(home_);
+    // Empty per-user folders of this test's own.
+    setenv("XDG_CONFIG_HOME", (home_ / "config").c_str(), 1);
+    setenv("XDG_DATA_HOME", (home_ / "data").c_str(), 1);
+    setenv("TARNBY_SAMPLE_DIR", (home_ / "no-sample").c_str(), 1);
+    old_boxes_ = SetMessageBoxService(boxes_);
+    old_dialogs_ = SetFileDialogService(dialogs_);
+    CloseClaimantDatabase();
+  }
+  void TearDown() override {
+    if (program_.options) delete program_.options.data();
+    program_.form.reset();
+    CloseClaimantDatabase();
+    SetMessageBoxService(old_boxes_);
+    SetFileDialogService(old_dialogs_);
+    setenv("XDG_CONFIG_HOME", (TestHome() / "config").c_str(), 1);
+    setenv("XDG_DATA_HOME", (TestHome() / "data").c_str(), 1);
+    unsetenv("TARNBY_SAMPLE_DIR");
+    std::error_code ec;
+    fs::remove_all(home_, ec);
+  }
+
+  std::string WriteSettings(const std::string& database) {
+    const fs::path ini = home_ / "site.ini";
+    std::ofstream out(ini);
+    out << "[DustModel]\nDustDatabase=" << DustDatabasePath() << "\n[Data]\nDatabase=" << database
+        << "\n";
+    return ini.string();
+  }
+
+  std::string All() const {
+    std::string all;
+    for (const MessageBoxRequest& r : boxes_->shown) all += r.prompt + "\n";
+    return all;
+  }
+  std::vector<std::string> Prompts() const {
+    std::vector<std::string> p;
+    for (const MessageBoxRequest& r : boxes_->shown) p.push_back(r.prompt);
+    return p;
+  }
+
+  fs::path home_;
+  Program program_;
+  std::shared_ptr<ScriptedMessageBox> boxes_ = std::make_shared<ScriptedMessageBox>();
+  std::shared_ptr<ScriptedFileDialog> dialogs_ = std::make_shared<ScriptedFileDialog>();
+
+ private:
+  std::shared_ptr<MessageBoxService> old_boxes_;
+  std::shared_ptr<FileDialogService> old_dialogs_;
+};
+
+TEST_F(StartUpTest, MissingSettingsFileIsReportedAndTheOptionsScreenShows) {
+  const std::string missing = (home_ / "absent.ini").string();
+  program_ = Main("  " + missing + "  ");
+  const std::vector<std::string> p = Prompts();
+  ASSERT_GE(p.size(), 4u);
+  EXPECT_EQ(p[0], "Cannot find INI file " + missing);
+  EXPECT_EQ(p[1], "Warning - claimant database " + DefaultClaimantDatabase() +
+                      " not found - using default " + DefaultClaimantDatabase());
+  EXPECT_EQ(p[2], "Warning - dust PXR data database " + DefaultDustDatabase() +
+                      " not found - using default " + DefaultDustDatabase());
+  EXPECT_EQ(boxes_->shown[1].title, "Warning");
+  EXPECT_EQ(boxes_->shown[1].style, mb::kInformation);
+  EXPECT_EQ(p.back(),
+            "An error in setting up the claimant information database means that the program "
+            "cannot load.\nYou may want to check configuration settings - options screen will now "
+            "show");
+  EXPECT_EQ(boxes_->shown.back().style, mb::kCritical);
+  EXPECT_EQ(program_.form, nullptr);
+  // The settings were written back, creating the file.
+  EXPECT_TRUE(fs::exists(missing));
+}
+
+TEST_F(StartUpTest, MissingClaimantDatabaseFallsBackToTheDefault) {
+  fs::create_directories(DataFolder());
+  CreateClaimantDatabase(DefaultClaimantDatabase());
+  const std::string gone = (home_ / "gone.db").string();
+  program_ = Main(WriteSettings(gone));
+  ASSERT_EQ(boxes_->shown.size(), 1u);
+  EXPECT_EQ(Prompts()[0], "Warning - claimant database " + gone + " not found - using default " +
+                              DefaultClaimantDatabase());
+  ASSERT_NE(program_.form, nullptr);
+  EXPECT_TRUE(program_.form->isVisible());
+  EXPECT_EQ(Settings.Database, DefaultClaimantDatabase());
+}
+
+TEST_F(StartUpTest, LevelZeroDatabaseIsUpgradedAfterOneQuestionAndABackup) {
+  const std::string path = (home_ / "old.db").string();
+  CreateClaimantDatabase(path, 0);
+  boxes_->answers = {mb::kYes};
+  FileDialogAnswer backup;
+  backup.result = 1;
+  backup.files = {(home_ / "old-backup.db").string()};
+  dialogs_->answers = {backup};
+  program_ = Main(WriteSettings(path));
+  ASSERT_EQ(boxes_->shown.size(), 1u) << All();
+  EXPECT_EQ(boxes_->shown[0].title, "Claimant Data Database Update");
+  EXPECT_EQ(dialogs_->shown.size(), 1u);
+  EXPECT_TRUE(fs::exists(home_ / "old-backup.db"));
+  ASSERT_NE(program_.form, nullptr);
+  EXPECT_TRUE(program_.form->isVisible());
+  EXPECT_EQ(StructureLevel(*ClaimantDatabase), kLatestStructureLevel);
+}
+
+TEST_F(StartUpTest, RefusedUpgradeLeavesTheOptionsScreenAlone) {
+  const std::string path = (home_ / "old.db").string();
+  CreateClaimantDatabase(path, 0);
+  boxes_->answers = {mb::kNo};
+  program_ = Main(WriteSettings(path));
+  const std::vector<std::string> p = Prompts();
+  ASSERT_GE(p.size(), 3u);
+  EXPECT_EQ(p[1],
+            "Failed to update the claimant database to the latest structure. You could try "
+            "exiting program and re-entering");
+  EXPECT_EQ(program_.form, nullptr);
+  EXPECT_EQ(p.back(),
+            "An error in setting up the claimant information database means that the program "
+            "cannot load.\nYou may want to check configuration settings - options screen will now "
+            "show");
+}
+
+TEST_F(StartUpTest, AnEngineThatCannotStartLeavesTheOptionsScreenAlone) {
+  const std::string claimants = (home_ / "claims.db").string();
+  CreateClaimantDatabase(claimants);
+  const fs::path not_dust = home_ / "notdust.db";
+  std::ofstream(not_dust) << "this is not a database";
+  const fs::path ini = home_ / "engine.ini";
+  std::ofstream(ini) << "[DustModel]\nDustDatabase=" << not_dust.string()
+                     << "\n[Data]\nDatabase=" << claimants << "\n";
+  program_ = Main(ini.string());
+  const std::vector<std::string> p = Prompts();
+  ASSERT_EQ(p.size(), 2u) << All();
+  EXPECT_TRUE(p[0].starts_with("An error occurred while: \nSetting dust engine object database to: " +
+                               not_dust.string()))
+      << p[0];
+  EXPECT_EQ(p[1],
+            "An error in setting up Dust Calculation Engine means that the program cannot load.\n"
+            "You may want to check configuration settings - options screen will now show");
+  EXPECT_EQ(boxes_->shown[1].title, std::string(kAppTitle) + " Error");
+  EXPECT_EQ(program_.form, nullptr);
+  EXPECT_TRUE(EngineSetupFailed);
+}
+
+TEST_F(StartUpTest, FirstStartWithEmptyFoldersShowsTheMainWindowAndNoBox) {
+  const fs::path sample = home_ / "sample";
+  fs::create_directories(sample);
+  fs::copy_file(DustDatabasePath(), sample / "DUSTDATA.db");
+  CreateClaimantDatabase((sample / "TARNBY.db").string());
+  setenv("TARNBY_SAMPLE_DIR", sample.c_str(), 1);
+  program_ = Main("");
+  EXPECT_TRUE(boxes_->shown.empty()) << All();
+  ASSERT_NE(program_.form, nullptr);
+  EXPECT_TRUE(program_.form->isVisible());
+  EXPECT_EQ(program_.form->windowTitle(), "Tarnby Dust Exposure Model Data Entry");
+  EXPECT_TRUE(fs::exists(DefaultSettingsFile()));
+}
+
+}  // namespace
+}  // namespace orv::tarnby::test

@@ -65,9 +65,10 @@ std::string CheckWorkEntry(const WorkEntry& e, int current_year) {
     Add(text, "The new 'Small Mine' area averages should be used for non NCB/BC mines now");
   }
   if (!e.job_factor.in_list) {
-    Add(text, e.job_factor.text.empty()
-                  ? std::string("You must choose a valid job factor from the list")
-                  : e.job_factor.text + " is not a valid job factor. You must choose one from the list");
+    Add(text,
+        e.job_factor.text.empty()
+            ? std::string("You must choose a valid job factor from the list")
+            : e.job_factor.text + " is not a valid job factor. You must choose one from the list");
   }
   if (!e.resp_factor.in_list) {
     Add(text, e.resp_factor.text.empty()

@@ -65,8 +65,8 @@ std::optional<dust::UserFactor> ReadUserFactor(db::Database& database, int32_t i
   return UserFactorFromRow(*rs);
 }
 
-dust::CoalJobPtr AddWorkJob(dust::colCoalJobs& jobs, db::Database& database,
-                            bool no_user_factors, const WorkRow& row) {
+dust::CoalJobPtr AddWorkJob(dust::colCoalJobs& jobs, db::Database& database, bool no_user_factors,
+                            const WorkRow& row) {
   const std::string key = RowKey(row.ID);
   try {
     jobs.Remove(key);

@@ -48,8 +48,8 @@ dust::UserFactor UserFactorFromRow(const db::Recordset& rs);
 
 // Adds the row's job to `jobs` under RowKey, first removing a job already
 // held under that key. Lookup failures of the engine are raised unchanged.
-dust::CoalJobPtr AddWorkJob(dust::colCoalJobs& jobs, db::Database& database,
-                            bool no_user_factors, const WorkRow& row);
+dust::CoalJobPtr AddWorkJob(dust::colCoalJobs& jobs, db::Database& database, bool no_user_factors,
+                            const WorkRow& row);
 dust::SmokeEntryPtr AddSmokeEntry(dust::colSmokeEntry& smoking, const SmokeRow& row);
 
 }  // namespace orv::tarnby

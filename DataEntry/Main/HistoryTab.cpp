@@ -101,9 +101,8 @@ void HistoryTab::AddEntry() {
     entry_.BeginEdit();
     SetState(kAdding);
   } catch (...) {
-    ShowProgramError(std::string("An error occurred while adding the new ") + texts_.history +
-                         " record",
-                     true);
+    ShowProgramError(
+        std::string("An error occurred while adding the new ") + texts_.history + " record", true);
   }
 }
 
@@ -114,9 +113,8 @@ void HistoryTab::EditEntry() {
     // this one is refused at Save instead of being overwritten.
     entry_.BeginEdit();
   } catch (...) {
-    ShowProgramError(std::string("An error occurred while editing the ") + texts_.history +
-                         " entry",
-                     true);
+    ShowProgramError(
+        std::string("An error occurred while editing the ") + texts_.history + " entry", true);
     return;
   }
   SetState(kEditing);
@@ -132,9 +130,8 @@ void HistoryTab::SaveEntry() {
       }
     }
   } catch (...) {
-    ShowProgramError(std::string("An error occurred while validating the ") + texts_.history +
-                         " entry",
-                     true);
+    ShowProgramError(
+        std::string("An error occurred while validating the ") + texts_.history + " entry", true);
     return;
   }
   try {
@@ -167,8 +164,7 @@ void HistoryTab::SaveEntry() {
     AfterSave(CurrentEntryID());
     SetState(kBrowsing);
   } catch (...) {
-    ShowProgramError(std::string("An error occurred while saving the ") + texts_.history +
-                         " entry",
+    ShowProgramError(std::string("An error occurred while saving the ") + texts_.history + " entry",
                      true);
     SetState(kBrowsing);
   }
@@ -213,9 +209,8 @@ void HistoryTab::DeleteEntry() {
     SelectRow(grid_model_->Count() > 0 ? 0 : -1);
     SetState(grid_model_->Count() == 0 ? kNoEntries : kBrowsing);
   } catch (...) {
-    ShowProgramError(std::string("An error occurred while deleting the ") + texts_.history +
-                         " record",
-                     true);
+    ShowProgramError(
+        std::string("An error occurred while deleting the ") + texts_.history + " record", true);
   }
 }
 

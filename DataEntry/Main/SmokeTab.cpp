@@ -30,8 +30,7 @@ SmokeTab::SmokeTab(FormHost& host, QWidget* parent)
   // Three digits, so that the check can tell 120 years (the most) from 121.
   ui_.meSmokeYears->setValidator(
       new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\d{0,3}")), this));
-  connect(ui_.optSmokeYears, &QRadioButton::toggled, this,
-          [this](bool on) { SetByYears(!on); });
+  connect(ui_.optSmokeYears, &QRadioButton::toggled, this, [this](bool on) { SetByYears(!on); });
   SetByYears(false);
   SetColWidths();
 }

@@ -28,8 +28,9 @@ void CheckDatabase(std::string& path, const std::string& what, const std::string
 
 // Step 13: the program cannot load; the options screen is shown alone.
 void ShowOptionsAlone(Program& program, ::tarnby::Splash& splash, const std::string& first_line) {
-  MsgBox(first_line + "\nYou may want to check configuration settings - options screen will now "
-                      "show",
+  MsgBox(first_line +
+             "\nYou may want to check configuration settings - options screen will now "
+             "show",
          mb::kCritical | mb::kOkOnly, std::string(kAppTitle) + " Error");
   splash.UnloadSplash();
   program.options = ::tarnby::ShowOptionsModeless(nullptr);

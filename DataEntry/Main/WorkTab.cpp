@@ -1,8 +1,8 @@
 #include "WorkTab.h"
 
 #include <QHeaderView>
-#include <optional>
 #include <QRegularExpressionValidator>
+#include <optional>
 
 #include "Dates.h"
 #include "EntryChecks.h"
@@ -38,10 +38,10 @@ WorkTab::WorkTab(FormHost& host, QWidget* parent)
                   "An error occurred while cancelling work history changes"},
                  parent) {
   ui_.setupUi(this);
-  grid_model_ = new HistoryGridModel({tr("Colliery"), tr("Area"), tr("From"), tr("To"),
-                                      tr("Job Factor"), tr("Respirator Factor"),
-                                      tr("Small Mine Pit")},
-                                     this);
+  grid_model_ =
+      new HistoryGridModel({tr("Colliery"), tr("Area"), tr("From"), tr("To"), tr("Job Factor"),
+                            tr("Respirator Factor"), tr("Small Mine Pit")},
+                           this);
   Bind(ui_.fgWork, ui_.fraJobEntry, ui_.cmdWorkAdd, ui_.cmdWorkEdit, ui_.cmdWorkSave,
        ui_.cmdWorkCancel, ui_.cmdWorkDelete, grid_model_);
   ui_.qcboColliery->SetBindMode(QuickCombo::orvBindID);
@@ -93,15 +93,16 @@ bool WorkTab::FillFactorCombos(bool no_user_factors) {
   for (; !rs->IsEOF(); rs->MoveNext()) {
     const dust::UserFactor f = UserFactorFromRow(*rs);
     ui_.qcboJobFactor->AddItemExtended(QString::fromStdString(dust::UserFactorJobText(f)), f.ID);
-    ui_.qcboRespFactor->AddItemExtended(QString::fromStdString(dust::UserFactorRespText(f)),
-                                        f.ID);
+    ui_.qcboRespFactor->AddItemExtended(QString::fromStdString(dust::UserFactorRespText(f)), f.ID);
   }
   return true;
 }
 
 QStringList WorkTab::RowTexts(dust::CoalJob& job) const {
-  return {QString::fromStdString(job.Colliery()), QString::fromStdString(job.CoalArea()),
-          QString::number(job.StartYear()),       QString::number(job.EndYear()),
+  return {QString::fromStdString(job.Colliery()),
+          QString::fromStdString(job.CoalArea()),
+          QString::number(job.StartYear()),
+          QString::number(job.EndYear()),
           QString::fromStdString(job.JobFactorText()),
           QString::fromStdString(job.RespiratorFactorText()),
           QString::fromStdString(job.PitName())};
@@ -109,9 +110,12 @@ QStringList WorkTab::RowTexts(dust::CoalJob& job) const {
 
 QStringList WorkTab::UnknownRowTexts(const WorkRow& row) {
   const QString unknown = QStringLiteral("?");
-  return {tr("Unknown colliery %1").arg(row.CollieryID), unknown,
-          QString::number(row.StartYear),             QString::number(row.EndYear),
-          unknown,                                    unknown,
+  return {tr("Unknown colliery %1").arg(row.CollieryID),
+          unknown,
+          QString::number(row.StartYear),
+          QString::number(row.EndYear),
+          unknown,
+          unknown,
           QString::fromStdString(row.PitName)};
 }
 
@@ -150,7 +154,8 @@ void WorkTab::LoadGrid() {
     }
     SetState(kBrowsing);
     SelectRow(0);
-    if (refused) ShowProgramError("An error occurred while loading the work history grid", *refused);
+    if (refused)
+      ShowProgramError("An error occurred while loading the work history grid", *refused);
   } catch (...) {
     ShowProgramError("An error occurred while loading the work history grid", true);
   }

@@ -8,8 +8,8 @@
 #include "ClaimantTab.h"
 #include "Dialogs.h"
 #include "MessageBox.h"
-#include "QuickCombo.h"
 #include "OrvError.h"
+#include "QuickCombo.h"
 #include "SmokeTab.h"
 #include "WorkTab.h"
 #include "modDataEntry.h"
@@ -208,9 +208,8 @@ void frmMAIN::Reposition() {
     db::Recordset& rs = *rsClaimant;
     if (!claimant_.Adding() && NoClaimants()) {
       frame->setEnabled(false);
-      ui_.datClaimant->SetCaption(claimant_filtered_
-                                      ? tr("No Records - Click Add or Clear Search")
-                                      : tr("No Records - Click Add"));
+      ui_.datClaimant->SetCaption(claimant_filtered_ ? tr("No Records - Click Add or Clear Search")
+                                                     : tr("No Records - Click Add"));
       claimant_count_ = 0;
     } else {
       if (claimant_count_ == -1 && !claimant_.Adding() && claimant_.HasRow()) {

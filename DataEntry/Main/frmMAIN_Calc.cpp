@@ -42,7 +42,8 @@ void frmMAIN::UpdateUserFactorMenu() {
 void frmMAIN::ClearOldResults() {
   try {
     if (CurrentClaimantID() == 0) return;
-    for (const char* field : {"CALCDATE", "ENGINEVERSION", "DUSTDATAVERSION", "RECOVERABLEQUANTUM"}) {
+    for (const char* field :
+         {"CALCDATE", "ENGINEVERSION", "DUSTDATAVERSION", "RECOVERABLEQUANTUM"}) {
       claimant_.SetFieldValue(field, Value());
     }
     claimant_.Save();
@@ -68,12 +69,12 @@ void frmMAIN::Calculate() {
     model.SetCoalJobCollection(engine_.jobs);
     model.SetSmokeHistoryCollection(engine_.smoking);
     Ui::ClaimantTab& f = tab0_->Form();
-    model.SetClaimantName(JoinWords(Box(f.txtTitle), Box(f.txtFirstname), Box(f.txtMiddleNames),
-                                    Box(f.txtSurname)));
+    model.SetClaimantName(
+        JoinWords(Box(f.txtTitle), Box(f.txtFirstname), Box(f.txtMiddleNames), Box(f.txtSurname)));
     model.SetClaimantExtraLabel(claimcalc::kAddressLabel);
-    model.SetClaimantExtra(JoinNonEmpty(", ", {Box(f.txtAddress1), Box(f.txtAddress2),
-                                               Box(f.txtAddress3), Box(f.txtAddress4),
-                                               Box(f.txtCounty), Box(f.txtPostcode)}));
+    model.SetClaimantExtra(
+        JoinNonEmpty(", ", {Box(f.txtAddress1), Box(f.txtAddress2), Box(f.txtAddress3),
+                            Box(f.txtAddress4), Box(f.txtCounty), Box(f.txtPostcode)}));
     model.SetSolicitorRef(Box(f.txtReference));
     model.SetZURIRRef(Box(f.txtZURIRREF));
     model.SetPrintDetail(Settings.DustDetail);
@@ -178,7 +179,8 @@ void frmMAIN::ShowAbout() {
 
 void frmMAIN::ShowHelpTopic(int32_t command, int32_t topic, const char* failure) {
   try {
-    if (!help_) throw OrvError(err::kInvalidCall, "cHelpDlg:ShowHelp", "Help has not been initialised.");
+    if (!help_)
+      throw OrvError(err::kInvalidCall, "cHelpDlg:ShowHelp", "Help has not been initialised.");
     help_->ShowHelp(command, topic);
   } catch (...) {
     ShowProgramError(failure, true);

@@ -6,12 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <QApplication>
 #include <QTest>
 #include <filesystem>
 #include <memory>
 #include <string>
-#include <unistd.h>
 
 #include "CalcTab.h"
 #include "ClaimantTab.h"
@@ -142,8 +142,8 @@ class MainFormTest : public ::testing::Test {
   }
 
   // Adds an employment entry by typing into the combos, and saves it.
-  void AddJob(const QString& colliery, const QString& start, const QString& end,
-              const QString& job, const QString& resp, const QString& pit = {}) {
+  void AddJob(const QString& colliery, const QString& start, const QString& end, const QString& job,
+              const QString& resp, const QString& pit = {}) {
     Ui::WorkTab& w = form_->Tab1().Form();
     w.cmdWorkAdd->click();
     TypeInto(w.qcboColliery, colliery);

@@ -31,14 +31,22 @@ TEST(WorkEntryCheck, EachRuleAddsItsOwnLine) {
        "\r\nThe start year for the job must be between 1800 and 2026"},
       {"start missing", [](WorkEntry& e) { e.start_year = " "; },
        "\r\nThe start year for the job must be given and must be a valid number"},
-      {"typed colliery", [](WorkEntry& e) { e.colliery = {false, "Nowhere", 0}; },
+      {"typed colliery",
+       [](WorkEntry& e) {
+         e.colliery = {false, "Nowhere", 0};
+       },
        "\r\nNowhere is not in the list of pits. Check that the pit is not known by another name "
        "or use the 'Area Average' for the area for unlisted pits"},
-      {"no colliery", [](WorkEntry& e) { e.colliery = {false, "", 0}; },
+      {"no colliery",
+       [](WorkEntry& e) {
+         e.colliery = {false, "", 0};
+       },
        "\r\nYou must choose a pit from the list. Use the 'Area Average' for the area for "
        "unlisted pits"},
       {"small mine without pit",
-       [](WorkEntry& e) { e.colliery = {true, "Small Mines Area Average", 904}; },
+       [](WorkEntry& e) {
+         e.colliery = {true, "Small Mines Area Average", 904};
+       },
        "\r\nYou must give the name of the pit for a small mine"},
       {"small mine with pit",
        [](WorkEntry& e) {
@@ -53,7 +61,9 @@ TEST(WorkEntryCheck, EachRuleAddsItsOwnLine) {
        },
        "\r\nThe new 'Small Mine' area averages should be used for non NCB/BC mines now"},
       {"user factor with standard respirator",
-       [](WorkEntry& e) { e.job_factor = {true, "Own (User defined)", 10000}; },
+       [](WorkEntry& e) {
+         e.job_factor = {true, "Own (User defined)", 10000};
+       },
        "\r\nWhen using user defined factors the same factor choice (by name) must be used for "
        "the Job and Respirator factors"},
       {"user factor on both",

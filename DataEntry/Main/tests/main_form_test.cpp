@@ -13,9 +13,9 @@ namespace {
 QString Caption(frmMAIN& f) { return f.Form().datClaimant->Caption(); }
 
 Value ClaimantField(const char* field, int id = 1) {
-  db::RecordsetPtr rs = ClaimantDatabase->OpenRecordset(
-      std::string("SELECT ") + field + " FROM CLAIMANT WHERE ID=?", db::RecordsetType::Snapshot,
-      {Value(id)});
+  db::RecordsetPtr rs =
+      ClaimantDatabase->OpenRecordset(std::string("SELECT ") + field + " FROM CLAIMANT WHERE ID=?",
+                                      db::RecordsetType::Snapshot, {Value(id)});
   return rs->IsEOF() ? Value() : rs->Field(0);
 }
 
@@ -106,15 +106,19 @@ TEST_F(MainFormTest, DeletingAClaimantAsksFirst) {
 class UserFactorRows : public MainFormTest {
  protected:
   void PrepareDatabase() override {
-    Exec("INSERT INTO CLAIMANT (SURNAME, FIRSTNAME, CALCDATE, ENGINEVERSION, DUSTDATAVERSION, "
-         "RECOVERABLEQUANTUM) VALUES ('Platt', 'Ann', '2020-01-01 10:00:00', '1.0.0', '48', 12.5)");
-    Exec("INSERT INTO USERFACTOR (ID, CODE, DESCR, JOBFACTOR, DUSTYTIMEFACTOR, RESPFACTOR, "
-         "STARTYEAR, ENDYEAR, STARTYEARVAL, ENDYEARVAL, YEARSPASTCLOSURE) VALUES "
-         "(10000, 'OWN', 'Own factor', 0.8, 0.5, 10, 1970, 1980, 1, 1, 0)");
-    Exec("INSERT INTO WORKHISTORY (CLAIMANTID, COLLIERYID, JOBFACTORID, RESPFACTORID, STARTYEAR, "
-         "ENDYEAR, PITNAME) VALUES (1, 101, 10000, 10000, 1960, 1965, NULL)");
-    Exec("INSERT INTO WORKHISTORY (CLAIMANTID, COLLIERYID, JOBFACTORID, RESPFACTORID, STARTYEAR, "
-         "ENDYEAR, PITNAME) VALUES (1, 102, 10007, 10007, 1966, 1970, NULL)");
+    Exec(
+        "INSERT INTO CLAIMANT (SURNAME, FIRSTNAME, CALCDATE, ENGINEVERSION, DUSTDATAVERSION, "
+        "RECOVERABLEQUANTUM) VALUES ('Platt', 'Ann', '2020-01-01 10:00:00', '1.0.0', '48', 12.5)");
+    Exec(
+        "INSERT INTO USERFACTOR (ID, CODE, DESCR, JOBFACTOR, DUSTYTIMEFACTOR, RESPFACTOR, "
+        "STARTYEAR, ENDYEAR, STARTYEARVAL, ENDYEARVAL, YEARSPASTCLOSURE) VALUES "
+        "(10000, 'OWN', 'Own factor', 0.8, 0.5, 10, 1970, 1980, 1, 1, 0)");
+    Exec(
+        "INSERT INTO WORKHISTORY (CLAIMANTID, COLLIERYID, JOBFACTORID, RESPFACTORID, STARTYEAR, "
+        "ENDYEAR, PITNAME) VALUES (1, 101, 10000, 10000, 1960, 1965, NULL)");
+    Exec(
+        "INSERT INTO WORKHISTORY (CLAIMANTID, COLLIERYID, JOBFACTORID, RESPFACTORID, STARTYEAR, "
+        "ENDYEAR, PITNAME) VALUES (1, 102, 10007, 10007, 1966, 1970, NULL)");
   }
 };
 
@@ -130,9 +134,9 @@ TEST_F(UserFactorRows, ListedWithTheirTextsAndAMissingOneAsAPlaceholder) {
   const int index = w.qcboJobFactor->Combo()->findText(job_text);
   ASSERT_GE(index, 0) << job_text.toStdString();
   EXPECT_EQ(w.qcboJobFactor->ItemData(index), 10000);
-  EXPECT_GE(w.qcboRespFactor->Combo()->findText(
-                QString::fromStdString(dust::UserFactorRespText(own))),
-            0);
+  EXPECT_GE(
+      w.qcboRespFactor->Combo()->findText(QString::fromStdString(dust::UserFactorRespText(own))),
+      0);
   EXPECT_TRUE(f.Form().mnuToolsUserFactors->isVisible());
   Settings.AllowUserDefine = false;
   f.LoadFactorCombos();
@@ -217,8 +221,8 @@ TEST_F(UserFactorRows, CancellingAnAdditionAsksAndRemovesTheRow) {
   w.cmdWorkCancel->click();
   EXPECT_EQ(f.Tab1().Grid().Count(), 2);
   EXPECT_EQ(f.Tab1().EntryState(), HistoryTab::kBrowsing);
-  db::RecordsetPtr rs =
-      ClaimantDatabase->OpenRecordset("SELECT COUNT(*) FROM WORKHISTORY", db::RecordsetType::Snapshot);
+  db::RecordsetPtr rs = ClaimantDatabase->OpenRecordset("SELECT COUNT(*) FROM WORKHISTORY",
+                                                        db::RecordsetType::Snapshot);
   EXPECT_EQ(rs->Field(0).AsInt32(), 2);
 }
 
@@ -386,11 +390,13 @@ class UnknownColliery : public MainFormTest {
  protected:
   void PrepareDatabase() override {
     Exec("INSERT INTO CLAIMANT (SURNAME) VALUES ('Platt')");
-    Exec("INSERT INTO WORKHISTORY (CLAIMANTID, COLLIERYID, JOBFACTORID, RESPFACTORID, STARTYEAR, "
-         "ENDYEAR) VALUES (1, 101, 1, 1, 1960, 1965)");
+    Exec(
+        "INSERT INTO WORKHISTORY (CLAIMANTID, COLLIERYID, JOBFACTORID, RESPFACTORID, STARTYEAR, "
+        "ENDYEAR) VALUES (1, 101, 1, 1, 1960, 1965)");
     // A colliery the dust data no longer lists.
-    Exec("INSERT INTO WORKHISTORY (CLAIMANTID, COLLIERYID, JOBFACTORID, RESPFACTORID, STARTYEAR, "
-         "ENDYEAR) VALUES (1, 999, 1, 1, 1966, 1970)");
+    Exec(
+        "INSERT INTO WORKHISTORY (CLAIMANTID, COLLIERYID, JOBFACTORID, RESPFACTORID, STARTYEAR, "
+        "ENDYEAR) VALUES (1, 999, 1, 1, 1966, 1970)");
   }
 };
 

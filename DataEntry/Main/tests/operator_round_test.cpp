@@ -57,8 +57,8 @@ TEST_F(MainFormTest, OperatorRoundStoresTheSameResultAsTheCalculator) {
     int32_t job;
     int16_t resp;
   };
-  for (const Job& j : {Job{101, 1955, 1965, 1, 1}, Job{102, 1966, 1975, 3, 3},
-                       Job{104, 1976, 1985, 2, 2}}) {
+  for (const Job& j :
+       {Job{101, 1955, 1965, 1, 1}, Job{102, 1966, 1975, 3, 3}, Job{104, 1976, 1985, 2, 2}}) {
     dust::HistoryJob h;
     h.Key = "ID" + std::to_string(j.colliery);
     h.CollieryID = j.colliery;
@@ -75,8 +75,7 @@ TEST_F(MainFormTest, OperatorRoundStoresTheSameResultAsTheCalculator) {
   const calc::CalcOutcome tool = calc::RunCalculation(options, history);
   ASSERT_TRUE(tool.ok);
   EXPECT_EQ(rs->Field(0).AsSingle(), tool.results[1].second);
-  EXPECT_EQ(f.Tab0().Form().txtQuantumPercent->text().toStdString(),
-            rs->Field(0).TextOrEmpty());
+  EXPECT_EQ(f.Tab0().Form().txtQuantumPercent->text().toStdString(), rs->Field(0).TextOrEmpty());
 }
 
 }  // namespace

@@ -50,7 +50,6 @@ TEST(Screenshots, EachTabOnTheSampleData) {
 }  // namespace
 }  // namespace orv::tarnby::test
 
-
 namespace orv::tarnby::test {
 namespace {
 
@@ -82,11 +81,12 @@ TEST(Measurements, MainFormOnALargeClaimantDatabase) {
   const qint64 last = t.restart();
   form.Form().sstabCoal->setCurrentIndex(frmMAIN::kWorkTab);
   const qint64 tab = t.restart();
-  std::printf("claimants %s: SetupDatabase %lld ms, form load %lld ms, last claimant %lld ms, "
-              "employment tab %lld ms; caption \"%s\"\n",
-              count, static_cast<long long>(setup), static_cast<long long>(load),
-              static_cast<long long>(last), static_cast<long long>(tab),
-              form.Form().datClaimant->Caption().toStdString().c_str());
+  std::printf(
+      "claimants %s: SetupDatabase %lld ms, form load %lld ms, last claimant %lld ms, "
+      "employment tab %lld ms; caption \"%s\"\n",
+      count, static_cast<long long>(setup), static_cast<long long>(load),
+      static_cast<long long>(last), static_cast<long long>(tab),
+      form.Form().datClaimant->Caption().toStdString().c_str());
   form.close();
   CloseClaimantDatabase();
   fs::remove(db);

@@ -13,9 +13,9 @@ namespace {
 class StartUpTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    home_ = TestHome() / ("start-" + std::string(::testing::UnitTest::GetInstance()
-                                                    ->current_test_info()
-                                                    ->name()));
+    home_ =
+        TestHome() /
+        ("start-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(home_);
     fs::create_directories(home_);
     // Empty per-user folders of this test's own.
@@ -149,8 +149,8 @@ TEST_F(StartUpTest, AnEngineThatCannotStartLeavesTheOptionsScreenAlone) {
   program_ = Main(ini.string());
   const std::vector<std::string> p = Prompts();
   ASSERT_EQ(p.size(), 2u) << All();
-  EXPECT_TRUE(p[0].starts_with("An error occurred while: \nSetting dust engine object database to: " +
-                               not_dust.string()))
+  EXPECT_TRUE(p[0].starts_with(
+      "An error occurred while: \nSetting dust engine object database to: " + not_dust.string()))
       << p[0];
   EXPECT_EQ(p[1],
             "An error in setting up Dust Calculation Engine means that the program cannot load.\n"

@@ -1,9 +1,12 @@
 #include "Shell.h"
 
 #include <spawn.h>
+#include <sys/wait.h>
 
+#include <cerrno>
 #include <cstring>
 #include <mutex>
+#include <thread>
 
 #include "OrvError.h"
 
@@ -25,6 +28,13 @@ class XdgOpenShell : public ShellService {
     if (rc != 0)
       throw OrvError(err::kFileNotFound, "ShellOpen",
                      std::string("Cannot start xdg-open: ") + std::strerror(rc));
+    // The opener is collected when it exits, so that a long session of
+    // opened reports leaves no finished processes behind.
+    std::thread([pid] {
+      int status = 0;
+      while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+      }
+    }).detach();
   }
 };
 

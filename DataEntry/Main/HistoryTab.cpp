@@ -135,10 +135,12 @@ void HistoryTab::SaveEntry() {
     return;
   }
   try {
-    host_.ClearOldResults();
     mapper_.submit();
     WriteEntry();
     entry_.Save();
+    // Cleared after the history is stored, so that a result stored by a bulk
+    // run in between (from the history as it was) cannot outlive the change.
+    host_.ClearOldResults();
   } catch (const OrvError& e) {
     const int32_t answer = MsgBox(
         "Error: " + e.Description() +
@@ -202,9 +204,9 @@ void HistoryTab::DeleteEntry() {
     const int32_t id = CurrentEntryID();
     if (id == 0) return;
     // The stored result was calculated from the history as it was.
-    host_.ClearOldResults();
     RemoveFromCollection(id);
     EntryRecordset().Delete();
+    host_.ClearOldResults();
     grid_model_->RemoveRowOf(id);
     SelectRow(grid_model_->Count() > 0 ? 0 : -1);
     SetState(grid_model_->Count() == 0 ? kNoEntries : kBrowsing);

@@ -85,7 +85,7 @@ bool WorkTab::FillFactorCombos(bool no_user_factors) {
   try {
     rs = ClaimantDatabase->OpenRecordset("SELECT * FROM USERFACTOR", db::RecordsetType::Snapshot);
   } catch (const OrvError& e) {
-    if (e.Number() == err::kTableOrQueryNotFound || e.Number() == db::dberr::kGeneric) {
+    if (e.Number() == db::dberr::kTableOrQueryNotFound || e.Number() == db::dberr::kGeneric) {
       return false;
     }
     throw;

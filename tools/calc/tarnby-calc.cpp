@@ -198,14 +198,8 @@ int main(int argc, char** argv) {
                      ->option_text("FILE");
   for (auto* o : {jurisdiction, detail, format, output}) o->excludes(all_opt);
 
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::CallForHelp& e) {
-    return app.exit(e);
-  } catch (const CLI::ParseError& e) {
-    app.exit(e);
-    return kExitBadInput;
-  }
+  if (const std::optional<int> exit_code = orv::tools::ParseCommandLine(app, argc, argv))
+    return *exit_code;
   if (history_opt->count() + claimant->count() + all_opt->count() != 1) {
     std::cerr << kTool << ": give one of --history, --claimant or --all\n";
     return kExitBadInput;

@@ -134,16 +134,8 @@ int main(int argc, char** argv) {
   exp->add_option("DB", db, "claimant database")->required();
   exp->add_option("OUTPUT_DIR", dir, "folder for the CSV files (created when missing)")->required();
 
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::CallForHelp& e) {
-    return app.exit(e);
-  } catch (const CLI::CallForAllHelp& e) {
-    return app.exit(e);
-  } catch (const CLI::ParseError& e) {
-    (void)app.exit(e);
-    return kExitBadInput;
-  }
+  if (const std::optional<int> exit_code = orv::tools::ParseCommandLine(app, argc, argv))
+    return *exit_code;
 
   return RunGuarded(kTool, [&] {
     if (*create) return Create(db, level);

@@ -8,7 +8,10 @@
 
 #include <CLI/CLI.hpp>
 #include <memory>
+#include <optional>
 #include <string>
+
+#include "ExitCodes.h"
 
 namespace orv::tools {
 
@@ -22,5 +25,22 @@ class PlainHelpFormatter : public CLI::Formatter {
 
 // Gives `app`, and the subcommands added to it afterwards, the plain help.
 inline void UsePlainHelp(CLI::App& app) { app.formatter(std::make_shared<PlainHelpFormatter>()); }
+
+// Parses the command line. Empty when the tool goes on; otherwise the exit
+// code: 0 after the help was asked for and printed, 2 for bad usage, whose
+// message CLI11 has printed.
+inline std::optional<int> ParseCommandLine(CLI::App& app, int argc, char** argv) {
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    (void)app.exit(e);
+    return kExitBadInput;
+  }
+  return std::nullopt;
+}
 
 }  // namespace orv::tools

@@ -92,16 +92,8 @@ int main(int argc, char** argv) {
       "when there is one).");
   check->add_option("DB", db, "dust data database")->required();
 
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::CallForHelp& e) {
-    return app.exit(e);
-  } catch (const CLI::CallForAllHelp& e) {
-    return app.exit(e);
-  } catch (const CLI::ParseError& e) {
-    (void)app.exit(e);
-    return kExitBadInput;
-  }
+  if (const std::optional<int> exit_code = orv::tools::ParseCommandLine(app, argc, argv))
+    return *exit_code;
 
   return RunGuarded(kTool, [&] {
     if (*build) return Build(source, output, force);

@@ -12,8 +12,6 @@ namespace orv::claimcalc {
 
 namespace {
 
-std::string RowKey(int32_t id) { return "ID" + std::to_string(id); }
-
 std::string Describe(const OrvError& e) {
   std::string s = "Error " + std::to_string(e.Number());
   if (!e.Source().empty()) s += " (" + e.Source() + ")";
@@ -43,48 +41,54 @@ class DustReadSpan {
 
 }  // namespace
 
+std::string RowKey(int32_t id) { return "ID" + std::to_string(id); }
+
+orv::dust::HistoryJob ToHistoryJob(const WorkRow& w) {
+  orv::dust::HistoryJob j;
+  j.Key = RowKey(w.ID);
+  j.CollieryID = w.CollieryID;
+  j.StartYear = w.StartYear;
+  j.EndYear = w.EndYear;
+  j.JobFactorID = w.JobFactorID;
+  j.PitName = w.PitName;
+  if (w.JobFactorID >= orv::dust::kFirstUserFactorID) {
+    // A user-defined factor supplies both factors; a deleted one becomes
+    // the placeholder job, as the desktop's grid lists it.
+    if (w.user_factor)
+      j.user_factor = w.user_factor;
+    else
+      j.missing_user_factor = true;
+  } else {
+    // The engine's respirator identifier is 16-bit: a stored value outside
+    // that range is refused by the job, as the desktop's conversion does.
+    if (w.RespFactorID > INT16_MAX || w.RespFactorID < INT16_MIN)
+      throw OrvError::Standard(6, "LoadWorkGrid");
+    j.RespFactorID = static_cast<int16_t>(w.RespFactorID);
+  }
+  return j;
+}
+
+orv::dust::HistorySmoke ToHistorySmoke(const SmokeRow& s) {
+  orv::dust::HistorySmoke h;
+  h.Key = RowKey(s.ID);
+  h.CategoryID = s.SmokeCategoryID;
+  h.Years = s.Years;
+  h.StartYear = s.StartYear;
+  h.EndYear = s.EndYear;
+  return h;
+}
+
 std::vector<orv::dust::HistoryJob> HistoryJobs(const StoredClaimant& c) {
   std::vector<orv::dust::HistoryJob> jobs;
   jobs.reserve(c.work.size());
-  for (const WorkRow& w : c.work) {
-    orv::dust::HistoryJob j;
-    j.Key = RowKey(w.ID);
-    j.CollieryID = w.CollieryID;
-    j.StartYear = w.StartYear;
-    j.EndYear = w.EndYear;
-    j.JobFactorID = w.JobFactorID;
-    j.PitName = w.PitName;
-    if (w.JobFactorID >= orv::dust::kFirstUserFactorID) {
-      // A user-defined factor supplies both factors; a deleted one becomes
-      // the placeholder job, as the desktop's grid lists it.
-      if (w.user_factor)
-        j.user_factor = w.user_factor;
-      else
-        j.missing_user_factor = true;
-    } else {
-      // The engine's respirator identifier is 16-bit: a stored value outside
-      // that range is refused by the job, as the desktop's conversion does.
-      if (w.RespFactorID > INT16_MAX || w.RespFactorID < INT16_MIN)
-        throw OrvError::Standard(6, "LoadWorkGrid");
-      j.RespFactorID = static_cast<int16_t>(w.RespFactorID);
-    }
-    jobs.push_back(std::move(j));
-  }
+  for (const WorkRow& w : c.work) jobs.push_back(ToHistoryJob(w));
   return jobs;
 }
 
 std::vector<orv::dust::HistorySmoke> HistorySmoking(const StoredClaimant& c) {
   std::vector<orv::dust::HistorySmoke> smoking;
   smoking.reserve(c.smoking.size());
-  for (const SmokeRow& s : c.smoking) {
-    orv::dust::HistorySmoke h;
-    h.Key = RowKey(s.ID);
-    h.CategoryID = s.SmokeCategoryID;
-    h.Years = s.Years;
-    h.StartYear = s.StartYear;
-    h.EndYear = s.EndYear;
-    smoking.push_back(std::move(h));
-  }
+  for (const SmokeRow& s : c.smoking) smoking.push_back(ToHistorySmoke(s));
   return smoking;
 }
 

@@ -103,6 +103,23 @@ struct StoredClaimant {
   bool SameHistory(const StoredClaimant& other) const;
 };
 
+// The collection key of a stored history row: "ID" followed by the row's ID.
+std::string RowKey(int32_t id);
+
+// The current row of a WORKHISTORY, SMOKEHISTORY or USERFACTOR recordset,
+// null numbers read as 0 and null texts as "". A work row's user-defined
+// factor is left for the caller to read.
+WorkRow ReadWorkRow(const orv::db::Recordset& r);
+SmokeRow ReadSmokeRow(const orv::db::Recordset& r);
+orv::dust::UserFactor ReadUserFactorRow(const orv::db::Recordset& r);
+
+// One stored row as the engine's history loader takes it, keyed by RowKey.
+// A work row with a user-defined factor identifier takes that factor, or
+// becomes the placeholder job when it has none. A respirator identifier
+// outside 16 bits is the overflow error 6.
+orv::dust::HistoryJob ToHistoryJob(const WorkRow& w);
+orv::dust::HistorySmoke ToHistorySmoke(const SmokeRow& s);
+
 // The jobs and smoking entries of a stored claimant as the engine's history
 // loader takes them, keyed "ID" followed by the row's ID, in the stored
 // order: what the desktop's grids and the history file both turn into

@@ -11,8 +11,8 @@ namespace orv::claimcalc {
 
 namespace {
 
-using orv::db::RecordsetType;
 using orv::Value;
+using orv::db::RecordsetType;
 
 constexpr const char* kSource = "ClaimantSource";
 
@@ -22,7 +22,7 @@ constexpr const char* kClaimantSql =
     "COUNTY, POSTCODE, JURISDICTION, RECOVERABLEQUANTUM, CALCDATE FROM CLAIMANT WHERE ID = ?";
 
 constexpr const char* kUserFactorSql =
-    "SELECT CODE, DESCR, JOBFACTOR, DUSTYTIMEFACTOR, RESPFACTOR, STARTYEAR, ENDYEAR, "
+    "SELECT ID, CODE, DESCR, JOBFACTOR, DUSTYTIMEFACTOR, RESPFACTOR, STARTYEAR, ENDYEAR, "
     "STARTYEARVAL, ENDYEARVAL, YEARSPASTCLOSURE FROM USERFACTOR WHERE ID = ?";
 
 int32_t Int32Or0(const Value& v) { return v.IsNull() ? 0 : v.AsInt32(); }
@@ -43,6 +43,44 @@ ClaimantSource::ClaimantSource(orv::db::DatabasePtr claimants)
     : db_(std::move(claimants)), q_(std::make_unique<Prepared>()) {}
 
 ClaimantSource::~ClaimantSource() = default;
+
+WorkRow ReadWorkRow(const orv::db::Recordset& r) {
+  WorkRow w;
+  w.ID = Int32Or0(r.Field("ID"));
+  w.CollieryID = Int32Or0(r.Field("CollieryID"));
+  w.JobFactorID = Int32Or0(r.Field("JobFactorID"));
+  w.RespFactorID = Int32Or0(r.Field("RespFactorID"));
+  w.StartYear = Int16Or0(r.Field("StartYear"));
+  w.EndYear = Int16Or0(r.Field("EndYear"));
+  w.PitName = r.Field("PitName").TextOrEmpty();
+  return w;
+}
+
+SmokeRow ReadSmokeRow(const orv::db::Recordset& r) {
+  SmokeRow s;
+  s.ID = Int32Or0(r.Field("ID"));
+  s.SmokeCategoryID = Int32Or0(r.Field("SmokeCategoryID"));
+  s.Years = Int32Or0(r.Field("Years"));
+  s.StartYear = Int16Or0(r.Field("StartYear"));
+  s.EndYear = Int16Or0(r.Field("EndYear"));
+  return s;
+}
+
+orv::dust::UserFactor ReadUserFactorRow(const orv::db::Recordset& r) {
+  orv::dust::UserFactor u;
+  u.ID = Int32Or0(r.Field("ID"));
+  u.Code = r.Field("CODE").TextOrEmpty();
+  u.Descr = r.Field("DESCR").TextOrEmpty();
+  u.JobFactor = SingleOr0(r.Field("JOBFACTOR"));
+  u.DustyTimeFactor = SingleOr0(r.Field("DUSTYTIMEFACTOR"));
+  u.RespFactor = SingleOr0(r.Field("RESPFACTOR"));
+  u.StartYear = Int16Or0(r.Field("STARTYEAR"));
+  u.EndYear = Int16Or0(r.Field("ENDYEAR"));
+  u.StartYearVal = SingleOr0(r.Field("STARTYEARVAL"));
+  u.EndYearVal = SingleOr0(r.Field("ENDYEARVAL"));
+  u.YearsPastClosure = SingleOr0(r.Field("YEARSPASTCLOSURE"));
+  return u;
+}
 
 bool WorkRow::operator==(const WorkRow& o) const {
   const auto factor = [](const orv::dust::UserFactor& f) {
@@ -78,8 +116,8 @@ StoredClaimant ClaimantSource::Read(int32_t claimantID) {
     c.identity.ZURIRRef = text("ZURIRREF");
     c.identity.ExtraLabel = kAddressLabel;
     c.identity.Extra = orv::tarnby::JoinNonEmpty(
-        ", ", {text("ADD1"), text("ADD2"), text("ADD3"), text("ADD4"), text("COUNTY"),
-               text("POSTCODE")});
+        ", ",
+        {text("ADD1"), text("ADD2"), text("ADD3"), text("ADD4"), text("COUNTY"), text("POSTCODE")});
     const Value q = r->Field("RECOVERABLEQUANTUM");
     if (!q.IsNull()) c.stored_quantum = q.AsSingle();
     const Value when = r->Field("CALCDATE");
@@ -95,18 +133,7 @@ StoredClaimant ClaimantSource::Read(int32_t claimantID) {
     p.work_def->SetParameter("WHATCLAIMANTID", claimantID);
     p.work->Requery(p.work_def.get());
   }
-  for (; !p.work->IsEOF(); p.work->MoveNext()) {
-    const orv::db::Recordset& r = *p.work;
-    WorkRow w;
-    w.ID = Int32Or0(r.Field("ID"));
-    w.CollieryID = Int32Or0(r.Field("CollieryID"));
-    w.JobFactorID = Int32Or0(r.Field("JobFactorID"));
-    w.RespFactorID = Int32Or0(r.Field("RespFactorID"));
-    w.StartYear = Int16Or0(r.Field("StartYear"));
-    w.EndYear = Int16Or0(r.Field("EndYear"));
-    w.PitName = r.Field("PitName").TextOrEmpty();
-    c.work.push_back(std::move(w));
-  }
+  for (; !p.work->IsEOF(); p.work->MoveNext()) c.work.push_back(ReadWorkRow(*p.work));
   for (WorkRow& w : c.work) {
     if (w.JobFactorID < orv::dust::kFirstUserFactorID) continue;
     if (!p.has_user_factors) p.has_user_factors = db_->TableExists("USERFACTOR");
@@ -114,19 +141,7 @@ StoredClaimant ClaimantSource::Read(int32_t claimantID) {
     const orv::db::RecordsetPtr f =
         db_->OpenRecordset(kUserFactorSql, RecordsetType::Snapshot, {Value(w.JobFactorID)});
     if (f->IsEOF()) continue;
-    orv::dust::UserFactor u;
-    u.ID = w.JobFactorID;
-    u.Code = f->Field("CODE").TextOrEmpty();
-    u.Descr = f->Field("DESCR").TextOrEmpty();
-    u.JobFactor = SingleOr0(f->Field("JOBFACTOR"));
-    u.DustyTimeFactor = SingleOr0(f->Field("DUSTYTIMEFACTOR"));
-    u.RespFactor = SingleOr0(f->Field("RESPFACTOR"));
-    u.StartYear = Int16Or0(f->Field("STARTYEAR"));
-    u.EndYear = Int16Or0(f->Field("ENDYEAR"));
-    u.StartYearVal = SingleOr0(f->Field("STARTYEARVAL"));
-    u.EndYearVal = SingleOr0(f->Field("ENDYEARVAL"));
-    u.YearsPastClosure = SingleOr0(f->Field("YEARSPASTCLOSURE"));
-    w.user_factor = std::move(u);
+    w.user_factor = ReadUserFactorRow(*f);
   }
 
   if (!p.smoke_def) {
@@ -137,16 +152,7 @@ StoredClaimant ClaimantSource::Read(int32_t claimantID) {
     p.smoke_def->SetParameter("WHATCLAIMANTID", claimantID);
     p.smoke->Requery(p.smoke_def.get());
   }
-  for (; !p.smoke->IsEOF(); p.smoke->MoveNext()) {
-    const orv::db::Recordset& r = *p.smoke;
-    SmokeRow s;
-    s.ID = Int32Or0(r.Field("ID"));
-    s.SmokeCategoryID = Int32Or0(r.Field("SmokeCategoryID"));
-    s.Years = Int32Or0(r.Field("Years"));
-    s.StartYear = Int16Or0(r.Field("StartYear"));
-    s.EndYear = Int16Or0(r.Field("EndYear"));
-    c.smoking.push_back(s);
-  }
+  for (; !p.smoke->IsEOF(); p.smoke->MoveNext()) c.smoking.push_back(ReadSmokeRow(*p.smoke));
   return c;
 }
 

@@ -1,14 +1,16 @@
-// Stored history rows turned into the engine's jobs and smoking entries,
-// one row at a time, as the history grids load and save them. A job whose
-// job factor is a user-defined factor (ID 10000 or more) takes all its
-// factor values from the claimant database's USERFACTOR row; a job whose
-// factor row is gone becomes the "Missing user defined factor" placeholder.
+// Stored history rows into the engine's jobs and smoking entries, one row at
+// a time, as the history grids load and save them. The rows and their
+// reading are the calculation's own (ClaimantCalc.h), so that a grid and a
+// calculation of the same claimant hold the same jobs. A job whose job
+// factor is a user-defined factor (ID 10000 or more) takes all its factor
+// values from the claimant database's USERFACTOR row; a job whose factor row
+// is gone becomes the "Missing user defined factor" placeholder.
 #pragma once
 
 #include <cstdint>
 #include <optional>
-#include <string>
 
+#include "ClaimantCalc.h"
 #include "Database.h"
 #include "HistoryLoader.h"
 #include "colCoalJobs.h"
@@ -16,40 +18,21 @@
 
 namespace orv::tarnby {
 
-struct WorkRow {
-  int32_t ID = 0;
-  int32_t CollieryID = 0;
-  int32_t JobFactorID = 0;
-  int32_t RespFactorID = 0;
-  int16_t StartYear = 0;
-  int16_t EndYear = 0;
-  std::string PitName;
-};
+using claimcalc::ReadSmokeRow;
+using claimcalc::ReadWorkRow;
+using claimcalc::RowKey;
+using claimcalc::SmokeRow;
+using claimcalc::WorkRow;
 
-struct SmokeRow {
-  int32_t ID = 0;
-  int32_t SmokeCategoryID = 0;
-  int32_t Years = 0;
-  int16_t StartYear = 0;
-  int16_t EndYear = 0;
-};
-
-// The current row of a work or smoking recordset (null numbers read as 0).
-WorkRow ReadWorkRow(const db::Recordset& rs);
-SmokeRow ReadSmokeRow(const db::Recordset& rs);
-
-// The collection key of a row: "ID" and the row's ID.
-std::string RowKey(int32_t id);
-
-// The USERFACTOR row of that ID; none when the row (or, with
-// `no_user_factors`, the table) is missing.
+// The USERFACTOR row of that ID; none when the row is missing.
 std::optional<dust::UserFactor> ReadUserFactor(db::Database& database, int32_t id);
-dust::UserFactor UserFactorFromRow(const db::Recordset& rs);
 
 // Adds the row's job to `jobs` under RowKey, first removing a job already
-// held under that key. Lookup failures of the engine are raised unchanged.
+// held under that key. With `no_user_factors` (the database has no
+// USERFACTOR table) a user-defined factor job is the placeholder. Lookup
+// failures of the engine are raised unchanged.
 dust::CoalJobPtr AddWorkJob(dust::colCoalJobs& jobs, db::Database& database, bool no_user_factors,
-                            const WorkRow& row);
+                            WorkRow row);
 dust::SmokeEntryPtr AddSmokeEntry(dust::colSmokeEntry& smoking, const SmokeRow& row);
 
 }  // namespace orv::tarnby

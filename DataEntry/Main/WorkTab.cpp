@@ -91,7 +91,7 @@ bool WorkTab::FillFactorCombos(bool no_user_factors) {
     throw;
   }
   for (; !rs->IsEOF(); rs->MoveNext()) {
-    const dust::UserFactor f = UserFactorFromRow(*rs);
+    const dust::UserFactor f = claimcalc::ReadUserFactorRow(*rs);
     ui_.qcboJobFactor->AddItemExtended(QString::fromStdString(dust::UserFactorJobText(f)), f.ID);
     ui_.qcboRespFactor->AddItemExtended(QString::fromStdString(dust::UserFactorRespText(f)), f.ID);
   }

@@ -7,19 +7,19 @@ namespace orv::dust {
 
 namespace {
 
-void AddUserFactorJob(colCoalJobs& jobs, const HistoryJob& j, const UserFactor& f) {
-  jobs.AddWithFactorsPastClosure(f.ID, f.Code, f.JobFactor, UserFactorJobText(f), "N",
-                                 kUserFactorUplift, f.DustyTimeFactor, true, false, f.ID,
-                                 f.RespFactor, UserFactorRespText(f), "N", f.StartYear, f.EndYear,
-                                 f.StartYearVal, f.EndYearVal, j.Key, j.CollieryID, j.StartYear,
-                                 j.EndYear, j.PitName, f.YearsPastClosure);
+CoalJobPtr AddUserFactorJob(colCoalJobs& jobs, const HistoryJob& j, const UserFactor& f) {
+  return jobs.AddWithFactorsPastClosure(
+      f.ID, f.Code, f.JobFactor, UserFactorJobText(f), "N", kUserFactorUplift, f.DustyTimeFactor,
+      true, false, f.ID, f.RespFactor, UserFactorRespText(f), "N", f.StartYear, f.EndYear,
+      f.StartYearVal, f.EndYearVal, j.Key, j.CollieryID, j.StartYear, j.EndYear, j.PitName,
+      f.YearsPastClosure);
 }
 
-void AddMissingUserFactorJob(colCoalJobs& jobs, const HistoryJob& j) {
-  jobs.AddWithFactorsPastClosure(j.JobFactorID, "??", 0, kMissingUserFactorText, "N", 0, 0, true,
-                                 false, j.JobFactorID, 0, kMissingUserFactorText, "N", 1900, 1900,
-                                 1.0f, 1.0f, j.Key, j.CollieryID, j.StartYear, j.EndYear, j.PitName,
-                                 0);
+CoalJobPtr AddMissingUserFactorJob(colCoalJobs& jobs, const HistoryJob& j) {
+  return jobs.AddWithFactorsPastClosure(j.JobFactorID, "??", 0, kMissingUserFactorText, "N", 0, 0,
+                                        true, false, j.JobFactorID, 0, kMissingUserFactorText, "N",
+                                        1900, 1900, 1.0f, 1.0f, j.Key, j.CollieryID, j.StartYear,
+                                        j.EndYear, j.PitName, 0);
 }
 
 }  // namespace
@@ -33,24 +33,25 @@ std::string UserFactorRespText(const UserFactor& f) {
   return f.Descr + " (User defined: non CHA " + FloatToText(f.RespFactor) + ")";
 }
 
+CoalJobPtr AddJob(colCoalJobs& jobs, const HistoryJob& j) {
+  if (j.user_factor) return AddUserFactorJob(jobs, j, *j.user_factor);
+  if (j.missing_user_factor) return AddMissingUserFactorJob(jobs, j);
+  return jobs.Add(j.Key, j.RespFactorID, j.JobFactorID, j.JobFactorCode, j.CollieryID, {},
+                  j.StartYear, j.EndYear, j.PitName);
+}
+
+SmokeEntryPtr AddSmoke(colSmokeEntry& smoking, const HistorySmoke& s) {
+  return smoking.Add(s.Key, s.CategoryID, s.CategoryCode, s.Years, s.StartYear, s.EndYear);
+}
+
 void LoadJobs(colCoalJobs& jobs, const std::vector<HistoryJob>& history) {
   jobs.Clear();
-  for (const HistoryJob& j : history) {
-    if (j.user_factor) {
-      AddUserFactorJob(jobs, j, *j.user_factor);
-    } else if (j.missing_user_factor) {
-      AddMissingUserFactorJob(jobs, j);
-    } else {
-      jobs.Add(j.Key, j.RespFactorID, j.JobFactorID, j.JobFactorCode, j.CollieryID, {}, j.StartYear,
-               j.EndYear, j.PitName);
-    }
-  }
+  for (const HistoryJob& j : history) AddJob(jobs, j);
 }
 
 void LoadSmoking(colSmokeEntry& smoking, const std::vector<HistorySmoke>& history) {
   smoking.Clear();
-  for (const HistorySmoke& s : history)
-    smoking.Add(s.Key, s.CategoryID, s.CategoryCode, s.Years, s.StartYear, s.EndYear);
+  for (const HistorySmoke& s : history) AddSmoke(smoking, s);
 }
 
 void ApplyIdentity(DustModel& model, const ClaimantIdentity& who) {

@@ -86,6 +86,13 @@ struct ClaimantIdentity {
   std::string Extra;
 };
 
+// Adds one job to `jobs` under its key, through the collection's own Add or
+// AddWithFactorsPastClosure, and returns it. A job the collection refuses
+// (an unknown colliery or factor: error 380) is raised unchanged.
+CoalJobPtr AddJob(colCoalJobs& jobs, const HistoryJob& j);
+// Adds one smoking entry under its key; failures as AddJob.
+SmokeEntryPtr AddSmoke(colSmokeEntry& smoking, const HistorySmoke& s);
+
 // Empties `jobs` and adds each job in the order given, through the
 // collection's own Add or AddWithFactorsPastClosure. A job the collection
 // refuses (an unknown colliery or factor: error 380) stops the load with

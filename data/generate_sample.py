@@ -199,9 +199,11 @@ def main():
                      "surveyed": False, "split": (1, "Small Mine: %PITNAME%")})
         next_id += 1
 
-    # Pseudo collieries of the areas.
+    # Pseudo collieries of the areas. An area average's name starts with
+    # "Area Average", as the data-entry program recognises it.
     for a in areas:
-        collieries.append([a[3], a[1] + " Average" if a[0] <= len(AREAS) else a[1], a[0], "", "",
+        name = "Area Average - " + a[1].removesuffix(" Area") if a[0] <= len(AREAS) else a[1]
+        collieries.append([a[3], name, a[0], "", "",
                            a[4], a[5]])
 
     for p in pits:

@@ -60,6 +60,14 @@ Cell FloatCell(const std::optional<float>& v) {
 class Run {
  public:
   explicit Run(const BulkOptions& o) : o_(o) {
+    // The engine expands and compacts a dust database whose matrix is not
+    // expanded yet when it first opens it. That must happen once, before
+    // the workers open the file side by side; a dust database that cannot
+    // be used also fails here, before the results file is begun.
+    {
+      orv::dust::DustModel first;
+      first.SetDustDatabase(o.dust_db);
+    }
     pager_db_ = orv::db::OpenDatabase(o.claimant_db);
     pager_ = std::make_unique<ClaimantSource>(pager_db_);
     total_ = pager_->Count();

@@ -21,6 +21,7 @@
 #include "ClaimantCalc.h"
 #include "DustDataBuild.h"
 #include "DustModel.h"
+#include "DustDataFiles.h"
 #include "DustModelTypes.h"
 #include "Interfaces.h"
 #include "SyntheticClaimants.h"
@@ -222,6 +223,27 @@ TEST_F(BulkCalc, OneAndTwoThreadsGiveTheSameResultsAndStoredValues) {
   EXPECT_EQ(sa.stored, 400);
   EXPECT_EQ(ReadAll(a.results), ReadAll(b.results));
   EXPECT_EQ(StoredResults(one), StoredResults(two));
+}
+
+// The engine expands a dust database whose matrix is not expanded yet when
+// it first opens it; a run on several threads must do that once, not once
+// per thread side by side.
+TEST_F(BulkCalc, AnUnexpandedDustDatabaseIsExpandedOnceAndEveryClaimantCalculated) {
+  const fs::path csv = orv::dustdata::test::CopyFixture(Path("unexpanded-csv"));
+  fs::remove(csv / "dust_matrix.csv");
+  const std::string dust = Path("UNEXPANDED.db");
+  orv::dustdata::BuildFromCsv(csv.string(), dust, true);
+  const auto matrix_ready = [&dust] {
+    return orv::dustdata::test::Rows(*orv::dustdata::test::OpenDb(dust, true),
+                                     "SELECT PARMVALUE FROM PARMS WHERE PARM = 'MatrixReady'");
+  };
+  ASSERT_EQ(matrix_ready(), (std::vector<std::vector<std::string>>{{"0"}}));
+  BulkOptions o = Options(Claimants("unexpanded.db", 60), 2);
+  o.dust_db = dust;
+  const BulkSummary s = RunAll(o);
+  EXPECT_EQ(s.failed, 0);
+  EXPECT_EQ(s.calculated + s.refused, 60);
+  EXPECT_EQ(matrix_ready(), (std::vector<std::vector<std::string>>{{"1"}}));
 }
 
 TEST_F(BulkCalc, RefusedClaimantIsCountedWithItsMessage) {

@@ -4,20 +4,6 @@
 
 namespace orv::tarnby {
 
-namespace {
-
-// Removes what a collection holds under `key`, when it holds anything.
-template <typename Collection>
-void RemoveIfHeld(Collection& collection, const std::string& key) {
-  try {
-    collection.Remove(key);
-  } catch (const OrvError&) {
-    // Not held yet.
-  }
-}
-
-}  // namespace
-
 std::optional<dust::UserFactor> ReadUserFactor(db::Database& database, int32_t id) {
   db::RecordsetPtr rs = database.OpenRecordset("SELECT * FROM USERFACTOR WHERE ID=?",
                                                db::RecordsetType::Snapshot, {Value(id)});

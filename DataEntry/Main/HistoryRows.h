@@ -9,10 +9,12 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "ClaimantCalc.h"
 #include "Database.h"
 #include "HistoryLoader.h"
+#include "OrvError.h"
 #include "colCoalJobs.h"
 #include "colSmokeEntry.h"
 
@@ -23,6 +25,17 @@ using claimcalc::ReadWorkRow;
 using claimcalc::RowKey;
 using claimcalc::SmokeRow;
 using claimcalc::WorkRow;
+
+// Removes what a collection holds under `key`, when it holds anything (an
+// entry being added has nothing held yet).
+template <typename Collection>
+void RemoveIfHeld(Collection& collection, const std::string& key) {
+  try {
+    collection.Remove(key);
+  } catch (const OrvError&) {
+    // Not held.
+  }
+}
 
 // The USERFACTOR row of that ID; none when the row is missing.
 std::optional<dust::UserFactor> ReadUserFactor(db::Database& database, int32_t id);

@@ -61,6 +61,36 @@ int32_t HistoryTab::CurrentEntryID() const {
   return id.IsNull() ? 0 : id.AsInt32();
 }
 
+void HistoryTab::LoadGrid() {
+  const std::string where =
+      std::string("An error occurred while loading the ") + texts_.history + " grid";
+  try {
+    db::Recordset& rs = RequeryRows();
+    grid_model_->Clear();
+    if (rs.IsEOF()) {
+      LoadEntry(0);
+      SetState(kNoEntries);
+      return;
+    }
+    std::optional<OrvError> refused;
+    for (; !rs.IsEOF(); rs.MoveNext()) {
+      try {
+        const auto [id, texts] = AddRow(rs);
+        grid_model_->AddRow(id, texts);
+      } catch (const OrvError& e) {
+        if (!refused) refused = e;
+        const auto [id, texts] = RefusedRow(rs);
+        grid_model_->AddRow(id, texts);
+      }
+    }
+    SetState(kBrowsing);
+    SelectRow(0);
+    if (refused) ShowProgramError(where, *refused);
+  } catch (...) {
+    ShowProgramError(where, true);
+  }
+}
+
 void HistoryTab::LoadEntry(int32_t id) {
   EntryQuery().SetParameter("WHATID", Value(id));
   EntryRecordset().Requery(&EntryQuery());

@@ -15,6 +15,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "Database.h"
 #include "FormHost.h"
@@ -36,8 +37,12 @@ class HistoryTab : public QWidget {
   // True while an entry is being added or edited.
   bool Editing() const { return state_ == kEditing || state_ == kAdding; }
 
-  // Reloads the grid and the engine collection for the current claimant.
-  virtual void LoadGrid() = 0;
+  // Reloads the grid and the engine collection for the current claimant. A
+  // row the engine refuses (an entry left half made, a colliery or smoking
+  // category no longer in the dust data) is still listed, so that it can be
+  // corrected or deleted; the first refusal is reported once the grid is
+  // loaded.
+  void LoadGrid();
   // Shows the entry of that ID (0: none) in the entry boxes.
   void LoadEntry(int32_t id);
   // Selects a grid row: moves the marker and loads its entry.
@@ -82,6 +87,15 @@ class HistoryTab : public QWidget {
   // After a save: the engine item, the grid row, any warning.
   virtual void AfterSave(int32_t id) = 0;
   virtual void RemoveFromCollection(int32_t id) = 0;
+
+  // The grid's rows for the current claimant, its query re-run, with the
+  // engine collection emptied.
+  virtual db::Recordset& RequeryRows() = 0;
+  // Adds the recordset's current row to the engine collection and gives its
+  // ID and grid texts; an engine refusal is raised.
+  virtual std::pair<int32_t, QStringList> AddRow(const db::Recordset& rs) = 0;
+  // The grid texts of a row the engine refused.
+  virtual std::pair<int32_t, QStringList> RefusedRow(const db::Recordset& rs) const = 0;
 
   FormHost& host_;
   RecordModel entry_;

@@ -75,27 +75,24 @@ QStringList SmokeTab::RowTexts(dust::SmokeEntry& e) const {
           QString::fromStdString(FloatToText(e.SmokeValue()))};
 }
 
-void SmokeTab::LoadGrid() {
-  try {
-    EngineObjects& engine = host_.Engine();
-    qdSmoke->SetParameter("WHATCLAIMANTID", Value(host_.CurrentClaimantID()));
-    rsSmoke->Requery(qdSmoke.get());
-    engine.smoking->Clear();
-    grid_model_->Clear();
-    if (rsSmoke->IsEOF()) {
-      LoadEntry(0);
-      SetState(kNoEntries);
-      return;
-    }
-    for (; !rsSmoke->IsEOF(); rsSmoke->MoveNext()) {
-      const SmokeRow row = ReadSmokeRow(*rsSmoke);
-      grid_model_->AddRow(row.ID, RowTexts(*AddSmokeEntry(*engine.smoking, row)));
-    }
-    SetState(kBrowsing);
-    SelectRow(0);
-  } catch (...) {
-    ShowProgramError("An error occurred while loading the smoking history grid", true);
-  }
+db::Recordset& SmokeTab::RequeryRows() {
+  qdSmoke->SetParameter("WHATCLAIMANTID", Value(host_.CurrentClaimantID()));
+  rsSmoke->Requery(qdSmoke.get());
+  host_.Engine().smoking->Clear();
+  return *rsSmoke;
+}
+
+std::pair<int32_t, QStringList> SmokeTab::AddRow(const db::Recordset& rs) {
+  const SmokeRow row = ReadSmokeRow(rs);
+  return {row.ID, RowTexts(*AddSmokeEntry(*host_.Engine().smoking, row))};
+}
+
+std::pair<int32_t, QStringList> SmokeTab::RefusedRow(const db::Recordset& rs) const {
+  const SmokeRow row = ReadSmokeRow(rs);
+  return {
+      row.ID,
+      {tr("Unknown smoking category %1").arg(row.SmokeCategoryID), QString::number(row.StartYear),
+       QString::number(row.EndYear), QString::number(row.Years), QStringLiteral("?")}};
 }
 
 void SmokeTab::ShowEntry() {
@@ -140,11 +137,7 @@ void SmokeTab::AfterSave(int32_t id) {
 }
 
 void SmokeTab::RemoveFromCollection(int32_t id) {
-  try {
-    host_.Engine().smoking->Remove(RowKey(id));
-  } catch (const OrvError&) {
-    // An entry being added has no smoking entry yet.
-  }
+  RemoveIfHeld(*host_.Engine().smoking, RowKey(id));
 }
 
 }  // namespace orv::tarnby

@@ -17,8 +17,6 @@ class SmokeTab : public HistoryTab {
 
   Ui::SmokeTab& Form() { return ui_; }
 
-  // LoadSmokeGrid.
-  void LoadGrid() override;
   // Fills qcboSmoke from the engine's smoking category list.
   void FillCategories();
   void SetColWidths();
@@ -37,6 +35,9 @@ class SmokeTab : public HistoryTab {
   void WriteEntry() override;
   void AfterSave(int32_t id) override;
   void RemoveFromCollection(int32_t id) override;
+  db::Recordset& RequeryRows() override;
+  std::pair<int32_t, QStringList> AddRow(const db::Recordset& rs) override;
+  std::pair<int32_t, QStringList> RefusedRow(const db::Recordset& rs) const override;
 
  private:
   QStringList RowTexts(dust::SmokeEntry& entry) const;

@@ -108,57 +108,32 @@ QStringList WorkTab::RowTexts(dust::CoalJob& job) const {
           QString::fromStdString(job.PitName())};
 }
 
-QStringList WorkTab::UnknownRowTexts(const WorkRow& row) {
-  const QString unknown = QStringLiteral("?");
-  return {tr("Unknown colliery %1").arg(row.CollieryID),
-          unknown,
-          QString::number(row.StartYear),
-          QString::number(row.EndYear),
-          unknown,
-          unknown,
-          QString::fromStdString(row.PitName)};
-}
-
 void WorkTab::MapFields() {
   mapper_.addMapping(ui_.txtPitname, entry_.Column("PITNAME"));
   mapper_.addMapping(ui_.meStart, entry_.Column("STARTYEAR"));
   mapper_.addMapping(ui_.meEnd, entry_.Column("ENDYEAR"));
 }
 
-void WorkTab::LoadGrid() {
-  try {
-    EngineObjects& engine = host_.Engine();
-    qdWork->SetParameter("WHATCLAIMANTID", Value(host_.CurrentClaimantID()));
-    rsWork->Requery(qdWork.get());
-    engine.jobs->Clear();
-    grid_model_->Clear();
-    if (rsWork->IsEOF()) {
-      LoadEntry(0);
-      SetState(kNoEntries);
-      return;
-    }
-    // A row the engine refuses (an entry left half made, a colliery no
-    // longer in the dust data) is still listed, so that it can be corrected
-    // or deleted; the first refusal is reported once the grid is loaded.
-    std::optional<OrvError> refused;
-    for (; !rsWork->IsEOF(); rsWork->MoveNext()) {
-      const WorkRow row = ReadWorkRow(*rsWork);
-      try {
-        engine.current_job =
-            AddWorkJob(*engine.jobs, *ClaimantDatabase, host_.NoUserFactors(), row);
-        grid_model_->AddRow(row.ID, RowTexts(*engine.current_job));
-      } catch (const OrvError& e) {
-        if (!refused) refused = e;
-        grid_model_->AddRow(row.ID, UnknownRowTexts(row));
-      }
-    }
-    SetState(kBrowsing);
-    SelectRow(0);
-    if (refused)
-      ShowProgramError("An error occurred while loading the work history grid", *refused);
-  } catch (...) {
-    ShowProgramError("An error occurred while loading the work history grid", true);
-  }
+db::Recordset& WorkTab::RequeryRows() {
+  qdWork->SetParameter("WHATCLAIMANTID", Value(host_.CurrentClaimantID()));
+  rsWork->Requery(qdWork.get());
+  host_.Engine().jobs->Clear();
+  return *rsWork;
+}
+
+std::pair<int32_t, QStringList> WorkTab::AddRow(const db::Recordset& rs) {
+  EngineObjects& engine = host_.Engine();
+  const WorkRow row = ReadWorkRow(rs);
+  engine.current_job = AddWorkJob(*engine.jobs, *ClaimantDatabase, host_.NoUserFactors(), row);
+  return {row.ID, RowTexts(*engine.current_job)};
+}
+
+std::pair<int32_t, QStringList> WorkTab::RefusedRow(const db::Recordset& rs) const {
+  const WorkRow row = ReadWorkRow(rs);
+  const QString unknown = QStringLiteral("?");
+  return {row.ID,
+          {tr("Unknown colliery %1").arg(row.CollieryID), unknown, QString::number(row.StartYear),
+           QString::number(row.EndYear), unknown, unknown, QString::fromStdString(row.PitName)}};
 }
 
 void WorkTab::ShowPitName(bool show) {
@@ -220,12 +195,6 @@ void WorkTab::AfterSave(int32_t id) {
   grid_model_->SetRow(id, RowTexts(*engine.current_job));
 }
 
-void WorkTab::RemoveFromCollection(int32_t id) {
-  try {
-    host_.Engine().jobs->Remove(RowKey(id));
-  } catch (const OrvError&) {
-    // An entry being added has no job yet.
-  }
-}
+void WorkTab::RemoveFromCollection(int32_t id) { RemoveIfHeld(*host_.Engine().jobs, RowKey(id)); }
 
 }  // namespace orv::tarnby

@@ -19,8 +19,6 @@ class WorkTab : public HistoryTab {
 
   Ui::WorkTab& Form() { return ui_; }
 
-  // LoadWorkGrid.
-  void LoadGrid() override;
   // Fills qcboColliery from the engine's colliery list.
   void FillCollieries();
   // Refills the job and respirator factor combos from the engine's lists
@@ -40,11 +38,12 @@ class WorkTab : public HistoryTab {
   void WriteEntry() override;
   void AfterSave(int32_t id) override;
   void RemoveFromCollection(int32_t id) override;
+  db::Recordset& RequeryRows() override;
+  std::pair<int32_t, QStringList> AddRow(const db::Recordset& rs) override;
+  std::pair<int32_t, QStringList> RefusedRow(const db::Recordset& rs) const override;
 
  private:
   QStringList RowTexts(dust::CoalJob& job) const;
-  // The texts of a row the engine could not make a job of.
-  static QStringList UnknownRowTexts(const WorkRow& row);
   void ShowPitName(bool show);
   void OnCollieryChosen();
 

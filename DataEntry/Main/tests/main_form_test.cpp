@@ -417,6 +417,34 @@ TEST_F(UnknownColliery, IsListedReportedAndCanBeDeleted) {
   EXPECT_EQ(f.Tab1().EntryState(), HistoryTab::kBrowsing);
 }
 
+class UnknownSmokingCategory : public MainFormTest {
+ protected:
+  void PrepareDatabase() override {
+    Exec("INSERT INTO CLAIMANT (SURNAME) VALUES ('Platt')");
+    // A category the dust data no longer lists, then a known one.
+    Exec("INSERT INTO SMOKEHISTORY (CLAIMANTID, SMOKECATEGORYID, YEARS) VALUES (1, 999, 5)");
+    Exec("INSERT INTO SMOKEHISTORY (CLAIMANTID, SMOKECATEGORYID, YEARS) VALUES (1, 1, 10)");
+  }
+};
+
+// The grid goes on past a refused row, as the work history's does.
+TEST_F(UnknownSmokingCategory, IsListedReportedAndCanBeDeleted) {
+  frmMAIN& f = LoadForm();
+  OpenTab(frmMAIN::kSmokeTab);
+  ASSERT_EQ(f.Tab2().Grid().Count(), 2);
+  ASSERT_EQ(boxes_->shown.size(), 1u);
+  EXPECT_TRUE(boxes_->shown[0].prompt.starts_with(
+      "An error occurred while loading the smoking history grid\nError detail: "));
+  EXPECT_EQ(f.Tab2().Grid().Text(0, 0), "Unknown smoking category 999");
+  EXPECT_EQ(f.Engine().smoking->Count(), 1);
+  EXPECT_EQ(f.Tab2().EntryState(), HistoryTab::kBrowsing);
+  f.Tab2().SelectRow(0);
+  boxes_->answers = {mb::kYes};
+  f.Tab2().Form().cmdSmokeDelete->click();
+  EXPECT_EQ(f.Tab2().Grid().Count(), 1);
+  EXPECT_EQ(f.Engine().smoking->Count(), 1);
+}
+
 }  // namespace
 }  // namespace orv::tarnby::test
 

@@ -40,7 +40,8 @@ frmFactorOverride::frmFactorOverride(orv::db::DatabasePtr db, QWidget* parent)
   connect(ui_.cmdNext, &QToolButton::clicked, this, [this] { MoveTo(index_ + 1); });
   connect(ui_.cmdLast, &QToolButton::clicked, this, [this] { MoveTo(RowCount() - 1); });
   ui_.datFactor->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-  ui_.txtStart->setMaximumWidth(ui_.txtStart->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 16);
+  ui_.txtStart->setMaximumWidth(
+      ui_.txtStart->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 16);
   ui_.txtEnd->setMaximumWidth(ui_.txtStart->maximumWidth());
   adjustSize();
   form_size_.SetForm(this, "FactorsScreen");
@@ -57,8 +58,8 @@ int32_t frmFactorOverride::CurrentId() const {
 
 void frmFactorOverride::Requery() {
   ids_.clear();
-  auto rs = db_->OpenRecordset("SELECT ID FROM USERFACTOR ORDER BY ID",
-                               orv::db::RecordsetType::Snapshot);
+  auto rs =
+      db_->OpenRecordset("SELECT ID FROM USERFACTOR ORDER BY ID", orv::db::RecordsetType::Snapshot);
   for (; !rs->IsEOF(); rs->MoveNext()) ids_.push_back(rs->Field("ID").AsInt32());
 }
 
@@ -94,11 +95,12 @@ void frmFactorOverride::ShowCurrent() {
   ui_.txtCode->setText(Q(rs->Field("CODE").TextOrEmpty()));
   ui_.txtJobFactor->setText(Q(NumberText(rs->Field("JOBFACTOR"))));
   const orv::Value dusty = rs->Field("DUSTYTIMEFACTOR");
-  ui_.txtDustyTimeFactor->setText(
-      dusty.IsNull() ? QString() : Q(orv::FloatToText(dusty.AsSingle() * 100.0f)));
+  ui_.txtDustyTimeFactor->setText(dusty.IsNull() ? QString()
+                                                 : Q(orv::FloatToText(dusty.AsSingle() * 100.0f)));
   ui_.txtRespFactor->setText(Q(NumberText(rs->Field("RESPFACTOR"))));
   const orv::Value start_val = rs->Field("STARTYEARVAL");
-  ui_.cboStart->setCurrentText(!start_val.IsNull() && start_val.AsSingle() == 1.0f ? kStartOf : kMid);
+  ui_.cboStart->setCurrentText(!start_val.IsNull() && start_val.AsSingle() == 1.0f ? kStartOf
+                                                                                   : kMid);
   ui_.txtStart->setText(Q(rs->Field("STARTYEAR").TextOrEmpty()));
   const orv::Value end_val = rs->Field("ENDYEARVAL");
   ui_.cboEnd->setCurrentText(!end_val.IsNull() && end_val.AsSingle() == 1.0f ? kEndOf : kMid);
@@ -131,8 +133,7 @@ void frmFactorOverride::SetState(State state) {
   ui_.cmdCancel->setVisible(!browsing);
   // Locked, not greyed out: the factor stays readable while browsing.
   for (QLineEdit* box : {ui_.txtDescr, ui_.txtCode, ui_.txtJobFactor, ui_.txtDustyTimeFactor,
-                         ui_.txtRespFactor, ui_.txtStart, ui_.txtEnd, ui_.txtYearsPastClose})
-  {
+                         ui_.txtRespFactor, ui_.txtStart, ui_.txtEnd, ui_.txtYearsPastClose}) {
     box->setReadOnly(browsing);
     // Locked boxes look it, so that nobody types into a factor while browsing.
     box->setStyleSheet(browsing ? QStringLiteral("QLineEdit { background: palette(window); }")
@@ -165,6 +166,15 @@ void frmFactorOverride::EditFactor() {
     orv::MsgBox("There are no user defined factors to edit yet - use the New button to add one");
     return;
   }
+  try {
+    editing_ = db_->OpenRecordset("SELECT * FROM USERFACTOR WHERE ID=?",
+                                  orv::db::RecordsetType::Dynaset, {orv::Value(CurrentId())});
+    editing_->Edit();
+  } catch (const orv::OrvError& e) {
+    editing_.reset();
+    orv::tarnby::ShowProgramError("An error occurred while editing the user defined factor", e);
+    return;
+  }
   SetState(State::kEditing);
 }
 
@@ -195,15 +205,20 @@ int32_t frmFactorOverride::NewId() {
 
 void frmFactorOverride::Store(int32_t id, bool is_new) {
   const FactorEntry e = Entry();
-  std::unique_ptr<orv::db::Recordset> rs;
+  std::unique_ptr<orv::db::Recordset> added;
+  orv::db::Recordset* rs = nullptr;
   if (is_new) {
-    rs = db_->OpenRecordset("USERFACTOR", orv::db::RecordsetType::Dynaset);
-    rs->AddNew();
-    rs->SetField("ID", orv::Value(id));
+    added = db_->OpenRecordset("USERFACTOR", orv::db::RecordsetType::Dynaset);
+    added->AddNew();
+    added->SetField("ID", orv::Value(id));
+    rs = added.get();
   } else {
-    rs = db_->OpenRecordset("SELECT * FROM USERFACTOR WHERE ID=?", orv::db::RecordsetType::Dynaset,
-                            {orv::Value(id)});
-    rs->Edit();
+    if (!editing_) {
+      editing_ = db_->OpenRecordset("SELECT * FROM USERFACTOR WHERE ID=?",
+                                    orv::db::RecordsetType::Dynaset, {orv::Value(id)});
+      editing_->Edit();
+    }
+    rs = editing_.get();
   }
   rs->SetField("DESCR", orv::Value(e.Descr));
   rs->SetField("CODE", orv::Value(e.Code));
@@ -215,7 +230,16 @@ void frmFactorOverride::Store(int32_t id, bool is_new) {
   rs->SetField("ENDYEARVAL", orv::Value(e.EndOfYear ? 1.0f : 0.5f));
   rs->SetField("ENDYEAR", orv::Value(orv::ParseInt16(e.EndYear)));
   rs->SetField("YEARSPASTCLOSURE", orv::Value(orv::ParseInt16(e.YearsPastClose)));
-  rs->Update();
+  try {
+    rs->Update();
+  } catch (const orv::OrvError& e) {
+    // Another user changed the row meanwhile. The operator is told and his
+    // entry stays; the edit starts again from the row as it now is, so that
+    // saving again writes his values over it knowingly.
+    if (editing_ && e.Number() == orv::db::dberr::kDataChanged) editing_->Edit();
+    throw;
+  }
+  editing_.reset();
 }
 
 bool frmFactorOverride::SaveFactor() {
@@ -242,6 +266,14 @@ bool frmFactorOverride::SaveFactor() {
 }
 
 void frmFactorOverride::CancelEdit() {
+  if (editing_) {
+    try {
+      editing_->CancelUpdate();
+    } catch (const orv::OrvError&) {
+      // Nothing was written; the edit ends with the recordset either way.
+    }
+    editing_.reset();
+  }
   const int32_t id = CurrentId();
   Requery();
   const auto at = std::find(ids_.begin(), ids_.end(), id);

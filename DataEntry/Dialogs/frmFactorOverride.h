@@ -9,6 +9,7 @@
 
 #include <QDialog>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "Database.h"
@@ -65,6 +66,9 @@ class frmFactorOverride : public QDialog {
   orv::db::DatabasePtr db_;
   orv::FormSize form_size_;
   std::vector<int32_t> ids_;  // the table's rows, by ID
+  // The row being edited, opened for editing when the edit began, so that a
+  // change another user saved meanwhile is refused instead of overwritten.
+  std::unique_ptr<orv::db::Recordset> editing_;
   int index_ = -1;
   State state_ = State::kBrowsing;
 };

@@ -233,9 +233,11 @@ void HistoryTab::DeleteEntry() {
     }
     const int32_t id = CurrentEntryID();
     if (id == 0) return;
-    // The stored result was calculated from the history as it was.
-    RemoveFromCollection(id);
+    // Out of the engine only once it is out of the database, so that a
+    // refused delete leaves both holding the entry.
     EntryRecordset().Delete();
+    RemoveFromCollection(id);
+    // The stored result was calculated from the history as it was.
     host_.ClearOldResults();
     grid_model_->RemoveRowOf(id);
     SelectRow(grid_model_->Count() > 0 ? 0 : -1);

@@ -31,22 +31,30 @@ TEST(FactorChecksTest, RangesIncludeTheirEndsAndEachBoxHasItsMessages) {
   const Case cases[] = {
       {"good", [](FactorEntry&) {}, {}},
       {"job factor 5", [](FactorEntry& e) { e.JobFactor = "5"; }, {}},
-      {"job factor 5.01", [](FactorEntry& e) { e.JobFactor = "5.01"; },
+      {"job factor 5.01",
+       [](FactorEntry& e) { e.JobFactor = "5.01"; },
        {"The Job Factor should be between 0 and 5"}},
       {"end equal to start", [](FactorEntry& e) { e.EndYear = "1970"; }, {}},
-      {"end a year early", [](FactorEntry& e) { e.EndYear = "1969"; },
+      {"end a year early",
+       [](FactorEntry& e) { e.EndYear = "1969"; },
        {"The Respirator End Year should be on or after the Respirator Start Year"}},
-      {"time underground 100.5", [](FactorEntry& e) { e.DustyTimeFactor = "100.5"; },
+      {"time underground 100.5",
+       [](FactorEntry& e) { e.DustyTimeFactor = "100.5"; },
        {"The Time Underground should be between 0 and 100"}},
-      {"respirator factor blank", [](FactorEntry& e) { e.RespFactor = ""; },
+      {"respirator factor blank",
+       [](FactorEntry& e) { e.RespFactor = ""; },
        {"You must give a numeric value for the Respirator Factor"}},
-      {"start year 1899", [](FactorEntry& e) { e.StartYear = "1899"; },
+      {"start year 1899",
+       [](FactorEntry& e) { e.StartYear = "1899"; },
        {"The Respirator Start Year should be between 1900 and 2100"}},
-      {"end year text", [](FactorEntry& e) { e.EndYear = "later"; },
+      {"end year text",
+       [](FactorEntry& e) { e.EndYear = "later"; },
        {"You must give a numeric value for the Respirator End Year"}},
-      {"years past close 6", [](FactorEntry& e) { e.YearsPastClose = "6"; },
+      {"years past close 6",
+       [](FactorEntry& e) { e.YearsPastClose = "6"; },
        {"The Years allowed past close should be between 0 and 5"}},
-      {"blank code", [](FactorEntry& e) { e.Code = "  "; },
+      {"blank code",
+       [](FactorEntry& e) { e.Code = "  "; },
        {"You must give a unique code for the factor"}},
       {"no description and a text job factor",
        [](FactorEntry& e) {
@@ -144,6 +152,40 @@ TEST_F(FactorOverrideTest, EditingChangesTheRowInPlace) {
   Type(f, e);
   ASSERT_TRUE(f.SaveFactor());
   EXPECT_EQ(f.CurrentId(), 10005);
+}
+
+// A change another user saved while the operator was editing is not
+// overwritten unseen: the save is refused with the reason, the entry stays,
+// and a second save writes the operator's values knowingly.
+TEST_F(FactorOverrideTest, AnotherUsersChangeDuringTheEditIsNotOverwrittenUnseen) {
+  auto db = NewClaimantDatabase();
+  db->Execute(
+      "INSERT INTO USERFACTOR (ID, CODE, DESCR, JOBFACTOR, DUSTYTIMEFACTOR, RESPFACTOR, STARTYEAR,"
+      " ENDYEAR, STARTYEARVAL, ENDYEARVAL, YEARSPASTCLOSURE) VALUES"
+      " (10004, 'X1', 'Heading', 2, 0.25, 30, 1960, 1965, 0.5, 1, 0)");
+  frmFactorOverride f(db);
+  f.Form().cmdEdit->click();
+  ASSERT_EQ(f.CurrentState(), frmFactorOverride::State::kEditing);
+  f.Form().txtJobFactor->setText("3");
+  orv::db::OpenDatabase(db->Name())
+      ->Execute("UPDATE USERFACTOR SET JOBFACTOR = 4 WHERE ID = 10004");
+
+  EXPECT_FALSE(f.SaveFactor());
+  ASSERT_EQ(boxes_->shown.size(), 1u);
+  EXPECT_TRUE(boxes_->shown[0].prompt.starts_with(
+      "An error occurred while saving the user defined factor"));
+  EXPECT_NE(boxes_->shown[0].prompt.find("3197"), std::string::npos) << boxes_->shown[0].prompt;
+  EXPECT_EQ(f.CurrentState(), frmFactorOverride::State::kEditing);
+  EXPECT_EQ(f.Form().txtJobFactor->text(), "3");
+  const auto job_factor = [&db] {
+    return db->OpenRecordset("SELECT JOBFACTOR FROM USERFACTOR WHERE ID = 10004")
+        ->Field(0)
+        .AsSingle();
+  };
+  EXPECT_FLOAT_EQ(job_factor(), 4.0f);
+
+  ASSERT_TRUE(f.SaveFactor());
+  EXPECT_FLOAT_EQ(job_factor(), 3.0f);
 }
 
 TEST_F(FactorOverrideTest, FailedChecksShowOneBoxAndKeepTheEntry) {

@@ -179,23 +179,12 @@ void ClearStoredResult(orv::db::Database& claimants, int32_t claimantID) {
       {Value(claimantID)});
 }
 
+// Begun as a writing transaction, it takes the write lock at once, so a
+// writer waits here for another one rather than failing when it first comes
+// to write.
 WriteTransaction::WriteTransaction(orv::db::Database& db) : db_(db) {
-  db_.BeginTrans();
+  db_.BeginTrans(/*will_write=*/true);
   open_ = true;
-  try {
-    // A write as the transaction's first statement takes the write lock
-    // now, waiting for another writer if need be; a transaction that read
-    // first would fail at once when it came to write while another held it.
-    db_.Execute("UPDATE PARMS SET PARM = PARM WHERE 0 = 1");
-  } catch (...) {
-    open_ = false;
-    try {
-      db_.Rollback();
-    } catch (...) {
-      // The failure that matters is the first one.
-    }
-    throw;
-  }
 }
 
 WriteTransaction::~WriteTransaction() {

@@ -262,6 +262,9 @@ ImportCounts ExportFolder(const std::string& db_path, const std::string& output_
   ImportCounts counts;
   int64_t* count_of[] = {&counts.claimants, &counts.work, &counts.smoking, &counts.user_factors};
   int i = 0;
+  // One read transaction: the four files are one picture of the database,
+  // so no history row names a claimant that a save in between removed.
+  d->BeginTrans(false);
   for (const TableFile& tf : kFiles) {
     int64_t& count = *count_of[i++];
     if (!d->TableExists(tf.table)) continue;
@@ -279,6 +282,7 @@ ImportCounts ExportFolder(const std::string& db_path, const std::string& output_
     }
     out.Commit();
   }
+  d->CommitTrans();
   d->Close();
   return counts;
 }

@@ -68,6 +68,12 @@ OrvError::OrvError(int32_t number, std::string source, std::string description,
       help_file_(std::move(help_file)),
       help_context_(help_context) {}
 
+std::string OrvError::Describe() const {
+  std::string s = "Error " + std::to_string(number_);
+  if (!source_.empty()) s += " (" + source_ + ")";
+  return s + ": " + description_;
+}
+
 OrvError OrvError::Standard(int32_t number, std::string source) {
   return OrvError(number, std::move(source), StandardErrorText(number));
 }

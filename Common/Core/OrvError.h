@@ -51,6 +51,9 @@ class OrvError : public std::runtime_error {
   const std::string& Description() const noexcept { return description_; }
   const std::string& HelpFile() const noexcept { return help_file_; }
   int32_t HelpContext() const noexcept { return help_context_; }
+  // "Error <number> (<source>): <description>", the source left out when
+  // empty: how a failure is told in a message or a results file.
+  std::string Describe() const;
 
   void SetNumber(int32_t n) { number_ = n; }
   void SetSource(std::string s) { source_ = std::move(s); }

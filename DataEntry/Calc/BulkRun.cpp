@@ -9,6 +9,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <variant>
 #include <vector>
 
 #include "ClaimantCalc.h"
@@ -27,8 +28,8 @@ using orv::claimcalc::Outcome;
 using orv::claimcalc::StoredClaimant;
 using orv::csv::Cell;
 
-const std::vector<std::string> kColumns = {"ID",      "OK",      "RECOVERABLEQUANTUM",
-                                           "STORED_RECOVERABLEQUANTUM", "CHANGED", "MESSAGE"};
+const std::vector<std::string> kColumns = {
+    "ID", "OK", "RECOVERABLEQUANTUM", "STORED_RECOVERABLEQUANTUM", "CHANGED", "MESSAGE"};
 
 constexpr const char* kHistoryChanged =
     "The history was changed during the run; the result was not stored";
@@ -45,15 +46,27 @@ struct Row {
   bool Changed() const { return quantum != stored_before; }
 };
 
+// A claimant calculated, with his row in the batch's results.
+struct Calculated {
+  size_t row = 0;
+  StoredClaimant claimant;
+  ClaimantResult result;
+};
+
+// A claimant whose stored values could not be read.
+struct Unread {
+  int32_t id = 0;
+  OrvError error;
+};
+
 struct Batch {
   int64_t index = 0;
   std::vector<int32_t> ids;
   std::vector<Row> rows;
+  std::vector<Calculated> calculated;  // until stored
 };
 
-Cell FloatCell(const std::optional<float>& v) {
-  return v ? Cell(orv::FloatToText(*v)) : Cell();
-}
+Cell FloatCell(const std::optional<float>& v) { return v ? Cell(orv::FloatToText(*v)) : Cell(); }
 
 // The state the workers share: the pager over claimant IDs, the results
 // waiting for their turn to be written, and the first failure.
@@ -96,9 +109,8 @@ class Run {
   // run is stopping. Waits while too many batches are ahead of the writer.
   std::optional<Batch> Take() {
     std::unique_lock lock(mu_);
-    cv_.wait(lock, [this] {
-      return stop_ || exhausted_ || next_index_ < written_index_ + window_;
-    });
+    cv_.wait(lock,
+             [this] { return stop_ || exhausted_ || next_index_ < written_index_ + window_; });
     if (stop_ || exhausted_) return std::nullopt;
     Batch b;
     b.index = next_index_++;
@@ -133,6 +145,7 @@ class Run {
       while (std::optional<Batch> b = Take()) {
         Calculate(model, reader, *b);
         if (writer) Store(*writer, *b);
+        b->calculated.clear();
         Finish(std::move(*b));
       }
       writer.reset();
@@ -147,7 +160,9 @@ class Run {
   }
 
   void Calculate(orv::dust::DustModel& model, ClaimantSource& source, Batch& b) {
-    std::vector<StoredClaimant> claimants;
+    // Each claimant of the batch, read, or the failure that kept him from
+    // being read.
+    std::vector<std::variant<StoredClaimant, Unread>> claimants;
     claimants.reserve(b.ids.size());
     {
       // One read transaction: the batch is read as one consistent picture
@@ -157,10 +172,14 @@ class Run {
       try {
         for (int32_t id : b.ids) {
           try {
-            claimants.push_back(source.Read(id));
+            claimants.emplace_back(source.Read(id));
           } catch (const OrvError& e) {
             // Deleted since the batch was paged: nothing to calculate.
-            if (e.Number() != orv::claimcalc::kErrNoSuchClaimant) throw;
+            if (e.Number() == orv::claimcalc::kErrNoSuchClaimant) continue;
+            // A stored value that does not convert is that claimant's
+            // failure; any other stops the run.
+            if (e.Number() != orv::err::kTypeMismatch && e.Number() != orv::err::kOverflow) throw;
+            claimants.emplace_back(Unread{id, e});
           }
         }
       } catch (...) {
@@ -170,17 +189,24 @@ class Run {
       db.CommitTrans();
     }
     b.rows.reserve(claimants.size());
-    calculated_.clear();
-    for (StoredClaimant& c : claimants) {
-      const ClaimantResult r = orv::claimcalc::CalculateClaimant(model, c);
+    for (size_t i = 0; i < claimants.size(); ++i) {
       Row row;
+      if (const Unread* unread = std::get_if<Unread>(&claimants[i])) {
+        row.id = unread->id;
+        row.outcome = Outcome::kFailed;
+        row.message = unread->error.Describe();
+        b.rows.push_back(std::move(row));
+        continue;
+      }
+      StoredClaimant& c = std::get<StoredClaimant>(claimants[i]);
+      const ClaimantResult r = orv::claimcalc::CalculateClaimant(model, c);
       row.id = c.ID;
       row.outcome = r.outcome;
       if (r.outcome == Outcome::kCalculated) row.quantum = r.RecoverableQuantum;
       row.stored_before = c.stored_quantum;
       row.message = r.message;
       b.rows.push_back(std::move(row));
-      calculated_.emplace_back(std::move(c), r);
+      b.calculated.push_back({b.rows.size() - 1, std::move(c), r});
     }
   }
 
@@ -188,15 +214,17 @@ class Run {
     if (o_.before_store && !b.ids.empty()) o_.before_store(b.ids.front());
     const auto when = std::chrono::system_clock::now();
     orv::claimcalc::WriteTransaction t(source.Database());
-    for (size_t i = 0; i < calculated_.size(); ++i) {
-      const auto& [c, r] = calculated_[i];
-      if (orv::claimcalc::StoreResult(source, c, r, when)) {
-        b.rows[i].stored = true;
+    bool first = true;
+    for (const Calculated& done : b.calculated) {
+      Row& row = b.rows[done.row];
+      if (orv::claimcalc::StoreResult(source, done.claimant, done.result, when)) {
+        row.stored = true;
       } else {
-        b.rows[i].skipped = true;
-        b.rows[i].message = kHistoryChanged;
+        row.skipped = true;
+        row.message = kHistoryChanged;
       }
-      if (i == 0 && o_.in_store) o_.in_store(b.ids.front());
+      if (first && o_.in_store) o_.in_store(b.ids.front());
+      first = false;
     }
     t.Commit();
   }
@@ -205,8 +233,7 @@ class Run {
   void Finish(Batch b) {
     std::lock_guard lock(mu_);
     done_.emplace(b.index, std::move(b));
-    for (auto it = done_.find(written_index_); it != done_.end();
-         it = done_.find(written_index_)) {
+    for (auto it = done_.find(written_index_); it != done_.end(); it = done_.find(written_index_)) {
       Write(it->second);
       done_.erase(it);
       ++written_index_;
@@ -250,18 +277,13 @@ class Run {
   std::map<int64_t, Batch> done_;
   int64_t done_count_ = 0;
   BulkSummary summary_;
-
-  // Per worker thread: the claimants of the batch in hand with their results.
-  static thread_local std::vector<std::pair<StoredClaimant, ClaimantResult>> calculated_;
 };
-
-thread_local std::vector<std::pair<StoredClaimant, ClaimantResult>> Run::calculated_;
 
 }  // namespace
 
 std::string SummaryLine(const BulkSummary& s) {
-  return std::to_string(s.calculated) + " calculated, " + std::to_string(s.refused) +
-         " refused, " + std::to_string(s.failed) + " failed";
+  return std::to_string(s.calculated) + " calculated, " + std::to_string(s.refused) + " refused, " +
+         std::to_string(s.failed) + " failed";
 }
 
 BulkSummary RunAll(const BulkOptions& options) {

@@ -12,12 +12,6 @@ namespace orv::claimcalc {
 
 namespace {
 
-std::string Describe(const OrvError& e) {
-  std::string s = "Error " + std::to_string(e.Number());
-  if (!e.Source().empty()) s += " (" + e.Source() + ")";
-  return s + ": " + e.Description();
-}
-
 // One read transaction on the dust data while the histories are loaded: the
 // colliery, factor and smoking category lookups of every job and entry then
 // lock the file once instead of once each (the locking costs more than the
@@ -132,7 +126,7 @@ ClaimantResult CalculateClaimant(orv::dust::DustModel& model, const StoredClaima
   } catch (...) {
     r.outcome = Outcome::kFailed;
     r.error = CurrentError();
-    r.message = Describe(*r.error);
+    r.message = r.error->Describe();
   }
   model.SetErrorHandler({});
   return r;

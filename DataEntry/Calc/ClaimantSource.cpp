@@ -25,9 +25,28 @@ constexpr const char* kUserFactorSql =
     "SELECT ID, CODE, DESCR, JOBFACTOR, DUSTYTIMEFACTOR, RESPFACTOR, STARTYEAR, ENDYEAR, "
     "STARTYEARVAL, ENDYEARVAL, YEARSPASTCLOSURE FROM USERFACTOR WHERE ID = ?";
 
-int32_t Int32Or0(const Value& v) { return v.IsNull() ? 0 : v.AsInt32(); }
-int16_t Int16Or0(const Value& v) { return v.IsNull() ? 0 : v.AsInt16(); }
-float SingleOr0(const Value& v) { return v.IsNull() ? 0.0f : v.AsSingle(); }
+// A stored number of the current row, null read as 0. A value that does not
+// convert (text written by another program, a number out of range) fails
+// naming its field.
+template <typename T, typename Convert>
+T NumberOr0(const orv::db::Recordset& r, const char* field, Convert convert) {
+  const Value v = r.Field(field);
+  if (v.IsNull()) return T{};
+  try {
+    return convert(v);
+  } catch (const OrvError& e) {
+    throw OrvError(e.Number(), field, e.Description());
+  }
+}
+int32_t Int32Or0(const orv::db::Recordset& r, const char* field) {
+  return NumberOr0<int32_t>(r, field, [](const Value& v) { return v.AsInt32(); });
+}
+int16_t Int16Or0(const orv::db::Recordset& r, const char* field) {
+  return NumberOr0<int16_t>(r, field, [](const Value& v) { return v.AsInt16(); });
+}
+float SingleOr0(const orv::db::Recordset& r, const char* field) {
+  return NumberOr0<float>(r, field, [](const Value& v) { return v.AsSingle(); });
+}
 
 }  // namespace
 
@@ -46,39 +65,39 @@ ClaimantSource::~ClaimantSource() = default;
 
 WorkRow ReadWorkRow(const orv::db::Recordset& r) {
   WorkRow w;
-  w.ID = Int32Or0(r.Field("ID"));
-  w.CollieryID = Int32Or0(r.Field("CollieryID"));
-  w.JobFactorID = Int32Or0(r.Field("JobFactorID"));
-  w.RespFactorID = Int32Or0(r.Field("RespFactorID"));
-  w.StartYear = Int16Or0(r.Field("StartYear"));
-  w.EndYear = Int16Or0(r.Field("EndYear"));
+  w.ID = Int32Or0(r, "ID");
+  w.CollieryID = Int32Or0(r, "CollieryID");
+  w.JobFactorID = Int32Or0(r, "JobFactorID");
+  w.RespFactorID = Int32Or0(r, "RespFactorID");
+  w.StartYear = Int16Or0(r, "StartYear");
+  w.EndYear = Int16Or0(r, "EndYear");
   w.PitName = r.Field("PitName").TextOrEmpty();
   return w;
 }
 
 SmokeRow ReadSmokeRow(const orv::db::Recordset& r) {
   SmokeRow s;
-  s.ID = Int32Or0(r.Field("ID"));
-  s.SmokeCategoryID = Int32Or0(r.Field("SmokeCategoryID"));
-  s.Years = Int32Or0(r.Field("Years"));
-  s.StartYear = Int16Or0(r.Field("StartYear"));
-  s.EndYear = Int16Or0(r.Field("EndYear"));
+  s.ID = Int32Or0(r, "ID");
+  s.SmokeCategoryID = Int32Or0(r, "SmokeCategoryID");
+  s.Years = Int32Or0(r, "Years");
+  s.StartYear = Int16Or0(r, "StartYear");
+  s.EndYear = Int16Or0(r, "EndYear");
   return s;
 }
 
 orv::dust::UserFactor ReadUserFactorRow(const orv::db::Recordset& r) {
   orv::dust::UserFactor u;
-  u.ID = Int32Or0(r.Field("ID"));
+  u.ID = Int32Or0(r, "ID");
   u.Code = r.Field("CODE").TextOrEmpty();
   u.Descr = r.Field("DESCR").TextOrEmpty();
-  u.JobFactor = SingleOr0(r.Field("JOBFACTOR"));
-  u.DustyTimeFactor = SingleOr0(r.Field("DUSTYTIMEFACTOR"));
-  u.RespFactor = SingleOr0(r.Field("RESPFACTOR"));
-  u.StartYear = Int16Or0(r.Field("STARTYEAR"));
-  u.EndYear = Int16Or0(r.Field("ENDYEAR"));
-  u.StartYearVal = SingleOr0(r.Field("STARTYEARVAL"));
-  u.EndYearVal = SingleOr0(r.Field("ENDYEARVAL"));
-  u.YearsPastClosure = SingleOr0(r.Field("YEARSPASTCLOSURE"));
+  u.JobFactor = SingleOr0(r, "JOBFACTOR");
+  u.DustyTimeFactor = SingleOr0(r, "DUSTYTIMEFACTOR");
+  u.RespFactor = SingleOr0(r, "RESPFACTOR");
+  u.StartYear = Int16Or0(r, "STARTYEAR");
+  u.EndYear = Int16Or0(r, "ENDYEAR");
+  u.StartYearVal = SingleOr0(r, "STARTYEARVAL");
+  u.EndYearVal = SingleOr0(r, "ENDYEARVAL");
+  u.YearsPastClosure = SingleOr0(r, "YEARSPASTCLOSURE");
   return u;
 }
 
@@ -109,7 +128,7 @@ StoredClaimant ClaimantSource::Read(int32_t claimantID) {
                      "No claimant with ID " + std::to_string(claimantID));
     const auto text = [&r](const char* f) { return r->Field(f).TextOrEmpty(); };
     c.ID = claimantID;
-    c.Jurisdiction = Int32Or0(r->Field("JURISDICTION"));
+    c.Jurisdiction = Int32Or0(*r, "JURISDICTION");
     c.identity.Name = orv::tarnby::JoinWords(text("TITLE"), text("FIRSTNAME"), text("MIDDLENAMES"),
                                              text("SURNAME"));
     c.identity.SolicitorRef = text("REF");

@@ -20,8 +20,8 @@
 #include "BulkRun.h"
 #include "ClaimantCalc.h"
 #include "DustDataBuild.h"
-#include "DustModel.h"
 #include "DustDataFiles.h"
+#include "DustModel.h"
 #include "DustModelTypes.h"
 #include "Interfaces.h"
 #include "SyntheticClaimants.h"
@@ -175,7 +175,8 @@ TEST_F(BulkCalc, StoredClaimantGivesTheHistoryFileResult) {
   };
   const Ran from_file = Calc("--history '" + history + "' --format json --detail");
   ASSERT_EQ(from_file.rc, 0) << from_file.err;
-  const Ran stored = Calc("--claimant-db '" + path + "' --claimant 7 --store --format json --detail");
+  const Ran stored =
+      Calc("--claimant-db '" + path + "' --claimant 7 --store --format json --detail");
   ASSERT_EQ(stored.rc, 0) << stored.err;
   const json a = without_time(json::parse(from_file.out));
   const json b = without_time(json::parse(stored.out));
@@ -258,19 +259,29 @@ TEST_F(BulkCalc, RefusedClaimantIsCountedWithItsMessage) {
     db->Execute(
         "INSERT INTO WORKHISTORY (CLAIMANTID, COLLIERYID, JOBFACTORID, RESPFACTORID, STARTYEAR, "
         "ENDYEAR) VALUES (1001, 777, 1, 1, 1960, 1970)");
+    // A year stored as text by another program: that claimant fails, the
+    // run goes on.
+    db->Execute("INSERT INTO CLAIMANT (ID, SURNAME) VALUES (1002, 'Text year')");
+    db->Execute(
+        "INSERT INTO WORKHISTORY (CLAIMANTID, COLLIERYID, JOBFACTORID, RESPFACTORID, STARTYEAR, "
+        "ENDYEAR) VALUES (1002, 101, 1, 1, 'n/a', 1970)");
   }
-  const Ran r = Calc("--claimant-db '" + path + "' --all --jobs 2 --results '" +
-                     Path("refused.csv") + "'");
-  EXPECT_EQ(r.rc, 3) << r.err;  // one claimant failed
+  const Ran r =
+      Calc("--claimant-db '" + path + "' --all --jobs 2 --results '" + Path("refused.csv") + "'");
+  EXPECT_EQ(r.rc, 3) << r.err;  // two claimants failed
   const auto rows = ResultRows(Path("refused.csv"));
-  ASSERT_EQ(rows.size(), 32u);
+  ASSERT_EQ(rows.size(), 33u);
   EXPECT_EQ(rows.at(1000), "0,,,0,Work history overlap for colliery Ashby Main");
-  EXPECT_TRUE(rows.at(1001).starts_with("0,,,0,")) << rows.at(1001);
+  for (int32_t failed : {1001, 1002}) {
+    SCOPED_TRACE(failed);
+    EXPECT_TRUE(rows.at(failed).starts_with("0,,,0,")) << rows.at(failed);
+  }
   EXPECT_NE(rows.at(1001).find("Error 380 ("), std::string::npos) << rows.at(1001);
+  EXPECT_NE(rows.at(1002).find("Error 13 (StartYear): "), std::string::npos) << rows.at(1002);
   int refused = 0, calculated = 0;
   for (const auto& [id, row] : rows) (row.starts_with("1,") ? calculated : refused) += 1;
-  EXPECT_EQ(r.out, std::to_string(calculated) + " calculated, " + std::to_string(refused - 1) +
-                       " refused, 1 failed\n");
+  EXPECT_EQ(r.out, std::to_string(calculated) + " calculated, " + std::to_string(refused - 2) +
+                       " refused, 2 failed\n");
 }
 
 TEST_F(BulkCalc, ChangedOnlyListsExactlyTheClaimantsAChangedDustValueAffects) {
@@ -310,10 +321,9 @@ TEST_F(BulkCalc, ChangedOnlyListsExactlyTheClaimantsAChangedDustValueAffects) {
       const auto c = source.Read(r->Field(0).AsInt32());
       const auto result = orv::claimcalc::CalculateClaimant(model, c);
       ++candidates;
-      const std::optional<float> now =
-          result.outcome == orv::claimcalc::Outcome::kCalculated
-              ? std::optional<float>(result.RecoverableQuantum)
-              : std::nullopt;
+      const std::optional<float> now = result.outcome == orv::claimcalc::Outcome::kCalculated
+                                           ? std::optional<float>(result.RecoverableQuantum)
+                                           : std::nullopt;
       if (now != c.stored_quantum) expected.insert(c.ID);
     }
   }

@@ -113,6 +113,27 @@ void CheckIntegrity(sqlite3* h, const std::string& path) {
   if (result != "ok") RaiseCannotOpen(path, "the file is damaged (" + result + ").");
 }
 
+// The kind of the file by the tables only one kind holds (read from the
+// schema alone, before the password: a file of the other kind is named as
+// such rather than refused for its password).
+DatabaseKind KindOfFile(sqlite3* h, const std::string& path) {
+  const std::string tables = ReadAtOpen(
+      h, path,
+      "SELECT group_concat(upper(name), ' ') FROM sqlite_schema WHERE type = 'table' AND "
+      "upper(name) IN ('CLAIMANT', 'DUSTMATRIX')");
+  if (tables.find("CLAIMANT") != std::string::npos) return DatabaseKind::Claimant;
+  if (tables.find("DUSTMATRIX") != std::string::npos) return DatabaseKind::DustData;
+  return DatabaseKind::Any;
+}
+
+void RequireKind(sqlite3* h, const std::string& path, DatabaseKind wanted) {
+  if (wanted == DatabaseKind::Any) return;
+  const DatabaseKind found = KindOfFile(h, path);
+  if (found == DatabaseKind::Any || found == wanted) return;
+  RaiseCannotOpen(path, "it is " + std::string(KindName(found)) + ", not " +
+                            std::string(KindName(wanted)) + ".");
+}
+
 std::string StoredPasswordHash(const ConnectionPtr& conn) {
   detail::Statement st(conn, "SELECT Value FROM OrvDatabaseInfo WHERE Key = 'Password'", kSource);
   std::string hash;
@@ -138,6 +159,18 @@ struct HandleGuard {
 };
 
 }  // namespace
+
+std::string_view KindName(DatabaseKind kind) {
+  switch (kind) {
+    case DatabaseKind::DustData:
+      return "a dust data database";
+    case DatabaseKind::Claimant:
+      return "a claimant database";
+    case DatabaseKind::Any:
+      break;
+  }
+  return {};
+}
 
 DatabasePtr OpenDatabase(const std::string& path, const OpenOptions& options) {
   const std::string full = AbsolutePath(path);
@@ -182,6 +215,7 @@ DatabasePtr OpenDatabase(const std::string& path, const OpenOptions& options) {
     RaiseCannotOpen(full, "it is not a database of this system.");
   }
   CheckIntegrity(g.h, full);
+  RequireKind(g.h, full, options.kind);
   if (options.read_only && options.exclusive) RunAtOpen(g.h, full, "PRAGMA query_only=1");
 
   auto conn = std::make_shared<detail::Connection>(g.Take(), full, read_only, std::move(lock));

@@ -31,6 +31,10 @@
 
 #include "Value.h"
 
+namespace orv {
+class OrvError;
+}
+
 namespace orv::db {
 
 namespace dberr {
@@ -122,6 +126,12 @@ struct OpenOptions {
 // refused by another connection's lock: 3051 naming the file. SQLite's defensive settings are on and the file's
 // structure is checked (a quick integrity check) before it is used.
 DatabasePtr OpenDatabase(const std::string& path, const OpenOptions& options = {});
+
+// True when `e` is the 3051 of an open refused because another connection
+// or program has the file (also as the engine passes it on, above its
+// component base, or with words put before it): a matter of the moment,
+// unlike the 3051 of a file that is damaged, foreign or of the other kind.
+bool IsRefusedForUse(const OrvError& e);
 
 // Creates a new, empty database file (fails if it exists) with the password
 // of `connect` (";pwd=...", or empty for none), open read-write.

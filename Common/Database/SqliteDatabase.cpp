@@ -26,6 +26,7 @@
 #include <system_error>
 
 #include "Impl.h"
+#include "OrvError.h"
 #include "Text.h"
 
 namespace orv::db {
@@ -46,6 +47,12 @@ std::string AbsolutePath(const std::string& path) {
   return p.lexically_normal().string();
 }
 
+// Why an open is refused when another connection or program has the file:
+// the one 3051 that is about the moment, not about the file.
+constexpr std::string_view kOpenedByAnother = "it is already opened by another user.";
+constexpr std::string_view kOpenedExclusively = "it is already opened exclusively by another user.";
+constexpr std::string_view kLockedByAnother = "it is locked by another program.";
+
 [[noreturn]] void RaiseCannotOpen(const std::string& path, std::string_view why) {
   Raise(dberr::kCannotOpen, kSource,
         "The database engine cannot open the file '" + path + "': " + std::string(why));
@@ -57,7 +64,7 @@ std::string AbsolutePath(const std::string& path) {
   switch (rc & 0xff) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-      RaiseCannotOpen(path, "it is locked by another program.");
+      RaiseCannotOpen(path, kLockedByAnother);
     case SQLITE_NOTADB:
       RaiseCannotOpen(path, "it is not a database.");
     case SQLITE_CORRUPT:
@@ -172,6 +179,16 @@ std::string_view KindName(DatabaseKind kind) {
   return {};
 }
 
+bool IsRefusedForUse(const OrvError& e) {
+  const int32_t n = e.Number();
+  if (n != dberr::kCannotOpen && n != kComponentErrorBase + dberr::kCannotOpen) return false;
+  const std::string& d = e.Description();
+  for (std::string_view why : {kOpenedByAnother, kOpenedExclusively, kLockedByAnother}) {
+    if (d.ends_with(why)) return true;
+  }
+  return false;
+}
+
 DatabasePtr OpenDatabase(const std::string& path, const OpenOptions& options) {
   const std::string full = AbsolutePath(path);
   std::error_code ec;
@@ -187,8 +204,7 @@ DatabasePtr OpenDatabase(const std::string& path, const OpenOptions& options) {
   std::string why;
   if (!lock.Acquire(full, options.exclusive, &why)) {
     if (!why.empty()) RaiseCannotOpen(full, "you need permission to use its data (" + why + ").");
-    RaiseCannotOpen(full, options.exclusive ? "it is already opened by another user."
-                                            : "it is already opened exclusively by another user.");
+    RaiseCannotOpen(full, options.exclusive ? kOpenedByAnother : kOpenedExclusively);
   }
 
   // Exclusive read-only still takes the write lock (so that nobody else opens

@@ -31,12 +31,6 @@ int Create(const std::string& path, int level) {
 }
 
 int Upgrade(const std::string& path, const std::string& backup, bool no_backup) {
-  // A file that is damaged or not a claimant database is named as such
-  // first, so that a refused exclusive open below means another user.
-  orv::db::OpenOptions look;
-  look.read_only = true;
-  look.busy_timeout_ms = 0;
-  tb::OpenClaimantDatabase(path, look)->Close();
   orv::db::OpenOptions exclusive;
   exclusive.exclusive = true;
   exclusive.busy_timeout_ms = 0;
@@ -44,16 +38,11 @@ int Upgrade(const std::string& path, const std::string& backup, bool no_backup) 
   try {
     d = tb::OpenClaimantDatabase(path, exclusive);
   } catch (const orv::OrvError& e) {
-    if (e.Number() != orv::db::dberr::kCannotOpen) throw;
-    // Another user has it, not a fault of the file: a run-time failure.
-    std::cerr << kTool << ": "
-              << DescribeError(orv::OrvError(
-                     e.Number(), e.Source(),
-                     "Another program has " + path +
-                         " open; close it (and every other user's program) and run the "
-                         "upgrade again. " + e.Description()))
-              << "\n";
-    return kExitFailure;
+    if (!orv::db::IsRefusedForUse(e)) throw;
+    throw orv::OrvError(e.Number(), e.Source(),
+                        "Another program has " + path +
+                            " open; close it (and every other user's program) and run the "
+                            "upgrade again. " + e.Description());
   }
   const int16_t from = tb::StructureLevel(*d);
   if (from >= tb::kLatestStructureLevel) {

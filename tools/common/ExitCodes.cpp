@@ -18,7 +18,8 @@ bool IsBadDatabaseFile(const OrvError& e) {
   int32_t n = e.Number();
   if (n < 0 && n > kComponentErrorBase && n - kComponentErrorBase < 65536)
     n -= kComponentErrorBase;
-  return n == db::dberr::kCannotOpen || n == db::dberr::kDamaged || n == db::dberr::kNoPermission;
+  if (n == db::dberr::kCannotOpen) return !db::IsRefusedForUse(e);
+  return n == db::dberr::kDamaged || n == db::dberr::kNoPermission;
 }
 
 int ReportError(std::string_view tool, const OrvError& e) {

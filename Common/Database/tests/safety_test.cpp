@@ -84,6 +84,11 @@ TEST_F(SafetyTest, SharedAndExclusiveOpensExcludeEachOther) {
     EXPECT_EQ(ErrorOf([&] { OpenDatabase(path, c.second); }), c.error);
     if (c.error) {
       EXPECT_NE(DescriptionOf([&] { OpenDatabase(path, c.second); }).find(path), std::string::npos);
+      try {
+        OpenDatabase(path, c.second);
+      } catch (const OrvError& e) {
+        EXPECT_TRUE(IsRefusedForUse(e));  // the moment's, not the file's
+      }
     }
     first->Close();
     EXPECT_EQ(ErrorOf([&] { OpenDatabase(path, c.second)->Close(); }), 0);
@@ -390,6 +395,11 @@ TEST_F(SafetyTest, TheOtherKindOfDatabaseIsNamedBeforeItsPassword) {
     EXPECT_EQ(ErrorOf(open), dberr::kCannotOpen);
     EXPECT_EQ(DescriptionOf(open),
               "The database engine cannot open the file '" + c.path + "': " + c.refusal);
+    try {
+      open();
+    } catch (const OrvError& e) {
+      EXPECT_FALSE(IsRefusedForUse(e));
+    }
   }
   // The right kind with the wrong password is still the password's error.
   EXPECT_EQ(ErrorOf([&] { OpenDatabase(dust, as(DatabaseKind::DustData)); }), dberr::kBadPassword);

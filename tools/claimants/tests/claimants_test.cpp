@@ -306,6 +306,15 @@ TEST_F(ClaimantsTest, SpoiltDatabasesExitTwoNamingThem) {
       EXPECT_FALSE(fs::exists(f.attached));
     }
   }
+  // A sound file another program holds exclusively is not bad input.
+  {
+    db::OpenOptions exclusive;
+    exclusive.exclusive = true;
+    auto holder = db::OpenDatabase(good, exclusive);
+    const Ran held = Tool("check " + good);
+    EXPECT_EQ(held.code, 3) << held.err;
+    EXPECT_NE(held.err.find("Error 3051"), std::string::npos) << held.err;
+  }
   // Nothing was backed up beside them.
   for (const auto& e : fs::directory_iterator(folder)) {
     EXPECT_EQ(e.path().filename().string().find("Backup"), std::string::npos) << e.path();

@@ -232,49 +232,84 @@ void FileLock::Release() {
 
 Connection::Connection(sqlite3* handle, std::string path, bool read_only, FileLock lock)
     : handle_(handle), path_(std::move(path)), read_only_(read_only), lock_(std::move(lock)) {
-  if (read_only_) sqlite3_set_authorizer(handle_, &Connection::Authorize, this);
+  // Every connection: the authorizer only acts while a stored query's SQL is
+  // prepared (Guard), so the layer's own statements are never refused.
+  sqlite3_set_authorizer(handle_, &Connection::Authorize, this);
 }
+
+namespace {
+
+// Functions that reach outside the database or change the connection.
+bool HasSideEffects(const std::string& upper_name) {
+  for (const char* f : {"LOAD_EXTENSION", "READFILE", "WRITEFILE", "EDIT", "FTS3_TOKENIZER",
+                        "SQLAR_COMPRESS", "SQLAR_UNCOMPRESS", "ZIPFILE"}) {
+    if (upper_name == f) return true;
+  }
+  return false;
+}
+
+// Pragmas that change something even when given no value.
+bool PragmaActsAlone(const std::string& upper_name) {
+  for (const char* p : {"OPTIMIZE", "SHRINK_MEMORY", "WAL_CHECKPOINT", "INCREMENTAL_VACUUM"}) {
+    if (upper_name == p) return true;
+  }
+  return false;
+}
+
+}  // namespace
 
 int Connection::Authorize(void* self, int action, const char* a, const char* b, const char*,
                           const char*) {
   auto* c = static_cast<Connection*>(self);
   if (c->guarded_query_.empty()) return SQLITE_OK;
   const std::string first = a ? a : "";
+  auto deny = [c](std::string what) {
+    c->refused_ = std::move(what);
+    return SQLITE_DENY;
+  };
   switch (action) {
     case SQLITE_SELECT:
     case SQLITE_READ:
     case SQLITE_RECURSIVE:
       return SQLITE_OK;
-    case SQLITE_FUNCTION: {
-      // Functions that reach outside the database or change it.
-      const std::string name = b ? UpperAscii(b) : std::string();
-      for (const char* f : {"LOAD_EXTENSION", "READFILE", "WRITEFILE", "EDIT", "FTS3_TOKENIZER",
-                            "SQLAR_COMPRESS", "SQLAR_UNCOMPRESS", "ZIPFILE"}) {
-        if (name == f) {
-          c->refused_ = "call the function " + std::string(b);
-          return SQLITE_DENY;
-        }
-      }
+    case SQLITE_FUNCTION:
+      if (b && HasSideEffects(UpperAscii(b))) return deny("call the function " + std::string(b));
       return SQLITE_OK;
-    }
     case SQLITE_ATTACH:
-      c->refused_ = "attach the file '" + first + "'";
-      return SQLITE_DENY;
+      return deny("attach the file '" + first + "'");
     case SQLITE_DETACH:
-      c->refused_ = "detach a database";
-      return SQLITE_DENY;
+      return deny("detach a database");
     case SQLITE_INSERT:
     case SQLITE_UPDATE:
     case SQLITE_DELETE:
-      c->refused_ = "write to the table '" + first + "'";
-      return SQLITE_DENY;
+      if (c->read_only_) return deny("write to the table '" + first + "'");
+      // A read-write connection runs stored action queries; what the query
+      // writes is noted, so that a recordset opened on it can be refused.
+      if (c->writes_.empty()) c->writes_ = "write to the table '" + first + "'";
+      return SQLITE_OK;
     case SQLITE_PRAGMA:
-      c->refused_ = "use the setting '" + first + "'";
-      return SQLITE_DENY;
+      // Reading a setting is harmless where the database is writable anyway;
+      // setting one (a value given) is not.
+      if (c->read_only_ || b || PragmaActsAlone(UpperAscii(first)))
+        return deny("use the setting '" + first + "'");
+      return SQLITE_OK;
+    case SQLITE_TRANSACTION:
+    case SQLITE_SAVEPOINT:
+      return deny("begin or end a transaction");
     default:
-      c->refused_ = "change the database's structure or transactions";
-      return SQLITE_DENY;
+      return deny("change the database's structure");
   }
+}
+
+std::string Connection::RefusalText(std::string_view query, std::string_view what,
+                                    std::string_view rule) const {
+  if (rule.empty()) {
+    rule = read_only_ ? "Stored queries here may only read the database."
+                      : "Stored queries may read and change rows, nothing more.";
+  }
+  return "The stored query '" + std::string(query) + "' of the " +
+         (read_only_ ? "read-only " : "") + "database '" + path_ + "' was refused: it would " +
+         std::string(what) + ". " + std::string(rule);
 }
 
 Connection::~Connection() { Close(); }
@@ -303,6 +338,7 @@ sqlite3_stmt* Connection::Acquire(const std::string& sql, std::string_view sourc
                                   bool fresh) {
   sqlite3* h = Handle(source);
   const bool guarded = Guarded();
+  writes_.clear();
   for (auto it = idle_.rbegin(); !fresh && it != idle_.rend(); ++it) {
     if (it->sql == sql && (it->checked || !guarded)) {
       sqlite3_stmt* s = it->stmt;
@@ -316,12 +352,8 @@ sqlite3_stmt* Connection::Acquire(const std::string& sql, std::string_view sourc
   refused_.clear();
   const int rc = sqlite3_prepare_v2(h, sql.c_str(), static_cast<int>(sql.size() + 1), &stmt, &tail);
   // A refusal shows as SQLITE_AUTH, or as a plain error for a function.
-  if (rc != SQLITE_OK && guarded && !refused_.empty()) {
-    Raise(dberr::kNoPermission, "DAO.QueryDef",
-          "The stored query '" + guarded_query_ + "' of the read-only database '" + path_ +
-              "' was refused: it would " + refused_ +
-              ". Stored queries here may only read the database.");
-  }
+  if (rc != SQLITE_OK && guarded && !refused_.empty())
+    Raise(dberr::kNoPermission, "DAO.QueryDef", RefusalText(guarded_query_, refused_));
   if (rc != SQLITE_OK) RaiseSqlite(h, rc, source);
   if (checked) *checked = guarded;
   if (!stmt) Raise(dberr::kGeneric, source, "The SQL text holds no statement.");

@@ -14,9 +14,10 @@
 // (path not valid), 3197 (the row was changed by another user between Edit
 // and Update), 3218 (another user's lock outlasted the wait), 3163 (text
 // longer than its field), 3349 (number outside its field's type), 3049
-// (the file was found damaged while in use), 3033 (a stored query of a
-// read-only database tried to write, attach or call a function with side
-// effects); every other SQLite failure is 3000 with SQLite's message.
+// (the file was found damaged while in use), 3033 (a stored query tried to
+// attach a file, change a setting or call a function with side effects, or
+// to write on a read-only database or from a recordset); every other SQLite
+// failure is 3000 with SQLite's message.
 //
 // Values are always bound, never pasted into SQL text.
 #pragma once
@@ -29,6 +30,10 @@
 #include <vector>
 
 #include "Value.h"
+
+namespace orv {
+class OrvError;
+}
 
 namespace orv::db {
 
@@ -92,6 +97,14 @@ using DatabasePtr = std::shared_ptr<Database>;
 using QueryDefPtr = std::shared_ptr<QueryDef>;
 using RecordsetPtr = std::unique_ptr<Recordset>;
 
+// The two kinds of database this system keeps, told apart by a table only
+// that kind has: a claimant database holds CLAIMANT, a dust data database
+// DUSTMATRIX (both have a PARMS table, of different columns).
+enum class DatabaseKind { Any, DustData, Claimant };
+
+// "a dust data database", "a claimant database"; empty for Any.
+std::string_view KindName(DatabaseKind kind);
+
 struct OpenOptions {
   // Every connection holds a lock on the file for as long as it is open:
   // exclusive, no other connection may open the file; shared, no exclusive
@@ -102,13 +115,23 @@ struct OpenOptions {
   // How long a statement waits for another connection's lock before failing
   // (3218 "currently locked").
   int busy_timeout_ms = 5000;
+  // The kind the caller expects. A file of the other kind is refused with
+  // 3051 naming the file and what it is, before its password is checked.
+  // A database of neither kind is left to the caller (it may be new).
+  DatabaseKind kind = DatabaseKind::Any;
 };
 
 // Opens an existing database file. Missing file: 3024; wrong password: 3031;
-// not a database of ours, damaged, or refused by another connection's lock:
-// 3051 naming the file. SQLite's defensive settings are on and the file's
+// not a database of ours, damaged, of the other kind than options.kind, or
+// refused by another connection's lock: 3051 naming the file. SQLite's defensive settings are on and the file's
 // structure is checked (a quick integrity check) before it is used.
 DatabasePtr OpenDatabase(const std::string& path, const OpenOptions& options = {});
+
+// True when `e` is the 3051 of an open refused because another connection
+// or program has the file (also as the engine passes it on, above its
+// component base, or with words put before it): a matter of the moment,
+// unlike the 3051 of a file that is damaged, foreign or of the other kind.
+bool IsRefusedForUse(const OrvError& e);
 
 // Creates a new, empty database file (fails if it exists) with the password
 // of `connect` (";pwd=...", or empty for none), open read-write.

@@ -115,12 +115,19 @@ class Connection {
 
   bool in_transaction = false;
 
-  // While set (a read-only connection preparing a stored query's SQL), the
-  // authorizer refuses anything but reading: writes, ATTACH/DETACH, pragmas,
-  // structure changes and functions with side effects.
+  // While set (a stored query's SQL being prepared), the authorizer refuses
+  // ATTACH/DETACH, settings, structure changes, transaction statements and
+  // functions with side effects; on a read-only connection writes too.
   void Guard(std::string query) { guarded_query_ = std::move(query); }
   void Unguard() { guarded_query_.clear(); }
   bool Guarded() const { return !guarded_query_.empty(); }
+  // What the statement prepared last under the guard would write ("write to
+  // the table 'X'"); empty when it writes nothing or came from the pool.
+  const std::string& Writes() const { return writes_; }
+  // The 3033 description of a stored query refused for `what` it would do,
+  // ending with the rule it broke (by default the connection's own).
+  std::string RefusalText(std::string_view query, std::string_view what,
+                          std::string_view rule = {}) const;
 
  private:
   static int Authorize(void* self, int action, const char* a, const char* b, const char* db,
@@ -132,6 +139,7 @@ class Connection {
   FileLock lock_;
   std::string guarded_query_;
   std::string refused_;  // what the authorizer refused last, for the message
+  std::string writes_;   // what the last guarded statement would write
   struct Idle {
     std::string sql;
     sqlite3_stmt* stmt;
@@ -143,11 +151,11 @@ class Connection {
   std::vector<Idle> idle_;  // most recent last
 };
 
-// Guards a read-only connection while a stored query's SQL is prepared.
+// Guards a connection while a stored query's SQL is prepared.
 class QueryGuard {
  public:
   QueryGuard(Connection& conn, const std::string& query) : conn_(conn) {
-    if (conn.ReadOnly() && !query.empty()) conn.Guard(query);
+    if (!query.empty()) conn.Guard(query);
   }
   ~QueryGuard() { conn_.Unguard(); }
   QueryGuard(const QueryGuard&) = delete;

@@ -253,6 +253,18 @@ void SqliteRecordset::Prepare(const std::string& sql, bool fresh) {
     }
   }
   if (!stmt_.Valid()) stmt_ = Statement(conn_, sql, kSource, fresh);
+  // Opening runs the statement at once: one that would change the file
+  // (a stored SELECT replaced by a DELETE) is refused before it runs.
+  if (!sqlite3_stmt_readonly(stmt_.Raw())) {
+    const std::string what = conn_->Writes().empty() ? "change the database" : conn_->Writes();
+    stmt_.Reset();
+    if (query_.empty()) {
+      Raise(dberr::kNoPermission, kSource,
+            "A recordset may only read: the SQL would " + what + ". Run it as an action.");
+    }
+    Raise(dberr::kNoPermission, "DAO.QueryDef",
+          conn_->RefusalText(query_, what, "A query opened for its records may only read them."));
+  }
 }
 
 int64_t SqliteRecordset::SchemaVersion() {

@@ -26,6 +26,7 @@
 #include <system_error>
 
 #include "Impl.h"
+#include "OrvError.h"
 #include "Text.h"
 
 namespace orv::db {
@@ -46,6 +47,12 @@ std::string AbsolutePath(const std::string& path) {
   return p.lexically_normal().string();
 }
 
+// Why an open is refused when another connection or program has the file:
+// the one 3051 that is about the moment, not about the file.
+constexpr std::string_view kOpenedByAnother = "it is already opened by another user.";
+constexpr std::string_view kOpenedExclusively = "it is already opened exclusively by another user.";
+constexpr std::string_view kLockedByAnother = "it is locked by another program.";
+
 [[noreturn]] void RaiseCannotOpen(const std::string& path, std::string_view why) {
   Raise(dberr::kCannotOpen, kSource,
         "The database engine cannot open the file '" + path + "': " + std::string(why));
@@ -57,7 +64,7 @@ std::string AbsolutePath(const std::string& path) {
   switch (rc & 0xff) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-      RaiseCannotOpen(path, "it is locked by another program.");
+      RaiseCannotOpen(path, kLockedByAnother);
     case SQLITE_NOTADB:
       RaiseCannotOpen(path, "it is not a database.");
     case SQLITE_CORRUPT:
@@ -113,6 +120,27 @@ void CheckIntegrity(sqlite3* h, const std::string& path) {
   if (result != "ok") RaiseCannotOpen(path, "the file is damaged (" + result + ").");
 }
 
+// The kind of the file by the tables only one kind holds (read from the
+// schema alone, before the password: a file of the other kind is named as
+// such rather than refused for its password).
+DatabaseKind KindOfFile(sqlite3* h, const std::string& path) {
+  const std::string tables = ReadAtOpen(
+      h, path,
+      "SELECT group_concat(upper(name), ' ') FROM sqlite_schema WHERE type = 'table' AND "
+      "upper(name) IN ('CLAIMANT', 'DUSTMATRIX')");
+  if (tables.find("CLAIMANT") != std::string::npos) return DatabaseKind::Claimant;
+  if (tables.find("DUSTMATRIX") != std::string::npos) return DatabaseKind::DustData;
+  return DatabaseKind::Any;
+}
+
+void RequireKind(sqlite3* h, const std::string& path, DatabaseKind wanted) {
+  if (wanted == DatabaseKind::Any) return;
+  const DatabaseKind found = KindOfFile(h, path);
+  if (found == DatabaseKind::Any || found == wanted) return;
+  RaiseCannotOpen(path, "it is " + std::string(KindName(found)) + ", not " +
+                            std::string(KindName(wanted)) + ".");
+}
+
 std::string StoredPasswordHash(const ConnectionPtr& conn) {
   detail::Statement st(conn, "SELECT Value FROM OrvDatabaseInfo WHERE Key = 'Password'", kSource);
   std::string hash;
@@ -139,6 +167,28 @@ struct HandleGuard {
 
 }  // namespace
 
+std::string_view KindName(DatabaseKind kind) {
+  switch (kind) {
+    case DatabaseKind::DustData:
+      return "a dust data database";
+    case DatabaseKind::Claimant:
+      return "a claimant database";
+    case DatabaseKind::Any:
+      break;
+  }
+  return {};
+}
+
+bool IsRefusedForUse(const OrvError& e) {
+  const int32_t n = e.Number();
+  if (n != dberr::kCannotOpen && n != kComponentErrorBase + dberr::kCannotOpen) return false;
+  const std::string& d = e.Description();
+  for (std::string_view why : {kOpenedByAnother, kOpenedExclusively, kLockedByAnother}) {
+    if (d.ends_with(why)) return true;
+  }
+  return false;
+}
+
 DatabasePtr OpenDatabase(const std::string& path, const OpenOptions& options) {
   const std::string full = AbsolutePath(path);
   std::error_code ec;
@@ -154,8 +204,7 @@ DatabasePtr OpenDatabase(const std::string& path, const OpenOptions& options) {
   std::string why;
   if (!lock.Acquire(full, options.exclusive, &why)) {
     if (!why.empty()) RaiseCannotOpen(full, "you need permission to use its data (" + why + ").");
-    RaiseCannotOpen(full, options.exclusive ? "it is already opened by another user."
-                                            : "it is already opened exclusively by another user.");
+    RaiseCannotOpen(full, options.exclusive ? kOpenedByAnother : kOpenedExclusively);
   }
 
   // Exclusive read-only still takes the write lock (so that nobody else opens
@@ -182,6 +231,7 @@ DatabasePtr OpenDatabase(const std::string& path, const OpenOptions& options) {
     RaiseCannotOpen(full, "it is not a database of this system.");
   }
   CheckIntegrity(g.h, full);
+  RequireKind(g.h, full, options.kind);
   if (options.read_only && options.exclusive) RunAtOpen(g.h, full, "PRAGMA query_only=1");
 
   auto conn = std::make_shared<detail::Connection>(g.Take(), full, read_only, std::move(lock));

@@ -17,6 +17,7 @@
 #include "DustModel.h"
 #include "DustModelTypes.h"
 #include "Numbers.h"
+#include "modTarnbyDatabase.h"
 
 namespace orv::calc {
 
@@ -81,7 +82,7 @@ class Run {
       orv::dust::DustModel first;
       first.SetDustDatabase(o.dust_db);
     }
-    pager_db_ = orv::db::OpenDatabase(o.claimant_db);
+    pager_db_ = orv::tarnby::OpenClaimantDatabase(o.claimant_db);
     pager_ = std::make_unique<ClaimantSource>(pager_db_);
     total_ = pager_->Count();
     if (!o.results.empty()) csv_ = std::make_unique<orv::csv::CsvWriter>(o.results, kColumns);
@@ -134,12 +135,12 @@ class Run {
       // read-write one.
       orv::db::OpenOptions read_only;
       read_only.read_only = true;
-      const orv::db::DatabasePtr reader_db = orv::db::OpenDatabase(o_.claimant_db, read_only);
+      const orv::db::DatabasePtr reader_db = orv::tarnby::OpenClaimantDatabase(o_.claimant_db, read_only);
       ClaimantSource reader(reader_db);
       orv::db::DatabasePtr writer_db;
       std::unique_ptr<ClaimantSource> writer;
       if (o_.store) {
-        writer_db = orv::db::OpenDatabase(o_.claimant_db);
+        writer_db = orv::tarnby::OpenClaimantDatabase(o_.claimant_db);
         writer = std::make_unique<ClaimantSource>(writer_db);
       }
       while (std::optional<Batch> b = Take()) {

@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "ClaimantCalc.h"
+#include "modTarnbyDatabase.h"
 
 namespace orv::calc {
 
@@ -15,7 +16,7 @@ HistoryFile HistoryOf(const orv::claimcalc::StoredClaimant& c) {
 }
 
 ClaimantRunOutcome RunStoredClaimant(CalcOptions options, const ClaimantRunOptions& run) {
-  const orv::db::DatabasePtr db = orv::db::OpenDatabase(run.claimant_db);
+  const orv::db::DatabasePtr db = orv::tarnby::OpenClaimantDatabase(run.claimant_db);
   orv::claimcalc::ClaimantSource source(db);
   const orv::claimcalc::StoredClaimant c = source.Read(run.claimant_id);
   options.jurisdiction = run.jurisdiction.value_or(c.Jurisdiction);

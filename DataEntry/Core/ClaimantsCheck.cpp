@@ -1,6 +1,7 @@
 // tarnby-claimants check: structure level, row counts and inconsistencies.
 #include "ClaimantsCsv.h"
 #include "Database.h"
+#include "OrvError.h"
 #include "modTarnbyDatabase.h"
 
 namespace orv::claimants {
@@ -55,6 +56,19 @@ CheckReport CheckDatabase(const std::string& db_path) {
                   " h WHERE NOT EXISTS (SELECT 1 FROM CLAIMANT c WHERE c.ID = h.CLAIMANTID) "
                   "ORDER BY h.ID",
               r.problems);
+    }
+  }
+  if (base_ok) {
+    // The queries the program opens to read: one another program changed
+    // to write, attach a file or the like is reported here, naming it.
+    for (const char* q : {"qdclaimant", "qdWork", "qdJob", "qdSmoke", "qdSmokeEntry"}) {
+      try {
+        d->QueryDefs(q)->OpenRecordset(db::RecordsetType::Snapshot);
+      } catch (const OrvError& e) {
+        r.problems.push_back(e.Number() == db::dberr::kNoPermission
+                                 ? e.Description()
+                                 : std::string("the stored query ") + q + ": " + e.Description());
+      }
     }
   }
   if (d->TableExists("USERFACTOR")) {

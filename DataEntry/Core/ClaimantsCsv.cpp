@@ -235,7 +235,7 @@ ImportCounts ImportFolder(const std::string& db_path, const std::string& source_
       throw InputError((dir / tf.file).string(), 0, "", "the file is missing");
     }
   }
-  db::DatabasePtr d = db::OpenDatabase(db_path);
+  db::DatabasePtr d = tarnby::OpenClaimantDatabase(db_path);
   RequireLatest(*d);
   ImportCounts counts;
   d->BeginTrans();

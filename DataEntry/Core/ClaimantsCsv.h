@@ -47,7 +47,8 @@ struct CheckReport {
 // Structure level, row counts and inconsistencies (histories of claimants
 // that do not exist, user-defined factor IDs below 10000, history entries
 // naming a user-defined factor that does not exist, an integrity-check
-// failure, missing base tables). Opens the file read-only.
+// failure, missing base tables, a stored query the program reads with that
+// would not only read). Opens the file read-only.
 CheckReport CheckDatabase(const std::string& db_path);
 std::vector<std::string> FormatCheckReport(const CheckReport& report);
 

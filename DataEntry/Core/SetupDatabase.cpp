@@ -28,7 +28,7 @@ namespace {
 db::DatabasePtr Open(const std::string& path, bool exclusive) {
   db::OpenOptions options;
   options.exclusive = exclusive;
-  return db::OpenDatabase(path, options);
+  return OpenClaimantDatabase(path, options);
 }
 
 // A query with one parameter set, and a dynaset opened on it.

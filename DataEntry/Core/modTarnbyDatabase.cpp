@@ -188,16 +188,21 @@ void CopyDatabaseConsistently(db::Database& open_database, const std::string& de
   }
 }
 
+db::DatabasePtr OpenClaimantDatabase(const std::string& path, db::OpenOptions options) {
+  options.kind = db::DatabaseKind::Claimant;
+  return db::OpenDatabase(path, options);
+}
+
 db::DatabasePtr OpenForReading(const std::string& path) {
   db::OpenOptions read_only;
   read_only.read_only = true;
   try {
-    return db::OpenDatabase(path, read_only);
+    return OpenClaimantDatabase(path, read_only);
   } catch (const OrvError& e) {
     if (e.Number() != db::dberr::kCannotOpen) throw;
   }
-  db::OpenDatabase(path)->Close();
-  return db::OpenDatabase(path, read_only);
+  OpenClaimantDatabase(path)->Close();
+  return OpenClaimantDatabase(path, read_only);
 }
 
 void CopyDatabaseConsistently(const std::string& source, const std::string& destination) {

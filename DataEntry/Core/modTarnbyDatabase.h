@@ -65,6 +65,11 @@ void CopyDatabaseConsistently(const std::string& source, const std::string& dest
 // not inside a transaction.
 void CopyDatabaseConsistently(db::Database& open_database, const std::string& destination);
 
+// Opens a claimant database as `options` say. A dust data database given
+// in its place is refused (3051 naming the file and what it is) before its
+// password is asked for.
+db::DatabasePtr OpenClaimantDatabase(const std::string& path, db::OpenOptions options = {});
+
 // Opens a claimant database read-only (shared). A file that a killed
 // program left in the middle of a transaction cannot be read until that
 // transaction is rolled back, which needs a read-write open: when the

@@ -14,6 +14,7 @@ orv::db::DatabasePtr OpenDustData(const std::string& path, bool read_only) {
   orv::db::OpenOptions options;
   options.read_only = read_only;
   options.connect = orv::DustDataConnect();
+  options.kind = orv::db::DatabaseKind::DustData;
   return orv::db::OpenDatabase(path, options);
 }
 

@@ -170,9 +170,19 @@ class Checker {
 
   void Queries() {
     std::vector<std::string> missing;
-    // Every query the engine and the matrix expansion prepare.
+    // Every query the engine and the matrix expansion prepare. The engine's
+    // only read: one another program changed to write, attach a file or the
+    // like is refused by this read-only connection, naming it.
     for (const StoredQuery& q : detail::BaseQueries()) {
-      if (!db_.QueryExists(q.name)) missing.emplace_back(q.name);
+      if (!db_.QueryExists(q.name)) {
+        missing.emplace_back(q.name);
+        continue;
+      }
+      try {
+        db_.QueryDefs(q.name)->OpenRecordset(orv::db::RecordsetType::Snapshot);
+      } catch (const OrvError& e) {
+        if (e.Number() == orv::db::dberr::kNoPermission) Problem(e.Description());
+      }
     }
     for (const StoredQuery& q : orv::dustm::ExpansionQueries()) {
       if (!db_.QueryExists(q.name)) missing.emplace_back(q.name);

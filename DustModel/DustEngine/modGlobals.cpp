@@ -152,6 +152,7 @@ bool SetupDataDB(const std::string& DBPath) {
     options.exclusive = false;
     options.read_only = true;
     options.connect = DustDataConnect();
+    options.kind = db::DatabaseKind::DustData;
     // The new file is opened before the working connection is let go, so a
     // file that cannot be opened leaves the engine as it was.
     db::DatabasePtr opened = db::OpenDatabase(DBPath, options);

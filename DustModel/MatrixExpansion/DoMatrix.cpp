@@ -70,6 +70,7 @@ bool DoMatrix(ExpansionRun& run, const std::string& DBName, const std::string& D
     options.exclusive = false;
     options.read_only = false;
     options.connect = ";pwd=" + DBPass;
+    options.kind = orv::db::DatabaseKind::DustData;
     run.db = orv::db::OpenDatabase(DBName, options);
 
     // The open ranges and the "not expanded" mark are kept on their own, so

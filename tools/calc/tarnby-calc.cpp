@@ -4,7 +4,9 @@
 //
 // Exit codes: 0 calculated; 1 the calculation refused the history (its
 // reason in validation_error, and on standard error); 2 bad usage or input
-// (an unknown claimant among them); 3 a run-time failure (number, source and
+// (an unknown claimant among them, and a database file that is damaged, not
+// a database, of the other kind or holding a refused stored query, named on
+// standard error); 3 a run-time failure (number, source and
 // description on standard error). With --all: 0 when no claimant failed
 // (refused ones included), 3 when one failed or the run stopped.
 #include <unistd.h>
@@ -71,10 +73,7 @@ int Emit(const orv::calc::CalcOptions& options, const orv::calc::CalcOutcome& o)
     case Format::kPdf:
       break;
   }
-  if (o.error) {
-    std::cerr << kTool << ": " << orv::tools::DescribeError(*o.error) << "\n";
-    return kExitFailure;
-  }
+  if (o.error) return orv::tools::ReportError(kTool, *o.error);
   if (!written) {
     std::cerr << kTool << ": " << options.output << ": cannot be written\n";
     return kExitFailure;
@@ -90,7 +89,7 @@ int Emit(const orv::calc::CalcOptions& options, const orv::calc::CalcOutcome& o)
 // not upgraded behind the office's back: tarnby-claimants upgrade does that,
 // with its backup.
 void RequireCurrentStructure(const std::string& path) {
-  const orv::db::DatabasePtr db = orv::db::OpenDatabase(path);
+  const orv::db::DatabasePtr db = orv::tarnby::OpenClaimantDatabase(path);
   const int16_t level = orv::tarnby::StructureLevel(*db);
   db->Close();
   if (level < orv::tarnby::kLatestStructureLevel)

@@ -36,9 +36,9 @@ int Upgrade(const std::string& path, const std::string& backup, bool no_backup) 
   exclusive.busy_timeout_ms = 0;
   orv::db::DatabasePtr d;
   try {
-    d = orv::db::OpenDatabase(path, exclusive);
+    d = tb::OpenClaimantDatabase(path, exclusive);
   } catch (const orv::OrvError& e) {
-    if (e.Number() != orv::db::dberr::kCannotOpen) throw;
+    if (!orv::db::IsRefusedForUse(e)) throw;
     throw orv::OrvError(e.Number(), e.Source(),
                         "Another program has " + path +
                             " open; close it (and every other user's program) and run the "

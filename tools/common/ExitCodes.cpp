@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "Database.h"
 #include "InputError.h"
 #include "OrvError.h"
 
@@ -13,6 +14,23 @@ std::string DescribeError(const OrvError& e) {
   return s + ": " + e.Description();
 }
 
+bool IsBadDatabaseFile(const OrvError& e) {
+  int32_t n = e.Number();
+  if (n < 0 && n > kComponentErrorBase && n - kComponentErrorBase < 65536)
+    n -= kComponentErrorBase;
+  if (n == db::dberr::kCannotOpen) return !db::IsRefusedForUse(e);
+  return n == db::dberr::kDamaged || n == db::dberr::kNoPermission;
+}
+
+int ReportError(std::string_view tool, const OrvError& e) {
+  if (IsBadDatabaseFile(e)) {
+    std::cerr << tool << ": " << e.Description() << "\n";
+    return kExitBadInput;
+  }
+  std::cerr << tool << ": " << DescribeError(e) << "\n";
+  return kExitFailure;
+}
+
 int RunGuarded(std::string_view tool, const std::function<int()>& body) {
   try {
     return body();
@@ -20,8 +38,7 @@ int RunGuarded(std::string_view tool, const std::function<int()>& body) {
     std::cerr << tool << ": " << e.what() << "\n";
     return kExitBadInput;
   } catch (const OrvError& e) {
-    std::cerr << tool << ": " << DescribeError(e) << "\n";
-    return kExitFailure;
+    return ReportError(tool, e);
   } catch (const std::exception& e) {
     std::cerr << tool << ": " << e.what() << "\n";
     return kExitFailure;

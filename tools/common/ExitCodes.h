@@ -14,16 +14,29 @@ namespace orv::tools {
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitRefused = 1;   // the calculation refused the history
-inline constexpr int kExitBadInput = 2;  // bad usage or bad input
+inline constexpr int kExitBadInput = 2;  // bad usage or bad input (a bad database file too)
 inline constexpr int kExitFailure = 3;   // a run-time failure
 
 // "Error 429 (CreateObject): ..." - number, source and description.
 std::string DescribeError(const OrvError& e);
 
+// True when the error says a database file given to the tool cannot be
+// used: damaged, not a database, a database of the other kind, or holding a
+// stored query that was refused. The engine passes the database layer's
+// numbers on above its component base; those count too. A file refused
+// because another program has it open is not bad: that is exit 3.
+bool IsBadDatabaseFile(const OrvError& e);
+
+// Prints a failure on standard error and returns its exit code: a bad
+// database file as "<tool>: <description>" (which names the file) with
+// kExitBadInput; any other error with its number, source and description
+// and kExitFailure.
+int ReportError(std::string_view tool, const OrvError& e);
+
 // Runs `body` and returns its exit code. An InputError is printed as
 // "<tool>: <file, line, field: reason>" and gives kExitBadInput; an
-// OrvError is printed with its number, source and description and gives
-// kExitFailure, as does any other exception.
+// OrvError is reported by ReportError; any other exception gives
+// kExitFailure.
 int RunGuarded(std::string_view tool, const std::function<int()>& body);
 
 }  // namespace orv::tools

@@ -84,6 +84,11 @@ TEST_F(SafetyTest, SharedAndExclusiveOpensExcludeEachOther) {
     EXPECT_EQ(ErrorOf([&] { OpenDatabase(path, c.second); }), c.error);
     if (c.error) {
       EXPECT_NE(DescriptionOf([&] { OpenDatabase(path, c.second); }).find(path), std::string::npos);
+      try {
+        OpenDatabase(path, c.second);
+      } catch (const OrvError& e) {
+        EXPECT_TRUE(IsRefusedForUse(e));  // the moment's, not the file's
+      }
     }
     first->Close();
     EXPECT_EQ(ErrorOf([&] { OpenDatabase(path, c.second)->Close(); }), 0);
@@ -349,46 +354,127 @@ TEST_F(SafetyTest, DamageFoundWhileInUseIsReportedNamingTheFile) {
   EXPECT_NE(DescriptionOf(scan).find(path), std::string::npos) << DescriptionOf(scan);
 }
 
-TEST_F(SafetyTest, ReadOnlyStoredQueriesMayOnlyRead) {
+TEST_F(SafetyTest, TheOtherKindOfDatabaseIsNamedBeforeItsPassword) {
+  const std::string claimants = MakeClaimants();
+  const std::string dust = PathOf("dust.db");
+  {
+    DatabasePtr db = CreateDatabase(dust, ";pwd=secret");
+    db->CreateTable("PARMS", {F("PARM", FieldType::Text, 50), F("PARMVALUE", FieldType::Text)});
+    db->CreateTable("DUSTMATRIX", {F("COLLIERYID", FieldType::Long)});
+  }
+  const std::string neither = PathOf("new.db");
+  CreateDatabase(neither)->Close();
+  auto as = [](DatabaseKind kind, const char* connect = "") {
+    OpenOptions o = Shared();
+    o.kind = kind;
+    o.connect = connect;
+    return o;
+  };
+  struct Case {
+    std::string path;
+    OpenOptions options;
+    const char* refusal;  // nullptr: opens
+  };
+  const Case cases[] = {
+      {dust, as(DatabaseKind::Claimant), "it is a dust data database, not a claimant database."},
+      {claimants, as(DatabaseKind::DustData),
+       "it is a claimant database, not a dust data database."},
+      {dust, as(DatabaseKind::DustData, ";pwd=secret"), nullptr},
+      {dust, as(DatabaseKind::Any, ";pwd=secret"), nullptr},
+      {claimants, as(DatabaseKind::Claimant), nullptr},
+      {neither, as(DatabaseKind::DustData), nullptr},
+      {neither, as(DatabaseKind::Claimant), nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path + " as " + std::string(KindName(c.options.kind)));
+    const auto open = [&] { OpenDatabase(c.path, c.options)->Close(); };
+    if (!c.refusal) {
+      EXPECT_EQ(ErrorOf(open), 0) << DescriptionOf(open);
+      continue;
+    }
+    EXPECT_EQ(ErrorOf(open), dberr::kCannotOpen);
+    EXPECT_EQ(DescriptionOf(open),
+              "The database engine cannot open the file '" + c.path + "': " + c.refusal);
+    try {
+      open();
+    } catch (const OrvError& e) {
+      EXPECT_FALSE(IsRefusedForUse(e));
+    }
+  }
+  // The right kind with the wrong password is still the password's error.
+  EXPECT_EQ(ErrorOf([&] { OpenDatabase(dust, as(DatabaseKind::DustData)); }), dberr::kBadPassword);
+}
+
+TEST_F(SafetyTest, StoredQueriesAreGuardedOnEveryConnection) {
   const std::string path = MakeClaimants();
-  const std::pair<const char*, const char*> tampered[] = {
-      {"qWrite", "DELETE FROM CLAIMANT"},
-      {"qInsert", "INSERT INTO CLAIMANT (SURNAME) SELECT SURNAME FROM CLAIMANT"},
-      {"qAttach", "ATTACH DATABASE '/tmp/elsewhere.db' AS other"},
-      {"qDetach", "DETACH DATABASE other"},
-      {"qPragma", "PRAGMA writable_schema = 1"},
-      {"qTemp", "CREATE TEMP TABLE stolen AS SELECT * FROM CLAIMANT"},
-      {"qExtension", "SELECT load_extension('/tmp/evil.so')"},
-      {"qTransaction", "BEGIN IMMEDIATE"},
+  const std::string elsewhere = PathOf("elsewhere.db");
+  // What each would do; `writes` ones are action queries a read-write
+  // connection runs with Execute but never opens as a recordset.
+  struct Tampered {
+    const char* name;
+    std::string sql;
+    bool writes;
+  };
+  const Tampered tampered[] = {
+      {"qWrite", "DELETE FROM CLAIMANT", true},
+      {"qInsert", "INSERT INTO CLAIMANT (SURNAME) SELECT SURNAME FROM CLAIMANT", true},
+      {"qAttach", "ATTACH DATABASE '" + elsewhere + "' AS other", false},
+      {"qDetach", "DETACH DATABASE other", false},
+      {"qPragma", "PRAGMA writable_schema = 1", false},
+      {"qJournal", "PRAGMA journal_mode = OFF", false},
+      {"qTemp", "CREATE TEMP TABLE stolen AS SELECT * FROM CLAIMANT", false},
+      {"qDrop", "DROP TABLE CLAIMANT", false},
+      {"qExtension", "SELECT load_extension('/tmp/evil.so')", false},
+      {"qTransaction", "BEGIN IMMEDIATE", false},
   };
   {
     // Stored as another program could have written them.
     DatabasePtr db = OpenDatabase(path);
-    for (const auto& [name, sql] : tampered) {
+    for (const Tampered& t : tampered) {
       db->Execute("INSERT INTO StoredQueries(Name, Parameters, SQL) VALUES (?, '', ?)",
-                  {name, sql});
+                  {t.name, t.sql});
     }
   }
-  DatabasePtr db = OpenDatabase(path, ReadOnly());
-  for (const auto& [name, sql] : tampered) {
-    SCOPED_TRACE(name);
-    QueryDefPtr q = db->QueryDefs(name);
-    EXPECT_EQ(ErrorOf([&] { q->OpenRecordset(RecordsetType::Snapshot); }), dberr::kNoPermission);
-    EXPECT_EQ(ErrorOf([&] { q->Execute(); }), dberr::kNoPermission);
-    const std::string why = DescriptionOf([&] { q->Execute(); });
-    EXPECT_NE(why.find(std::string("'") + name + "'"), std::string::npos) << why;
+  for (const OpenOptions& o : {ReadOnly(), Shared()}) {
+    SCOPED_TRACE(o.read_only ? "read-only" : "read-write");
+    DatabasePtr db = OpenDatabase(path, o);
+    for (const Tampered& t : tampered) {
+      SCOPED_TRACE(t.name);
+      QueryDefPtr q = db->QueryDefs(t.name);
+      for (RecordsetType type : {RecordsetType::Snapshot, RecordsetType::Dynaset}) {
+        const auto open = [&] { q->OpenRecordset(type); };
+        EXPECT_EQ(ErrorOf(open), dberr::kNoPermission);
+        const std::string why = DescriptionOf(open);
+        EXPECT_NE(why.find(std::string("'") + t.name + "'"), std::string::npos) << why;
+        EXPECT_NE(why.find(path), std::string::npos) << why;
+      }
+      if (o.read_only || !t.writes) {
+        EXPECT_EQ(ErrorOf([&] { q->Execute(); }), dberr::kNoPermission);
+      }
+    }
+    // Nothing was changed, attached or made, and plain SQL that writes is
+    // no recordset either.
+    EXPECT_EQ(db->OpenRecordset("CLAIMANT", RecordsetType::Snapshot)->RecordCount(), 3);
+    EXPECT_EQ(ErrorOf([&] { db->OpenRecordset("DELETE FROM CLAIMANT", RecordsetType::Snapshot); }),
+              dberr::kNoPermission);
+    EXPECT_EQ(db->OpenRecordset("CLAIMANT", RecordsetType::Snapshot)->RecordCount(), 3);
+    EXPECT_FALSE(fs::exists(elsewhere));
+    // Reading queries run as before, on a dynaset too.
+    QueryDefPtr q = db->QueryDefs("qdClaimant");
+    q->SetParameter("WhatID", 2);
+    EXPECT_EQ(q->OpenRecordset(RecordsetType::Dynaset)->Field("SURNAME").AsText(), "Jones");
   }
-  EXPECT_EQ(ErrorOf([&] { db->Execute("ATTACH DATABASE ? AS other", {PathOf("x.db")}); }), 3000);
-  EXPECT_FALSE(fs::exists(PathOf("x.db")));
-  // Reading queries run as before, and nothing was changed.
-  QueryDefPtr q = db->QueryDefs("qdClaimant");
-  q->SetParameter("WhatID", 2);
-  EXPECT_EQ(q->OpenRecordset()->Field("SURNAME").AsText(), "Jones");
-  EXPECT_EQ(db->OpenRecordset("CLAIMANT", RecordsetType::Snapshot)->RecordCount(), 3);
-  // A read-write connection runs its action queries.
-  db->Close();
+  EXPECT_EQ(ErrorOf([&] {
+              OpenDatabase(path, ReadOnly())->Execute("ATTACH DATABASE ? AS other", {elsewhere});
+            }),
+            3000);
+  EXPECT_FALSE(fs::exists(elsewhere));
+  // A read-write connection runs its action queries, and the layer's own
+  // settings and copies still work on it.
   DatabasePtr rw = OpenDatabase(path);
   EXPECT_EQ(rw->QueryDefs("qWrite")->Execute(), 3);
+  rw->CopyTo(PathOf("copy.db"));
+  EXPECT_EQ(ErrorOf([&] { OpenDatabase(PathOf("copy.db"))->Close(); }), 0);
 }
 
 // --- fields keep their size and range -------------------------------------------

@@ -1,10 +1,12 @@
 // Start-up as a user meets it: a settings file that is missing, a claimant
-// database that is missing or at structure level 0, and a first start with
-// empty per-user folders.
+// database that is missing or at structure level 0, either database spoilt,
+// and a first start with empty per-user folders.
 #include "MainFormFixture.h"
 
 #include <fstream>
 
+#include "Interfaces.h"
+#include "SpoiltFiles.h"
 #include "StartUp.h"
 
 namespace orv::tarnby::test {
@@ -172,6 +174,64 @@ TEST_F(StartUpTest, FirstStartWithEmptyFoldersShowsTheMainWindowAndNoBox) {
   EXPECT_TRUE(program_.form->isVisible());
   EXPECT_EQ(program_.form->windowTitle(), "Tarnby Dust Exposure Model Data Entry");
   EXPECT_TRUE(fs::exists(DefaultSettingsFile()));
+}
+
+// Either database damaged, not a database, of the other kind or with a
+// stored query changed: the error box names the file (or the query), the
+// program does not load, nothing is asked or backed up, the file is as it was.
+TEST_F(StartUpTest, ASpoiltDatabaseTakesTheErrorPathAndIsLeftAsItWas) {
+  const std::string claimants = (home_ / "claims.db").string();
+  CreateClaimantDatabase(claimants);
+  struct Side {
+    const char* what;
+    orv::test::Spoiling spoiling;
+    bool dust;
+  };
+  const Side sides[] = {
+      {"claimants", {claimants, "", DustDatabasePath(), "qdclaimant", "CLAIMANT"}, false},
+      {"dust data",
+       {DustDatabasePath(), orv::DustDataConnect(), claimants, "qDustMatrixData", "DUSTMATRIX"},
+       true},
+  };
+  for (const Side& side : sides) {
+    const fs::path folder = home_ / (side.dust ? "dust" : "claimants");
+    fs::create_directories(folder);
+    for (const orv::test::SpoiltFile& f : orv::test::SpoilCopies(side.spoiling, folder.string())) {
+      SCOPED_TRACE(std::string(side.what) + ", " + f.kind);
+      const std::string before = orv::test::FileBytes(f.path);
+      boxes_->shown.clear();
+      const fs::path ini = home_ / "spoilt.ini";
+      std::ofstream(ini) << "[DustModel]\nDustDatabase=" << (side.dust ? f.path : DustDatabasePath())
+                         << "\n[Data]\nDatabase=" << (side.dust ? claimants : f.path) << "\n";
+      program_ = Main(ini.string());
+      const std::vector<std::string> p = Prompts();
+      ASSERT_EQ(p.size(), 2u) << All();
+      const std::string first_line =
+          side.dust ? "An error occurred while: \nSetting dust engine object database to: " + f.path
+          : f.tampered ? "An error occurred while: \nInitialising claimant information records"
+                       : "An error occurred while: \nOpening database " + f.path;
+      EXPECT_TRUE(p[0].starts_with(first_line + "\nError detail: ")) << p[0];
+      EXPECT_NE(p[0].find("'" + f.path + "'"), std::string::npos) << p[0];
+      if (f.tampered) {
+        EXPECT_NE(p[0].find("'" + side.spoiling.query + "'"), std::string::npos) << p[0];
+      }
+      EXPECT_TRUE(p[1].starts_with(side.dust ? "An error in setting up Dust Calculation Engine"
+                                             : "An error in setting up the claimant information"))
+          << p[1];
+      EXPECT_EQ(program_.form, nullptr);
+      if (!side.dust) {
+        EXPECT_EQ(ClaimantDatabase, nullptr);
+      }
+      EXPECT_TRUE(dialogs_->shown.empty());
+      EXPECT_EQ(orv::test::FileBytes(f.path), before);
+      if (!f.attached.empty()) {
+        EXPECT_FALSE(fs::exists(f.attached));
+      }
+      if (program_.options) delete program_.options.data();
+      program_ = Program{};
+      CloseClaimantDatabase();
+    }
+  }
 }
 
 }  // namespace

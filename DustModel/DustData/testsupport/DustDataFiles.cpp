@@ -6,6 +6,7 @@
 
 #include "DustDataBuild.h"
 #include "Interfaces.h"
+#include "SpoiltFiles.h"
 
 namespace orv::dustdata::test {
 namespace {
@@ -127,12 +128,7 @@ std::vector<std::vector<std::string>> Rows(orv::db::Database& db, const std::str
   return out;
 }
 
-std::string ReadText(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+std::string ReadText(const fs::path& p) { return orv::test::FileBytes(p.string()); }
 
 void WriteText(const fs::path& p, const std::string& text) {
   std::ofstream(p, std::ios::binary) << text;

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -24,6 +25,7 @@
 #include "DustModel.h"
 #include "DustModelTypes.h"
 #include "Interfaces.h"
+#include "SpoiltFiles.h"
 #include "SyntheticClaimants.h"
 #include "modTarnbyDatabase.h"
 
@@ -99,11 +101,13 @@ class BulkCalc : public ::testing::Test {
     return o;
   }
 
-  static Ran Calc(const std::string& args) {
+  // tarnby-calc with the fixture's dust data, or `dust` in its place.
+  static Ran Calc(const std::string& args, const std::string& dust = {}) {
     const char* bin = std::getenv("TARNBY_BIN_DIR");
     const std::string exe = std::string(bin ? bin : ".") + "/tarnby-calc";
     const std::string out = Path("stdout"), err = Path("stderr");
-    const std::string cmd = "'" + exe + "' --dust-db '" + Path("DUSTDATA.db") + "' " + args +
+    const std::string dust_db = dust.empty() ? Path("DUSTDATA.db") : dust;
+    const std::string cmd = "'" + exe + "' --dust-db '" + dust_db + "' " + args +
                             " >'" + out + "' 2>'" + err + "'";
     const int status = std::system(cmd.c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadAll(out), ReadAll(err)};
@@ -207,6 +211,50 @@ TEST_F(BulkCalc, AnOlderStructureIsNotCalculatedOrUpgraded) {
   }
   const auto db = orv::db::OpenDatabase(path);
   EXPECT_EQ(orv::tarnby::StructureLevel(*db), 10);
+}
+
+// Either database damaged, not a database, of the other kind or with a
+// stored query changed to write or attach: exit 2 naming the file (and the
+// query), nothing calculated or stored, the file as it was.
+TEST_F(BulkCalc, SpoiltDatabasesExitTwoNamingThemAndAreLeftAsTheyWere) {
+  const std::string claimants = Claimants("spoil-source.db", 3);
+  const std::string claimants_before = orv::test::FileBytes(claimants);
+  struct Side {
+    const char* what;
+    orv::test::Spoiling spoiling;
+    bool dust;
+  };
+  const Side sides[] = {
+      {"dust data",
+       {Path("DUSTDATA.db"), orv::DustDataConnect(), claimants, "qDustMatrixData", "DUSTMATRIX"},
+       true},
+      {"claimants", {claimants, "", Path("DUSTDATA.db"), "qdWork", "WORKHISTORY"}, false},
+  };
+  for (const Side& side : sides) {
+    const std::string folder = Path(std::string("spoilt-") + (side.dust ? "dust" : "claimants"));
+    fs::create_directories(folder);
+    for (const orv::test::SpoiltFile& f : orv::test::SpoilCopies(side.spoiling, folder)) {
+      const std::string before = orv::test::FileBytes(f.path);
+      for (const char* mode : {"--claimant 2", "--all --store"}) {
+        SCOPED_TRACE(std::string(side.what) + ", " + f.kind + ", " + mode);
+        const std::string claimant_db = side.dust ? claimants : f.path;
+        const Ran r = Calc("--claimant-db '" + claimant_db + "' " + mode,
+                           side.dust ? f.path : std::string());
+        EXPECT_EQ(r.rc, 2) << r.err;
+        EXPECT_NE(r.err.find("'" + f.path + "'"), std::string::npos) << r.err;
+        if (f.tampered) {
+          EXPECT_NE(r.err.find("'" + side.spoiling.query + "'"), std::string::npos) << r.err;
+        }
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_EQ(orv::test::FileBytes(f.path), before);
+        if (!f.attached.empty()) {
+          EXPECT_FALSE(fs::exists(f.attached));
+        }
+      }
+    }
+  }
+  // Nothing was stored on the good claimant database either.
+  EXPECT_EQ(orv::test::FileBytes(claimants), claimants_before);
 }
 
 TEST_F(BulkCalc, OneAndTwoThreadsGiveTheSameResultsAndStoredValues) {

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +15,7 @@
 #include "ClaimantsCsv.h"
 #include "Database.h"
 #include "InputError.h"
+#include "SpoiltFiles.h"
 #include "modTarnbyDatabase.h"
 
 namespace orv::claimants {
@@ -260,6 +262,63 @@ TEST_F(ClaimantsTest, UpgradeKilledAtAnyMomentLeavesASoundFileThatASecondRunComp
   EXPECT_EQ(rs->Field(3).AsInt64(), kRows / 3);
   EXPECT_EQ(rs->Field(4).AsInt64(), kRows);
   d->Close();
+}
+
+// A bad claimant database is bad input for every subcommand: exit 2 and one
+// line naming the file; a changed stored query is the check's finding, naming
+// it. The file is left as it was (no upgrade, no backup of a foreign file).
+TEST_F(ClaimantsTest, SpoiltDatabasesExitTwoNamingThem) {
+  const std::string good = NewDb("good.db");
+  ImportFolder(good, sample_.string());
+  const std::string dust = (dir_ / "dust.db").string();
+  {
+    auto d = db::CreateDatabase(dust, ";pwd=elsewhere");
+    db::FieldDef id;
+    id.name = "COLLIERYID";
+    id.type = db::FieldType::Long;
+    d->CreateTable("DUSTMATRIX", {id});
+  }
+  const fs::path folder = dir_ / "spoilt";
+  fs::create_directories(folder);
+  const orv::test::Spoiling spoiling{good, "", dust, "qdWork", "WORKHISTORY"};
+  for (const orv::test::SpoiltFile& f : orv::test::SpoilCopies(spoiling, folder.string())) {
+    const std::string before = orv::test::FileBytes(f.path);
+    if (f.tampered) {
+      SCOPED_TRACE(f.kind);
+      const Ran check = Tool("check " + f.path);
+      EXPECT_EQ(check.code, 2);
+      EXPECT_NE(check.out.find("The stored query 'qdWork' of the read-only database '" + f.path),
+                std::string::npos)
+          << check.out;
+    } else {
+      for (const std::string& command :
+           {"check " + f.path, "export " + f.path + " " + (dir_ / "out").string(),
+            "import " + f.path + " " + sample_.string(), "upgrade " + f.path}) {
+        SCOPED_TRACE(f.kind + ", " + command);
+        const Ran r = Tool(command);
+        EXPECT_EQ(r.code, 2);
+        EXPECT_NE(r.err.find("'" + f.path + "'"), std::string::npos) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+      }
+    }
+    EXPECT_EQ(orv::test::FileBytes(f.path), before);
+    if (!f.attached.empty()) {
+      EXPECT_FALSE(fs::exists(f.attached));
+    }
+  }
+  // A sound file another program holds exclusively is not bad input.
+  {
+    db::OpenOptions exclusive;
+    exclusive.exclusive = true;
+    auto holder = db::OpenDatabase(good, exclusive);
+    const Ran held = Tool("check " + good);
+    EXPECT_EQ(held.code, 3) << held.err;
+    EXPECT_NE(held.err.find("Error 3051"), std::string::npos) << held.err;
+  }
+  // Nothing was backed up beside them.
+  for (const auto& e : fs::directory_iterator(folder)) {
+    EXPECT_EQ(e.path().filename().string().find("Backup"), std::string::npos) << e.path();
+  }
 }
 
 }  // namespace

@@ -3,11 +3,14 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
 #include "DustDataBuild.h"
 #include "DustDataFiles.h"
+#include "Interfaces.h"
+#include "SpoiltFiles.h"
 
 namespace {
 
@@ -49,16 +52,55 @@ TEST_F(ToolTest, ExitCodes) {
   EXPECT_NE(ReadText(err).find("surveys.csv, line 3, field DUSTVAL"), std::string::npos)
       << ReadText(err);
   EXPECT_FALSE(fs::exists(dir_ / "x.db"));
-  // A file that is no database is a run-time failure of the layer.
-  WriteText(dir_ / "junk.db", "not a database at all");
-  EXPECT_EQ(RunTool("check " + (dir_ / "junk.db").string() + quiet), 3);
-  EXPECT_NE(ReadText(err).find("Error 3051"), std::string::npos) << ReadText(err);
   // A damaged database fails the check.
   {
     auto d = OpenDb(fs::path(db_).string());
     d->Execute("DELETE FROM PARMS WHERE PARM = 'AvgYrPXR'");
   }
   EXPECT_EQ(RunTool("check " + db_.string() + quiet), 2);
+}
+
+// A bad database file is bad input: exit 2 and one line naming the file (or,
+// for a changed stored query, the check naming the query); the file as it was.
+TEST_F(ToolTest, SpoiltDatabasesExitTwoNamingThem) {
+  const std::string claimants = (dir_ / "claimants.db").string();
+  {
+    auto d = orv::db::CreateDatabase(claimants);
+    orv::db::FieldDef id;
+    id.name = "ID";
+    id.type = orv::db::FieldType::Long;
+    d->CreateTable("CLAIMANT", {id});
+  }
+  const fs::path folder = dir_ / "spoilt";
+  fs::create_directories(folder);
+  const orv::test::Spoiling spoiling{db_.string(), orv::DustDataConnect(), claimants,
+                                     "qDustMatrixData", "DUSTMATRIX"};
+  const std::string err = (dir_ / "err.txt").string();
+  for (const orv::test::SpoiltFile& f : orv::test::SpoilCopies(spoiling, folder.string())) {
+    const std::string before = orv::test::FileBytes(f.path);
+    for (const std::string& command : {std::string("check"), std::string("export"),
+                                       std::string("expand")}) {
+      // A changed query is the check's business; exporting or expanding
+      // never runs the engine's queries.
+      if (f.tampered && command != "check") continue;
+      SCOPED_TRACE(f.kind + ", " + command);
+      const std::string out = command == "export" ? " " + (dir_ / "csv").string() : "";
+      EXPECT_EQ(RunTool(command + " " + f.path + out + " >/dev/null 2>" + err), 2);
+      const std::string said = ReadText(err);
+      if (f.tampered) continue;  // on standard output, below
+      EXPECT_NE(said.find("'" + f.path + "'"), std::string::npos) << said;
+      EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    }
+    if (f.tampered) {
+      const std::string report = (dir_ / "report.txt").string();
+      EXPECT_EQ(RunTool("check " + f.path + " >" + report + " 2>/dev/null"), 2);
+      EXPECT_NE(ReadText(report).find("'qDustMatrixData'"), std::string::npos) << ReadText(report);
+    }
+    EXPECT_EQ(orv::test::FileBytes(f.path), before);
+    if (!f.attached.empty()) {
+      EXPECT_FALSE(fs::exists(f.attached));
+    }
+  }
 }
 
 }  // namespace

@@ -8,12 +8,6 @@
 
 namespace orv::tools {
 
-std::string DescribeError(const OrvError& e) {
-  std::string s = "Error " + std::to_string(e.Number());
-  if (!e.Source().empty()) s += " (" + e.Source() + ")";
-  return s + ": " + e.Description();
-}
-
 bool IsBadDatabaseFile(const OrvError& e) {
   int32_t n = e.Number();
   if (n < 0 && n > kComponentErrorBase && n - kComponentErrorBase < 65536)
@@ -27,7 +21,7 @@ int ReportError(std::string_view tool, const OrvError& e) {
     std::cerr << tool << ": " << e.Description() << "\n";
     return kExitBadInput;
   }
-  std::cerr << tool << ": " << DescribeError(e) << "\n";
+  std::cerr << tool << ": " << e.Describe() << "\n";
   return kExitFailure;
 }
 

@@ -17,9 +17,6 @@ inline constexpr int kExitRefused = 1;   // the calculation refused the history
 inline constexpr int kExitBadInput = 2;  // bad usage or bad input (a bad database file too)
 inline constexpr int kExitFailure = 3;   // a run-time failure
 
-// "Error 429 (CreateObject): ..." - number, source and description.
-std::string DescribeError(const OrvError& e);
-
 // True when the error says a database file given to the tool cannot be
 // used: damaged, not a database, a database of the other kind, or holding a
 // stored query that was refused. The engine passes the database layer's

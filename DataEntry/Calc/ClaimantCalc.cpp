@@ -10,31 +10,6 @@
 
 namespace orv::claimcalc {
 
-namespace {
-
-// One read transaction on the dust data while the histories are loaded: the
-// colliery, factor and smoking category lookups of every job and entry then
-// lock the file once instead of once each (the locking costs more than the
-// lookups). Calculate holds its own for the calculation.
-class DustReadSpan {
- public:
-  DustReadSpan() : db_(orv::dust::OpenDataDB()) { db_->BeginTrans(); }
-  ~DustReadSpan() {
-    try {
-      db_->CommitTrans();
-    } catch (...) {
-      // Nothing was written; the lock goes with the transaction either way.
-    }
-  }
-  DustReadSpan(const DustReadSpan&) = delete;
-  DustReadSpan& operator=(const DustReadSpan&) = delete;
-
- private:
-  orv::db::DatabasePtr db_;
-};
-
-}  // namespace
-
 std::string RowKey(int32_t id) { return "ID" + std::to_string(id); }
 
 orv::dust::HistoryJob ToHistoryJob(const WorkRow& w) {
@@ -99,7 +74,8 @@ void LoadClaimant(orv::dust::DustModel& model, const StoredClaimant& c,
   if (!model.SmokeHistoryCollection())
     model.SetSmokeHistoryCollection(std::make_shared<orv::dust::colSmokeEntry>());
   {
-    const DustReadSpan span;
+    // One read transaction over the lookups of every job and entry.
+    const orv::dust::DataReadSpan span;
     LoadHistories(c, *model.CoalJobCollection(), *model.SmokeHistoryCollection());
   }
   model.SetJurisdiction(jurisdiction.value_or(c.Jurisdiction));

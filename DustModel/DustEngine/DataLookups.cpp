@@ -4,6 +4,7 @@
 
 #include "OrvError.h"
 #include "detail/Connection.h"
+#include "modGlobals.h"
 
 namespace orv::dust {
 
@@ -102,6 +103,21 @@ db::DatabasePtr OpenDataDB() {
 
 SharedListCursor& ListCursor(ListKind kind) {
   return detail::State().lists[static_cast<int>(kind)];
+}
+
+DataReadSpan::DataReadSpan() {
+  if (DataDBName().empty()) return;
+  database_ = OpenDataDB();
+  database_->BeginTrans();
+}
+
+DataReadSpan::~DataReadSpan() {
+  if (!database_) return;
+  try {
+    database_->CommitTrans();
+  } catch (...) {
+    // Nothing was written; the lock goes with the transaction either way.
+  }
 }
 
 }  // namespace orv::dust

@@ -62,6 +62,21 @@ struct SmokeFactorRow {
 // there is none.
 db::DatabasePtr OpenDataDB();
 
+// One read transaction on the thread's dust data for as long as it lives
+// (none when no dust data database is set): every lookup meanwhile sees the
+// same state of the data, and the file is locked once instead of once per
+// lookup (which costs more than the lookup itself).
+class DataReadSpan {
+ public:
+  DataReadSpan();
+  ~DataReadSpan();
+  DataReadSpan(const DataReadSpan&) = delete;
+  DataReadSpan& operator=(const DataReadSpan&) = delete;
+
+ private:
+  db::DatabasePtr database_;
+};
+
 // The lookup list kinds; lists of one kind share one query and cursor.
 enum class ListKind { CoalArea, SmokeFactor, RespFactor, JobFactor, Colliery };
 inline constexpr int kListKinds = 5;

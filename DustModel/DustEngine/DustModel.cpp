@@ -22,31 +22,6 @@ constexpr const char* kPrefix = "DustModel:";
 const EngineClassRegistrar kRegistrar(DustModel::kClassName,
                                       [] { return static_cast<orv::Component*>(new DustModel); });
 
-// One read transaction on the dust data for the length of a calculation:
-// every lookup sees the same state of the data, and the file is locked once
-// instead of once per lookup (which costs more than the lookup itself).
-class DataReadSpan {
- public:
-  DataReadSpan() {
-    if (DataDBName().empty()) return;
-    database_ = OpenDataDB();
-    database_->BeginTrans();
-  }
-  ~DataReadSpan() {
-    if (!database_) return;
-    try {
-      database_->CommitTrans();
-    } catch (...) {
-      // Nothing was written; the lock goes with the transaction either way.
-    }
-  }
-  DataReadSpan(const DataReadSpan&) = delete;
-  DataReadSpan& operator=(const DataReadSpan&) = delete;
-
- private:
-  db::DatabasePtr database_;
-};
-
 }  // namespace
 
 DustModel::DustModel() { SetJurisdiction(orvEnglandWales); }

@@ -664,7 +664,14 @@ void SqliteRecordset::UpdateEdited(const std::string& sets, std::vector<Value>& 
     if (own) RunOnce(conn_, "COMMIT", {}, kSource);
   } catch (...) {
     if (own) sqlite3_exec(h, "ROLLBACK", nullptr, nullptr, nullptr);
-    if (mode_ == Mode::None && HasCurrent()) RefreshRow(pos_);
+    if (mode_ == Mode::None && HasCurrent()) {
+      try {
+        RefreshRow(pos_);
+      } catch (...) {
+        // The refusal in hand is what the caller must hear; the row is
+        // read again when next used.
+      }
+    }
     throw;
   }
 }

@@ -16,6 +16,7 @@ void RecordModel::SetRecordset(db::Recordset* rs) {
   }
   pending_.clear();
   adding_ = false;
+  edit_open_ = false;  // an edit belongs to the recordset it was opened on
   endResetModel();
 }
 

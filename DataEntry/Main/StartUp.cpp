@@ -54,9 +54,8 @@ Program Main(const std::string& command_line) {
     splash->DisplaySplash();
 
     CurrentStep = "Determining command line parameters";
-    SettingsFile = Trim(command_line);
-    const bool named = !SettingsFile.empty();
-    if (!named) SettingsFile = DefaultSettingsFile();
+    SettingsFile = SettingsFileFromCommandLine(command_line);
+    const bool named = !TrimWhite(command_line).empty();
     // A new user starts on the bundled sample data, not on a warning.
     (void)FirstStartSetup(named);
 

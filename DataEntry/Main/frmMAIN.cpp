@@ -32,7 +32,18 @@ const char* const kHelpLines[] = {
     "output is required. Click Do Calculation to calculate or use Tools/Options to set up "
     "autocalculate.",
 };
-const int kHelpTopics[] = {1100, 1200, 1300, 1400};
+const int kHelpTopics[] = {::tarnby::help::kTopicClaimantTab, ::tarnby::help::kTopicEmploymentTab,
+                           ::tarnby::help::kTopicSmokingTab, ::tarnby::help::kTopicResultsTab};
+
+// The next claimant, else the last one; none when the set is now empty.
+void MoveNextOrLast(db::Recordset& rs) {
+  try {
+    rs.MoveNext();
+    if (rs.IsEOF()) rs.MoveLast();
+  } catch (const OrvError& e) {
+    if (e.Number() != db::dberr::kNoCurrentRecord) throw;
+  }
+}
 
 }  // namespace
 
@@ -262,13 +273,7 @@ void frmMAIN::MoveClaimant(RecordControl::Move move) {
       if (rs.IsBOF()) rs.MoveFirst();
       break;
     case RecordControl::Move::kNext:
-      // The next claimant, else the last one; none when the set is now empty.
-      try {
-        rs.MoveNext();
-        if (rs.IsEOF()) rs.MoveLast();
-      } catch (const OrvError& e) {
-        if (e.Number() != db::dberr::kNoCurrentRecord) throw;
-      }
+      MoveNextOrLast(rs);
       break;
     case RecordControl::Move::kLast:
       rs.MoveLast();
@@ -341,13 +346,7 @@ void frmMAIN::DeleteClaimant() {
         throw;
       }
       if (claimant_count_ > 0) --claimant_count_;
-      // The next claimant, else the last one; none when the set is now empty.
-      try {
-        rs.MoveNext();
-        if (rs.IsEOF()) rs.MoveLast();
-      } catch (const OrvError& e) {
-        if (e.Number() != db::dberr::kNoCurrentRecord) throw;
-      }
+      MoveNextOrLast(rs);
     }
     claimant_.Refresh();
     Reposition();

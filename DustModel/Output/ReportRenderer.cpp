@@ -207,8 +207,8 @@ LaidOutTable BuildTable(const ReportDocument& report, QPaintDevice& device, cons
 // The stretch of the document each page shows: whole rows, as many as fit
 // the body, except that a heading at the foot of a page goes over to the
 // next page with the row it introduces. A row taller than the body is cut
-// between its lines, each page taking as many of its lines as fit; its
-// rest starts the next page. Consecutive pages meet exactly, so each line
+// between its lines: it starts on the page its predecessor ends, each page
+// taking as many of its lines as fit, its rest starting the next page. Consecutive pages meet exactly, so each line
 // of the table lies on one page only.
 struct PageSlice {
   double top;
@@ -249,6 +249,17 @@ std::vector<PageSlice> PageRows(const std::vector<ReportRow>& rows, const TableB
       // The row's last line alone is taller than the body: it gets the page.
     } else {
       while (end < n && tops[end + 1] - top <= body_height) ++end;
+      if (end < n && tops[end + 1] - tops[end] > body_height) {
+        // The next row fits no page whole: it starts here, with as many of
+        // its lines as fit (so a heading before it keeps its company too).
+        const double cut = CutInRow(breaks.line_cuts[end], top, body_height);
+        if (cut > tops[end] && cut - top <= body_height) {
+          pages.push_back({top, cut});
+          top = cut;
+          first = end;
+          continue;
+        }
+      }
       if (end < n && end - 1 > first && IsHeading(rows, end - 1)) --end;
     }
     pages.push_back({top, tops[end]});
@@ -343,30 +354,41 @@ void DrawSlice(QPainter& painter, const LaidOutTable& table, const PageSlice& sl
   if (!table.table) return;
   const std::vector<double>& tops = table.breaks.row_tops;
   QAbstractTextDocumentLayout* layout = table.doc->documentLayout();
-  double whole_top = slice.bottom;
-  double whole_bottom = slice.top;
   painter.setPen(Qt::black);
-  for (size_t r = 0; r + 1 < tops.size(); ++r) {
-    if (tops[r + 1] <= slice.top || tops[r] >= slice.bottom) continue;
-    if (tops[r] >= slice.top && tops[r + 1] <= slice.bottom) {
-      whole_top = std::min(whole_top, tops[r]);
-      whole_bottom = std::max(whole_bottom, tops[r + 1]);
-      continue;
-    }
-    // The lines of this row that start on this page (the cuts are line tops).
+  // The lines of a row that start on this page (the cuts are line tops).
+  const auto draw_lines = [&](size_t r) {
     for (const QTextTableCell& cell : RowCells(*table.table, static_cast<int>(r)))
       ForEachCellLine(*layout, cell, [&](const QTextLine& line, const QPointF& origin) {
         const double top = origin.y() + line.y();
         if (top > slice.top - kClipInset && top < slice.bottom - kClipInset)
           line.draw(&painter, origin);
       });
+  };
+  // Top to bottom, so that the file's text reads in the page's order: the
+  // rest of a row begun on an earlier page, the whole rows, the start of a
+  // row going on to the next page.
+  double whole_top = slice.bottom;
+  double whole_bottom = slice.top;
+  std::vector<size_t> after;
+  for (size_t r = 0; r + 1 < tops.size(); ++r) {
+    if (tops[r + 1] <= slice.top || tops[r] >= slice.bottom) continue;
+    if (tops[r] >= slice.top && tops[r + 1] <= slice.bottom) {
+      whole_top = std::min(whole_top, tops[r]);
+      whole_bottom = std::max(whole_bottom, tops[r + 1]);
+    } else if (tops[r] < slice.top) {
+      draw_lines(r);
+    } else {
+      after.push_back(r);
+    }
   }
-  if (whole_top >= whole_bottom) return;
-  QAbstractTextDocumentLayout::PaintContext context;
-  context.clip = QRectF(0, whole_top + kClipInset, painter.device()->width(),
-                        whole_bottom - whole_top - 2 * kClipInset);
-  context.palette.setColor(QPalette::Text, Qt::black);
-  layout->draw(&painter, context);
+  if (whole_top < whole_bottom) {
+    QAbstractTextDocumentLayout::PaintContext context;
+    context.clip = QRectF(0, whole_top + kClipInset, painter.device()->width(),
+                          whole_bottom - whole_top - 2 * kClipInset);
+    context.palette.setColor(QPalette::Text, Qt::black);
+    layout->draw(&painter, context);
+  }
+  for (const size_t r : after) draw_lines(r);
 }
 
 }  // namespace

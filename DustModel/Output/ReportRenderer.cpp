@@ -7,7 +7,9 @@
 #include <QPdfWriter>
 #include <QSaveFile>
 #include <QTextCursor>
+#include <QTextBlock>
 #include <QTextDocument>
+#include <QTextLayout>
 #include <QTextTable>
 #include <algorithm>
 #include <memory>
@@ -27,6 +29,7 @@ constexpr int kFooterGapTwips = 160;
 constexpr double kCellPaddingVertical = 1.5;
 constexpr double kTextCellPaddingRight = 8.0;
 constexpr double kMinimumTextColumnTwips = 1000;
+constexpr double kClipInset = 0.5;
 
 QFont ReportFont(int points, bool bold = false) {
   // The report is laid out for Arial's metrics. Liberation Sans has the same
@@ -57,27 +60,82 @@ bool IsHeading(const std::vector<ReportRow>& rows, size_t r) {
          rows[r + 1].indent > rows[r].indent;
 }
 
-// The top of each row of the laid-out table, and the table's foot after the
-// last one.
-std::vector<double> RowTops(QTextDocument& doc, QTextTable& table, size_t count) {
-  std::vector<double> tops;
-  tops.reserve(count + 1);
-  QAbstractTextDocumentLayout* layout = doc.documentLayout();
-  for (int r = 0; r < static_cast<int>(count); ++r) {
-    const QTextTableCell cell = table.cellAt(r, 0);
-    const QRectF block = layout->blockBoundingRect(cell.firstCursorPosition().block());
-    tops.push_back(block.top() - cell.format().toTableCellFormat().topPadding() *
-                                     doc.documentLayout()->paintDevice()->logicalDpiY() / 96.0);
+// Where the laid-out table may go over to a new page: between rows, and
+// inside a row only where no line of any of its cells is cut.
+struct TableBreaks {
+  // The top of each row, and the table's foot after the last one.
+  std::vector<double> row_tops;
+  // For each row, the places inside it, top to bottom, where a row too tall
+  // for a page may be cut: the tops of its lines below its first.
+  std::vector<std::vector<double>> line_cuts;
+};
+
+// Calls `visit(line, origin)` for each laid-out line of one cell, `origin`
+// being where its block's layout stands in the document.
+template <typename Visit>
+void ForEachCellLine(QAbstractTextDocumentLayout& layout, const QTextTableCell& cell,
+                     Visit visit) {
+  const QTextBlock last = cell.lastCursorPosition().block();
+  for (QTextBlock block = cell.firstCursorPosition().block(); block.isValid();
+       block = block.next()) {
+    const QTextLayout* text = block.layout();
+    const QPointF origin = layout.blockBoundingRect(block).topLeft();
+    for (int i = 0; i < text->lineCount(); ++i) visit(text->lineAt(i), origin);
+    if (block == last) break;
   }
-  tops.push_back(layout->documentSize().height());
-  return tops;
+}
+
+// The cells of row `r`, a merged cell once.
+std::vector<QTextTableCell> RowCells(QTextTable& table, int r) {
+  std::vector<QTextTableCell> cells;
+  for (int c = 0; c < kColumns; ++c) {
+    const QTextTableCell cell = table.cellAt(r, c);
+    if (cell.column() == c) cells.push_back(cell);
+  }
+  return cells;
+}
+
+TableBreaks FindBreaks(QTextDocument& doc, QTextTable& table, size_t count) {
+  TableBreaks breaks;
+  breaks.row_tops.reserve(count + 1);
+  breaks.line_cuts.resize(count);
+  QAbstractTextDocumentLayout* layout = doc.documentLayout();
+  const double dpi_y = layout->paintDevice()->logicalDpiY();
+  for (int r = 0; r < static_cast<int>(count); ++r) {
+    const QTextTableCell first = table.cellAt(r, 0);
+    const QRectF block = layout->blockBoundingRect(first.firstCursorPosition().block());
+    breaks.row_tops.push_back(block.top() -
+                              first.format().toTableCellFormat().topPadding() * dpi_y / 96.0);
+    std::vector<std::pair<double, double>> lines;  // top and bottom of each
+    std::vector<double> candidates;  // line tops but the first of each cell
+    for (const QTextTableCell& cell : RowCells(table, r)) {
+      bool first_line = true;
+      ForEachCellLine(*layout, cell, [&](const QTextLine& line, const QPointF& origin) {
+        const double top = origin.y() + line.y();
+        lines.emplace_back(top, top + line.height());
+        if (!first_line) candidates.push_back(top);
+        first_line = false;
+      });
+    }
+    std::vector<double>& cuts = breaks.line_cuts[static_cast<size_t>(r)];
+    for (const double top : candidates) {
+      const bool cuts_a_line = std::any_of(lines.begin(), lines.end(), [&](const auto& other) {
+        return other.first < top && top < other.second;
+      });
+      if (!cuts_a_line) cuts.push_back(top);
+    }
+    std::sort(cuts.begin(), cuts.end());
+    cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
+  }
+  breaks.row_tops.push_back(layout->documentSize().height());
+  return breaks;
 }
 
 // The table rows as a text document laid out in pages of the body's size.
 struct LaidOutTable {
   std::unique_ptr<QTextDocument> doc;
-  // Where each row starts in the document, and the table's foot.
-  std::vector<double> row_tops;
+  QTextTable* table = nullptr;  // owned by doc; none when there are no rows
+  TableBreaks breaks;
 };
 
 LaidOutTable BuildTable(const ReportDocument& report, QPaintDevice& device, const QSizeF& body) {
@@ -141,33 +199,74 @@ LaidOutTable BuildTable(const ReportDocument& report, QPaintDevice& device, cons
     vc.insertText(QString::fromStdString(row.value));
   }
   cursor.endEditBlock();
-  out.row_tops = RowTops(*doc, *table, rows.size());
+  out.table = table;
+  out.breaks = FindBreaks(*doc, *table, rows.size());
   return out;
 }
 
 // The stretch of the document each page shows: whole rows, as many as fit
 // the body, except that a heading at the foot of a page goes over to the
-// next page with the row it introduces.
+// next page with the row it introduces. A row taller than the body is cut
+// between its lines: it starts on the page its predecessor ends, each page
+// taking as many of its lines as fit, its rest starting the next page. Consecutive pages meet exactly, so each line
+// of the table lies on one page only.
 struct PageSlice {
   double top;
   double bottom;
 };
 
-std::vector<PageSlice> PageRows(const std::vector<ReportRow>& rows, const std::vector<double>& tops,
-                                double body_height) {
-  std::vector<PageSlice> pages;
-  if (rows.empty()) return {PageSlice{0, 0}};
-  size_t first = 0;
-  for (size_t r = 0; r < rows.size(); ++r) {
-    if (r == first || tops[r + 1] - tops[first] <= body_height) continue;
-    // Row r does not fit: the page ends before it, or before its heading.
-    size_t next = r;
-    if (IsHeading(rows, r - 1) && r - 1 > first) next = r - 1;
-    pages.push_back({tops[first], tops[next]});
-    first = next;
-    r = next;  // the loop's ++r moves past the page's first row, which always fits
+// Where to end a page that starts at `top` inside or at the start of a row
+// too tall to fit: the lowest cut that fits, else the first cut below `top`
+// (a single line taller than the body gets a page of its own). `top` itself
+// when the row has no cut below it.
+double CutInRow(const std::vector<double>& cuts, double top, double body_height) {
+  double cut = top;
+  for (const double c : cuts) {
+    if (c <= top) continue;
+    if (cut > top && c - top > body_height) break;
+    cut = c;
   }
-  pages.push_back({tops[first], tops[rows.size()]});
+  return cut;
+}
+
+std::vector<PageSlice> PageRows(const std::vector<ReportRow>& rows, const TableBreaks& breaks,
+                                double body_height) {
+  if (rows.empty()) return {PageSlice{0, 0}};
+  const std::vector<double>& tops = breaks.row_tops;
+  const size_t n = rows.size();
+  std::vector<PageSlice> pages;
+  double top = tops[0];
+  size_t first = 0;  // the row the page starts in, perhaps with its rest only
+  for (;;) {
+    size_t end = first + 1;  // rows [first, end) go on the page
+    if (tops[end] - top > body_height) {
+      const double cut = CutInRow(breaks.line_cuts[first], top, body_height);
+      if (cut > top) {
+        pages.push_back({top, cut});
+        top = cut;
+        continue;
+      }
+      // The row's last line alone is taller than the body: it gets the page.
+    } else {
+      while (end < n && tops[end + 1] - top <= body_height) ++end;
+      if (end < n && tops[end + 1] - tops[end] > body_height) {
+        // The next row fits no page whole: it starts here, with as many of
+        // its lines as fit (so a heading before it keeps its company too).
+        const double cut = CutInRow(breaks.line_cuts[end], top, body_height);
+        if (cut > tops[end] && cut - top <= body_height) {
+          pages.push_back({top, cut});
+          top = cut;
+          first = end;
+          continue;
+        }
+      }
+      if (end < n && end - 1 > first && IsHeading(rows, end - 1)) --end;
+    }
+    pages.push_back({top, tops[end]});
+    if (end == n) break;
+    top = tops[end];
+    first = end;
+  }
   return pages;
 }
 
@@ -245,6 +344,53 @@ void DrawFooter(QPainter& painter, const ReportDocument& report, const PageFrame
                    QString::fromStdString(report.FooterForPage(page)));
 }
 
+// Paints the table's stretch of one page, the painter's origin at the
+// document's. The layout paints whole cells, every line of a cell that
+// touches its clip, and a PDF keeps the text of a line painted outside the
+// painter's clip: a row only partly on the page (one taller than a page) is
+// therefore painted line by line, and the layout's clip stays half a device
+// unit inside the rows that lie wholly on the page, far less than a line.
+void DrawSlice(QPainter& painter, const LaidOutTable& table, const PageSlice& slice) {
+  if (!table.table) return;
+  const std::vector<double>& tops = table.breaks.row_tops;
+  QAbstractTextDocumentLayout* layout = table.doc->documentLayout();
+  painter.setPen(Qt::black);
+  // The lines of a row that start on this page (the cuts are line tops).
+  const auto draw_lines = [&](size_t r) {
+    for (const QTextTableCell& cell : RowCells(*table.table, static_cast<int>(r)))
+      ForEachCellLine(*layout, cell, [&](const QTextLine& line, const QPointF& origin) {
+        const double top = origin.y() + line.y();
+        if (top > slice.top - kClipInset && top < slice.bottom - kClipInset)
+          line.draw(&painter, origin);
+      });
+  };
+  // Top to bottom, so that the file's text reads in the page's order: the
+  // rest of a row begun on an earlier page, the whole rows, the start of a
+  // row going on to the next page.
+  double whole_top = slice.bottom;
+  double whole_bottom = slice.top;
+  std::vector<size_t> after;
+  for (size_t r = 0; r + 1 < tops.size(); ++r) {
+    if (tops[r + 1] <= slice.top || tops[r] >= slice.bottom) continue;
+    if (tops[r] >= slice.top && tops[r + 1] <= slice.bottom) {
+      whole_top = std::min(whole_top, tops[r]);
+      whole_bottom = std::max(whole_bottom, tops[r + 1]);
+    } else if (tops[r] < slice.top) {
+      draw_lines(r);
+    } else {
+      after.push_back(r);
+    }
+  }
+  if (whole_top < whole_bottom) {
+    QAbstractTextDocumentLayout::PaintContext context;
+    context.clip = QRectF(0, whole_top + kClipInset, painter.device()->width(),
+                          whole_bottom - whole_top - 2 * kClipInset);
+    context.palette.setColor(QPalette::Text, Qt::black);
+    layout->draw(&painter, context);
+  }
+  for (const size_t r : after) draw_lines(r);
+}
+
 }  // namespace
 
 void ApplyReportPageSetup(QPagedPaintDevice& device) {
@@ -259,7 +405,7 @@ int RenderReport(const ReportDocument& report, QPagedPaintDevice& device) {
     throw OrvError(75, "RenderReport", "The report cannot be painted on this device");
   const PageFrame frame = FramePage(report, device);
   const LaidOutTable table = BuildTable(report, device, frame.body.size());
-  const std::vector<PageSlice> pages = PageRows(report.Rows(), table.row_tops, frame.body.height());
+  const std::vector<PageSlice> pages = PageRows(report.Rows(), table.breaks, frame.body.height());
   for (size_t i = 0; i < pages.size(); ++i) {
     if (i > 0) device.newPage();
     DrawHeader(painter, report, frame, device);
@@ -268,10 +414,7 @@ int RenderReport(const ReportDocument& report, QPagedPaintDevice& device) {
     const QRectF clip(0, pages[i].top, frame.body.width(), pages[i].bottom - pages[i].top);
     painter.translate(frame.body.left(), frame.body.top() - clip.top());
     painter.setClipRect(clip);
-    QAbstractTextDocumentLayout::PaintContext context;
-    context.clip = clip;
-    context.palette.setColor(QPalette::Text, Qt::black);
-    table.doc->documentLayout()->draw(&painter, context);
+    DrawSlice(painter, table, pages[i]);
     painter.restore();
   }
   painter.end();

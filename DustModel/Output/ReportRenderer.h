@@ -16,7 +16,9 @@ void ApplyReportPageSetup(QPagedPaintDevice& device);
 
 // Paints every page onto the device (starting a new page between pages):
 // the header at the top of each page, the footer with the page number at
-// the bottom, the table rows between them, never splitting a row. An empty
+// the bottom, the table rows between them. A row is split only when it is
+// taller than a page, and then between its lines; no line of the table is
+// drawn on two pages, whatever the fonts or the page size. An empty
 // document gives one page with header and footer. Returns the number of
 // pages. Fails with error 75 when painting on the device cannot start.
 int RenderReport(const ReportDocument& document, QPagedPaintDevice& device);

@@ -72,6 +72,8 @@ std::string Normalise(std::string_view decl, int32_t* size) {
 // An OLE automation date (days since 30 December 1899) as ISO-8601 text.
 std::string SerialToIso(double serial) {
   using namespace std::chrono;
+  // 1 January 100 to 31 December 9999: the dates the type can hold.
+  if (!(serial >= -657434.0 && serial < 2958466.0)) RaiseStandard(err::kOverflow);
   const double whole = std::floor(serial);
   auto secs = static_cast<int64_t>(std::llround((serial - whole) * 86400.0));
   int64_t days = static_cast<int64_t>(whole);
@@ -199,7 +201,14 @@ Value ReadColumn(sqlite3_stmt* stmt, int col, const std::optional<FieldType>& ty
     case FieldType::Long:
     case FieldType::Integer:
       if (is_int) return Value(static_cast<int64_t>(sqlite3_column_int64(stmt, col)));
-      return Value(static_cast<int64_t>(std::nearbyint(sqlite3_column_double(stmt, col))));
+      {
+        // A real stored by another program: whole when it can be; beyond any
+        // whole number (1e300, NaN) it stays as it is, and its reader's
+        // conversion refuses it with the overflow error.
+        const double d = std::nearbyint(sqlite3_column_double(stmt, col));
+        if (d >= -9.2e18 && d <= 9.2e18) return Value(static_cast<int64_t>(d));
+        return Value(d);
+      }
     case FieldType::YesNo:
       return Value(is_int ? sqlite3_column_int64(stmt, col) != 0
                           : sqlite3_column_double(stmt, col) != 0);

@@ -479,6 +479,35 @@ TEST_F(SafetyTest, StoredQueriesAreGuardedOnEveryConnection) {
 
 // --- fields keep their size and range -------------------------------------------
 
+// Values no field of its type can hold: a date far outside the calendar is
+// refused as it is set, as any number outside its field is; a whole-number field that another program filled
+// with a huge real reads back as that value, which no whole-number reader
+// takes (the overflow error, never an undefined conversion).
+TEST_F(SafetyTest, ValuesOutsideEveryRangeAreRefusedNotConverted) {
+  DatabasePtr db = CreateDatabase(PathOf("g.db"));
+  db->CreateTable("G", {F("W", FieldType::DateTime)});
+  RecordsetPtr rs = db->OpenRecordset("G", RecordsetType::Dynaset);
+  for (double serial : {1e300, -1e300, 2958466.0, -657435.0}) {
+    SCOPED_TRACE(serial);
+    rs->AddNew();
+    EXPECT_EQ(ErrorOf([&] { rs->SetField("W", Value(serial)); }), dberr::kNumericOverflow);
+    rs->CancelUpdate();
+  }
+  rs->AddNew();
+  rs->SetField("W", Value(2958465.5));  // 31 December 9999, noon
+  rs->Update();
+
+  // Declared as the layer declares nothing: no range check on the column.
+  db->Execute("CREATE TABLE H (I SMALLINT, L INTEGER)");
+  db->Execute("INSERT INTO H VALUES (1e300, -1e300), (12.5, 13.5)");
+  RecordsetPtr h = db->OpenRecordset("SELECT I, L FROM H", RecordsetType::Snapshot);
+  EXPECT_EQ(ErrorOf([&] { (void)h->Field("I").AsInt16(); }), err::kOverflow);
+  EXPECT_EQ(ErrorOf([&] { (void)h->Field("L").AsInt32(); }), err::kOverflow);
+  h->MoveNext();
+  EXPECT_EQ(h->Field("I").AsInt16(), 12);  // to even, as every conversion rounds
+  EXPECT_EQ(h->Field("L").AsInt32(), 14);
+}
+
 TEST_F(SafetyTest, TooLongTextsAndOutOfRangeNumbersAreRefused) {
   DatabasePtr db = CreateDatabase(PathOf("f.db"));
   db->CreateTable(

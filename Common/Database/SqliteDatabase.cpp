@@ -23,6 +23,7 @@
 // Passwords are checked at open (3031); see Password.cpp for what they do
 // and do not protect.
 #include <filesystem>
+#include <mutex>
 #include <system_error>
 
 #include "Impl.h"
@@ -189,7 +190,17 @@ bool IsRefusedForUse(const OrvError& e) {
   return false;
 }
 
+// Before the first connection: no memory statistics. SQLite otherwise counts
+// every allocation under one mutex shared by all connections, which threads
+// calculating side by side then queue on. (Too late once SQLite has started;
+// then nothing changes.)
+static void ConfigureEngineOnce() {
+  static std::once_flag once;
+  std::call_once(once, [] { (void)sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0); });
+}
+
 DatabasePtr OpenDatabase(const std::string& path, const OpenOptions& options) {
+  ConfigureEngineOnce();
   const std::string full = AbsolutePath(path);
   std::error_code ec;
   if (!fs::exists(full, ec)) {
@@ -243,6 +254,7 @@ DatabasePtr OpenDatabase(const std::string& path, const OpenOptions& options) {
 }
 
 DatabasePtr CreateDatabase(const std::string& path, const std::string& connect) {
+  ConfigureEngineOnce();
   const std::string full = AbsolutePath(path);
   std::error_code ec;
   if (fs::exists(full, ec)) Raise(detail::kDatabaseExists, kSource, "Database already exists.");

@@ -18,32 +18,42 @@ using orv::db::IndexDef;
 // overlap the one that starts last. Job and respirator factors keep their
 // surface flag as a YesNo value; the engine reads it as "Y"/"N".
 const std::vector<StoredQuery> kQueries = {
+    // The latest run to start, then the earliest to end, found on the index
+    // with no sort of its own (a sort is a temporary table per lookup).
     {"qDustMatrixData", "WhatCollieryID Long; WhatYear Integer",
      R"(SELECT MARKER AS Marker, DUSTVAL AS DustVal
 FROM DUSTMATRIX
-WHERE COLLIERYID = :WhatCollieryID AND STARTYEAR <= :WhatYear AND ENDYEAR >= :WhatYear
-ORDER BY STARTYEAR DESC, ENDYEAR
+WHERE COLLIERYID = :WhatCollieryID AND ENDYEAR >= :WhatYear
+  AND STARTYEAR = (SELECT MAX(STARTYEAR) FROM DUSTMATRIX
+                   WHERE COLLIERYID = :WhatCollieryID AND STARTYEAR <= :WhatYear
+                     AND ENDYEAR >= :WhatYear)
+ORDER BY ENDYEAR
 LIMIT 1)",
      "`Marker`, `DustVal` of the matrix run of colliery `WhatCollieryID` that holds year "
      "`WhatYear` (no row: no entry)"},
     // The calculated national averages (TORTIOUSDUST) where the colliery has
-    // them for the surface flag, else the stored tortious values.
+    // them for the surface flag, else the stored tortious values. The two
+    // halves never both give a row, so the result is at most one row; each
+    // half reads its index backwards, with no sort of its own.
     {"qTortiousDustData", "WhatCollieryID Long; WhatYear Integer; Surface Text",
      R"(SELECT TORTIOUSVAL
-FROM (SELECT 0 AS PREF, STARTYEAR, TORTIOUSVAL
+FROM (SELECT TORTIOUSVAL
       FROM TORTIOUSDUST
       WHERE COLLIERYID = :WhatCollieryID AND SURFACE = UPPER(TRIM(:Surface))
         AND STARTYEAR <= :WhatYear AND ENDYEAR >= :WhatYear
-      UNION ALL
-      SELECT 1, STARTYEAR, TORTIOUSVAL
+      ORDER BY STARTYEAR DESC
+      LIMIT 1)
+UNION ALL
+SELECT TORTIOUSVAL
+FROM (SELECT TORTIOUSVAL
       FROM TORTIOUS
       WHERE COLLIERYID = :WhatCollieryID AND SURFACE = UPPER(TRIM(:Surface))
         AND STARTYEAR <= :WhatYear AND ENDYEAR >= :WhatYear
         AND NOT EXISTS (SELECT 1 FROM TORTIOUSDUST AS D
                         WHERE D.COLLIERYID = :WhatCollieryID
-                          AND D.SURFACE = UPPER(TRIM(:Surface))))
-ORDER BY PREF, STARTYEAR DESC
-LIMIT 1)",
+                          AND D.SURFACE = UPPER(TRIM(:Surface)))
+      ORDER BY STARTYEAR DESC
+      LIMIT 1))",
      "`TORTIOUSVAL` of colliery `WhatCollieryID` in year `WhatYear` for surface flag `Surface` "
      "(\"Y\"/\"N\", any case): the calculated national average where the colliery has them, "
      "else the stored value"},
@@ -181,7 +191,7 @@ const std::vector<IndexSpec> kIndexes = {
     {"EQUIVALENTS", {"CollieryYear", {"COLLIERYID", "STARTYEAR"}, false, false, false}},
     {"SURVEYROUNDS", {"StartYear", {"STARTYEAR"}, false, false, false}},
     {"SURVEYS", {"CollieryYear", {"COLLIERYID", "STARTYEAR"}, false, false, false}},
-    {"DUSTMATRIX", {"CollieryYear", {"COLLIERYID", "STARTYEAR"}, false, false, false}},
+    {"DUSTMATRIX", {"CollieryYear", {"COLLIERYID", "STARTYEAR", "ENDYEAR"}, false, false, false}},
     {"TORTIOUS",
      {"CollierySurfaceYear", {"COLLIERYID", "SURFACE", "STARTYEAR"}, false, false, false}},
     {"JOBFACTORS", {"PrimaryKey", {"ID"}, true, true, false}},

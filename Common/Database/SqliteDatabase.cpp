@@ -77,6 +77,13 @@ constexpr std::string_view kLockedByAnother = "it is locked by another program."
     case SQLITE_PERM:
     case SQLITE_AUTH:
       RaiseCannotOpen(path, "you need permission to use its data.");
+    case SQLITE_READONLY:
+      if (rc == SQLITE_READONLY_ROLLBACK) {
+        RaiseCannotOpen(path,
+                        "a change to it was interrupted and must be undone first, which needs "
+                        "permission to write to it.");
+      }
+      RaiseCannotOpen(path, detail);
     default:
       RaiseCannotOpen(path, detail);
   }
@@ -102,6 +109,27 @@ std::string ReadAtOpen(sqlite3* h, const std::string& path, const char* sql) {
   sqlite3_finalize(s);
   if (rc == SQLITE_ROW || rc == SQLITE_DONE) return v;
   RaiseOpenFailure(h, path, rc);
+}
+
+// A change that never finished (a crash, a killed process) leaves its
+// journal beside the file, and the file half written until the change is
+// undone. Only a read-write connection undoes it, as it first reads; a
+// read-only one refuses the file. So before a read-only open, a read-write
+// connection reads the file once when such a journal is there. (SQLite
+// itself decides whether the journal is one to undo: one of a change still
+// under way elsewhere is left alone.)
+void UndoInterruptedChange(const std::string& path) {
+  std::error_code ec;
+  const auto size = fs::file_size(path + "-journal", ec);
+  if (ec || size == 0) return;
+  sqlite3* h = nullptr;
+  if (sqlite3_open_v2(path.c_str(), &h, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) ==
+      SQLITE_OK) {
+    sqlite3_db_config(h, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(h, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    (void)sqlite3_exec(h, "SELECT count(*) FROM sqlite_schema", nullptr, nullptr, nullptr);
+  }
+  sqlite3_close(h);
 }
 
 // Defensive settings for a file that may come from anywhere.
@@ -221,6 +249,7 @@ DatabasePtr OpenDatabase(const std::string& path, const OpenOptions& options) {
   // Exclusive read-only still takes the write lock (so that nobody else opens
   // the file) and refuses writes through query_only.
   const bool handle_read_only = options.read_only && !options.exclusive;
+  if (handle_read_only) UndoInterruptedChange(full);
   HandleGuard g;
   // A connection is never used by two threads at once (each thread opens its
   // own; one handed between threads is handed under a lock), so SQLite's own

@@ -196,12 +196,6 @@ db::DatabasePtr OpenClaimantDatabase(const std::string& path, db::OpenOptions op
 db::DatabasePtr OpenForReading(const std::string& path) {
   db::OpenOptions read_only;
   read_only.read_only = true;
-  try {
-    return OpenClaimantDatabase(path, read_only);
-  } catch (const OrvError& e) {
-    if (e.Number() != db::dberr::kCannotOpen) throw;
-  }
-  OpenClaimantDatabase(path)->Close();
   return OpenClaimantDatabase(path, read_only);
 }
 

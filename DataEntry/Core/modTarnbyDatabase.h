@@ -70,11 +70,8 @@ void CopyDatabaseConsistently(db::Database& open_database, const std::string& de
 // password is asked for.
 db::DatabasePtr OpenClaimantDatabase(const std::string& path, db::OpenOptions options = {});
 
-// Opens a claimant database read-only (shared). A file that a killed
-// program left in the middle of a transaction cannot be read until that
-// transaction is rolled back, which needs a read-write open: when the
-// read-only open is refused, the file is opened read-write once (which
-// rolls the unfinished transaction back) and then read-only again.
+// Opens a claimant database read-only (shared). A change a killed program
+// left unfinished is undone by the database layer before it reads.
 db::DatabasePtr OpenForReading(const std::string& path);
 
 // The structure level (PCVERSION, 0 when missing). Raises 800 without PARMS.

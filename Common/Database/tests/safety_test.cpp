@@ -9,6 +9,8 @@
 #include <fstream>
 #include <random>
 
+#include <sqlite3.h>
+
 #include "TestDb.h"
 
 namespace orv::db::testing {
@@ -480,9 +482,44 @@ TEST_F(SafetyTest, StoredQueriesAreGuardedOnEveryConnection) {
 // --- fields keep their size and range -------------------------------------------
 
 // Values no field of its type can hold: a date far outside the calendar is
-// refused as it is set, as any number outside its field is; a whole-number field that another program filled
-// with a huge real reads back as that value, which no whole-number reader
-// takes (the overflow error, never an undefined conversion).
+// refused as it is set, as any number outside its field is; a whole-number field that another
+// program filled with a huge real reads back as that value, which no whole-number reader takes (the
+// overflow error, never an undefined conversion). A change that another process never finished
+// (killed half way, its cache spilled into the file) leaves the file half written and its journal
+// beside it. A read-only open undoes the change first and reads the file as
+// it was before the change.
+TEST_F(SafetyTest, AChangeKilledHalfWayIsUndoneBeforeAReadOnlyOpen) {
+  const std::string path = MakeClaimants();
+  {
+    DatabasePtr db = OpenDatabase(path);
+    const std::string notes(2000, 'n');  // rows over several pages
+    for (int i = 0; i < 40; ++i) db->Execute("UPDATE CLAIMANT SET NOTES = ?", {notes});
+    for (int i = 0; i < 40; ++i) {
+      db->Execute("INSERT INTO CLAIMANT (SURNAME, NOTES) VALUES ('Row', ?)", {notes});
+    }
+    db->Close();
+  }
+  const pid_t pid = fork();
+  ASSERT_NE(pid, -1);
+  if (pid == 0) {
+    sqlite3* h = nullptr;
+    sqlite3_open_v2(path.c_str(), &h, SQLITE_OPEN_READWRITE, nullptr);
+    sqlite3_exec(h, "PRAGMA cache_size = 1; BEGIN IMMEDIATE; DELETE FROM CLAIMANT;", nullptr,
+                 nullptr, nullptr);
+    _exit(0);  // neither committed nor rolled back
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(fs::exists(path + "-journal"));
+
+  DatabasePtr db = OpenDatabase(path, ReadOnly());
+  EXPECT_EQ(db->OpenRecordset("SELECT COUNT(*) FROM CLAIMANT", RecordsetType::Snapshot)
+                ->Field(0)
+                .AsInt32(),
+            43);
+  EXPECT_EQ(Surname(*db, 1), "Smith");
+}
+
 TEST_F(SafetyTest, ValuesOutsideEveryRangeAreRefusedNotConverted) {
   DatabasePtr db = CreateDatabase(PathOf("g.db"));
   db->CreateTable("G", {F("W", FieldType::DateTime)});

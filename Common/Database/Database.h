@@ -77,6 +77,17 @@ struct FieldDef {
   int32_t ordinal = -1;
 };
 
+// A field by its commonest settings; the others keep their defaults.
+inline FieldDef MakeField(std::string name, FieldType type, int32_t size = 0,
+                          bool required = false) {
+  FieldDef f;
+  f.name = std::move(name);
+  f.type = type;
+  f.size = size;
+  f.required = required;
+  return f;
+}
+
 struct IndexDef {
   std::string name;
   std::vector<std::string> fields;
@@ -123,8 +134,8 @@ struct OpenOptions {
 
 // Opens an existing database file. Missing file: 3024; wrong password: 3031;
 // not a database of ours, damaged, of the other kind than options.kind, or
-// refused by another connection's lock: 3051 naming the file. SQLite's defensive settings are on and the file's
-// structure is checked (a quick integrity check) before it is used.
+// refused by another connection's lock: 3051 naming the file. SQLite's defensive settings are on
+// and the file's structure is checked (a quick integrity check) before it is used.
 DatabasePtr OpenDatabase(const std::string& path, const OpenOptions& options = {});
 
 // True when `e` is the 3051 of an open refused because another connection

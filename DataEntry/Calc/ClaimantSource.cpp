@@ -48,6 +48,18 @@ float SingleOr0(const orv::db::Recordset& r, const char* field) {
   return NumberOr0<float>(r, field, [](const Value& v) { return v.AsSingle(); });
 }
 
+// Runs the history query `name` for one claimant: prepared and opened on
+// first use, re-run with the new claimant afterwards.
+void RunForClaimant(orv::db::Database& db, const char* name, int32_t claimantID,
+                    orv::db::QueryDefPtr& def, orv::db::RecordsetPtr& rows) {
+  if (!def) def = db.QueryDefs(name);
+  def->SetParameter("WHATCLAIMANTID", claimantID);
+  if (!rows)
+    rows = def->OpenRecordset(RecordsetType::Snapshot);
+  else
+    rows->Requery(def.get());
+}
+
 }  // namespace
 
 struct ClaimantSource::Prepared {
@@ -144,14 +156,7 @@ StoredClaimant ClaimantSource::Read(int32_t claimantID) {
   }
 
   Prepared& p = *q_;
-  if (!p.work_def) {
-    p.work_def = db_->QueryDefs("qdWork");
-    p.work_def->SetParameter("WHATCLAIMANTID", claimantID);
-    p.work = p.work_def->OpenRecordset(RecordsetType::Snapshot);
-  } else {
-    p.work_def->SetParameter("WHATCLAIMANTID", claimantID);
-    p.work->Requery(p.work_def.get());
-  }
+  RunForClaimant(*db_, "qdWork", claimantID, p.work_def, p.work);
   for (; !p.work->IsEOF(); p.work->MoveNext()) c.work.push_back(ReadWorkRow(*p.work));
   for (WorkRow& w : c.work) {
     if (w.JobFactorID < orv::dust::kFirstUserFactorID) continue;
@@ -163,14 +168,7 @@ StoredClaimant ClaimantSource::Read(int32_t claimantID) {
     w.user_factor = ReadUserFactorRow(*f);
   }
 
-  if (!p.smoke_def) {
-    p.smoke_def = db_->QueryDefs("qdSmoke");
-    p.smoke_def->SetParameter("WHATCLAIMANTID", claimantID);
-    p.smoke = p.smoke_def->OpenRecordset(RecordsetType::Snapshot);
-  } else {
-    p.smoke_def->SetParameter("WHATCLAIMANTID", claimantID);
-    p.smoke->Requery(p.smoke_def.get());
-  }
+  RunForClaimant(*db_, "qdSmoke", claimantID, p.smoke_def, p.smoke);
   for (; !p.smoke->IsEOF(); p.smoke->MoveNext()) c.smoking.push_back(ReadSmokeRow(*p.smoke));
   return c;
 }

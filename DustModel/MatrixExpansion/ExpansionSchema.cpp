@@ -20,12 +20,7 @@ struct WorkTable {
 };
 
 FieldDef F(const char* name, FieldType type, int32_t size = 0, bool required = false) {
-  FieldDef f;
-  f.name = name;
-  f.type = type;
-  f.size = size;
-  f.required = required;
-  return f;
+  return MakeField(name, type, size, required);
 }
 
 std::vector<WorkTable> WorkTables() {

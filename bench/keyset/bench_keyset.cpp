@@ -44,38 +44,30 @@ long ResidentKiB() {
   return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
-FieldDef Field(const char* name, FieldType type, int32_t size = 0) {
-  FieldDef f;
-  f.name = name;
-  f.type = type;
-  f.size = size;
-  return f;
-}
-
 void Build(const std::string& path, int rows) {
   auto db = orv::db::CreateDatabase(path);
-  FieldDef id = Field("ID", FieldType::Long);
+  FieldDef id = MakeField("ID", FieldType::Long);
   id.auto_increment = true;
   db->CreateTable("CLAIMANT", {id,
-                               Field("SURNAME", FieldType::Text, 40),
-                               Field("FORENAMES", FieldType::Text, 60),
-                               Field("TITLE", FieldType::Text, 10),
-                               Field("ADDRESS1", FieldType::Text, 50),
-                               Field("ADDRESS2", FieldType::Text, 50),
-                               Field("ADDRESS3", FieldType::Text, 50),
-                               Field("TOWN", FieldType::Text, 40),
-                               Field("POSTCODE", FieldType::Text, 10),
-                               Field("NINO", FieldType::Text, 13),
-                               Field("DOB", FieldType::DateTime),
-                               Field("DATEOFDEATH", FieldType::DateTime),
-                               Field("MARRIED", FieldType::Integer),
-                               Field("SPOUSEALIVE", FieldType::Integer),
-                               Field("SOLICITORREF", FieldType::Text, 30),
-                               Field("CLAIMDATE", FieldType::DateTime),
-                               Field("JURISDICTION", FieldType::Integer),
-                               Field("RESULTTOTAL", FieldType::Single),
-                               Field("RESULTSHARE", FieldType::Single),
-                               Field("RESULTTEXT", FieldType::Memo)});
+                               MakeField("SURNAME", FieldType::Text, 40),
+                               MakeField("FORENAMES", FieldType::Text, 60),
+                               MakeField("TITLE", FieldType::Text, 10),
+                               MakeField("ADDRESS1", FieldType::Text, 50),
+                               MakeField("ADDRESS2", FieldType::Text, 50),
+                               MakeField("ADDRESS3", FieldType::Text, 50),
+                               MakeField("TOWN", FieldType::Text, 40),
+                               MakeField("POSTCODE", FieldType::Text, 10),
+                               MakeField("NINO", FieldType::Text, 13),
+                               MakeField("DOB", FieldType::DateTime),
+                               MakeField("DATEOFDEATH", FieldType::DateTime),
+                               MakeField("MARRIED", FieldType::Integer),
+                               MakeField("SPOUSEALIVE", FieldType::Integer),
+                               MakeField("SOLICITORREF", FieldType::Text, 30),
+                               MakeField("CLAIMDATE", FieldType::DateTime),
+                               MakeField("JURISDICTION", FieldType::Integer),
+                               MakeField("RESULTTOTAL", FieldType::Single),
+                               MakeField("RESULTSHARE", FieldType::Single),
+                               MakeField("RESULTTEXT", FieldType::Memo)});
   db->CreateIndex("CLAIMANT", orv::db::IndexDef{"BySurname", {"SURNAME", "FORENAMES"}});
   static const char* kSurnames[] = {"Smith", "Jones",  "Brown",   "Taylor",  "Wilson", "Davies",
                                     "Evans", "Thomas", "Johnson", "Roberts", "Walker", "Wright"};

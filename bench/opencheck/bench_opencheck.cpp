@@ -48,30 +48,22 @@ double Millis(Clock::time_point from) {
   return std::chrono::duration<double, std::milli>(Clock::now() - from).count();
 }
 
-FieldDef Field(const char* name, FieldType type, int32_t size = 0) {
-  FieldDef f;
-  f.name = name;
-  f.type = type;
-  f.size = size;
-  return f;
-}
-
 void Build(const std::string& path, int rows) {
   auto db = orv::db::CreateDatabase(path);
-  FieldDef id = Field("ID", FieldType::Long);
+  FieldDef id = MakeField("ID", FieldType::Long);
   id.auto_increment = true;
-  db->CreateTable("CLAIMANT", {id, Field("SURNAME", FieldType::Text, 40),
-                               Field("FORENAMES", FieldType::Text, 60),
-                               Field("ADDRESS1", FieldType::Text, 50),
-                               Field("TOWN", FieldType::Text, 40),
-                               Field("NINO", FieldType::Text, 13), Field("DOB", FieldType::DateTime),
-                               Field("SOLICITORREF", FieldType::Text, 30),
-                               Field("RESULTTOTAL", FieldType::Single),
-                               Field("RESULTTEXT", FieldType::Memo)});
+  db->CreateTable(
+      "CLAIMANT",
+      {id, MakeField("SURNAME", FieldType::Text, 40), MakeField("FORENAMES", FieldType::Text, 60),
+       MakeField("ADDRESS1", FieldType::Text, 50), MakeField("TOWN", FieldType::Text, 40),
+       MakeField("NINO", FieldType::Text, 13), MakeField("DOB", FieldType::DateTime),
+       MakeField("SOLICITORREF", FieldType::Text, 30), MakeField("RESULTTOTAL", FieldType::Single),
+       MakeField("RESULTTEXT", FieldType::Memo)});
   db->CreateIndex("CLAIMANT", orv::db::IndexDef{"BySurname", {"SURNAME", "FORENAMES"}});
-  db->CreateTable("WORK", {Field("CLAIMANTID", FieldType::Long), Field("COLLIERYID", FieldType::Long),
-                           Field("STARTYEAR", FieldType::Integer),
-                           Field("ENDYEAR", FieldType::Integer)});
+  db->CreateTable(
+      "WORK",
+      {MakeField("CLAIMANTID", FieldType::Long), MakeField("COLLIERYID", FieldType::Long),
+       MakeField("STARTYEAR", FieldType::Integer), MakeField("ENDYEAR", FieldType::Integer)});
   db->CreateIndex("WORK", orv::db::IndexDef{"ByClaimant", {"CLAIMANTID"}});
   static const char* kSurnames[] = {"Smith", "Jones",  "Brown",   "Taylor",  "Wilson", "Davies",
                                     "Evans", "Thomas", "Johnson", "Roberts", "Walker", "Wright"};
@@ -200,7 +192,8 @@ void WriteBytes(const std::string& path, const std::string& bytes, std::streamof
 void BreakADeclaredSize(const std::string& path) {
   sqlite3* h = Open(path, SQLITE_OPEN_READWRITE);
   sqlite3_stmt* s = nullptr;
-  sqlite3_prepare_v2(h, "SELECT name, sql FROM sqlite_schema WHERE type = 'table'", -1, &s, nullptr);
+  sqlite3_prepare_v2(h, "SELECT name, sql FROM sqlite_schema WHERE type = 'table'", -1, &s,
+                     nullptr);
   static const std::regex size_check(R"re(CHECK \(length\("([^"]+)"\) <= ([0-9]+)\))re");
   std::string update;
   while (update.empty() && sqlite3_step(s) == SQLITE_ROW) {
@@ -212,8 +205,8 @@ void BreakADeclaredSize(const std::string& path) {
     const std::string count = Read(h, ("SELECT count(*) FROM \"" + table + "\"").c_str());
     if (count == "0") continue;
     update = "UPDATE \"" + table + "\" SET \"" + m[1].str() + "\" = printf('%.*c', " +
-             std::to_string(std::stoi(m[2].str()) + 1) + ", 'x') WHERE rowid = (SELECT min(rowid) FROM \"" +
-             table + "\")";
+             std::to_string(std::stoi(m[2].str()) + 1) +
+             ", 'x') WHERE rowid = (SELECT min(rowid) FROM \"" + table + "\")";
   }
   sqlite3_finalize(s);
   sqlite3_exec(h, "PRAGMA ignore_check_constraints=1", nullptr, nullptr, nullptr);
@@ -250,7 +243,8 @@ int main(int argc, char** argv) {
   const std::vector<Check> checks = {
       {"bare open (floor)", BareOpen},
       {"header check", HeaderCheck},
-      {"quick_check(1)", [](const std::string& p) { return Pragma(p, nullptr, "PRAGMA quick_check(1)"); }},
+      {"quick_check(1)",
+       [](const std::string& p) { return Pragma(p, nullptr, "PRAGMA quick_check(1)"); }},
       {"quick_check(1), read-write",
        [](const std::string& p) {
          return Pragma(p, nullptr, "PRAGMA quick_check(1)", SQLITE_OPEN_READWRITE);
@@ -275,11 +269,14 @@ int main(int argc, char** argv) {
   const std::vector<Damage> damages = {
       {"truncated to half", [&](const std::string& p) { fs::resize_file(p, size / 2); }},
       {"truncated in page 1", [&](const std::string& p) { fs::resize_file(p, 1000); }},
-      {"page 6 overwritten", [&](const std::string& p) { WriteBytes(p, RandomBytes(4096, 7), 4096 * 5); }},
+      {"page 6 overwritten",
+       [&](const std::string& p) { WriteBytes(p, RandomBytes(4096, 7), 4096 * 5); }},
       {"a middle page overwritten",
        [&](const std::string& p) { WriteBytes(p, RandomBytes(4096, 7), size / 2 / 4096 * 4096); }},
       {"pages 2 on overwritten",
-       [&](const std::string& p) { WriteBytes(p, RandomBytes(static_cast<size_t>(size - 4096), 8), 4096); }},
+       [&](const std::string& p) {
+         WriteBytes(p, RandomBytes(static_cast<size_t>(size - 4096), 8), 4096);
+       }},
       {"random bytes",
        [&](const std::string& p) { std::ofstream(p, std::ios::binary) << RandomBytes(65536, 9); }},
       {"a text file",

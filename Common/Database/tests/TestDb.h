@@ -29,12 +29,7 @@ class DbTest : public ::testing::Test {
 };
 
 inline FieldDef F(std::string name, FieldType type, int32_t size = 0, bool required = false) {
-  FieldDef f;
-  f.name = std::move(name);
-  f.type = type;
-  f.size = size;
-  f.required = required;
-  return f;
+  return MakeField(std::move(name), type, size, required);
 }
 
 inline IndexDef Ix(std::string name, std::vector<std::string> fields, bool primary = false,

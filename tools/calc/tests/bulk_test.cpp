@@ -27,6 +27,7 @@
 #include "Interfaces.h"
 #include "SpoiltFiles.h"
 #include "SyntheticClaimants.h"
+#include "ToolRun.h"
 #include "modTarnbyDatabase.h"
 
 namespace orv::calc {
@@ -37,18 +38,8 @@ using nlohmann::json;
 using orv::claimcalc::ClaimantSource;
 using orv::db::RecordsetType;
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-struct Ran {
-  int rc = -1;
-  std::string out;
-  std::string err;
-};
+using orv::test::ReadAll;
+using Ran = orv::test::ToolRun;
 
 // The results file as ID -> its row's cells after the ID.
 std::map<int32_t, std::string> ResultRows(const std::string& path) {
@@ -103,14 +94,8 @@ class BulkCalc : public ::testing::Test {
 
   // tarnby-calc with the fixture's dust data, or `dust` in its place.
   static Ran Calc(const std::string& args, const std::string& dust = {}) {
-    const char* bin = std::getenv("TARNBY_BIN_DIR");
-    const std::string exe = std::string(bin ? bin : ".") + "/tarnby-calc";
-    const std::string out = Path("stdout"), err = Path("stderr");
     const std::string dust_db = dust.empty() ? Path("DUSTDATA.db") : dust;
-    const std::string cmd = "'" + exe + "' --dust-db '" + dust_db + "' " + args +
-                            " >'" + out + "' 2>'" + err + "'";
-    const int status = std::system(cmd.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadAll(out), ReadAll(err)};
+    return orv::test::RunTool("tarnby-calc", "--dust-db '" + dust_db + "' " + args, *dir_);
   }
 
   // Every claimant's stored result as "CALCDATE-less" text, in ID order.
@@ -178,10 +163,10 @@ TEST_F(BulkCalc, StoredClaimantGivesTheHistoryFileResult) {
     return doc;
   };
   const Ran from_file = Calc("--history '" + history + "' --format json --detail");
-  ASSERT_EQ(from_file.rc, 0) << from_file.err;
+  ASSERT_EQ(from_file.code, 0) << from_file.err;
   const Ran stored =
       Calc("--claimant-db '" + path + "' --claimant 7 --store --format json --detail");
-  ASSERT_EQ(stored.rc, 0) << stored.err;
+  ASSERT_EQ(stored.code, 0) << stored.err;
   const json a = without_time(json::parse(from_file.out));
   const json b = without_time(json::parse(stored.out));
   EXPECT_EQ(a, b);
@@ -196,7 +181,7 @@ TEST_F(BulkCalc, StoredClaimantGivesTheHistoryFileResult) {
   EXPECT_EQ(r->Field(3).AsText().size(), 19u);  // "2026-12-07 14:05:33"
 
   const Ran unknown = Calc("--claimant-db '" + path + "' --claimant 8");
-  EXPECT_EQ(unknown.rc, 2);
+  EXPECT_EQ(unknown.code, 2);
   EXPECT_NE(unknown.err.find("No claimant with ID 8"), std::string::npos) << unknown.err;
 }
 
@@ -206,7 +191,7 @@ TEST_F(BulkCalc, AnOlderStructureIsNotCalculatedOrUpgraded) {
   orv::tarnby::CreateClaimantDatabase(path, 10);
   for (const char* mode : {"--all --store", "--claimant 1"}) {
     const Ran r = Calc("--claimant-db '" + path + "' " + mode);
-    EXPECT_EQ(r.rc, 2) << mode;
+    EXPECT_EQ(r.code, 2) << mode;
     EXPECT_NE(r.err.find("structure level 10 of 20"), std::string::npos) << r.err;
   }
   const auto db = orv::db::OpenDatabase(path);
@@ -238,9 +223,9 @@ TEST_F(BulkCalc, SpoiltDatabasesExitTwoNamingThemAndAreLeftAsTheyWere) {
       for (const char* mode : {"--claimant 2", "--all --store"}) {
         SCOPED_TRACE(std::string(side.what) + ", " + f.kind + ", " + mode);
         const std::string claimant_db = side.dust ? claimants : f.path;
-        const Ran r = Calc("--claimant-db '" + claimant_db + "' " + mode,
-                           side.dust ? f.path : std::string());
-        EXPECT_EQ(r.rc, 2) << r.err;
+        const Ran r =
+            Calc("--claimant-db '" + claimant_db + "' " + mode, side.dust ? f.path : std::string());
+        EXPECT_EQ(r.code, 2) << r.err;
         EXPECT_NE(r.err.find("'" + f.path + "'"), std::string::npos) << r.err;
         if (f.tampered) {
           EXPECT_NE(r.err.find("'" + side.spoiling.query + "'"), std::string::npos) << r.err;
@@ -316,7 +301,7 @@ TEST_F(BulkCalc, RefusedClaimantIsCountedWithItsMessage) {
   }
   const Ran r =
       Calc("--claimant-db '" + path + "' --all --jobs 2 --results '" + Path("refused.csv") + "'");
-  EXPECT_EQ(r.rc, 3) << r.err;  // two claimants failed
+  EXPECT_EQ(r.code, 3) << r.err;  // two claimants failed
   const auto rows = ResultRows(Path("refused.csv"));
   ASSERT_EQ(rows.size(), 33u);
   EXPECT_EQ(rows.at(1000), "0,,,0,Work history overlap for colliery Ashby Main");

@@ -17,6 +17,7 @@
 #include "DustModel.h"
 #include "HistoryJson.h"
 #include "InputError.h"
+#include "ToolRun.h"
 
 namespace orv::calc {
 namespace {
@@ -33,18 +34,8 @@ class Scratch : public orv::test::TempDir {
   }
 };
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-struct Ran {
-  int rc = -1;
-  std::string out;
-  std::string err;
-};
+using orv::test::ReadAll;
+using Ran = orv::test::ToolRun;
 
 class CalcTool : public ::testing::Test {
  protected:
@@ -59,14 +50,8 @@ class CalcTool : public ::testing::Test {
   // the environment; `instead` replaces the fixture's arguments).
   static Ran Calc(const std::string& args, const std::string& prefix = {},
                   const std::string& instead = {}) {
-    const char* bin = std::getenv("TARNBY_BIN_DIR");
-    const std::string exe = std::string(bin ? bin : ".") + "/tarnby-calc";
-    const std::string out = scratch_->File("stdout"), err = scratch_->File("stderr");
     const std::string fixed = instead.empty() ? "--dust-db '" + db_ + "' " : instead + " ";
-    const std::string cmd =
-        prefix + "'" + exe + "' " + fixed + args + " >'" + out + "' 2>'" + err + "'";
-    const int status = std::system(cmd.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadAll(out), ReadAll(err)};
+    return orv::test::RunTool("tarnby-calc", fixed + args, scratch_->path(), prefix);
   }
   static std::string History(const std::string& text) {
     return "--history '" + scratch_->Write("history.json", text) + "'";
@@ -111,7 +96,7 @@ std::string AcceptedHistory() {
 TEST_F(CalcTool, DocumentedHistoryIsRefusedWithItsReason) {
   // Carrow Pit closed in 1968; the fixture's matrix has no entry for 1986.
   const Ran r = Calc(History(kDocumentedHistory) + " --format json");
-  EXPECT_EQ(r.rc, 1) << r.err;
+  EXPECT_EQ(r.code, 1) << r.err;
   const json doc = json::parse(r.out);
   EXPECT_FALSE(doc["ok"].get<bool>());
   EXPECT_EQ(doc["validation_error"], "No Dust Matrix entry for colliery Carrow Pit in 1986");
@@ -122,7 +107,7 @@ TEST_F(CalcTool, DocumentedHistoryIsRefusedWithItsReason) {
 
 TEST_F(CalcTool, JsonResultOfAnAcceptedHistory) {
   const Ran r = Calc(History(AcceptedHistory()) + " --format json --detail");
-  ASSERT_EQ(r.rc, 0) << r.err;
+  ASSERT_EQ(r.code, 0) << r.err;
   const json doc = json::parse(r.out);
   EXPECT_TRUE(doc["ok"].get<bool>());
   EXPECT_TRUE(doc["validation_error"].is_null());
@@ -150,7 +135,7 @@ TEST_F(CalcTool, JsonResultOfAnAcceptedHistory) {
 
 TEST_F(CalcTool, TextAndHtmlReports) {
   const Ran text = Calc(History(AcceptedHistory()));
-  ASSERT_EQ(text.rc, 0) << text.err;
+  ASSERT_EQ(text.code, 0) << text.err;
   EXPECT_EQ(text.out.rfind("Claimant: John Smith\n", 0), 0u);
   EXPECT_NE(text.out.find("\nRecoverable Proportion of Quantum (after smoking adjustment) % = "),
             std::string::npos);
@@ -158,7 +143,7 @@ TEST_F(CalcTool, TextAndHtmlReports) {
   std::string marked = AcceptedHistory();
   marked.replace(marked.find("John Smith"), 10, "<i>O'Neil & Co</i>");
   const Ran html = Calc(History(marked) + " --format html");
-  ASSERT_EQ(html.rc, 0) << html.err;
+  ASSERT_EQ(html.code, 0) << html.err;
   EXPECT_EQ(html.out.rfind("<HTML><HEAD><META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; "
                            "charset=utf-8\"><TITLE>Dust Model Output</TITLE></HEAD>\n",
                            0),
@@ -168,7 +153,7 @@ TEST_F(CalcTool, TextAndHtmlReports) {
 
   const std::string file = scratch_->File("report.htm");
   const Ran to_file = Calc(History(AcceptedHistory()) + " --format html --output '" + file + "'");
-  ASSERT_EQ(to_file.rc, 0) << to_file.err;
+  ASSERT_EQ(to_file.code, 0) << to_file.err;
   EXPECT_TRUE(to_file.out.empty());
   EXPECT_NE(ReadAll(file).find("</TABLE></P></BODY></HTML>"), std::string::npos);
 }
@@ -177,7 +162,7 @@ TEST_F(CalcTool, HtmlOfAClaimantNamedWithAccentsIsUtf8AndSaysSo) {
   std::string accented = AcceptedHistory();
   accented.replace(accented.find("John Smith"), 10, "Jos\u00e9 M\u00fcller");
   const Ran html = Calc(History(accented) + " --format html");
-  ASSERT_EQ(html.rc, 0) << html.err;
+  ASSERT_EQ(html.code, 0) << html.err;
   EXPECT_NE(html.out.find("charset=utf-8"), std::string::npos);
   EXPECT_NE(html.out.find("Claimant: Jos\xc3\xa9 M\xc3\xbcller"), std::string::npos);
 }
@@ -187,11 +172,11 @@ TEST_F(CalcTool, PdfIsQuiet) {
   const std::string home = scratch_->File("home");
   fs::create_directories(home);
   const std::string pdf = scratch_->File("quiet.pdf");
-  const Ran r = Calc(History(AcceptedHistory()) + " --detail --format pdf --output '" + pdf +
-                     "'",
+  const Ran r = Calc(History(AcceptedHistory()) + " --detail --format pdf --output '" + pdf + "'",
                      "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u XDG_CONFIG_HOME "
-                     "-u XDG_DATA_HOME HOME='" + home + "' ");
-  ASSERT_EQ(r.rc, 0) << r.err;
+                     "-u XDG_DATA_HOME HOME='" +
+                         home + "' ");
+  ASSERT_EQ(r.code, 0) << r.err;
 #if defined(__SANITIZE_ADDRESS__)
   // A sanitized build may add the checker's own notes; Qt's must still be missing.
   EXPECT_EQ(r.err.find("QStandardPaths"), std::string::npos) << r.err;
@@ -208,7 +193,7 @@ TEST_F(CalcTool, PdfIsQuiet) {
 
 TEST_F(CalcTool, HelpReadsAsAPersonWroteIt) {
   const Ran r = Calc("", "", "--help");
-  EXPECT_EQ(r.rc, 0);
+  EXPECT_EQ(r.code, 0);
   EXPECT_NE(r.out.find("--format"), std::string::npos);
   // No library mapping such as "{json->0,text->1,...}" or "ENUM".
   EXPECT_EQ(r.out.find("->"), std::string::npos) << r.out;
@@ -240,7 +225,7 @@ TEST_F(CalcTool, BadUsageAndInputExitTwoNamingTheField) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.says);
     const Ran r = Calc((c.history ? History(c.history) : std::string()) + c.args);
-    EXPECT_EQ(r.rc, 2);
+    EXPECT_EQ(r.code, 2);
     EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
   }
 }
@@ -248,12 +233,12 @@ TEST_F(CalcTool, BadUsageAndInputExitTwoNamingTheField) {
 TEST_F(CalcTool, RunTimeFailureExitsThreeWithNumberSourceAndDescription) {
   const std::string h = R"({"jobs": [{"colliery_id": 999, "start_year": 1960, "end_year": 1961}]})";
   const Ran text = Calc(History(h));
-  EXPECT_EQ(text.rc, 3);
+  EXPECT_EQ(text.code, 3);
   EXPECT_NE(text.err.find("Error 380 ("), std::string::npos) << text.err;
   EXPECT_NE(text.err.find("Invalid property value"), std::string::npos) << text.err;
 
   const Ran j = Calc(History(h) + " --format json");
-  EXPECT_EQ(j.rc, 3);
+  EXPECT_EQ(j.code, 3);
   const json doc = json::parse(j.out);
   EXPECT_FALSE(doc["ok"].get<bool>());
   EXPECT_EQ(doc["error"]["number"], 380);
@@ -265,10 +250,10 @@ TEST_F(CalcTool, PdfThroughThePreview) {
   const Ran r = Calc(History(AcceptedHistory()) + " --format pdf --output '" + pdf + "'");
   const char* bin = std::getenv("TARNBY_BIN_DIR");
   if (fs::exists(fs::path(bin ? bin : ".") / "liborvdusto.so")) {
-    EXPECT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(ReadAll(pdf).rfind("%PDF", 0), 0u);
   } else {
-    EXPECT_EQ(r.rc, 3);
+    EXPECT_EQ(r.code, 3);
     EXPECT_NE(r.err.find("Error 429"), std::string::npos) << r.err;
   }
 }

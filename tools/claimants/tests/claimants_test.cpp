@@ -16,6 +16,7 @@
 #include "Database.h"
 #include "InputError.h"
 #include "SpoiltFiles.h"
+#include "ToolRun.h"
 #include "modTarnbyDatabase.h"
 
 namespace orv::claimants {
@@ -23,14 +24,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using orv::test::ReadAll;
 
-void WriteFile(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
+void WriteFile(const fs::path& p, const std::string& text) {
+  std::ofstream(p, std::ios::binary) << text;
+}
 
 class ClaimantsTest : public ::testing::Test {
  protected:
@@ -66,18 +64,9 @@ class ClaimantsTest : public ::testing::Test {
     return d->OpenRecordset(table, db::RecordsetType::Snapshot)->RecordCount();
   }
 
-  struct Ran {
-    int code;
-    std::string out;
-    std::string err;
-  };
+  using Ran = orv::test::ToolRun;
   Ran Tool(const std::string& args) {
-    const char* bin = std::getenv("TARNBY_BIN_DIR");
-    const fs::path out = dir_ / "stdout.txt", err = dir_ / "stderr.txt";
-    const std::string cmd = std::string(bin ? bin : ".") + "/tarnby-claimants " + args + " >" +
-                            out.string() + " 2>" + err.string();
-    const int status = std::system(cmd.c_str());
-    return {WEXITSTATUS(status), ReadFile(out), ReadFile(err)};
+    return orv::test::RunTool("tarnby-claimants", args, dir_.string());
   }
 
   fs::path dir_;
@@ -96,14 +85,13 @@ TEST_F(ClaimantsTest, SampleImportsAndExportsBackToTheSameFiles) {
   const std::string second = NewDb("second.db");
   ImportFolder(second, (dir_ / "out1").string());
   ExportFolder(second, (dir_ / "out2").string());
-  for (const char* f : {"claimants.csv", "work_history.csv", "smoke_history.csv",
-                        "user_factors.csv"}) {
-    const std::string text = ReadFile(dir_ / "out1" / f);
+  for (const char* f :
+       {"claimants.csv", "work_history.csv", "smoke_history.csv", "user_factors.csv"}) {
+    const std::string text = ReadAll(dir_ / "out1" / f);
     EXPECT_FALSE(text.empty()) << f;
-    EXPECT_EQ(text, ReadFile(dir_ / "out2" / f)) << f;
+    EXPECT_EQ(text, ReadAll(dir_ / "out2" / f)) << f;
   }
-  EXPECT_NE(ReadFile(dir_ / "out1" / "work_history.csv").find(",Hob Lane Drift"),
-            std::string::npos);
+  EXPECT_NE(ReadAll(dir_ / "out1" / "work_history.csv").find(",Hob Lane Drift"), std::string::npos);
   EXPECT_TRUE(CheckDatabase(first).ok());
 }
 
@@ -128,7 +116,7 @@ TEST_F(ClaimantsTest, ABadRowRejectsTheWholeImportNamingFileLineAndField) {
   for (const Case& c : cases) {
     fs::remove_all(dir_ / "source");
     const fs::path src = SampleCopy();
-    std::string text = ReadFile(src / c.file);
+    std::string text = ReadAll(src / c.file);
     const size_t at = text.find(c.find);
     ASSERT_NE(at, std::string::npos) << c.find;
     text.replace(at, std::string(c.find).size(), c.replace);
@@ -153,17 +141,18 @@ TEST_F(ClaimantsTest, CheckFindsOrphanHistoriesAndLowUserFactorIds) {
   {
     auto d = db::OpenDatabase(path);
     d->Execute("INSERT INTO CLAIMANT (ID, SURNAME) VALUES (1, 'A')");
-    d->Execute("INSERT INTO WORKHISTORY (CLAIMANTID, COLLIERYID, JOBFACTORID) VALUES (1, 1001, 10005)");
+    d->Execute(
+        "INSERT INTO WORKHISTORY (CLAIMANTID, COLLIERYID, JOBFACTORID) VALUES (1, 1001, 10005)");
     d->Execute("INSERT INTO SMOKEHISTORY (CLAIMANTID, SMOKECATEGORYID) VALUES (7, 2)");
     d->Execute("INSERT INTO USERFACTOR (ID, CODE, DESCR) VALUES (12, 'X', 'Low')");
     d->Close();
   }
   const CheckReport r = CheckDatabase(path);
   EXPECT_EQ(r.level, 20);
-  EXPECT_EQ(r.problems,
-            (std::vector<std::string>{"SMOKEHISTORY entry 1: claimant 7 does not exist",
-                                      "USERFACTOR 12: a user-defined factor ID below 10000",
-                                      "WORKHISTORY entry 1: user-defined factor 10005 does not exist"}));
+  EXPECT_EQ(r.problems, (std::vector<std::string>{
+                            "SMOKEHISTORY entry 1: claimant 7 does not exist",
+                            "USERFACTOR 12: a user-defined factor ID below 10000",
+                            "WORKHISTORY entry 1: user-defined factor 10005 does not exist"}));
   const Ran ran = Tool("check " + path);
   EXPECT_EQ(ran.code, 2);
   EXPECT_NE(ran.out.find("3 inconsistencies:"), std::string::npos) << ran.out;

@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "SyntheticClaimants.h"
+#include "frmFactorOverride.h"
 
 namespace orv::tarnby::test {
 namespace {
@@ -43,6 +44,14 @@ TEST(Screenshots, EachTabOnTheSampleData) {
   QApplication::processEvents();
   EXPECT_TRUE(form.grab().save(QString::fromUtf8(dir) + "/tab1-editing.png"));
   form.Tab1().Form().cmdWorkCancel->click();
+  {
+    ::tarnby::frmFactorOverride factors(ClaimantDatabase);
+    factors.show();
+    factors.Form().cmdEdit->click();
+    QApplication::processEvents();
+    EXPECT_TRUE(factors.grab().save(QString::fromUtf8(dir) + "/factors-editing.png"));
+    factors.Form().cmdCancel->click();
+  }
   form.close();
   CloseClaimantDatabase();
 }

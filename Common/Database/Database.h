@@ -116,6 +116,18 @@ enum class DatabaseKind { Any, DustData, Claimant };
 // "a dust data database", "a claimant database"; empty for Any.
 std::string_view KindName(DatabaseKind kind);
 
+// The check an open makes before the file is used.
+//  - WholeFile: SQLite's quick integrity check, which reads every page, so
+//    its cost grows with the file (about 4 ms a MB).
+//  - Structure: a cost that does not grow with the file: the page count the
+//    header records against the file's size (a file cut short) and the
+//    quick check of the schema and of the layer's own tables. Damage inside
+//    a page of the user's tables is found when that page is read (3049).
+//    A file whose header does not record a current page count (written by
+//    an old program, or in WAL mode) has its whole file checked instead.
+// Both refuse with the same 3051 descriptions.
+enum class OpenCheck { WholeFile, Structure };
+
 struct OpenOptions {
   // Every connection holds a lock on the file for as long as it is open:
   // exclusive, no other connection may open the file; shared, no exclusive
@@ -130,12 +142,14 @@ struct OpenOptions {
   // 3051 naming the file and what it is, before its password is checked.
   // A database of neither kind is left to the caller (it may be new).
   DatabaseKind kind = DatabaseKind::Any;
+  // What is checked before the file is used; unset: the whole file.
+  std::optional<OpenCheck> check;
 };
 
 // Opens an existing database file. Missing file: 3024; wrong password: 3031;
 // not a database of ours, damaged, of the other kind than options.kind, or
 // refused by another connection's lock: 3051 naming the file. SQLite's defensive settings are on
-// and the file's structure is checked (a quick integrity check) before it is used.
+// and the file is checked before it is used (OpenOptions::check).
 DatabasePtr OpenDatabase(const std::string& path, const OpenOptions& options = {});
 
 // True when `e` is the 3051 of an open refused because another connection

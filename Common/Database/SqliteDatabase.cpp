@@ -6,9 +6,10 @@
 //
 // Opening is careful with what it is given: SQLite's defensive settings are
 // switched on (no writes to the schema or to shadow tables, no functions
-// from the schema that could have side effects, cell size checks), and a
-// quick integrity check runs before the file is used, so that a damaged,
-// truncated or foreign file is refused at once with an error naming it.
+// from the schema that could have side effects, cell size checks), and the
+// file is checked before it is used (the whole file, or at a cost that does
+// not grow with it: OpenOptions::check), so that a damaged, truncated or
+// foreign file is refused at once with an error naming it.
 //
 // Locking: every connection holds a lock on the file for its whole life (see
 // FileLock): a shared open a shared lock, an exclusive open an exclusive
@@ -23,6 +24,7 @@
 // Passwords are checked at open (3031); see Password.cpp for what they do
 // and do not protect.
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <system_error>
 
@@ -147,6 +149,54 @@ void Harden(sqlite3* h, const std::string& path, bool read_only) {
 void CheckIntegrity(sqlite3* h, const std::string& path) {
   const std::string result = ReadAtOpen(h, path, "PRAGMA quick_check(1)");
   if (result != "ok") RaiseCannotOpen(path, "the file is damaged (" + result + ").");
+}
+
+uint32_t BigEndian32(const unsigned char* p) {
+  return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+}
+
+// The check whose cost does not grow with the file, inside one read
+// transaction so that no writer's commit is seen half done:
+//  - the page count the header records (SQLite keeps it current, with the
+//    change counter it is valid for) against the file's size: a file cut
+//    short is refused as SQLite would refuse it on reading the lost pages;
+//  - the quick check of the schema and of the layer's own tables, which
+//    every open and every stored query read.
+// False when the header records no current page count (a file written by
+// an old program, or one in WAL mode): the caller checks the whole file.
+bool CheckStructure(sqlite3* h, const std::string& path) {
+  RunAtOpen(h, path, "BEGIN");
+  struct EndRead {
+    sqlite3* h;
+    ~EndRead() { sqlite3_exec(h, "COMMIT", nullptr, nullptr, nullptr); }
+  } end_read{h};
+  // The first read takes SQLite's shared lock.
+  const std::string tables = ReadAtOpen(
+      h, path,
+      "SELECT group_concat(name, ' ') FROM sqlite_schema WHERE type = 'table' AND name IN "
+      "('OrvDatabaseInfo', 'StoredQueries')");
+  unsigned char header[100];
+  std::ifstream in(path, std::ios::binary);
+  if (!in.read(reinterpret_cast<char*>(header), sizeof header)) return false;
+  uint32_t page_size = (uint32_t{header[16]} << 8) | header[17];
+  if (page_size == 1) page_size = 65536;
+  const bool wal = header[18] == 2 || header[19] == 2;
+  const uint32_t pages = BigEndian32(header + 28);
+  if (wal || pages == 0 || BigEndian32(header + 92) != BigEndian32(header + 24)) return false;
+  std::error_code ec;
+  const uintmax_t size = fs::file_size(path, ec);
+  if (ec) return false;
+  if (size < uintmax_t{pages} * page_size || BigEndian32(header + 36) >= pages)
+    RaiseCannotOpen(path, "the file is damaged (database disk image is malformed).");
+  std::vector<std::string> checks = {"sqlite_schema"};
+  for (const char* own : {"OrvDatabaseInfo", "StoredQueries"})
+    if (tables.find(own) != std::string::npos) checks.emplace_back(own);
+  for (const std::string& table : checks) {
+    const std::string result =
+        ReadAtOpen(h, path, ("PRAGMA quick_check(\"" + table + "\")").c_str());
+    if (result != "ok") RaiseCannotOpen(path, "the file is damaged (" + result + ").");
+  }
+  return true;
 }
 
 // The kind of the file by the tables only one kind holds (read from the
@@ -275,7 +325,9 @@ DatabasePtr OpenDatabase(const std::string& path, const OpenOptions& options) {
   if (ReadAtOpen(g.h, full, "PRAGMA application_id") != std::to_string(detail::kApplicationId)) {
     RaiseCannotOpen(full, "it is not a database of this system.");
   }
-  CheckIntegrity(g.h, full);
+  if (options.check.value_or(OpenCheck::WholeFile) == OpenCheck::WholeFile ||
+      !CheckStructure(g.h, full))
+    CheckIntegrity(g.h, full);
   RequireKind(g.h, full, options.kind);
   if (options.read_only && options.exclusive) RunAtOpen(g.h, full, "PRAGMA query_only=1");
 

@@ -82,7 +82,11 @@ class Run {
       orv::dust::DustModel first;
       first.SetDustDatabase(o.dust_db);
     }
-    pager_db_ = orv::tarnby::OpenClaimantDatabase(o.claimant_db);
+    // The run reads the whole file anyway: its first open checks all of it,
+    // the workers' opens only the structure.
+    orv::db::OpenOptions whole_file;
+    whole_file.check = orv::db::OpenCheck::WholeFile;
+    pager_db_ = orv::tarnby::OpenClaimantDatabase(o.claimant_db, whole_file);
     pager_ = std::make_unique<ClaimantSource>(pager_db_);
     total_ = pager_->Count();
     if (!o.results.empty()) csv_ = std::make_unique<orv::csv::CsvWriter>(o.results, kColumns);

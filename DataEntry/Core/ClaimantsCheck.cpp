@@ -22,7 +22,7 @@ void Collect(db::Database& d, const std::string& sql, std::vector<std::string>& 
 }  // namespace
 
 CheckReport CheckDatabase(const std::string& db_path) {
-  db::DatabasePtr d = tarnby::OpenForReading(db_path);
+  db::DatabasePtr d = tarnby::OpenForReading(db_path, db::OpenCheck::WholeFile);
   CheckReport r;
   {
     auto rs = d->OpenRecordset("PRAGMA integrity_check", db::RecordsetType::Snapshot);

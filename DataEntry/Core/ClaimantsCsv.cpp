@@ -235,7 +235,9 @@ ImportCounts ImportFolder(const std::string& db_path, const std::string& source_
       throw InputError((dir / tf.file).string(), 0, "", "the file is missing");
     }
   }
-  db::DatabasePtr d = tarnby::OpenClaimantDatabase(db_path);
+  db::OpenOptions whole_file;
+  whole_file.check = db::OpenCheck::WholeFile;
+  db::DatabasePtr d = tarnby::OpenClaimantDatabase(db_path, whole_file);
   RequireLatest(*d);
   ImportCounts counts;
   d->BeginTrans();
@@ -256,7 +258,7 @@ ImportCounts ImportFolder(const std::string& db_path, const std::string& source_
 }
 
 ImportCounts ExportFolder(const std::string& db_path, const std::string& output_dir) {
-  db::DatabasePtr d = tarnby::OpenForReading(db_path);
+  db::DatabasePtr d = tarnby::OpenForReading(db_path, db::OpenCheck::WholeFile);
   std::error_code ec;
   fs::create_directories(output_dir, ec);
   ImportCounts counts;

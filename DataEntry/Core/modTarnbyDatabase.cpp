@@ -190,17 +190,19 @@ void CopyDatabaseConsistently(db::Database& open_database, const std::string& de
 
 db::DatabasePtr OpenClaimantDatabase(const std::string& path, db::OpenOptions options) {
   options.kind = db::DatabaseKind::Claimant;
+  if (!options.check) options.check = db::OpenCheck::Structure;
   return db::OpenDatabase(path, options);
 }
 
-db::DatabasePtr OpenForReading(const std::string& path) {
+db::DatabasePtr OpenForReading(const std::string& path, db::OpenCheck check) {
   db::OpenOptions read_only;
   read_only.read_only = true;
+  read_only.check = check;
   return OpenClaimantDatabase(path, read_only);
 }
 
 void CopyDatabaseConsistently(const std::string& source, const std::string& destination) {
-  db::DatabasePtr d = OpenForReading(source);
+  db::DatabasePtr d = OpenForReading(source, db::OpenCheck::WholeFile);
   try {
     CopyDatabaseConsistently(*d, destination);
   } catch (...) {

@@ -67,12 +67,19 @@ void CopyDatabaseConsistently(db::Database& open_database, const std::string& de
 
 // Opens a claimant database as `options` say. A dust data database given
 // in its place is refused (3051 naming the file and what it is) before its
-// password is asked for.
+// password is asked for. Unless `options.check` says otherwise, the open
+// checks the file's structure at a cost that does not grow with the file
+// (db::OpenCheck::Structure): the program, a single claimant's calculation
+// and the bulk run's workers open a national-size file at once. Work that
+// reads or rewrites the whole file anyway (the check, import, export, a
+// backup, an upgrade, the bulk run itself) asks for OpenCheck::WholeFile.
 db::DatabasePtr OpenClaimantDatabase(const std::string& path, db::OpenOptions options = {});
 
-// Opens a claimant database read-only (shared). A change a killed program
-// left unfinished is undone by the database layer before it reads.
-db::DatabasePtr OpenForReading(const std::string& path);
+// Opens a claimant database read-only (shared), checked as `check` says. A
+// change a killed program left unfinished is undone by the database layer
+// before it reads.
+db::DatabasePtr OpenForReading(const std::string& path,
+                               db::OpenCheck check = db::OpenCheck::Structure);
 
 // The structure level (PCVERSION, 0 when missing). Raises 800 without PARMS.
 int16_t StructureLevel(db::Database& database);

@@ -127,6 +127,7 @@ bool CheckPXRMatrix() {
     }
     step = "Loading matrix expansion module";
     if (!RunExpansion()) return false;
+    detail::ClearLookupMemory();  // the expansion rewrote the file
     return CompactAndReopen(step);
   } catch (...) {
     RaiseDataError(CurrentError().Number(), "Creating PXR Matrix: " + step);

@@ -50,7 +50,8 @@ struct SmokeFactorRow {
 
 // Each returns true and fills the row when the query finds one, false
 // (row untouched) otherwise. Without a prepared connection they fail with
-// error 91.
+// error 91. Answers are remembered per connection (see
+// detail/LookupMemory.h).
 [[nodiscard]] bool LookupCollieryByID(int32_t id, CollieryRow& row);
 [[nodiscard]] bool LookupJobFactor(int32_t id, JobFactorRow& row);
 [[nodiscard]] bool LookupJobFactorByCode(const std::string& code, JobFactorRow& row);
@@ -65,7 +66,9 @@ db::DatabasePtr OpenDataDB();
 // One read transaction on the thread's dust data for as long as it lives
 // (none when no dust data database is set): every lookup meanwhile sees the
 // same state of the data, and the file is locked once instead of once per
-// lookup (which costs more than the lookup itself).
+// lookup (which costs more than the lookup itself). The transaction begins
+// with the first lookup that runs its query, so a span whose every answer
+// is remembered touches no file. Spans may nest; the outermost ends it.
 class DataReadSpan {
  public:
   DataReadSpan();
@@ -74,7 +77,7 @@ class DataReadSpan {
   DataReadSpan& operator=(const DataReadSpan&) = delete;
 
  private:
-  db::DatabasePtr database_;
+  bool active_ = false;
 };
 
 // The lookup list kinds; lists of one kind share one query and cursor.

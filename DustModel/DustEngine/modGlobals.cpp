@@ -2,6 +2,7 @@
 // lookups the calculation repeats per colliery and year.
 #include "modGlobals.h"
 
+#include <atomic>
 #include <filesystem>
 #include <string>
 
@@ -24,7 +25,18 @@ Prepared& Query(QueryId id) {
   return q;
 }
 
+namespace {
+std::atomic<bool> g_remember_lookups{true};
+}  // namespace
+
+bool RememberingLookups() { return g_remember_lookups.load(std::memory_order_relaxed); }
+
 bool Run(Prepared& q) {
+  ThreadState& st = State();
+  if (st.read_spans > 0 && !st.span_database && st.conn.database) {
+    st.conn.database->BeginTrans();
+    st.span_database = st.conn.database;
+  }
   q.cursor->Requery(q.def.get());
   return !q.cursor->IsEOF();
 }
@@ -188,42 +200,54 @@ std::string DataDBName() {
 }
 
 bool GetOpenRange(int32_t CollieryID, int16_t& StartYear, int16_t& EndYear) {
-  StartYear = DefStartYear();
-  EndYear = DefEndYear();
   try {
-    detail::Prepared& q = detail::Query(detail::kOpenRange);
-    q.def->SetParameter("CollieryID", CollieryID);
-    if (detail::Run(q)) {
-      const Value start = q.cursor->Field("StartYear");
-      if (!start.IsNull() && start.AsInt16() != 0) StartYear = start.AsInt16();
-      const Value end = q.cursor->Field("EndYear");
-      if (!end.IsNull() && end.AsInt16() != 0) EndYear = end.AsInt16();
-    }
+    const detail::OpenRangeAnswer& a = Conn().remembered.open_range.Recall(CollieryID, [&] {
+      detail::OpenRangeAnswer answer{DefStartYear(), DefEndYear()};
+      detail::Prepared& q = detail::Query(detail::kOpenRange);
+      q.def->SetParameter("CollieryID", CollieryID);
+      if (detail::Run(q)) {
+        const Value start = q.cursor->Field("StartYear");
+        if (!start.IsNull() && start.AsInt16() != 0) answer.start = start.AsInt16();
+        const Value end = q.cursor->Field("EndYear");
+        if (!end.IsNull() && end.AsInt16() != 0) answer.end = end.AsInt16();
+      }
+      return answer;
+    });
+    StartYear = a.start;
+    EndYear = a.end;
     return true;
   } catch (...) {
+    StartYear = DefStartYear();
+    EndYear = DefEndYear();
     RaiseDataError(CurrentError().Number(),
                    "Retrieving colliery open range, colliery " + std::to_string(CollieryID));
   }
 }
 
 int16_t GetLiabilitySplitType(int32_t CollieryID, std::string& Descr) {
-  Descr.clear();
   try {
-    detail::Prepared& q = detail::Query(detail::kLiabilitySplit);
-    q.def->SetParameter("WhatID", CollieryID);
-    if (!detail::Run(q)) return 0;
-    const Value colliery_type = q.cursor->Field("COLLIERYSPLITTYPE");
-    if (!colliery_type.IsNull()) {
-      Descr = q.cursor->Field("COLLIERYDESCR").TextOrEmpty();
-      return colliery_type.AsInt16();
-    }
-    const Value area_type = q.cursor->Field("COALAREASPLITTYPE");
-    if (!area_type.IsNull()) {
-      Descr = q.cursor->Field("COALAREADESCR").TextOrEmpty();
-      return area_type.AsInt16();
-    }
-    return 0;
+    const detail::SplitAnswer& a = Conn().remembered.split.Recall(CollieryID, [&] {
+      detail::SplitAnswer answer;
+      detail::Prepared& q = detail::Query(detail::kLiabilitySplit);
+      q.def->SetParameter("WhatID", CollieryID);
+      if (!detail::Run(q)) return answer;
+      const Value colliery_type = q.cursor->Field("COLLIERYSPLITTYPE");
+      if (!colliery_type.IsNull()) {
+        answer.descr = q.cursor->Field("COLLIERYDESCR").TextOrEmpty();
+        answer.type = colliery_type.AsInt16();
+        return answer;
+      }
+      const Value area_type = q.cursor->Field("COALAREASPLITTYPE");
+      if (!area_type.IsNull()) {
+        answer.descr = q.cursor->Field("COALAREADESCR").TextOrEmpty();
+        answer.type = area_type.AsInt16();
+      }
+      return answer;
+    });
+    Descr = a.descr;
+    return a.type;
   } catch (...) {
+    Descr.clear();
     RaiseDataError(
         CurrentError().Number(),
         "Retrieving data about need for liability split, colliery " + std::to_string(CollieryID));
@@ -231,32 +255,47 @@ int16_t GetLiabilitySplitType(int32_t CollieryID, std::string& Descr) {
 }
 
 bool LookupDust(int32_t CollieryID, int16_t Year, std::string& Marker, float& DustVal) {
-  detail::Prepared& q = detail::Query(detail::kDustMatrix);
-  q.def->SetParameter("WhatCollieryID", CollieryID);
-  q.def->SetParameter("WhatYear", Year);
-  if (!detail::Run(q)) {
-    Marker = "NO ENTRY";
-    DustVal = 0;
-    return false;
-  }
-  Marker = q.cursor->Field("Marker").TextOrEmpty();
-  DustVal = q.cursor->Field("DustVal").AsSingle();
-  return true;
+  const detail::DustAnswer& a =
+      Conn().remembered.dust.Recall(detail::CollieryYear(CollieryID, Year), [&] {
+        detail::DustAnswer answer;
+        detail::Prepared& q = detail::Query(detail::kDustMatrix);
+        q.def->SetParameter("WhatCollieryID", CollieryID);
+        q.def->SetParameter("WhatYear", Year);
+        if (!detail::Run(q)) {
+          answer.marker = "NO ENTRY";
+          return answer;
+        }
+        answer.found = true;
+        answer.marker = q.cursor->Field("Marker").TextOrEmpty();
+        answer.value = q.cursor->Field("DustVal").AsSingle();
+        return answer;
+      });
+  Marker = a.marker;
+  DustVal = a.value;
+  return a.found;
 }
 
 bool LookupTortious(int32_t CollieryID, int16_t Year, const std::string& Surface,
                     float& TortiousVal) {
-  detail::Prepared& q = detail::Query(detail::kTortious);
-  q.def->SetParameter("WhatCollieryID", CollieryID);
-  q.def->SetParameter("WhatYear", Year);
-  q.def->SetParameter("Surface", Surface);
-  if (!detail::Run(q)) {
-    TortiousVal = 0;
-    return false;
-  }
-  TortiousVal = q.cursor->Field("TORTIOUSVAL").AsSingle();
-  return true;
+  const detail::TortiousAnswer& a = Conn().remembered.tortious.Recall(
+      detail::TortiousKey{detail::CollieryYear(CollieryID, Year), Surface}, [&] {
+        detail::TortiousAnswer answer;
+        detail::Prepared& q = detail::Query(detail::kTortious);
+        q.def->SetParameter("WhatCollieryID", CollieryID);
+        q.def->SetParameter("WhatYear", Year);
+        q.def->SetParameter("Surface", Surface);
+        if (!detail::Run(q)) return answer;
+        answer.found = true;
+        answer.value = q.cursor->Field("TORTIOUSVAL").AsSingle();
+        return answer;
+      });
+  TortiousVal = a.value;
+  return a.found;
 }
+
+void SetRememberLookups(bool on) { detail::g_remember_lookups.store(on, std::memory_order_relaxed); }
+bool RemembersLookups() { return detail::RememberingLookups(); }
+size_t RememberedLookups() { return Conn().remembered.Size(); }
 
 void RaiseDataError(int32_t ErrNum, const std::string& Context) {
   RaiseWithBase(ErrNum, Context, CurrentError().Description());

@@ -14,6 +14,7 @@
 // database", ...), and the description of the underlying failure.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -115,6 +116,16 @@ int16_t GetLiabilitySplitType(int32_t CollieryID, std::string& Descr);
 // ("Y"/"N"). Found: true and TortiousVal; not found: false and 0.
 [[nodiscard]] bool LookupTortious(int32_t CollieryID, int16_t Year, const std::string& Surface,
                                   float& TortiousVal);
+
+// Whether the lookups of every thread's connection remember their answers
+// (on unless switched off): each stored query runs once per distinct set of
+// parameters while the connection stays on the same file, and its answer is
+// kept for the next time. Switched off, every lookup runs its query, as for
+// comparisons and benchmarks. Answers kept meanwhile stay valid.
+void SetRememberLookups(bool on);
+bool RemembersLookups();
+// The answers the thread's connection keeps now, all lookups together.
+size_t RememberedLookups();
 
 // Raises the failure in hand again as the connection passes failures on:
 // number ErrNum plus the component error base when ErrNum > 0 (else

@@ -34,6 +34,7 @@ int Upgrade(const std::string& path, const std::string& backup, bool no_backup) 
   orv::db::OpenOptions exclusive;
   exclusive.exclusive = true;
   exclusive.busy_timeout_ms = 0;
+  exclusive.check = orv::db::OpenCheck::WholeFile;
   orv::db::DatabasePtr d;
   try {
     d = tb::OpenClaimantDatabase(path, exclusive);

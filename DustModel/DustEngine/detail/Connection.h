@@ -9,6 +9,7 @@
 
 #include "DataLookups.h"
 #include "Database.h"
+#include "LookupMemory.h"
 #include "ModelParameters.h"
 #include "modGlobals.h"
 
@@ -46,6 +47,7 @@ struct ConnectionState {
   ModelParms parms;
   int16_t def_start_year = 0;
   int16_t def_end_year = 0;
+  LookupMemory remembered;
 };
 
 struct ThreadState {
@@ -55,6 +57,11 @@ struct ThreadState {
   // expansion that did not mark the matrix as ready is not started again.
   bool reopening_after_expansion = false;
   SharedListCursor lists[kListKinds];
+  // DataReadSpans alive, and the dust data database whose read transaction
+  // the first lookup inside them began (none while every answer came from
+  // memory).
+  int read_spans = 0;
+  db::DatabasePtr span_database;
 };
 
 ThreadState& State();
@@ -64,12 +71,16 @@ inline ConnectionState& Conn() { return State().conn; }
 Prepared& Query(QueryId id);
 
 // Sets the parameters, re-runs the query's cursor with its definition and
-// tells whether a row was found; the cursor then stands on that row.
+// tells whether a row was found; the cursor then stands on that row. Inside
+// a DataReadSpan, the first run begins the span's read transaction.
 [[nodiscard]] bool Run(Prepared& q);
 
 // The kind of ModelParms field each entry of the model parameter table is
 // stored in, in the table's order (for the check that the two agree).
 std::vector<orv::dustdata::ParmKind> ParmFieldKinds();
+
+// Forgets every remembered lookup answer of the thread's connection.
+inline void ClearLookupMemory() { Conn().remembered.Clear(); }
 
 // Releases every prepared cursor, then the database (a list's cursor may
 // still hold it open).

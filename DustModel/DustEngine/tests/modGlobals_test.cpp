@@ -4,7 +4,9 @@
 
 #include <fstream>
 
+#include "DataLookups.h"
 #include "Dates.h"
+#include "Numbers.h"
 #include "ModelParameters.h"
 #include "OrvError.h"
 #include "TestDustData.h"
@@ -258,6 +260,78 @@ TEST_F(Lookups, DustAndTortiousValuesRerunTheirCursors) {
   EXPECT_FLOAT_EQ(t, 50);
   EXPECT_FALSE(LookupTortious(105, 1950, "N", t));
   EXPECT_FLOAT_EQ(t, 0);
+}
+
+
+// What every remembered lookup answers on the connection now, as text.
+std::string Answers() {
+  std::string out;
+  for (int16_t year : {1946, 1955, 1956, 1975}) {
+    std::string marker;
+    float dust = 0;
+    out += std::to_string(LookupDust(101, year, marker, dust)) + marker + FloatToText(dust) + ";";
+  }
+  for (const char* surface : {"N", "Y"}) {
+    float t = 0;
+    out += std::to_string(LookupTortious(101, 1950, surface, t)) + FloatToText(t) + ";";
+  }
+  std::string descr;
+  out += std::to_string(GetLiabilitySplitType(103, descr)) + descr + ";";
+  int16_t start = 0, end = 0;
+  (void)GetOpenRange(101, start, end);
+  out += std::to_string(start) + "-" + std::to_string(end) + ";";
+  CollieryRow colliery;
+  if (LookupCollieryByID(101, colliery)) out += colliery.Colliery + "/" + colliery.AREA + ";";
+  JobFactorRow job;
+  if (LookupJobFactor(1, job)) out += job.Code + FloatToText(job.Factor) + job.Descr + ";";
+  if (LookupJobFactorByCode(job.Code, job)) out += std::to_string(job.ID) + ";";
+  RespFactorRow resp;
+  if (LookupRespFactor(1, resp)) out += FloatToText(resp.Factor) + resp.Descr + ";";
+  SmokeFactorRow smoke;
+  if (LookupSmokeFactor(2, smoke)) out += smoke.Code + FloatToText(smoke.Factor) + ";";
+  if (LookupSmokeFactorByCode(smoke.Code, smoke)) out += std::to_string(smoke.ID) + ";";
+  return out;
+}
+
+// A dust data database assigned in place of another gives its own answers,
+// not those remembered from the first; so does the same file again after a
+// file of different answers. Switched off, every lookup answers the same.
+TEST_F(Lookups, AnotherFileGivesItsOwnAnswersNotRememberedOnes) {
+  static TempDir dir;
+  const std::string other = dir.File("other.db");
+  test::CopyFixture(
+      other, {{"UPDATE DUSTMATRIX SET DUSTVAL = DUSTVAL * 2 WHERE COLLIERYID = 101", {}},
+              {"UPDATE TORTIOUS SET TORTIOUSVAL = TORTIOUSVAL / 2", {}},
+              {"UPDATE TORTIOUSDUST SET TORTIOUSVAL = TORTIOUSVAL / 2", {}},
+              {"UPDATE COLLIERIES SET COLLIERY = 'Renamed', SPLITDESCR = 'Other split' "
+               "WHERE ID IN (101, 103)",
+               {}},
+              {"UPDATE JOBFACTORS SET FACTOR = FACTOR + 1, DESCR = 'Other job'", {}},
+              {"UPDATE RESPFACTORS SET FACTOR = FACTOR + 1, DESCR = 'Other mask'", {}},
+              {"UPDATE SMOKEFACTORS SET FACTOR = FACTOR + 1", {}},
+              // A stored query of its own: the file's query answers, not ours.
+              {"UPDATE StoredQueries SET SQL = 'SELECT 1950 AS StartYear, 1960 AS EndYear' "
+               "WHERE Name = 'qOpenRangeCheck'",
+               {}}});
+  std::string first, second;
+  test::OnFreshThread([&] {
+    SetRememberLookups(false);
+    ASSERT_TRUE(SetupDataDB(path_));
+    first = Answers();
+    ASSERT_TRUE(SetupDataDB(other));
+    second = Answers();
+    SetRememberLookups(true);
+  });
+  ASSERT_NE(first, second);
+  EXPECT_NE(second.find("1950-1960;"), std::string::npos) << second;
+  for (int round = 0; round < 2; ++round) {
+    ASSERT_TRUE(SetupDataDB(path_));
+    EXPECT_EQ(Answers(), first);
+    EXPECT_EQ(Answers(), first);  // now from memory
+    ASSERT_TRUE(SetupDataDB(other));
+    EXPECT_EQ(Answers(), second);
+    EXPECT_EQ(Answers(), second);
+  }
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <sstream>
 
@@ -28,6 +29,7 @@
 #include "SpoiltFiles.h"
 #include "SyntheticClaimants.h"
 #include "ToolRun.h"
+#include "modGlobals.h"
 #include "modTarnbyDatabase.h"
 
 namespace orv::calc {
@@ -257,6 +259,43 @@ TEST_F(BulkCalc, OneAndTwoThreadsGiveTheSameResultsAndStoredValues) {
   EXPECT_EQ(sa.stored, 400);
   EXPECT_EQ(ReadAll(a.results), ReadAll(b.results));
   EXPECT_EQ(StoredResults(one), StoredResults(two));
+}
+
+// Remembered lookups change nothing: every claimant's stored result and the
+// results file are those of a run that asks the dust data file every time,
+// on one thread and on two.
+TEST_F(BulkCalc, RememberedLookupsStoreWhatAskingTheFileEveryTimeStores) {
+  const std::string base = Claimants("remember.db", 400);
+  const std::string path = Path("remember-run.db");
+  std::optional<std::map<int32_t, std::string>> expected_stored;
+  std::string expected_results;
+  for (const bool remember : {false, true}) {
+    for (const int jobs : {1, 2}) {
+      SCOPED_TRACE(testing::Message() << "remember " << remember << ", jobs " << jobs);
+      fs::copy_file(base, path, fs::copy_options::overwrite_existing);
+      BulkOptions o = Options(path, jobs);
+      o.store = true;
+      o.results = Path("remember.csv");
+      orv::dust::SetRememberLookups(remember);
+      BulkSummary summary;
+      try {
+        summary = RunAll(o);
+      } catch (...) {
+        orv::dust::SetRememberLookups(true);
+        throw;
+      }
+      orv::dust::SetRememberLookups(true);
+      EXPECT_EQ(summary.failed, 0);
+      EXPECT_EQ(summary.stored, 400);
+      if (!expected_stored) {
+        expected_stored = StoredResults(path);
+        expected_results = ReadAll(o.results);
+        continue;
+      }
+      EXPECT_EQ(StoredResults(path), *expected_stored);
+      EXPECT_EQ(ReadAll(o.results), expected_results);
+    }
+  }
 }
 
 // The engine expands a dust database whose matrix is not expanded yet when

@@ -1,0 +1,161 @@
+// The check an open makes at a cost that does not grow with the file
+// (OpenCheck::Structure) against the whole-file check: what each refuses,
+// with the same descriptions, and the whole-file check standing in where
+// the header cannot vouch for the file's size.
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "TestDb.h"
+
+namespace orv::db::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+OpenOptions With(OpenCheck check, bool read_only = false, bool exclusive = false) {
+  OpenOptions o;
+  o.check = check;
+  o.read_only = read_only;
+  o.exclusive = exclusive;
+  o.busy_timeout_ms = 50;
+  return o;
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes, std::streamoff at) {
+  std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+  f.seekp(at);
+  f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string RandomBytes(size_t n, unsigned seed) {
+  std::mt19937 gen(seed);
+  std::string s(n, '\0');
+  for (char& c : s) c = static_cast<char>(gen() & 0xff);
+  return s;
+}
+
+class OpenCheckTest : public DbTest {
+ protected:
+  // A database of many pages: the layer's tables first, then a table of
+  // 3000 rows with an index.
+  std::string MakeGood() {
+    const std::string path = PathOf("good.db");
+    DatabasePtr db = CreateDatabase(path);
+    db->CreateQueryDef("qT", "SELECT * FROM T WHERE ID = :WhatID", "WhatID Long");
+    db->CreateTable("T", {F("ID", FieldType::Long), F("TXT", FieldType::Text, 200)});
+    db->CreateIndex("T", Ix("ByText", {"TXT"}));
+    db->BeginTrans();
+    for (int i = 0; i < 3000; ++i)
+      db->Execute("INSERT INTO T VALUES (?, ?)", {i, "row " + std::to_string(i * 7919)});
+    db->CommitTrans();
+    db->Close();
+    return path;
+  }
+  std::string Copy(const std::string& good, const std::string& name) {
+    const std::string path = PathOf(name);
+    fs::copy_file(good, path, fs::copy_options::overwrite_existing);
+    return path;
+  }
+  // The page number of a table's or index's root page.
+  static int64_t RootPage(const std::string& path, const std::string& name) {
+    DatabasePtr db = OpenDatabase(path);
+    const RecordsetPtr rs = db->OpenRecordset(
+        "SELECT rootpage FROM sqlite_schema WHERE name = ?", RecordsetType::Snapshot, {name});
+    const int64_t page = rs->Field(0).AsInt32();
+    db->Close();
+    return page;
+  }
+};
+
+TEST_F(OpenCheckTest, TheStructureCheckRefusesWhatTheWholeFileCheckRefusesButPagesOfUserTables) {
+  const std::string good = MakeGood();
+  const auto size = static_cast<std::streamoff>(fs::file_size(good));
+  struct Case {
+    const char* name;
+    std::function<void(const std::string&)> spoil;
+    const char* why;  // the structure check's reason; nullptr: as the whole-file check's
+  };
+  const Case cases[] = {
+      {"truncated to half",
+       [&](const std::string& p) { fs::resize_file(p, static_cast<uintmax_t>(size / 2)); },
+       "the file is damaged (database disk image is malformed)."},
+      {"the last page cut off",
+       [&](const std::string& p) { fs::resize_file(p, static_cast<uintmax_t>(size - 4096)); },
+       "the file is damaged (database disk image is malformed)."},
+      {"truncated inside the first page", [](const std::string& p) { fs::resize_file(p, 1000); },
+       nullptr},
+      {"the layer's tables overwritten",
+       [&](const std::string& p) { WriteBytes(p, RandomBytes(3 * 4096, 8), 4096); }, nullptr},
+      {"random bytes",
+       [](const std::string& p) { std::ofstream(p, std::ios::binary) << RandomBytes(65536, 9); },
+       "it is not a database."},
+      {"a text file",
+       [](const std::string& p) {
+         std::ofstream out(p);
+         for (int i = 0; i < 200; ++i) out << "ID,SURNAME\n" << i << ",Smith\n";
+       },
+       "it is not a database."},
+      {"a database of another program",
+       [](const std::string& p) { OpenDatabase(p)->Execute("PRAGMA application_id=7"); },
+       "it is not a database of this system."},
+  };
+  // The reason without SQLite's own words in brackets.
+  const auto reason = [](const std::string& d) { return d.substr(0, d.find(" (")); };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = Copy(good, "bad" + std::to_string(n++) + ".db");
+    c.spoil(path);
+    const std::string whole_file =
+        DescriptionOf([&] { OpenDatabase(path, With(OpenCheck::WholeFile)); });
+    ASSERT_FALSE(whole_file.empty());
+    for (const OpenOptions& o : {With(OpenCheck::Structure), With(OpenCheck::Structure, true),
+                                 With(OpenCheck::Structure, true, true)}) {
+      const auto open = [&] { OpenDatabase(path, o); };
+      EXPECT_EQ(ErrorOf(open), dberr::kCannotOpen);
+      const std::string d = DescriptionOf(open);
+      EXPECT_EQ(reason(d), reason(whole_file)) << d << "\n" << whole_file;
+      if (c.why) {
+        EXPECT_EQ(d, "The database engine cannot open the file '" + path + "': " + c.why);
+      }
+    }
+  }
+
+  // A page of the user's table overwritten: the whole-file check refuses
+  // the file at open; the structure check opens it, and the damage is
+  // found when the page is read, naming the file, before anything changes.
+  const std::string page = Copy(good, "page.db");
+  WriteBytes(page, RandomBytes(4096, 7), (RootPage(good, "T") - 1) * 4096);
+  EXPECT_EQ(ErrorOf([&] { OpenDatabase(page, With(OpenCheck::WholeFile)); }),
+            dberr::kCannotOpen);
+  DatabasePtr db = OpenDatabase(page, With(OpenCheck::Structure));
+  const auto scan = [&] {
+    db->OpenRecordset("SELECT SUM(ID) FROM T NOT INDEXED", RecordsetType::Snapshot);
+  };
+  EXPECT_EQ(ErrorOf(scan), dberr::kDamaged);
+  EXPECT_NE(DescriptionOf(scan).find(page), std::string::npos);
+  db->Close();
+
+  EXPECT_EQ(ErrorOf([&] { OpenDatabase(good, With(OpenCheck::Structure))->Close(); }), 0);
+}
+
+// A file whose header does not vouch for its page count (as an SQLite
+// older than 3.7 writes it) is checked whole even when the structure check
+// is asked for.
+TEST_F(OpenCheckTest, AHeaderWithoutACurrentPageCountHasTheWholeFileChecked) {
+  const std::string good = MakeGood();
+  const int64_t root = RootPage(good, "T");
+  const std::string path = Copy(good, "old-header.db");
+  // The "valid for" number no longer matches the change counter.
+  WriteBytes(path, std::string("\x7f\x7f\x7f\x7f", 4), 92);
+  EXPECT_EQ(ErrorOf([&] { OpenDatabase(path, With(OpenCheck::Structure))->Close(); }), 0);
+  WriteBytes(path, RandomBytes(4096, 5), (root - 1) * 4096);
+  const auto open = [&] { OpenDatabase(path, With(OpenCheck::Structure)); };
+  EXPECT_EQ(ErrorOf(open), dberr::kCannotOpen);
+  EXPECT_NE(DescriptionOf(open).find("the file is damaged ("), std::string::npos);
+}
+
+}  // namespace
+}  // namespace orv::db::testing

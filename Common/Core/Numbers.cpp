@@ -1,10 +1,13 @@
 #include "Numbers.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+#include <system_error>
+#include <type_traits>
 
 #include "OrvError.h"
 #include "Text.h"
@@ -38,19 +41,42 @@ Decimal FromExponentForm(const char* text) {
   return d;
 }
 
+// `value` to `digits` significant digits, correctly rounded, in printf's
+// "%.*e" form, and whether that text reads back as `value`.
 template <typename T>
-Decimal Shortest(T value, int max_digits) {
-  char buf[64];
-  for (int p = 1; p <= max_digits; ++p) {
-    std::snprintf(buf, sizeof buf, "%.*e", p - 1, static_cast<double>(value));
-    T back;
+bool ReadsBack(T value, int digits, char* buf, size_t size) {
+  const std::to_chars_result r = std::to_chars(buf, buf + size - 1, static_cast<double>(value),
+                                               std::chars_format::scientific, digits - 1);
+  *r.ptr = '\0';
+  T back{};
+  if (std::from_chars(buf, r.ptr, back).ec != std::errc{}) {
+    // Out of range: read as strtof/strtod read it (a subnormal, or 0, or
+    // the infinity a rounding past the largest value gives).
     if constexpr (std::is_same_v<T, float>)
       back = std::strtof(buf, nullptr);
     else
       back = std::strtod(buf, nullptr);
-    if (back == value) return FromExponentForm(buf);
   }
-  std::snprintf(buf, sizeof buf, "%.*e", max_digits - 1, static_cast<double>(value));
+  return back == value;
+}
+
+// The fewest significant digits, up to max_digits, whose correctly rounded
+// decimal reads back as `value`. No decimal of fewer digits than the
+// shortest form that reads back (to_chars') can, so the search starts there.
+template <typename T>
+Decimal Shortest(T value, int max_digits) {
+  char buf[64];
+  int first = 1;
+  const std::to_chars_result r =
+      std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
+  if (r.ec == std::errc{}) {
+    int digits = 0;
+    for (const char* c = buf; c < r.ptr && *c != 'e'; ++c) digits += *c >= '0' && *c <= '9';
+    first = std::clamp(digits, 1, max_digits);
+  }
+  for (int p = first; p <= max_digits; ++p)
+    if (ReadsBack(value, p, buf, sizeof buf)) return FromExponentForm(buf);
+  (void)ReadsBack(value, max_digits, buf, sizeof buf);
   return FromExponentForm(buf);
 }
 

@@ -29,21 +29,26 @@ void CalculationPass::JobEndSecond(int n, CoalJob& job) {
   D("Accumulated Dust Years", job.EmployedYears());
   D("Strike years while employed in job", v.StrikeYears);
   D("Working years in job", job.WorkingYears());
-  N("Working Years in Job (" + FormatPattern(job.EmployedYears(), "0.##") + " less " +
-        FloatToText(v.StrikeYears) + " strike)",
+  N([&] {
+    return "Working Years in Job (" + FormatPattern(job.EmployedYears(), "0.##") + " less " +
+           FloatToText(v.StrikeYears) + " strike)";
+  },
     job.WorkingYears());
-  B("Job Factor: " + job.JobFactorText(), job.JobFactor());
+  B([&] { return "Job Factor: " + job.JobFactorText(); }, job.JobFactor());
   B("Uplift:", v.uplift);
-  B("Respirator Factor %: " + job.RespiratorFactorText() + " applies from " +
-        (job.RespStartYearVal() == 0.5f ? "mid " : "") + std::to_string(job.RespStartYear()) +
-        " to " + (job.RespEndYearVal() == 0.5f ? "mid " : "") + std::to_string(job.RespEndYear()),
+  B([&] {
+    return "Respirator Factor %: " + job.RespiratorFactorText() + " applies from " +
+           (job.RespStartYearVal() == 0.5f ? "mid " : "") + std::to_string(job.RespStartYear()) +
+           " to " + (job.RespEndYearVal() == 0.5f ? "mid " : "") +
+           std::to_string(job.RespEndYear());
+  },
     job.RespFactor());
   B("Average Annual Weighted PXR Score", job.AverageWeightedAnnualPXRScore());
   B("Average Annual Dust Insult Units", job.AverageAnnualDustInsultUnits());
   B("Cumulative Weighted Dust Insult Units", job.CumulativeWeightedDustInsultUnits());
   if (totals_.SplitTypes & 2) D("Tortious dust in job post limitation", job.TortiousPostLimit());
   out_.SetDetailLevel(0);
-  D("End of job number " + std::to_string(n));
+  D([&] { return "End of job number " + std::to_string(n); });
   B("");
 }
 

@@ -103,7 +103,7 @@ void CalculationPass::Start() {
   out_.SetDetailLevel(0);
   SmokingLines();
   SurfaceDecision();
-  D("Number of jobs: " + Num(jobs_.Count()));
+  D([&] { return "Number of jobs: " + Num(jobs_.Count()); });
   D("");
 }
 
@@ -113,11 +113,13 @@ void CalculationPass::SmokingLines() {
     results_.SmokingInsult += value;
     const std::string years = Num(entry->Years());
     if (entry->StartYear() != 0) {
-      D("Smoking insult " + entry->SmokeText() + " from " + Num(entry->StartYear()) + " to " +
-            Num(entry->EndYear()) + " (" + years + " years)",
+      D([&] {
+        return "Smoking insult " + entry->SmokeText() + " from " + Num(entry->StartYear()) +
+               " to " + Num(entry->EndYear()) + " (" + years + " years)";
+      },
         value);
     } else {
-      D("Smoking insult " + entry->SmokeText() + " for " + years + " years", value);
+      D([&] { return "Smoking insult " + entry->SmokeText() + " for " + years + " years"; }, value);
     }
   }
   D("F110: Total Smoking Insult", results_.SmokingInsult);
@@ -145,9 +147,9 @@ void CalculationPass::JobStart(int n, CoalJob& job) {
   job_.special = SpecialOf(job);
   job_.uplift = job.Colliery().find("UK Coal") != std::string::npos ? 1.0f : job.Uplift();
   if (report_) {
-    D("Starting job number " + Num(n));
+    D([&] { return "Starting job number " + Num(n); });
     out_.SetDetailLevel(1);
-    D("Colliery: " + job.Colliery() + ", Area: " + job.CoalArea());
+    D([&] { return "Colliery: " + job.Colliery() + ", Area: " + job.CoalArea(); });
   }
   // Each calculation takes the split type afresh, so a job whose colliery
   // has no split keeps none from an earlier calculation.
@@ -165,7 +167,7 @@ void CalculationPass::JobChecks(CoalJob& job) {
         "Area Averages for the colliery");
   if (!report_) return;
   if (job.LiabilitySplitType() == 1) {
-    B("SMALL MINE: " + job.PitName());
+    B([&] { return "SMALL MINE: " + job.PitName(); });
     if (job.JobFactorID() != parms_.SmallMineJobID)
       Refuse("You must use the small mines job factor for all work in small mines");
     if (job.RespiratorFactorID() != parms_.RespiratorWornRespID &&
@@ -174,9 +176,11 @@ void CalculationPass::JobChecks(CoalJob& job) {
           "You must use the small mines or respirator worn respirator factor for all work in "
           "small mines");
   }
-  D("From " + Num(job.StartYear()) + " to " + Num(job.EndYear()));
-  N("Colliery: " + job.Colliery() + ", area: " + job.CoalArea() + " from " + Num(job.StartYear()) +
-    " to " + Num(job.EndYear()));
+  D([&] { return "From " + Num(job.StartYear()) + " to " + Num(job.EndYear()); });
+  N([&] {
+    return "Colliery: " + job.Colliery() + ", area: " + job.CoalArea() + " from " +
+           Num(job.StartYear()) + " to " + Num(job.EndYear());
+  });
   if (job.Surface() == "Y")
     B(ExcludeSurface_ ? "This is a surface job and will be discounted"
                       : "This is a surface job but will be included");

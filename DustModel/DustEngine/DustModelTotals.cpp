@@ -82,9 +82,11 @@ void CalculationPass::ClaimantTotals() {
 
   const float resp_tortious = PostLimitTortious_ - NonRespTortious_;
   r.AverageRespiratorFactor = RespPeriodYears_ > 0 ? RespFactorSum_ / RespPeriodYears_ : 0.0f;
-  const std::string resp_label = "Average Respirator Factor %: " + FloatToText(RespFactorSum_) +
-                                 " for " + FloatToText(RespPeriodYears_) + " years";
-  D("F124: " + resp_label, r.AverageRespiratorFactor);
+  const auto resp_label = [&] {
+    return "Average Respirator Factor %: " + FloatToText(RespFactorSum_) + " for " +
+           FloatToText(RespPeriodYears_) + " years";
+  };
+  D([&] { return "F124: " + resp_label(); }, r.AverageRespiratorFactor);
   N(resp_label, r.AverageRespiratorFactor);
 
   const float reducible = RespPeriodYears_ > 0 ? resp_tortious / RespPeriodYears_ : 0.0f;

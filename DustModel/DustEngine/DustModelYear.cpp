@@ -14,7 +14,7 @@ std::string Num(int v) { return std::to_string(v); }
 void CalculationPass::Year(CoalJob& job, int16_t y) {
   if (report_) {
     out_.SetDetailLevel(2);
-    D("Processing year " + Num(y));
+    D([&] { return "Processing year " + Num(y); });
     out_.SetDetailLevel(3);
   }
   YearValues yv;
@@ -63,7 +63,7 @@ void CalculationPass::Classify(CoalJob& job, YearValues& yv, float& raw) {
   // A year without an entry reads as the marker "NO ENTRY" and the value 0,
   // which the classification below handles like any other marker.
   static_cast<void>(LookupDust(job.CollieryID(), yv.year, marker, raw));
-  if (report_) D("Dust matrix marker: [" + marker + "], raw value", raw);
+  if (report_) D([&] { return "Dust matrix marker: [" + marker + "], raw value"; }, raw);
   const float f = yv.YearFraction;
   switch (job_.special) {
     case Special::kStrike:
@@ -118,7 +118,8 @@ void CalculationPass::Classify(CoalJob& job, YearValues& yv, float& raw) {
                  " years work in closed years ");
         Refuse(head + " and job type does not allow work in closed years");
       }
-      B(FloatToText(allowed) + " years work in closed years allowed, used is", job_.ClosedYears);
+      B([&] { return FloatToText(allowed) + " years work in closed years allowed, used is"; },
+        job_.ClosedYears);
     }
   }
   yv.DustFraction = f;
@@ -127,7 +128,7 @@ void CalculationPass::Classify(CoalJob& job, YearValues& yv, float& raw) {
 void CalculationPass::Dust(CoalJob& job, YearValues& yv, float raw, float& w) {
   float pxr = raw * yv.DustFraction;
   pxr = job_.uplift * pxr;
-  D("PXR value after uplift of " + FloatToText(job_.uplift), pxr);
+  D([&] { return "PXR value after uplift of " + FloatToText(job_.uplift); }, pxr);
   job_.PXR += pxr;
   w = job.JobFactor() * pxr;
   if (job.Surface() == "Y" && parms_.SurfaceData == 0) w = 0;
@@ -207,10 +208,10 @@ void CalculationPass::RespiratorPeriod(CoalJob& job, const YearValues& yv, float
   NonRespTortious_ += o * tw;
   RespPeriodYears_ += df * s;
   if (s != 1)
-    D("Respirator Factor adjusted for part year: " + job.RespiratorFactorText(),
+    D([&] { return "Respirator Factor adjusted for part year: " + job.RespiratorFactorText(); },
       job.RespFactor() * s);
   else
-    D("Respirator Factor: " + job.RespiratorFactorText(), job.RespFactor());
+    D([&] { return "Respirator Factor: " + job.RespiratorFactorText(); }, job.RespFactor());
   RespFactorSum_ += job.RespFactor() * df * s;
 }
 

@@ -5,7 +5,8 @@
 // lookups' answers remembered (as the engine runs) and with every lookup
 // asking the file.
 //
-// Usage: tarnby_calc_bench [rounds] [iterations per round]
+// Usage: tarnby_calc_bench [rounds] [iterations per round] [remembered]
+//   remembered  measure only with the answers remembered (for a profiler)
 #include <stdlib.h>
 
 #include <algorithm>
@@ -81,6 +82,7 @@ int Lookups(int16_t limitation_year) {
 int main(int argc, char** argv) {
   const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
   const int iterations = argc > 2 ? std::max(1, std::atoi(argv[2])) : 200;
+  const int modes = argc > 3 && std::string(argv[3]) == "remembered" ? 1 : 2;
 
   namespace fs = std::filesystem;
   const fs::path dir =
@@ -134,7 +136,7 @@ int main(int argc, char** argv) {
   double best_detail[2] = {1e30, 1e30}, best_normal[2] = {1e30, 1e30},
          best_lookups[2] = {1e30, 1e30};
   for (int r = 0; r < rounds; ++r) {
-    for (int off = 0; off < 2; ++off) {
+    for (int off = 0; off < modes; ++off) {
       orv::dust::SetRememberLookups(off == 0);
       best_detail[off] = std::min(best_detail[off], MeanMicros(iterations, calc_detail));
       best_lookups[off] = std::min(best_lookups[off], MeanMicros(iterations, lookup));

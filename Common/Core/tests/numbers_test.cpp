@@ -1,5 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <string>
+#include <type_traits>
+#include <vector>
+
 #include "Numbers.h"
 #include "OrvError.h"
 
@@ -79,6 +90,69 @@ TEST(Booleans, TextAndNumbers) {
   EXPECT_TRUE(ParseBool("-1"));
   EXPECT_FALSE(ParseBool("0"));
   EXPECT_THROW(ParseBool("yes"), OrvError);
+}
+
+
+// The significant digits of a number's text, without sign, point, exponent
+// or the zeros before and after them.
+std::string SignificantDigits(const std::string& text) {
+  std::string digits;
+  for (char c : text) {
+    if (c == 'e' || c == 'E') break;
+    if (c >= '0' && c <= '9') digits += c;
+  }
+  digits.erase(0, digits.find_first_not_of('0'));
+  while (!digits.empty() && digits.back() == '0') digits.pop_back();
+  return digits;
+}
+
+// The digits FloatToText and DoubleToText choose, found the plain way:
+// printf's correctly rounded decimal of 1, 2, ... digits until one reads
+// back as the value.
+template <typename T>
+std::string PlainShortest(T value, int max_digits) {
+  char buf[64];
+  for (int p = 1; p <= max_digits; ++p) {
+    std::snprintf(buf, sizeof buf, "%.*e", p - 1, static_cast<double>(value));
+    const T back = std::is_same_v<T, float> ? std::strtof(buf, nullptr) : std::strtod(buf, nullptr);
+    if (back == value) return SignificantDigits(buf);
+  }
+  std::snprintf(buf, sizeof buf, "%.*e", max_digits - 1, static_cast<double>(value));
+  return SignificantDigits(buf);
+}
+
+// Every kind of float (random bit patterns across the whole range,
+// subnormals, the largest, powers of two where the spacing changes) gets
+// the digits the plain search finds.
+TEST(FloatToText, ChoosesTheDigitsOfThePlainSearch) {
+  std::mt19937 gen(20261207);
+  std::vector<float> values = {std::numeric_limits<float>::max(),
+                               std::numeric_limits<float>::min(),
+                               std::numeric_limits<float>::denorm_min()};
+  for (int e = -149; e <= 127; ++e) {
+    const float p = std::ldexp(1.0f, e);
+    values.insert(values.end(), {p, std::nextafter(p, 0.0f), std::nextafter(p, std::numeric_limits<float>::infinity())});
+  }
+  for (int i = 0; i < 200000; ++i) {
+    const uint32_t bits = static_cast<uint32_t>(gen());
+    float v;
+    std::memcpy(&v, &bits, sizeof v);
+    if (std::isfinite(v) && v != 0) values.push_back(v);
+  }
+  int mismatches = 0;
+  for (const float v : values) {
+    const std::string text = FloatToText(v);
+    if (SignificantDigits(text) != PlainShortest(v, 7) && ++mismatches <= 5)
+      ADD_FAILURE() << v << ": " << text << " against " << PlainShortest(v, 7);
+  }
+  EXPECT_EQ(mismatches, 0);
+  for (int i = 0; i < 20000; ++i) {
+    const uint64_t bits = (uint64_t{gen()} << 32) | gen();
+    double v;
+    std::memcpy(&v, &bits, sizeof v);
+    if (!std::isfinite(v) || v == 0) continue;
+    EXPECT_EQ(SignificantDigits(DoubleToText(v)), PlainShortest(v, 15)) << v;
+  }
 }
 
 }  // namespace

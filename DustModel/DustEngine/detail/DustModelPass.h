@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "CoalJob.h"
@@ -107,13 +108,49 @@ class CalculationPass {
   static Special SpecialOf(const CoalJob& job);
   void SameFactorTexts(const CoalJob& job, const char* kind) const;
   // Report lines: B both reports, D detail only, N normal only. Numbers
-  // with two decimals unless told.
-  void B(const std::string& label) { out_.LinePrint(label); }
-  void B(const std::string& label, float v, int d = 2) { out_.LinePrint(label, v, d); }
-  void D(const std::string& label) { out_.DetailPrint(label); }
-  void D(const std::string& label, float v, int d = 2) { out_.DetailPrint(label, v, d); }
-  void N(const std::string& label) { out_.NormalPrint(label); }
-  void N(const std::string& label, float v, int d = 2) { out_.NormalPrint(label, v, d); }
+  // with two decimals unless told. The label is a text, or a function that
+  // makes it: called only when the line is written, so that a report
+  // nobody reads (the first pass's, a normal report's detail lines, a
+  // calculation without a report) builds no texts.
+  // Whether a line printed now would be written anywhere (the channel is
+  // events, the preview or an HTML file), and a detail or normal line.
+  bool Writes() const {
+    const int32_t c = out_.Settings().output_option;
+    return c == orvRaiseEvent || c == orvShowForm || c == orvHTMLFile;
+  }
+  bool WritesDetail() const { return out_.Settings().print_detail && Writes(); }
+  bool WritesNormal() const { return !out_.Settings().print_detail && Writes(); }
+  static const std::string& Text(const std::string& label) { return label; }
+  static std::string Text(const char* label) { return label; }
+  template <class Make>
+    requires std::is_invocable_r_v<std::string, const Make&>
+  static std::string Text(const Make& make) {
+    return make();
+  }
+  template <class Label>
+  void B(const Label& label) {
+    if (Writes()) out_.LinePrint(Text(label));
+  }
+  template <class Label>
+  void B(const Label& label, float v, int d = 2) {
+    if (Writes()) out_.LinePrint(Text(label), v, d);
+  }
+  template <class Label>
+  void D(const Label& label) {
+    if (WritesDetail()) out_.DetailPrint(Text(label));
+  }
+  template <class Label>
+  void D(const Label& label, float v, int d = 2) {
+    if (WritesDetail()) out_.DetailPrint(Text(label), v, d);
+  }
+  template <class Label>
+  void N(const Label& label) {
+    if (WritesNormal()) out_.NormalPrint(Text(label));
+  }
+  template <class Label>
+  void N(const Label& label, float v, int d = 2) {
+    if (WritesNormal()) out_.NormalPrint(Text(label), v, d);
+  }
 
   const bool report_;
   colCoalJobs& jobs_;

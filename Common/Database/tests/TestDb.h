@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <random>
 #include <string>
 
 #include "Database.h"
@@ -35,6 +37,21 @@ inline FieldDef F(std::string name, FieldType type, int32_t size = 0, bool requi
 inline IndexDef Ix(std::string name, std::vector<std::string> fields, bool primary = false,
                    bool unique = false, bool ignore_nulls = false) {
   return IndexDef{std::move(name), std::move(fields), primary, unique, ignore_nulls};
+}
+
+// Writes `bytes` over a file at `at` (at its start when -1), as damage.
+inline void WriteBytes(const std::string& path, const std::string& bytes, std::streamoff at = -1) {
+  std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+  if (at >= 0) f.seekp(at);
+  f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// `n` bytes of noise, the same for the same seed.
+inline std::string RandomBytes(size_t n, unsigned seed) {
+  std::mt19937 gen(seed);
+  std::string s(n, '\0');
+  for (char& c : s) c = static_cast<char>(gen() & 0xff);
+  return s;
 }
 
 // The error number `f` raises, or 0 when it raises nothing.

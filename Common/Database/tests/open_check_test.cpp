@@ -23,19 +23,6 @@ OpenOptions With(OpenCheck check, bool read_only = false, bool exclusive = false
   return o;
 }
 
-void WriteBytes(const std::string& path, const std::string& bytes, std::streamoff at) {
-  std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
-  f.seekp(at);
-  f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string RandomBytes(size_t n, unsigned seed) {
-  std::mt19937 gen(seed);
-  std::string s(n, '\0');
-  for (char& c : s) c = static_cast<char>(gen() & 0xff);
-  return s;
-}
-
 class OpenCheckTest : public DbTest {
  protected:
   // A database of many pages: the layer's tables first, then a table of

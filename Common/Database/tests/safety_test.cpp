@@ -256,19 +256,6 @@ TEST_F(SafetyTest, AnUpdateOverAnotherUsersChangeIsRefused) {
 
 // --- damaged and foreign files ---------------------------------------------------
 
-void WriteBytes(const std::string& path, const std::string& bytes, std::streamoff at = -1) {
-  std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
-  if (at >= 0) f.seekp(at);
-  f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string RandomBytes(size_t n, unsigned seed) {
-  std::mt19937 gen(seed);
-  std::string s(n, '\0');
-  for (char& c : s) c = static_cast<char>(gen() & 0xff);
-  return s;
-}
-
 TEST_F(SafetyTest, DamagedAndForeignFilesAreRefusedNamingTheFile) {
   // A database big enough to span many pages.
   const std::string good = PathOf("good.db");

@@ -25,9 +25,13 @@ std::string SearchZurir;
 
 namespace {
 
+// Shared for work, with the check of constant cost; exclusive only to
+// upgrade the structure, which rewrites the file: then the whole file is
+// checked first.
 db::DatabasePtr Open(const std::string& path, bool exclusive) {
   db::OpenOptions options;
   options.exclusive = exclusive;
+  if (exclusive) options.check = db::OpenCheck::WholeFile;
   return OpenClaimantDatabase(path, options);
 }
 

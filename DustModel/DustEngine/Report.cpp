@@ -3,6 +3,7 @@
 
 #include "Numbers.h"
 #include "detail/ClassError.h"
+#include "detail/ReportChannel.h"
 
 namespace orv::dust {
 
@@ -57,8 +58,7 @@ void Report::LinePrint(const std::string& label) {
 void Report::LinePrint(const std::string& label, float value, int decimals) {
   // A channel that writes nothing needs no value text: a calculation without
   // a report spends its time on the calculation, not on formatting.
-  const int32_t channel = settings_.output_option;
-  if (channel != orvRaiseEvent && channel != orvShowForm && channel != orvHTMLFile) return;
+  if (!ChannelWrites(settings_.output_option)) return;
   ClassGuard(kPrefix, "LinePrint", [&] { Write(label, ValueText(value, decimals)); });
 }
 

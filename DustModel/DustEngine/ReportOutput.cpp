@@ -5,6 +5,7 @@
 #include "MessageBox.h"
 #include "Registry.h"
 #include "detail/ClassError.h"
+#include "detail/ReportChannel.h"
 
 namespace orv::dust {
 
@@ -99,6 +100,8 @@ void Report::HeadingLine(bool detail, const std::string& label) {
 // NormalHeader and DetailHeader: the same sequence, written through
 // NormalPrint or DetailPrint, so the heading is always written.
 void Report::Heading(bool detail, const ReportHeading& heading) {
+  // A channel that writes nothing needs no heading (nor the time for it).
+  if (!ChannelWrites(settings_.output_option)) return;
   try {
     const ReportSettings& s = settings_;
     if (s.output_option == orvShowForm) {

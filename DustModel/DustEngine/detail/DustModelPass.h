@@ -16,6 +16,7 @@
 #include "Report.h"
 #include "colCoalJobs.h"
 #include "colSmokeEntry.h"
+#include "detail/ReportChannel.h"
 #include "modGlobals.h"
 
 namespace orv::dust::detail {
@@ -114,10 +115,7 @@ class CalculationPass {
   // calculation without a report) builds no texts.
   // Whether a line printed now would be written anywhere (the channel is
   // events, the preview or an HTML file), and a detail or normal line.
-  bool Writes() const {
-    const int32_t c = out_.Settings().output_option;
-    return c == orvRaiseEvent || c == orvShowForm || c == orvHTMLFile;
-  }
+  bool Writes() const { return ChannelWrites(out_.Settings().output_option); }
   bool WritesDetail() const { return out_.Settings().print_detail && Writes(); }
   bool WritesNormal() const { return !out_.Settings().print_detail && Writes(); }
   static const std::string& Text(const std::string& label) { return label; }

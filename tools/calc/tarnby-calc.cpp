@@ -207,6 +207,13 @@ int main(int argc, char** argv) {
     std::cerr << kTool << ": --store needs --claimant or --all\n";
     return kExitBadInput;
   }
+  // A stored result is the claimant's own: an option that would calculate
+  // it from other data than his record is a what-if, never stored.
+  if (store->count() > 0 && jurisdiction->count() > 0) {
+    std::cerr << kTool
+              << ": --jurisdiction overrides the claimant's own and cannot be used with --store\n";
+    return kExitBadInput;
+  }
   if (options.format == Format::kPdf && options.output.empty()) {
     std::cerr << kTool << ": --format pdf needs --output FILE\n";
     return kExitBadInput;

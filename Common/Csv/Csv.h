@@ -39,7 +39,8 @@ class CsvReader {
   int64_t Line() const noexcept { return record_line_; }
 
   // The current record's cell of an allowed column; null when the cell is
-  // empty or the file has no such column.
+  // empty or the file has no such column. A cell holding a NUL character is
+  // an InputError.
   Cell Get(std::string_view column) const;
 
   // Typed reads of the current record's cell; null stays null. A cell that

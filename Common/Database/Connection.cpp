@@ -258,7 +258,8 @@ int Connection::Progress(void* self) {
 
 void Connection::RaiseOverBudget(const std::string& query, const std::string& what) const {
   Raise(dberr::kQueryBudget, "DAO.QueryDef",
-        "The stored query '" + query + "' of the database '" + path_ + "' was stopped: it " +
+        "The stored query '" + query + "' of the " + (read_only_ ? "read-only " : "") +
+            "database '" + path_ + "' was stopped: it " +
             what + ", more than a query from a file may. The file's queries may have been "
             "changed by another program.");
 }

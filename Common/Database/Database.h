@@ -130,7 +130,7 @@ using RecordsetPtr = std::unique_ptr<Recordset>;
 // query of this system needs on the largest files it serves, and end a
 // query that would never finish, or fill memory, within seconds.
 struct QueryBudget {
-  int64_t steps = 200'000'000;
+  int64_t steps = 50'000'000;
   int64_t memory_bytes = 256LL << 20;
   int32_t value_bytes = 16 << 20;
 };

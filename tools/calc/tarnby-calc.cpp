@@ -120,6 +120,9 @@ int RunAllClaimants(orv::calc::BulkOptions bulk) {
   if (s.skipped > 0)
     std::cerr << kTool << ": " << s.skipped
               << " results not stored: their histories were changed during the run\n";
+  if (s.cleared > 0)
+    std::cerr << kTool << ": " << s.cleared
+              << " stored results cleared: their histories kept changing\n";
   return s.failed > 0 ? kExitFailure : kExitOk;
 }
 

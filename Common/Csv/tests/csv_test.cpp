@@ -186,6 +186,20 @@ TEST(Formula, TextThatStartsAFormulaIsProtectedAndComesBackExactly) {
   }
 }
 
+TEST_F(CsvTest, ANulCharacterInACellIsBadInputNamingTheField) {
+  const std::string p =
+      Write(std::string("ID,NAME,VAL\n1,A") + '\0' + std::string(1000, 'x') + ",2\n");
+  CsvReader r(p, kCols);
+  ASSERT_TRUE(r.Next());
+  try {
+    (void)r.Get("NAME");
+    ADD_FAILURE() << "read";
+  } catch (const InputError& e) {
+    EXPECT_EQ(e.Field(), "NAME");
+    EXPECT_EQ(e.Line(), 2);
+  }
+}
+
 TEST_F(CsvTest, AFileIsWrittenWhereNoOtherUserCanPlantALink) {
   const std::string p = (dir_ / "w.csv").string();
   const std::string precious = (dir_ / "precious.txt").string();

@@ -10,6 +10,8 @@
 #include "Database.h"
 #include "DustDataBuild.h"
 #include "DustDataFiles.h"
+#include "HistoryJson.h"
+#include "InputError.h"
 #include "Interfaces.h"
 #include "TempDir.h"
 #include "ToolRun.h"
@@ -100,6 +102,50 @@ TEST_F(HostileCalc, AClaimantFileWithAPlantedTriggerIsRefusedNamingIt) {
       << r.err;
   auto d = db::OpenDatabase(claimants);
   EXPECT_EQ(d->OpenRecordset("SMOKEHISTORY", db::RecordsetType::Snapshot)->RecordCount(), 1);
+}
+
+// The history reader keeps to the claimant database's field sizes and to a
+// stated number of entries, and refuses what the calculation cannot count,
+// each naming the field.
+TEST(HistoryLimits, TooMuchIsBadInputNamingTheField) {
+  auto jobs = [](size_t n) {
+    std::string list;
+    for (size_t i = 0; i < n; ++i)
+      list += std::string(i ? "," : "") + R"({"start_year": 1950, "end_year": 1951})";
+    return R"({"jobs": [)" + list + "]}";
+  };
+  struct Case {
+    std::string json;
+    const char* field;
+  };
+  const Case cases[] = {
+      {R"({"claimant": {"name": ")" + std::string(164, 'a') + R"("}})", "claimant.name"},
+      {R"({"claimant": {"name": "A\u0000)" + std::string(100000, 'a') + R"("}})",
+       "claimant.name"},
+      {R"({"claimant": {"zurir_ref": "Z\u0000-1"}})", "claimant.zurir_ref"},
+      {R"({"claimant": {"solicitor_ref": ")" + std::string(51, 'r') + R"("}})",
+       "claimant.solicitor_ref"},
+      {R"({"jobs": [{"start_year": 1950, "end_year": 1951, "pit_name": ")" + std::string(51, 'p') +
+           R"("}]})",
+       "jobs[1].pit_name"},
+      {jobs(kMaxHistoryEntries + 1), "jobs"},
+      {R"({"smoking": [{"start_year": -32768, "end_year": 32767}]})", "smoking[1].end_year"},
+      {R"({"jobs": [{"start_year": -32768, "end_year": 32767}]})", "jobs[1].end_year"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.field);
+    try {
+      (void)ParseHistory(c.json, "h.json");
+      ADD_FAILURE() << "accepted";
+    } catch (const orv::InputError& e) {
+      EXPECT_EQ(e.Field(), c.field) << e.what();
+    }
+  }
+  // As much as a career has is read.
+  EXPECT_EQ(ParseHistory(jobs(kMaxHistoryEntries), "h.json").jobs.size(), kMaxHistoryEntries);
+  EXPECT_EQ(ParseHistory(R"({"claimant": {"name": ")" + std::string(163, 'a') + R"("}})", "h.json")
+                .claimant.Name.size(),
+            163u);
 }
 
 }  // namespace

@@ -429,6 +429,12 @@ TEST_F(ClaimantsTest, ExportKeepsEveryNumberExactly) {
           values.push_back(v);
           numeric += row == 0 ? 1 : 0;
         }
+        if (std::string(t) == "USERFACTOR") {
+          columns += ", CODE, DESCR";
+          slots += ", ?, ?";
+          values.push_back(Value(row == 0 ? "U1" : "U2"));
+          values.push_back(Value("Fitter"));
+        }
         if (std::string(t) != "CLAIMANT" && std::string(t) != "USERFACTOR") {
           columns += ", CLAIMANTID";
           slots += ", ?";

@@ -24,6 +24,8 @@
 // and do not protect.
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <mutex>
 #include <system_error>
@@ -259,6 +261,13 @@ DatabasePtr OpenDatabase(const std::string& path, const OpenOptions& options) {
   detail::FileLock lock;
   std::string why;
   if (!lock.Acquire(full, options.exclusive, &why)) {
+    // Out of file handles is this program's (or the system's) state of the
+    // moment, not the file's permissions.
+    if (why == std::strerror(EMFILE) || why == std::strerror(ENFILE)) {
+      Raise(dberr::kGeneric, kSource,
+            "Cannot open the file '" + full + "': too many files are open (" + why +
+                "); close other programs or files and try again.");
+    }
     if (!why.empty()) RaiseCannotOpen(full, "you need permission to use its data (" + why + ").");
     RaiseCannotOpen(full, options.exclusive ? kOpenedByAnother : kOpenedExclusively);
   }
@@ -300,7 +309,7 @@ DatabasePtr OpenDatabase(const std::string& path, const OpenOptions& options) {
                                                    options.query_budget);
   if (!detail::PasswordMatches(StoredPasswordHash(conn), detail::PasswordOf(options.connect))) {
     conn->Close();
-    Raise(dberr::kBadPassword, kSource, "Not a valid password.");
+    Raise(dberr::kBadPassword, kSource, "Not a valid password for the database '" + full + "'.");
   }
   return std::make_shared<detail::SqliteDatabase>(conn, full, read_only);
 }

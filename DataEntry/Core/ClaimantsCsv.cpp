@@ -99,6 +99,21 @@ Value CellValue(const CsvReader& csv, const FieldDef& f) {
 
 std::string QuoteName(const std::string& name) { return "\"" + name + "\""; }
 
+bool IsRowFault(const OrvError& e) {
+  switch (e.Number()) {
+    case db::dberr::kDuplicateKey:
+    case db::dberr::kFieldTooSmall:
+    case db::dberr::kNumericOverflow:
+    case err::kTypeMismatch:
+    case err::kOverflow:
+      return true;
+    default:
+      // A CHECK, NOT NULL or foreign constraint of the table.
+      return e.Number() == db::dberr::kGeneric &&
+             e.Description().find("constraint failed") != std::string::npos;
+  }
+}
+
 // Reads one file and adds its rows; `check` sees each row before it is
 // added (field name -> value) and may throw an InputError.
 template <typename Check>
@@ -135,6 +150,14 @@ int64_t ImportFile(db::Database& d, const std::string& path, const char* table, 
     try {
       d.Execute(sql, values);
     } catch (const OrvError& e) {
+      // The row's fault (a key taken, a value that does not fit) names the
+      // line; the database's (read-only, disk full, locked, damaged) names
+      // the database and stays a run-time failure.
+      if (!IsRowFault(e)) {
+        throw OrvError(e.Number(), e.Source(),
+                       "Cannot add the rows of " + path + " to the claimant database " + d.Name() +
+                           ": " + e.Description());
+      }
       const std::string field = e.Number() == db::dberr::kDuplicateKey ? "ID" : "";
       throw InputError(path, csv.Line(), field, "the database refused the row: " + e.Description());
     }

@@ -55,7 +55,7 @@ TEST_F(HostileCalc, HtmlForStandardOutputNeverUsesTheSharedTemporaryFolder) {
   ::chmod(shared.c_str(), 0555);  // nobody may write here: the program must not need to
   ::chmod(runtime.c_str(), 0700);
   const Ran r = Calc("--history '" + history_ + "' --format html",
-                     "TMPDIR='" + shared + "' XDG_RUNTIME_DIR='" + runtime + "'");
+                     "TMPDIR='" + shared + "' XDG_RUNTIME_DIR='" + runtime + "' ");
   ::chmod(shared.c_str(), 0755);
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_NE(r.out.find("Claimant: A"), std::string::npos);

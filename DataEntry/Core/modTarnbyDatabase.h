@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "Database.h"
 #include "Dates.h"
@@ -54,7 +55,9 @@ bool ConfirmDatabaseUpdate();
 bool BackupClaimantDatabase(const std::string& database_path);
 
 // The path with every ".db" (any letter case) replaced by "Backup",
-// `today` as yyyymmdd and ".db": TARNBY.db -> TARNBYBackup20040527.db.
+// `today` as yyyymmdd and ".db": TARNBY.db -> TARNBYBackup20040527.db. A
+// path without ".db" gets "Backup" and the date before its file name's
+// extension: claims.sqlite -> claimsBackup20040527.sqlite.
 std::string DefaultBackupName(const std::string& database_path, Clock::time_point today);
 
 // Writes a consistent copy of the closed or shared-open database `source` to
@@ -67,13 +70,22 @@ void CopyDatabaseConsistently(db::Database& open_database, const std::string& de
 
 // Opens a claimant database as `options` say. A dust data database given
 // in its place is refused (3051 naming the file and what it is) before its
-// password is asked for. Unless `options.check` says otherwise, the open
-// checks the file's structure at a cost that does not grow with the file
-// (db::OpenCheck::Structure): the program, a single claimant's calculation
-// and the bulk run's workers open a national-size file at once. Work that
-// reads or rewrites the whole file anyway (the check, import, export, a
-// backup, an upgrade, the bulk run itself) asks for OpenCheck::WholeFile.
+// password is asked for; so is a database holding a trigger, view or table
+// its structure does not define (see ForeignObjects), which would otherwise
+// run or be read on store, import and upgrade. Unless `options.check` says
+// otherwise, the open checks the file's structure at a cost that does not
+// grow with the file (db::OpenCheck::Structure): the program, a single
+// claimant's calculation and the bulk run's workers open a national-size
+// file at once. Work that reads or rewrites the whole file anyway (the
+// check, import, export, a backup, an upgrade, the bulk run itself) asks for
+// OpenCheck::WholeFile.
 db::DatabasePtr OpenClaimantDatabase(const std::string& path, db::OpenOptions options = {});
+
+// The triggers, views and tables of an open claimant database that no
+// structure level defines (and indexes on such tables), each as "the
+// trigger 'X' on the table 'CLAIMANT'"; empty for a sound database. Asks
+// the layer for the file's objects, so any engine answers it alike.
+std::vector<std::string> ForeignObjects(db::Database& database);
 
 // Opens a claimant database read-only (shared), checked as `check` says. A
 // change a killed program left unfinished is undone by the database layer

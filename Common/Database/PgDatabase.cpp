@@ -420,7 +420,7 @@ void PgDatabase::Rebuild(const PgTable& old, const std::vector<FieldDef>& fields
   const std::string table = old.name;
   const std::string work = table + "$rebuild";
   std::string sql = "CREATE TABLE " + PgIdent(work) + " (";
-  for (size_t i = 0; i < fields.size(); ++i) sql += (i ? ", " : "") + ColumnDef(table, fields[i]);
+  for (size_t i = 0; i < fields.size(); ++i) sql += (i ? ", " : "") + ColumnDef(work, fields[i]);
   sql += ");";
   std::string columns;
   for (const PgColumn& c : old.columns) columns += (columns.empty() ? "" : ", ") + PgIdent(c.name);

@@ -24,7 +24,9 @@ constexpr const char* kTool = "tarnby-claimants";
 
 int Create(const std::string& path, int level) {
   std::error_code ec;
-  if (std::filesystem::exists(path, ec)) throw InputError(path, 0, "", "the file already exists");
+  if (!orv::db::IsServerPath(path) && std::filesystem::exists(path, ec)) {
+    throw InputError(path, 0, "", "the file already exists");
+  }
   tb::CreateClaimantDatabase(path, static_cast<int16_t>(level));
   std::cout << "Created " << path << " at structure level " << level << "\n";
   return kExitOk;

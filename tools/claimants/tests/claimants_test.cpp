@@ -16,6 +16,7 @@
 #include "Database.h"
 #include "InputError.h"
 #include "SpoiltFiles.h"
+#include "TestServer.h"
 #include "ToolRun.h"
 #include "modTarnbyDatabase.h"
 
@@ -30,10 +31,15 @@ void WriteFile(const fs::path& p, const std::string& text) {
   std::ofstream(p, std::ios::binary) << text;
 }
 
-class ClaimantsTest : public ::testing::Test {
+// TEST_P tests run on a file and on the test server (the parameter: on the
+// server), where NewDb makes a new database of the server.
+class ClaimantsTest : public ::testing::TestWithParam<bool> {
  protected:
   void SetUp() override {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    on_server_ = info->value_param() && std::string(info->value_param()) == "true";
+    test_name_ = info->name();
+    for (char& c : test_name_) c = c == '/' ? '_' : c;
     dir_ = fs::temp_directory_path() /
            ("tarnby_claimants_" + std::to_string(getpid()) + "_" + info->name());
     fs::remove_all(dir_);
@@ -43,11 +49,20 @@ class ClaimantsTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
 
+  // A new claimant database at the latest level.
   std::string NewDb(const std::string& name) {
-    const std::string path = (dir_ / name).string();
+    const std::string path = NewPlace(name);
     tarnby::CreateClaimantDatabase(path);
     return path;
   }
+  // Where a new database goes: a file not there yet, or an empty database
+  // of the test server.
+  std::string NewPlace(const std::string& name, bool server) {
+    if (server) return orv::testing::NewServerDatabase("c_" + test_name_ + "_" + name);
+    fs::remove(dir_ / name);
+    return (dir_ / name).string();
+  }
+  std::string NewPlace(const std::string& name) { return NewPlace(name, on_server_); }
 
   // A copy of the sample folder to spoil.
   fs::path SampleCopy() {
@@ -71,9 +86,11 @@ class ClaimantsTest : public ::testing::Test {
 
   fs::path dir_;
   fs::path sample_;
+  bool on_server_ = false;
+  std::string test_name_;
 };
 
-TEST_F(ClaimantsTest, SampleImportsAndExportsBackToTheSameFiles) {
+TEST_P(ClaimantsTest, SampleImportsAndExportsBackToTheSameFiles) {
   const std::string first = NewDb("first.db");
   const ImportCounts n = ImportFolder(first, sample_.string());
   EXPECT_EQ(n.claimants, 14);
@@ -95,7 +112,7 @@ TEST_F(ClaimantsTest, SampleImportsAndExportsBackToTheSameFiles) {
   EXPECT_TRUE(CheckDatabase(first).ok());
 }
 
-TEST_F(ClaimantsTest, ABadRowRejectsTheWholeImportNamingFileLineAndField) {
+TEST_P(ClaimantsTest, ABadRowRejectsTheWholeImportNamingFileLineAndField) {
   struct Case {
     const char* file;
     const char* find;
@@ -121,7 +138,6 @@ TEST_F(ClaimantsTest, ABadRowRejectsTheWholeImportNamingFileLineAndField) {
     ASSERT_NE(at, std::string::npos) << c.find;
     text.replace(at, std::string(c.find).size(), c.replace);
     WriteFile(src / c.file, text);
-    fs::remove(dir_ / "bad.db");
     const std::string db = NewDb("bad.db");
     try {
       ImportFolder(db, src.string());
@@ -136,7 +152,7 @@ TEST_F(ClaimantsTest, ABadRowRejectsTheWholeImportNamingFileLineAndField) {
   }
 }
 
-TEST_F(ClaimantsTest, CheckFindsOrphanHistoriesAndLowUserFactorIds) {
+TEST_P(ClaimantsTest, CheckFindsOrphanHistoriesAndLowUserFactorIds) {
   const std::string path = NewDb("c.db");
   {
     auto d = db::OpenDatabase(path);
@@ -309,6 +325,46 @@ TEST_F(ClaimantsTest, SpoiltDatabasesExitTwoNamingThem) {
     EXPECT_EQ(e.path().filename().string().find("Backup"), std::string::npos) << e.path();
   }
 }
+
+// A file copied to a server and back exports as the original does; a
+// destination holding claimants is refused unless told to replace them.
+TEST_F(ClaimantsTest, CopyFileToServerToFileKeepsEveryRow) {
+  const std::string original = NewPlace("original.db", false);
+  tarnby::CreateClaimantDatabase(original);
+  ImportFolder(original, sample_.string());
+  const std::string server = NewPlace("server", true);
+  const Ran there = Tool("copy " + original + " " + server);
+  ASSERT_EQ(there.code, 0) << there.err;
+  EXPECT_NE(there.out.find("the copy is identical"), std::string::npos) << there.out;
+  const std::string back = NewPlace("back.db", false);
+  const Ran again = Tool("copy " + server + " " + back);
+  ASSERT_EQ(again.code, 0) << again.err;
+  ExportFolder(original, (dir_ / "out1").string());
+  ExportFolder(back, (dir_ / "out2").string());
+  for (const char* f :
+       {"claimants.csv", "work_history.csv", "smoke_history.csv", "user_factors.csv"}) {
+    EXPECT_EQ(ReadAll(dir_ / "out1" / f), ReadAll(dir_ / "out2" / f)) << f;
+  }
+  // New claimants on the server continue after the copied numbers.
+  auto d = db::OpenDatabase(server);
+  d->Execute("INSERT INTO CLAIMANT (SURNAME) VALUES ('New')");
+  EXPECT_EQ(d->OpenRecordset("SELECT MAX(ID) FROM CLAIMANT", db::RecordsetType::Snapshot)
+                ->Field(0)
+                .AsInt64(),
+            Count(original, "CLAIMANT") + 1);
+  d->Close();
+
+  const Ran refused = Tool("copy " + original + " " + server);
+  EXPECT_EQ(refused.code, 2);
+  EXPECT_NE(refused.err.find("--replace"), std::string::npos) << refused.err;
+  EXPECT_EQ(Tool("copy " + original + " " + server + " --replace").code, 0);
+  EXPECT_EQ(Count(server, "CLAIMANT"), Count(original, "CLAIMANT"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, ClaimantsTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& i) {
+                           return i.param ? "Server" : "File";
+                         });
 
 }  // namespace
 }  // namespace orv::claimants

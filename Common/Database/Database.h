@@ -58,6 +58,9 @@ inline constexpr int32_t kItemNotFound = 3265;
 // The connection to a database server was lost (a restarted server, a
 // broken network): what was being saved was not saved.
 inline constexpr int32_t kConnectionLost = 3151;
+// The server refused the login's permission for a statement (an operator's
+// login trying a change of structure).
+inline constexpr int32_t kNoDesignPermission = 3111;
 }  // namespace dberr
 
 // Field types as the system names them. Stored as SQLite column types

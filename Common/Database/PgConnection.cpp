@@ -296,7 +296,10 @@ void PgConnection::SetUpSession(std::string_view source) {
   std::string setup =
       "SET client_encoding = 'UTF8'; SET DateStyle = 'ISO, YMD'; SET lc_messages = 'C';"
       "SET extra_float_digits = 1; SET lock_timeout = " +
-      std::to_string(lock_timeout_ms_ > 0 ? lock_timeout_ms_ : 1) + ";";
+      // No wait at all (an exclusive open's choice on a file) would fail on
+      // the server's own brief locks (autovacuum): then the usual wait.
+      std::to_string(lock_timeout_ms_ > 0 ? lock_timeout_ms_ : OpenOptions{}.busy_timeout_ms) +
+      ";";
   if (read_only_) setup += "SET default_transaction_read_only = on;";
   PgResult r(PQexec(h_, setup.c_str()));
   if (PQresultStatus(r.get()) != PGRES_COMMAND_OK) {
@@ -304,6 +307,9 @@ void PgConnection::SetUpSession(std::string_view source) {
     PgResult again(PQexec(h_, ReplaceAll(setup, "SET lc_messages = 'C';", "").c_str()));
     if (PQresultStatus(again.get()) != PGRES_COMMAND_OK) RaiseResult(again.get(), source);
   }
+  // A program killed mid-statement: the server notices soon and undoes its
+  // work, releasing its locks (best effort: older servers lack the setting).
+  PgResult(PQexec(h_, "SET client_connection_check_interval = 1000"));
   const std::string lock = std::string("SELECT ") +
                            (exclusive_ ? "pg_try_advisory_lock" : "pg_try_advisory_lock_shared") +
                            "(x'" + kLockKey + "'::bigint)";
@@ -449,8 +455,10 @@ void PgConnection::RaiseResult(PGresult* r, std::string_view source) {
     Raise(dberr::kReadOnly, source, "Cannot update. Database or object is read-only.");
   }
   if (code == "42501") {
-    Raise(dberr::kNoPermission, source,
-          "The server refused: the login has no permission for this on " + display_ + ". (" +
+    Raise(dberr::kNoDesignPermission, source,
+          "The server refused: this login has no permission for this on " + display_ +
+              " (a change of structure needs the administrator's login). Nothing of it was "
+              "saved. (" +
               message + ")");
   }
   if (code == "55P03" || code == "40P01" || code == "40001") {

@@ -518,6 +518,39 @@ void PgDatabase::DeleteField(std::string_view table, std::string_view field) {
   Structure("ALTER TABLE " + PgIdent(table) + " DROP COLUMN " + PgIdent(field), "DAO.Fields");
 }
 
+std::vector<SchemaObject> PgDatabase::SchemaObjects() {
+  // Tables, views, triggers, rules (which rewrite a table's writes as a
+  // trigger would, reported as triggers) and indexes of the database's
+  // schema, the layer's own tables and their indexes left out.
+  PgResult r = conn_->Run(
+      "WITH rel AS (SELECT c.oid, c.relname, c.relkind FROM pg_class c "
+      " WHERE c.relnamespace = current_schema()::regnamespace "
+      " AND c.relname NOT IN ('orvdatabaseinfo', 'storedqueries')) "
+      "SELECT CASE WHEN relkind IN ('v', 'm') THEN 'V' ELSE 'T' END, relname, relname FROM rel "
+      " WHERE relkind IN ('r', 'p', 'v', 'm', 'f') "
+      "UNION ALL SELECT 'R', t.tgname, rel.relname FROM pg_trigger t JOIN rel ON rel.oid = t.tgrelid "
+      " WHERE NOT t.tgisinternal "
+      "UNION ALL SELECT 'R', w.rulename, rel.relname FROM pg_rewrite w JOIN rel ON rel.oid = w.ev_class "
+      " WHERE w.rulename <> '_RETURN' "
+      "UNION ALL SELECT 'I', i.relname, rel.relname FROM pg_index x JOIN rel ON rel.oid = x.indrelid "
+      " JOIN pg_class i ON i.oid = x.indexrelid "
+      "ORDER BY 2",
+      {}, {}, kTableSource);
+  std::vector<SchemaObject> out;
+  for (int i = 0; i < r.Rows(); ++i) {
+    SchemaObject o;
+    const std::string k = r.Text(i, 0);
+    o.kind = k == "V"   ? SchemaObject::Kind::View
+             : k == "R" ? SchemaObject::Kind::Trigger
+             : k == "I" ? SchemaObject::Kind::Index
+                        : SchemaObject::Kind::Table;
+    o.name = o.kind == SchemaObject::Kind::Index ? r.Text(i, 1) : UpperAscii(r.Text(i, 1));
+    o.table = UpperAscii(r.Text(i, 2));
+    out.push_back(std::move(o));
+  }
+  return out;
+}
+
 void PgDatabase::DropTable(std::string_view table) {
   RequireTable(table, kTableSource);
   Structure("DROP TABLE " + PgIdent(table), kTableSource);

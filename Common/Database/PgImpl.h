@@ -183,6 +183,7 @@ class PgDatabase final : public Database {
   void DropTable(std::string_view table) override;
 
   void CopyTo(const std::string& destination) override;
+  std::vector<SchemaObject> SchemaObjects() override;
 
  private:
   const PgTable& RequireTable(std::string_view table, std::string_view source);

@@ -288,9 +288,11 @@ TEST(BackupName, EveryDbInAnyCaseIsReplaced) {
       {"/srv/TARNBY.db", "/srv/TARNBYBackup20040527.db"},
       {"/srv/Claims.DB", "/srv/ClaimsBackup20040527.db"},
       {"/a.Db/Claims.db", "/aBackup20040527.db/ClaimsBackup20040527.db"},
+      // Never the database's own name.
+      {"/srv/claims", "/srv/claimsBackup20040527"},
+      {"/srv/claims.sqlite", "/srv/claimsBackup20040527.sqlite"},
       // A server's: a pg_dump archive named after the database, never the host.
       {"postgresql://db.office/claims?sslmode=require", "claimsBackup20040527.dump"},
-      {"/srv/claims", "/srv/claims"},
   };
   for (const Case& c : cases) EXPECT_EQ(DefaultBackupName(c.path, day), c.backup);
 }

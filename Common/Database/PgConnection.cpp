@@ -284,6 +284,12 @@ PgConnection::PgConnection(PGconn* h, std::string uri, std::string display, bool
 PgConnection::~PgConnection() { Close(); }
 
 void PgConnection::Close() {
+  // The advisory lock is let go before the connection ends: the server ends
+  // a session a moment after its program has gone, and an upgrade started
+  // at once would still find it.
+  if (h_ && PQstatus(h_) == CONNECTION_OK && PQtransactionStatus(h_) == PQTRANS_IDLE) {
+    PgResult(PQexec(h_, "SELECT pg_advisory_unlock_all()"));
+  }
   if (h_) PQfinish(h_);
   h_ = nullptr;
   prepared_.clear();

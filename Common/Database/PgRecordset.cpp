@@ -541,10 +541,7 @@ void PgRecordset::Update() {
         Drop(pos_);
         Raise(kRecordDeleted, kSource, "Record is deleted.");
       }
-      Raise(dberr::kDataChanged, kSource,
-            "The record has been changed by another user since you started editing it; your "
-            "changes were not saved. The record now shows the other user's changes: edit it "
-            "again if yours still apply.");
+      RaiseDataChanged(kSource);
     }
   } else if (!RefreshRow(pos_) || cached_version_ != version) {
     mode_ = Mode::None;
@@ -552,10 +549,7 @@ void PgRecordset::Update() {
       Drop(pos_);
       Raise(kRecordDeleted, kSource, "Record is deleted.");
     }
-    Raise(dberr::kDataChanged, kSource,
-          "The record has been changed by another user since you started editing it; your "
-          "changes were not saved. The record now shows the other user's changes: edit it "
-          "again if yours still apply.");
+    RaiseDataChanged(kSource);
   }
   mode_ = Mode::None;
   RefreshRow(pos_);

@@ -418,7 +418,8 @@ sqlite3_stmt* Connection::Acquire(const std::string& sql, std::string_view sourc
     try {
       RaiseSqlite(h, rc, source);
     } catch (OrvError& e) {
-      e.SetDescription("The stored query '" + guarded_query_ + "' of the database '" + path_ +
+      e.SetDescription("The stored query '" + guarded_query_ + "' of the " +
+                       (read_only_ ? "read-only " : "") + "database '" + path_ +
                        "' cannot be run: " + e.Description());
       throw;
     }

@@ -171,6 +171,20 @@ TEST_F(ToolTest, CheckStopsAQueryThatNeverEndsNamingIt) {
       << ReadText(report);
 }
 
+// Text another program stored in a number column is reported by the check,
+// naming the table, row and column.
+TEST_F(ToolTest, CheckReportsTextInANumberColumn) {
+  {
+    auto d = OpenDb(db_.string());
+    d->Execute("UPDATE SURVEYS SET DUSTVAL = 'lots' WHERE _rowid_ = 2");
+  }
+  const std::string report = (dir_ / "report.txt").string();
+  EXPECT_EQ(RunTool("check " + db_.string() + " >" + report + " 2>/dev/null"), 2);
+  EXPECT_NE(ReadText(report).find("SURVEYS row 2: 'lots' in DUSTVAL: not a number"),
+            std::string::npos)
+      << ReadText(report);
+}
+
 // Text a spreadsheet would evaluate is exported with an apostrophe before
 // it, and a build of the export reads back the same text.
 TEST_F(ToolTest, ExportedFormulasAreTextAndComeBackExactly) {

@@ -182,6 +182,18 @@ TEST_F(ClaimantsTest, ToolExitCodesAndMessages) {
   EXPECT_EQ(Tool("upgrade " + path).code, 0);  // nothing to do, no backup needed
 
   const fs::path src = SampleCopy();
+  // A jurisdiction other than 0 and 1 would be calculated as Scotland.
+  {
+    std::string text = ReadAll((src / "claimants.csv").string());
+    const size_t end = text.find('\n', text.find('\n') + 1);
+    text[end - 1] = '2';  // the first claimant's JURISDICTION, the last column
+    WriteFile(src / "claimants.csv", text);
+    const Ran j = Tool("import " + path + " " + src.string());
+    EXPECT_EQ(j.code, 2);
+    EXPECT_NE(j.err.find("claimants.csv, line 2, field JURISDICTION"), std::string::npos) << j.err;
+    fs::copy_file(sample_ / "claimants.csv", src / "claimants.csv",
+                  fs::copy_options::overwrite_existing);
+  }
   WriteFile(src / "smoke_history.csv", "ID,CLAIMANTID,SMOKECATEGORYID,YEARS\n1,1,2,lots\n");
   const Ran bad = Tool("import " + path + " " + src.string());
   EXPECT_EQ(bad.code, 2);

@@ -93,7 +93,8 @@ constexpr size_t kRefChars = 50;
 constexpr size_t kLabelChars = 80;
 constexpr size_t kExtraChars = 6 * 50 + 5 * 2;
 constexpr size_t kPitNameChars = 50;
-constexpr size_t kCodeChars = 3;
+constexpr size_t kCodeChars = 10;      // a job factor's or smoking category's code
+constexpr size_t kUserCodeChars = 3;   // a user-defined factor's
 constexpr size_t kDescrChars = 50;
 
 // A span of years the calculation can count: the end year less the start
@@ -109,7 +110,7 @@ orv::dust::UserFactor ReadUserFactor(const Fields& f) {
                "start_year", "end_year", "start_year_val", "end_year_val", "years_past_closure"});
   orv::dust::UserFactor u;
   f.Integer("id", u.ID);
-  f.Text("code", u.Code, kCodeChars);
+  f.Text("code", u.Code, kUserCodeChars);
   f.Text("descr", u.Descr, kDescrChars);
   f.Single("job_factor", u.JobFactor);
   f.Single("dusty_time_factor", u.DustyTimeFactor);

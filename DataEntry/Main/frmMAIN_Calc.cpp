@@ -56,6 +56,7 @@ void frmMAIN::ClearOldResults() {
 void frmMAIN::Calculate() {
   try {
     tab3_->ClearOutput();
+    refusal_.clear();
     tab1_->LoadGrid();
     tab2_->LoadGrid();
     ClearOldResults();
@@ -103,6 +104,14 @@ void frmMAIN::Calculate() {
       claimant_.SetFieldValue("RECOVERABLEQUANTUM", Value(stored.RecoverableQuantum));
       claimant_.Save();
       mapper_.revert();
+    }
+    if (!ok) {
+      // What the engine wrote before it refused is not a result: only the
+      // refusal stays on the screen.
+      tab3_->ClearOutput();
+      tab3_->AppendLine(tr("No result: the calculation was refused and nothing was stored."));
+      if (!refusal_.empty()) tab3_->AppendLine(QString::fromStdString(refusal_));
+      return;
     }
     if (model.OutputOption() == dust::orvHTMLFile) ShowInBrowser(Settings.HTMLFile);
   } catch (...) {

@@ -53,6 +53,15 @@ TEST_F(SearchTest, OkayStoresTheBoxesClearEmptiesThemCancelKeepsTheFilter) {
   }
 }
 
+TEST_F(SearchTest, TheDialogSaysHowNamesAreMatched) {
+  frmSearch f;
+  // The explanation stays as it was; the matching rule is said beside it.
+  EXPECT_TRUE(f.Form().lblExplain->text().startsWith("Enter details of the case"));
+  const QString rule = f.Form().lblWildcard->text();
+  EXPECT_TRUE(rule.contains("matched whole")) << rule.toStdString();
+  EXPECT_TRUE(rule.contains("*")) << rule.toStdString();
+}
+
 class OptionsTest : public DialogTest {
  protected:
   void SetUp() override {
@@ -144,9 +153,13 @@ TEST_F(AboutTest, SystemInfoIsFoundOnThePathOrSaidToBeUnavailable) {
   EXPECT_EQ(FindSystemInfoTool(), "");
   frmAbout f(AboutInfo{"1.2.3", "48"});
   EXPECT_EQ(f.Form().lblEngineVersion->text(), "Engine version: 1.2.3");
+  // Not offered without a tool; should it be pressed all the same (the tool
+  // removed meanwhile), it says so.
+  EXPECT_TRUE(f.Form().cmdSysInfo->isHidden());
   f.Form().cmdSysInfo->click();
   ASSERT_EQ(boxes_->shown.size(), 1u);
   EXPECT_EQ(boxes_->shown[0].prompt, "System Information Is Unavailable At This Time");
+  EXPECT_EQ(boxes_->shown[0].title, "Tarnby");
 
   QFile tool(dir_.path() + "/hardinfo");
   ASSERT_TRUE(tool.open(QIODevice::WriteOnly));
@@ -154,6 +167,8 @@ TEST_F(AboutTest, SystemInfoIsFoundOnThePathOrSaidToBeUnavailable) {
   tool.close();
   tool.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
   EXPECT_EQ(FindSystemInfoTool(), (dir_.path() + "/hardinfo").toStdString());
+  frmAbout with_tool(AboutInfo{"1.2.3", "48"});
+  EXPECT_FALSE(with_tool.Form().cmdSysInfo->isHidden());
   qputenv("PATH", path);
 }
 

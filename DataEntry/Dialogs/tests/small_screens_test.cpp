@@ -204,6 +204,16 @@ TEST_F(HelpTest, TopicsOpenTheirPagesAndFailuresNameTheCause) {
     EXPECT_FALSE(help.Window()->Browser()->toPlainText().isEmpty());
   }
   EXPECT_THROW(help.ShowHelp(help::kContext, 4242), orv::OrvError);
+  // A keyword opens the page it names; one no page answers to, the contents.
+  const std::pair<const char*, const char*> keywords[] = {
+      {"Employment History", "employment.html"}, {"smok", "smoking.html"},
+      {"user defined factors", "factors.html"},  {"Options", "options.html"},
+      {"pdf", "results.html"},                   {"quantum mechanics", "contents.html"},
+  };
+  for (const auto& [keyword, page] : keywords) {
+    help.ShowHelp(help::kKey, std::string(keyword));
+    EXPECT_EQ(help.Window()->CurrentPage(), page) << keyword;
+  }
   cHelpDlg elsewhere;
   elsewhere.InitialiseHelp(nullptr, Path("no-help-here"));
   EXPECT_THROW(elsewhere.ShowHelp(help::kContents), orv::OrvError);

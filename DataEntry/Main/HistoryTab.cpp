@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QItemSelectionModel>
+#include <QShortcut>
 #include <QToolTip>
 
 #include "MessageBox.h"
@@ -52,6 +53,13 @@ void HistoryTab::Bind(QTableView* grid, QGroupBox* frame, QPushButton* add, QPus
   connect(save_, &QPushButton::clicked, this, &HistoryTab::SaveEntry);
   connect(cancel_, &QPushButton::clicked, this, &HistoryTab::CancelEntry);
   connect(delete_, &QPushButton::clicked, this, &HistoryTab::DeleteEntry);
+  // Esc abandons the entry as Cancel does, wherever the focus is in the tab
+  // (a box that refused its text included).
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this, nullptr, nullptr,
+                               Qt::WidgetWithChildrenShortcut);
+  connect(escape, &QShortcut::activated, this, [this] {
+    if (Editing()) CancelEntry();
+  });
   SetState(kNoEntries);
 }
 

@@ -115,6 +115,35 @@ TEST_F(MainFormTest, ThePitNameBoxFollowsTheCollieryHoweverItIsChosen) {
   EXPECT_EQ(f.Tab1().EntryState(), HistoryTab::kBrowsing);
 }
 
+// Cancel, by its button or by Esc, abandons an entry whose colliery box has
+// refused what was typed in it.
+TEST_F(MainFormTest, CancelAlwaysCancelsPastARefusedColliery) {
+  frmMAIN& f = LoadForm();
+  AddClaimant(QStringLiteral("Quarrington"), QStringLiteral("Joseph"));
+  AddJob(QStringLiteral("Ashby"), QStringLiteral("1955"), QStringLiteral("1965"),
+         QStringLiteral("Face"), QStringLiteral("No resp"));
+  Ui::WorkTab& w = f.Tab1().Form();
+  for (const bool by_key : {false, true}) {
+    SCOPED_TRACE(by_key ? "Esc" : "Cancel");
+    w.cmdWorkEdit->click();
+    w.qcboColliery->Combo()->lineEdit()->selectAll();
+    TypeInto(w.qcboColliery, QStringLiteral("Zzz unknown pit"));
+    // Leaving by Tab: the box refuses and keeps the focus.
+    QTest::keyClick(w.qcboColliery->Combo(), Qt::Key_Tab);
+    ASSERT_FALSE(boxes_->shown.empty());
+    EXPECT_EQ(boxes_->shown.back().title, "Not In List");
+    EXPECT_TRUE(w.qcboColliery->Combo()->hasFocus());
+    if (by_key) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    } else {
+      QTest::mouseClick(w.cmdWorkCancel, Qt::LeftButton);
+    }
+    EXPECT_EQ(f.Tab1().EntryState(), HistoryTab::kBrowsing);
+    EXPECT_EQ(w.qcboColliery->Combo()->currentText().toStdString(),
+              f.Engine().jobs->Item(1)->Colliery() + "; North");
+  }
+}
+
 TEST_F(MainFormTest, ASmokingPeriodShowsTheYearsItCountsInTheEntryBox) {
   frmMAIN& f = LoadForm();
   AddClaimant(QStringLiteral("Quarrington"), QStringLiteral("Joseph"));

@@ -1,5 +1,8 @@
 #include "frmOptions.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include "Dialogs.h"
 #include "Text.h"
 #include "modDataEntry.h"
@@ -69,9 +72,13 @@ void frmOptions::Browse(QLineEdit* box, const char* title, const char* filter,
   std::string filter_text = filter;
   int32_t filter_index = 1;
   int32_t flags = 0;
+  // The dialog opens in the folder of the path shown.
+  const std::string folder =
+      QFileInfo(box->text().trimmed()).absoluteDir().absolutePath().toStdString();
   if (file_dialog_.DialogGetOpenFileName(file_name, file_title, must_exist, false, read_only, true,
-                                         filter_text, filter_index, {}, title, extension, this,
-                                         flags))
+                                         filter_text, filter_index,
+                                         box->text().trimmed().isEmpty() ? std::string() : folder,
+                                         title, extension, this, flags))
     SetPath(box, QString::fromStdString(file_name));
 }
 

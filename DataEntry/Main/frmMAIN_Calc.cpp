@@ -138,10 +138,16 @@ void frmMAIN::SetDetail(bool detail) {
 }
 
 void frmMAIN::ShowInBrowser(const std::string& path) {
+  // Where the report is, said on the tab as well: with no browser installed
+  // the desktop's opener fails after it has started, out of our sight.
+  tab3_->ShowOutputBox(false, tr("The report opens in the web browser. It was written to %1")
+                                  .arg(QString::fromStdString(path)));
   try {
     ShellOpen(path);
   } catch (...) {
-    ShowProgramError("Failed to show results in internet browser", true);
+    ShowProgramError("Failed to show results in internet browser\nThe report was written to " +
+                         path,
+                     true);
   }
 }
 

@@ -136,6 +136,10 @@ TEST_F(OptionsTest, BrowsePutsTheChosenFileInTheBoxAndItsToolTip) {
   ASSERT_EQ(dialogs_->shown.size(), 1u);
   EXPECT_EQ(dialogs_->shown[0].title, "PXR Data Database");
   EXPECT_EQ(dialogs_->shown[0].default_extension, "db");
+  // Opened in the folder of the path shown; the filter names its file once.
+  EXPECT_EQ(QDir(QString::fromStdString(dialogs_->shown[0].initial_folder)),
+            QFileInfo(QString::fromStdString(Path("DUSTDATA.db"))).absoluteDir());
+  EXPECT_EQ(dialogs_->shown[0].filters[0].first, "PXR data database");
   EXPECT_EQ(f.Form().txtDust->text().toStdString(), Path("elsewhere/DUSTDATA.db"));
   EXPECT_EQ(f.Form().txtDust->toolTip(), f.Form().txtDust->text());
   // A cancelled dialog leaves the box alone.

@@ -14,6 +14,7 @@
 #include <cstdlib>
 
 #include "frmAbout.h"
+#include "frmFactorOverride.h"
 #include "frmOptions.h"
 #include "frmSearch.h"
 
@@ -126,9 +127,16 @@ TEST_F(OperatorScreens, ARoundOfEntryByKeyboard) {
     options.show();
     Shot("12-options");
   }
-  boxes_->answers = {mb::kNo};
+  {
+    ::tarnby::frmFactorOverride factors(ClaimantDatabase, &f);
+    factors.show();
+    Shot("13-factors-browsing");
+    factors.Form().cmdNew->click();
+    Shot("14-factors-entering");
+    factors.Form().cmdCancel->click();
+  }
   f.Form().sstabCoal->setCurrentIndex(frmMAIN::kClaimantTab);
-  Shot("13-claimant-after-calculation");
+  Shot("15-claimant-after-calculation");
 }
 
 }  // namespace

@@ -44,8 +44,15 @@ void HistoryTab::Bind(QTableView* grid, QGroupBox* frame, QPushButton* add, QPus
   grid_->setStyleSheet(QStringLiteral("QTableView:focus { border: 2px solid palette(highlight); }"));
   connect(grid_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
           [this](const QModelIndex& current, const QModelIndex&) {
-            if (current.isValid() && current.row() != grid_model_->Marker()) {
+            if (!current.isValid() || current.row() == grid_model_->Marker()) return;
+            try {
               SelectRow(current.row());
+            } catch (...) {
+              // Out of a slot nothing may be thrown: the entry that could not
+              // be read is reported.
+              ShowProgramError(
+                  std::string("An error occurred while reading the ") + texts_.history + " entry",
+                  true);
             }
           });
   connect(add_, &QPushButton::clicked, this, &HistoryTab::AddEntry);

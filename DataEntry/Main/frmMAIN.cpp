@@ -264,8 +264,9 @@ void frmMAIN::BindClaimantFields() {
       connect(edit, &QLineEdit::textEdited, this, [this] {
         try {
           if (claimant_.HasRow() && !claimant_.Adding()) claimant_.BeginEdit();
-        } catch (const OrvError& e) {
-          MsgBox("Data error event hit err:" + e.Description(), mb::kCritical, kApplicationTitle);
+        } catch (...) {
+          MsgBox("Data error event hit err:" + CurrentError().Description(), mb::kCritical,
+                 kApplicationTitle);
         }
       });
     }
@@ -336,8 +337,9 @@ void frmMAIN::SaveClaimant() {
 void frmMAIN::MoveClaimant(RecordControl::Move move) {
   try {
     SaveClaimant();
-  } catch (const OrvError& e) {
-    MsgBox("Data error event hit err:" + e.Description(), mb::kCritical, kApplicationTitle);
+  } catch (...) {
+    MsgBox("Data error event hit err:" + CurrentError().Description(), mb::kCritical,
+           kApplicationTitle);
     return;
   }
   try {
@@ -603,8 +605,9 @@ void frmMAIN::closeEvent(QCloseEvent* event) {
   }
   try {
     SaveClaimant();
-  } catch (const OrvError& e) {
-    MsgBox("Data error event hit err:" + e.Description(), mb::kCritical, kApplicationTitle);
+  } catch (...) {
+    MsgBox("Data error event hit err:" + CurrentError().Description(), mb::kCritical,
+           kApplicationTitle);
   }
   if (!unloaded_) {
     unloaded_ = true;
@@ -613,7 +616,7 @@ void frmMAIN::closeEvent(QCloseEvent* event) {
       form_size_.SavePosition();
       form_size_.SaveBaggage(kWorkColumnsKey, tab1_->ColumnWidths());
       form_size_.SaveBaggage(kSmokeColumnsKey, tab2_->ColumnWidths());
-    } catch (const OrvError&) {
+    } catch (...) {
       // The position is a convenience; leaving goes on.
     }
     QApplication::restoreOverrideCursor();

@@ -6,6 +6,7 @@
 #include "MainFormFixture.h"
 
 #include <QAbstractButton>
+#include <QHeaderView>
 #include <QToolButton>
 
 namespace orv::tarnby::test {
@@ -235,6 +236,24 @@ TEST_F(MainFormTest, OnAHistoryTabTabGoesFromTheGridToItsButtons) {
   QTest::keyClick(w.fgWork, Qt::Key_Tab);
   EXPECT_EQ(QApplication::focusWidget(), w.cmdWorkAdd)
       << QApplication::focusWidget()->objectName().toStdString();
+}
+
+TEST_F(MainFormTest, GridColumnsGiveTheSpareWidthToTheFactorsAndAreKeptBetweenRuns) {
+  {
+    frmMAIN& f = LoadForm();
+    QHeaderView* h = f.Tab1().Form().fgWork->horizontalHeader();
+    EXPECT_EQ(h->sectionResizeMode(5), QHeaderView::Stretch);  // job factor
+    EXPECT_EQ(h->sectionResizeMode(6), QHeaderView::Stretch);  // respirator factor
+    EXPECT_EQ(h->sectionResizeMode(7), QHeaderView::Interactive);  // small-mine pit
+    h->resizeSection(1, 261);
+    f.close();
+  }
+  form_.reset();
+  frmMAIN& again = LoadForm();
+  EXPECT_EQ(again.Tab1().Form().fgWork->horizontalHeader()->sectionSize(1), 261);
+  // Widths that do not fit the grid are left alone.
+  again.Tab1().RestoreColumnWidths("1,2,x");
+  EXPECT_EQ(again.Tab1().Form().fgWork->horizontalHeader()->sectionSize(1), 261);
 }
 
 class ThreeClaimants : public MainFormTest {

@@ -9,7 +9,7 @@ packages=(
   postgresql postgresql-client libpq-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libqt6printsupport6 libgl-dev
-  poppler-utils xvfb xauth
+  poppler-utils xvfb xauth openbox xdotool
   fonts-liberation xdg-utils
   clang libclang-rt-dev
 )

@@ -14,32 +14,12 @@ namespace {
 // The chart is at most as tall as it is wide, so that a short career does
 // not stretch its bars down the whole page.
 constexpr double kMaxHeightToWidth = 1.0;
-// A hatching's line spacing on paper, in points (Qt's patterns repeat
-// every eight device pixels).
-constexpr double kHatchPoints = 5.0;
+// A hatching's line spacing and line width on paper, in points: wide
+// enough apart to tell one hatching from another on a printed page.
+constexpr double kHatchPoints = 4.5;
+constexpr double kHatchLinePoints = 0.6;
 
 QColor Rgb(uint32_t rgb) { return QColor::fromRgb(rgb >> 16 & 0xff, rgb >> 8 & 0xff, rgb & 0xff); }
-
-Qt::BrushStyle Hatching(int pattern) {
-  switch (pattern) {
-    case 1:
-      return Qt::BDiagPattern;
-    case 2:
-      return Qt::FDiagPattern;
-    case 3:
-      return Qt::HorPattern;
-    case 4:
-      return Qt::VerPattern;
-    case 5:
-      return Qt::CrossPattern;
-    case 6:
-      return Qt::DiagCrossPattern;
-    case 7:
-      return Qt::Dense6Pattern;
-    default:
-      return Qt::NoBrush;
-  }
-}
 
 // Points on the chart's box to device units.
 class PainterCanvas : public ChartCanvas {
@@ -51,11 +31,7 @@ class PainterCanvas : public ChartCanvas {
             double outline) override {
     const QRectF r(At(x, y), QSizeF(w * k_, h * k_));
     p_.fillRect(r, Rgb(fill.rgb));
-    if (const Qt::BrushStyle style = Hatching(fill.pattern); style != Qt::NoBrush) {
-      QBrush hatch(Rgb(fill.line_rgb), style);
-      hatch.setTransform(QTransform::fromScale(kHatchPoints * k_ / 8, kHatchPoints * k_ / 8));
-      p_.fillRect(r, hatch);
-    }
+    Hatch(r, fill);
     if (outline > 0) {
       p_.setPen(QPen(Qt::black, outline * k_, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
       p_.setBrush(Qt::NoBrush);
@@ -100,6 +76,42 @@ class PainterCanvas : public ChartCanvas {
     return f;
   }
   QPointF At(double x, double y) const { return origin_ + QPointF(x * k_, y * k_); }
+
+  // The fill's hatching, drawn line by line inside the rectangle: a
+  // pattern brush would be drawn at the device's resolution, far too fine
+  // on a printer or in a PDF file.
+  void Hatch(const QRectF& r, const ChartFill& fill) {
+    const int pattern = fill.pattern;
+    if (pattern <= 0 || r.width() <= 0 || r.height() <= 0) return;
+    const double step = kHatchPoints * k_;
+    p_.save();
+    p_.setClipRect(r, Qt::IntersectClip);
+    p_.setPen(QPen(Rgb(fill.line_rgb), kHatchLinePoints * k_, Qt::SolidLine, Qt::FlatCap));
+    const bool rising = pattern == 1 || pattern == 6;
+    const bool falling = pattern == 2 || pattern == 6;
+    const bool across = pattern == 3 || pattern == 5;
+    const bool down = pattern == 4 || pattern == 5;
+    const double h = r.height();
+    for (double d = -h; d < r.width() + step; d += step) {
+      if (rising) p_.drawLine(QPointF(r.left() + d, r.bottom()), QPointF(r.left() + d + h, r.top()));
+      if (falling) p_.drawLine(QPointF(r.left() + d, r.top()), QPointF(r.left() + d + h, r.bottom()));
+    }
+    for (double y = r.top() + step / 2; across && y < r.bottom(); y += step)
+      p_.drawLine(QPointF(r.left(), y), QPointF(r.right(), y));
+    // Upright lines at least three to a bar, so that a narrow bar shows them.
+    const double across_step = std::min(step, r.width() / 3);
+    for (double x = r.left() + across_step / 2; down && x < r.right(); x += across_step)
+      p_.drawLine(QPointF(x, r.top()), QPointF(x, r.bottom()));
+    if (pattern == 7) {
+      p_.setPen(Qt::NoPen);
+      p_.setBrush(Rgb(fill.line_rgb));
+      const double radius = kHatchLinePoints * k_;
+      for (double y = r.top() + step / 2; y < r.bottom(); y += step)
+        for (double x = r.left() + step / 2; x < r.right(); x += step)
+          p_.drawEllipse(QPointF(x, y), radius, radius);
+    }
+    p_.restore();
+  }
 
   QPainter& p_;
   const QPointF origin_;

@@ -220,14 +220,14 @@ const Career kCareers[] = {
     {"fifty-years-eight-collieries",
      R"({"claimant": {"name": "Fifty Years"},
          "jobs": [
-          {"colliery_id": 1052, "start_year": 1946, "end_year": 1951, "job_factor_id": 8, "resp_factor_id": 1},
-          {"colliery_id": 1064, "start_year": 1952, "end_year": 1957, "job_factor_id": 2, "resp_factor_id": 1},
-          {"colliery_id": 1087, "start_year": 1958, "end_year": 1963, "job_factor_id": 1, "resp_factor_id": 1},
-          {"colliery_id": 1109, "start_year": 1964, "end_year": 1969, "job_factor_id": 3, "resp_factor_id": 1},
-          {"colliery_id": 1110, "start_year": 1970, "end_year": 1976, "job_factor_id": 1, "resp_factor_id": 3},
-          {"colliery_id": 1118, "start_year": 1977, "end_year": 1983, "job_factor_id": 4, "resp_factor_id": 2},
-          {"colliery_id": 1125, "start_year": 1984, "end_year": 1989, "job_factor_id": 5, "resp_factor_id": 2},
-          {"colliery_id": 1133, "start_year": 1990, "end_year": 1995, "job_factor_id": 7, "resp_factor_id": 1}],
+          {"colliery_id": 1052, "start_year": 1947, "end_year": 1952, "job_factor_id": 8, "resp_factor_id": 1},
+          {"colliery_id": 1064, "start_year": 1953, "end_year": 1958, "job_factor_id": 2, "resp_factor_id": 1},
+          {"colliery_id": 1087, "start_year": 1959, "end_year": 1964, "job_factor_id": 1, "resp_factor_id": 1},
+          {"colliery_id": 1109, "start_year": 1965, "end_year": 1970, "job_factor_id": 3, "resp_factor_id": 1},
+          {"colliery_id": 1110, "start_year": 1971, "end_year": 1977, "job_factor_id": 1, "resp_factor_id": 3},
+          {"colliery_id": 1118, "start_year": 1978, "end_year": 1984, "job_factor_id": 4, "resp_factor_id": 2},
+          {"colliery_id": 1125, "start_year": 1985, "end_year": 1990, "job_factor_id": 5, "resp_factor_id": 2},
+          {"colliery_id": 1133, "start_year": 1991, "end_year": 1996, "job_factor_id": 7, "resp_factor_id": 1}],
          "smoking": [{"category_code": "M", "start_year": 1950, "end_year": 1975}]})"},
     {"no-smoking",
      R"({"claimant": {"name": "No Smoking"},
@@ -284,11 +284,27 @@ TEST_F(SampleYears, ScreenshotsOfEveryCareerShape) {
                                   ".pdf' '" + base + "-last-page'";
     EXPECT_EQ(std::system(last_page.c_str()), 0);
     EXPECT_EQ(std::system(("HOME='" + home + "' timeout 120 firefox-esr --headless "
-                           "--window-size=1100,2600 --screenshot '" + base + "-html.png' 'file://" +
+                           "--window-size=1100,3600 --screenshot '" + base + "-html.png' 'file://" +
                            base + ".html' >/dev/null 2>&1")
                               .c_str()),
               0);
     EXPECT_TRUE(fs::exists(base + "-html.png"));
+    // The chart alone at the size a reader sees it, for a closer look.
+    const std::string page = orv::test::ReadAll(base + ".html");
+    const size_t figure = page.find("<figure");
+    if (refused) {
+      EXPECT_EQ(figure, std::string::npos);
+      continue;
+    }
+    ASSERT_NE(figure, std::string::npos);
+    std::ofstream(base + "-chart.html")
+        << "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>chart</title></head><body>"
+        << page.substr(figure, page.find("</figure>") + 9 - figure) << "</body></html>\n";
+    EXPECT_EQ(std::system(("HOME='" + home + "' timeout 120 firefox-esr --headless "
+                           "--window-size=1000,760 --screenshot '" + base + "-html-chart.png' "
+                           "'file://" + base + "-chart.html' >/dev/null 2>&1")
+                              .c_str()),
+              0);
   }
 }
 

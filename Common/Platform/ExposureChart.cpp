@@ -408,7 +408,7 @@ std::vector<std::string> ExposureChartCaption(const ExposureChartData& data) {
   const std::string after = FormatPattern(data.recoverable_after_smoking, "0.00");
   std::string text = "Recoverable proportion of quantum: " + before +
                      "% before the smoking adjustment, " + after + "% after it";
-  text += data.smoking_insult == 0 ? " (no smoking history)." : ".";
+  text += data.smoking_insult == 0 ? " (no smoking to adjust for)." : ".";
   return {text};
 }
 

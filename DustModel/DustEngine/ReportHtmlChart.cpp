@@ -72,7 +72,7 @@ class SvgCanvas : public orv::ChartCanvas {
   // The browser lays the text out; the report font's letters average a
   // little over half their size in width.
   double TextWidth(const std::string& text, double points, bool bold) override {
-    return static_cast<double>(text.size()) * points * (bold ? 0.6 : 0.54);
+    return static_cast<double>(text.size()) * points * (bold ? 0.56 : 0.5);
   }
 
   void BeginYear(int year, const std::string& summary) override {

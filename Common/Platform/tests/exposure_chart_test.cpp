@@ -130,7 +130,7 @@ TEST(ExposureChart, LegendMarkersLimitationAndCaption) {
   EXPECT_FALSE(canvas.HasText("N no dust data"));
   EXPECT_TRUE(canvas.HasText(
       "Recoverable proportion of quantum: 45.68% before the smoking adjustment, 30.13% after it "
-      "(no smoking history)."));
+      "(no smoking to adjust for)."));
   // One bar per year; 1950 has two jobs' parts in one bar.
   EXPECT_EQ(canvas.years.size(), 50u);
   int dashed = 0;

@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include "Output.h"
+#include "SampleChart.h"
 #include "SampleReport.h"
 #include "frmOutput.h"
 
@@ -19,28 +20,7 @@ int main(int argc, char** argv) {
   output.SetHeader(orv::dusto::testing::SampleHeader());
   output.SetFooter("Page %d");
   for (const auto& l : orv::dusto::testing::SampleLines(4, 9)) output.DetailLine(l.line, l.value);
-  orv::ExposureChartData chart;
-  const char* names[] = {"Barrowfield", "Kelmscott Main", "Hollin Bank", "Stannerby"};
-  for (int y = 1950; y < 1986; ++y) {
-    orv::ExposureYear e;
-    e.year = static_cast<int16_t>(y);
-    e.job = 1 + (y - 1950) / 9;
-    e.colliery_id = e.job;
-    e.colliery = names[e.job - 1];
-    e.kind = y == 1972 || y == 1984 ? orv::ExposureKind::kStrike : orv::ExposureKind::kDust;
-    e.weighted_dust_insult = e.kind == orv::ExposureKind::kStrike ? 0 : 3.2f - (y - 1950) * 0.06f;
-    e.post_limitation = y >= 1954;
-    e.post_limitation_insult = e.post_limitation ? e.weighted_dust_insult : 0;
-    e.tortious_percent = 72 - (y - 1950);
-    e.respirator_period = y >= 1975;
-    chart.years.push_back(e);
-  }
-  chart.limitation_year = 1954;
-  chart.limitation_value = 0.5f;
-  chart.recoverable_before_smoking = 48.31f;
-  chart.recoverable_after_smoking = 35.02f;
-  chart.smoking_insult = 18.2f;
-  output.SetExposureChart(chart);
+  output.SetExposureChart(orv::dusto::testing::SampleChart());
   output.EndDoc();
   output.Show();
   orv::dusto::frmOutput* w = output.Window();

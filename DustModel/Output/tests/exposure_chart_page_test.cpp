@@ -9,6 +9,7 @@
 #include "Output.h"
 #include "PdfText.h"
 #include "ReportRenderer.h"
+#include "SampleChart.h"
 #include "SampleReport.h"
 #include "TempDir.h"
 
@@ -16,32 +17,8 @@ namespace orv::dusto {
 namespace {
 
 using testing::PdfPages;
+using testing::SampleChart;
 using testing::SampleLines;
-
-// Twenty years at three collieries, the limitation date in the middle.
-ExposureChartData SampleChart() {
-  ExposureChartData d;
-  const char* names[] = {"Barrowfield", "Kelmscott Main", "Hollin Bank"};
-  for (int y = 1950; y < 1970; ++y) {
-    ExposureYear e;
-    e.year = static_cast<int16_t>(y);
-    e.job = 1 + (y - 1950) / 7;
-    e.colliery_id = e.job;
-    e.colliery = names[e.job - 1];
-    e.weighted_dust_insult = 2.5f - (y - 1950) * 0.05f;
-    e.post_limitation = y >= 1960;
-    e.post_limitation_insult = e.post_limitation ? e.weighted_dust_insult : 0;
-    e.tortious_percent = 60;
-    e.respirator_period = y >= 1965;
-    d.years.push_back(e);
-  }
-  d.limitation_year = 1960;
-  d.limitation_value = 0.5f;
-  d.recoverable_before_smoking = 45.68f;
-  d.recoverable_after_smoking = 30.13f;
-  d.smoking_insult = 28;
-  return d;
-}
 
 // The report as the engine hands it over: the lines, then the chart.
 void Feed(Output& output, bool chart) {
@@ -73,11 +50,11 @@ TEST(ExposureChartPage, APageOfItsOwnAfterTheLastReportLine) {
   EXPECT_NE(with[with.size() - 2].find(last_line), std::string::npos) << with[with.size() - 2];
   const std::string& chart = with.back();
   EXPECT_NE(chart.find(kExposureChartTitle), std::string::npos);
-  EXPECT_NE(chart.find("Recoverable proportion of quantum: 45.68% before the smoking adjustment,"),
+  EXPECT_NE(chart.find("Recoverable proportion of quantum: 48.31% before the smoking adjustment,"),
             std::string::npos)
       << chart;
-  EXPECT_NE(chart.find("30.13% after it."), std::string::npos);
-  EXPECT_NE(chart.find("Kelmscott Main (1957-1963)"), std::string::npos);
+  EXPECT_NE(chart.find("35.02% after it."), std::string::npos);
+  EXPECT_NE(chart.find("Kelmscott Main (1959-1967)"), std::string::npos);
   EXPECT_NE(chart.find("Dust Calculation for Arthur Pennock"), std::string::npos);
   EXPECT_NE(chart.find("Page " + std::to_string(with.size())), std::string::npos);
   EXPECT_EQ(chart.find(last_line), std::string::npos);

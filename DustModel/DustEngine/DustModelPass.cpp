@@ -102,7 +102,9 @@ void CalculationPass::Walk() {
   }
   ClaimantTotals();
   if (totals_.SplitTypes != 0) LiabilitySplit();
-  if (years_) {
+  // The chart only for a channel that shows it: a run without a report
+  // (the bulk recalculation) copies nothing.
+  if (years_ && out_.ShowsExposureChart()) {
     const orv::ExposureChartData chart = ChartData();
     out_.CompleteOutput(&chart);
   } else {

@@ -96,6 +96,12 @@ class Report {
   // through) and exposure_chart set, the preview gets the chart before
   // EndDoc and the HTML file gets it as SVG after the table.
   void CompleteOutput(const orv::ExposureChartData* chart = nullptr);
+  // Whether CompleteOutput would show a chart: exposure_chart set and the
+  // channel the preview or the HTML file.
+  bool ShowsExposureChart() const {
+    return settings_.exposure_chart &&
+           (settings_.output_option == orvShowForm || settings_.output_option == orvHTMLFile);
+  }
   // After a run-time failure: closes an open HTML file with its last line,
   // so that what was written stays readable. Never fails.
   void AbandonOutput() noexcept;

@@ -128,7 +128,7 @@ void Report::Heading(bool detail, const ReportHeading& heading) {
 
 void Report::CompleteOutput(const orv::ExposureChartData* chart) {
   ClassGuard(kPrefix, "CompleteOutput", [&] {
-    const bool with_chart = chart && settings_.exposure_chart && !chart->years.empty();
+    const bool with_chart = chart && ShowsExposureChart() && !chart->years.empty();
     if (settings_.output_option == orvShowForm) {
       if (!output_) RaiseStandard(err::kObjectNotSet);
       if (with_chart) output_->SetExposureChart(*chart);

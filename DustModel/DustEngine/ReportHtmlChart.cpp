@@ -19,7 +19,7 @@ std::string Colour(uint32_t rgb) { return fmt::format("#{:06x}", rgb & 0xffffff)
 
 std::string Num(double v) { return fmt::format("{:.2f}", v); }
 
-// The lines of each hatching in a tile of 6 by 6.
+// The lines of each hatching in a tile of 6 by 6; none for the dots (7).
 const char* HatchPath(int pattern) {
   switch (pattern) {
     case 1:
@@ -35,7 +35,7 @@ const char* HatchPath(int pattern) {
     case 6:
       return "M-1,1 l2,-2 M0,6 l6,-6 M5,7 l2,-2 M-1,5 l2,2 M0,0 l6,6 M5,-1 l2,2";
     default:
-      return "";
+      return nullptr;
   }
 }
 
@@ -95,9 +95,8 @@ class SvgCanvas : public orv::ChartCanvas {
  private:
   // A plain fill is its colour; a hatched one a pattern, defined once.
   std::string FillRef(const orv::ChartFill& fill) {
+    if (fill.pattern <= 0 || fill.pattern >= orv::kChartPatternCount) return Colour(fill.rgb);
     const char* path = HatchPath(fill.pattern);
-    if (fill.pattern == 7) path = nullptr;  // dots
-    if (fill.pattern == 0 || (path && *path == 0)) return Colour(fill.rgb);
     const std::string id = fmt::format("h{:06x}{}{:06x}", fill.rgb, fill.pattern, fill.line_rgb);
     if (defined_.emplace(id, true).second) {
       defs_ += fmt::format(

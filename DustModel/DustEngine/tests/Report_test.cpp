@@ -47,12 +47,17 @@ TEST_F(ReportChannels, HeadingNamesClaimantAndExtraOnlyWhenGiven) {
   EXPECT_EQ(fresh.OutputOption(), orvRaiseEvent);
 }
 
-TEST_F(ReportChannels, AnyJurisdictionButZeroIsScotland) {
-  model_->SetJurisdiction(7);
+TEST_F(ReportChannels, JurisdictionIsZeroOrOne) {
+  model_->SetJurisdiction(1);
   ASSERT_TRUE(RunShort());
   EXPECT_TRUE(HasLine("Jurisdiction: Scotland"));
   // Scotland's limitation year 1964 at value 1: 1964 whole, 1965 halved.
   EXPECT_FLOAT_EQ(model_->PercentEmploymentPostLimitation(), 37.5f);
+  // Any other value is refused rather than taken as Scotland.
+  for (int32_t bad : {2, 7, 99, -1}) {
+    EXPECT_THROW(model_->SetJurisdiction(bad), OrvError) << bad;
+    EXPECT_EQ(model_->Jurisdiction(), 1);
+  }
 }
 
 TEST_F(ReportChannels, LabelOnlyLinesCarryNoEquals) {

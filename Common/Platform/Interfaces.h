@@ -7,6 +7,7 @@
 #include <string>
 
 #include "Component.h"
+#include "ExposureChart.h"
 
 namespace orv {
 
@@ -40,6 +41,9 @@ class IOutput {
   // The page number stands in place of %d.
   virtual void SetFooter(const std::string& text) = 0;
   virtual void DetailLine(const std::string& sLine, const std::string& sValue) = 0;
+  // The exposure chart, shown on a page of its own after the last line;
+  // StartDoc and KillDoc drop it.
+  virtual void SetExposureChart(const ExposureChartData& chart) = 0;
   virtual void KillDoc() = 0;
   virtual void StartDoc() = 0;
   virtual void EndDoc() = 0;

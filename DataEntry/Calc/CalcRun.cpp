@@ -97,6 +97,7 @@ void Calculate(const CalcOptions& options, const HistoryFile& history, CalcOutco
   out.ok = model->Calculate();
   out.results = ResultsOf(*model);
   for (const orv::dust::CoalJobPtr& job : *jobs) out.jobs.push_back(JobOf(*job));
+  out.years = model->Years();
   if (options.format == Format::kPdf) model->OutputObject()->SavePdf(options.output);
 }
 

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "ExposureChart.h"
 #include "HistoryJson.h"
 #include "OrvError.h"
 
@@ -44,6 +45,9 @@ struct CalcOutcome {
   // The fifteen results under their property names, as they read back.
   std::vector<std::pair<std::string, float>> results;
   std::vector<JobResult> jobs;
+  // Each year of each job, as the calculation worked it (empty when it
+  // did not run through).
+  std::vector<orv::ExposureYear> years;
   // The report lines as OutputLine events (json and text formats).
   std::vector<std::string> report;
   // The HTML report (html format without an output file).

@@ -21,6 +21,47 @@ double NineDigits(float v) {
   return std::strtod(fmt::format("{:.9g}", static_cast<double>(v)).c_str(), nullptr);
 }
 
+const char* KindName(ExposureKind kind) {
+  switch (kind) {
+    case ExposureKind::kStrike:
+      return "strike";
+    case ExposureKind::kClosed:
+      return "closed";
+    case ExposureKind::kJobBreak:
+      return "job break";
+    case ExposureKind::kNoData:
+      return "no data";
+    case ExposureKind::kDust:
+      break;
+  }
+  return "dust";
+}
+
+Json YearJson(const ExposureYear& e) {
+  Json y;
+  y["year"] = e.year;
+  y["job"] = e.job;
+  y["colliery_id"] = e.colliery_id;
+  y["colliery"] = e.colliery;
+  y["job_factor"] = e.job_factor;
+  y["marker"] = e.marker;
+  y["kind"] = KindName(e.kind);
+  y["dust_share"] = NineDigits(e.dust_share);
+  y["dust_value"] = NineDigits(e.dust_value);
+  y["weighted_pxr"] = NineDigits(e.weighted_pxr);
+  y["weighted_dust_insult"] = NineDigits(e.weighted_dust_insult);
+  y["post_limitation"] = e.post_limitation;
+  y["post_limitation_share"] = NineDigits(e.post_limitation_share);
+  y["post_limitation_pxr"] = NineDigits(e.post_limitation_pxr);
+  y["post_limitation_insult"] = NineDigits(e.post_limitation_insult);
+  y["tortious_percent"] = NineDigits(e.tortious_percent);
+  y["tortious"] = NineDigits(e.tortious);
+  y["respirator_period"] = e.respirator_period;
+  y["respirator_share"] = NineDigits(e.respirator_share);
+  y["respirator_reduction"] = NineDigits(e.respirator_reduction);
+  return y;
+}
+
 }  // namespace
 
 std::string ResultJson(const CalcOutcome& o) {
@@ -52,6 +93,9 @@ std::string ResultJson(const CalcOutcome& o) {
   }
   doc["jobs"] = jobs;
   doc["report"] = o.report;
+  Json years = Json::array();
+  for (const ExposureYear& e : o.years) years.push_back(YearJson(e));
+  doc["years"] = years;
   return doc.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 

@@ -45,6 +45,7 @@ constexpr KeyRow kKeys[] = {
     {"Data", "Database", "Getting settings: Claimant Data Database", Kind::kText},
     {"Output", "DustOutputOption", nullptr, Kind::kInt32},
     {"Output", "DustDetail", nullptr, Kind::kBool},
+    {"Output", "DustChart", nullptr, Kind::kBool},
     {"Output", "DustAutoCalc", nullptr, Kind::kBool},
     {"Output", "HTMLFile", nullptr, Kind::kText},
 };
@@ -59,6 +60,7 @@ std::string DefaultText(const std::string& key) {
   if (key == "Database") return s.Database;
   if (key == "HTMLFile") return s.HTMLFile;
   if (key == "DustOutputOption") return "0";
+  if (key == "DustChart") return "True";
   return "False";
 }
 
@@ -71,6 +73,7 @@ void Store(const std::string& key, const std::string& text) {
   else if (key == "Database") s.Database = text;
   else if (key == "DustOutputOption") s.DustOutputOption = ParseInt32(text);
   else if (key == "DustDetail") s.DustDetail = ParseBool(text);
+  else if (key == "DustChart") s.DustChart = ParseBool(text);
   else if (key == "DustAutoCalc") s.DustAutoCalc = ParseBool(text);
   else if (key == "HTMLFile") s.HTMLFile = text;
 }
@@ -164,6 +167,7 @@ bool SaveSettings() {
     PutKey(ini, "Output", "HTMLFile", s.HTMLFile);
     PutKey(ini, "Output", "DustOutputOption", std::to_string(s.DustOutputOption));
     PutKey(ini, "Output", "DustDetail", BoolToText(s.DustDetail));
+    PutKey(ini, "Output", "DustChart", BoolToText(s.DustChart));
     PutKey(ini, "Output", "DustAutoCalc", BoolToText(s.DustAutoCalc));
     return true;
   } catch (...) {

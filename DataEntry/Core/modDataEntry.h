@@ -29,6 +29,7 @@ struct SettingsRecord {
   std::string Database;          // claimant database
   int32_t DustOutputOption = 0;  // the engine's OutputOptions value
   bool DustDetail = false;       // detailed calculation output
+  bool DustChart = true;         // the exposure chart after the report (preview, HTML)
   bool DustAutoCalc = false;     // recalculate automatically
   std::string HTMLFile;          // file that HTML output is written to
 };

@@ -128,6 +128,8 @@ void frmMAIN::ConnectMenus() {
   connect(ui_.mnuViewHTML, &QAction::triggered, this, [this] { SetOutputOption(3); });
   connect(ui_.mnuViewDetail, &QAction::triggered, this,
           [this] { SetDetail(!Settings.DustDetail); });
+  connect(ui_.mnuViewChart, &QAction::triggered, this,
+          [this] { SetChart(!Settings.DustChart); });
   connect(ui_.mnuToolsOptions, &QAction::triggered, this, &frmMAIN::ShowOptions);
   connect(ui_.mnuToolsUserFactors, &QAction::triggered, this, &frmMAIN::ShowFactorScreen);
   connect(ui_.mnuHelpContents, &QAction::triggered, this, [this] {
@@ -210,6 +212,7 @@ void frmMAIN::Load() {
     tab2_->RestoreColumnWidths(form_size_.GetBaggage(kSmokeColumnsKey));
     UpdateUserFactorMenu();
     ui_.mnuViewDetail->setChecked(Settings.DustDetail);
+    ui_.mnuViewChart->setChecked(Settings.DustChart);
     SetOutputOption(Settings.DustOutputOption);
     EngineSetupFailed = false;
   } catch (...) {

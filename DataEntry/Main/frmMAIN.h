@@ -82,6 +82,8 @@ class frmMAIN : public QMainWindow, public FormHost {
   void Calculate();
   void SetOutputOption(int32_t option);
   void SetDetail(bool detail);
+  // View menu "Include exposure chart": remembered with the other output choices.
+  void SetChart(bool chart);
   void ShowInBrowser(const std::string& path);
 
   // After the options screen: the jurisdiction at once, and the restart

@@ -79,6 +79,7 @@ void frmMAIN::Calculate() {
     model.SetSolicitorRef(Box(f.txtReference));
     model.SetZURIRRef(Box(f.txtZURIRREF));
     model.SetPrintDetail(Settings.DustDetail);
+    model.SetIncludeExposureChart(Settings.DustChart);
     model.SetOutputOption(Settings.DustOutputOption);
     if (model.OutputOption() == dust::orvHTMLFile) model.SetHTMLFile(Settings.HTMLFile);
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -135,6 +136,11 @@ void frmMAIN::SetOutputOption(int32_t option) {
 void frmMAIN::SetDetail(bool detail) {
   Settings.DustDetail = detail;
   ui_.mnuViewDetail->setChecked(detail);
+}
+
+void frmMAIN::SetChart(bool chart) {
+  Settings.DustChart = chart;
+  ui_.mnuViewChart->setChecked(chart);
 }
 
 void frmMAIN::ShowInBrowser(const std::string& path) {

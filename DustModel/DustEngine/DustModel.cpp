@@ -61,6 +61,7 @@ bool DustModel::Calculate() {
   heading.jurisdiction = jurisdiction_;
   heading.engine_version = EngineVersion();
   heading.data_version = DustDataVersion();
+  years_.clear();
   report_.SetupOutput(heading);
   try {
     if (!jobs_ || !smoking_) RaiseStandard(err::kObjectNotSet);
@@ -71,9 +72,13 @@ bool DustModel::Calculate() {
     CalculationPass first(false, *jobs_, *smoking_, limitation, totals, results_, report_);
     if (!first.Run()) return false;
     CalculationPass second(true, *jobs_, *smoking_, limitation, totals, results_, report_);
-    return second.Run();
+    second.RecordYears(years_);
+    if (second.Run()) return true;
+    years_.clear();
+    return false;
   } catch (...) {
     // The file stays readable and is not left open by a failure.
+    years_.clear();
     report_.AbandonOutput();
     RaiseClassError(kPrefix, "Calculate", CurrentError().Description());
   }

@@ -28,9 +28,11 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Component.h"
 #include "DustModelTypes.h"
+#include "ExposureChart.h"
 #include "Interfaces.h"
 #include "Report.h"
 #include "colCoalJobs.h"
@@ -190,6 +192,20 @@ class DustModel : public orv::Component {
   // The unrounded results of the last Calculate.
   const ClaimantResults& RawResults() const { return results_; }
 
+  // Each year of each job of the last Calculate that answered true, in the
+  // order worked (empty after one that did not): the colliery and job, the
+  // dust value and weighted dust insult, the share after the limitation
+  // date and its tortious dust, the respirator reduction. A job's years add
+  // up to its totals and the jobs' totals to the claimant's, as the
+  // calculation added them.
+  const std::vector<orv::ExposureYear>& Years() const { return years_; }
+
+  // Whether the preview and the HTML report end with the exposure chart
+  // (default true). The report's lines are the same either way; the events
+  // never carry the chart.
+  void SetIncludeExposureChart(bool v) { report_.Settings().exposure_chart = v; }
+  bool IncludeExposureChart() const { return report_.Settings().exposure_chart; }
+
  private:
   int32_t jurisdiction_ = orvEnglandWales;
   int16_t limitation_year_ = 0;
@@ -197,6 +213,7 @@ class DustModel : public orv::Component {
   std::shared_ptr<colCoalJobs> jobs_;
   std::shared_ptr<colSmokeEntry> smoking_;
   ClaimantResults results_;
+  std::vector<orv::ExposureYear> years_;
   Report report_;
 };
 

@@ -50,9 +50,14 @@ void CalculationPass::Refuse(std::string message) { throw ValidationFailure{std:
 
 float CalculationPass::K(float x) const {
   if (parms_.PctPrevCat1 == 0 || parms_.AvgYrPXR == 0) RaiseStandard(err::kDivisionByZero);
-  const float k = (parms_.YearsAvgSmokeEquiv / parms_.PctPrevCat1) * (x / parms_.AvgYrPXR);
+  const float k = KUnchecked(x);
   if (!std::isfinite(k)) RaiseStandard(err::kOverflow);
   return k;
+}
+
+float CalculationPass::KUnchecked(float x) const {
+  if (parms_.PctPrevCat1 == 0 || parms_.AvgYrPXR == 0) return 0;
+  return (parms_.YearsAvgSmokeEquiv / parms_.PctPrevCat1) * (x / parms_.AvgYrPXR);
 }
 
 bool CalculationPass::Run() {
@@ -70,6 +75,7 @@ bool CalculationPass::Run() {
 
 void CalculationPass::Walk() {
   results_ = ClaimantResults{};
+  if (years_) years_->clear();
   if (report_) {
     Start();
   } else {
@@ -96,7 +102,25 @@ void CalculationPass::Walk() {
   }
   ClaimantTotals();
   if (totals_.SplitTypes != 0) LiabilitySplit();
-  out_.CompleteOutput();
+  // The chart only for a channel that shows it: a run without a report
+  // (the bulk recalculation) copies nothing.
+  if (years_ && out_.ShowsExposureChart()) {
+    const orv::ExposureChartData chart = ChartData();
+    out_.CompleteOutput(&chart);
+  } else {
+    out_.CompleteOutput();
+  }
+}
+
+orv::ExposureChartData CalculationPass::ChartData() const {
+  orv::ExposureChartData chart;
+  chart.years = *years_;
+  chart.limitation_year = limitation_.year;
+  chart.limitation_value = limitation_.value;
+  chart.recoverable_before_smoking = RoundTo2(results_.RecoverableQuantumWithoutSmokingPercent);
+  chart.recoverable_after_smoking = RoundTo2(results_.RecoverableQuantumPercent);
+  chart.smoking_insult = results_.SmokingInsult;
+  return chart;
 }
 
 void CalculationPass::Start() {
@@ -144,6 +168,7 @@ void CalculationPass::SurfaceDecision() {
 
 void CalculationPass::JobStart(int n, CoalJob& job) {
   job_ = JobValues{};
+  job_.number = n;
   job_.special = SpecialOf(job);
   job_.uplift = job.Colliery().find("UK Coal") != std::string::npos ? 1.0f : job.Uplift();
   if (report_) {

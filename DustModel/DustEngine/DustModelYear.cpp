@@ -26,15 +26,65 @@ void CalculationPass::Year(CoalJob& job, int16_t y) {
     job_.EquivalentYears += yv.DustFraction;
     return;
   }
+  yv.raw = raw;
+  yv.dust_share = yv.DustFraction;
   float w = 0;
   Dust(job, yv, raw, w);
-  if (PostLimitation(job, yv, w)) {
+  yv.w = w;
+  const bool post_limitation = PostLimitation(job, yv, w);
+  if (post_limitation) {
     PostLimitYears_ += yv.DustFraction;
     float tw = 0;
     Tortious(job, yv, tw);
     RespiratorPeriod(job, yv, tw);
   }
+  if (years_) RecordYear(job, yv, post_limitation);
   out_.SetDetailLevel(2);
+}
+
+// The year as the series holds it: the values computed above, none of them
+// worked out again, so that the series adds up to the report's totals.
+void CalculationPass::RecordYear(const CoalJob& job, const YearValues& yv, bool post_limitation) {
+  orv::ExposureYear e;
+  e.year = yv.year;
+  e.job = job_.number;
+  e.colliery_id = job.CollieryID();
+  e.colliery = job.Colliery();
+  e.job_factor = job.JobFactorText();
+  e.marker = yv.marker;
+  switch (job_.special) {
+    case Special::kStrike:
+      e.kind = orv::ExposureKind::kStrike;
+      break;
+    case Special::kJobBreak:
+      e.kind = orv::ExposureKind::kJobBreak;
+      break;
+    case Special::kNoData:
+      e.kind = orv::ExposureKind::kNoData;
+      break;
+    case Special::kNone:
+      e.kind = yv.marker == "STRIKE"   ? orv::ExposureKind::kStrike
+               : yv.marker == "CLOSED" ? orv::ExposureKind::kClosed
+                                       : orv::ExposureKind::kDust;
+      break;
+  }
+  e.dust_share = yv.dust_share;
+  e.dust_value = yv.raw;
+  e.weighted_pxr = yv.w;
+  e.weighted_dust_insult = KUnchecked(yv.w);
+  e.post_limitation = post_limitation;
+  if (post_limitation) {
+    e.post_limitation_share = yv.DustFraction;
+    e.post_limitation_pxr = yv.post_limit_units;
+    e.post_limitation_insult = KUnchecked(yv.post_limit_units);
+    e.tortious_percent = yv.tortious_percent;
+    e.tortious = yv.tortious;
+    e.respirator_share = yv.respirator_share;
+    e.respirator_reduction = job.RespFactor() * yv.respirator_share;
+  }
+  e.respirator_period =
+      job.RespFactor() > 0 && yv.year >= job.RespStartYear() && yv.year <= job.RespEndYear();
+  years_->push_back(std::move(e));
 }
 
 void CalculationPass::Fraction(CoalJob& job, YearValues& yv) {
@@ -59,7 +109,7 @@ void CalculationPass::Fraction(CoalJob& job, YearValues& yv) {
 }
 
 void CalculationPass::Classify(CoalJob& job, YearValues& yv, float& raw) {
-  std::string marker;
+  std::string& marker = yv.marker;
   // A year without an entry reads as the marker "NO ENTRY" and the value 0,
   // which the classification below handles like any other marker.
   static_cast<void>(LookupDust(job.CollieryID(), yv.year, marker, raw));
@@ -145,6 +195,7 @@ bool CalculationPass::PostLimitation(CoalJob& job, YearValues& yv, float w) {
   if (V == 0.5f && y == L && y == job.EndYear() && job_.halve_end) return false;
   const auto add = [&](float units) {
     job_.WeightedPostLimit += units;
+    yv.post_limit_units = units;
     if (totals_.SplitTypes & 1) D("Weighted dust units post limitation this year", K(units));
   };
   if (y != L) add(w);
@@ -162,12 +213,14 @@ bool CalculationPass::PostLimitation(CoalJob& job, YearValues& yv, float w) {
   return true;
 }
 
-void CalculationPass::Tortious(CoalJob& job, const YearValues& yv, float& tw) {
+void CalculationPass::Tortious(CoalJob& job, YearValues& yv, float& tw) {
   float t = 0;
   if (!job_.no_data && !LookupTortious(job.CollieryID(), yv.year, job.Surface(), t))
     Refuse("No tortious percentage entry for colliery " + job.Colliery() + " in " + Num(yv.year));
   D("Tortious dust for whole year %", t);
   tw = t * yv.DustFraction;
+  yv.tortious_percent = t;
+  yv.tortious = tw;
   job_.TortiousPostLimit += tw;
   if (yv.DustFraction != 1) D("Weighted for part year tortious dust%", tw);
   PostLimitTortious_ += tw;
@@ -176,7 +229,7 @@ void CalculationPass::Tortious(CoalJob& job, const YearValues& yv, float& tw) {
 // The shares of the year inside (s) and outside (o) the job's respirator
 // period: a respirator start or end in mid-year splits a whole year in two
 // and gives a half year wholly to the side it was worked on.
-void CalculationPass::RespiratorPeriod(CoalJob& job, const YearValues& yv, float tw) {
+void CalculationPass::RespiratorPeriod(CoalJob& job, YearValues& yv, float tw) {
   const int16_t y = yv.year;
   const float df = yv.DustFraction;
   if (y < job.RespStartYear() || y > job.RespEndYear()) {
@@ -204,6 +257,7 @@ void CalculationPass::RespiratorPeriod(CoalJob& job, const YearValues& yv, float
       s = 0.5f, o = 0.5f;
     }
   }
+  yv.respirator_share = s;
   PostLimitNonRespYears_ += o * df;
   NonRespTortious_ += o * tw;
   RespPeriodYears_ += df * s;

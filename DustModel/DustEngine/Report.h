@@ -16,6 +16,7 @@
 #include "Component.h"
 #include "Dates.h"
 #include "DustModelTypes.h"
+#include "ExposureChart.h"
 #include "Interfaces.h"
 #include "ReportHtml.h"
 
@@ -38,6 +39,8 @@ struct ReportSettings {
   std::string claimant_extra;
   std::string claimant_extra_label = "Additional information: ";
   int32_t error_mode = orvShowMsg;
+  // The exposure chart after the last line (preview and HTML file).
+  bool exposure_chart = true;
   ReportTextHandler output_line;
   ReportTextHandler error;
   // The time the heading names; the current time unless a test sets it.
@@ -89,8 +92,16 @@ class Report {
   // file <file> for HTML output - check this is a valid path".
   void SetupOutput(const ReportHeading& heading);
   // Finishes the report: the preview's EndDoc and Show, or the HTML file's
-  // last line and its closing.
-  void CompleteOutput();
+  // last line and its closing. With a chart (a calculation that ran
+  // through) and exposure_chart set, the preview gets the chart before
+  // EndDoc and the HTML file gets it as SVG after the table.
+  void CompleteOutput(const orv::ExposureChartData* chart = nullptr);
+  // Whether CompleteOutput would show a chart: exposure_chart set and the
+  // channel the preview or the HTML file.
+  bool ShowsExposureChart() const {
+    return settings_.exposure_chart &&
+           (settings_.output_option == orvShowForm || settings_.output_option == orvHTMLFile);
+  }
   // After a run-time failure: closes an open HTML file with its last line,
   // so that what was written stays readable. Never fails.
   void AbandonOutput() noexcept;

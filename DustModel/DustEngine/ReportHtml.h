@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "ExposureChart.h"
+
 namespace orv::dust {
 
 // Text with &, <, >, " and ' replaced by their character references.
@@ -34,12 +36,21 @@ class HtmlReportFile {
 };
 
 // The file's first two lines and its last one.
-// The character set is declared so that names with accents read correctly in any browser.
+// The character set is declared so that names with accents read correctly in any browser;
+// the document type keeps browsers out of their quirks mode and makes the page one that
+// checks as valid HTML (the table is therefore not inside a paragraph, which a table
+// cannot be).
 inline constexpr const char* kHtmlHead =
-    "<HTML><HEAD><META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=utf-8\">"
-    "<TITLE>Dust Model Output</TITLE></HEAD>";
-inline constexpr const char* kHtmlTableStart =
-    "<BODY><P ALIGN=Left><TABLE BORDER=\"1\" WIDTH=\"100%\">";
-inline constexpr const char* kHtmlEnd = "</TABLE></P></BODY></HTML>";
+    "<!DOCTYPE html><HTML><HEAD><META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; "
+    "charset=utf-8\"><TITLE>Dust Model Output</TITLE></HEAD>";
+inline constexpr const char* kHtmlTableStart = "<BODY><TABLE BORDER=\"1\" WIDTH=\"100%\">";
+inline constexpr const char* kHtmlEnd = "</TABLE></BODY></HTML>";
+// The same end in two lines, with the exposure chart between them.
+inline constexpr const char* kHtmlTableEnd = "</TABLE>";
+inline constexpr const char* kHtmlBodyEnd = "</BODY></HTML>";
+
+// The exposure chart as an inline SVG figure (one line), with one group
+// of class "year" per worked year, for the page after the report's table.
+std::string ExposureChartSvg(const orv::ExposureChartData& chart);
 
 }  // namespace orv::dust

@@ -129,14 +129,22 @@ void Report::Heading(bool detail, const ReportHeading& heading) {
   }
 }
 
-void Report::CompleteOutput() {
+void Report::CompleteOutput(const orv::ExposureChartData* chart) {
   ClassGuard(kPrefix, "CompleteOutput", [&] {
+    const bool with_chart = chart && ShowsExposureChart() && !chart->years.empty();
     if (settings_.output_option == orvShowForm) {
       if (!output_) RaiseStandard(err::kObjectNotSet);
+      if (with_chart) output_->SetExposureChart(*chart);
       output_->EndDoc();
       output_->Show();
     } else if (settings_.output_option == orvHTMLFile) {
-      html_.WriteLine(kHtmlEnd);
+      if (with_chart) {
+        html_.WriteLine(kHtmlTableEnd);
+        html_.WriteLine(ExposureChartSvg(*chart));
+        html_.WriteLine(kHtmlBodyEnd);
+      } else {
+        html_.WriteLine(kHtmlEnd);
+      }
       html_.Close();
     }
   });

@@ -75,6 +75,8 @@ void Output::DetailLine(const std::string& sLine, const std::string& sValue) {
   document_.DetailLine(sLine, sValue);
 }
 
+void Output::SetExposureChart(const ExposureChartData& chart) { document_.SetExposureChart(chart); }
+
 void Output::KillDoc() {
   document_.KillDoc();
   Refresh();

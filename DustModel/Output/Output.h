@@ -42,6 +42,7 @@ class Output : public Component, public IOutput {
   void SetHeader(const std::string& text) override;
   void SetFooter(const std::string& text) override;
   void DetailLine(const std::string& sLine, const std::string& sValue) override;
+  void SetExposureChart(const ExposureChartData& chart) override;
   void KillDoc() override;
   void StartDoc() override;
   void EndDoc() override;

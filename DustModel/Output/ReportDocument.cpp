@@ -47,6 +47,7 @@ void ReportDocument::CloseTable() {
 void ReportDocument::StartDoc() {
   CloseTable();
   rows_.clear();
+  chart_.reset();
   ended_ = false;
 }
 
@@ -58,6 +59,7 @@ void ReportDocument::EndDoc() {
 void ReportDocument::KillDoc() {
   CloseTable();
   rows_.clear();
+  chart_.reset();
   ended_ = false;
 }
 

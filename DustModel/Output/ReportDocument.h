@@ -9,8 +9,11 @@
 // column.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "ExposureChart.h"
 
 namespace orv::dusto {
 
@@ -56,6 +59,11 @@ class ReportDocument {
   // value. Opens the table first when none is open.
   void DetailLine(const std::string& sLine, const std::string& sValue);
 
+  // The exposure chart, drawn on a page of its own after the table; none
+  // after StartDoc or KillDoc until it is set.
+  void SetExposureChart(ExposureChartData chart) { chart_ = std::move(chart); }
+  const ExposureChartData* ExposureChart() const { return chart_ ? &*chart_ : nullptr; }
+
   const std::vector<ReportRow>& Rows() const { return rows_; }
   bool TableOpen() const { return table_open_; }
   bool Ended() const { return ended_; }
@@ -68,6 +76,7 @@ class ReportDocument {
   std::string header_;
   std::string footer_;
   std::vector<ReportRow> rows_;
+  std::optional<ExposureChartData> chart_;
   bool table_open_ = false;
   bool ended_ = false;
   int tables_closed_ = 0;

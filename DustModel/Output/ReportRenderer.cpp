@@ -15,6 +15,7 @@
 #include <memory>
 #include <vector>
 
+#include "ExposureChartPainter.h"
 #include "OrvError.h"
 
 namespace orv::dusto {
@@ -31,7 +32,9 @@ constexpr double kTextCellPaddingRight = 8.0;
 constexpr double kMinimumTextColumnTwips = 1000;
 constexpr double kClipInset = 0.5;
 
-QFont ReportFont(int points, bool bold = false) {
+}  // namespace
+
+QFont ReportFont(int points, bool bold) {
   // The report is laid out for Arial's metrics. Liberation Sans has the same
   // widths, so labels wrap as designed; it is installed with the program and
   // preferred, then Arial itself or its other metric twin, then any sans-serif.
@@ -46,6 +49,8 @@ QFont ReportFont(int points, bool bold = false) {
   f.setStyleStrategy(QFont::PreferNoShaping);
   return f;
 }
+
+namespace {
 
 double TwipsToDevice(double twips, const QPaintDevice& device) {
   return twips * device.logicalDpiX() / 1440.0;
@@ -429,8 +434,16 @@ int RenderReport(const ReportDocument& report, QPagedPaintDevice& device) {
     DrawSlice(painter, table, pages[i]);
     painter.restore();
   }
+  int count = static_cast<int>(pages.size());
+  if (const ExposureChartData* chart = report.ExposureChart()) {
+    device.newPage();
+    ++count;
+    DrawHeader(painter, report, frame, device);
+    DrawFooter(painter, report, frame, count);
+    PaintExposureChart(painter, frame.body, *chart);
+  }
   painter.end();
-  return static_cast<int>(pages.size());
+  return count;
 }
 
 void WriteReportPdf(const ReportDocument& report, const std::string& path) {

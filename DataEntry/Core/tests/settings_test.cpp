@@ -47,6 +47,7 @@ TEST_F(SettingsTest, SharedFileOverridesAndItsMissingKeysFollowTheTable) {
   EXPECT_EQ(Settings.HTMLFile, "/l/out.htm");
   EXPECT_EQ(Settings.Jurisdiction, 0);               // absent from both
   EXPECT_FALSE(Settings.DustDetail);                 // reset by the shared file
+  EXPECT_TRUE(Settings.DustChart);                   // on unless a file turns it off
   EXPECT_FALSE(Settings.DustAutoCalc);
   EXPECT_EQ(Settings.DustOutputOption, 0);
   EXPECT_FALSE(Settings.AllowUserDefine);
@@ -56,10 +57,11 @@ TEST_F(SettingsTest, SharedFileNamingTheLocalOneInOtherCaseIsNotReadAgain) {
   // The local file names itself, in upper case: read once, so the values it
   // gives stand and no "Cannot find" box appears for the other spelling.
   WriteFile(local_, "[Setup]\nSystemIni= " + UpperAscii(local_) +
-                        "\n[Output]\nDustDetail=True\n[DustModel]\nJurisdiction=1\n");
+                        "\n[Output]\nDustDetail=True\nDustChart=False\n[DustModel]\nJurisdiction=1\n");
   ASSERT_TRUE(ReadSettings(local_));
   EXPECT_TRUE(boxes_->shown.empty());
   EXPECT_TRUE(Settings.DustDetail);
+  EXPECT_FALSE(Settings.DustChart);
   EXPECT_EQ(Settings.Jurisdiction, 1);
 }
 
@@ -109,7 +111,8 @@ TEST_F(SettingsTest, StartWithMissingFileCreatesItWithEveryKeyButAllowUserDefine
                      "Setup/SystemIni=", "DustModel/DustDatabase=" + data + "/DUSTDATA.db",
                      "DustModel/Jurisdiction=0", "Data/Database=" + data + "/TARNBY.db",
                      "Output/HTMLFile=" + data + "/ORVDUST.HTM", "Output/DustOutputOption=0",
-                     "Output/DustDetail=False", "Output/DustAutoCalc=True"}));
+                     "Output/DustDetail=False", "Output/DustChart=True",
+                     "Output/DustAutoCalc=True"}));
   // Read back, the file gives the same settings.
   const SettingsRecord saved = Settings;
   boxes_->shown.clear();

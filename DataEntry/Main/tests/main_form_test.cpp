@@ -259,6 +259,24 @@ TEST_F(UserFactorRows, OutputOptionsChooseTheChannel) {
   f.Engine().model->SetOutputOption(0);  // closes the preview
 }
 
+TEST_F(UserFactorRows, ExposureChartIsOnUntilTurnedOff) {
+  frmMAIN& f = LoadForm();
+  QAction* chart = f.Form().mnuViewChart;
+  EXPECT_TRUE(chart->isCheckable());
+  EXPECT_TRUE(chart->isChecked());
+  EXPECT_EQ(chart->text(), "Include exposure &chart");
+  OpenTab(frmMAIN::kCalcTab);
+  f.Tab3().Form().cmdCalc->click();
+  EXPECT_TRUE(f.Engine().model->IncludeExposureChart());
+  chart->trigger();
+  EXPECT_FALSE(chart->isChecked());
+  EXPECT_FALSE(Settings.DustChart);
+  f.Tab3().Form().cmdCalc->click();
+  EXPECT_FALSE(f.Engine().model->IncludeExposureChart());
+  chart->trigger();
+  EXPECT_TRUE(Settings.DustChart);
+}
+
 }  // namespace
 }  // namespace orv::tarnby::test
 

@@ -39,6 +39,11 @@ TEST(Screenshots, EachTabOnTheSampleData) {
     QApplication::processEvents();
     EXPECT_TRUE(form.grab().save(QString::fromUtf8(dir) + "/" + names[tab] + ".png"));
   }
+  // The View menu with its output choices and the exposure chart entry.
+  form.Form().mnuView->popup(form.mapToGlobal(QPoint(40, 24)));
+  QApplication::processEvents();
+  EXPECT_TRUE(form.Form().mnuView->grab().save(QString::fromUtf8(dir) + "/view-menu.png"));
+  form.Form().mnuView->hide();
   form.Form().sstabCoal->setCurrentIndex(frmMAIN::kWorkTab);
   form.Tab1().Form().cmdWorkEdit->click();
   QApplication::processEvents();

@@ -13,6 +13,7 @@
 
 #include "CoalJob.h"
 #include "DustModel.h"
+#include "ExposureChart.h"
 #include "Report.h"
 #include "colCoalJobs.h"
 #include "colSmokeEntry.h"
@@ -51,6 +52,10 @@ class CalculationPass {
   // failure is raised with the source "DustModel:Calculate - <description>".
   bool Run();
 
+  // The second pass writes each year of each job into `years` (cleared
+  // first) and hands the chart to the report before completing it.
+  void RecordYears(std::vector<orv::ExposureYear>& years) { years_ = &years; }
+
  private:
   enum class Special { kNone, kStrike, kJobBreak, kNoData };
 
@@ -70,6 +75,7 @@ class CalculationPass {
     bool halve_end = false;
     bool discounted = false;
     Special special = Special::kNone;
+    int number = 0;  // 1-based, in the collection's order
   };
 
   // Values of the year in hand.
@@ -79,6 +85,15 @@ class CalculationPass {
     float YearFraction = 0;
     float DustFraction = 0;
     bool halved = false;
+    // What the second pass records of the year (see orv::ExposureYear).
+    std::string marker;
+    float raw = 0;
+    float w = 0;
+    float dust_share = 0;
+    float post_limit_units = 0;
+    float tortious_percent = 0;
+    float tortious = 0;
+    float respirator_share = 0;
   };
 
   void Walk();
@@ -95,17 +110,23 @@ class CalculationPass {
   void Classify(CoalJob& job, YearValues& yv, float& raw);
   void Dust(CoalJob& job, YearValues& yv, float raw, float& w);
   bool PostLimitation(CoalJob& job, YearValues& yv, float w);
-  void Tortious(CoalJob& job, const YearValues& yv, float& tw);
-  void RespiratorPeriod(CoalJob& job, const YearValues& yv, float tw);
+  void Tortious(CoalJob& job, YearValues& yv, float& tw);
+  void RespiratorPeriod(CoalJob& job, YearValues& yv, float tw);
   void JobEndFirst(CoalJob& job);
   void JobEndSecond(int n, CoalJob& job);
   void CheckYearTotals() const;
   void ClaimantTotals();
   void LiabilitySplit();
+  void RecordYear(const CoalJob& job, const YearValues& yv, bool post_limitation);
+  orv::ExposureChartData ChartData() const;
 
   [[noreturn]] static void Refuse(std::string message);
   // The dust insult conversion K(x).
   float K(float x) const;
+  // The same conversion for the year series, which never stops the
+  // calculation: 0 where K fails for a parameter of 0, as computed where
+  // it overflows (K fails there at the job's end).
+  float KUnchecked(float x) const;
   static Special SpecialOf(const CoalJob& job);
   void SameFactorTexts(const CoalJob& job, const char* kind) const;
   // Report lines: B both reports, D detail only, N normal only. Numbers
@@ -160,6 +181,7 @@ class CalculationPass {
   const ModelParms& parms_;
 
   std::vector<CoalJobPtr> list_;
+  std::vector<orv::ExposureYear>* years_ = nullptr;
   bool ExcludeSurface_ = false;
   int16_t previous_end_ = 0;
   JobValues job_;

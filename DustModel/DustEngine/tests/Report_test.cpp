@@ -93,6 +93,9 @@ class RecordingOutput : public orv::Component, public orv::IOutput {
   void DetailLine(const std::string& l, const std::string& v) override {
     calls.push_back("Line " + l + "|" + v);
   }
+  void SetExposureChart(const orv::ExposureChartData& chart) override {
+    calls.push_back("Chart " + std::to_string(chart.years.size()));
+  }
   void KillDoc() override { calls.push_back("KillDoc"); }
   void StartDoc() override { calls.push_back("StartDoc"); }
   void EndDoc() override { calls.push_back("EndDoc"); }
@@ -122,6 +125,7 @@ TEST_F(ReportChannels, PreviewReceivesHeadingLinesAndValues) {
   EXPECT_NE(
       std::find(c.begin(), c.end(), "Line \t\t\tDust matrix marker: [SURVEY], raw value|4.00"),
       c.end());
+  EXPECT_EQ(c[c.size() - 3], "Chart 5");
   EXPECT_EQ(c[c.size() - 2], "EndDoc");
   EXPECT_EQ(c.back(), "Show");
   EXPECT_TRUE(lines_.empty());
@@ -165,9 +169,9 @@ TEST_F(ReportChannels, HtmlFileEscapesTextAndIndentsDetail) {
   const std::vector<std::string> html = ReadLines(file);
   ASSERT_GE(html.size(), 4u);
   EXPECT_EQ(html[0],
-            "<HTML><HEAD><META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=utf-8\">"
-            "<TITLE>Dust Model Output</TITLE></HEAD>");
-  EXPECT_EQ(html[1], "<BODY><P ALIGN=Left><TABLE BORDER=\"1\" WIDTH=\"100%\">");
+            "<!DOCTYPE html><HTML><HEAD><META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; "
+            "charset=utf-8\"><TITLE>Dust Model Output</TITLE></HEAD>");
+  EXPECT_EQ(html[1], "<BODY><TABLE BORDER=\"1\" WIDTH=\"100%\">");
   EXPECT_EQ(html[2],
             "<TR><TD>&nbsp;Claimant: &lt;b&gt;O&#39;Neil &amp; &quot;Sons&quot;&lt;/b&gt;"
             "</TD><TD ALIGN=RIGHT>&nbsp;</TD></TR>");
@@ -175,7 +179,11 @@ TEST_F(ReportChannels, HtmlFileEscapesTextAndIndentsDetail) {
   for (int i = 0; i < 3; ++i) expected3 += "&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;";
   expected3 += "Dust matrix marker: [SURVEY], raw value</TD><TD ALIGN=RIGHT>&nbsp;4.00</TD></TR>";
   EXPECT_NE(std::find(html.begin(), html.end(), expected3), html.end());
-  EXPECT_EQ(html.back(), "</TABLE></P></BODY></HTML>");
+  // The table, then the exposure chart, then the page's end.
+  ASSERT_GE(html.size(), 6u);
+  EXPECT_EQ(html[html.size() - 3], "</TABLE>");
+  EXPECT_EQ(html[html.size() - 2].rfind("<figure", 0), 0u);
+  EXPECT_EQ(html.back(), "</BODY></HTML>");
   for (const std::string& l : html) EXPECT_EQ(l.find("<b>"), std::string::npos);
 }
 
@@ -208,7 +216,7 @@ TEST(ReportHtmlFile, ClosedWhenAPassFails) {
   EXPECT_THROW((void)model.Calculate(), OrvError);
   const std::vector<std::string> html = ReadLines(file);
   ASSERT_FALSE(html.empty());
-  EXPECT_EQ(html.back(), "</TABLE></P></BODY></HTML>");
+  EXPECT_EQ(html.back(), "</TABLE></BODY></HTML>");
   // The next calculation can open the same file again.
   EXPECT_THROW((void)model.Calculate(), OrvError);
 }

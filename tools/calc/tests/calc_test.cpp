@@ -144,8 +144,9 @@ TEST_F(CalcTool, TextAndHtmlReports) {
   marked.replace(marked.find("John Smith"), 10, "<i>O'Neil & Co</i>");
   const Ran html = Calc(History(marked) + " --format html");
   ASSERT_EQ(html.code, 0) << html.err;
-  EXPECT_EQ(html.out.rfind("<HTML><HEAD><META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; "
-                           "charset=utf-8\"><TITLE>Dust Model Output</TITLE></HEAD>\n",
+  EXPECT_EQ(html.out.rfind("<!DOCTYPE html><HTML><HEAD><META HTTP-EQUIV=\"Content-Type\" "
+                           "CONTENT=\"text/html; charset=utf-8\"><TITLE>Dust Model "
+                           "Output</TITLE></HEAD>\n",
                            0),
             0u);
   EXPECT_NE(html.out.find("Claimant: &lt;i&gt;O&#39;Neil &amp; Co&lt;/i&gt;"), std::string::npos);
@@ -155,7 +156,8 @@ TEST_F(CalcTool, TextAndHtmlReports) {
   const Ran to_file = Calc(History(AcceptedHistory()) + " --format html --output '" + file + "'");
   ASSERT_EQ(to_file.code, 0) << to_file.err;
   EXPECT_TRUE(to_file.out.empty());
-  EXPECT_NE(ReadAll(file).find("</TABLE></P></BODY></HTML>"), std::string::npos);
+  EXPECT_NE(ReadAll(file).find("</TABLE>\n<figure"), std::string::npos);
+  EXPECT_NE(ReadAll(file).find("</svg></figure>\n</BODY></HTML>"), std::string::npos);
 }
 
 TEST_F(CalcTool, HtmlOfAClaimantNamedWithAccentsIsUtf8AndSaysSo) {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the sample run need
-# (clang and its run-time library with libFuzzer: for the fuzz targets),
+# (clang and its run-time library with libFuzzer: for the fuzz targets;
+# lintian and openbox: for the Debian package stage),
 # only when some are missing. Uses sudo when not root.
 set -euo pipefail
 packages=(
@@ -8,7 +9,8 @@ packages=(
   libsqlite3-dev sqlite3 nlohmann-json3-dev libcli11-dev libfmt-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libqt6printsupport6 libgl-dev
-  poppler-utils xvfb xauth
+  poppler-utils xvfb xauth openbox
+  file lintian
   fonts-liberation xdg-utils
   clang libclang-rt-dev
 )

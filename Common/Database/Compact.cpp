@@ -3,6 +3,12 @@
 // the application_id mark afresh, without free pages. The source is opened
 // exclusively, so the copy is refused while anyone else has the file open
 // and nobody can write to it during the copy.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -10,6 +16,50 @@
 #include "OrvError.h"
 
 namespace orv::db {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+CompactStepHook g_step_hook = nullptr;
+
+void Done(CompactStep step) {
+  if (g_step_hook) g_step_hook(step);
+}
+
+[[noreturn]] void RaiseFileStep(const std::string& what, const std::string& file, int error) {
+  throw OrvError(err::kFileAccess, "CompactInPlace",
+                 StandardErrorText(err::kFileAccess) + " - " + what + " " + file + ": " +
+                     std::strerror(error));
+}
+
+// Flushes a file or folder to disk, so that the rename that follows (or has
+// just happened) survives a power cut as well as a killed program.
+void Flush(const std::string& path, bool folder) {
+  const int fd = ::open(path.c_str(), (folder ? O_RDONLY | O_DIRECTORY : O_RDWR) | O_CLOEXEC);
+  if (fd < 0) RaiseFileStep("cannot open", path, errno);
+  const int rc = ::fsync(fd);
+  const int error = errno;
+  ::close(fd);
+  if (rc != 0) RaiseFileStep("cannot flush", path, error);
+}
+
+// The copy gets the replaced file's permissions and group, so that a file
+// kept private or shared with a group stays so. Where the group cannot be
+// kept (its owner is not a member), the group's permissions are dropped
+// rather than handed to the copier's own group.
+void KeepModeAndGroup(const std::string& copy, const struct stat& original) {
+  mode_t mode = original.st_mode & 07777;
+  if (::chown(copy.c_str(), static_cast<uid_t>(-1), original.st_gid) != 0) {
+    struct stat now {};
+    if (::stat(copy.c_str(), &now) != 0 || now.st_gid != original.st_gid) mode &= ~mode_t{070};
+  }
+  if (::chmod(copy.c_str(), mode) != 0) RaiseFileStep("cannot set the permissions of", copy, errno);
+}
+
+}  // namespace
+
+void SetCompactStepHook(CompactStepHook hook) { g_step_hook = hook; }
 
 void CompactDatabase(const std::string& source, const std::string& destination,
                      const std::string& source_connect) {
@@ -34,6 +84,28 @@ void CompactDatabase(const std::string& source, const std::string& destination,
     throw;
   }
   db->Close();
+}
+
+void CompactInPlace(const std::string& file, const std::string& temp, const std::string& connect) {
+  const std::string path = fs::absolute(file).string();
+  struct stat original {};
+  if (::stat(path.c_str(), &original) != 0) RaiseFileStep("cannot read", path, errno);
+  CompactDatabase(path, temp, connect);
+  Done(CompactStep::kCopied);
+  try {
+    KeepModeAndGroup(temp, original);
+    Done(CompactStep::kModeKept);
+    Flush(temp, false);
+    Done(CompactStep::kFlushed);
+    if (::rename(temp.c_str(), path.c_str()) != 0) RaiseFileStep("cannot rename", temp, errno);
+  } catch (...) {
+    std::error_code ignored;
+    fs::remove(temp, ignored);
+    throw;
+  }
+  Done(CompactStep::kRenamed);
+  Flush(fs::path(path).parent_path().string(), true);
+  Done(CompactStep::kFolderFlushed);
 }
 
 }  // namespace orv::db

@@ -1,6 +1,6 @@
 // Expanding a database's matrix now, as the engine would on first open:
 // the expansion library rewrites the matrix in place, then the file is
-// compacted into a temporary name beside it and renamed back.
+// compacted in place (the same step the engine takes after its expansion).
 #include <unistd.h>
 
 #include <filesystem>
@@ -47,19 +47,6 @@ ExpansionYears ReadYears(const std::string& path) {
   return y;
 }
 
-void Compact(const std::string& path) {
-  const std::string temp = path + "." + std::to_string(getpid()) + ".compact";
-  std::error_code ignored;
-  fs::remove(temp, ignored);
-  try {
-    orv::db::CompactDatabase(path, temp, orv::DustDataConnect());
-    fs::rename(temp, path);
-  } catch (...) {
-    fs::remove(temp, ignored);
-    throw;
-  }
-}
-
 }  // namespace
 
 void ExpandDatabase(const std::string& db_path) {
@@ -82,7 +69,8 @@ void ExpandDatabase(const std::string& db_path) {
     throw OrvError(kExpansionFailed, "ExpandDatabase",
                    "the matrix expansion reported failure; the database was not compacted");
   }
-  Compact(path);
+  orv::db::CompactInPlace(path, path + "." + std::to_string(getpid()) + ".compact",
+                          orv::DustDataConnect());
 }
 
 }  // namespace orv::dustdata

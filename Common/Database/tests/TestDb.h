@@ -9,23 +9,16 @@
 
 #include "Database.h"
 #include "OrvError.h"
+#include "TempDir.h"
 
 namespace orv::db::testing {
 
 class DbTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = std::filesystem::temp_directory_path() /
-           (std::string("orvdb_") + info->test_suite_name() + "_" + info->name());
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-
   std::string PathOf(const std::string& name) const { return (dir_ / name).string(); }
 
-  std::filesystem::path dir_;
+  orv::test::TempDir tmp_;
+  std::filesystem::path dir_ = tmp_.path();
 };
 
 inline FieldDef F(std::string name, FieldType type, int32_t size = 0, bool required = false) {

@@ -1,14 +1,13 @@
 // Compacting a database in place: a program stopped at any step leaves the
 // old file or the new one, and the new one keeps the old one's permissions.
-#include <grp.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <vector>
 
 #include "TestDb.h"
+#include "ToolRun.h"
 
 namespace orv::db::testing {
 namespace {
@@ -50,23 +49,13 @@ TEST_F(CompactInPlaceTest, AProgramStoppedAtAnyStepLeavesTheOldFileOrTheNewOne) 
     SCOPED_TRACE(static_cast<int>(step));
     const std::string temp = PathOf("d.db.compact" + std::to_string(static_cast<int>(step)));
     g_stop_at = step;
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-      SetCompactStepHook([](CompactStep s) {
-        if (s == g_stop_at) _exit(kStoppedExit);
-      });
-      try {
-        CompactInPlace(path_, temp, ";pwd=secret");
-      } catch (...) {
-        _exit(1);
-      }
-      _exit(0);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status));
-    ASSERT_EQ(WEXITSTATUS(status), kStoppedExit);
+    ASSERT_EQ(orv::test::RunInChild([&] {
+                SetCompactStepHook([](CompactStep s) {
+                  if (s == g_stop_at) _exit(kStoppedExit);
+                });
+                CompactInPlace(path_, temp, ";pwd=secret");
+              }),
+              kStoppedExit);
     ASSERT_TRUE(fs::exists(path_));
     EXPECT_EQ(Rows(), 3);
   }

@@ -2,7 +2,6 @@
 // component, then compaction under a temporary name and reopening.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -14,6 +13,7 @@
 #include "OrvError.h"
 #include "Registry.h"
 #include "TestDustData.h"
+#include "ToolRun.h"
 #include "modGlobals.h"
 
 namespace orv::dust {
@@ -173,23 +173,13 @@ TEST_F(Expansion, AProgramStoppedWhileCompactingLeavesAnExpandedFile) {
             .string();
     test::BuildUnexpanded(file);
     g_stop_at = step;
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-      db::SetCompactStepHook([](db::CompactStep s) {
-        if (s == g_stop_at) _exit(42);
-      });
-      try {
-        (void)SetupDataDB(file);
-      } catch (...) {
-        _exit(1);
-      }
-      _exit(0);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status));
-    ASSERT_EQ(WEXITSTATUS(status), 42);
+    ASSERT_EQ(orv::test::RunInChild([&] {
+                db::SetCompactStepHook([](db::CompactStep s) {
+                  if (s == g_stop_at) _exit(42);
+                });
+                (void)SetupDataDB(file);
+              }),
+              42);
     ASSERT_TRUE(fs::exists(file));
     test::OnFreshThread([&] {
       ASSERT_TRUE(SetupDataDB(file));

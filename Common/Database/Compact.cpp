@@ -4,7 +4,6 @@
 // exclusively, so the copy is refused while anyone else has the file open
 // and nobody can write to it during the copy.
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -14,6 +13,7 @@
 
 #include "Impl.h"
 #include "OrvError.h"
+#include "SafeFiles.h"
 
 namespace orv::db {
 
@@ -42,19 +42,6 @@ void Flush(const std::string& path, bool folder) {
   const int error = errno;
   ::close(fd);
   if (rc != 0) RaiseFileStep("cannot flush", path, error);
-}
-
-// The copy gets the replaced file's permissions and group, so that a file
-// kept private or shared with a group stays so. Where the group cannot be
-// kept (its owner is not a member), the group's permissions are dropped
-// rather than handed to the copier's own group.
-void KeepModeAndGroup(const std::string& copy, const struct stat& original) {
-  mode_t mode = original.st_mode & 07777;
-  if (::chown(copy.c_str(), static_cast<uid_t>(-1), original.st_gid) != 0) {
-    struct stat now {};
-    if (::stat(copy.c_str(), &now) != 0 || now.st_gid != original.st_gid) mode &= ~mode_t{070};
-  }
-  if (::chmod(copy.c_str(), mode) != 0) RaiseFileStep("cannot set the permissions of", copy, errno);
 }
 
 }  // namespace
@@ -88,12 +75,11 @@ void CompactDatabase(const std::string& source, const std::string& destination,
 
 void CompactInPlace(const std::string& file, const std::string& temp, const std::string& connect) {
   const std::string path = fs::absolute(file).string();
-  struct stat original {};
-  if (::stat(path.c_str(), &original) != 0) RaiseFileStep("cannot read", path, errno);
   CompactDatabase(path, temp, connect);
   Done(CompactStep::kCopied);
   try {
-    KeepModeAndGroup(temp, original);
+    // A file kept private or shared with a group stays so.
+    files::KeepModeAndGroup(path, temp);
     Done(CompactStep::kModeKept);
     Flush(temp, false);
     Done(CompactStep::kFlushed);

@@ -1,8 +1,7 @@
 // Expanding a database's matrix now, as the engine would on first open:
 // the expansion library rewrites the matrix in place, then the file is
-// compacted in place (the same step the engine takes after its expansion).
-#include <unistd.h>
-
+// compacted in place (the same step the engine takes after its expansion),
+// its copy made in a private folder beside the file.
 #include <filesystem>
 
 #include "Dates.h"
@@ -11,6 +10,7 @@
 #include "Numbers.h"
 #include "OrvError.h"
 #include "Registry.h"
+#include "SafeFiles.h"
 #include "detail/Access.h"
 
 namespace orv::dustdata {
@@ -69,8 +69,15 @@ void ExpandDatabase(const std::string& db_path) {
     throw OrvError(kExpansionFailed, "ExpandDatabase",
                    "the matrix expansion reported failure; the database was not compacted");
   }
-  orv::db::CompactInPlace(path, path + "." + std::to_string(getpid()) + ".compact",
-                          orv::DustDataConnect());
+  const std::string side = orv::files::MakeSideFolder(path);
+  std::error_code ignored;
+  try {
+    orv::db::CompactInPlace(path, side + "/compact.db", orv::DustDataConnect());
+  } catch (...) {
+    fs::remove_all(side, ignored);
+    throw;
+  }
+  fs::remove_all(side, ignored);
 }
 
 }  // namespace orv::dustdata

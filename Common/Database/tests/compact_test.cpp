@@ -20,6 +20,7 @@ CompactStep g_stop_at = CompactStep::kCopied;
 class CompactInPlaceTest : public DbTest {
  protected:
   void SetUp() override {
+    DbTest::SetUp();
     path_ = PathOf("d.db");
     DatabasePtr db = CreateDatabase(path_, ";pwd=secret");
     db->CreateTable("T", {F("ID", FieldType::Long), F("NAME", FieldType::Text, 20)});

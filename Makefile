@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: run test build configure deps sample clean test-sanitize fuzz-build fuzz-ci
+.PHONY: run test build configure deps sample clean test-sanitize fuzz-build fuzz-ci package package-test
 
 deps:
 	@scripts/install-deps.sh
@@ -54,3 +54,12 @@ fuzz-ci: fuzz-build
 
 clean:
 	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)
+
+# The Debian package of the installation (build/tarnby_<version>_<arch>.deb).
+package: build
+	@cd $(BUILD_DIR) && cpack -G DEB
+
+# The package built, checked by lintian, installed with apt-get and tried
+# (scripts/package-test.sh; needs root or sudo).
+package-test: build
+	@scripts/package-test.sh $(BUILD_DIR)

@@ -2,8 +2,8 @@
 # Installs the Debian packages the build, the tests and the sample run need
 # (clang and its run-time library with libFuzzer: for the fuzz targets;
 # python3-html5lib: the check that the HTML report is valid; firefox-esr:
-# pictures of the HTML report as a browser shows it), only when some are
-# missing. Uses sudo when not root.
+# pictures of the HTML report as a browser shows it; lintian and openbox: for
+# the Debian package stage), only when some are missing. Uses sudo when not root.
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config ccache
@@ -12,6 +12,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libqt6printsupport6 libgl-dev
   poppler-utils xvfb xauth openbox xdotool
+  file lintian
   fonts-liberation xdg-utils
   python3-html5lib firefox-esr
   clang libclang-rt-dev

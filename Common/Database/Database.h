@@ -218,6 +218,22 @@ DatabasePtr CreateDatabase(const std::string& path, const std::string& connect =
 void CompactDatabase(const std::string& source, const std::string& destination,
                      const std::string& source_connect = {});
 
+// Replaces the closed database `path` by a compacted copy of itself. The copy
+// is written to `temp` (a new name in the same folder), given the file's mode
+// and group, flushed to disk and renamed over the file in one step, so that a
+// program stopped at any moment leaves either the old file or the new one. A
+// failure before the rename removes the copy and leaves the file as it was;
+// 3051 while another connection has the file open, 75 when the file system
+// refuses a step.
+void CompactInPlace(const std::string& path, const std::string& temp,
+                    const std::string& connect = {});
+
+// The steps of CompactInPlace, each reported to a test's hook once done (a
+// test stops the program there to see what is left); no hook by default.
+enum class CompactStep { kCopied, kModeKept, kFlushed, kRenamed, kFolderFlushed };
+using CompactStepHook = void (*)(CompactStep);
+void SetCompactStepHook(CompactStepHook hook);
+
 class Database : public std::enable_shared_from_this<Database> {
  public:
   virtual ~Database() = default;

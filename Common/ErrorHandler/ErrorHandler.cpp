@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "ErrorLog.h"
+#include "UserFolders.h"
 #include "MessageBox.h"
 #include "OsVersion.h"
 
@@ -13,7 +14,7 @@ namespace orv {
 
 ErrorHandler::ErrorHandler(std::string app_title)
     : error_title_(app_title + " Error"),
-      log_file_(detail::UserDataFolder() + "/" + app_title + "_Error.log") {
+      log_file_(UserDataFolder() + "/" + app_title + "_Error.log") {
   SetLogMode(logmode::kAutomatic);
   const detail::OsVersion v = detail::QueryOsVersion();
   os_major_ = v.major;

@@ -1,6 +1,5 @@
 #include "ErrorLog.h"
 
-#include <pwd.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -25,19 +24,7 @@ const char* EventWord(int32_t event_type) {
   }
 }
 
-std::string HomeFolder() {
-  if (const char* home = std::getenv("HOME"); home && *home) return home;
-  if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir) return pw->pw_dir;
-  return ".";
-}
-
 }  // namespace
-
-std::string UserDataFolder() {
-  const char* xdg = std::getenv("XDG_DATA_HOME");
-  if (xdg && xdg[0] == '/') return std::string(xdg) + "/tarnby";
-  return HomeFolder() + "/.local/share/tarnby";
-}
 
 bool AppendLogEntry(const std::string& path, const std::string& text, int32_t event_type,
                     bool with_thread_id, bool truncate) {

@@ -6,11 +6,6 @@
 
 namespace orv::detail {
 
-// The per-user data folder the logs live in: $XDG_DATA_HOME/tarnby when that
-// is an absolute path, else $HOME/.local/share/tarnby (the home folder from
-// the password database when HOME is unset).
-std::string UserDataFolder();
-
 // Appends "<yyyy-mm-dd hh:mm:ss> <Error|Warning|Information>[ thread <id>]
 // <text>" as one line to `path`, creating its folder and the file as needed;
 // with `truncate` the file is emptied first. Returns false, with errno set,

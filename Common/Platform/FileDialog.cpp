@@ -1,23 +1,17 @@
 #include "FileDialog.h"
 
-#include <mutex>
+#include "ServiceSlot.h"
 
 namespace orv {
 
 namespace {
-std::mutex g_mutex;
-std::shared_ptr<FileDialogService> g_service;
+detail::ServiceSlot<FileDialogService> g_service;
 }  // namespace
 
-std::shared_ptr<FileDialogService> GetFileDialogService() {
-  std::lock_guard lock(g_mutex);
-  return g_service;
-}
+std::shared_ptr<FileDialogService> GetFileDialogService() { return g_service.Get(); }
 
 std::shared_ptr<FileDialogService> SetFileDialogService(std::shared_ptr<FileDialogService> s) {
-  std::lock_guard lock(g_mutex);
-  std::swap(g_service, s);
-  return s;
+  return g_service.Swap(std::move(s));
 }
 
 FileDialogAnswer ScriptedFileDialog::Show(const FileDialogRequest& request) {

@@ -21,11 +21,23 @@ inline constexpr int32_t kCritical = 16;
 inline constexpr int32_t kQuestion = 32;
 inline constexpr int32_t kExclamation = 48;
 inline constexpr int32_t kInformation = 64;
+// Which button is the default: the first unless one of these is added.
+inline constexpr int32_t kDefaultButton2 = 256;
+inline constexpr int32_t kDefaultButton3 = 512;
 // Answers.
 inline constexpr int32_t kOk = 1;
 inline constexpr int32_t kCancel = 2;
 inline constexpr int32_t kYes = 6;
 inline constexpr int32_t kNo = 7;
+
+// The answers of a style's buttons in the order they are shown (its lowest
+// three bits: 0 OK, 1 OK and Cancel, 2 Abort, Retry and Ignore, 3 Yes, No
+// and Cancel, 4 Yes and No, 5 Retry and Cancel; Abort answers 3, Retry 4,
+// Ignore 5).
+std::vector<int32_t> ButtonAnswers(int32_t style);
+// The answer of a style's default button (the first where the second or
+// third is asked for but the style has fewer buttons).
+int32_t DefaultAnswer(int32_t style);
 }  // namespace mb
 
 struct MessageBoxRequest {

@@ -5,10 +5,10 @@
 
 #include <cerrno>
 #include <cstring>
-#include <mutex>
 #include <thread>
 
 #include "OrvError.h"
+#include "ServiceSlot.h"
 
 extern char** environ;
 
@@ -38,25 +38,18 @@ class XdgOpenShell : public ShellService {
   }
 };
 
-std::mutex g_mutex;
-std::shared_ptr<ShellService> g_service;
+detail::ServiceSlot<ShellService> g_service;
 
 }  // namespace
 
 void ShellOpen(const std::string& address) {
-  std::shared_ptr<ShellService> s;
-  {
-    std::lock_guard lock(g_mutex);
-    s = g_service;
-  }
+  std::shared_ptr<ShellService> s = g_service.Get();
   if (!s) s = std::make_shared<XdgOpenShell>();
   s->Open(address);
 }
 
 std::shared_ptr<ShellService> SetShellService(std::shared_ptr<ShellService> s) {
-  std::lock_guard lock(g_mutex);
-  std::swap(g_service, s);
-  return s;
+  return g_service.Swap(std::move(s));
 }
 
 }  // namespace orv

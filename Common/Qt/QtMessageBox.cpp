@@ -8,21 +8,19 @@ namespace orv {
 namespace {
 
 std::vector<QMessageBox::StandardButton> ButtonList(int32_t style) {
-  using B = QMessageBox;
-  switch (style & 7) {
-    case 1:
-      return {B::Ok, B::Cancel};
-    case 2:
-      return {B::Abort, B::Retry, B::Ignore};
-    case 3:
-      return {B::Yes, B::No, B::Cancel};
-    case 4:
-      return {B::Yes, B::No};
-    case 5:
-      return {B::Retry, B::Cancel};
-    default:
-      return {B::Ok};
+  std::vector<QMessageBox::StandardButton> buttons;
+  for (const int32_t answer : mb::ButtonAnswers(style)) {
+    switch (answer) {
+      case mb::kOk: buttons.push_back(QMessageBox::Ok); break;
+      case mb::kCancel: buttons.push_back(QMessageBox::Cancel); break;
+      case 3: buttons.push_back(QMessageBox::Abort); break;
+      case 4: buttons.push_back(QMessageBox::Retry); break;
+      case 5: buttons.push_back(QMessageBox::Ignore); break;
+      case mb::kYes: buttons.push_back(QMessageBox::Yes); break;
+      default: buttons.push_back(QMessageBox::No); break;
+    }
   }
+  return buttons;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Running one of our command-line tools from a test, with what it printed.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace orv::test {
@@ -17,6 +18,12 @@ struct ToolRun {
 // files in `scratch_dir`.
 ToolRun RunTool(const std::string& tool, const std::string& args, const std::string& scratch_dir,
                 const std::string& prefix = {});
+
+// Runs `body` in a forked copy of this test program, which ends there: its
+// exit code is returned (0 when the body returns, 1 when it throws, what it
+// passes to _exit when it stops the copy itself; -1 when the copy did not
+// exit by itself). For a test that stops a program half way through.
+int RunInChild(const std::function<void()>& body);
 
 // A whole file; empty when it cannot be read.
 std::string ReadAll(const std::string& path);

@@ -1,12 +1,12 @@
 // The per-user folders that stand in for a desktop installation's program
 // folder, and the first start of a new user.
-#include <pwd.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
+#include "UserFolders.h"
 #include "modDataEntry.h"
 
 namespace orv::tarnby {
@@ -14,21 +14,6 @@ namespace orv::tarnby {
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr const char* kSubFolder = "tarnby";
-
-std::string HomeFolder() {
-  if (const char* home = std::getenv("HOME"); home && *home) return home;
-  if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir) return pw->pw_dir;
-  return ".";
-}
-
-// $variable when it is an absolute path, else the home folder and `fallback`.
-std::string XdgFolder(const char* variable, const char* fallback) {
-  const char* value = std::getenv(variable);
-  fs::path base = (value && *value == '/') ? fs::path(value) : fs::path(HomeFolder()) / fallback;
-  return (base / kSubFolder).lexically_normal().string();
-}
 
 bool Exists(const fs::path& p) {
   std::error_code ec;
@@ -52,8 +37,8 @@ bool CopySample(const fs::path& from, const fs::path& to) {
 
 }  // namespace
 
-std::string ConfigFolder() { return XdgFolder("XDG_CONFIG_HOME", ".config"); }
-std::string DataFolder() { return XdgFolder("XDG_DATA_HOME", ".local/share"); }
+std::string ConfigFolder() { return orv::UserConfigFolder(); }
+std::string DataFolder() { return orv::UserDataFolder(); }
 
 std::string ProgramFolder() {
   std::error_code ec;

@@ -24,9 +24,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The message box style that makes the second button (No) the default.
-constexpr int32_t kDefaultButton2 = 256;
-
 std::function<void(int16_t)>& LevelHook() {
   static std::function<void(int16_t)> hook;
   return hook;
@@ -154,7 +151,7 @@ int16_t ApplyStructureLevels(db::Database& d, int16_t up_to) {
 
 bool ConfirmDatabaseUpdate() {
   if (UpdateConfirmed) return true;
-  const int32_t answer = MsgBox(kConfirmText, mb::kQuestion | mb::kYesNo | kDefaultButton2,
+  const int32_t answer = MsgBox(kConfirmText, mb::kQuestion | mb::kYesNo | mb::kDefaultButton2,
                                 "Claimant Data Database Update");
   UpdateConfirmed = answer == mb::kYes && BackupClaimantDatabase(Settings.Database);
   return UpdateConfirmed;

@@ -7,6 +7,7 @@
 #include "DustDataBuild.h"
 #include "ExpansionSchema.h"
 #include "ModelParameters.h"
+#include "InputError.h"
 #include "Numbers.h"
 #include "OrvError.h"
 #include "Tables.h"
@@ -320,15 +321,19 @@ class Checker {
           Ref{"RespiratorWornRespID", "RESPFACTORS"}}) {
       const auto v = ReadParm(db_, ref.key);
       if (!v) continue;
+      // A value that is no number is reported with the parameters; only the
+      // parse is excused here, never the query.
+      int32_t id = 0;
       try {
-        const int32_t id = orv::ParseInt32(*v);
-        auto rs = db_.OpenRecordset(std::string("SELECT ID FROM ") + ref.table + " WHERE ID = ?",
-                                    RecordsetType::Snapshot, {Value(id)});
-        if (rs->IsEOF()) {
-          Problem(std::string("the model parameter ") + ref.key + " " + *v + " names no row of " +
-                  ref.table);
-        }
+        id = orv::ParseInt32(*v);
       } catch (const OrvError&) {
+        continue;
+      }
+      auto rs = db_.OpenRecordset(std::string("SELECT ID FROM ") + ref.table + " WHERE ID = ?",
+                                  RecordsetType::Snapshot, {Value(id)});
+      if (rs->IsEOF()) {
+        Problem(std::string("the model parameter ") + ref.key + " " + *v + " names no row of " +
+                ref.table);
       }
     }
   }

@@ -17,8 +17,8 @@
 // No output file is left behind by a failed build.
 //
 // Tests of other components build small databases from the fixture folder
-// whose path the macro TARNBY_DUSTDATA_FIXTURE holds (defined for every
-// target that links orvdustdata).
+// whose path orv::dustdata::test::FixtureDir() gives (the test support
+// library orvdustdata_testsupport).
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,7 @@
 // Expanding a database's matrix now, as the engine would on first open:
 // the expansion library rewrites the matrix in place, then the file is
-// compacted into a temporary name beside it and renamed back.
+// compacted in place (the same step the engine takes after its expansion),
+// its copy made in a private folder beside the file.
 #include <filesystem>
 
 #include "Dates.h"
@@ -46,22 +47,6 @@ ExpansionYears ReadYears(const std::string& path) {
   return y;
 }
 
-// The compacted copy is made in a private folder beside the file (see
-// CopyTo), keeps the file's mode and group, and replaces it.
-void Compact(const std::string& path) {
-  const std::string side = orv::files::MakeSideFolder(path);
-  const std::string temp = side + "/compact.db";
-  std::error_code ignored;
-  try {
-    orv::db::CompactDatabase(path, temp, orv::DustDataConnect());
-    fs::rename(temp, path);
-  } catch (...) {
-    fs::remove_all(side, ignored);
-    throw;
-  }
-  fs::remove_all(side, ignored);
-}
-
 }  // namespace
 
 void ExpandDatabase(const std::string& db_path) {
@@ -84,7 +69,15 @@ void ExpandDatabase(const std::string& db_path) {
     throw OrvError(kExpansionFailed, "ExpandDatabase",
                    "the matrix expansion reported failure; the database was not compacted");
   }
-  Compact(path);
+  const std::string side = orv::files::MakeSideFolder(path);
+  std::error_code ignored;
+  try {
+    orv::db::CompactInPlace(path, side + "/compact.db", orv::DustDataConnect());
+  } catch (...) {
+    fs::remove_all(side, ignored);
+    throw;
+  }
+  fs::remove_all(side, ignored);
 }
 
 }  // namespace orv::dustdata

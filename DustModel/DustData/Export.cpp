@@ -5,6 +5,8 @@
 
 #include "Csv.h"
 #include "DustDataBuild.h"
+#include "InputError.h"
+#include "OrvError.h"
 #include "Numbers.h"
 #include "SafeFiles.h"
 #include "Tables.h"
@@ -54,12 +56,16 @@ std::string SelectSql(const Table& t) {
 
 // Whether the matrix counts as expanded: MatrixReady says so; without that
 // key, whether the matrix holds rows (as a build of the export would say).
+// A value that is no number is refused: taken either way, the export would
+// build back into a database that says something the original did not.
 bool MatrixExpanded(orv::db::Database& db) {
   if (const auto v = ReadParm(db, kMatrixReadyKey)) {
     try {
       return orv::ParseNumber(*v) != 0;
-    } catch (const std::exception&) {
-      return true;
+    } catch (const OrvError&) {
+      throw orv::InputError(db.Name(), 0, kMatrixReadyKey,
+                            "\"" + *v + "\" is not a number, so whether the matrix is "
+                            "expanded is unknown");
     }
   }
   auto rs = db.OpenRecordset("SELECT COUNT(*) FROM DUSTMATRIX", orv::db::RecordsetType::Snapshot);

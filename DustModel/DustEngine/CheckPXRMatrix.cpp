@@ -86,15 +86,10 @@ bool CompactAndReopen(std::string& step) {
   step = "Closing PXR database for compact";
   detail::CloseConnection();
 
+  // Compacted under the free name, then renamed over the file in one step:
+  // a program stopped half way leaves the expanded file or the compacted one.
   step = "Compacting PXR database";
-  db::CompactDatabase(full_name, temp_name.string(), DustDataConnect());
-
-  step = "Deleting PXR database";
-  if (!fs::remove(file, ec) || ec) RaiseFileError(full_name, ec);
-
-  step = "Renaming compacted database";
-  fs::rename(temp_name, file.parent_path() / own_name, ec);
-  if (ec) RaiseFileError(temp_name.string(), ec);
+  db::CompactInPlace(full_name, temp_name.string(), DustDataConnect());
 
   step = "Reopening PXR database";
   detail::ThreadState& st = detail::State();

@@ -12,8 +12,6 @@ using namespace detail;
 
 namespace {
 
-constexpr std::string_view kPrefix = "colCoalJobs:";
-
 const EngineClassRegistrar kRegistrar(colCoalJobs::kClassName, [] { return new colCoalJobs; });
 
 }  // namespace
@@ -71,7 +69,7 @@ CoalJobPtr colCoalJobs::Add(const std::string& sKey, int16_t RespFactorID, int32
 
 CoalJobPtr colCoalJobs::AddJob(CoalJobPtr job, const std::string& sKey) {
   if (!sKey.empty()) job->SetKey(sKey);
-  InsertSorted(jobs_, job, sKey);
+  InsertSorted(items_, job, sKey);
   return job;
 }
 
@@ -91,32 +89,10 @@ void colCoalJobs::InsertSorted(Container& into, CoalJobPtr job, const std::strin
   into.Add(std::move(job), key);
 }
 
-CoalJobPtr colCoalJobs::Item(int32_t index) {
-  return ClassGuard(kPrefix, "Property Get Item", [&] { return jobs_.Item(index); });
-}
-
-CoalJobPtr colCoalJobs::Item(std::string_view key) {
-  return ClassGuard(kPrefix, "Property Get Item", [&] { return jobs_.Item(key); });
-}
-
-void colCoalJobs::Remove(int32_t index) {
-  ClassGuard(kPrefix, "Remove", [&] { jobs_.Remove(index); });
-}
-
-void colCoalJobs::Remove(std::string_view key) {
-  ClassGuard(kPrefix, "Remove", [&] { jobs_.Remove(key); });
-}
-
-void colCoalJobs::Clear() {
-  ClassGuard(kPrefix, "Clear", [&] {
-    while (jobs_.Count() > 0) jobs_.Remove(1);
-  });
-}
-
 orv::Value colCoalJobs::Sort() {
   Container sorted;
-  for (CoalJobPtr& job : jobs_) InsertSorted(sorted, job, job->Key());
-  jobs_ = std::move(sorted);
+  for (CoalJobPtr& job : items_) InsertSorted(sorted, job, job->Key());
+  items_ = std::move(sorted);
   return {};
 }
 

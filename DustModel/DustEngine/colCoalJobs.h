@@ -18,17 +18,19 @@
 #include <string_view>
 
 #include "CoalJob.h"
-#include "Collection.h"
 #include "Component.h"
 #include "Value.h"
+#include "detail/GuardedCollection.h"
 
 namespace orv::dust {
 
 using CoalJobPtr = std::shared_ptr<CoalJob>;
 
-class colCoalJobs : public orv::Component {
+class colCoalJobs : public orv::Component, public detail::GuardedCollection<CoalJob> {
  public:
   static constexpr const char* kClassName = "OrvDust.colCoalJobs";
+  static constexpr std::string_view kPrefix = "colCoalJobs:";
+  colCoalJobs() : GuardedCollection(kPrefix) {}
   std::string ClassName() const override { return kClassName; }
 
   // A job with all factor values supplied (user-defined factors): no job or
@@ -61,29 +63,15 @@ class colCoalJobs : public orv::Component {
                  const std::string& Colliery = {}, int16_t StartYear = 0, int16_t EndYear = 0,
                  const std::string& PitName = {});
 
-  // The job at a 1-based position or under a key.
-  CoalJobPtr Item(int32_t index);
-  CoalJobPtr Item(std::string_view key);
-  CoalJobPtr operator[](int32_t index) { return Item(index); }
+  // Item, Count, Remove, Clear and the enumeration: GuardedCollection.
 
-  int32_t Count() const { return jobs_.Count(); }
-  void Remove(int32_t index);
-  void Remove(std::string_view key);
-  void Clear();
   // Puts the jobs back in order; equal jobs keep their relative order.
   // Returns the empty value.
   orv::Value Sort();
 
-  // Enumeration over the jobs in order.
-  using Container = orv::KeyedCollection<CoalJobPtr>;
-  Container::iterator begin() { return jobs_.begin(); }
-  Container::iterator end() { return jobs_.end(); }
-
  private:
   void InsertSorted(Container& into, CoalJobPtr job, const std::string& key);
   CoalJobPtr AddJob(CoalJobPtr job, const std::string& sKey);
-
-  Container jobs_;
 };
 
 }  // namespace orv::dust

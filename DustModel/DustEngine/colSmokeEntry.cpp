@@ -13,8 +13,6 @@ using namespace detail;
 
 namespace {
 
-constexpr std::string_view kPrefix = "colSmokeEntry:";
-
 const EngineClassRegistrar kRegistrar(colSmokeEntry::kClassName, [] { return new colSmokeEntry; });
 
 }  // namespace
@@ -34,36 +32,14 @@ SmokeEntryPtr colSmokeEntry::Add(const std::string& sKey, int32_t SmokeFactorID,
 
     // Before the first entry that starts later; equal start years keep the
     // order in which they came.
-    for (int32_t i = 1; i <= entries_.Count(); ++i) {
-      if (entries_.Item(i)->StartYear() > entry->StartYear()) {
-        entries_.Add(entry, sKey, i);
+    for (int32_t i = 1; i <= items_.Count(); ++i) {
+      if (items_.Item(i)->StartYear() > entry->StartYear()) {
+        items_.Add(entry, sKey, i);
         return entry;
       }
     }
-    entries_.Add(entry, sKey);
+    items_.Add(entry, sKey);
     return entry;
-  });
-}
-
-SmokeEntryPtr colSmokeEntry::Item(int32_t index) {
-  return ClassGuard(kPrefix, "Property Get Item", [&] { return entries_.Item(index); });
-}
-
-SmokeEntryPtr colSmokeEntry::Item(std::string_view key) {
-  return ClassGuard(kPrefix, "Property Get Item", [&] { return entries_.Item(key); });
-}
-
-void colSmokeEntry::Remove(int32_t index) {
-  ClassGuard(kPrefix, "Remove", [&] { entries_.Remove(index); });
-}
-
-void colSmokeEntry::Remove(std::string_view key) {
-  ClassGuard(kPrefix, "Remove", [&] { entries_.Remove(key); });
-}
-
-void colSmokeEntry::Clear() {
-  ClassGuard(kPrefix, "Clear", [&] {
-    while (entries_.Count() > 0) entries_.Remove(1);
   });
 }
 

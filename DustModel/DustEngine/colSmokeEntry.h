@@ -12,17 +12,19 @@
 #include <string>
 #include <string_view>
 
-#include "Collection.h"
 #include "Component.h"
 #include "SmokeEntry.h"
+#include "detail/GuardedCollection.h"
 
 namespace orv::dust {
 
 using SmokeEntryPtr = std::shared_ptr<SmokeEntry>;
 
-class colSmokeEntry : public orv::Component {
+class colSmokeEntry : public orv::Component, public detail::GuardedCollection<SmokeEntry> {
  public:
   static constexpr const char* kClassName = "OrvDust.colSmokeEntry";
+  static constexpr std::string_view kPrefix = "colSmokeEntry:";
+  colSmokeEntry() : GuardedCollection(kPrefix) {}
   std::string ClassName() const override { return kClassName; }
 
   // A new entry: category by SmokeFactorID when not 0, else by
@@ -33,21 +35,7 @@ class colSmokeEntry : public orv::Component {
   SmokeEntryPtr Add(const std::string& sKey = {}, int32_t SmokeFactorID = 0,
                     const std::string& SmokeFactorCode = {}, int32_t Years = 0,
                     int16_t StartYear = 0, int16_t EndYear = 0);
-
-  SmokeEntryPtr Item(int32_t index);
-  SmokeEntryPtr Item(std::string_view key);
-  SmokeEntryPtr operator[](int32_t index) { return Item(index); }
-  int32_t Count() const { return entries_.Count(); }
-  void Remove(int32_t index);
-  void Remove(std::string_view key);
-  void Clear();
-
-  using Container = orv::KeyedCollection<SmokeEntryPtr>;
-  Container::iterator begin() { return entries_.begin(); }
-  Container::iterator end() { return entries_.end(); }
-
- private:
-  Container entries_;
+  // Item, Count, Remove, Clear and the enumeration: GuardedCollection.
 };
 
 }  // namespace orv::dust

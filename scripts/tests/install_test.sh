@@ -12,8 +12,9 @@ fail() { echo "install test: $*" >&2; exit 1; }
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
-for f in bin/tarnby-calc bin/tarnby-dustdata lib/liborvplatform.so lib/liborvdust.so \
-    lib/liborvdustm.so lib/liborvdusto.so lib/liborvqcbo.so \
+for f in bin/tarnby-calc bin/tarnby-dustdata lib/tarnby/liborvplatform.so \
+    lib/tarnby/liborvcommon_db.so lib/tarnby/liborvdust.so lib/tarnby/liborvdustm.so \
+    lib/tarnby/liborvdusto.so lib/tarnby/liborvqcbo.so \
     share/tarnby/help/contents.html share/tarnby/help/support.html \
     share/tarnby/sample/DUSTDATA.db share/applications/tarnby.desktop \
     share/icons/hicolor/scalable/apps/tarnby.svg; do

@@ -1,5 +1,6 @@
 // Two users on one file, damaged and hostile files, and fields that keep
 // their declared size and range.
+#include <dlfcn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -144,6 +145,15 @@ TEST(ChildProcess, DISABLED_OtherUser) {
   const char* path = std::getenv("ORVDB_OTHER_PATH");
   const std::string does = std::getenv("ORVDB_OTHER_DOES") ? std::getenv("ORVDB_OTHER_DOES") : "";
   if (!path) GTEST_SKIP();
+  if (does == "write past the layer") {
+    // SQLite's own locks only, as a program without this layer meets them.
+    sqlite3* h = nullptr;
+    int rc = sqlite3_open_v2(path, &h, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc == SQLITE_OK) rc = sqlite3_exec(h, "BEGIN IMMEDIATE; ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(h);
+    std::fflush(stdout);
+    _exit(rc);
+  }
   const int32_t error = ErrorOf([&] {
     OpenOptions o = does == "open exclusive" ? Exclusive() : Shared();
     o.read_only = does == "open read-only";
@@ -175,6 +185,29 @@ TEST_F(SafetyFileTest, AnotherProcessIsKeptOutAndLocksSurviveOtherConnectionsClo
   EXPECT_EQ(other("write"), dberr::kCurrentlyLocked - 3000);
   writer->CommitTrans();
   EXPECT_EQ(other("write"), 0);
+}
+
+// A library loaded into the program (as the engine and the matrix expansion
+// are) holds the file exclusively; the program's own open is refused and
+// leaves the library's locks in place, as both go through one layer with one
+// registry of open files: a second copy of the layer would close its
+// descriptor on the refusal and with it drop SQLite's lock of the library's
+// connection, letting another program write.
+TEST_F(SafetyFileTest, AProgramAndALibraryItLoadsShareOneLayer) {
+  const std::string path = MakeClaimants();
+  const fs::path holder_file =
+      fs::read_symlink("/proc/self/exe").parent_path() / "liborvdb_holder.so";
+  void* holder = dlopen(holder_file.c_str(), RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(holder, nullptr) << dlerror();
+  auto hold = reinterpret_cast<void (*)(const char*)>(dlsym(holder, "OrvTestHoldExclusive"));
+  auto release = reinterpret_cast<void (*)()>(dlsym(holder, "OrvTestRelease"));
+  ASSERT_TRUE(hold && release);
+  hold(path.c_str());
+  EXPECT_EQ(ErrorOf([&] { OpenDatabase(path, Shared()); }), 3051);
+  EXPECT_EQ(InAnotherProcess(path, "write past the layer"), SQLITE_BUSY);
+  release();
+  EXPECT_EQ(InAnotherProcess(path, "write past the layer"), SQLITE_OK);
+  dlclose(holder);
 }
 
 TEST_F(SafetyFileTest, AWriterWaitsAndALockThatOutlastsTheWaitIsCurrentlyLocked) {

@@ -11,6 +11,7 @@
 
 #include "ErrorHandler.h"
 #include "MessageBox.h"
+#include "TempDir.h"
 
 namespace orv {
 namespace {
@@ -27,17 +28,12 @@ std::string ReadFile(const fs::path& p) {
 class ErrorHandlerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("orv_eh_" + std::to_string(getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
     boxes_ = std::make_shared<ScriptedMessageBox>();
     previous_ = SetMessageBoxService(boxes_);
     eh_.SetLogFile((dir_ / "sub" / "orvdustm_Error.log").string());
   }
   void TearDown() override {
     SetMessageBoxService(previous_);
-    fs::remove_all(dir_);
   }
   std::string Log() const { return ReadFile(eh_.LogFile()); }
 
@@ -54,7 +50,8 @@ class ErrorHandlerTest : public ::testing::Test {
     return OrvError(0, {}, {});
   }
 
-  fs::path dir_;
+  test::TempDir tmp_;
+  fs::path dir_ = tmp_.path();
   ErrorHandler eh_{"orvdustm"};
   std::shared_ptr<ScriptedMessageBox> boxes_;
   std::shared_ptr<MessageBoxService> previous_;

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "FormSize.h"
+#include "TempDir.h"
 #include "OrvError.h"
 #include "PositionStore.h"
 #include "ProfileIni.h"
@@ -59,24 +60,8 @@ std::string ReadAll(const fs::path& p) {
   return ss.str();
 }
 
-class TempFolder {
- public:
-  TempFolder()
-      : path_(fs::temp_directory_path() /
-              ("orv_qt_" + std::to_string(getpid()) + "_" + std::to_string(counter_++))) {
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-  }
-  ~TempFolder() { fs::remove_all(path_); }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  static inline int counter_ = 0;
-  fs::path path_;
-};
-
 TEST(ProfileIni, WritesOneKeyAndKeepsTheRest) {
-  TempFolder dir;
+  test::TempDir dir;
   const std::string ini = dir.File("TARNBY.INI");
   std::ofstream(ini, std::ios::binary)
       << "; settings\r\n[Setup]\r\nSystemIni=C:\\a;b, c\r\n\r\n[DustModel]\r\nJurisdiction=0\r\n";
@@ -124,7 +109,7 @@ class FormSizeTest : public ::testing::Test {
   }
   std::string Stored(const std::string& key) { return ReadProfileString(ini_, "frmTest", key, ""); }
 
-  TempFolder dir_;
+  test::TempDir dir_;
   std::string ini_;
   QWidget window_;
   QRect area_;

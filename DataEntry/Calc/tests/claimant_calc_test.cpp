@@ -13,6 +13,7 @@
 #include "DustModel.h"
 #include "DustModelTypes.h"
 #include "SyntheticClaimants.h"
+#include "TempDir.h"
 #include "modTarnbyDatabase.h"
 
 namespace orv::claimcalc {
@@ -24,17 +25,15 @@ using orv::db::RecordsetType;
 class ClaimantCalcTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    std::string t = (fs::temp_directory_path() / "tarnbycalc_XXXXXX").string();
-    ASSERT_NE(mkdtemp(t.data()), nullptr);
-    dir_ = new std::string(t);
-    dust_ = new std::string(t + "/DUSTDATA.db");
+    tmp_ = new orv::test::TempDir;
+    dir_ = new std::string(tmp_->path());
+    dust_ = new std::string(tmp_->File("DUSTDATA.db"));
     orv::dustdata::BuildFromCsv(TARNBY_DUSTDATA_FIXTURE, *dust_, true);
   }
   static void TearDownTestSuite() {
-    std::error_code ec;
-    fs::remove_all(*dir_, ec);
     delete dir_;
     delete dust_;
+    delete tmp_;
   }
 
   void SetUp() override {
@@ -95,6 +94,7 @@ class ClaimantCalcTest : public ::testing::Test {
     return id;
   }
 
+  static orv::test::TempDir* tmp_;
   static std::string* dir_;
   static std::string* dust_;
   std::string path_;
@@ -102,6 +102,7 @@ class ClaimantCalcTest : public ::testing::Test {
   orv::dust::DustModel model_;
 };
 
+orv::test::TempDir* ClaimantCalcTest::tmp_ = nullptr;
 std::string* ClaimantCalcTest::dir_ = nullptr;
 std::string* ClaimantCalcTest::dust_ = nullptr;
 

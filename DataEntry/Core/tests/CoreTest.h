@@ -16,6 +16,7 @@
 #include "FileDialog.h"
 #include "MessageBox.h"
 #include "OrvError.h"
+#include "TempDir.h"
 #include "modDataEntry.h"
 #include "modTarnbyDatabase.h"
 
@@ -24,12 +25,6 @@ namespace orv::tarnby::testing {
 class CoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = std::filesystem::temp_directory_path() /
-           (std::string("tarnbycore_") + std::to_string(getpid()) + "_" +
-            info->test_suite_name() + "_" + info->name());
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
     setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
     setenv("XDG_DATA_HOME", (dir_ / "data").c_str(), 1);
     unsetenv("TARNBY_SAMPLE_DIR");
@@ -47,7 +42,6 @@ class CoreTest : public ::testing::Test {
     SetLevelAppliedHook(nullptr);
     SetMessageBoxService(old_boxes_);
     SetFileDialogService(old_dialogs_);
-    std::filesystem::remove_all(dir_);
   }
 
   std::string PathOf(const std::string& name) const { return (dir_ / name).string(); }
@@ -71,7 +65,8 @@ class CoreTest : public ::testing::Test {
     dialogs_->answers.push_back(a);
   }
 
-  std::filesystem::path dir_;
+  orv::test::TempDir tmp_;
+  std::filesystem::path dir_ = tmp_.path();
   std::shared_ptr<ScriptedMessageBox> boxes_;
   std::shared_ptr<ScriptedFileDialog> dialogs_;
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "DustDataBuild.h"
+#include "InputError.h"
 #include "DustDataFiles.h"
 #include "Tables.h"
 
@@ -73,6 +74,26 @@ TEST_F(BuildTest, BuildOfAnExportHasTheSameContent) {
   for (const dd::Table& t : dd::BaseTables()) {
     EXPECT_EQ(ReadText(dir_ / "csv1" / t.file), ReadText(dir_ / "csv2" / t.file)) << t.file;
   }
+}
+
+// MatrixReady that is no number: whether the matrix file belongs in the
+// export is unknown, so nothing is guessed.
+TEST_F(BuildTest, AnUnreadableMatrixReadyStopsTheExportNamingIt) {
+  const fs::path db = dir_ / "first.db";
+  dd::BuildFromCsv(FixtureDir(), db.string());
+  {
+    auto d = OpenDb(db.string());
+    d->Execute("UPDATE PARMS SET PARMVALUE = 'maybe' WHERE PARM = 'MatrixReady'");
+    d->Close();
+  }
+  try {
+    dd::ExportToCsv(db.string(), (dir_ / "out").string());
+    ADD_FAILURE() << "exported";
+  } catch (const orv::InputError& e) {
+    EXPECT_EQ(e.Field(), "MatrixReady");
+    EXPECT_NE(e.Reason().find("\"maybe\" is not a number"), std::string::npos) << e.Reason();
+  }
+  EXPECT_FALSE(fs::exists(dir_ / "out" / "dust_matrix.csv"));
 }
 
 TEST_F(BuildTest, RoundTripKeepsEmptyTextApartFromNull) {

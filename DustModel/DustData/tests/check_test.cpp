@@ -103,6 +103,22 @@ TEST_F(CheckTest, InconsistenciesAreReported) {
   }
 }
 
+// A query of the check that fails is an error of its own, never a check
+// quietly passed: here the factor tables' lookups by ID.
+TEST_F(CheckTest, AFailingQueryIsRaisedNotPassedOver) {
+  {
+    auto d = OpenDb(db_.string());
+    d->Execute("ALTER TABLE RESPFACTORS RENAME COLUMN ID TO RESPID");
+    d->Close();
+  }
+  try {
+    (void)dd::CheckDatabase(db_.string());
+    ADD_FAILURE() << "checked";
+  } catch (const orv::OrvError& e) {
+    EXPECT_NE(e.Description().find("ID"), std::string::npos) << e.Description();
+  }
+}
+
 // A supplied matrix with a one-year strike inside a longer run that starts
 // in the same year: the lookup takes the strike, whichever row came first,
 // and check warns without failing.

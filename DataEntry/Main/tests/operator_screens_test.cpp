@@ -3,9 +3,10 @@
 // whole screen at each step (title bars and window placement included).
 // Runs only when TARNBY_SCREENSHOT_DIR names a folder and the program has a
 // display of its own (the xcb platform), for example:
-//   xvfb-run -s '-screen 0 1280x1024x24' sh -c \
-//     'openbox & sleep 1; TARNBY_SCREENSHOT_DIR=build/shots \
+//   xvfb-run -s '-screen 0 1280x1024x24' sh -c
+//     'openbox & sleep 1; TARNBY_SCREENSHOT_DIR=build/shots
 //      build/bin/tarnby_main_tests --gtest_filter=OperatorScreens*'
+// (one shell command, on one line).
 #include "MainFormFixture.h"
 
 #include <QGuiApplication>

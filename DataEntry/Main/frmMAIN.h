@@ -83,6 +83,9 @@ class frmMAIN : public QMainWindow, public FormHost {
   void SetOutputOption(int32_t option);
   void SetDetail(bool detail);
   void ShowInBrowser(const std::string& path);
+  // Says on the Calculation tab where the report goes, showing the output
+  // box only when the report is written there.
+  void ShowWhereOutputGoes(int32_t option);
 
   // After the options screen: the jurisdiction at once, and the restart
   // question when a path that needs one was changed.

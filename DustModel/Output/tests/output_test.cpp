@@ -396,3 +396,25 @@ TEST_F(OutputTest, UnloadSavesThePositionAndShowRestoresIt) {
 
 }  // namespace
 }  // namespace orv::dusto
+
+namespace orv::dusto {
+namespace {
+
+// Opened for the first time, the preview sits over the window that asked for
+// the report, not at the screen's corner nor merely in its middle.
+TEST_F(OutputTest, FirstShownOverTheWindowThatAskedForIt) {
+  QWidget host;
+  host.setGeometry(60, 50, 900, 640);
+  host.show();
+  QApplication::setActiveWindow(&host);
+  ASSERT_EQ(QApplication::activeWindow(), &host);
+  output_->Show();
+  const QPoint middle = output_->Window()->frameGeometry().center();
+  const QPoint wanted = host.frameGeometry().center();
+  EXPECT_LE(std::abs(middle.x() - wanted.x()), 4) << middle.x() << " " << wanted.x();
+  EXPECT_LE(std::abs(middle.y() - wanted.y()), 4) << middle.y() << " " << wanted.y();
+  output_->UnloadForm();
+}
+
+}  // namespace
+}  // namespace orv::dusto

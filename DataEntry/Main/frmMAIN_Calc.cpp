@@ -171,7 +171,10 @@ void frmMAIN::ShowInBrowser(const std::string& path) {
 
 void frmMAIN::ShowOptions() {
   try {
-    ::tarnby::ShowOptionsModal(this);
+    ::tarnby::ShowOptionsModal(this, [this] {
+      ShowHelpTopic(::tarnby::help::kContext, ::tarnby::help::kTopicOptions,
+                    "An error occurred while displaying the help file contents");
+    });
     AfterOptionsClosed();
   } catch (...) {
     ShowProgramError("An error occurred while displaying the options screen", true);

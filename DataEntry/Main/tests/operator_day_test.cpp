@@ -105,12 +105,14 @@ TEST_F(MainFormTest, ARefusedCalculationLeavesNoPreviewOfItsPartialReport) {
   EXPECT_EQ(f.Tab3().Form().lblOutput->text(),
             QStringLiteral("The report is shown in the print preview."));
 
+  OpenTab(frmMAIN::kWorkTab);
   boxes_->answers = {mb::kYes};  // saved as it is, overlap and all
   AddJob(QStringLiteral("Bexley"), QStringLiteral("1960"), QStringLiteral("1968"),
          QStringLiteral("Haul"), QStringLiteral("No resp"));
+  ASSERT_EQ(f.Tab1().Grid().Count(), 2) << Boxes();
   OpenTab(frmMAIN::kCalcTab);
   f.Tab3().Form().cmdCalc->click();
-  EXPECT_EQ(ShownPreview(), nullptr);
+  EXPECT_EQ(ShownPreview(), nullptr) << Boxes();
   EXPECT_TRUE(f.Tab3().Form().lblOutput->text().startsWith(QStringLiteral("No result")));
   // The next calculation that gives a result says where it went again.
   OpenTab(frmMAIN::kWorkTab);

@@ -39,6 +39,13 @@ void RaiseTableOrQueryNotFound(std::string_view source, std::string_view name) {
             "'. Make sure it exists and that its name is spelled correctly.");
 }
 
+void RaiseDataChanged(std::string_view source) {
+  Raise(dberr::kDataChanged, source,
+        "The record has been changed by another user since you started editing it; your "
+        "changes were not saved. The record now shows the other user's changes: edit it "
+        "again if yours still apply.");
+}
+
 void RaiseFieldTooSmall(std::string_view source, std::string_view field) {
   Raise(dberr::kFieldTooSmall, source,
         (field.empty() ? std::string("The field") : "The field '" + std::string(field) + "'") +
@@ -412,6 +419,18 @@ sqlite3_stmt* Connection::Acquire(const std::string& sql, std::string_view sourc
   // A refusal shows as SQLITE_AUTH, or as a plain error for a function.
   if (rc != SQLITE_OK && guarded && !refused_.empty())
     Raise(dberr::kNoPermission, "DAO.QueryDef", RefusalText(guarded_query_, refused_));
+  if (rc != SQLITE_OK && guarded) {
+    // A stored query that does not compile: its name and the file's, with
+    // what is wrong (a table or column another program renamed, say).
+    try {
+      RaiseSqlite(h, rc, source);
+    } catch (OrvError& e) {
+      e.SetDescription("The stored query '" + guarded_query_ + "' of the " +
+                       (read_only_ ? "read-only " : "") + "database '" + path_ +
+                       "' cannot be run: " + e.Description());
+      throw;
+    }
+  }
   if (rc != SQLITE_OK) RaiseSqlite(h, rc, source);
   if (checked) *checked = guarded;
   if (!stmt) Raise(dberr::kGeneric, source, "The SQL text holds no statement.");

@@ -47,16 +47,23 @@ TEST_F(ReportChannels, HeadingNamesClaimantAndExtraOnlyWhenGiven) {
   EXPECT_EQ(fresh.OutputOption(), orvRaiseEvent);
 }
 
-TEST_F(ReportChannels, JurisdictionIsZeroOrOne) {
-  model_->SetJurisdiction(1);
+TEST_F(ReportChannels, OneIsScotlandAndAnyOtherJurisdictionIsRefused) {
+  model_->SetJurisdiction(orvScotland);
   ASSERT_TRUE(RunShort());
   EXPECT_TRUE(HasLine("Jurisdiction: Scotland"));
   // Scotland's limitation year 1964 at value 1: 1964 whole, 1965 halved.
   EXPECT_FLOAT_EQ(model_->PercentEmploymentPostLimitation(), 37.5f);
-  // Any other value is refused rather than taken as Scotland.
-  for (int32_t bad : {2, 7, 99, -1}) {
-    EXPECT_THROW(model_->SetJurisdiction(bad), OrvError) << bad;
-    EXPECT_EQ(model_->Jurisdiction(), 1);
+  // Never taken as Scotland without a word.
+  for (int32_t other : {2, 7, 99, -1}) {
+    try {
+      model_->SetJurisdiction(other);
+      ADD_FAILURE() << other << " taken";
+    } catch (const OrvError& e) {
+      EXPECT_EQ(e.Number(), err::kInvalidPropertyValue);
+      EXPECT_NE(e.Description().find("The jurisdiction " + std::to_string(other) + " is not known"),
+                std::string::npos);
+    }
+    EXPECT_EQ(model_->Jurisdiction(), orvScotland);
   }
 }
 

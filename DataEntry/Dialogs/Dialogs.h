@@ -84,7 +84,8 @@ class Splash {
 // and saved, and SettingsChanged tells whether a path that needs a restart
 // was changed), false after "Cancel". The caller then applies the
 // jurisdiction and asks for the restart.
-bool ShowOptionsModal(QWidget* parent);
+// `help`, when given, runs on F1 (the options help topic).
+bool ShowOptionsModal(QWidget* parent, std::function<void()> help = {});
 
 // The same screen without waiting (start-up's last resort, when the program
 // runs with the options screen alone). The window deletes itself when it

@@ -1,6 +1,8 @@
 // The help interface. The program's help is a folder of HTML pages, one per
 // topic; a topic number names its page.
+#include <QApplication>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFileInfo>
 #include <initializer_list>
@@ -110,6 +112,23 @@ void cHelpDlg::ShowHelp(int32_t command, const std::variant<int32_t, std::string
   if (!window_) {
     window_ = new HelpWindow(folder, owner_);
     window_->setAttribute(Qt::WA_DeleteOnClose);
+  }
+  // A modal screen (the options) blocks every window but its own children:
+  // while one is open, the help window is its child, and goes back to the
+  // owner when the screen closes.
+  QWidget* modal = QApplication::activeModalWidget();
+  if (modal && modal != window_ && window_->parentWidget() != modal) {
+    window_->setParent(modal, Qt::Window);
+    if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+      QPointer<HelpWindow> help = window_.data();
+      QPointer<QWidget> owner = owner_;
+      QObject::connect(dialog, &QDialog::finished, help, [help, owner](int) {
+        if (!help) return;
+        const bool shown = help->isVisible();
+        help->setParent(owner, Qt::Window);
+        if (shown) help->show();
+      });
+    }
   }
   window_->ShowPage(QString::fromLatin1(page));
   window_->show();

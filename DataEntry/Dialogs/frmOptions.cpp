@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QShortcut>
 
 #include "Dialogs.h"
 #include "Text.h"
@@ -42,6 +43,10 @@ frmOptions::frmOptions(QWidget* parent) : QDialog(parent) {
   connect(ui_.cmdBrowseHTMLFile, &QPushButton::clicked, this, &frmOptions::BrowseHTMLFile);
   connect(ui_.cmdOK, &QPushButton::clicked, this, &frmOptions::Okay);
   connect(ui_.cmdCancel, &QPushButton::clicked, this, &frmOptions::reject);
+  auto* f1 = new QShortcut(QKeySequence::HelpContents, this);
+  connect(f1, &QShortcut::activated, this, [this] {
+    if (help_) help_();
+  });
 }
 
 void frmOptions::SetPath(QLineEdit* box, const QString& path) {
@@ -105,8 +110,9 @@ void frmOptions::BrowseSysIni() {
          "INI", false);
 }
 
-bool ShowOptionsModal(QWidget* parent) {
+bool ShowOptionsModal(QWidget* parent, std::function<void()> help) {
   frmOptions form(parent);
+  form.SetHelp(std::move(help));
   return form.exec() == QDialog::Accepted;
 }
 

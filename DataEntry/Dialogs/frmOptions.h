@@ -2,6 +2,8 @@
 // settings file, the HTML file, the jurisdiction and automatic calculation.
 #pragma once
 
+#include <functional>
+
 #include <QDialog>
 
 #include "clsFileDialog.h"
@@ -29,6 +31,9 @@ class frmOptions : public QDialog {
   void BrowseSysIni();
   void BrowseHTMLFile();
 
+  // What F1 does on this screen: shows the options help topic.
+  void SetHelp(std::function<void()> help) { help_ = std::move(help); }
+
  private:
   void Browse(QLineEdit* box, const char* title, const char* filter, const char* extension,
               bool must_exist);
@@ -36,6 +41,7 @@ class frmOptions : public QDialog {
 
   Ui::frmOptions ui_;
   orv::clsFileDialog file_dialog_;
+  std::function<void()> help_;
 };
 
 }  // namespace tarnby

@@ -5,6 +5,7 @@
 
 #include "Dates.h"
 #include "EntryChecks.h"
+#include "HistoryLoader.h"
 #include "HistoryRows.h"
 #include "LookupLists.h"
 #include "Numbers.h"
@@ -74,7 +75,7 @@ void SmokeTab::FillCategories() {
 QStringList SmokeTab::RowTexts(dust::SmokeEntry& e) const {
   return {QString::fromStdString(e.SmokeText()), QString::number(e.StartYear()),
           QString::number(e.EndYear()), QString::number(e.Years()),
-          QString::fromStdString(FloatToText(e.SmokeValue()))};
+          QString::fromStdString(dust::FactorListText(FloatToText(e.SmokeValue())))};
 }
 
 db::Recordset& SmokeTab::RequeryRows() {

@@ -99,8 +99,8 @@ bool WorkTab::FillFactorCombos(bool no_user_factors) {
   }
   for (; !rs->IsEOF(); rs->MoveNext()) {
     const dust::UserFactor f = claimcalc::ReadUserFactorRow(*rs);
-    ui_.qcboJobFactor->AddItemExtended(QString::fromStdString(dust::UserFactorJobText(f)), f.ID);
-    ui_.qcboRespFactor->AddItemExtended(QString::fromStdString(dust::UserFactorRespText(f)), f.ID);
+    ui_.qcboJobFactor->AddItemExtended(QString::fromStdString(dust::FactorListText(dust::UserFactorJobText(f))), f.ID);
+    ui_.qcboRespFactor->AddItemExtended(QString::fromStdString(dust::FactorListText(dust::UserFactorRespText(f))), f.ID);
   }
   return true;
 }
@@ -110,8 +110,8 @@ QStringList WorkTab::RowTexts(dust::CoalJob& job) const {
           QString::fromStdString(job.CoalArea()),
           QString::number(job.StartYear()),
           QString::number(job.EndYear()),
-          QString::fromStdString(job.JobFactorText()),
-          QString::fromStdString(job.RespiratorFactorText()),
+          QString::fromStdString(dust::FactorListText(job.JobFactorText())),
+          QString::fromStdString(dust::FactorListText(job.RespiratorFactorText())),
           QString::fromStdString(job.PitName())};
 }
 

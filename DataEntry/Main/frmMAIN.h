@@ -85,6 +85,9 @@ class frmMAIN : public QMainWindow, public FormHost {
   // View menu "Include exposure chart": remembered with the other output choices.
   void SetChart(bool chart);
   void ShowInBrowser(const std::string& path);
+  // Says on the Calculation tab where the report goes, showing the output
+  // box only when the report is written there.
+  void ShowWhereOutputGoes(int32_t option);
 
   // After the options screen: the jurisdiction at once, and the restart
   // question when a path that needs one was changed.

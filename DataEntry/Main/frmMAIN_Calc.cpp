@@ -109,15 +109,37 @@ void frmMAIN::Calculate() {
     if (!ok) {
       // What the engine wrote before it refused is not a result: only the
       // refusal stays on the screen.
+      const QString no_result = tr("No result: the calculation was refused and nothing was stored.");
       tab3_->ClearOutput();
-      tab3_->AppendLine(tr("No result: the calculation was refused and nothing was stored."));
+      tab3_->AppendLine(no_result);
       if (!refusal_.empty()) tab3_->AppendLine(QString::fromStdString(refusal_));
+      // The engine has shown the preview of what it wrote before refusing:
+      // emptied and closed, it cannot be read, printed or saved as a result.
+      if (model.OutputOption() == dust::orvShowForm) {
+        if (const std::shared_ptr<IOutput> output = model.OutputObject()) {
+          output->KillDoc();
+          output->SetHeader("");
+          output->SetFooter("");
+          output->UnloadForm();
+        }
+        tab3_->ShowOutputBox(false, no_result);
+      }
       return;
     }
+    // A refusal before may have left its note where the output goes.
+    ShowWhereOutputGoes(model.OutputOption());
     if (model.OutputOption() == dust::orvHTMLFile) ShowInBrowser(Settings.HTMLFile);
   } catch (...) {
     ShowProgramError("An error occurred while calculating", true);
   }
+}
+
+void frmMAIN::ShowWhereOutputGoes(int32_t option) {
+  static const char* const kWhere[] = {"", "The report is shown in the print preview.",
+                                       "The report is not shown.",
+                                       "The report opens in the web browser."};
+  tab3_->ShowOutputBox(option == dust::orvRaiseEvent,
+                       option >= 0 && option <= 3 ? tr(kWhere[option]) : QString());
 }
 
 void frmMAIN::SetOutputOption(int32_t option) {
@@ -125,11 +147,7 @@ void frmMAIN::SetOutputOption(int32_t option) {
   ui_.mnuViewScreen->setChecked(option == dust::orvRaiseEvent);
   ui_.mnuViewPreview->setChecked(option == dust::orvShowForm);
   ui_.mnuViewHTML->setChecked(option == dust::orvHTMLFile);
-  static const char* const kWhere[] = {"", "The report is shown in the print preview.",
-                                       "The report is not shown.",
-                                       "The report opens in the web browser."};
-  tab3_->ShowOutputBox(option == dust::orvRaiseEvent,
-                       option >= 0 && option <= 3 ? tr(kWhere[option]) : QString());
+  ShowWhereOutputGoes(option);
   if (current_tab_ == kCalcTab && !EngineSetupFailed) Calculate();
 }
 
@@ -159,7 +177,10 @@ void frmMAIN::ShowInBrowser(const std::string& path) {
 
 void frmMAIN::ShowOptions() {
   try {
-    ::tarnby::ShowOptionsModal(this);
+    ::tarnby::ShowOptionsModal(this, [this] {
+      ShowHelpTopic(::tarnby::help::kContext, ::tarnby::help::kTopicOptions,
+                    "An error occurred while displaying the help file contents");
+    });
     AfterOptionsClosed();
   } catch (...) {
     ShowProgramError("An error occurred while displaying the options screen", true);

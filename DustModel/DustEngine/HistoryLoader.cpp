@@ -33,6 +33,32 @@ std::string UserFactorRespText(const UserFactor& f) {
   return f.Descr + " (User defined: non CHA " + FloatToText(f.RespFactor) + ")";
 }
 
+std::string FactorListText(const std::string& text) {
+  const auto digit = [&](size_t i) {
+    return i < text.size() && text[i] >= '0' && text[i] <= '9';
+  };
+  std::string out;
+  out.reserve(text.size() + 4);
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c != '.') {
+      out += c;
+      continue;
+    }
+    const bool digit_before = i > 0 && digit(i - 1);
+    const bool digit_after = digit(i + 1);
+    if (!digit_before && digit_after) {
+      out += "0.";
+    } else if (digit_before && !digit_after) {
+      // A whole number's trailing point; a sentence's full stop stays.
+      if (i + 1 < text.size() && text[i + 1] != ' ' && text[i + 1] != ')') out += c;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 CoalJobPtr AddJob(colCoalJobs& jobs, const HistoryJob& j) {
   if (j.user_factor) return AddUserFactorJob(jobs, j, *j.user_factor);
   if (j.missing_user_factor) return AddMissingUserFactorJob(jobs, j);

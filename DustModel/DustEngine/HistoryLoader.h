@@ -43,6 +43,11 @@ std::string UserFactorJobText(const UserFactor& f);
 // respirator factor in plain decimal + ")".
 std::string UserFactorRespText(const UserFactor& f);
 
+// A factor's text as lists and combos show it: a number that opens with its
+// decimal point gains a leading zero (".9" reads "0.9") and one that ends with
+// it loses the point ("1." reads "1"). The report keeps its own patterns.
+std::string FactorListText(const std::string& text);
+
 // The uplift given to every job with a user-defined factor.
 inline constexpr float kUserFactorUplift = 1.16f;
 // The texts of a job whose user-defined factor no longer exists.

@@ -1,6 +1,7 @@
 #include "frmOutput.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QAbstractScrollArea>
 #include <QLabel>
 #include <QScrollBar>
@@ -65,7 +66,16 @@ frmOutput::frmOutput(const ReportDocument& document, std::shared_ptr<ErrorHandle
   resize(kDesignWidthPixels, kDesignHeightPixels);
   form_size_.SetMinimumSizeInPixels(kMinimumWidthPixels, kMinimumHeightPixels);
   int32_t left = 0, top = 0, width = kDesignWidthPixels, height = kDesignHeightPixels;
-  form_size_.SetDefaultSizeInPixels(left, top, width, height, true);
+  // Opened for the first time, the preview sits over the window the report
+  // was asked from (the host's main window), else in the middle of the screen.
+  QWidget* over = parent ? parent->window() : QApplication::activeWindow();
+  if (over == this) over = nullptr;
+  if (over) {
+    const QRect frame = over->frameGeometry();
+    left = frame.center().x() - width / 2;
+    top = frame.center().y() - height / 2;
+  }
+  form_size_.SetDefaultSizeInPixels(left, top, width, height, over == nullptr);
   form_size_.SetForm(this);
 }
 

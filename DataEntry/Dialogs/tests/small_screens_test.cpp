@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
+#include <QTest>
 #include <QTextBrowser>
 
 #include "DialogFixture.h"
@@ -221,6 +222,33 @@ TEST_F(HelpTest, TopicsOpenTheirPagesAndFailuresNameTheCause) {
   cHelpDlg elsewhere;
   elsewhere.InitialiseHelp(nullptr, Path("no-help-here"));
   EXPECT_THROW(elsewhere.ShowHelp(help::kContents), orv::OrvError);
+}
+
+// F1 on the options screen opens the options topic, in a help window the
+// modal screen does not block; closed, the screen hands the window back.
+TEST_F(HelpTest, F1OnTheOptionsScreenShowsItsTopicAboveTheScreen) {
+  QWidget owner;
+  owner.show();
+  cHelpDlg help;
+  help.InitialiseHelp(&owner, std::string(getenv("TARNBY_SOURCE_DIR")) + "/Help");
+  frmOptions options(&owner);
+  options.SetHelp([&help] { help.ShowHelp(help::kContext, help::kTopicOptions); });
+  options.setWindowModality(Qt::ApplicationModal);
+  options.show();
+  QApplication::setActiveWindow(&options);
+  ASSERT_EQ(QApplication::activeModalWidget(), &options);
+  QTest::keyClick(options.Form().txtData, Qt::Key_F1);
+  ASSERT_NE(help.Window(), nullptr);
+  EXPECT_EQ(help.Window()->CurrentPage(), "options.html");
+  EXPECT_TRUE(help.Window()->isVisible());
+  EXPECT_TRUE(help.Window()->isWindow());
+  // A child of the modal screen is the one window it lets the operator use.
+  EXPECT_EQ(help.Window()->parentWidget(), &options);
+
+  options.reject();
+  ASSERT_NE(help.Window(), nullptr);
+  EXPECT_EQ(help.Window()->parentWidget(), &owner);
+  EXPECT_TRUE(help.Window()->isVisible());
 }
 
 TEST(MousePointerTest, ReleasingPutsThePointerBack) {

@@ -133,13 +133,15 @@ TEST_F(UserFactorRows, ListedWithTheirTextsAndAMissingOneAsAPlaceholder) {
   own.JobFactor = 0.8f;
   own.DustyTimeFactor = 0.5f;
   own.RespFactor = 10;
-  const QString job_text = QString::fromStdString(dust::UserFactorJobText(own));
+  const QString job_text = QString::fromStdString(dust::FactorListText(dust::UserFactorJobText(own)));
+  EXPECT_TRUE(job_text.contains(QStringLiteral("non CHA 0.8 @"))) << job_text.toStdString();
   Ui::WorkTab& w = f.Tab1().Form();
   const int index = w.qcboJobFactor->Combo()->findText(job_text);
   ASSERT_GE(index, 0) << job_text.toStdString();
   EXPECT_EQ(w.qcboJobFactor->ItemData(index), 10000);
   EXPECT_GE(
-      w.qcboRespFactor->Combo()->findText(QString::fromStdString(dust::UserFactorRespText(own))),
+      w.qcboRespFactor->Combo()->findText(
+          QString::fromStdString(dust::FactorListText(dust::UserFactorRespText(own)))),
       0);
   EXPECT_TRUE(f.Form().mnuToolsUserFactors->isVisible());
   Settings.AllowUserDefine = false;
@@ -187,13 +189,13 @@ TEST_F(UserFactorRows, SavingAnEntryClearsTheStoredResult) {
   EXPECT_TRUE(ClaimantField("RECOVERABLEQUANTUM").IsNull());
   OpenTab(frmMAIN::kClaimantTab);
   EXPECT_EQ(f.Tab0().Form().txtCalcDate->text(), "");
-  EXPECT_EQ(f.Tab1().Grid().Text(1, 4).toStdString(), dust::UserFactorJobText([] {
+  EXPECT_EQ(f.Tab1().Grid().Text(1, 4).toStdString(), dust::FactorListText(dust::UserFactorJobText([] {
               dust::UserFactor u;
               u.Descr = "Own factor";
               u.JobFactor = 0.8f;
               u.DustyTimeFactor = 0.5f;
               return u;
-            }()));
+            }())));
 }
 
 TEST_F(UserFactorRows, LeavingWhileEditingIsRefused) {

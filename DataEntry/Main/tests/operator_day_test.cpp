@@ -6,6 +6,7 @@
 #include "MainFormFixture.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QHeaderView>
 #include <QToolButton>
 
@@ -82,6 +83,47 @@ TEST_F(MainFormTest, ARefusedCalculationLeavesNoReportThatReadsAsAResult) {
   db::RecordsetPtr rs = ClaimantDatabase->OpenRecordset("SELECT RECOVERABLEQUANTUM FROM CLAIMANT",
                                                         db::RecordsetType::Snapshot);
   EXPECT_TRUE(rs->Field(0).IsNull());
+}
+
+// The preview window the report output library opens, if one is shown.
+QWidget* ShownPreview() {
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (w->isVisible() && QString::fromLatin1(w->metaObject()->className()).endsWith("frmOutput"))
+      return w;
+  }
+  return nullptr;
+}
+
+TEST_F(MainFormTest, ARefusedCalculationLeavesNoPreviewOfItsPartialReport) {
+  frmMAIN& f = LoadForm();
+  AddClaimant(QStringLiteral("Quarrington"), QStringLiteral("Joseph"));
+  AddJob(QStringLiteral("Ashby"), QStringLiteral("1955"), QStringLiteral("1965"),
+         QStringLiteral("Face"), QStringLiteral("No resp"));
+  OpenTab(frmMAIN::kCalcTab);
+  f.SetOutputOption(dust::orvShowForm);  // calculates: a result, previewed
+  ASSERT_NE(ShownPreview(), nullptr) << Boxes();
+  EXPECT_EQ(f.Tab3().Form().lblOutput->text(),
+            QStringLiteral("The report is shown in the print preview."));
+
+  OpenTab(frmMAIN::kWorkTab);
+  boxes_->answers = {mb::kYes};  // saved as it is, overlap and all
+  AddJob(QStringLiteral("Bexley"), QStringLiteral("1960"), QStringLiteral("1968"),
+         QStringLiteral("Haul"), QStringLiteral("No resp"));
+  ASSERT_EQ(f.Tab1().Grid().Count(), 2) << Boxes();
+  OpenTab(frmMAIN::kCalcTab);
+  f.Tab3().Form().cmdCalc->click();
+  EXPECT_EQ(ShownPreview(), nullptr) << Boxes();
+  EXPECT_TRUE(f.Tab3().Form().lblOutput->text().startsWith(QStringLiteral("No result")));
+  // The next calculation that gives a result says where it went again.
+  OpenTab(frmMAIN::kWorkTab);
+  boxes_->answers = {mb::kYes};
+  f.Tab1().Form().cmdWorkDelete->click();  // the overlapping job, the current row
+  ASSERT_EQ(f.Tab1().Grid().Count(), 1) << Boxes();
+  OpenTab(frmMAIN::kCalcTab);
+  f.SetOutputOption(dust::orvShowForm);
+  EXPECT_EQ(f.Tab3().Form().lblOutput->text(),
+            QStringLiteral("The report is shown in the print preview."));
+  f.Engine().model->SetOutputOption(0);  // closes the preview
 }
 
 TEST_F(MainFormTest, ThePitNameBoxFollowsTheCollieryHoweverItIsChosen) {

@@ -33,6 +33,24 @@ TEST(HistoryLoader, UserFactorTexts) {
   }
 }
 
+TEST(HistoryLoader, FactorTextsInListsReadWithALeadingZeroAndNoTrailingPoint) {
+  EXPECT_EQ(FactorListText("Fitter (User defined: non CHA .8 @ 50.00%)"),
+            "Fitter (User defined: non CHA 0.8 @ 50.00%)");
+  EXPECT_EQ(FactorListText("Fitter (User defined: non CHA 1. @ 100.00%)"),
+            "Fitter (User defined: non CHA 1 @ 100.00%)");
+  EXPECT_EQ(FactorListText(".5"), "0.5");
+  EXPECT_EQ(FactorListText("-.25"), "-0.25");
+  EXPECT_EQ(FactorListText("1."), "1");
+  EXPECT_EQ(FactorListText("Face worker 1.26"), "Face worker 1.26");
+  EXPECT_EQ(FactorListText("No resp. factor"), "No resp. factor");
+  // The report's own text is left as it was.
+  UserFactor f;
+  f.Descr = "Fitter";
+  f.JobFactor = 0.9f;
+  f.DustyTimeFactor = 1;
+  EXPECT_EQ(UserFactorJobText(f), "Fitter (User defined: non CHA .9 @ 100.00%)");
+}
+
 TEST(HistoryLoader, JobsOfEveryKind) {
   OpenHandDb(HandDb());
   HistoryJob standard;

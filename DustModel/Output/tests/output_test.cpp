@@ -17,6 +17,8 @@
 #include "MessageBox.h"
 #include "Output.h"
 #include "PdfText.h"
+#include <QScreen>
+
 #include "PositionStore.h"
 #include "SampleReport.h"
 #include "Shell.h"
@@ -392,6 +394,31 @@ TEST_F(OutputTest, UnloadSavesThePositionAndShowRestoresIt) {
 
   output_->Show();
   EXPECT_EQ(output_->Window()->geometry(), QRect(30, 40, 650, 480));
+}
+
+}  // namespace
+}  // namespace orv::dusto
+
+namespace orv::dusto {
+namespace {
+
+// Opened for the first time, the preview sits over the window that asked for
+// the report, not at the screen's corner nor merely in its middle.
+TEST_F(OutputTest, FirstShownOverTheWindowThatAskedForIt) {
+  QWidget host;
+  host.setGeometry(60, 200, 500, 300);
+  host.show();
+  QApplication::setActiveWindow(&host);
+  ASSERT_EQ(QApplication::activeWindow(), &host);
+  output_->Show();
+  // The test screen is narrower than the preview, which is kept on it: the
+  // height tells where it was put.
+  const QRect frame = output_->Window()->frameGeometry();
+  const QRect screen = host.screen()->availableGeometry();
+  ASSERT_LT(frame.height() + 80, screen.height());
+  EXPECT_LE(std::abs(frame.center().y() - host.frameGeometry().center().y()), 4)
+      << frame.center().y() << " " << host.frameGeometry().center().y();
+  output_->UnloadForm();
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -33,9 +34,18 @@ class CoalJob : public orv::Component {
 
   // --- years --------------------------------------------------------------
   int16_t StartYear() const { return start_year_; }
-  void SetStartYear(int16_t v) { start_year_ = v; }
+  void SetStartYear(int16_t v) {
+    if (v != start_year_ && years_changed_) *years_changed_ = true;
+    start_year_ = v;
+  }
   int16_t EndYear() const { return end_year_; }
-  void SetEndYear(int16_t v) { end_year_ = v; }
+  void SetEndYear(int16_t v) {
+    if (v != end_year_ && years_changed_) *years_changed_ = true;
+    end_year_ = v;
+  }
+  // Set by the collection holding the job (empty when none): raised when the
+  // job's years change, so the collection knows its order may no longer hold.
+  void WatchYears(std::shared_ptr<bool> flag) { years_changed_ = std::move(flag); }
 
   // --- job factor ---------------------------------------------------------
   const std::string& JobFactorCode() const { return job_factor_code_; }
@@ -125,6 +135,7 @@ class CoalJob : public orv::Component {
   std::string pit_name_;
   int16_t start_year_ = 0;
   int16_t end_year_ = 0;
+  std::shared_ptr<bool> years_changed_;
 
   int32_t job_factor_id_ = 0;
   std::string job_factor_code_;

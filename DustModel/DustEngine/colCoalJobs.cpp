@@ -1,5 +1,8 @@
 #include "colCoalJobs.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "OrvError.h"
 #include "detail/ClassError.h"
 #include "detail/EngineFactory.h"
@@ -71,24 +74,54 @@ CoalJobPtr colCoalJobs::Add(const std::string& sKey, int16_t RespFactorID, int32
 
 CoalJobPtr colCoalJobs::AddJob(CoalJobPtr job, const std::string& sKey) {
   if (!sKey.empty()) job->SetKey(sKey);
-  InsertSorted(jobs_, job, sKey);
+  InsertSorted(job, sKey);
+  job->WatchYears(years_changed_);
   return job;
 }
 
+namespace {
+// True when a job belongs after another: it starts later, or starts in the
+// same year and ends later.
+bool Later(const CoalJob& a, int16_t start, int16_t end) {
+  return a.StartYear() > start || (a.StartYear() == start && a.EndYear() > end);
+}
+}  // namespace
+
 // Before the first job that starts later, or starts in the same year and
 // ends later; so equal jobs stay in the order they came. Reads each job's
-// years as they are now.
-void colCoalJobs::InsertSorted(Container& into, CoalJobPtr job, const std::string& key) {
+// years as they are now. While no held job's years have changed the jobs are
+// in order, and that first later job is found by halving; once some have
+// changed, by walking from the start, which also finds out whether the jobs
+// happen to be in order again.
+void colCoalJobs::InsertSorted(CoalJobPtr job, const std::string& key) {
   const int16_t start = job->StartYear();
   const int16_t end = job->EndYear();
-  for (int32_t i = 1; i <= into.Count(); ++i) {
-    const CoalJob& other = *into.Item(i);
-    if (other.StartYear() > start || (other.StartYear() == start && other.EndYear() > end)) {
-      into.Add(std::move(job), key, i);
-      return;
+  const int32_t n = jobs_.Count();
+  int32_t at = n + 1;
+  if (!*years_changed_) {
+    int32_t lo = 1, hi = n + 1;
+    while (lo < hi) {
+      const int32_t mid = lo + (hi - lo) / 2;
+      if (Later(*jobs_.Item(mid), start, end))
+        hi = mid;
+      else
+        lo = mid + 1;
     }
+    at = lo;
+  } else {
+    bool ordered = true;
+    for (int32_t i = 1; i <= n; ++i) {
+      const CoalJob& other = *jobs_.Item(i);
+      if (at > n && Later(other, start, end)) at = i;
+      if (i > 1 && Later(*jobs_.Item(i - 1), other.StartYear(), other.EndYear())) ordered = false;
+    }
+    // Inserting at the first later job keeps an ordered collection ordered.
+    if (ordered) *years_changed_ = false;
   }
-  into.Add(std::move(job), key);
+  if (at <= n)
+    jobs_.Add(std::move(job), key, at);
+  else
+    jobs_.Add(std::move(job), key);
 }
 
 CoalJobPtr colCoalJobs::Item(int32_t index) {
@@ -100,23 +133,50 @@ CoalJobPtr colCoalJobs::Item(std::string_view key) {
 }
 
 void colCoalJobs::Remove(int32_t index) {
-  ClassGuard(kPrefix, "Remove", [&] { jobs_.Remove(index); });
+  ClassGuard(kPrefix, "Remove", [&] {
+    CoalJobPtr job = jobs_.Item(index);
+    jobs_.Remove(index);
+    job->WatchYears(nullptr);
+  });
 }
 
 void colCoalJobs::Remove(std::string_view key) {
-  ClassGuard(kPrefix, "Remove", [&] { jobs_.Remove(key); });
+  ClassGuard(kPrefix, "Remove", [&] {
+    CoalJobPtr job = jobs_.Item(key);
+    jobs_.Remove(key);
+    job->WatchYears(nullptr);
+  });
 }
 
 void colCoalJobs::Clear() {
   ClassGuard(kPrefix, "Clear", [&] {
-    while (jobs_.Count() > 0) jobs_.Remove(1);
+    for (CoalJobPtr& job : jobs_) job->WatchYears(nullptr);
+    jobs_.Clear();
+    *years_changed_ = false;
   });
 }
 
+// A stable sort by start year, then end year: the order inserting each job
+// in turn at its sorted place gives.
 orv::Value colCoalJobs::Sort() {
+  struct Held {
+    CoalJobPtr job;
+    std::string key;
+    int16_t start, end;
+  };
+  std::vector<Held> held;
+  held.reserve(static_cast<size_t>(jobs_.Count()));
+  for (int32_t i = 1; i <= jobs_.Count(); ++i) {
+    const CoalJobPtr& job = jobs_.Item(i);
+    held.push_back({job, job->Key(), job->StartYear(), job->EndYear()});
+  }
+  std::stable_sort(held.begin(), held.end(), [](const Held& a, const Held& b) {
+    return a.start < b.start || (a.start == b.start && a.end < b.end);
+  });
   Container sorted;
-  for (CoalJobPtr& job : jobs_) InsertSorted(sorted, job, job->Key());
+  for (Held& h : held) sorted.Add(std::move(h.job), h.key);
   jobs_ = std::move(sorted);
+  *years_changed_ = false;
   return {};
 }
 

@@ -80,10 +80,12 @@ class colCoalJobs : public orv::Component {
   Container::iterator end() { return jobs_.end(); }
 
  private:
-  void InsertSorted(Container& into, CoalJobPtr job, const std::string& key);
+  void InsertSorted(CoalJobPtr job, const std::string& key);
   CoalJobPtr AddJob(CoalJobPtr job, const std::string& sKey);
 
   Container jobs_;
+  // Raised by a held job whose years change: the jobs may be out of order.
+  std::shared_ptr<bool> years_changed_ = std::make_shared<bool>(false);
 };
 
 }  // namespace orv::dust

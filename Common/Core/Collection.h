@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "OrvError.h"
@@ -29,13 +30,15 @@ class KeyedCollection {
 
   // Adds at the end, or before the 1-based position `before` when given.
   void Add(T item, std::string_view key = {}, std::optional<int32_t> before = std::nullopt) {
-    if (!key.empty() && Find(key)) RaiseStandard(err::kDuplicateKey);
+    std::string folded = UpperAscii(key);
+    if (!key.empty() && keys_.count(folded)) RaiseStandard(err::kDuplicateKey);
     size_t at = items_.size();
     if (before) {
       if (*before < 1 || *before > Count()) RaiseStandard(err::kSubscriptOutOfRange);
       at = static_cast<size_t>(*before - 1);
     }
     items_.insert(items_.begin() + at, Entry{std::move(item), std::string(key)});
+    if (!key.empty()) keys_.insert(std::move(folded));
   }
 
   T& Item(int32_t index) { return items_[Check(index)].value; }
@@ -45,9 +48,12 @@ class KeyedCollection {
 
   bool Contains(std::string_view key) const { return Find(key).has_value(); }
 
-  void Remove(int32_t index) { items_.erase(items_.begin() + Check(index)); }
-  void Remove(std::string_view key) { items_.erase(items_.begin() + CheckKey(key)); }
-  void Clear() noexcept { items_.clear(); }
+  void Remove(int32_t index) { Erase(Check(index)); }
+  void Remove(std::string_view key) { Erase(CheckKey(key)); }
+  void Clear() noexcept {
+    items_.clear();
+    keys_.clear();
+  }
 
   // Moves the item at 1-based `from` so that it stands at 1-based `to`.
   void Move(int32_t from, int32_t to) {
@@ -85,6 +91,10 @@ class KeyedCollection {
       if (!items_[i].key.empty() && IEquals(items_[i].key, key)) return i;
     return std::nullopt;
   }
+  void Erase(size_t at) {
+    if (!items_[at].key.empty()) keys_.erase(UpperAscii(items_[at].key));
+    items_.erase(items_.begin() + at);
+  }
   size_t CheckKey(std::string_view key) const {
     const auto i = Find(key);
     if (!i) RaiseStandard(err::kInvalidCall);
@@ -92,6 +102,9 @@ class KeyedCollection {
   }
 
   std::vector<Entry> items_;
+  // The keys in use, folded to upper case, so that adding checks for a
+  // duplicate without walking the whole collection.
+  std::unordered_set<std::string> keys_;
 };
 
 }  // namespace orv

@@ -424,11 +424,11 @@ sqlite3_stmt* Connection::Acquire(const std::string& sql, std::string_view sourc
     // what is wrong (a table or column another program renamed, say).
     try {
       RaiseSqlite(h, rc, source);
-    } catch (OrvError& e) {
-      e.SetDescription("The stored query '" + guarded_query_ + "' of the " +
-                       (read_only_ ? "read-only " : "") + "database '" + path_ +
-                       "' cannot be run: " + e.Description());
-      throw;
+    } catch (const OrvError& e) {
+      Raise(dberr::kBrokenQuery, e.Source(),
+            "The stored query '" + guarded_query_ + "' of the " +
+                (read_only_ ? "read-only " : "") + "database '" + path_ +
+                "' cannot be run: " + e.Description());
     }
   }
   if (rc != SQLITE_OK) RaiseSqlite(h, rc, source);

@@ -18,7 +18,8 @@
 // attach a file, change a setting or call a function with side effects, or
 // to write on a read-only database or from a recordset), 3035 (a stored
 // query went over the budget every query from a file runs under, see
-// QueryBudget); every other SQLite failure is 3000 with SQLite's message.
+// QueryBudget), 3129 (a stored query that does not compile, naming the
+// query and the file); every other SQLite failure is 3000 with SQLite's message.
 //
 // Values are always bound, never pasted into SQL text.
 #pragma once
@@ -49,6 +50,7 @@ inline constexpr int32_t kPathNotValid = 3044;
 inline constexpr int32_t kCannotOpen = 3051;
 inline constexpr int32_t kNoPermission = 3033;
 inline constexpr int32_t kQueryBudget = 3035;
+inline constexpr int32_t kBrokenQuery = 3129;
 inline constexpr int32_t kDamaged = 3049;
 inline constexpr int32_t kFieldTooSmall = 3163;
 inline constexpr int32_t kRecordDeleted = 3167;

@@ -87,6 +87,15 @@ constexpr std::string_view kLockedByAnother = "it is locked by another program."
       RaiseCannotOpen(path, "you need permission to use its data.");
     case SQLITE_READONLY:
       if (rc == SQLITE_READONLY_ROLLBACK) {
+        // Undoing the change writes the file and removes its journal from
+        // the folder: a folder that cannot be written (a read-only disk or
+        // mount, which binds the superuser too) is the true cause then.
+        const std::string folder = fs::path(path).parent_path().string();
+        if (::access(folder.c_str(), W_OK) != 0) {
+          RaiseCannotOpen(path, "a change to it was interrupted and must be undone first, but "
+                                "its folder '" + folder + "' cannot be written (" +
+                                    std::strerror(errno) + ").");
+        }
         RaiseCannotOpen(path,
                         "a change to it was interrupted and must be undone first, which needs "
                         "permission to write to it.");

@@ -59,6 +59,10 @@ std::vector<SpoiltFile> SpoilCopies(const Spoiling& s, const std::string& folder
 
   out.push_back(
       {"a query made a DELETE", Tamper(s, folder, "deleting.db", "DELETE FROM " + s.table), true, {}});
+  out.push_back({"a query that does not compile",
+                 Tamper(s, folder, "broken.db",
+                        "SELECT * FROM " + s.table + " WHERE NO_SUCH_COLUMN = 1"),
+                 true, {}});
   const std::string attached = (fs::path(folder) / "attached.db").string();
   out.push_back({"a query made an ATTACH",
                  Tamper(s, folder, "attaching.db", "ATTACH DATABASE '" + attached + "' AS other"),

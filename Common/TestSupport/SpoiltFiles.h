@@ -1,7 +1,8 @@
 // Spoilt copies of a good database file, for the tests of everything that
 // must refuse them with a clear error naming the file (or the query): cut
 // short, overwritten with random bytes, replaced by text, a database of the
-// other kind, and stored queries changed by someone else.
+// other kind, and stored queries changed by someone else (to write, to
+// attach a file, or so that they no longer compile).
 #pragma once
 
 #include <string>

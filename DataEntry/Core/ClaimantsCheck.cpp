@@ -85,7 +85,8 @@ CheckReport CheckDatabase(const std::string& db_path) {
         d->QueryDefs(q)->OpenRecordset(db::RecordsetType::Snapshot);
       } catch (const OrvError& e) {
         const bool named = e.Number() == db::dberr::kNoPermission ||
-                           e.Number() == db::dberr::kQueryBudget;
+                           e.Number() == db::dberr::kQueryBudget ||
+                           e.Number() == db::dberr::kBrokenQuery;
         r.problems.push_back(named ? e.Description()
                                    : "the stored query " + q + ": " + e.Description());
       }

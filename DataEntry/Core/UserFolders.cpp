@@ -7,6 +7,9 @@
 #include <system_error>
 
 #include "UserFolders.h"
+
+#include "OrvError.h"
+#include "SafeFiles.h"
 #include "modDataEntry.h"
 
 namespace orv::tarnby {
@@ -24,15 +27,26 @@ bool HoldsSamples(const fs::path& folder) {
   return Exists(folder / "TARNBY.db") && Exists(folder / "DUSTDATA.db");
 }
 
-// Copies a bundled sample file (nobody writes it) under a temporary name and
-// renames it when complete.
+// Copies a bundled sample file (nobody writes it) into a private folder
+// beside `to` and renames it into place when complete, never over a file
+// that has the name by then, nor through a link planted under a foreseeable
+// temporary name.
 bool CopySample(const fs::path& from, const fs::path& to) {
   std::error_code ec;
-  const fs::path temp = to.string() + ".part";
-  fs::copy_file(from, temp, fs::copy_options::overwrite_existing, ec);
-  if (!ec) fs::rename(temp, to, ec);
-  if (ec) fs::remove(temp, ec);
-  return !ec;
+  std::string side;
+  try {
+    side = files::MakeSideFolder(to.string());
+  } catch (const OrvError&) {
+    return false;
+  }
+  const fs::path temp = fs::path(side) / to.filename();
+  bool placed = false;
+  if (fs::copy_file(from, temp, ec) && !ec) {
+    files::GiveDefaultMode(temp.string());
+    placed = files::RenameNoReplace(temp.string(), to.string(), ec) && !ec;
+  }
+  fs::remove_all(side, ec);
+  return placed;
 }
 
 }  // namespace

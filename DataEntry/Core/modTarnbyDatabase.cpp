@@ -281,11 +281,23 @@ bool BackupClaimantDatabase(const std::string& database_path) {
     request.default_extension = "db";
     request.file_name = destination;
     request.initial_folder = fs::path(destination).parent_path().string();
-    // Ask before overwriting, path must exist, explorer style, long names.
-    request.flags = 2 | 4 | 2048 | 524288 | 2097152;
+    // Path must exist, explorer style, long names. No "replace?" question:
+    // a backup never replaces a file, so a name that is taken is asked for
+    // again instead, offering the first free name beside it.
+    request.flags = 4 | 2048 | 524288 | 2097152;
     const std::shared_ptr<FileDialogService> dialogs = GetFileDialogService();
     if (!dialogs) throw OrvError(err::kCantCreateObject, "FileDialog", "No file dialog is available");
-    const FileDialogAnswer answer = dialogs->Show(request);
+    FileDialogAnswer answer = dialogs->Show(request);
+    std::error_code ec;
+    while (answer.result == 1 && !answer.files.empty() &&
+           fs::exists(fs::symlink_status(answer.files.front(), ec))) {
+      const std::string taken = answer.files.front();
+      request.title = "Backup claimant database: " + taken +
+                      " exists already and is kept; choose another name";
+      request.file_name = files::FirstFreeName(taken);
+      request.initial_folder = fs::path(request.file_name).parent_path().string();
+      answer = dialogs->Show(request);
+    }
     bool copied = false;
     if (answer.result == 1 && !answer.files.empty()) {
       const std::string chosen = answer.files.front();

@@ -49,7 +49,9 @@ bool ConfirmDatabaseUpdate();
 // Asks for a destination through the save dialog (title "Backup claimant
 // database", filter "Databases (*.db)|*.db", default name from
 // DefaultBackupName) and writes a consistent copy of the database there.
-// False when the user cancelled. Failures are raised (source
+// The dialog never offers to replace a file: a name that is taken is asked
+// for again (the title says so, a free name beside it offered) until the
+// user gives a free one or cancels. False when the user cancelled. Failures are raised (source
 // "modTarnbyDatabase:Backing up claimant database", description "While: "
 // and the step).
 bool BackupClaimantDatabase(const std::string& database_path);

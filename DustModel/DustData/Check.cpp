@@ -191,7 +191,8 @@ class Checker {
         db_.QueryDefs(q.name)->OpenRecordset(orv::db::RecordsetType::Snapshot);
       } catch (const OrvError& e) {
         if (e.Number() == orv::db::dberr::kNoPermission ||
-            e.Number() == orv::db::dberr::kQueryBudget)
+            e.Number() == orv::db::dberr::kQueryBudget ||
+            e.Number() == orv::db::dberr::kBrokenQuery)
           Problem(e.Description());
       }
     }

@@ -14,7 +14,7 @@ bool IsBadDatabaseFile(const OrvError& e) {
     n -= kComponentErrorBase;
   if (n == db::dberr::kCannotOpen) return !db::IsRefusedForUse(e);
   return n == db::dberr::kDamaged || n == db::dberr::kNoPermission ||
-         n == db::dberr::kQueryBudget;
+         n == db::dberr::kQueryBudget || n == db::dberr::kBrokenQuery;
 }
 
 int ReportError(std::string_view tool, const OrvError& e) {

@@ -1,6 +1,8 @@
 // Two users on one file, damaged and hostile files, and fields that keep
 // their declared size and range.
 #include <dlfcn.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <sstream>
 
 #include <sqlite3.h>
 
@@ -505,6 +508,22 @@ TEST_F(SafetyFileTest, StoredQueriesAreGuardedOnEveryConnection) {
 
 // --- fields keep their size and range -------------------------------------------
 
+// A change another process never finished: killed half way with its cache
+// spilled into the file, its journal left beside it.
+void LeaveInterruptedChange(const std::string& path) {
+  const pid_t pid = fork();
+  ASSERT_NE(pid, -1);
+  if (pid == 0) {
+    sqlite3* h = nullptr;
+    sqlite3_open_v2(path.c_str(), &h, SQLITE_OPEN_READWRITE, nullptr);
+    sqlite3_exec(h, "PRAGMA cache_size = 1; BEGIN IMMEDIATE; DELETE FROM CLAIMANT;", nullptr,
+                 nullptr, nullptr);
+    _exit(0);  // neither committed nor rolled back
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+}
+
 // Values no field of its type can hold: a date far outside the calendar is
 // refused as it is set, as any number outside its field is; a whole-number field that another
 // program filled with a huge real reads back as that value, which no whole-number reader takes (the
@@ -523,17 +542,7 @@ TEST_F(SafetyFileTest, AChangeKilledHalfWayIsUndoneBeforeAReadOnlyOpen) {
     }
     db->Close();
   }
-  const pid_t pid = fork();
-  ASSERT_NE(pid, -1);
-  if (pid == 0) {
-    sqlite3* h = nullptr;
-    sqlite3_open_v2(path.c_str(), &h, SQLITE_OPEN_READWRITE, nullptr);
-    sqlite3_exec(h, "PRAGMA cache_size = 1; BEGIN IMMEDIATE; DELETE FROM CLAIMANT;", nullptr,
-                 nullptr, nullptr);
-    _exit(0);  // neither committed nor rolled back
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
+  LeaveInterruptedChange(path);
   ASSERT_TRUE(fs::exists(path + "-journal"));
 
   DatabasePtr db = OpenDatabase(path, ReadOnly());
@@ -541,6 +550,73 @@ TEST_F(SafetyFileTest, AChangeKilledHalfWayIsUndoneBeforeAReadOnlyOpen) {
                 ->Field(0)
                 .AsInt32(),
             43);
+  EXPECT_EQ(Surname(*db, 1), "Smith");
+}
+
+// The same interrupted change in a folder that cannot be written, made so
+// by a read-only mount in a private mount namespace (the superuser ignores
+// mode bits, not a read-only mount): the file is not called damaged; the
+// message says that the change must be undone first and that the folder
+// cannot be written, for a read-only open and a read-write one.
+TEST_F(SafetyFileTest, AnInterruptedChangeInAFolderThatCannotBeWrittenIsSaidSo) {
+  const std::string path = MakeClaimants();
+  {
+    DatabasePtr db = OpenDatabase(path);
+    const std::string notes(2000, 'n');
+    for (int i = 0; i < 40; ++i) {
+      db->Execute("INSERT INTO CLAIMANT (SURNAME, NOTES) VALUES ('Row', ?)", {notes});
+    }
+    db->Close();
+  }
+  LeaveInterruptedChange(path);
+  ASSERT_TRUE(fs::exists(path + "-journal"));
+  const std::string folder = fs::path(path).parent_path().string();
+  int out[2];
+  ASSERT_EQ(pipe(out), 0);
+  const pid_t pid = fork();
+  ASSERT_NE(pid, -1);
+  if (pid == 0) {
+    close(out[0]);
+    std::string said;
+    if (unshare(CLONE_NEWNS) != 0 ||
+        mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) != 0 ||
+        mount(nullptr, folder.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) != 0) {
+      said = "no mount";
+    } else {
+      for (const bool read_only : {true, false}) {
+        try {
+          OpenDatabase(path, read_only ? ReadOnly() : OpenOptions{})->Close();
+          said += "opened\n";
+        } catch (const OrvError& e) {
+          said += std::to_string(e.Number()) + " " + e.Description() + "\n";
+        }
+      }
+    }
+    (void)!write(out[1], said.data(), said.size());
+    _exit(0);
+  }
+  close(out[1]);
+  std::string said;
+  char buf[512];
+  for (ssize_t n; (n = read(out[0], buf, sizeof buf)) > 0;) said.append(buf, static_cast<size_t>(n));
+  close(out[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  if (said == "no mount") GTEST_SKIP() << "no private read-only mount can be made here";
+  std::istringstream lines(said);
+  int count = 0;
+  for (std::string line; std::getline(lines, line); ++count) {
+    SCOPED_TRACE(line);
+    EXPECT_EQ(line.rfind("3051 The database engine cannot open the file '" + path + "'", 0), 0u);
+    EXPECT_NE(line.find("interrupted and must be undone first"), std::string::npos);
+    EXPECT_NE(line.find("its folder '" + folder + "' cannot be written"), std::string::npos);
+    EXPECT_EQ(line.find("damaged"), std::string::npos);
+  }
+  EXPECT_EQ(count, 2);
+  // Outside the mount the change is still there to undo, and is undone.
+  EXPECT_TRUE(fs::exists(path + "-journal"));
+  DatabasePtr db = OpenDatabase(path, ReadOnly());
   EXPECT_EQ(Surname(*db, 1), "Smith");
 }
 

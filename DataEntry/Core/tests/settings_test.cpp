@@ -201,6 +201,32 @@ TEST_F(SettingsTest, FirstStartCopiesTheSamplesAndWritesTheSettingsOnce) {
   EXPECT_FALSE(FirstStartSetup(false));  // only once
 }
 
+// The copies are made under names no one can foresee: a link planted under
+// the database's name and a temporary suffix does not send the sample over
+// another file, and the files the user ends with are the samples.
+TEST_F(SettingsTest, FirstStartCopiesNeverFollowALinkPlantedBesideTheTarget) {
+  WriteFile(PathOf("sample/TARNBY.db"), "claims");
+  WriteFile(PathOf("sample/DUSTDATA.db"), "dust");
+  setenv("TARNBY_SAMPLE_DIR", PathOf("sample").c_str(), 1);
+  const std::string victim = PathOf("victim.txt");
+  WriteFile(victim, "kept");
+  std::filesystem::create_directories(DataFolder());
+  for (const std::string& target : {DefaultClaimantDatabase(), DefaultDustDatabase()})
+    std::filesystem::create_symlink(victim, target + ".part");
+  ASSERT_TRUE(FirstStartSetup(false));
+  EXPECT_EQ(ReadFile(victim), "kept");
+  EXPECT_FALSE(std::filesystem::is_symlink(DefaultClaimantDatabase()));
+  EXPECT_EQ(ReadFile(DefaultClaimantDatabase()), "claims");
+  EXPECT_EQ(ReadFile(DefaultDustDatabase()), "dust");
+  // Nothing of the copying is left behind in the data folder.
+  int entries = 0;
+  for (const auto& e : std::filesystem::directory_iterator(DataFolder())) {
+    (void)e;
+    ++entries;
+  }
+  EXPECT_EQ(entries, 4);  // the two databases and the two planted links
+}
+
 TEST(JoinWords, TrimsAndDropsEmptyParts) {
   EXPECT_EQ(JoinWords(" John ", "Smith"), "John Smith");
   EXPECT_EQ(JoinWords("Mr", "", "  ", "Smith"), "Mr Smith");

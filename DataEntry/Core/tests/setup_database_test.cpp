@@ -172,23 +172,29 @@ TEST_F(SetupDatabaseTest, AnotherUserOpenDuringTheUpgradeRefusesItAndTheFileStay
   other->Close();
 }
 
-// The backup dialog's answer is never written over: a file of that name is
-// kept and the upgrade waits; the name offered is a free one.
-TEST_F(SetupDatabaseTest, TheBackupNeverOverwritesTheFileChosen) {
+// The backup dialog never offers to replace a file: a name that is taken is
+// kept as it is and asked for again, offering a free name, until the user
+// gives a free one or cancels.
+TEST_F(SetupDatabaseTest, TheBackupDialogAsksAgainForATakenNameAndNeverReplacesIt) {
   CreateAt(0);
   const std::string taken = DefaultBackupName(PathOf("TARNBY.db"), Clock::now());
   WriteFile(taken, "an earlier backup");
-  ChooseFile(taken);
-  // Refused through the program's error handler, naming the file.
-  try {
-    EXPECT_FALSE(BackupClaimantDatabase(PathOf("TARNBY.db")));
-  } catch (const OrvError& e) {
-    EXPECT_NE(e.Description().find(taken + " exists already"), std::string::npos)
-        << e.Description();
+  const std::string free_name = PathOf("fresh.db");
+  for (const bool then_free : {false, true}) {
+    SCOPED_TRACE(then_free ? "then a free name" : "then cancelled");
+    dialogs_->shown.clear();
+    ChooseFile(taken);
+    if (then_free) ChooseFile(free_name);
+    EXPECT_EQ(BackupClaimantDatabase(PathOf("TARNBY.db")), then_free);
+    EXPECT_TRUE(boxes_->shown.empty());  // no refusal afterwards
+    EXPECT_EQ(ReadFile(taken), "an earlier backup");
+    EXPECT_EQ(std::filesystem::exists(free_name), then_free);
+    ASSERT_EQ(dialogs_->shown.size(), 2u);
+    for (const FileDialogRequest& req : dialogs_->shown) EXPECT_EQ(req.flags & 2, 0);
+    EXPECT_NE(dialogs_->shown[0].file_name, taken);  // the first free name is offered
+    EXPECT_NE(dialogs_->shown[1].title.find(taken + " exists already"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(dialogs_->shown[1].file_name));
   }
-  EXPECT_EQ(ReadFile(taken), "an earlier backup");
-  ASSERT_EQ(dialogs_->shown.size(), 1u);
-  EXPECT_NE(dialogs_->shown[0].file_name, taken);  // the first free name is offered
 }
 
 }  // namespace

@@ -1,7 +1,11 @@
 // Jobs and the job collection on the fixture database.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <random>
+#include <string>
+#include <vector>
 
 #include "OrvError.h"
 #include "TestDustData.h"
@@ -138,6 +142,85 @@ TEST_F(Jobs, ChangedYearsMoveOnlyOnSortAndKeysSurvive) {
   EXPECT_EQ(Years(), "1970-1975 1980-1982 ");
   EXPECT_EQ(jobs_.Item("A")->StartYear(), 1980);
   EXPECT_EQ(jobs_.Item(1)->Key(), "b");
+}
+
+// The collection against the plain rule it promises: each job goes before
+// the first job (by its years as they are now) that starts later, or starts
+// in the same year and ends later; Sort is a stable sort by the same years.
+// Each case adds jobs in some order, with some years changed, some jobs
+// removed and a Sort on the way, and after every step the keys must read as
+// in the plain model.
+TEST_F(Jobs, OrderMatchesThePlainInsertionRuleInEveryOrder) {
+  struct Ref {
+    std::string key;
+    int16_t start, end;
+  };
+  enum class Pattern { kAscending, kDescending, kRandomWithTies, kOneYear };
+  for (Pattern pattern : {Pattern::kAscending, Pattern::kDescending, Pattern::kRandomWithTies,
+                          Pattern::kOneYear}) {
+    SCOPED_TRACE(static_cast<int>(pattern));
+    jobs_.Clear();
+    std::vector<Ref> ref;
+    std::mt19937 rng(19 + static_cast<unsigned>(pattern));
+    auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    auto check = [&](const char* step) {
+      std::string got, want;
+      for (const CoalJobPtr& j : jobs_) got += j->Key() + " ";
+      for (const Ref& r : ref) want += r.key + " ";
+      ASSERT_EQ(got, want) << step;
+    };
+    auto add = [&](int i) {
+      int16_t start = 0, end = 0;
+      switch (pattern) {
+        case Pattern::kAscending: start = static_cast<int16_t>(1900 + i / 3); break;
+        case Pattern::kDescending: start = static_cast<int16_t>(2200 - i / 3); break;
+        case Pattern::kRandomWithTies: start = static_cast<int16_t>(1950 + pick(20)); break;
+        case Pattern::kOneYear: start = 1960; break;
+      }
+      end = static_cast<int16_t>(start + pick(4));
+      const std::string key = "k" + std::to_string(i);
+      UserJob(0, start, end, 0, key);
+      size_t at = 0;
+      while (at < ref.size() &&
+             !(ref[at].start > start || (ref[at].start == start && ref[at].end > end)))
+        ++at;
+      ref.insert(ref.begin() + static_cast<std::ptrdiff_t>(at), Ref{key, start, end});
+    };
+    int next = 0;
+    for (; next < 300; ++next) add(next);
+    check("added");
+    // Some years changed in place: the jobs stay where they are, and later
+    // jobs go before the first later job as the years now read.
+    for (int c = 0; c < 5; ++c) {
+      Ref& r = ref[static_cast<size_t>(pick(static_cast<int>(ref.size())))];
+      r.start = static_cast<int16_t>(1940 + pick(40));
+      jobs_.Item(r.key)->SetStartYear(r.start);
+    }
+    for (; next < 400; ++next) add(next);
+    check("added after changed years");
+    for (int c = 0; c < 20; ++c) {
+      const size_t at = static_cast<size_t>(pick(static_cast<int>(ref.size())));
+      jobs_.Remove(ref[at].key);
+      ref.erase(ref.begin() + static_cast<std::ptrdiff_t>(at));
+    }
+    for (; next < 450; ++next) add(next);
+    check("added after removals");
+    jobs_.Sort();
+    std::stable_sort(ref.begin(), ref.end(), [](const Ref& a, const Ref& b) {
+      return a.start < b.start || (a.start == b.start && a.end < b.end);
+    });
+    check("sorted");
+    for (; next < 550; ++next) add(next);
+    check("added after sort");
+    // A job taken out and changed no longer bears on the order.
+    const std::string out = ref.front().key;
+    CoalJobPtr gone = jobs_.Item(out);
+    jobs_.Remove(out);
+    ref.erase(ref.begin());
+    gone->SetStartYear(3000);
+    for (; next < 600; ++next) add(next);
+    check("added after a removed job changed");
+  }
 }
 
 TEST_F(Jobs, AddLooksUpAndRefusesBadJobsWithoutInsertingThem) {

@@ -218,7 +218,9 @@ void SqliteRecordset::Prepare(const std::string& sql, bool fresh) {
       try {
         stmt_ = Statement(conn_, with_rowid, kSource, fresh);
       } catch (const OrvError& e) {
-        if (e.Number() != dberr::kGeneric) throw;  // a missing table fails either way
+        // Without a rowid to read (no table, a view) the SQL is run as it
+        // stands; what else is wrong with it fails that way too.
+        if (e.Number() != dberr::kGeneric && e.Number() != dberr::kBrokenQuery) throw;
       }
     }
     if (stmt_.Valid()) {

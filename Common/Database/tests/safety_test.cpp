@@ -472,7 +472,7 @@ TEST_F(SafetyFileTest, StoredQueriesAreGuardedOnEveryConnection) {
       QueryDefPtr q = db->QueryDefs(t.name);
       for (RecordsetType type : {RecordsetType::Snapshot, RecordsetType::Dynaset}) {
         const auto open = [&] { q->OpenRecordset(type); };
-        EXPECT_EQ(ErrorOf(open), dberr::kNoPermission);
+        EXPECT_EQ(ErrorOf(open), dberr::kNoPermission) << DescriptionOf(open);
         const std::string why = DescriptionOf(open);
         EXPECT_NE(why.find(std::string("'") + t.name + "'"), std::string::npos) << why;
         EXPECT_NE(why.find(path), std::string::npos) << why;

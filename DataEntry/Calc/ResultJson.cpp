@@ -23,7 +23,7 @@ double NineDigits(float v) {
 
 }  // namespace
 
-std::string ResultJson(const CalcOutcome& o) {
+Json ResultObject(const CalcOutcome& o) {
   Json doc;
   doc["ok"] = o.ok;
   doc["validation_error"] = o.validation_error ? Json(*o.validation_error) : Json(nullptr);
@@ -52,7 +52,11 @@ std::string ResultJson(const CalcOutcome& o) {
   }
   doc["jobs"] = jobs;
   doc["report"] = o.report;
-  return doc.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+  return doc;
+}
+
+std::string ResultJson(const CalcOutcome& o) {
+  return ResultObject(o).dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
 }  // namespace orv::calc

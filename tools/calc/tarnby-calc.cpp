@@ -24,6 +24,7 @@
 #include "CalcRun.h"
 #include "ClaimantCalc.h"
 #include "ClaimantRun.h"
+#include "CompareRun.h"
 #include "ExitCodes.h"
 #include "PlainHelp.h"
 #include "InputError.h"
@@ -137,6 +138,53 @@ int RunClaimant(const orv::calc::CalcOptions& options, const orv::calc::Claimant
   return Emit(options, o.calc);
 }
 
+// --compare: both files are read before either is calculated, and every
+// one that is not a history is named.
+int RunCompare(const orv::calc::CalcOptions& options, const std::string& path_a,
+               const std::string& path_b) {
+  std::optional<orv::calc::HistoryFile> a;
+  std::optional<orv::calc::HistoryFile> b;
+  bool bad = false;
+  for (auto [path, file] : {std::pair{&path_a, &a}, std::pair{&path_b, &b}}) {
+    try {
+      *file = orv::calc::ReadHistoryFile(*path);
+    } catch (const orv::InputError& e) {
+      std::cerr << kTool << ": " << e.what() << "\n";
+      bad = true;
+    }
+  }
+  if (bad) return kExitBadInput;
+  const orv::calc::CompareOutcome c = orv::calc::RunComparison(options, *a, *b);
+  std::string text;
+  switch (options.format) {
+    case Format::kJson:
+      text = orv::calc::ComparisonJson(c);
+      break;
+    case Format::kHtml:
+      text = orv::calc::ComparisonHtml(c, path_a, path_b);
+      break;
+    default:
+      text = orv::calc::ComparisonText(c, path_a, path_b);
+      break;
+  }
+  if (!WriteOut(options.output, text)) {
+    std::cerr << kTool << ": " << options.output << ": cannot be written\n";
+    return kExitFailure;
+  }
+  int code = kExitOk;
+  for (auto [path, o] : {std::pair{&path_a, &c.a}, std::pair{&path_b, &c.b}}) {
+    if (o->error) {
+      std::cerr << kTool << ": " << *path << " failed:\n";
+      code = std::max(code, orv::tools::ReportError(kTool, *o->error));
+    } else if (!o->ok) {
+      std::cerr << kTool << ": " << *path << " refused: " << o->validation_error.value_or("")
+                << "\n";
+      code = std::max(code, kExitRefused);
+    }
+  }
+  return code;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -164,6 +212,14 @@ int main(int argc, char** argv) {
   auto* claimant =
       app.add_option("--claimant", run.claimant_id, "A stored claimant's ID")->option_text("ID");
   auto* all_opt = app.add_flag("--all", all, "Recalculate every claimant of --claimant-db");
+  std::string compare;
+  auto* compare_opt =
+      app.add_option("--compare", compare,
+                     "--history: a second history file; both reports side by side, the lines "
+                     "that differ marked, and the two recoverable figures with their difference")
+          ->check(CLI::ExistingFile)
+          ->option_text("FILE");
+  compare_opt->needs(history_opt);
   history_opt->excludes(claimant)->excludes(all_opt)->excludes(claimant_db);
   claimant->excludes(all_opt)->needs(claimant_db);
   all_opt->needs(claimant_db);
@@ -207,6 +263,10 @@ int main(int argc, char** argv) {
     std::cerr << kTool << ": --store needs --claimant or --all\n";
     return kExitBadInput;
   }
+  if (compare_opt->count() > 0 && options.format == Format::kPdf) {
+    std::cerr << kTool << ": --compare writes text, html or json\n";
+    return kExitBadInput;
+  }
   if (options.format == Format::kPdf && options.output.empty()) {
     std::cerr << kTool << ": --format pdf needs --output FILE\n";
     return kExitBadInput;
@@ -224,6 +284,7 @@ int main(int argc, char** argv) {
       if (jurisdiction->count() > 0) run.jurisdiction = options.jurisdiction;
       return RunClaimant(options, run);
     }
+    if (compare_opt->count() > 0) return RunCompare(options, history, compare);
     const orv::calc::HistoryFile file = orv::calc::ReadHistoryFile(history);
     return Emit(options, orv::calc::RunCalculation(options, file));
   });

@@ -300,6 +300,12 @@ void Level20(db::Database& d) {
   d.CreateField("USERFACTOR", Field("YEARSPASTCLOSURE", FieldType::Integer, Value(0)));
 }
 
+// What a stored result was calculated from: a digest of the histories, the
+// user-defined factors they use and the jurisdiction, written with the result.
+void Level21(db::Database& d) {
+  d.CreateField("CLAIMANT", TextField("CALCFINGERPRINT", 100));
+}
+
 }  // namespace
 
 std::string LikePattern(const std::string& column, const std::string& parameter) {
@@ -385,6 +391,7 @@ const std::vector<Level>& Levels() {
       {6, Level6},   {7, Level7},   {8, Level8},   {9, Level9},   {10, Level10},
       {11, Level11}, {12, Level12}, {14, Level14}, {15, Level15}, {16, Level16},
       {17, Level17}, {18, Level18}, {19, Level19}, {20, Level20},
+      {21, Level21},
   };
   return levels;
 }

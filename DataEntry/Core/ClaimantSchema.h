@@ -20,7 +20,7 @@ struct Level {
   void (*apply)(db::Database& database);
 };
 
-// Levels 1 to 20 in ascending order; there is no level 13.
+// Levels 1 to 21 in ascending order; there is no level 13.
 const std::vector<Level>& Levels();
 
 // The SQL pattern test of a text column against a parameter written with

@@ -26,10 +26,12 @@
 #include "ClaimantRun.h"
 #include "CompareRun.h"
 #include "ExitCodes.h"
+#include "Numbers.h"
 #include "PlainHelp.h"
 #include "InputError.h"
 #include "ProgressBar.h"
 #include "ResultJson.h"
+#include "VerifyRun.h"
 #include "modTarnbyDatabase.h"
 
 namespace {
@@ -138,6 +140,42 @@ int RunClaimant(const orv::calc::CalcOptions& options, const orv::calc::Claimant
   return Emit(options, o.calc);
 }
 
+// --verify: the rows on standard output (or in the results file), the
+// summary and any defect on standard error.
+int RunVerify(orv::calc::VerifyOptions verify, const std::string& results) {
+  orv::ProgressBar bar;
+  const bool terminal = isatty(STDERR_FILENO) != 0;
+  if (terminal)
+    verify.progress = [&](int64_t done, int64_t total) {
+      bar.Update("Verifying stored results", done, total);
+    };
+  const orv::calc::VerifySummary s = orv::calc::RunVerify(verify);
+  bar.Finish();
+  if (s.level < orv::tarnby::kLatestStructureLevel)
+    std::cerr << kTool << ": the claimant database is at structure level " << s.level << " of "
+              << orv::tarnby::kLatestStructureLevel
+              << ": its stored results carry no fingerprint, so what they were calculated from "
+                 "cannot be proven; each is listed as \"no fingerprint\" with its figure now\n";
+  if (results.empty()) {
+    std::cout << orv::calc::VerifyCsv(s);
+  } else {
+    orv::calc::WriteVerifyCsv(s, results);
+  }
+  std::cerr << kTool << ": " << s.claimants << " claimants: " << s.standing
+            << " stored results stand, " << s.rows.size() << " do not, " << s.without_result
+            << " have none\n";
+  if (!s.Defect()) return kExitOk;
+  for (const orv::calc::VerifyRow& r : s.rows) {
+    if (r.reason != orv::calc::kReasonFigure) continue;
+    std::cerr << kTool << ": DEFECT: claimant " << r.id << ": the same inputs, dust data and "
+              << "engine now give " << (r.now ? orv::FloatToText(*r.now) : "no figure (" + r.message + ")")
+              << " where " << orv::FloatToText(r.stored.value_or(0)) << " is stored\n";
+  }
+  std::cerr << kTool << ": DEFECT: a stored figure is not what its own inputs give; "
+               "report this before relying on any stored result\n";
+  return kExitRefused;
+}
+
 // --compare: both files are read before either is calculated, and every
 // one that is not a history is named.
 int RunCompare(const orv::calc::CalcOptions& options, const std::string& path_a,
@@ -232,7 +270,12 @@ int main(int argc, char** argv) {
   auto* jobs = app.add_option("--jobs", bulk.jobs, "--all: threads (default: the processors)")
                    ->check(CLI::Range(1, 256))
                    ->option_text("N");
-  for (auto* o : {results, changed, jobs}) o->needs(all_opt);
+  bool verify = false;
+  auto* verify_opt = app.add_flag(
+      "--verify", verify,
+      "With --claimant or --all: calculate again without storing and list every stored result "
+      "that no longer stands, with the reason");
+  verify_opt->needs(claimant_db)->excludes(store)->excludes(changed);
   auto* jurisdiction = app.add_option("--jurisdiction", options.jurisdiction,
                                       "0 England and Wales (default; with --claimant the "
                                       "claimant's), 1 Scotland")
@@ -252,9 +295,18 @@ int main(int argc, char** argv) {
                                 "The file to write (default standard output)")
                      ->option_text("FILE");
   for (auto* o : {jurisdiction, detail, format, output}) o->excludes(all_opt);
+  for (auto* o : {jurisdiction, detail, format, output}) o->excludes(verify_opt);
 
   if (const std::optional<int> exit_code = orv::tools::ParseCommandLine(app, argc, argv))
     return *exit_code;
+  if ((results->count() > 0 || jobs->count() > 0) && !all && !verify) {
+    std::cerr << kTool << ": --results and --jobs need --all or --verify\n";
+    return kExitBadInput;
+  }
+  if (changed->count() > 0 && !all) {
+    std::cerr << kTool << ": --changed-only needs --all\n";
+    return kExitBadInput;
+  }
   if (history_opt->count() + claimant->count() + all_opt->count() != 1) {
     std::cerr << kTool << ": give one of --history, --claimant or --all\n";
     return kExitBadInput;
@@ -273,6 +325,20 @@ int main(int argc, char** argv) {
   }
 
   return orv::tools::RunGuarded(kTool, [&] {
+    if (verify) {
+      orv::calc::VerifyOptions v;
+      v.dust_db = options.dust_db;
+      v.claimant_db = run.claimant_db;
+      if (!all) v.claimant = run.claimant_id;
+      v.jobs = bulk.jobs;
+      try {
+        return RunVerify(v, bulk.results);
+      } catch (const orv::OrvError& e) {
+        if (e.Number() != orv::claimcalc::kErrNoSuchClaimant) throw;
+        std::cerr << kTool << ": " << e.Description() << "\n";
+        return kExitBadInput;
+      }
+    }
     if (!run.claimant_db.empty()) RequireCurrentStructure(run.claimant_db);
     if (all) {
       bulk.dust_db = options.dust_db;

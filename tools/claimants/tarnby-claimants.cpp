@@ -104,7 +104,7 @@ int main(int argc, char** argv) {
       "A new, empty claimant database at the latest structure level, or stopped at --level N as "
       "an older program version left its files.");
   create->add_option("DB", db, "database file to create")->required();
-  create->add_option("--level", level, "structure level to stop at (0 to 20)")
+  create->add_option("--level", level, "structure level to stop at (0 to 21)")
       ->check(CLI::Range(0, static_cast<int>(tb::kLatestStructureLevel)))
       ->option_text("N");
 

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "ChangeHistory.h"
 #include "Text.h"
 #include "modTarnbyDatabase.h"
 
@@ -302,8 +303,13 @@ void Level20(db::Database& d) {
 
 // What a stored result was calculated from: a digest of the histories, the
 // user-defined factors they use and the jurisdiction, written with the result.
+// And the change history: a record of every change to a claimant, his
+// histories and the user-defined factors, made by the file's own triggers
+// (declared with the structure, ChangeHistoryTriggers) after the new field,
+// so that it is recorded too.
 void Level21(db::Database& d) {
   d.CreateField("CLAIMANT", TextField("CALCFINGERPRINT", 100));
+  CreateChangeHistory(d);
 }
 
 }  // namespace

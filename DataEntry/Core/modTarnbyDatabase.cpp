@@ -2,6 +2,8 @@
 // and the backup taken first.
 #include "modTarnbyDatabase.h"
 
+#include "ChangeHistory.h"
+
 #include <unistd.h>
 
 #include <filesystem>
@@ -190,7 +192,10 @@ void CopyDatabaseConsistently(db::Database& open_database, const std::string& de
 
 db::DatabasePtr OpenClaimantDatabase(const std::string& path, db::OpenOptions options) {
   options.kind = db::DatabaseKind::Claimant;
-  return db::OpenDatabase(path, options);
+  db::DatabasePtr d = db::OpenDatabase(path, options);
+  // Every change this connection makes is recorded with who made it.
+  if (!options.read_only) AttributeChanges(*d, LoginName(), ProgramName());
+  return d;
 }
 
 db::DatabasePtr OpenForReading(const std::string& path) {

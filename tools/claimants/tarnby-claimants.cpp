@@ -3,9 +3,12 @@
 // them, and moves claimants in and out as CSV.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <iostream>
 
+#include "ChangeHistory.h"
 #include "ClaimantsCsv.h"
 #include "Database.h"
 #include "ExitCodes.h"
@@ -134,6 +137,27 @@ int main(int argc, char** argv) {
   exp->add_option("DB", db, "claimant database")->required();
   exp->add_option("OUTPUT_DIR", dir, "folder for the CSV files (created when missing)")->required();
 
+  CLI::App* history = app.add_subcommand(
+      "history",
+      "The change history as CSV (TIME in UTC, USER, PROGRAM, TABLE, ROWID, CLAIMANTID, ACTION, "
+      "FIELD, OLD, NEW), oldest first.");
+  history->add_option("DB", db, "claimant database")->required();
+  std::optional<int32_t> history_claimant;
+  std::optional<std::string> since;
+  history->add_option("--claimant", history_claimant, "one claimant's changes")->option_text("ID");
+  history->add_option("--since", since, "changes from this day on")
+      ->check([](const std::string& day) -> std::string {
+        const bool shaped = day.size() == 10 && day[4] == '-' && day[7] == '-' &&
+                            std::all_of(day.begin(), day.end(),
+                                        [](char c) { return c == '-' || (c >= '0' && c <= '9'); });
+        if (!shaped) return "expected a date YYYY-MM-DD";
+        const std::chrono::year_month_day ymd{std::chrono::year{std::stoi(day.substr(0, 4))},
+                                              std::chrono::month(std::stoul(day.substr(5, 2))),
+                                              std::chrono::day(std::stoul(day.substr(8, 2)))};
+        return ymd.ok() ? std::string() : "no such day: " + day;
+      })
+      ->option_text("YYYY-MM-DD");
+
   if (const std::optional<int> exit_code = orv::tools::ParseCommandLine(app, argc, argv))
     return *exit_code;
 
@@ -142,6 +166,12 @@ int main(int argc, char** argv) {
     if (*upgrade) return Upgrade(db, backup, no_backup);
     if (*check) return Check(db);
     if (*import) return Import(db, dir);
+    if (*history) {
+      const orv::db::DatabasePtr d = tb::OpenForReading(db);
+      tb::WriteHistoryCsv(*d, std::cout, history_claimant, since);
+      d->Close();
+      return std::cout.flush() ? orv::tools::kExitOk : orv::tools::kExitFailure;
+    }
     return Export(db, dir);
   });
 }

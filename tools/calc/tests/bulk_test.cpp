@@ -568,6 +568,28 @@ TEST_F(BulkCalc, VerifyGivesEachChangeItsReasonForExactlyItsClaimants) {
   EXPECT_EQ(proof::Reasons(ReadAll(Path("verify.csv"))), expected);
 }
 
+// A bulk store's writes are in the change history, each stored figure
+// recorded as the value it left, under the calculator's name.
+TEST_F(BulkCalc, ABulkStoreLeavesAChangeRecordForEveryResultItWrites) {
+  const std::string path = Claimants("records.db", 30);
+  const Ran r = Calc("--claimant-db '" + path + "' --all --store --jobs 2");
+  ASSERT_EQ(r.code, 0) << r.err;
+  const auto db = orv::db::OpenDatabase(path);
+  const auto count = [&](const std::string& sql) {
+    return db->OpenRecordset(sql, RecordsetType::Snapshot)->Field(0).AsInt64();
+  };
+  const int64_t stored = count("SELECT COUNT(*) FROM CLAIMANT WHERE RECOVERABLEQUANTUM IS NOT NULL");
+  ASSERT_GT(stored, 0);
+  EXPECT_EQ(count("SELECT COUNT(*) FROM CHANGEHISTORY h JOIN CLAIMANT c ON c.ID = h.ROWKEY "
+                  "WHERE h.TABLENAME = 'CLAIMANT' AND h.FIELD = 'RECOVERABLEQUANTUM' AND "
+                  "h.PROGRAM = 'tarnby-calc' AND h.ACTION = 'update' AND "
+                  "h.NEWVALUE = CAST(c.RECOVERABLEQUANTUM AS TEXT)"),
+            stored);
+  EXPECT_EQ(count("SELECT COUNT(*) FROM CHANGEHISTORY WHERE FIELD = 'CALCFINGERPRINT' AND "
+                  "PROGRAM = 'tarnby-calc'"),
+            stored);
+}
+
 TEST_F(BulkCalc, VerifyBelowLevelTwentyOneSaysSoAndListsNoFingerprint) {
   const std::string path = Path("level20.db");
   fs::remove(path);

@@ -1,0 +1,142 @@
+#include "ChangeHistory.h"
+
+#include <errno.h>
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "Text.h"
+
+namespace orv::tarnby {
+
+namespace {
+
+using db::FieldDef;
+using db::FieldType;
+using db::RecordsetType;
+
+constexpr const char* kNeverRewritten = "The change history is never rewritten";
+constexpr const char* kAttribution = "tarnby_change_attribution";
+
+FieldDef Column(const char* name, FieldType type, int32_t size = 0) {
+  FieldDef f;
+  f.name = name;
+  f.type = type;
+  f.size = size;
+  return f;
+}
+
+std::string Quoted(const std::string& text) {
+  std::string out = "'";
+  for (char ch : text) out += ch == '\'' ? std::string("''") : std::string(1, ch);
+  return out + "'";
+}
+
+std::string Ident(const std::string& name) { return "\"" + name + "\""; }
+
+// The claimant a row of `table` belongs to, through the trigger's row `row`
+// (NEW or OLD); a user-defined factor belongs to none.
+std::string ClaimantOf(const std::string& table, const char* row) {
+  if (IEquals(table, "CLAIMANT")) return std::string(row) + ".\"ID\"";
+  if (IEquals(table, "USERFACTOR")) return "NULL";
+  return std::string(row) + ".\"CLAIMANTID\"";
+}
+
+std::string TriggerName(const std::string& table, const char* action) {
+  return std::string(kChangeHistoryTable) + "_" + table + "_" + action;
+}
+
+// One trigger: a record per field the change touches.
+std::string TriggerSql(const std::string& table, const std::vector<FieldDef>& fields,
+                       const char* action) {
+  const bool insert = std::string(action) == "INSERT";
+  const bool remove = std::string(action) == "DELETE";
+  const char* row = remove ? "OLD" : "NEW";
+  std::string values;
+  for (const FieldDef& f : fields) {
+    if (!values.empty()) values += " UNION ALL ";
+    values += "SELECT " + Quoted(f.name) + " AS f, " +
+              (insert ? std::string("NULL") : "OLD." + Ident(f.name)) + " AS o, " +
+              (remove ? std::string("NULL") : "NEW." + Ident(f.name)) + " AS n";
+  }
+  return "CREATE TRIGGER " + Ident(TriggerName(table, action)) + " AFTER " + action + " ON " +
+         Ident(table) + " BEGIN INSERT INTO " + kChangeHistoryTable +
+         " (CHANGETIME, TABLENAME, ROWKEY, CLAIMANTID, ACTION, FIELD, OLDVALUE, NEWVALUE) "
+         "SELECT strftime('%Y-%m-%d %H:%M:%f', 'now'), " +
+         Quoted(table) + ", " + row + ".\"ID\", " + ClaimantOf(table, row) + ", " +
+         Quoted(insert ? "insert" : remove ? "delete" : "update") + ", f, o, n FROM (" + values +
+         ") WHERE o IS NOT n; END";
+}
+
+}  // namespace
+
+const std::vector<std::string>& TrackedTables() {
+  static const std::vector<std::string> tables = {"CLAIMANT", "WORKHISTORY", "SMOKEHISTORY",
+                                                  "USERFACTOR"};
+  return tables;
+}
+
+std::vector<std::string> ChangeHistoryTriggers() {
+  std::vector<std::string> names;
+  for (const std::string& t : TrackedTables())
+    for (const char* action : {"INSERT", "UPDATE", "DELETE"}) names.push_back(TriggerName(t, action));
+  names.push_back(std::string(kChangeHistoryTable) + "_KEEP_UPDATE");
+  names.push_back(std::string(kChangeHistoryTable) + "_KEEP_DELETE");
+  return names;
+}
+
+void CreateChangeHistory(db::Database& d) {
+  FieldDef id = Column("ID", FieldType::Long);
+  id.required = true;
+  id.auto_increment = true;
+  d.CreateTable(kChangeHistoryTable,
+                {id, Column("CHANGETIME", FieldType::Text, 30), Column("USERNAME", FieldType::Text, 100),
+                 Column("PROGRAM", FieldType::Text, 100), Column("TABLENAME", FieldType::Text, 30),
+                 Column("ROWKEY", FieldType::Long), Column("CLAIMANTID", FieldType::Long),
+                 Column("ACTION", FieldType::Text, 10), Column("FIELD", FieldType::Text, 64),
+                 Column("OLDVALUE", FieldType::Memo), Column("NEWVALUE", FieldType::Memo)});
+  db::IndexDef by_claimant;
+  by_claimant.name = "CLAIMANTID";
+  by_claimant.fields = {"CLAIMANTID"};
+  d.CreateIndex(kChangeHistoryTable, by_claimant);
+  for (const std::string& t : TrackedTables()) {
+    const std::vector<FieldDef> fields = d.Fields(t);
+    for (const char* action : {"INSERT", "UPDATE", "DELETE"}) d.Execute(TriggerSql(t, fields, action));
+  }
+  // Records are kept as written. The one change allowed is the naming of
+  // the user and program in a record that has neither (AttributeChanges).
+  std::string same;
+  for (const char* c : {"ID", "CHANGETIME", "TABLENAME", "ROWKEY", "CLAIMANTID", "ACTION", "FIELD",
+                        "OLDVALUE", "NEWVALUE"})
+    same += std::string(" AND NEW.") + c + " IS OLD." + c;
+  d.Execute("CREATE TRIGGER " + Ident(std::string(kChangeHistoryTable) + "_KEEP_UPDATE") +
+            " BEFORE UPDATE ON " + kChangeHistoryTable +
+            " WHEN NOT (OLD.USERNAME IS NULL AND OLD.PROGRAM IS NULL" + same +
+            ") BEGIN SELECT RAISE(ABORT, " + Quoted(kNeverRewritten) + "); END");
+  d.Execute("CREATE TRIGGER " + Ident(std::string(kChangeHistoryTable) + "_KEEP_DELETE") +
+            " BEFORE DELETE ON " + kChangeHistoryTable + " BEGIN SELECT RAISE(ABORT, " +
+            Quoted(kNeverRewritten) + "); END");
+}
+
+std::string LoginName() {
+  if (const passwd* pw = getpwuid(geteuid()); pw && pw->pw_name) return pw->pw_name;
+  for (const char* var : {"LOGNAME", "USER"})
+    if (const char* v = std::getenv(var); v && *v) return v;
+  return {};
+}
+
+std::string ProgramName() { return program_invocation_short_name; }
+
+void AttributeChanges(db::Database& d, const std::string& user, const std::string& program) {
+  if (d.ReadOnly() || !d.TableExists(kChangeHistoryTable)) return;
+  // A connection's own (temporary) trigger: it names this program in the
+  // records its changes leave, and goes with the connection.
+  d.Execute(std::string("CREATE TEMP TRIGGER IF NOT EXISTS ") + kAttribution +
+            " AFTER INSERT ON main." + kChangeHistoryTable +
+            " WHEN NEW.USERNAME IS NULL AND NEW.PROGRAM IS NULL BEGIN UPDATE " +
+            kChangeHistoryTable + " SET USERNAME = " + Quoted(user.substr(0, 100)) +
+            ", PROGRAM = " + Quoted(program.substr(0, 100)) + " WHERE ID = NEW.ID; END");
+}
+
+}  // namespace orv::tarnby

@@ -139,4 +139,42 @@ void AttributeChanges(db::Database& d, const std::string& user, const std::strin
             ", PROGRAM = " + Quoted(program.substr(0, 100)) + " WHERE ID = NEW.ID; END");
 }
 
+std::vector<ChangeRecord> ReadChanges(db::Database& d, std::optional<int32_t> claimant,
+                                      const std::optional<std::string>& since, bool newest_first) {
+  std::vector<ChangeRecord> out;
+  if (!d.TableExists(kChangeHistoryTable)) return out;
+  std::string sql =
+      "SELECT CHANGETIME, USERNAME, PROGRAM, TABLENAME, ROWKEY, CLAIMANTID, ACTION, FIELD, "
+      "OLDVALUE, NEWVALUE FROM CHANGEHISTORY WHERE 1 = 1";
+  std::vector<Value> values;
+  if (claimant) {
+    sql += " AND CLAIMANTID = ?";
+    values.emplace_back(*claimant);
+  }
+  if (since) {
+    sql += " AND CHANGETIME >= ?";
+    values.emplace_back(*since);
+  }
+  sql += newest_first ? " ORDER BY ID DESC" : " ORDER BY ID";
+  const auto optional_text = [](const Value& v) -> std::optional<std::string> {
+    if (v.IsNull()) return std::nullopt;
+    return v.AsText();
+  };
+  for (auto r = d.OpenRecordset(sql, RecordsetType::Snapshot, values); !r->IsEOF(); r->MoveNext()) {
+    ChangeRecord c;
+    c.time = r->Field(0).TextOrEmpty();
+    c.user = r->Field(1).TextOrEmpty();
+    c.program = r->Field(2).TextOrEmpty();
+    c.table = r->Field(3).TextOrEmpty();
+    c.row = r->Field(4).IsNull() ? 0 : r->Field(4).AsInt64();
+    if (!r->Field(5).IsNull()) c.claimant = r->Field(5).AsInt64();
+    c.action = r->Field(6).TextOrEmpty();
+    c.field = r->Field(7).TextOrEmpty();
+    c.old_value = optional_text(r->Field(8));
+    c.new_value = optional_text(r->Field(9));
+    out.push_back(std::move(c));
+  }
+  return out;
+}
+
 }  // namespace orv::tarnby

@@ -45,6 +45,26 @@ std::string ProgramName();
 // for a database without a change history or opened read-only.
 void AttributeChanges(db::Database& database, const std::string& user, const std::string& program);
 
+// One record as read back (an empty USERNAME or PROGRAM reads as "").
+struct ChangeRecord {
+  std::string time;  // UTC, "2026-12-07 14:05:33.120"
+  std::string user;
+  std::string program;
+  std::string table;
+  int64_t row = 0;
+  std::optional<int64_t> claimant;
+  std::string action;  // "insert", "update" or "delete"
+  std::string field;
+  std::optional<std::string> old_value;
+  std::optional<std::string> new_value;
+};
+
+// The records, oldest first (newest first when asked); of one claimant, and
+// from a day ("YYYY-MM-DD") on, when given. None without a change history.
+std::vector<ChangeRecord> ReadChanges(db::Database& database, std::optional<int32_t> claimant,
+                                      const std::optional<std::string>& since,
+                                      bool newest_first = false);
+
 // The history as CSV (TIME, USER, PROGRAM, TABLE, ROWID, CLAIMANTID, ACTION,
 // FIELD, OLD, NEW), oldest first; of one claimant, and from a day on, when given.
 void WriteHistoryCsv(db::Database& database, std::ostream& out, std::optional<int32_t> claimant,

@@ -25,26 +25,15 @@ std::optional<std::string> TextOrNone(const Value& v) {
 void WriteHistoryCsv(db::Database& d, std::ostream& out, std::optional<int32_t> claimant,
                      const std::optional<std::string>& since) {
   out << "TIME,USER,PROGRAM,TABLE,ROWID,CLAIMANTID,ACTION,FIELD,OLD,NEW\r\n";
-  if (!d.TableExists(kChangeHistoryTable)) return;
-  std::string sql =
-      "SELECT CHANGETIME, USERNAME, PROGRAM, TABLENAME, ROWKEY, CLAIMANTID, ACTION, FIELD, "
-      "OLDVALUE, NEWVALUE FROM CHANGEHISTORY WHERE 1 = 1";
-  std::vector<Value> values;
-  if (claimant) {
-    sql += " AND CLAIMANTID = ?";
-    values.emplace_back(*claimant);
-  }
-  if (since) {
-    sql += " AND CHANGETIME >= ?";
-    values.emplace_back(*since);
-  }
-  sql += " ORDER BY ID";
-  for (auto r = d.OpenRecordset(sql, RecordsetType::Snapshot, values); !r->IsEOF(); r->MoveNext()) {
-    for (int i = 0; i < 10; ++i) {
-      if (i > 0) out << ',';
-      out << orv::csv::QuoteCell(TextOrNone(r->Field(i)));
-    }
-    out << "\r\n";
+  // An empty text is written as an empty cell, as a missing one is.
+  const auto cell = [](const std::optional<std::string>& v) {
+    return orv::csv::QuoteCell(v && !v->empty() ? v : std::nullopt);
+  };
+  for (const ChangeRecord& c : ReadChanges(d, claimant, since)) {
+    out << cell(c.time) << ',' << cell(c.user) << ',' << cell(c.program) << ',' << cell(c.table)
+        << ',' << c.row << ',' << (c.claimant ? std::to_string(*c.claimant) : std::string()) << ','
+        << cell(c.action) << ',' << cell(c.field) << ',' << cell(c.old_value) << ','
+        << cell(c.new_value) << "\r\n";
   }
 }
 

@@ -1,5 +1,7 @@
 #include "frmMAIN.h"
 
+#include "ClaimantProof.h"
+
 #include <QCloseEvent>
 #include <QShortcut>
 #include <QTabBar>
@@ -52,6 +54,7 @@ frmMAIN::frmMAIN(QWidget* parent)
   ui_.setupUi(this);
   setAttribute(Qt::WA_DeleteOnClose, false);
   tab0_ = new ClaimantTab(ui_.sstabCoal);
+  proof_ = new ClaimantProof(tab0_->Form(), this);
   tab1_ = new WorkTab(*this, ui_.sstabCoal);
   tab2_ = new SmokeTab(*this, ui_.sstabCoal);
   tab3_ = new CalcTab(ui_.sstabCoal);
@@ -240,6 +243,7 @@ void frmMAIN::Reposition() {
       ui_.datClaimant->SetCaption(caption);
     }
     mapper_.revert();
+    proof_->Refresh(claimant_.Adding() ? 0 : CurrentClaimantID(), Settings.Jurisdiction);
   } catch (...) {
     // A failure while repositioning leaves the form as it stands.
   }

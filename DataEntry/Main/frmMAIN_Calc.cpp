@@ -13,6 +13,8 @@
 #include "SmokeTab.h"
 #include "WorkTab.h"
 #include "frmMAIN.h"
+
+#include "ClaimantProof.h"
 #include "modDataEntry.h"
 
 namespace orv::tarnby {
@@ -48,6 +50,7 @@ void frmMAIN::ClearOldResults() {
     }
     claimant_.Save();
     mapper_.revert();
+    proof_->Refresh(CurrentClaimantID(), Settings.Jurisdiction);
   } catch (...) {
     ShowProgramError("An error occurred while clearing the old calculation results", true);
   }
@@ -109,6 +112,7 @@ void frmMAIN::Calculate() {
                                   stored.CalcDate)));
       claimant_.Save();
       mapper_.revert();
+      proof_->Refresh(CurrentClaimantID(), model.Jurisdiction());
     }
     if (model.OutputOption() == dust::orvHTMLFile) ShowInBrowser(Settings.HTMLFile);
   } catch (...) {

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 namespace orv::fuzz {
@@ -36,6 +37,18 @@ inline std::string ScratchFile(const char* name, const uint8_t* data, size_t siz
   const std::filesystem::path p = ScratchFolder() / name;
   WriteBytes(p, data, size);
   return p.string();
+}
+
+// What the budget of stored queries said while the present input ran (the
+// description of its error, "... was stopped: ..."), empty when it did not
+// act. An input holding a query that never ends must end with it: the kept
+// inputs named "*endless*" are replayed expecting it.
+inline std::string& BudgetStop() {
+  static std::string said;
+  return said;
+}
+inline void NoteBudgetStop(std::string_view text) {
+  if (text.find("was stopped") != std::string_view::npos) BudgetStop() = text;
 }
 
 }  // namespace orv::fuzz

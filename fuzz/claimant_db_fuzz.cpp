@@ -2,7 +2,7 @@
 // the file, which is then checked and exported as `tarnby-claimants check`
 // and `export` do, and opened for reading and asked for its structure level
 // as the program does at start. Failures must come as InputError or
-// OrvError.
+// OrvError; a stored query that never ends is stopped by the budget.
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -29,10 +29,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string db = (orv::fuzz::ScratchFolder() / "TARNBY.db").string();
   RemoveSideFiles(db);
   orv::fuzz::WriteBytes(db, data, size);
+  orv::fuzz::BudgetStop().clear();
   try {
     const orv::claimants::CheckReport report = orv::claimants::CheckDatabase(db);
     (void)orv::claimants::FormatCheckReport(report);
-  } catch (const orv::OrvError&) {
+    for (const std::string& p : report.problems) orv::fuzz::NoteBudgetStop(p);
+  } catch (const orv::OrvError& e) {
+    orv::fuzz::NoteBudgetStop(e.Description());
   } catch (const orv::tools::InputError&) {
   }
   try {

@@ -3,7 +3,8 @@
 // for a calculation as `tarnby-calc` does: the engine opens it, reads the
 // model parameters and runs its lookups for a short history. Failures must
 // come as InputError or OrvError (the calculation keeps its own); anything
-// else ends the run.
+// else ends the run. A stored query that never ends is stopped by the
+// budget (see FuzzSupport.h).
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -68,10 +69,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   RemoveSideFiles(db);
   orv::fuzz::WriteBytes(db, data, size);
 
+  orv::fuzz::BudgetStop().clear();
   try {
     const orv::dustdata::CheckReport report = orv::dustdata::CheckDatabase(db);
     (void)orv::dustdata::FormatCheckReport(report);
-  } catch (const orv::OrvError&) {
+    for (const std::string& p : report.problems) orv::fuzz::NoteBudgetStop(p);
+  } catch (const orv::OrvError& e) {
+    orv::fuzz::NoteBudgetStop(e.Description());
   } catch (const orv::InputError&) {
   }
 
@@ -82,7 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     options.dust_db = db;
     options.detail = true;
     options.format = orv::calc::Format::kJson;
-    (void)orv::calc::RunCalculation(options, history);
+    const orv::calc::CalcOutcome out = orv::calc::RunCalculation(options, history);
+    if (out.error) orv::fuzz::NoteBudgetStop(out.error->Description());
   });
   calculation.join();
   RemoveSideFiles(db);

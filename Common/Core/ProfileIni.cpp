@@ -1,7 +1,5 @@
 #include "ProfileIni.h"
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -9,6 +7,8 @@
 #include <system_error>
 #include <vector>
 
+#include "OrvError.h"
+#include "SafeFiles.h"
 #include "Text.h"
 
 namespace orv {
@@ -90,22 +90,32 @@ bool Save(const std::string& path, const IniText& ini) {
   const std::filesystem::path target(path);
   std::error_code ec;
   if (target.has_parent_path()) std::filesystem::create_directories(target.parent_path(), ec);
-  const std::string temp = path + ".tmp" + std::to_string(getpid());
+  // Written in a private folder beside it; the file keeps its mode and group.
+  std::string side;
+  try {
+    side = files::MakeSideFolder(path);
+  } catch (const OrvError&) {
+    return false;
+  }
+  const std::string temp = side + "/settings.ini";
+  bool written = false;
   {
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
     out << text.str();
     out.flush();
-    if (!out) {
-      std::filesystem::remove(temp, ec);
-      return false;
+    written = static_cast<bool>(out);
+  }
+  if (written) {
+    if (std::filesystem::exists(target, ec)) {
+      files::KeepModeAndGroup(path, temp);
+    } else {
+      files::GiveDefaultMode(temp);
     }
+    std::filesystem::rename(temp, target, ec);
+    written = !ec;
   }
-  std::filesystem::rename(temp, target, ec);
-  if (ec) {
-    std::filesystem::remove(temp, ec);
-    return false;
-  }
-  return true;
+  std::filesystem::remove_all(side, ec);
+  return written;
 }
 
 bool IsComment(const std::string& trimmed) { return !trimmed.empty() && trimmed.front() == ';'; }

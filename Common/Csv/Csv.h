@@ -39,7 +39,8 @@ class CsvReader {
   int64_t Line() const noexcept { return record_line_; }
 
   // The current record's cell of an allowed column; null when the cell is
-  // empty or the file has no such column.
+  // empty or the file has no such column. A cell holding a NUL character is
+  // an InputError.
   Cell Get(std::string_view column) const;
 
   // Typed reads of the current record's cell; null stays null. A cell that
@@ -93,6 +94,7 @@ class CsvWriter {
   void Write(const std::vector<Cell>& cells);
 
   std::string path_;
+  std::string side_;  // the private folder the file is written in
   std::string temp_path_;
   size_t columns_;
   std::string buffer_;
@@ -101,6 +103,22 @@ class CsvWriter {
 
 // A cell as it is written in a CSV file.
 std::string QuoteCell(const Cell& cell);
+
+// Text cells a spreadsheet would take for a formula (beginning with "=",
+// "+", "-", "@", a tab or a carriage return) are written with an apostrophe
+// before them, which spreadsheets show as text and do not evaluate; so is a
+// text that already begins with apostrophes followed by one of those, so
+// that reading removes exactly the one apostrophe writing added and every
+// text comes back as it was. Only for text: numbers are written as they are.
+std::string ProtectFormula(std::string text);
+// The text as it was before ProtectFormula.
+std::string UnprotectFormula(std::string text);
+
+// A number cell that reads back as exactly the same value: the shortest
+// decimal text that does (at most 9 significant digits for a single, 17 for
+// a double), in the exponent form "1e+30" where that is shorter.
+std::string ExactText(float value);
+std::string ExactText(double value);
 
 // Whether `s` is well-formed UTF-8, and its length in characters (code
 // points) when it is.

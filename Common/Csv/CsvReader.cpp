@@ -153,7 +153,10 @@ Cell CsvReader::Get(std::string_view column) const {
   }
   const int i = ColumnIndex(column);
   if (i < 0 || static_cast<size_t>(i) >= cells_.size()) return std::nullopt;
-  return cells_[static_cast<size_t>(i)];
+  const Cell& cell = cells_[static_cast<size_t>(i)];
+  // A NUL ends a text early for some readers, letting the rest past a limit.
+  if (cell && cell->find('\0') != std::string::npos) throw Error(column, "holds a NUL character");
+  return cell;
 }
 
 InputError CsvReader::Error(std::string_view column, std::string reason) const {

@@ -1,11 +1,16 @@
+#include <unistd.h>
+
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 
 #include "Csv.h"
+#include "Numbers.h"
 #include "OrvError.h"
+#include "SafeFiles.h"
 
 namespace orv::csv {
 namespace {
@@ -40,19 +45,50 @@ std::string QuoteCell(const Cell& cell) {
   return out + "\"";
 }
 
+namespace {
+bool StartsFormula(char c) {
+  return c == '=' || c == '+' || c == '-' || c == '@' || c == '\t' || c == '\r';
+}
+
+// Apostrophes followed by a character that starts a formula.
+bool NeedsApostrophe(std::string_view s) {
+  const size_t first = s.find_first_not_of('\'');
+  return first != std::string_view::npos && StartsFormula(s[first]);
+}
+}  // namespace
+
+std::string ProtectFormula(std::string text) {
+  if (NeedsApostrophe(text)) text.insert(text.begin(), '\'');
+  return text;
+}
+
+std::string UnprotectFormula(std::string text) {
+  if (!text.empty() && text.front() == '\'' && NeedsApostrophe(text)) text.erase(0, 1);
+  return text;
+}
+
+// The file is written in a private folder beside its target, created
+// exclusively, so no one can redirect or read it while it is written.
 CsvWriter::CsvWriter(std::string path, std::vector<std::string> columns)
-    : path_(std::move(path)), temp_path_(path_ + ".part"), columns_(columns.size()) {
-  std::vector<Cell> header(columns.begin(), columns.end());
-  Write(header);
-  AppendToFile(temp_path_, buffer_, true);
+    : path_(std::move(path)), columns_(columns.size()) {
+  side_ = files::MakeSideFolder(path_);
+  temp_path_ = side_ + "/part.csv";
+  try {
+    ::close(files::CreateExclusive(temp_path_));
+    std::vector<Cell> header(columns.begin(), columns.end());
+    Write(header);
+    AppendToFile(temp_path_, buffer_, true);
+  } catch (...) {
+    std::error_code ignored;
+    std::filesystem::remove_all(side_, ignored);
+    throw;
+  }
   buffer_.clear();
 }
 
 CsvWriter::~CsvWriter() {
-  if (!committed_) {
-    std::error_code ignored;
-    std::filesystem::remove(temp_path_, ignored);
-  }
+  std::error_code ignored;
+  std::filesystem::remove_all(side_, ignored);
 }
 
 void CsvWriter::Write(const std::vector<Cell>& cells) {
@@ -80,6 +116,12 @@ void CsvWriter::Commit() {
   AppendToFile(temp_path_, buffer_, false);
   buffer_.clear();
   std::error_code ec;
+  // A file replaced keeps its mode and group; a new one gets the user's usual mode.
+  if (std::filesystem::exists(path_, ec)) {
+    files::KeepModeAndGroup(path_, temp_path_);
+  } else {
+    files::GiveDefaultMode(temp_path_);
+  }
   std::filesystem::rename(temp_path_, path_, ec);
   if (ec) {
     errno = ec.value();
@@ -87,6 +129,26 @@ void CsvWriter::Commit() {
   }
   committed_ = true;
 }
+
+namespace {
+template <typename T>
+std::string ShortestText(T value, int digits) {
+  char buffer[64];
+  const auto r = std::to_chars(buffer, buffer + sizeof buffer, value);
+  std::string text(buffer, r.ptr);
+  // Read back as the readers read numbers; where that would round
+  // differently, all the digits the type has.
+  const double back = orv::ParseNumber(text);
+  if (static_cast<T>(back) != value) {
+    std::snprintf(buffer, sizeof buffer, "%.*g", digits, static_cast<double>(value));
+    text = buffer;
+  }
+  return text;
+}
+}  // namespace
+
+std::string ExactText(float value) { return ShortestText(value, 9); }
+std::string ExactText(double value) { return ShortestText(value, 17); }
 
 bool IsValidUtf8(std::string_view s) {
   size_t i = 0;

@@ -230,11 +230,69 @@ void FileLock::Release() {
 
 // --- Connection -----------------------------------------------------------------
 
-Connection::Connection(sqlite3* handle, std::string path, bool read_only, FileLock lock)
-    : handle_(handle), path_(std::move(path)), read_only_(read_only), lock_(std::move(lock)) {
+namespace {
+// How many virtual machine steps pass between two looks at the budget.
+constexpr int kStepsPerLook = 1000;
+}  // namespace
+
+Connection::Connection(sqlite3* handle, std::string path, bool read_only, FileLock lock,
+                       QueryBudget budget)
+    : handle_(handle),
+      path_(std::move(path)),
+      read_only_(read_only),
+      lock_(std::move(lock)),
+      budget_(budget) {
   // Every connection: the authorizer only acts while a stored query's SQL is
-  // prepared (Guard), so the layer's own statements are never refused.
+  // prepared (Guard), so the layer's own statements are never refused; the
+  // progress handler only counts while a stored query runs.
   sqlite3_set_authorizer(handle_, &Connection::Authorize, this);
+  sqlite3_progress_handler(handle_, kStepsPerLook, &Connection::Progress, this);
+}
+
+int Connection::Progress(void* self) {
+  auto* c = static_cast<Connection*>(self);
+  if (c->budget_steps_ == nullptr) return 0;
+  *c->budget_steps_ += kStepsPerLook;
+  return *c->budget_steps_ > c->budget_.steps ? 1 : 0;
+}
+
+void Connection::RaiseOverBudget(const std::string& query, const std::string& what) const {
+  Raise(dberr::kQueryBudget, "DAO.QueryDef",
+        "The stored query '" + query + "' of the " + (read_only_ ? "read-only " : "") +
+            "database '" + path_ + "' was stopped: it " +
+            what + ", more than a query from a file may. The file's queries may have been "
+            "changed by another program.");
+}
+
+int Connection::StepWithinBudget(sqlite3_stmt* stmt, const std::string& query, int64_t& spent) {
+  sqlite3* h = Handle("DAO.QueryDef");
+  const int length = sqlite3_limit(h, SQLITE_LIMIT_LENGTH, budget_.value_bytes);
+  budget_steps_ = &spent;
+  const int rc = sqlite3_step(stmt);
+  budget_steps_ = nullptr;
+  sqlite3_limit(h, SQLITE_LIMIT_LENGTH, length);
+  if (rc == SQLITE_INTERRUPT && spent > budget_.steps) {
+    sqlite3_reset(stmt);
+    RaiseOverBudget(query, "ran for more than " + std::to_string(budget_.steps) + " steps");
+  }
+  if (rc == SQLITE_TOOBIG) {
+    sqlite3_reset(stmt);
+    RaiseOverBudget(query, "made a value larger than " +
+                               std::to_string(budget_.value_bytes >> 20) + " MB");
+  }
+  if (rc == SQLITE_NOMEM) {
+    sqlite3_reset(stmt);
+    RaiseOverBudget(query, "ran out of memory");
+  }
+  return rc;
+}
+
+void Connection::ChargeRows(const std::string& query, int64_t& taken, int64_t bytes) const {
+  taken += bytes;
+  if (taken > budget_.memory_bytes) {
+    RaiseOverBudget(query, "returned rows of more than " +
+                               std::to_string(budget_.memory_bytes >> 20) + " MB");
+  }
 }
 
 namespace {
@@ -393,13 +451,19 @@ void Connection::Unregister(Statement* s) {
 // --- Statement ------------------------------------------------------------------
 
 Statement::Statement(ConnectionPtr conn, std::string sql, std::string_view source, bool fresh)
-    : conn_(std::move(conn)), sql_(std::move(sql)) {
+    : conn_(std::move(conn)), sql_(std::move(sql)), query_(conn_->GuardedQuery()) {
   stmt_ = conn_->Acquire(sql_, source, &checked_, fresh);
   conn_->Register(this);
 }
 
 Statement::Statement(Statement&& o) noexcept
-    : conn_(std::move(o.conn_)), stmt_(o.stmt_), sql_(std::move(o.sql_)), checked_(o.checked_) {
+    : conn_(std::move(o.conn_)),
+      stmt_(o.stmt_),
+      sql_(std::move(o.sql_)),
+      checked_(o.checked_),
+      query_(std::move(o.query_)),
+      spent_(o.spent_),
+      taken_(o.taken_) {
   o.stmt_ = nullptr;
   if (conn_ && stmt_) {
     conn_->Unregister(&o);
@@ -414,6 +478,9 @@ Statement& Statement::operator=(Statement&& o) noexcept {
   stmt_ = o.stmt_;
   sql_ = std::move(o.sql_);
   checked_ = o.checked_;
+  query_ = std::move(o.query_);
+  spent_ = o.spent_;
+  taken_ = o.taken_;
   o.stmt_ = nullptr;
   if (conn_ && stmt_) {
     conn_->Unregister(&o);
@@ -429,6 +496,7 @@ void Statement::Reset() {
   }
   stmt_ = nullptr;
   sql_.clear();
+  query_.clear();
   conn_.reset();
 }
 
@@ -439,11 +507,21 @@ sqlite3_stmt* Statement::Get(std::string_view source) const {
 
 bool Statement::Step(std::string_view source) {
   sqlite3_stmt* s = Get(source);
-  const int rc = sqlite3_step(s);
+  int rc = 0;
+  if (query_.empty()) {
+    rc = sqlite3_step(s);
+  } else {
+    if (!sqlite3_stmt_busy(s)) spent_ = taken_ = 0;  // a new run
+    rc = conn_->StepWithinBudget(s, query_, spent_);
+  }
   if (rc == SQLITE_ROW) return true;
   if (rc == SQLITE_DONE) return false;
   sqlite3_reset(s);
   RaiseSqlite(sqlite3_db_handle(s), rc, source);
+}
+
+void Statement::ChargeRow(int64_t bytes) {
+  if (!query_.empty()) conn_->ChargeRows(query_, taken_, bytes);
 }
 
 void Statement::Rewind() {

@@ -16,8 +16,9 @@
 // longer than its field), 3349 (number outside its field's type), 3049
 // (the file was found damaged while in use), 3033 (a stored query tried to
 // attach a file, change a setting or call a function with side effects, or
-// to write on a read-only database or from a recordset); every other SQLite
-// failure is 3000 with SQLite's message.
+// to write on a read-only database or from a recordset), 3035 (a stored
+// query went over the budget every query from a file runs under, see
+// QueryBudget); every other SQLite failure is 3000 with SQLite's message.
 //
 // Values are always bound, never pasted into SQL text.
 #pragma once
@@ -47,6 +48,7 @@ inline constexpr int32_t kBadPassword = 3031;
 inline constexpr int32_t kPathNotValid = 3044;
 inline constexpr int32_t kCannotOpen = 3051;
 inline constexpr int32_t kNoPermission = 3033;
+inline constexpr int32_t kQueryBudget = 3035;
 inline constexpr int32_t kDamaged = 3049;
 inline constexpr int32_t kFieldTooSmall = 3163;
 inline constexpr int32_t kRecordDeleted = 3167;
@@ -101,12 +103,37 @@ enum class RecordsetType {
   Dynaset,   // updatable: one base table (or a single-table SELECT)
 };
 
+// A named object a database file holds besides its rows.
+struct SchemaObject {
+  enum class Kind { Table, View, Trigger, Index };
+  Kind kind;
+  std::string name;
+  std::string table;  // the table a trigger or index belongs to
+};
+
+// "table", "view", "trigger", "index".
+std::string_view KindName(SchemaObject::Kind kind);
+
 class Database;
 class QueryDef;
 class Recordset;
 using DatabasePtr = std::shared_ptr<Database>;
 using QueryDefPtr = std::shared_ptr<QueryDef>;
 using RecordsetPtr = std::unique_ptr<Recordset>;
+
+// What one run of a stored query (the SQL held in a file, which another
+// program may have written) may spend before it is stopped with 3035 naming
+// the query: virtual machine steps (SQLite's progress handler), memory the
+// engine takes while it runs plus the bytes of the rows it returns, and the
+// size of any one value. A run is one execution of an action query, or the
+// opening or re-running of a recordset. The defaults are far beyond what any
+// query of this system needs on the largest files it serves, and end a
+// query that would never finish, or fill memory, within seconds.
+struct QueryBudget {
+  int64_t steps = 50'000'000;
+  int64_t memory_bytes = 256LL << 20;
+  int32_t value_bytes = 16 << 20;
+};
 
 // The two kinds of database this system keeps, told apart by a table only
 // that kind has: a claimant database holds CLAIMANT, a dust data database
@@ -130,6 +157,8 @@ struct OpenOptions {
   // 3051 naming the file and what it is, before its password is checked.
   // A database of neither kind is left to the caller (it may be new).
   DatabaseKind kind = DatabaseKind::Any;
+  // The budget of every stored query run on this connection.
+  QueryBudget query_budget;
 };
 
 // Opens an existing database file. Missing file: 3024; wrong password: 3031;
@@ -201,6 +230,12 @@ class Database : public std::enable_shared_from_this<Database> {
   // --- structure ----------------------------------------------------------
   virtual bool TableExists(std::string_view table) = 0;
   virtual std::vector<std::string> TableNames() = 0;
+  // Every table, view, trigger and index the file holds, in name order,
+  // except the layer's own tables and the engine's internal objects: what
+  // a caller compares with the structure it defines, so that an object
+  // another program added (a trigger that would run on every save) is
+  // found before the database is used.
+  virtual std::vector<SchemaObject> SchemaObjects() = 0;
   // Fields of a table in their order; 3265 for a missing table.
   virtual std::vector<FieldDef> Fields(std::string_view table) = 0;
   virtual std::vector<IndexDef> Indexes(std::string_view table) = 0;

@@ -90,7 +90,8 @@ class Statement;
 // them lives. Close() finalizes every statement still prepared on it.
 class Connection {
  public:
-  Connection(sqlite3* handle, std::string path, bool read_only, FileLock lock = {});
+  Connection(sqlite3* handle, std::string path, bool read_only, FileLock lock = {},
+             QueryBudget budget = {});
   ~Connection();
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
@@ -121,6 +122,16 @@ class Connection {
   void Guard(std::string query) { guarded_query_ = std::move(query); }
   void Unguard() { guarded_query_.clear(); }
   bool Guarded() const { return !guarded_query_.empty(); }
+  const std::string& GuardedQuery() const { return guarded_query_; }
+
+  // One sqlite3_step of a stored query's statement under the budget, with
+  // `spent` the steps its run has taken so far (the caller's count, reset
+  // when a run starts). Returns SQLite's result; a run stopped by the
+  // budget raises 3035 naming the query.
+  int StepWithinBudget(sqlite3_stmt* stmt, const std::string& query, int64_t& spent);
+  // Adds `bytes` to the run's returned bytes (`taken`); 3035 beyond the budget.
+  void ChargeRows(const std::string& query, int64_t& taken, int64_t bytes) const;
+  const QueryBudget& Budget() const { return budget_; }
   // What the statement prepared last under the guard would write ("write to
   // the table 'X'"); empty when it writes nothing or came from the pool.
   const std::string& Writes() const { return writes_; }
@@ -132,6 +143,8 @@ class Connection {
  private:
   static int Authorize(void* self, int action, const char* a, const char* b, const char* db,
                        const char* trigger);
+  static int Progress(void* self);
+  [[noreturn]] void RaiseOverBudget(const std::string& query, const std::string& what) const;
 
   sqlite3* handle_;
   std::string path_;
@@ -140,6 +153,8 @@ class Connection {
   std::string guarded_query_;
   std::string refused_;  // what the authorizer refused last, for the message
   std::string writes_;   // what the last guarded statement would write
+  QueryBudget budget_;
+  int64_t* budget_steps_ = nullptr;  // the run now stepping under the budget
   struct Idle {
     std::string sql;
     sqlite3_stmt* stmt;
@@ -183,6 +198,11 @@ class Statement {
   sqlite3_stmt* Raw() const { return stmt_; }
   const std::string& Sql() const { return sql_; }
   const ConnectionPtr& Conn() const { return conn_; }
+  // The stored query the statement's SQL came from, empty for the layer's
+  // own SQL: a stored query's runs go under the connection's budget.
+  const std::string& Query() const { return query_; }
+  // Counts the bytes of a row a stored query returned against its budget.
+  void ChargeRow(int64_t bytes);
   // Gives the statement back to the connection's pool.
   void Reset();
   // Called by the connection when it closes under a live statement.
@@ -198,6 +218,9 @@ class Statement {
   sqlite3_stmt* stmt_ = nullptr;
   std::string sql_;
   bool checked_ = false;
+  std::string query_;
+  int64_t spent_ = 0;  // steps of the present run
+  int64_t taken_ = 0;  // bytes of rows returned in the present run
 };
 
 // Runs one SQL statement with positional values; returns rows changed.

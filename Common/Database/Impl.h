@@ -33,6 +33,7 @@ class SqliteDatabase final : public Database {
 
   bool TableExists(std::string_view table) override;
   std::vector<std::string> TableNames() override;
+  std::vector<SchemaObject> SchemaObjects() override;
   std::vector<FieldDef> Fields(std::string_view table) override;
   std::vector<IndexDef> Indexes(std::string_view table) override;
   void CreateTable(std::string_view table, const std::vector<FieldDef>& fields) override;

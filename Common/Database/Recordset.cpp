@@ -366,8 +366,12 @@ void SqliteRecordset::Run() {
         first_row = false;
         if (first_) rowids_.push_back(sqlite3_column_int64(s, 0));
         if (!keyset_) {
-          for (int c = first_; c < ncols_; ++c)
+          int64_t bytes = 0;
+          for (int c = first_; c < ncols_; ++c) {
             cells_.push_back(ReadColumn(s, c, kinds_[size_t(c - first_)]));
+            bytes += sizeof(Value) + sqlite3_column_bytes(s, c);
+          }
+          stmt_.ChargeRow(bytes);
         }
         ++nrows_;
       }

@@ -22,12 +22,17 @@
 //
 // Passwords are checked at open (3031); see Password.cpp for what they do
 // and do not protect.
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <mutex>
 #include <system_error>
 
 #include "Impl.h"
 #include "OrvError.h"
+#include "SafeFiles.h"
 #include "Text.h"
 
 namespace orv::db {
@@ -208,6 +213,20 @@ std::string_view KindName(DatabaseKind kind) {
   return {};
 }
 
+std::string_view KindName(SchemaObject::Kind kind) {
+  switch (kind) {
+    case SchemaObject::Kind::View:
+      return "view";
+    case SchemaObject::Kind::Trigger:
+      return "trigger";
+    case SchemaObject::Kind::Index:
+      return "index";
+    case SchemaObject::Kind::Table:
+      break;
+  }
+  return "table";
+}
+
 bool IsRefusedForUse(const OrvError& e) {
   const int32_t n = e.Number();
   if (n != dberr::kCannotOpen && n != kComponentErrorBase + dberr::kCannotOpen) return false;
@@ -242,6 +261,13 @@ DatabasePtr OpenDatabase(const std::string& path, const OpenOptions& options) {
   detail::FileLock lock;
   std::string why;
   if (!lock.Acquire(full, options.exclusive, &why)) {
+    // Out of file handles is this program's (or the system's) state of the
+    // moment, not the file's permissions.
+    if (why == std::strerror(EMFILE) || why == std::strerror(ENFILE)) {
+      Raise(dberr::kGeneric, kSource,
+            "Cannot open the file '" + full + "': too many files are open (" + why +
+                "); close other programs or files and try again.");
+    }
     if (!why.empty()) RaiseCannotOpen(full, "you need permission to use its data (" + why + ").");
     RaiseCannotOpen(full, options.exclusive ? kOpenedByAnother : kOpenedExclusively);
   }
@@ -279,10 +305,11 @@ DatabasePtr OpenDatabase(const std::string& path, const OpenOptions& options) {
   RequireKind(g.h, full, options.kind);
   if (options.read_only && options.exclusive) RunAtOpen(g.h, full, "PRAGMA query_only=1");
 
-  auto conn = std::make_shared<detail::Connection>(g.Take(), full, read_only, std::move(lock));
+  auto conn = std::make_shared<detail::Connection>(g.Take(), full, read_only, std::move(lock),
+                                                   options.query_budget);
   if (!detail::PasswordMatches(StoredPasswordHash(conn), detail::PasswordOf(options.connect))) {
     conn->Close();
-    Raise(dberr::kBadPassword, kSource, "Not a valid password.");
+    Raise(dberr::kBadPassword, kSource, "Not a valid password for the database '" + full + "'.");
   }
   return std::make_shared<detail::SqliteDatabase>(conn, full, read_only);
 }
@@ -295,6 +322,16 @@ DatabasePtr CreateDatabase(const std::string& path, const std::string& connect) 
   const fs::path parent = fs::path(full).parent_path();
   if (!fs::is_directory(parent, ec))
     Raise(dberr::kPathNotValid, kSource, "'" + full + "' is not a valid path.");
+  // Made here, exclusively, so that SQLite opens this new file and not one
+  // (or a link) another program put in its place after the check above.
+  try {
+    ::close(files::CreateExclusive(full));
+  } catch (const OrvError& e) {
+    if (e.Number() == files::kFileExists)
+      Raise(detail::kDatabaseExists, kSource, "Database already exists.");
+    Raise(dberr::kPathNotValid, kSource, e.Description());
+  }
+  files::GiveDefaultMode(full);
 
   detail::FileLock lock;
   HandleGuard g;
@@ -402,13 +439,28 @@ void SqliteDatabase::CopyTo(const std::string& destination) {
   if (ec || destination.empty()) {
     Raise(dberr::kPathNotValid, kCopySource, "'" + destination + "' is not a valid path.");
   }
-  if (fs::exists(dest, ec)) Raise(kDatabaseExists, kCopySource, "Database already exists.");
+  if (fs::exists(fs::symlink_status(dest, ec))) {
+    Raise(kDatabaseExists, kCopySource, "Database already exists.");
+  }
   if (!fs::is_directory(dest.parent_path(), ec)) {
     Raise(dberr::kPathNotValid, kCopySource, "'" + destination + "' is not a valid path.");
   }
   if (!sqlite3_get_autocommit(conn_->Handle(kCopySource))) {
     Raise(dberr::kGeneric, kCopySource, "A database cannot be copied inside a transaction.");
   }
+  // The copy is written in a folder of its own beside the destination that
+  // only this user may enter, so nobody can put a link or a file of theirs
+  // in its way, given the database's mode and group, and renamed to its
+  // name only if nothing has taken that name meanwhile: a copy never
+  // overwrites a file.
+  std::string side;
+  try {
+    side = files::MakeSideFolder(dest.string());
+  } catch (const OrvError& e) {
+    Raise(dberr::kPathNotValid, kCopySource, e.Description());
+  }
+  const std::string copy = side + "/copy.db";
+  auto remove_side = [&] { fs::remove_all(side, ec); };
   // VACUUM INTO reads the database in one read transaction and writes the
   // copy through an attached connection, so it needs one attachment (and no
   // query_only) even on a read-only connection; it writes only the copy.
@@ -426,13 +478,22 @@ void SqliteDatabase::CopyTo(const std::string& destination) {
   if (limit < 1) sqlite3_limit(h, SQLITE_LIMIT_ATTACHED, 1);
   if (query_only) sqlite3_exec(h, "PRAGMA query_only=0", nullptr, nullptr, nullptr);
   try {
-    RunOnce(conn_, "VACUUM INTO ?", {Value(dest.lexically_normal().string())}, kCopySource);
+    RunOnce(conn_, "VACUUM INTO ?", {Value(copy)}, kCopySource);
   } catch (...) {
     restore();
-    fs::remove(dest, ec);
+    remove_side();
     throw;
   }
   restore();
+  files::KeepModeAndGroup(conn_->Path(), copy);
+  const bool moved = files::RenameNoReplace(copy, dest.lexically_normal().string(), ec);
+  const std::error_code move_error = ec;
+  remove_side();
+  if (!moved && !move_error) Raise(kDatabaseExists, kCopySource, "Database already exists.");
+  if (!moved) {
+    Raise(dberr::kPathNotValid, kCopySource,
+          "Cannot write '" + dest.string() + "': " + move_error.message());
+  }
 }
 
 }  // namespace detail

@@ -367,6 +367,26 @@ std::vector<std::string> SqliteDatabase::TableNames() {
   return names;
 }
 
+std::vector<SchemaObject> SqliteDatabase::SchemaObjects() {
+  // Automatic indexes of unique constraints are named sqlite_autoindex_...
+  // and left out with the engine's own tables.
+  Statement st(conn_,
+               "SELECT type, name, tbl_name FROM sqlite_schema WHERE name NOT LIKE 'sqlite\\_%' "
+               "ESCAPE '\\' AND tbl_name NOT IN ('OrvDatabaseInfo', 'StoredQueries') "
+               "ORDER BY name COLLATE NOCASE",
+               kSource);
+  std::vector<SchemaObject> objects;
+  while (st.Step(kSource)) {
+    const std::string type = Text(st.Get(kSource), 0);
+    SchemaObject::Kind kind = SchemaObject::Kind::Table;
+    if (type == "view") kind = SchemaObject::Kind::View;
+    if (type == "trigger") kind = SchemaObject::Kind::Trigger;
+    if (type == "index") kind = SchemaObject::Kind::Index;
+    objects.push_back({kind, Text(st.Get(kSource), 1), Text(st.Get(kSource), 2)});
+  }
+  return objects;
+}
+
 std::vector<FieldDef> SqliteDatabase::Fields(std::string_view table) {
   RequireTable(conn_, table);
   return ReadFields(conn_, table);

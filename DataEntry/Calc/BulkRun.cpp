@@ -33,7 +33,7 @@ const std::vector<std::string> kColumns = {
     "ID", "OK", "RECOVERABLEQUANTUM", "STORED_RECOVERABLEQUANTUM", "CHANGED", "MESSAGE"};
 
 constexpr const char* kHistoryChanged =
-    "The history was changed during the run; the result was not stored";
+    "The history was changed during the run; it was calculated again at the end";
 
 // One claimant's line of the results file and its share of the summary.
 struct Row {
@@ -99,6 +99,7 @@ class Run {
     for (int i = 0; i < Jobs(); ++i) threads.emplace_back([this] { Worker(); });
     for (std::thread& t : threads) t.join();
     if (failure_) std::rethrow_exception(failure_);
+    if (!changed_ids_.empty()) RecalculateChanged();
     if (csv_) csv_->Commit();
     pager_.reset();
     pager_db_->Close();
@@ -223,11 +224,58 @@ class Run {
       } else {
         row.skipped = true;
         row.message = kHistoryChanged;
+        std::lock_guard lock(mu_);
+        changed_ids_.push_back(done.claimant.ID);
       }
       if (first && o_.in_store) o_.in_store(b.ids.front());
       first = false;
     }
     t.Commit();
+  }
+
+  // The claimants whose history changed while the run calculated them,
+  // calculated again now, a few times at most. One whose history keeps
+  // changing has its stored result cleared, as a history save does, so no
+  // stored result stays that its history no longer gives.
+  void RecalculateChanged() {
+    constexpr int kRounds = 3;
+    orv::dust::DustModel model;
+    model.SetDustDatabase(o_.dust_db);
+    model.SetOutputOption(orv::dust::orvNoOutput);
+    model.SetErrorMode(orv::dust::orvRaiseErrorEvent);
+    const orv::db::DatabasePtr db = orv::tarnby::OpenClaimantDatabase(o_.claimant_db);
+    ClaimantSource source(db);
+    for (int round = 0; round < kRounds && !changed_ids_.empty(); ++round) {
+      std::vector<int32_t> still;
+      for (int32_t id : changed_ids_) {
+        StoredClaimant c;
+        try {
+          c = source.Read(id);
+        } catch (const OrvError& e) {
+          if (e.Number() == orv::claimcalc::kErrNoSuchClaimant) continue;  // deleted meanwhile
+          throw;
+        }
+        const ClaimantResult r = orv::claimcalc::CalculateClaimant(model, c);
+        if (o_.before_store_again) o_.before_store_again(id);
+        orv::claimcalc::WriteTransaction t(*db);
+        const bool stored = orv::claimcalc::StoreResult(source, c, r, std::chrono::system_clock::now());
+        t.Commit();
+        if (stored) {
+          ++summary_.stored;
+          --summary_.skipped;
+        } else {
+          still.push_back(id);
+        }
+      }
+      changed_ids_ = std::move(still);
+    }
+    for (int32_t id : changed_ids_) {
+      orv::claimcalc::WriteTransaction t(*db);
+      orv::claimcalc::ClearStoredResult(*db, id);
+      t.Commit();
+      ++summary_.cleared;
+    }
+    db->Close();
   }
 
   // Hands a finished batch to the writer, which writes batches in order.
@@ -276,6 +324,7 @@ class Run {
   bool stop_ = false;
   std::exception_ptr failure_;
   std::map<int64_t, Batch> done_;
+  std::vector<int32_t> changed_ids_;  // not stored: their history changed
   int64_t done_count_ = 0;
   BulkSummary summary_;
 };
@@ -284,7 +333,8 @@ class Run {
 
 std::string SummaryLine(const BulkSummary& s) {
   return std::to_string(s.calculated) + " calculated, " + std::to_string(s.refused) + " refused, " +
-         std::to_string(s.failed) + " failed";
+         std::to_string(s.failed) + " failed" +
+         (s.cleared > 0 ? ", " + std::to_string(s.cleared) + " cleared" : "");
 }
 
 BulkSummary RunAll(const BulkOptions& options) {

@@ -36,6 +36,9 @@ struct BulkOptions {
   // For tests: runs inside the batch's write transaction after its first
   // result is written.
   std::function<void(int32_t first_id)> in_store;
+  // For tests: runs before the result of claimant `id`, calculated again at
+  // the end of the run, is stored.
+  std::function<void(int32_t id)> before_store_again;
 };
 
 struct BulkSummary {
@@ -45,9 +48,13 @@ struct BulkSummary {
   int64_t stored = 0;   // results written (calculated ones and cleared ones)
   int64_t skipped = 0;  // not stored: the history changed during the run
   int64_t changed = 0;  // results that differ from the value stored before
+  // Results cleared: the history kept changing through the recalculations
+  // at the end of the run (a claimant skipped is calculated again there, up
+  // to three times; one stored then counts as stored, no longer skipped).
+  int64_t cleared = 0;
 };
 
-// "N calculated, M refused, K failed".
+// "N calculated, M refused, K failed" (and ", C cleared" when some were).
 std::string SummaryLine(const BulkSummary& s);
 
 // Runs the whole database. A failure that stops the run (a database that

@@ -1,22 +1,20 @@
 #include "CalcRun.h"
 
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <sstream>
-
-#include <unistd.h>
 
 #include "DustModel.h"
 #include "HistoryLoader.h"
+#include "SafeFiles.h"
 
 namespace orv::calc {
 
 namespace {
 
 using orv::dust::DustModel;
-namespace fs = std::filesystem;
 
 std::vector<std::pair<std::string, float>> ResultsOf(const DustModel& m) {
   std::vector<std::pair<std::string, float>> results;
@@ -51,12 +49,6 @@ void PreferOffscreenPlatform() {
   if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 0);
 }
 
-std::string TemporaryHtmlPath() {
-  return (fs::temp_directory_path() /
-          ("tarnby-calc-" + std::to_string(static_cast<long>(getpid())) + ".htm"))
-      .string();
-}
-
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
@@ -64,8 +56,11 @@ std::string ReadAll(const std::string& path) {
   return text.str();
 }
 
+// `temp_html` names the report file when the HTML goes to standard output:
+// a file in a private temporary folder, never a name another user can
+// foresee, plant a link at or read.
 void Calculate(const CalcOptions& options, const HistoryFile& history, CalcOutcome& out,
-               std::string& html_path) {
+               const std::string& temp_html) {
   auto model = std::make_unique<DustModel>();
   model->SetDustDatabase(options.dust_db);
   model->SetJurisdiction(options.jurisdiction);
@@ -90,8 +85,7 @@ void Calculate(const CalcOptions& options, const HistoryFile& history, CalcOutco
       model->SetOutputOption(orv::dust::orvRaiseEvent);
       break;
     case Format::kHtml:
-      html_path = options.output.empty() ? TemporaryHtmlPath() : options.output;
-      model->SetHTMLFile(html_path);
+      model->SetHTMLFile(options.output.empty() ? temp_html : options.output);
       model->SetOutputOption(orv::dust::orvHTMLFile);
       break;
     case Format::kPdf:
@@ -110,18 +104,19 @@ void Calculate(const CalcOptions& options, const HistoryFile& history, CalcOutco
 
 CalcOutcome RunCalculation(const CalcOptions& options, const HistoryFile& history) {
   CalcOutcome out;
-  std::string html_path;
+  std::optional<orv::files::PrivateTempDir> temp;
+  std::string temp_html;
   try {
-    Calculate(options, history, out, html_path);
+    if (options.format == Format::kHtml && options.output.empty()) {
+      temp.emplace("tarnby-calc");
+      temp_html = temp->File("report.htm");
+    }
+    Calculate(options, history, out, temp_html);
   } catch (...) {
     out.ok = false;
     out.error = orv::CurrentError();
   }
-  if (options.format == Format::kHtml && options.output.empty() && !html_path.empty()) {
-    out.html = ReadAll(html_path);
-    std::error_code ec;
-    fs::remove(html_path, ec);
-  }
+  if (!temp_html.empty()) out.html = ReadAll(temp_html);
   return out;
 }
 

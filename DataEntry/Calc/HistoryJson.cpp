@@ -56,11 +56,20 @@ class Fields {
     out = static_cast<float>(d);
   }
 
-  void Text(const char* key, std::string& out) const {
+  // A text of at most `max_chars` characters, as the claimant database's
+  // field that keeps it holds, and without a NUL character (which would
+  // end the text early for some readers and let the rest past the limit).
+  void Text(const char* key, std::string& out, size_t max_chars) const {
     if (!Has(key)) return;
     const json& v = object_[key];
     if (!v.is_string()) Fail(key, "expected a text");
-    out = v.get<std::string>();
+    const std::string& text = v.get_ref<const std::string&>();
+    if (text.find('\0') != std::string::npos) Fail(key, "holds a NUL character");
+    size_t chars = 0;
+    for (char c : text) chars += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    if (chars > max_chars)
+      Fail(key, "longer than " + std::to_string(max_chars) + " characters");
+    out = text;
   }
 
   const json& Raw(const char* key) const { return object_[key]; }
@@ -76,13 +85,32 @@ class Fields {
   const std::string& file_;
 };
 
+// The sizes of the claimant database's fields that keep these texts; a
+// name is the title, first, middle names and surname together, the extra
+// line an address.
+constexpr size_t kNameChars = 10 + 1 + 50 + 1 + 50 + 1 + 50;
+constexpr size_t kRefChars = 50;
+constexpr size_t kLabelChars = 80;
+constexpr size_t kExtraChars = 6 * 50 + 5 * 2;
+constexpr size_t kPitNameChars = 50;
+constexpr size_t kCodeChars = 3;
+constexpr size_t kDescrChars = 50;
+
+// A span of years the calculation can count: the end year less the start
+// year must be a 16-bit number, as every year count is.
+void YearSpan(const Fields& f, int16_t start, int16_t end) {
+  const int32_t span = int32_t{end} - int32_t{start};
+  if (span > std::numeric_limits<int16_t>::max() || span < std::numeric_limits<int16_t>::min())
+    f.Fail("end_year", "more than 32767 years from start_year");
+}
+
 orv::dust::UserFactor ReadUserFactor(const Fields& f) {
   f.OnlyKnown({"id", "code", "descr", "job_factor", "dusty_time_factor", "resp_factor",
                "start_year", "end_year", "start_year_val", "end_year_val", "years_past_closure"});
   orv::dust::UserFactor u;
   f.Integer("id", u.ID);
-  f.Text("code", u.Code);
-  f.Text("descr", u.Descr);
+  f.Text("code", u.Code, kCodeChars);
+  f.Text("descr", u.Descr, kDescrChars);
   f.Single("job_factor", u.JobFactor);
   f.Single("dusty_time_factor", u.DustyTimeFactor);
   f.Single("resp_factor", u.RespFactor);
@@ -104,9 +132,10 @@ orv::dust::HistoryJob ReadJob(const Fields& f, const std::string& file) {
   f.Integer("start_year", j.StartYear);
   f.Integer("end_year", j.EndYear);
   f.Integer("job_factor_id", j.JobFactorID);
-  f.Text("job_factor_code", j.JobFactorCode);
+  f.Text("job_factor_code", j.JobFactorCode, kCodeChars);
   f.Integer("resp_factor_id", j.RespFactorID);
-  f.Text("pit_name", j.PitName);
+  f.Text("pit_name", j.PitName, kPitNameChars);
+  YearSpan(f, j.StartYear, j.EndYear);
   if (f.Has("user_factor"))
     j.user_factor = ReadUserFactor(Fields(f.Raw("user_factor"), f.PathOf("user_factor"), file));
   return j;
@@ -118,16 +147,22 @@ orv::dust::HistorySmoke ReadSmoke(const Fields& f) {
     f.Fail("years", "missing (give years, or start_year and end_year)");
   orv::dust::HistorySmoke s;
   f.Integer("category_id", s.CategoryID);
-  f.Text("category_code", s.CategoryCode);
+  f.Text("category_code", s.CategoryCode, kCodeChars);
   f.Integer("years", s.Years);
   f.Integer("start_year", s.StartYear);
   f.Integer("end_year", s.EndYear);
+  YearSpan(f, s.StartYear, s.EndYear);
   return s;
 }
 
 const json& ListOf(const Fields& top, const char* key, const std::string& file) {
   const json& list = top.Raw(key);
   if (!list.is_array()) throw InputError(file, 0, key, "expected a list");
+  if (list.size() > kMaxHistoryEntries) {
+    throw InputError(file, 0, key,
+                     std::to_string(list.size()) + " entries, more than the " +
+                         std::to_string(kMaxHistoryEntries) + " any career has");
+  }
   return list;
 }
 
@@ -158,15 +193,15 @@ HistoryFile ParseHistory(const std::string& text, const std::string& name) {
   if (top.Has("claimant")) {
     const Fields c(top.Raw("claimant"), "claimant", name);
     c.OnlyKnown({"name", "solicitor_ref", "zurir_ref", "extra_label", "extra"});
-    c.Text("name", h.claimant.Name);
-    c.Text("solicitor_ref", h.claimant.SolicitorRef);
-    c.Text("zurir_ref", h.claimant.ZURIRRef);
+    c.Text("name", h.claimant.Name, kNameChars);
+    c.Text("solicitor_ref", h.claimant.SolicitorRef, kRefChars);
+    c.Text("zurir_ref", h.claimant.ZURIRRef, kRefChars);
     if (c.Has("extra_label")) {
       std::string label;
-      c.Text("extra_label", label);
+      c.Text("extra_label", label, kLabelChars);
       h.claimant.ExtraLabel = label;
     }
-    c.Text("extra", h.claimant.Extra);
+    c.Text("extra", h.claimant.Extra, kExtraChars);
   }
   if (top.Has("jobs")) {
     const json& list = ListOf(top, "jobs", name);

@@ -314,6 +314,13 @@ void Level21(db::Database& d) {
 
 }  // namespace
 
+const std::vector<std::string>& DefinedTables() {
+  static const std::vector<std::string> tables = {
+      "PARMS",      "CLAIMANT",       "WORKHISTORY", "SMOKEHISTORY",
+      "USERFACTOR", "PENSIONDATA",    "PENSIONRESULTS", kChangeHistoryTable};
+  return tables;
+}
+
 std::string LikePattern(const std::string& column, const std::string& parameter) {
   return column + " LIKE replace(replace(replace(replace(replace(:" + parameter +
          ", '\\', '\\\\'), '%', '\\%'), '_', '\\_'), '*', '%'), '?', '_') ESCAPE '\\'";

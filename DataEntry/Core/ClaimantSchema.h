@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "Database.h"
@@ -13,6 +14,11 @@ namespace orv::tarnby::schema {
 // CLAIMANT, WORKHISTORY, SMOKEHISTORY and the queries qdclaimant, qdWork,
 // qdJob, qdSmoke and qdSmokeEntry.
 void CreateBase(db::Database& database);
+
+// Every table some structure level defines (a database at a lower level
+// has fewer of them). The claimant database has no views; its only triggers
+// are the change history's (ChangeHistoryTriggers).
+const std::vector<std::string>& DefinedTables();
 
 // One structure level's changes (not its PCVERSION record).
 struct Level {

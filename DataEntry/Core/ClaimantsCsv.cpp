@@ -11,6 +11,7 @@
 #include "Database.h"
 #include "Numbers.h"
 #include "OrvError.h"
+#include "SafeFiles.h"
 #include "Text.h"
 #include "modTarnbyDatabase.h"
 
@@ -83,17 +84,35 @@ Value CellValue(const CsvReader& csv, const FieldDef& f) {
       if (!IsDate(*cell)) throw csv.Error(f.name, "not a date (yyyy-mm-dd [hh:mm:ss]): \"" + *cell + "\"");
       return Value(*cell);
     case FieldType::Text:
-    case FieldType::Memo:
-      if (cell->empty() && !f.allow_zero_length) throw csv.Error(f.name, "may not be empty");
-      if (f.type == FieldType::Text && f.size > 0 && csv::Utf8Length(*cell) > f.size) {
+    case FieldType::Memo: {
+      // The apostrophe export puts before a text a spreadsheet would evaluate.
+      const std::string text = csv::UnprotectFormula(*cell);
+      if (text.empty() && !f.allow_zero_length) throw csv.Error(f.name, "may not be empty");
+      if (f.type == FieldType::Text && f.size > 0 && csv::Utf8Length(text) > f.size) {
         throw csv.Error(f.name, "longer than " + std::to_string(f.size) + " characters");
       }
-      return Value(*cell);
+      return Value(text);
+    }
   }
   return Value(*cell);
 }
 
 std::string QuoteName(const std::string& name) { return "\"" + name + "\""; }
+
+bool IsRowFault(const OrvError& e) {
+  switch (e.Number()) {
+    case db::dberr::kDuplicateKey:
+    case db::dberr::kFieldTooSmall:
+    case db::dberr::kNumericOverflow:
+    case err::kTypeMismatch:
+    case err::kOverflow:
+      return true;
+    default:
+      // A CHECK, NOT NULL or foreign constraint of the table.
+      return e.Number() == db::dberr::kGeneric &&
+             e.Description().find("constraint failed") != std::string::npos;
+  }
+}
 
 // Reads one file and adds its rows; `check` sees each row before it is
 // added (field name -> value) and may throw an InputError.
@@ -131,6 +150,14 @@ int64_t ImportFile(db::Database& d, const std::string& path, const char* table, 
     try {
       d.Execute(sql, values);
     } catch (const OrvError& e) {
+      // The row's fault (a key taken, a value that does not fit) names the
+      // line; the database's (read-only, disk full, locked, damaged) names
+      // the database and stays a run-time failure.
+      if (!IsRowFault(e)) {
+        throw OrvError(e.Number(), e.Source(),
+                       "Cannot add the rows of " + path + " to the claimant database " + d.Name() +
+                           ": " + e.Description());
+      }
       const std::string field = e.Number() == db::dberr::kDuplicateKey ? "ID" : "";
       throw InputError(path, csv.Line(), field, "the database refused the row: " + e.Description());
     }
@@ -167,9 +194,15 @@ void ImportAll(db::Database& d, const fs::path& dir, ImportCounts& counts) {
   std::set<int64_t> factors = Ids(d, "USERFACTOR");
 
   counts.claimants = ImportFile(d, (dir / "claimants.csv").string(), "CLAIMANT",
-                                [&](const CsvReader&, const std::map<std::string, Value>& row) {
+                                [&](const CsvReader& csv, const std::map<std::string, Value>& row) {
                                   const Value id = Get(row, "ID");
                                   if (!id.IsNull()) claimants.insert(id.AsInt64());
+                                  const Value j = Get(row, "JURISDICTION");
+                                  if (!j.IsNull() && j.AsInt64() != 0 && j.AsInt64() != 1) {
+                                    throw csv.Error("JURISDICTION",
+                                                    j.AsText() + " is not a jurisdiction (0 "
+                                                    "England and Wales, 1 Scotland)");
+                                  }
                                 });
   const fs::path uf = dir / "user_factors.csv";
   std::error_code ec;
@@ -212,13 +245,16 @@ std::optional<std::string> ExportCell(const Value& v, const FieldDef& f) {
     case FieldType::YesNo:
       return v.AsBool() ? "1" : "0";
     case FieldType::Single:
-      return FloatToText(v.AsSingle());
+      return csv::ExactText(v.AsSingle());
     case FieldType::Double:
     case FieldType::Currency:
-      return DoubleToText(v.AsDouble());
+      return csv::ExactText(v.AsDouble());
     case FieldType::Long:
     case FieldType::Integer:
       return std::to_string(v.AsInt64());
+    case FieldType::Text:
+    case FieldType::Memo:
+      return csv::ProtectFormula(v.AsText());
     default:
       return v.AsText();
   }
@@ -257,8 +293,9 @@ ImportCounts ImportFolder(const std::string& db_path, const std::string& source_
 
 ImportCounts ExportFolder(const std::string& db_path, const std::string& output_dir) {
   db::DatabasePtr d = tarnby::OpenForReading(db_path);
-  std::error_code ec;
-  fs::create_directories(output_dir, ec);
+  // Every file is written in full before any replaces the folder's old one,
+  // so a failure midway (a full disk) leaves the old export as it was.
+  files::StagedFolder staged(output_dir);
   ImportCounts counts;
   int64_t* count_of[] = {&counts.claimants, &counts.work, &counts.smoking, &counts.user_factors};
   int i = 0;
@@ -267,11 +304,16 @@ ImportCounts ExportFolder(const std::string& db_path, const std::string& output_
   d->BeginTrans(false);
   for (const TableFile& tf : kFiles) {
     int64_t& count = *count_of[i++];
-    if (!d->TableExists(tf.table)) continue;
+    if (!d->TableExists(tf.table)) {
+      if (tf.optional) continue;
+      throw OrvError(db::dberr::kTableOrQueryNotFound, "tarnby-claimants",
+                     std::string("The claimant database ") + d->Name() + " has no table " +
+                         tf.table + "; nothing was exported.");
+    }
     const std::vector<FieldDef> fields = d->Fields(tf.table);
     std::vector<std::string> names;
     for (const FieldDef& f : fields) names.push_back(f.name);
-    CsvWriter out((fs::path(output_dir) / tf.file).string(), names);
+    CsvWriter out((fs::path(staged.Folder()) / tf.file).string(), names);
     auto rs = d->OpenRecordset("SELECT * FROM " + QuoteName(tf.table) + " ORDER BY ID",
                                db::RecordsetType::Snapshot);
     for (; !rs->IsEOF(); rs->MoveNext()) {
@@ -284,6 +326,7 @@ ImportCounts ExportFolder(const std::string& db_path, const std::string& output_
   }
   d->CommitTrans();
   d->Close();
+  staged.Commit();
   return counts;
 }
 

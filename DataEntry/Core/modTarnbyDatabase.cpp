@@ -4,8 +4,6 @@
 
 #include "ChangeHistory.h"
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <optional>
 #include <system_error>
@@ -13,6 +11,7 @@
 #include "ClaimantSchema.h"
 #include "FileDialog.h"
 #include "MessageBox.h"
+#include "SafeFiles.h"
 #include "Text.h"
 #include "modDataEntry.h"
 
@@ -168,31 +167,77 @@ std::string DefaultBackupName(const std::string& path, Clock::time_point today) 
   for (size_t at; (at = lower.find(".db", i)) != std::string::npos; i = at + 3) {
     out += path.substr(i, at - i) + replacement;
   }
-  return out + path.substr(i);
+  if (i > 0) return out + path.substr(i);
+  // No ".db" anywhere: the date goes before the file name's own extension,
+  // so the backup is never the database's own name.
+  const fs::path p(path);
+  return (p.parent_path() / (p.stem().string() + "Backup" + FormatYmd(today) +
+                             p.extension().string()))
+      .string();
 }
 
 void CopyDatabaseConsistently(db::Database& open_database, const std::string& destination) {
   std::error_code ec;
   const fs::path target = fs::absolute(destination, ec);
-  const fs::path temp = target.string() + ".copy" + std::to_string(getpid());
-  fs::remove(temp, ec);
+  if (fs::equivalent(target, open_database.Name(), ec) || target == open_database.Name()) {
+    throw OrvError(3204, "CopyDatabaseConsistently",
+                   "The backup of " + open_database.Name() +
+                       " cannot be the database itself; choose another name.");
+  }
   try {
-    open_database.CopyTo(temp.string());
-  } catch (...) {
-    fs::remove(temp, ec);
-    throw;
+    // The copy never replaces a file (CopyTo renames it into place only
+    // when the name is free) and keeps the database's mode and group.
+    open_database.CopyTo(target.string());
+  } catch (const OrvError& e) {
+    if (e.Number() != 3204) throw;
+    throw OrvError(3204, "CopyDatabaseConsistently",
+                   "The backup file " + target.string() +
+                       " exists already and was left as it is; choose another name.");
   }
-  fs::rename(temp, target, ec);
-  if (ec) {
-    fs::remove(temp, ec);
-    throw OrvError(err::kPathNotFound, "CopyDatabaseConsistently",
-                   "Cannot write " + target.string() + ": " + ec.message());
+}
+
+std::vector<std::string> ForeignObjects(db::Database& database) {
+  std::vector<std::string> foreign;
+  const std::vector<std::string>& tables = schema::DefinedTables();
+  const std::vector<std::string> triggers = ChangeHistoryTriggers();
+  auto in = [](const std::vector<std::string>& names, const std::string& name) {
+    for (const std::string& n : names) {
+      if (IEquals(n, name)) return true;
+    }
+    return false;
+  };
+  auto defined = [&](const std::string& table) { return in(tables, table); };
+  for (const db::SchemaObject& o : database.SchemaObjects()) {
+    using Kind = db::SchemaObject::Kind;
+    // The change history's triggers are the structure's own, on its tables.
+    const bool known = ((o.kind == Kind::Table || o.kind == Kind::Index) && defined(o.table)) ||
+                       (o.kind == Kind::Trigger && in(triggers, o.name) && defined(o.table));
+    if (known) continue;
+    std::string what = "the " + std::string(db::KindName(o.kind)) + " '" + o.name + "'";
+    if (o.kind == Kind::Trigger || o.kind == Kind::Index) what += " on the table '" + o.table + "'";
+    foreign.push_back(std::move(what));
   }
+  return foreign;
 }
 
 db::DatabasePtr OpenClaimantDatabase(const std::string& path, db::OpenOptions options) {
   options.kind = db::DatabaseKind::Claimant;
   db::DatabasePtr d = db::OpenDatabase(path, options);
+  std::vector<std::string> foreign;
+  try {
+    foreign = ForeignObjects(*d);
+  } catch (...) {
+    d->Close();
+    throw;
+  }
+  if (!foreign.empty()) {
+    d->Close();
+    throw OrvError(db::dberr::kCannotOpen, "OpenClaimantDatabase",
+                   "The database engine cannot open the file '" + d->Name() + "': it holds " +
+                       foreign.front() +
+                       ", which the claimant database's structure does not define and another "
+                       "program must have added. Remove it, or restore the file from a backup.");
+  }
   // Every change this connection makes is recorded with who made it.
   if (!options.read_only) AttributeChanges(*d, LoginName(), ProgramName());
   return d;
@@ -219,7 +264,9 @@ bool BackupClaimantDatabase(const std::string& database_path) {
   std::string step;
   try {
     step = "Setting up default destination file name";
-    const std::string destination = DefaultBackupName(database_path, Clock::now());
+    // A name nothing has yet: a second backup of the day does not meet the first.
+    const std::string destination =
+        files::FirstFreeName(DefaultBackupName(database_path, Clock::now()));
     step = "Getting destination file name";
     FileDialogRequest request;
     request.kind = FileDialogRequest::Kind::kSave;
@@ -258,8 +305,10 @@ void CreateClaimantDatabase(const std::string& path, int16_t level) {
   if (fs::exists(path, ec)) {
     throw OrvError(3204, "CreateClaimantDatabase", "Database already exists.");
   }
-  const std::string temp = path + ".creating" + std::to_string(getpid());
-  fs::remove(temp, ec);
+  // Made in a private folder beside the target and renamed into place only
+  // when complete, and only if nothing has taken the name meanwhile.
+  const std::string side = files::MakeSideFolder(fs::absolute(path, ec).string());
+  const std::string temp = side + "/creating.db";
   try {
     db::DatabasePtr d = db::CreateDatabase(temp);
     d->BeginTrans();
@@ -267,15 +316,18 @@ void CreateClaimantDatabase(const std::string& path, int16_t level) {
     d->CommitTrans();
     ApplyStructureLevels(*d, level);
     d->Close();
-    fs::rename(temp, path, ec);
+    if (!files::RenameNoReplace(temp, path, ec) && !ec) {
+      throw OrvError(3204, "CreateClaimantDatabase", "Database already exists.");
+    }
     if (ec) {
       throw OrvError(err::kPathNotFound, "CreateClaimantDatabase",
                      "Cannot write " + path + ": " + ec.message());
     }
   } catch (...) {
-    fs::remove(temp, ec);
+    fs::remove_all(side, ec);
     throw;
   }
+  fs::remove_all(side, ec);
 }
 
 }  // namespace orv::tarnby

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "Database.h"
 #include "Dates.h"
@@ -54,7 +55,9 @@ bool ConfirmDatabaseUpdate();
 bool BackupClaimantDatabase(const std::string& database_path);
 
 // The path with every ".db" (any letter case) replaced by "Backup",
-// `today` as yyyymmdd and ".db": TARNBY.db -> TARNBYBackup20040527.db.
+// `today` as yyyymmdd and ".db": TARNBY.db -> TARNBYBackup20040527.db. A
+// path without ".db" gets "Backup" and the date before its file name's
+// extension: claims.sqlite -> claimsBackup20040527.sqlite.
 std::string DefaultBackupName(const std::string& database_path, Clock::time_point today);
 
 // Writes a consistent copy of the closed or shared-open database `source` to
@@ -67,8 +70,16 @@ void CopyDatabaseConsistently(db::Database& open_database, const std::string& de
 
 // Opens a claimant database as `options` say. A dust data database given
 // in its place is refused (3051 naming the file and what it is) before its
-// password is asked for.
+// password is asked for; so is a database holding a trigger, view or table
+// its structure does not define (see ForeignObjects), which would otherwise
+// run or be read on store, import and upgrade.
 db::DatabasePtr OpenClaimantDatabase(const std::string& path, db::OpenOptions options = {});
+
+// The triggers, views and tables of an open claimant database that no
+// structure level defines (and indexes on such tables), each as "the
+// trigger 'X' on the table 'CLAIMANT'"; empty for a sound database. Asks
+// the layer for the file's objects, so any engine answers it alike.
+std::vector<std::string> ForeignObjects(db::Database& database);
 
 // Opens a claimant database read-only (shared). A change a killed program
 // left unfinished is undone by the database layer before it reads.

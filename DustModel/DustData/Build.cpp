@@ -1,14 +1,13 @@
 // Building a dust data database from its CSV folder: read and check
 // everything first, then write the whole database under a temporary name
 // in one transaction, and give it its name only when it is complete.
-#include <unistd.h>
-
 #include <filesystem>
 
 #include "Database.h"
 #include "DustDataBuild.h"
 #include "ExpansionSchema.h"
 #include "Interfaces.h"
+#include "SafeFiles.h"
 #include "Text.h"
 #include "detail/Load.h"
 #include "detail/Schema.h"
@@ -94,16 +93,20 @@ void BuildFromCsv(const std::string& source_dir, const std::string& output_db, b
 
   const fs::path out = fs::absolute(output_db);
   fs::create_directories(out.parent_path());
-  const std::string temp = out.string() + "." + std::to_string(getpid()) + ".building";
-  fs::remove(temp);
+  // Built in a private folder beside the output; a file replaced (--force)
+  // keeps its mode and group.
+  const std::string side = orv::files::MakeSideFolder(out.string());
+  const std::string temp = side + "/building.db";
+  std::error_code ignored;
   try {
     WriteDatabase(temp, tables, progress);
+    orv::files::KeepModeAndGroup(out.string(), temp);
     fs::rename(temp, out);
   } catch (...) {
-    std::error_code ignored;
-    fs::remove(temp, ignored);
+    fs::remove_all(side, ignored);
     throw;
   }
+  fs::remove_all(side, ignored);
 }
 
 }  // namespace orv::dustdata

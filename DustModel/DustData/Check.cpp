@@ -170,10 +170,17 @@ class Checker {
 
   void Queries() {
     std::vector<std::string> missing;
-    // Every query the engine and the matrix expansion prepare. The engine's
-    // only read: one another program changed to write, attach a file or the
-    // like is refused by this read-only connection, naming it.
-    for (const StoredQuery& q : detail::BaseQueries()) {
+    // Every query the engine and the expansion read with runs once, under
+    // the budget of a query from a file: one another program changed to
+    // write, attach a file or the like is refused by this read-only
+    // connection, and one that never ends or fills memory is stopped, naming
+    // it. (The expansion's action queries are compared with its own below.)
+    std::vector<StoredQuery> reading = detail::BaseQueries();
+    for (const StoredQuery& q : orv::dustm::ExpansionQueries()) {
+      if (std::string_view(q.sql).starts_with("SELECT")) reading.push_back(q);
+      else if (!db_.QueryExists(q.name)) missing.emplace_back(q.name);
+    }
+    for (const StoredQuery& q : reading) {
       if (!db_.QueryExists(q.name)) {
         missing.emplace_back(q.name);
         continue;
@@ -181,13 +188,17 @@ class Checker {
       try {
         db_.QueryDefs(q.name)->OpenRecordset(orv::db::RecordsetType::Snapshot);
       } catch (const OrvError& e) {
-        if (e.Number() == orv::db::dberr::kNoPermission) Problem(e.Description());
+        if (e.Number() == orv::db::dberr::kNoPermission ||
+            e.Number() == orv::db::dberr::kQueryBudget)
+          Problem(e.Description());
       }
     }
-    for (const StoredQuery& q : orv::dustm::ExpansionQueries()) {
-      if (!db_.QueryExists(q.name)) missing.emplace_back(q.name);
-    }
     if (!missing.empty()) Problem("stored queries missing: " + Join(missing));
+    // The expansion writes only through its own action queries.
+    for (const std::string& name : orv::dustm::ForeignActionQueries(db_)) {
+      if (db_.QueryExists(name))
+        Problem("the stored query " + name + " is not the matrix expansion's own");
+    }
   }
 
   // Identifiers in a column that name no row of the table they refer to.

@@ -1,8 +1,6 @@
 // Expanding a database's matrix now, as the engine would on first open:
 // the expansion library rewrites the matrix in place, then the file is
 // compacted into a temporary name beside it and renamed back.
-#include <unistd.h>
-
 #include <filesystem>
 
 #include "Dates.h"
@@ -11,6 +9,7 @@
 #include "Numbers.h"
 #include "OrvError.h"
 #include "Registry.h"
+#include "SafeFiles.h"
 #include "detail/Access.h"
 
 namespace orv::dustdata {
@@ -47,17 +46,20 @@ ExpansionYears ReadYears(const std::string& path) {
   return y;
 }
 
+// The compacted copy is made in a private folder beside the file (see
+// CopyTo), keeps the file's mode and group, and replaces it.
 void Compact(const std::string& path) {
-  const std::string temp = path + "." + std::to_string(getpid()) + ".compact";
+  const std::string side = orv::files::MakeSideFolder(path);
+  const std::string temp = side + "/compact.db";
   std::error_code ignored;
-  fs::remove(temp, ignored);
   try {
     orv::db::CompactDatabase(path, temp, orv::DustDataConnect());
     fs::rename(temp, path);
   } catch (...) {
-    fs::remove(temp, ignored);
+    fs::remove_all(side, ignored);
     throw;
   }
+  fs::remove_all(side, ignored);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "Csv.h"
 #include "DustDataBuild.h"
 #include "Numbers.h"
+#include "SafeFiles.h"
 #include "Tables.h"
 #include "Text.h"
 #include "detail/Access.h"
@@ -33,13 +34,13 @@ Cell Format(const Column& c, const Value& v) {
     case ColumnType::Int16:
       return std::to_string(v.AsInt64());
     case ColumnType::Single:
-      return orv::FloatToText(v.AsSingle());
+      return orv::csv::ExactText(v.AsSingle());
     case ColumnType::YesNo:
       return std::string(v.AsBool() ? "1" : "0");
     case ColumnType::Text:
       break;
   }
-  return v.AsText();
+  return orv::csv::ProtectFormula(v.AsText());
 }
 
 std::string SelectSql(const Table& t) {
@@ -97,18 +98,21 @@ void ExportTable(orv::db::Database& db, const Table& t, bool expanded, const fs:
 void ExportToCsv(const std::string& db_path, const std::string& out_dir,
                  const ProgressFn& progress) {
   auto db = OpenDustData(db_path, true);
-  fs::create_directories(out_dir);
+  // Every file is written in full before any replaces the folder's old one,
+  // so a failure midway (a full disk) leaves the old export as it was.
+  orv::files::StagedFolder staged(out_dir);
   const bool expanded = MatrixExpanded(*db);
   for (const Table& t : BaseTables()) {
-    const fs::path file = fs::path(out_dir) / t.file;
-    if (t.file == std::string(kDustMatrixFile) && !expanded) {
-      // A matrix file left from an earlier export would mark the build expanded.
-      fs::remove(file);
-      continue;
-    }
-    ExportTable(*db, t, expanded, file, progress);
+    if (t.file == std::string(kDustMatrixFile) && !expanded) continue;
+    ExportTable(*db, t, expanded, fs::path(staged.Folder()) / t.file, progress);
   }
   db->Close();
+  staged.Commit();
+  if (!expanded) {
+    // A matrix file left from an earlier export would mark the build expanded.
+    std::error_code ignored;
+    fs::remove(fs::path(out_dir) / kDustMatrixFile, ignored);
+  }
 }
 
 }  // namespace orv::dustdata

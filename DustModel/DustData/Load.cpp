@@ -24,6 +24,8 @@ Value ReadText(const CsvReader& r, const Column& c) {
     if (cell->empty()) cell.reset();
   }
   if (!cell) return {};
+  // The apostrophe export puts before a text a spreadsheet would evaluate.
+  *cell = orv::csv::UnprotectFormula(std::move(*cell));
   if (c.size > 0 && orv::csv::Utf8Length(*cell) > c.size) {
     throw r.Error(c.name,
                   Quoted(*cell) + " is longer than " + std::to_string(c.size) + " characters");

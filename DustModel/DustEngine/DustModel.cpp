@@ -30,6 +30,12 @@ DustModel::~DustModel() = default;
 
 void DustModel::SetJurisdiction(int32_t value) {
   ClassGuard(kPrefix, "Property Let Jurisdiction", [&] {
+    // Anything but the two would be calculated as Scotland without a word.
+    if (value != orvEnglandWales && value != orvScotland) {
+      throw OrvError(err::kInvalidPropertyValue, "Jurisdiction",
+                     "The jurisdiction " + std::to_string(value) +
+                         " is not known: 0 is England and Wales, 1 Scotland.");
+    }
     jurisdiction_ = value;
     const ModelParms& p = Parms();
     if (value == orvEnglandWales) {

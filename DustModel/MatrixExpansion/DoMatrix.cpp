@@ -1,5 +1,6 @@
 #include "DoMatrix.h"
 
+#include "ExpansionSchema.h"
 #include "detail/AreaAverages.h"
 #include "detail/ExpansionError.h"
 #include "detail/MatrixFill.h"
@@ -72,6 +73,8 @@ bool DoMatrix(ExpansionRun& run, const std::string& DBName, const std::string& D
     options.connect = ";pwd=" + DBPass;
     options.kind = orv::db::DatabaseKind::DustData;
     run.db = orv::db::OpenDatabase(DBName, options);
+    step = "Checking the expansion's stored queries";
+    RequireOwnActionQueries(*run.db);
 
     // The open ranges and the "not expanded" mark are kept on their own, so
     // that a run that stops later leaves the database marked not expanded.

@@ -4,6 +4,7 @@
 #include "ExpansionSchema.h"
 
 #include "Database.h"
+#include "OrvError.h"
 
 namespace orv::dustm {
 namespace {
@@ -329,6 +330,35 @@ FROM TORTIOUSAVG)",
 }  // namespace
 
 const std::vector<StoredQuery>& ExpansionQueries() { return kQueries; }
+
+namespace {
+bool IsActionQuery(const StoredQuery& q) {
+  const std::string_view sql = q.sql;
+  for (std::string_view verb : {"INSERT", "UPDATE", "DELETE"}) {
+    if (sql.starts_with(verb)) return true;
+  }
+  return false;
+}
+}  // namespace
+
+std::vector<std::string> ForeignActionQueries(orv::db::Database& db) {
+  std::vector<std::string> foreign;
+  for (const StoredQuery& q : kQueries) {
+    if (!IsActionQuery(q)) continue;
+    if (!db.QueryExists(q.name) || db.QueryDefs(q.name)->SQL() != q.sql) foreign.emplace_back(q.name);
+  }
+  return foreign;
+}
+
+void RequireOwnActionQueries(orv::db::Database& db) {
+  const std::vector<std::string> foreign = ForeignActionQueries(db);
+  if (foreign.empty()) return;
+  throw OrvError(orv::db::dberr::kNoPermission, "DAO.QueryDef",
+                 "The stored query '" + foreign.front() + "' of the database '" + db.Name() +
+                     "' is not the matrix expansion's own: the expansion writes only through "
+                     "its own queries, so the database was left unchanged. Build it again "
+                     "from its CSV files (tarnby-dustdata build).");
+}
 
 void InstallExpansionSchema(orv::db::Database& db) {
   for (const WorkTable& t : WorkTables()) {

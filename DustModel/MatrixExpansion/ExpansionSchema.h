@@ -6,6 +6,7 @@
 // engine reads it.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "StoredQuery.h"
@@ -18,6 +19,15 @@ namespace orv::dustm {
 
 // The stored queries the expansion prepares, in the order of its steps.
 const std::vector<orv::dustdata::StoredQuery>& ExpansionQueries();
+
+// The expansion's action queries (those that change rows) whose SQL in `db`
+// is not this program's own text, by name; a missing one counts as well.
+std::vector<std::string> ForeignActionQueries(orv::db::Database& db);
+
+// Refuses (3033, naming the query and the file) a database whose action
+// queries are not this program's own: the expansion writes to the file
+// only through queries whose text it knows.
+void RequireOwnActionQueries(orv::db::Database& db);
 
 // Creates the working tables, their indexes and the stored queries in an
 // open database that has the base schema.

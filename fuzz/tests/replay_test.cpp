@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "FuzzSupport.h"
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 namespace {
@@ -34,6 +36,11 @@ TARNBY_KEPT_INPUTS_TEST(TARNBY_FUZZ_SUITE) {
     const std::string input = bytes.str();
     EXPECT_EQ(LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(input.data()), input.size()),
               0);
+    // A stored query that never ends: the run ended because the budget stopped it.
+    if (file.filename().string().find("endless") != std::string::npos) {
+      EXPECT_NE(orv::fuzz::BudgetStop().find("was stopped"), std::string::npos)
+          << orv::fuzz::BudgetStop();
+    }
   }
 }
 

@@ -26,6 +26,9 @@ fi
 grep -q '^Exec=tarnby$' "$prefix/share/applications/tarnby.desktop" || fail "desktop entry's Exec"
 grep -q '^Icon=tarnby$' "$prefix/share/applications/tarnby.desktop" || fail "desktop entry's Icon"
 
+# No installed program or library loads libraries from the working folder.
+bash "$(dirname "$0")/runpath_check.sh" "$prefix/bin" "$prefix/lib" >/dev/null || fail "run path"
+
 # The installed files are only read: nobody's first run may need to write them.
 chmod -R a-w "$prefix/share/tarnby/sample"
 

@@ -123,6 +123,9 @@ int RunAllClaimants(orv::calc::BulkOptions bulk) {
   if (s.skipped > 0)
     std::cerr << kTool << ": " << s.skipped
               << " results not stored: their histories were changed during the run\n";
+  if (s.cleared > 0)
+    std::cerr << kTool << ": " << s.cleared
+              << " stored results cleared: their histories kept changing\n";
   return s.failed > 0 ? kExitFailure : kExitOk;
 }
 
@@ -317,6 +320,13 @@ int main(int argc, char** argv) {
   }
   if (compare_opt->count() > 0 && options.format == Format::kPdf) {
     std::cerr << kTool << ": --compare writes text, html or json\n";
+    return kExitBadInput;
+  }
+  // A stored result is the claimant's own: an option that would calculate
+  // it from other data than his record is a what-if, never stored.
+  if (store->count() > 0 && jurisdiction->count() > 0) {
+    std::cerr << kTool
+              << ": --jurisdiction overrides the claimant's own and cannot be used with --store\n";
     return kExitBadInput;
   }
   if (options.format == Format::kPdf && options.output.empty()) {

@@ -15,6 +15,7 @@
 #include "PlainHelp.h"
 #include "InputError.h"
 #include "OrvError.h"
+#include "SafeFiles.h"
 #include "modTarnbyDatabase.h"
 
 namespace {
@@ -54,8 +55,17 @@ int Upgrade(const std::string& path, const std::string& backup, bool no_backup) 
     return kExitOk;
   }
   if (!no_backup) {
+    // A backup never replaces a file: a name given that is taken is
+    // refused; the default name, taken by an earlier backup of the same
+    // day, becomes the first free one beside it.
+    std::error_code ec;
+    if (!backup.empty() && std::filesystem::exists(std::filesystem::symlink_status(backup, ec))) {
+      d->Close();
+      throw InputError(backup, 0, "", "the backup file exists already; give a new name");
+    }
     const std::string target =
-        backup.empty() ? tb::DefaultBackupName(path, orv::Clock::now()) : backup;
+        backup.empty() ? orv::files::FirstFreeName(tb::DefaultBackupName(d->Name(), orv::Clock::now()))
+                       : backup;
     tb::CopyDatabaseConsistently(*d, target);
     std::cout << "Backed up " << path << " to " << target << "\n";
   }

@@ -13,7 +13,8 @@ bool IsBadDatabaseFile(const OrvError& e) {
   if (n < 0 && n > kComponentErrorBase && n - kComponentErrorBase < 65536)
     n -= kComponentErrorBase;
   if (n == db::dberr::kCannotOpen) return !db::IsRefusedForUse(e);
-  return n == db::dberr::kDamaged || n == db::dberr::kNoPermission;
+  return n == db::dberr::kDamaged || n == db::dberr::kNoPermission ||
+         n == db::dberr::kQueryBudget;
 }
 
 int ReportError(std::string_view tool, const OrvError& e) {

@@ -19,9 +19,10 @@ inline constexpr int kExitFailure = 3;   // a run-time failure
 
 // True when the error says a database file given to the tool cannot be
 // used: damaged, not a database, a database of the other kind, or holding a
-// stored query that was refused. The engine passes the database layer's
-// numbers on above its component base; those count too. A file refused
-// because another program has it open is not bad: that is exit 3.
+// stored query that was refused or went over its budget. The engine passes
+// the database layer's numbers on above its component base; those count
+// too. A file refused because another program has it open is not bad: that
+// is exit 3.
 bool IsBadDatabaseFile(const OrvError& e);
 
 // Prints a failure on standard error and returns its exit code: a bad

@@ -156,3 +156,64 @@ TEST(Utf8, ValidityAndLength) {
 }
 
 }  // namespace
+
+// A text a spreadsheet would evaluate gets one apostrophe before it, and
+// reading takes exactly that one away.
+TEST(Formula, TextThatStartsAFormulaIsProtectedAndComesBackExactly) {
+  struct Case {
+    std::string text;
+    std::string written;
+  };
+  const Case cases[] = {
+      {"=cmd|' /C calc'!A0", "'=cmd|' /C calc'!A0"},
+      {"+1", "'+1"},
+      {"-2", "'-2"},
+      {"@SUM(A1)", "'@SUM(A1)"},
+      {"\tx", "'\tx"},
+      {"\rx", "'\rx"},
+      {"'=x", "''=x"},
+      {"''-x", "'''-x"},
+      {"'quoted'", "'quoted'"},
+      {"O'Brien", "O'Brien"},
+      {"a=b", "a=b"},
+      {"", ""},
+      {"'", "'"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(orv::csv::ProtectFormula(c.text), c.written);
+    EXPECT_EQ(orv::csv::UnprotectFormula(c.written), c.text);
+  }
+}
+
+TEST_F(CsvTest, ANulCharacterInACellIsBadInputNamingTheField) {
+  const std::string p =
+      Write(std::string("ID,NAME,VAL\n1,A") + '\0' + std::string(1000, 'x') + ",2\n");
+  CsvReader r(p, kCols);
+  ASSERT_TRUE(r.Next());
+  try {
+    (void)r.Get("NAME");
+    ADD_FAILURE() << "read";
+  } catch (const InputError& e) {
+    EXPECT_EQ(e.Field(), "NAME");
+    EXPECT_EQ(e.Line(), 2);
+  }
+}
+
+TEST_F(CsvTest, AFileIsWrittenWhereNoOtherUserCanPlantALink) {
+  const std::string p = (dir_ / "w.csv").string();
+  const std::string precious = (dir_ / "precious.txt").string();
+  std::ofstream(precious) << "keep me";
+  // The names the writer once used beside its target.
+  fs::create_symlink(precious, p + ".part");
+  {
+    CsvWriter w(p, kCols);
+    w.Row({std::string("1"), std::string("a"), std::nullopt});
+    w.Commit();
+  }
+  std::ifstream in(precious);
+  std::string text;
+  std::getline(in, text);
+  EXPECT_EQ(text, "keep me");
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(p)));
+}

@@ -48,7 +48,8 @@ TEST_F(CoreTest, OpenChecksFileMarkAndPassword) {
     o.connect = c.connect;
     EXPECT_EQ(ErrorOf([&] { OpenDatabase(path, o); }), c.error) << c.connect;
   }
-  EXPECT_EQ(DescriptionOf([&] { OpenDatabase(path, {}); }), "Not a valid password.");
+  EXPECT_EQ(DescriptionOf([&] { OpenDatabase(path, {}); }),
+            "Not a valid password for the database '" + path + "'.");
 
   EXPECT_EQ(ErrorOf([&] { OpenDatabase(PathOf("missing.db")); }), 3024);
   std::ofstream(PathOf("notes.txt")) << "not a database at all, just some text to fill a page";

@@ -273,7 +273,9 @@ TEST(BackupName, EveryDbInAnyCaseIsReplaced) {
       {"/srv/TARNBY.db", "/srv/TARNBYBackup20040527.db"},
       {"/srv/Claims.DB", "/srv/ClaimsBackup20040527.db"},
       {"/a.Db/Claims.db", "/aBackup20040527.db/ClaimsBackup20040527.db"},
-      {"/srv/claims", "/srv/claims"},
+      // Never the database's own name.
+      {"/srv/claims", "/srv/claimsBackup20040527"},
+      {"/srv/claims.sqlite", "/srv/claimsBackup20040527.sqlite"},
   };
   for (const Case& c : cases) EXPECT_EQ(DefaultBackupName(c.path, day), c.backup);
 }

@@ -450,19 +450,71 @@ TEST_F(BulkCalc, AnOperatorsSaveDuringTheRunIsNeverFollowedByAStaleResult) {
     };
     const BulkSummary s = RunAll(o);
     ASSERT_EQ(edited.size(), 5u);  // one in each batch of 40
-    EXPECT_EQ(s.skipped, 5);
-    EXPECT_EQ(s.stored + s.skipped, 200);
+    // Calculated again at the end of the run, from the saved history.
+    EXPECT_EQ(s.skipped, 0);
+    EXPECT_EQ(s.stored, 200);
+    EXPECT_EQ(s.cleared, 0);
     const auto rows = ResultRows(o.results);
     const auto stored = StoredResults(path);
+    // What the saved histories give: the same as a run with no one saving.
+    BulkOptions quiet = Options(path, 1);
+    quiet.store = true;
+    (void)RunAll(quiet);
+    const auto fresh = StoredResults(path);
     for (int32_t id : edited) {
-      EXPECT_EQ(stored.at(id), "|||1") << id;  // still empty
+      EXPECT_EQ(stored.at(id), fresh.at(id)) << id;
       EXPECT_TRUE(rows.at(id).ends_with(
-          ",The history was changed during the run; the result was not stored"))
+          ",The history was changed during the run; it was calculated again at the end"))
           << rows.at(id);
     }
   }
 }
 
+// A history another program keeps changing without clearing the stored
+// result: calculated again at the end of the run a few times, then its
+// stored result is cleared and counted, never left standing.
+TEST_F(BulkCalc, AHistoryThatKeepsChangingHasItsStoredResultCleared) {
+  const std::string path = Claimants("changing.db", 80);
+  for (bool keeps_changing : {false, true}) {
+    SCOPED_TRACE(keeps_changing);
+    BulkOptions first = Options(path, 1);
+    first.store = true;
+    (void)RunAll(first);  // every claimant has a stored result
+    BulkOptions o = Options(path, 1);
+    o.store = true;
+    // A claimant the calculation accepts, so that he has a result to keep.
+    int32_t victim = 0;
+    for (const auto& [id, result] : StoredResults(path)) {
+      if (result != "|||1" && id > 1) {
+        victim = id;
+        break;
+      }
+    }
+    ASSERT_GT(victim, 0);
+    auto change = [&path, &victim] {
+      // Another program, which leaves the stored result as it was.
+      const auto db = orv::db::OpenDatabase(path);
+      db->Execute("INSERT INTO SMOKEHISTORY (CLAIMANTID, SMOKECATEGORYID, YEARS) VALUES (?, 3, 1)",
+                  {Value(victim)});
+    };
+    o.before_store = [&](int32_t first_id) {
+      if (first_id <= victim) change();
+    };
+    int again = 0;
+    o.before_store_again = [&](int32_t id) {
+      EXPECT_EQ(id, victim);
+      ++again;
+      if (keeps_changing) change();
+    };
+    const BulkSummary s = RunAll(o);
+    EXPECT_EQ(again, keeps_changing ? 3 : 1);
+    EXPECT_EQ(s.cleared, keeps_changing ? 1 : 0);
+    EXPECT_EQ(s.skipped, keeps_changing ? 1 : 0);
+    EXPECT_EQ(SummaryLine(s).ends_with(", 1 cleared"), keeps_changing);
+    const std::string now = StoredResults(path).at(victim);
+    EXPECT_EQ(now == "|||1", keeps_changing) << now;
+  }
+}
 
 namespace proof {
 

@@ -310,5 +310,168 @@ TEST_F(ClaimantsTest, SpoiltDatabasesExitTwoNamingThem) {
   }
 }
 
+
+// A claimant file with an object its structure does not define is refused
+// by every command that uses it, naming the object; the check lists it.
+TEST_F(ClaimantsTest, AnObjectAnotherProgramAddedIsRefusedNamingIt) {
+  const std::string path = NewDb("planted.db");
+  ImportFolder(path, sample_.string());
+  {
+    auto d = db::OpenDatabase(path);
+    d->Execute("CREATE TRIGGER forget AFTER UPDATE ON CLAIMANT BEGIN DELETE FROM SMOKEHISTORY; END");
+    d->Close();
+  }
+  const std::string before = orv::test::FileBytes(path);
+  for (const std::string& command :
+       {"export " + path + " " + (dir_ / "out").string(), "import " + path + " " + sample_.string(),
+        "upgrade " + path}) {
+    SCOPED_TRACE(command);
+    const Ran r = Tool(command);
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("the trigger 'forget' on the table 'CLAIMANT'"), std::string::npos)
+        << r.err;
+  }
+  EXPECT_EQ(orv::test::FileBytes(path), before);
+  EXPECT_FALSE(fs::exists(dir_ / "out" / "claimants.csv"));
+  const Ran check = Tool("check " + path);
+  EXPECT_EQ(check.code, 2);
+  EXPECT_NE(check.out.find("the trigger 'forget' on the table 'CLAIMANT': not part of the claimant "
+                           "database's structure"),
+            std::string::npos)
+      << check.out;
+}
+
+// The check runs every stored query the program reads with once, under
+// the budget of a query from a file.
+TEST_F(ClaimantsTest, CheckStopsAQueryThatNeverEndsNamingIt) {
+  const std::string path = NewDb("endless.db");
+  {
+    auto d = db::OpenDatabase(path);
+    d->Execute("UPDATE StoredQueries SET SQL = ? WHERE Name = 'qdClaimantPension'",
+               {Value("WITH RECURSIVE r(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM r) "
+                      "SELECT count(*) FROM r")});
+    d->Close();
+  }
+  const Ran check = Tool("check " + path);
+  EXPECT_EQ(check.code, 2);
+  EXPECT_NE(check.out.find("The stored query 'qdClaimantPension' of the read-only database '" +
+                           path + "' was stopped"),
+            std::string::npos)
+      << check.out;
+}
+
+// Text a spreadsheet would evaluate is exported with an apostrophe before
+// it and imported without; numbers are written as they are.
+TEST_F(ClaimantsTest, FormulasAreExportedAsTextAndComeBackExactly) {
+  const std::string path = NewDb("formulas.db");
+  const std::vector<std::string> names = {"=cmd|' /C calc'!A0", "+44 1234", "-Smith", "@SUM(A1)",
+                                          "\tTab", "'=quoted", "O'Neil"};
+  {
+    auto d = db::OpenDatabase(path);
+    for (size_t i = 0; i < names.size(); ++i) {
+      const std::string& name = names[i];
+      d->Execute("INSERT INTO CLAIMANT (ID, SURNAME, RECOVERABLEQUANTUM) VALUES (?, ?, ?)",
+                 {Value(int32_t(i + 1)), Value(name), Value(-1.5f)});
+    }
+    d->Close();
+  }
+  const fs::path out = dir_ / "out";
+  ASSERT_EQ(Tool("export " + path + " " + out.string()).code, 0);
+  const std::string csv = ReadAll((out / "claimants.csv").string());
+  EXPECT_NE(csv.find(",'=cmd|' /C calc'!A0,"), std::string::npos) << csv;
+  EXPECT_NE(csv.find(",'-Smith,"), std::string::npos) << csv;
+  EXPECT_NE(csv.find(",''=quoted,"), std::string::npos) << csv;
+  EXPECT_NE(csv.find(",O'Neil,"), std::string::npos) << csv;
+  EXPECT_NE(csv.find(",-1.5"), std::string::npos) << csv;
+  EXPECT_EQ(csv.find(",'-1.5"), std::string::npos) << csv;
+
+  const std::string again = NewDb("again.db");
+  ImportFolder(again, out.string());
+  auto d = db::OpenDatabase(again);
+  auto rs = d->OpenRecordset("SELECT SURNAME, RECOVERABLEQUANTUM FROM CLAIMANT ORDER BY ID",
+                             db::RecordsetType::Snapshot);
+  for (const std::string& name : names) {
+    ASSERT_FALSE(rs->IsEOF());
+    EXPECT_EQ(rs->Field(0).AsText(), name);
+    EXPECT_EQ(rs->Field(1).AsSingle(), -1.5f);
+    rs->MoveNext();
+  }
+}
+
+// Every numeric field of every table comes back from an export exactly,
+// with values that need all the digits their type has.
+TEST_F(ClaimantsTest, ExportKeepsEveryNumberExactly) {
+  const std::string path = NewDb("numbers.db");
+  const char* tables[] = {"USERFACTOR", "CLAIMANT", "WORKHISTORY", "SMOKEHISTORY"};
+  auto value_for = [](const db::FieldDef& f, int row) -> Value {
+    switch (f.type) {
+      case db::FieldType::Single:
+        return Value(row == 0 ? 123456.789f : 1.0f / 3.0f);
+      case db::FieldType::Double:
+      case db::FieldType::Currency:
+        return Value(row == 0 ? 0.1 + 0.2 : 123456789.12345678);
+      default:
+        return Value();
+    }
+  };
+  int numeric = 0;
+  {
+    auto d = db::OpenDatabase(path);
+    for (const char* t : tables) {
+      for (int row = 0; row < 2; ++row) {
+        std::string columns = "ID", slots = "?";
+        std::vector<Value> values = {Value(int32_t(row == 0 ? 10001 : 10002))};
+        for (const db::FieldDef& f : d->Fields(t)) {
+          const Value v = value_for(f, row);
+          if (v.IsNull()) continue;
+          columns += ", \"" + f.name + "\"";
+          slots += ", ?";
+          values.push_back(v);
+          numeric += row == 0 ? 1 : 0;
+        }
+        if (std::string(t) == "USERFACTOR") {
+          columns += ", CODE, DESCR";
+          slots += ", ?, ?";
+          values.push_back(Value(row == 0 ? "U1" : "U2"));
+          values.push_back(Value("Fitter"));
+        }
+        if (std::string(t) != "CLAIMANT" && std::string(t) != "USERFACTOR") {
+          columns += ", CLAIMANTID";
+          slots += ", ?";
+          values.push_back(Value(int32_t(10001)));
+        }
+        d->Execute(std::string("INSERT INTO ") + t + " (" + columns + ") VALUES (" + slots + ")",
+                   values);
+      }
+    }
+    d->Close();
+  }
+  EXPECT_GT(numeric, 5);
+  const fs::path out = dir_ / "out";
+  ASSERT_EQ(Tool("export " + path + " " + out.string()).code, 0);
+  const std::string again = NewDb("again.db");
+  ImportFolder(again, out.string());
+  auto a = db::OpenDatabase(path);
+  auto b = db::OpenDatabase(again);
+  for (const char* t : tables) {
+    auto ra = a->OpenRecordset(std::string("SELECT * FROM ") + t + " ORDER BY ID",
+                               db::RecordsetType::Snapshot);
+    auto rb = b->OpenRecordset(std::string("SELECT * FROM ") + t + " ORDER BY ID",
+                               db::RecordsetType::Snapshot);
+    ASSERT_EQ(ra->RecordCount(), rb->RecordCount()) << t;
+    for (; !ra->IsEOF(); ra->MoveNext(), rb->MoveNext()) {
+      for (const db::FieldDef& f : a->Fields(t)) {
+        if (value_for(f, 0).IsNull()) continue;
+        SCOPED_TRACE(std::string(t) + "." + f.name);
+        if (f.type == db::FieldType::Single) {
+          EXPECT_EQ(ra->Field(f.name).AsSingle(), rb->Field(f.name).AsSingle());
+        } else {
+          EXPECT_EQ(ra->Field(f.name).AsDouble(), rb->Field(f.name).AsDouble());
+        }
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace orv::claimants

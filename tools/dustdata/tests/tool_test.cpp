@@ -104,3 +104,86 @@ TEST_F(ToolTest, SpoiltDatabasesExitTwoNamingThem) {
 }
 
 }  // namespace
+
+namespace {
+
+// Rows of a table, to show that a refused file was not written.
+int64_t Rows(const fs::path& db, const std::string& table) {
+  auto d = OpenDb(db.string(), true);
+  return d->OpenRecordset("SELECT COUNT(*) FROM " + table, orv::db::RecordsetType::Snapshot)
+      ->Field(0)
+      .AsInt64();
+}
+
+void SetQuery(const fs::path& db, const std::string& name, const std::string& sql) {
+  auto d = OpenDb(db.string());
+  d->Execute("UPDATE StoredQueries SET SQL = ? WHERE Name = ?", {orv::Value(sql), orv::Value(name)});
+  d->Close();
+}
+
+// A file not yet expanded whose action query was changed to delete the job
+// factors: the expansion refuses it, naming the query, before it writes a
+// thing; the check reports it.
+TEST_F(ToolTest, ExpandRunsOnlyItsOwnActionQueries) {
+  const fs::path src = CopyFixture(dir_ / "src");
+  fs::remove(src / "dust_matrix.csv");
+  const fs::path planted = dir_ / "planted.db";
+  dd::BuildFromCsv(src.string(), planted.string());
+  SetQuery(planted, "qOpenRangeEmpty", "DELETE FROM JOBFACTORS");
+  const int64_t factors = Rows(planted, "JOBFACTORS");
+  const std::string before = orv::test::FileBytes(planted.string());
+  const std::string err = (dir_ / "err.txt").string();
+  EXPECT_EQ(RunTool("expand " + planted.string() + " >/dev/null 2>" + err), 2);
+  EXPECT_NE(ReadText(err).find("'qOpenRangeEmpty'"), std::string::npos) << ReadText(err);
+  EXPECT_NE(ReadText(err).find(planted.string()), std::string::npos) << ReadText(err);
+  EXPECT_EQ(orv::test::FileBytes(planted.string()), before);
+  EXPECT_EQ(Rows(planted, "JOBFACTORS"), factors);
+
+  const std::string report = (dir_ / "report.txt").string();
+  EXPECT_EQ(RunTool("check " + planted.string() + " >" + report + " 2>/dev/null"), 2);
+  EXPECT_NE(ReadText(report).find("qOpenRangeEmpty is not the matrix expansion's own"),
+            std::string::npos)
+      << ReadText(report);
+
+  // The same file with the program's own queries expands.
+  const fs::path sound = dir_ / "sound.db";
+  dd::BuildFromCsv(src.string(), sound.string());
+  EXPECT_EQ(RunTool("expand " + sound.string() + " >/dev/null 2>" + err), 0) << ReadText(err);
+}
+
+// A stored query that never ends is stopped by the budget, and the check
+// names it.
+TEST_F(ToolTest, CheckStopsAQueryThatNeverEndsNamingIt) {
+  SetQuery(db_, "qDustMatrixData",
+           "WITH RECURSIVE r(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM r) "
+           "SELECT x AS DustVal FROM r");
+  const std::string report = (dir_ / "report.txt").string();
+  EXPECT_EQ(RunTool("check " + db_.string() + " >" + report + " 2>/dev/null"), 2);
+  EXPECT_NE(ReadText(report).find("The stored query 'qDustMatrixData' of the read-only database '" +
+                                  db_.string() + "' was stopped"),
+            std::string::npos)
+      << ReadText(report);
+}
+
+// Text a spreadsheet would evaluate is exported with an apostrophe before
+// it, and a build of the export reads back the same text.
+TEST_F(ToolTest, ExportedFormulasAreTextAndComeBackExactly) {
+  {
+    auto d = OpenDb(db_.string());
+    d->Execute("UPDATE COLLIERIES SET COLLIERY = '=HYPERLINK(\"x\")' WHERE ID = 101");
+  }
+  const fs::path out = dir_ / "csv";
+  EXPECT_EQ(RunTool("export " + db_.string() + " " + out.string() + " >/dev/null 2>&1"), 0);
+  EXPECT_NE(ReadText(out / "collieries.csv").find("\"'=HYPERLINK(\"\"x\"\")\""), std::string::npos)
+      << ReadText(out / "collieries.csv");
+  const fs::path again = dir_ / "again.db";
+  dd::BuildFromCsv(out.string(), again.string());
+  auto d = OpenDb(again.string(), true);
+  EXPECT_EQ(d->OpenRecordset("SELECT COLLIERY FROM COLLIERIES WHERE ID = 101",
+                             orv::db::RecordsetType::Snapshot)
+                ->Field(0)
+                .AsText(),
+            "=HYPERLINK(\"x\")");
+}
+
+}  // namespace

@@ -8,7 +8,7 @@ packages=(
   libsqlite3-dev sqlite3 nlohmann-json3-dev libcli11-dev libfmt-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libqt6printsupport6 libgl-dev
-  poppler-utils xvfb xauth
+  poppler-utils xvfb xauth openbox xdotool
   fonts-liberation xdg-utils
   clang libclang-rt-dev
 )

@@ -412,6 +412,18 @@ sqlite3_stmt* Connection::Acquire(const std::string& sql, std::string_view sourc
   // A refusal shows as SQLITE_AUTH, or as a plain error for a function.
   if (rc != SQLITE_OK && guarded && !refused_.empty())
     Raise(dberr::kNoPermission, "DAO.QueryDef", RefusalText(guarded_query_, refused_));
+  if (rc != SQLITE_OK && guarded) {
+    // A stored query that does not compile: its name and the file's, with
+    // what is wrong (a table or column another program renamed, say).
+    try {
+      RaiseSqlite(h, rc, source);
+    } catch (OrvError& e) {
+      e.SetDescription("The stored query '" + guarded_query_ + "' of the " +
+                       (read_only_ ? "read-only " : "") + "database '" + path_ +
+                       "' cannot be run: " + e.Description());
+      throw;
+    }
+  }
   if (rc != SQLITE_OK) RaiseSqlite(h, rc, source);
   if (checked) *checked = guarded;
   if (!stmt) Raise(dberr::kGeneric, source, "The SQL text holds no statement.");

@@ -94,6 +94,8 @@ constexpr size_t kLabelChars = 80;
 constexpr size_t kExtraChars = 6 * 50 + 5 * 2;
 constexpr size_t kPitNameChars = 50;
 constexpr size_t kCodeChars = 3;
+// A job factor or smoking category named by its code in the dust data.
+constexpr size_t kRefCodeChars = 10;
 constexpr size_t kDescrChars = 50;
 
 // A span of years the calculation can count: the end year less the start
@@ -132,7 +134,7 @@ orv::dust::HistoryJob ReadJob(const Fields& f, const std::string& file) {
   f.Integer("start_year", j.StartYear);
   f.Integer("end_year", j.EndYear);
   f.Integer("job_factor_id", j.JobFactorID);
-  f.Text("job_factor_code", j.JobFactorCode, kCodeChars);
+  f.Text("job_factor_code", j.JobFactorCode, kRefCodeChars);
   f.Integer("resp_factor_id", j.RespFactorID);
   f.Text("pit_name", j.PitName, kPitNameChars);
   YearSpan(f, j.StartYear, j.EndYear);
@@ -147,7 +149,7 @@ orv::dust::HistorySmoke ReadSmoke(const Fields& f) {
     f.Fail("years", "missing (give years, or start_year and end_year)");
   orv::dust::HistorySmoke s;
   f.Integer("category_id", s.CategoryID);
-  f.Text("category_code", s.CategoryCode, kCodeChars);
+  f.Text("category_code", s.CategoryCode, kRefCodeChars);
   f.Integer("years", s.Years);
   f.Integer("start_year", s.StartYear);
   f.Integer("end_year", s.EndYear);

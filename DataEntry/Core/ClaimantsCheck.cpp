@@ -92,6 +92,23 @@ CheckReport CheckDatabase(const std::string& db_path) {
       }
     }
   }
+  // Values another program stored that do not fit their field: text in a
+  // number or yes/no field, which the program cannot read.
+  for (const char* t : {"CLAIMANT", "WORKHISTORY", "SMOKEHISTORY", "USERFACTOR", "PENSIONDATA",
+                        "PENSIONRESULTS"}) {
+    if (!d->TableExists(t)) continue;
+    for (const db::FieldDef& f : d->Fields(t)) {
+      if (f.type == db::FieldType::Text || f.type == db::FieldType::Memo ||
+          f.type == db::FieldType::DateTime)
+        continue;
+      const std::string q = "\"" + f.name + "\"";
+      Collect(*d,
+              std::string("SELECT '") + t + " entry ' || _rowid_ || ': " + f.name +
+                  " holds the text ' || quote(" + q + ") || ', not a number' FROM " + t +
+                  " WHERE typeof(" + q + ") IN ('text', 'blob') ORDER BY _rowid_",
+              r.problems);
+    }
+  }
   if (d->TableExists("USERFACTOR")) {
     Collect(*d,
             "SELECT 'USERFACTOR ' || ID || ': a user-defined factor ID below 10000' "

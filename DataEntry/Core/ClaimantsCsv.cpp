@@ -318,7 +318,18 @@ ImportCounts ExportFolder(const std::string& db_path, const std::string& output_
                                db::RecordsetType::Snapshot);
     for (; !rs->IsEOF(); rs->MoveNext()) {
       std::vector<Cell> cells;
-      for (const FieldDef& f : fields) cells.push_back(ExportCell(rs->Field(f.name), f));
+      for (const FieldDef& f : fields) {
+        try {
+          cells.push_back(ExportCell(rs->Field(f.name), f));
+        } catch (const OrvError& e) {
+          // A value another program stored that does not fit its field
+          // (text in a number field): the table, the row and the field.
+          if (e.Number() != err::kTypeMismatch && e.Number() != err::kOverflow) throw;
+          throw InputError(d->Name(), 0, std::string(tf.table) + "." + f.name,
+                           "the row with ID " + rs->Field(0).TextOrEmpty() + " holds a value the " +
+                               "field cannot take (" + e.Description() + ")");
+        }
+      }
       out.Row(cells);
       ++count;
     }

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <initializer_list>
 
 #include "Dialogs.h"
 #include "HelpWindow.h"
@@ -29,6 +30,37 @@ const char* PageOf(int32_t topic) {
   for (const Topic& t : kTopics)
     if (t.id == topic) return t.page;
   return nullptr;
+}
+
+// The words each page answers to, its title first.
+struct Keywords {
+  const char* page;
+  std::initializer_list<const char*> words;
+};
+const Keywords kKeywords[] = {
+    {"claimant.html", {"claimant/case details", "claimant", "case details", "address"}},
+    {"employment.html",
+     {"employment history", "employment", "work history", "job", "colliery", "overlap"}},
+    {"smoking.html", {"smoking history", "smoking"}},
+    {"results.html", {"calculation", "results", "report", "output", "preview", "pdf"}},
+    {"options.html", {"options", "settings", "database"}},
+    {"factors.html", {"user defined factors", "factors", "factor"}},
+    {"support.html", {"getting support", "support"}},
+    {"contents.html", {"contents", "help"}},
+};
+
+// The page a keyword names: a page's word equal to it, else the first word
+// that begins with it; the contents page when none does.
+const char* PageOfKeyword(const std::string& keyword) {
+  const QString key = QString::fromStdString(keyword).trimmed().toLower();
+  if (key.isEmpty()) return PageOf(help::kTopicContents);
+  for (const Keywords& k : kKeywords)
+    for (const char* word : k.words)
+      if (key == QLatin1String(word)) return k.page;
+  for (const Keywords& k : kKeywords)
+    for (const char* word : k.words)
+      if (QLatin1String(word).startsWith(key)) return k.page;
+  return PageOf(help::kTopicContents);
 }
 
 }  // namespace
@@ -67,7 +99,9 @@ void cHelpDlg::ShowHelp(int32_t command, const std::variant<int32_t, std::string
       throw orv::OrvError(orv::err::kInvalidCall, kSource,
                           "There is no help topic " + std::to_string(topic) + ".");
   }
-  // Contents, and a keyword search (which the pages do not index), show the contents page.
+  if (command == help::kKey && std::holds_alternative<std::string>(data)) {
+    page = PageOfKeyword(std::get<std::string>(data));
+  }
   QFileInfo file(QString::fromStdString(help_file_));
   const QString folder = file.isDir() ? file.absoluteFilePath() : file.absolutePath();
   if (help_file_.empty() || !QFileInfo::exists(QDir(folder).filePath(QString::fromLatin1(page))))

@@ -54,13 +54,14 @@ frmAbout::frmAbout(const AboutInfo& info, QWidget* parent) : QDialog(parent) {
   ui_.lblDisclaimer->setText(QString::fromUtf8(kDisclaimer));
   connect(ui_.cmdOK, &QPushButton::clicked, this, &QDialog::accept);
   connect(ui_.cmdSysInfo, &QPushButton::clicked, this, &frmAbout::StartSysInfo);
+  // Offered only where a system information tool is installed.
+  ui_.cmdSysInfo->setVisible(!FindSystemInfoTool().empty());
 }
 
 void frmAbout::StartSysInfo() {
   const std::string tool = FindSystemInfoTool();
   if (tool.empty() || !QProcess::startDetached(QString::fromStdString(tool), {}))
-    orv::MsgBox("System Information Is Unavailable At This Time", orv::mb::kOkOnly,
-                QCoreApplication::applicationName().toStdString());
+    orv::MsgBox("System Information Is Unavailable At This Time", orv::mb::kOkOnly, "Tarnby");
 }
 
 void ShowAbout(QWidget* parent, const AboutInfo& info) {

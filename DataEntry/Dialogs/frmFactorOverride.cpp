@@ -43,7 +43,19 @@ frmFactorOverride::frmFactorOverride(orv::db::DatabasePtr db, QWidget* parent)
   ui_.txtStart->setMaximumWidth(
       ui_.txtStart->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 16);
   ui_.txtEnd->setMaximumWidth(ui_.txtStart->maximumWidth());
+  // The record control keeps its place while a factor is edited, so that
+  // the screen's layout does not jump between states.
+  QSizePolicy keep = ui_.datFactor->sizePolicy();
+  keep.setRetainSizeWhenHidden(true);
+  ui_.datFactor->setSizePolicy(keep);
   adjustSize();
+  if (parent) {
+    // Opened for the first time, the screen sits over the main window.
+    const QRect over = parent->window()->frameGeometry();
+    int32_t left = over.center().x() - width() / 2, top = over.center().y() - height() / 2;
+    int32_t w = width(), h = height();
+    form_size_.SetDefaultSizeInPixels(left, top, w, h, false);
+  }
   form_size_.SetForm(this, "FactorsScreen");
   Requery();
   MoveTo(0);

@@ -1,5 +1,8 @@
 #include "frmOptions.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include "Dialogs.h"
 #include "Text.h"
 #include "modDataEntry.h"
@@ -69,31 +72,36 @@ void frmOptions::Browse(QLineEdit* box, const char* title, const char* filter,
   std::string filter_text = filter;
   int32_t filter_index = 1;
   int32_t flags = 0;
+  // The dialog opens in the folder of the path shown.
+  const std::string folder =
+      QFileInfo(box->text().trimmed()).absoluteDir().absolutePath().toStdString();
   if (file_dialog_.DialogGetOpenFileName(file_name, file_title, must_exist, false, read_only, true,
-                                         filter_text, filter_index, {}, title, extension, this,
-                                         flags))
+                                         filter_text, filter_index,
+                                         box->text().trimmed().isEmpty() ? std::string() : folder,
+                                         title, extension, this, flags))
     SetPath(box, QString::fromStdString(file_name));
 }
 
 // Our databases are SQLite files ending in ".db"; the settings and HTML files may be
-// spelt in either letter case.
+// spelt in either letter case. The file dialog shows each pattern after its
+// description, so a description does not repeat it.
 void frmOptions::BrowseData() {
   Browse(ui_.txtData, "Claimant Data Database",
-         "Claimant Data (TARNBY.db)|TARNBY.db:All databases (*.db)|*.db", "db", true);
+         "Claimant database|TARNBY.db:All databases|*.db", "db", true);
 }
 
 void frmOptions::BrowseDust() {
   Browse(ui_.txtDust, "PXR Data Database",
-         "PXR Data (DUSTDATA.db)|DUSTDATA.db:All databases (*.db)|*.db", "db", true);
+         "PXR data database|DUSTDATA.db:All databases|*.db", "db", true);
 }
 
 void frmOptions::BrowseHTMLFile() {
   Browse(ui_.txtHTMLFile, "Dust Exposure Temporary HTML File",
-         "HTML Files (*.HTM)|*.HTM;*.htm;*.html", "HTM", false);
+         "HTML files|*.HTM;*.htm;*.html", "HTM", false);
 }
 
 void frmOptions::BrowseSysIni() {
-  Browse(ui_.txtSysIni, "Dust Exposure Calculator System INI", "INI Files (*.INI)|*.INI;*.ini",
+  Browse(ui_.txtSysIni, "Dust Exposure Calculator System INI", "INI files|*.INI;*.ini",
          "INI", false);
 }
 

@@ -11,6 +11,11 @@ CalcTab::CalcTab(QWidget* parent) : QWidget(parent) {
   ui_.rtfBox->setFont(fixed);
   // Detail lines are indented with tabs: four characters each.
   ui_.rtfBox->setTabStopDistance(QFontMetricsF(fixed).horizontalAdvance(QLatin1Char(' ')) * 4);
+  // The hidden box keeps its place, so that the button does not move when
+  // the output goes to the preview or the browser.
+  QSizePolicy policy = ui_.rtfBox->sizePolicy();
+  policy.setRetainSizeWhenHidden(true);
+  ui_.rtfBox->setSizePolicy(policy);
 }
 
 void CalcTab::ClearOutput() { ui_.rtfBox->clear(); }

@@ -1,5 +1,7 @@
 #include "EntryChecks.h"
 
+#include <algorithm>
+
 #include "OrvError.h"
 #include "Text.h"
 #include "Value.h"
@@ -110,6 +112,26 @@ std::string CheckSmokeEntry(const SmokeEntryInput& e, int current_year) {
   } else {
     const double years = Value(Trim(e.years)).AsDouble();
     if (years < 0 || years > 120) Add(text, "The years of smoking must be between 0 and 120");
+  }
+  return text;
+}
+
+std::string OverlapWarning(std::vector<JobYears> jobs, int32_t entry_id) {
+  std::stable_sort(jobs.begin(), jobs.end(), [](const JobYears& a, const JobYears& b) {
+    if (a.start != b.start) return a.start < b.start;
+    if (a.end != b.end) return a.end < b.end;
+    return a.id < b.id;
+  });
+  auto name = [](const JobYears& j) {
+    return j.colliery + " " + std::to_string(j.start) + " to " + std::to_string(j.end);
+  };
+  std::string text;
+  for (size_t i = 1; i < jobs.size(); ++i) {
+    const JobYears& before = jobs[i - 1];
+    const JobYears& after = jobs[i];
+    if (after.start >= before.end) continue;
+    if (before.id != entry_id && after.id != entry_id) continue;
+    Add(text, name(before) + " and " + name(after));
   }
   return text;
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace orv::tarnby {
 
@@ -40,6 +41,21 @@ struct SmokeEntryInput {
 
 std::string CheckWorkEntry(const WorkEntry& entry, int current_year);
 std::string CheckSmokeEntry(const SmokeEntryInput& entry, int current_year);
+
+// One job of the work history as the overlap warning sees it.
+struct JobYears {
+  int32_t id = 0;
+  std::string colliery;
+  int start = 0;
+  int end = 0;
+};
+
+// The jobs whose years overlap the job `entry_id`, one line each naming both
+// jobs and their years ("Ashby 1955 to 1965 and Bexley 1960 to 1970"); empty
+// when there are none. The jobs are taken in the order the calculation takes
+// them (start year, end year, ID), and a job overlaps the one before it when
+// it starts before that one ends, which is what the calculation refuses.
+std::string OverlapWarning(std::vector<JobYears> jobs, int32_t entry_id);
 
 // True for a number in the usual decimal form (blanks around allowed).
 bool IsNumericText(const std::string& text);

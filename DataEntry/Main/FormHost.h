@@ -24,7 +24,9 @@ class FormHost {
   virtual bool NoUserFactors() const = 0;
 };
 
-// The application title message boxes carry.
-inline constexpr const char* kApplicationTitle = kAppTitle;
+// The title of the program's own message boxes where no other is given.
+inline constexpr const char* kApplicationTitle = "Tarnby";
+// Message box style: the second button (No, Cancel) is the default.
+inline constexpr int32_t kSecondButtonDefault = 256;
 
 }  // namespace orv::tarnby

@@ -1,6 +1,10 @@
 #include "HistoryTab.h"
 
+#include <QHeaderView>
+#include <QHelpEvent>
 #include <QItemSelectionModel>
+#include <QShortcut>
+#include <QToolTip>
 
 #include "MessageBox.h"
 #include "OrvError.h"
@@ -12,6 +16,15 @@ HistoryTab::HistoryTab(FormHost& host, Texts texts, QWidget* parent)
     : QWidget(parent), host_(host), entry_(this), mapper_(this), texts_(texts) {
   mapper_.setModel(&entry_);
   mapper_.setSubmitPolicy(QDataWidgetMapper::ManualSubmit);
+  connect(
+      &entry_, &RecordModel::ReadFailed, this,
+      [this] {
+        if (const std::optional<OrvError> e = entry_.TakeFailure()) {
+          ShowProgramError(
+              std::string("An error occurred while reading the ") + texts_.history + " entry", *e);
+        }
+      },
+      Qt::QueuedConnection);
 }
 
 void HistoryTab::Bind(QTableView* grid, QGroupBox* frame, QPushButton* add, QPushButton* edit,
@@ -26,10 +39,20 @@ void HistoryTab::Bind(QTableView* grid, QGroupBox* frame, QPushButton* add, QPus
   delete_ = remove;
   grid_model_ = grid_model;
   grid_->setModel(grid_model_);
+  grid_->viewport()->installEventFilter(this);
+  // Where the focus is shows on the grid as well as on the boxes.
+  grid_->setStyleSheet(QStringLiteral("QTableView:focus { border: 2px solid palette(highlight); }"));
   connect(grid_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
           [this](const QModelIndex& current, const QModelIndex&) {
-            if (current.isValid() && current.row() != grid_model_->Marker()) {
+            if (!current.isValid() || current.row() == grid_model_->Marker()) return;
+            try {
               SelectRow(current.row());
+            } catch (...) {
+              // Out of a slot nothing may be thrown: the entry that could not
+              // be read is reported.
+              ShowProgramError(
+                  std::string("An error occurred while reading the ") + texts_.history + " entry",
+                  true);
             }
           });
   connect(add_, &QPushButton::clicked, this, &HistoryTab::AddEntry);
@@ -37,7 +60,55 @@ void HistoryTab::Bind(QTableView* grid, QGroupBox* frame, QPushButton* add, QPus
   connect(save_, &QPushButton::clicked, this, &HistoryTab::SaveEntry);
   connect(cancel_, &QPushButton::clicked, this, &HistoryTab::CancelEntry);
   connect(delete_, &QPushButton::clicked, this, &HistoryTab::DeleteEntry);
+  // Esc abandons the entry as Cancel does, wherever the focus is in the tab
+  // (a box that refused its text included).
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this, nullptr, nullptr,
+                               Qt::WidgetWithChildrenShortcut);
+  connect(escape, &QShortcut::activated, this, [this] {
+    if (Editing()) CancelEntry();
+  });
   SetState(kNoEntries);
+}
+
+std::string HistoryTab::ColumnWidths() const {
+  const QHeaderView* h = grid_->horizontalHeader();
+  std::string text;
+  for (int i = 0; i < h->count(); ++i) {
+    if (i > 0) text += ',';
+    text += std::to_string(h->sectionSize(i));
+  }
+  return text;
+}
+
+void HistoryTab::RestoreColumnWidths(const std::string& widths) {
+  QHeaderView* h = grid_->horizontalHeader();
+  const QStringList parts = QString::fromStdString(widths).split(QLatin1Char(','));
+  if (parts.size() != h->count()) return;
+  for (int i = 0; i < h->count(); ++i) {
+    bool ok = false;
+    const int width = parts[i].toInt(&ok);
+    // The columns that take the window's spare width size themselves.
+    if (ok && width > 0 && width < 2000 && h->sectionResizeMode(i) == QHeaderView::Interactive) {
+      h->resizeSection(i, width);
+    }
+  }
+}
+
+bool HistoryTab::eventFilter(QObject* watched, QEvent* event) {
+  if (grid_ && watched == grid_->viewport() && event->type() == QEvent::ToolTip) {
+    // A cell whose text is cut shows it whole as its tool tip.
+    const QPoint at = static_cast<QHelpEvent*>(event)->pos();
+    const QModelIndex index = grid_->indexAt(at);
+    const QString text = index.data().toString();
+    const int room = grid_->visualRect(index).width() - 8;
+    if (index.isValid() && grid_->fontMetrics().horizontalAdvance(text) > room) {
+      QToolTip::showText(grid_->viewport()->mapToGlobal(at), text, grid_->viewport());
+    } else {
+      QToolTip::hideText();
+    }
+    return true;
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 void HistoryTab::SetState(int16_t state) {
@@ -155,9 +226,13 @@ void HistoryTab::SaveEntry() {
     if (!skip_check_) {
       const std::string failures = CheckEntry();
       if (!failures.empty()) {
-        MsgBox(failures, mb::kCritical | mb::kOkOnly, kApplicationTitle);
+        // Each failure begins a line of its own; the box does not start
+        // with an empty one.
+        MsgBox(failures.substr(failures.starts_with("\r\n") ? 2 : 0),
+               mb::kCritical | mb::kOkOnly, kApplicationTitle);
         return;
       }
+      if (!ConfirmEntry()) return;
     }
   } catch (...) {
     ShowProgramError(
@@ -166,6 +241,7 @@ void HistoryTab::SaveEntry() {
   }
   try {
     mapper_.submit();
+    entry_.ThrowIfFailed();
     WriteEntry();
     entry_.Save();
     // Cleared after the history is stored, so that a result stored by a bulk

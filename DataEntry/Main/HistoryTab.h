@@ -48,6 +48,11 @@ class HistoryTab : public QWidget {
   // Selects a grid row: moves the marker and loads its entry.
   void SelectRow(int row);
 
+  // The widths of the grid's columns a user can size ("28,190,..."), to
+  // keep between runs; RestoreColumnWidths ignores a text that does not fit.
+  std::string ColumnWidths() const;
+  void RestoreColumnWidths(const std::string& widths);
+
   // The buttons' actions.
   void AddEntry();
   void EditEntry();
@@ -71,6 +76,7 @@ class HistoryTab : public QWidget {
 
   void SetState(int16_t state);
   int32_t CurrentEntryID() const;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
   // The entry query and its recordset (qdJob/rsJob, qdSmokeEntry/...).
   virtual db::QueryDef& EntryQuery() = 0;
@@ -82,6 +88,9 @@ class HistoryTab : public QWidget {
   virtual void OnStateChanged() {}
   virtual QWidget* FirstCombo() = 0;
   virtual std::string CheckEntry() = 0;
+  // After the checks pass: false when the user chose to go back and correct
+  // the entry after a warning.
+  virtual bool ConfirmEntry() { return true; }
   // Writes the values the mapper does not bind (the combos' choices).
   virtual void WriteEntry() = 0;
   // After a save: the engine item, the grid row, any warning.

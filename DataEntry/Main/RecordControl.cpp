@@ -8,8 +8,10 @@ RecordControl::RecordControl(QWidget* parent) : QWidget(parent) {
   auto* layout = new QHBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(2);
-  layout->addWidget(AddButton(QStringLiteral("|<"), tr("First record"), Move::kFirst));
-  layout->addWidget(AddButton(QStringLiteral("<"), tr("Previous record"), Move::kPrevious));
+  first_ = AddButton(QStringLiteral("|<"), tr("First record"), Move::kFirst);
+  previous_ = AddButton(QStringLiteral("<"), tr("Previous record"), Move::kPrevious);
+  layout->addWidget(first_);
+  layout->addWidget(previous_);
   caption_ = new QLabel(this);
   caption_->setObjectName(QStringLiteral("lblRecordCaption"));
   caption_->setFrameShape(QFrame::StyledPanel);
@@ -18,8 +20,10 @@ RecordControl::RecordControl(QWidget* parent) : QWidget(parent) {
   caption_->setMinimumWidth(220);
   caption_->setAccessibleName(tr("Claimant record"));
   layout->addWidget(caption_, 1);
-  layout->addWidget(AddButton(QStringLiteral(">"), tr("Next record"), Move::kNext));
-  layout->addWidget(AddButton(QStringLiteral(">|"), tr("Last record"), Move::kLast));
+  next_ = AddButton(QStringLiteral(">"), tr("Next record"), Move::kNext);
+  last_ = AddButton(QStringLiteral(">|"), tr("Last record"), Move::kLast);
+  layout->addWidget(next_);
+  layout->addWidget(last_);
 }
 
 QToolButton* RecordControl::AddButton(const QString& text, const QString& name, Move move) {
@@ -36,6 +40,13 @@ QToolButton* RecordControl::AddButton(const QString& text, const QString& name, 
 void RecordControl::SetCaption(const QString& text) {
   caption_->setText(text);
   caption_->setAccessibleDescription(text);
+}
+
+void RecordControl::SetEnds(bool at_first, bool at_last) {
+  first_->setEnabled(!at_first);
+  previous_->setEnabled(!at_first);
+  next_->setEnabled(!at_last);
+  last_->setEnabled(!at_last);
 }
 
 }  // namespace orv::tarnby

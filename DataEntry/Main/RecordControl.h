@@ -19,6 +19,9 @@ class RecordControl : public QWidget {
 
   QString Caption() const { return caption_->text(); }
   void SetCaption(const QString& text);
+  // Disables the buttons that cannot move: |< and < on the first record,
+  // > and >| on the last.
+  void SetEnds(bool at_first, bool at_last);
 
  signals:
   void MoveRequested(RecordControl::Move move);
@@ -27,6 +30,10 @@ class RecordControl : public QWidget {
   QToolButton* AddButton(const QString& text, const QString& name, Move move);
 
   QLabel* caption_;
+  QToolButton* first_ = nullptr;
+  QToolButton* previous_ = nullptr;
+  QToolButton* next_ = nullptr;
+  QToolButton* last_ = nullptr;
 };
 
 }  // namespace orv::tarnby

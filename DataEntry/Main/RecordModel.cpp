@@ -16,6 +16,7 @@ void RecordModel::SetRecordset(db::Recordset* rs) {
   }
   pending_.clear();
   adding_ = false;
+  unread_ = false;
   edit_open_ = false;  // an edit belongs to the recordset it was opened on
   endResetModel();
 }
@@ -38,6 +39,7 @@ void RecordModel::Refresh() {
   }
   pending_.clear();
   adding_ = false;
+  unread_ = false;
   if (!names_.empty()) emit dataChanged(index(0, 0), index(0, columnCount() - 1));
 }
 
@@ -105,9 +107,30 @@ Value RecordModel::RowValue(int column) const {
   if (adding_ || !rs_ || rs_->IsEOF() || rs_->IsBOF()) return Value();
   try {
     return rs_->Field(column);
-  } catch (const OrvError&) {
-    return Value();  // no current row: the boxes show nothing
+  } catch (const OrvError& e) {
+    // No current row (or one another user deleted): the boxes show nothing.
+    if (e.Number() == db::dberr::kNoCurrentRecord || e.Number() == db::dberr::kRecordDeleted) {
+      return Value();
+    }
+    throw;
   }
+}
+
+void RecordModel::KeepFailure(const OrvError& e) const {
+  unread_ = true;
+  if (failure_) return;  // the first one is reported; the rest follow from it
+  failure_ = e;
+  emit const_cast<RecordModel*>(this)->ReadFailed();
+}
+
+std::optional<OrvError> RecordModel::TakeFailure() {
+  std::optional<OrvError> taken;
+  taken.swap(failure_);
+  return taken;
+}
+
+void RecordModel::ThrowIfFailed() {
+  if (std::optional<OrvError> e = TakeFailure()) throw *e;
 }
 
 Value RecordModel::FieldValue(std::string_view field) const {
@@ -130,7 +153,17 @@ void RecordModel::SetFieldValue(std::string_view field, const Value& value) {
   emit dataChanged(index(0, c), index(0, c));
 }
 
-QString RecordModel::Display(const Value& v) { return QString::fromStdString(v.TextOrEmpty()); }
+void RecordModel::SetFormat(std::string_view field, Format format) {
+  formats_[UpperAscii(std::string(field))] = std::move(format);
+}
+
+QString RecordModel::Display(int column, const Value& v) const {
+  if (!formats_.empty() && !v.IsNull()) {
+    const auto it = formats_.find(UpperAscii(names_[size_t(column)]));
+    if (it != formats_.end()) return it->second(v);
+  }
+  return QString::fromStdString(v.TextOrEmpty());
+}
 
 int RecordModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 1; }
 
@@ -140,29 +173,45 @@ int RecordModel::columnCount(const QModelIndex& parent) const {
 
 QVariant RecordModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole)) return {};
-  const Value v = FieldValue(names_[size_t(index.column())]);
+  // After a failure the other fields would each wait for the same lock or
+  // meet the same damage: they show nothing until it has been reported.
+  if (failure_) return {};
+  Value v;
+  try {
+    v = FieldValue(names_[size_t(index.column())]);
+  } catch (const OrvError& e) {
+    KeepFailure(e);  // Qt asked: it cannot be raised through its code
+    return {};
+  }
   // The combos bind their identifier (an integer property).
   if (role == Qt::EditRole && v.kind() == Value::Kind::Integer) {
     return QVariant::fromValue(static_cast<int>(v.AsInt32()));
   }
-  return Display(v);
+  return Display(index.column(), v);
 }
 
 bool RecordModel::setData(const QModelIndex& index, const QVariant& value, int role) {
   if (!index.isValid() || role != Qt::EditRole) return false;
-  const std::string& name = names_[size_t(index.column())];
-  const Value now = FieldValue(name);
-  Value next;
-  if (value.typeId() == QMetaType::Int) {
-    next = Value(value.toInt());
-    if (now.IsNull() && value.toInt() == 0) return true;  // no choice stays null
-  } else {
-    next = Value(value.toString().toStdString());
+  // Blank boxes left by a failed read are not the row's values.
+  if (unread_) return false;
+  try {
+    const std::string& name = names_[size_t(index.column())];
+    const Value now = FieldValue(name);
+    Value next;
+    if (value.typeId() == QMetaType::Int) {
+      next = Value(value.toInt());
+      if (now.IsNull() && value.toInt() == 0) return true;  // no choice stays null
+    } else {
+      next = Value(value.toString().toStdString());
+    }
+    // Only a real change makes the record dirty: the text of a number reads
+    // back the same as the number itself.
+    if (Display(index.column(), now) == Display(index.column(), next)) return true;
+    SetFieldValue(name, next);
+  } catch (const OrvError& e) {
+    KeepFailure(e);  // Qt's mapper asked: it cannot be raised through its code
+    return false;
   }
-  // Only a real change makes the record dirty: the text of a number reads
-  // back the same as the number itself.
-  if (Display(now) == Display(next)) return true;
-  SetFieldValue(name, next);
   return true;
 }
 

@@ -7,11 +7,14 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "Database.h"
+#include "OrvError.h"
 #include "Value.h"
 
 namespace orv::tarnby {
@@ -56,7 +59,25 @@ class RecordModel : public QAbstractTableModel {
   void Cancel();
 
   // A field's value as the boxes show it: the pending value, else the row's.
+  // Without a current row the value is empty; any other database failure
+  // (a damaged file, another user's lock outlasting the wait) is raised.
   Value FieldValue(std::string_view field) const;
+
+  // How the boxes show a field's value (a date in the user's locale, a
+  // number with fixed decimals); without one, the value's text. A shown
+  // value that reads back unchanged is no change.
+  using Format = std::function<QString(const Value&)>;
+  void SetFormat(std::string_view field, Format format);
+
+  // A database failure met while Qt read or wrote the boxes (where it cannot
+  // be raised): kept until taken, and announced once by ReadFailed.
+  std::optional<OrvError> TakeFailure();
+  // Raises the kept failure, if any, and forgets it.
+  void ThrowIfFailed();
+  // True after the boxes could not be read, until the row is read again
+  // (Refresh, SetRecordset): what they show then is no value of the row, so
+  // it is never written back.
+  bool Unread() const { return unread_; }
   // Sets a pending value (an empty text stands for null).
   void SetFieldValue(std::string_view field, const Value& value);
 
@@ -68,15 +89,23 @@ class RecordModel : public QAbstractTableModel {
   QVariant headerData(int section, Qt::Orientation orientation,
                       int role = Qt::DisplayRole) const override;
 
+ signals:
+  // A failure was kept; connect queued and report TakeFailure().
+  void ReadFailed();
+
  private:
   Value RowValue(int column) const;
-  static QString Display(const Value& v);
+  void KeepFailure(const OrvError& e) const;
+  QString Display(int column, const Value& v) const;
 
   db::Recordset* rs_ = nullptr;
   std::vector<std::string> names_;
   std::map<int, Value> pending_;
   bool adding_ = false;
   bool edit_open_ = false;
+  mutable std::optional<OrvError> failure_;
+  mutable bool unread_ = false;
+  std::map<std::string, Format> formats_;  // by upper-case field name
 };
 
 }  // namespace orv::tarnby

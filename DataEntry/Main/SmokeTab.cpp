@@ -39,7 +39,9 @@ void SmokeTab::SetColWidths() {
   QHeaderView* h = ui_.fgSmoke->horizontalHeader();
   const int widths[] = {28, 260, 60, 60, 60, 80};
   for (int i = 0; i < 6; ++i) h->resizeSection(i, widths[i]);
-  h->setStretchLastSection(true);
+  // The category's description takes the spare width.
+  h->setStretchLastSection(false);
+  h->setSectionResizeMode(1, QHeaderView::Stretch);
   ui_.fgSmoke->verticalHeader()->setVisible(false);
 }
 
@@ -101,7 +103,12 @@ void SmokeTab::ShowEntry() {
   const Value start = entry_.FieldValue("STARTYEAR");
   const Value years = entry_.FieldValue("YEARS");
   const bool no_start = start.IsNull() || start.AsDouble() == 0;
-  SetByYears(no_start && !years.IsNull() && years.AsDouble() > 0);
+  const bool by_years = no_start && !years.IsNull() && years.AsDouble() > 0;
+  SetByYears(by_years);
+  // An entry of start and end years stores no number of years; the box
+  // shows the years its period counts, as the grid does.
+  const int row = grid_model_->RowOf(CurrentEntryID());
+  if (!by_years && !no_start && row >= 0) ui_.meSmokeYears->setText(grid_model_->Text(row, 3));
 }
 
 std::string SmokeTab::CheckEntry() {

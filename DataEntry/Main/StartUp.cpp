@@ -61,7 +61,10 @@ Program Main(const std::string& command_line) {
 
     CurrentStep = "Reading INI file";
     if (!ReadSettings(SettingsFile)) {
-      ShowProgramError("Errors occurred reading the INI settings file", false);
+      // What was wrong was shown as it was found; this says which file.
+      ShowProgramError("Errors occurred reading the INI settings file\nSettings file: " +
+                           SettingsFile,
+                       false);
       return program;
     }
 

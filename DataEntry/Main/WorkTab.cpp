@@ -50,7 +50,10 @@ WorkTab::WorkTab(FormHost& host, QWidget* parent)
   const QRegularExpression four_digits(QStringLiteral("\\d{0,4}"));
   ui_.meStart->setValidator(new QRegularExpressionValidator(four_digits, this));
   ui_.meEnd->setValidator(new QRegularExpressionValidator(four_digits, this));
-  connect(ui_.qcboColliery, &QuickCombo::Click, this, &WorkTab::OnCollieryChosen);
+  // Typed and left with Tab as well as picked from the list.
+  connect(ui_.qcboColliery->Combo(), &QComboBox::editTextChanged, this,
+          &WorkTab::OnCollieryChanged);
+  connect(ui_.qcboColliery, &QuickCombo::Click, this, &WorkTab::OnCollieryChanged);
   ShowPitName(false);
   SetColWidths();
 }
@@ -59,7 +62,11 @@ void WorkTab::SetColWidths() {
   QHeaderView* h = ui_.fgWork->horizontalHeader();
   const int widths[] = {28, 190, 130, 50, 50, 200, 150, 130};
   for (int i = 0; i < 8; ++i) h->resizeSection(i, widths[i]);
-  h->setStretchLastSection(true);
+  // The factor descriptions take the spare width, not the mostly empty
+  // small-mine column.
+  h->setStretchLastSection(false);
+  h->setSectionResizeMode(5, QHeaderView::Stretch);
+  h->setSectionResizeMode(6, QHeaderView::Stretch);
   ui_.fgWork->verticalHeader()->setVisible(false);
 }
 
@@ -152,11 +159,15 @@ void WorkTab::ShowEntry() {
   ShowPitName(!entry_.FieldValue("PITNAME").TextOrEmpty().empty());
 }
 
-void WorkTab::OnCollieryChosen() {
-  if (ui_.qcboColliery->ListIndex() < 0) return;
-  const CollieryKind kind = KindOfColliery(ui_.qcboColliery->Text().toStdString());
+void WorkTab::OnCollieryChanged() {
+  const CollieryKind kind =
+      KindOfColliery(ui_.qcboColliery->Combo()->currentText().toStdString());
   ShowPitName(kind == CollieryKind::kSmallMine ||
               (kind == CollieryKind::kAreaAverage && !ui_.txtPitname->text().isEmpty()));
+}
+
+void WorkTab::OnStateChanged() {
+  if (Editing()) OnCollieryChanged();
 }
 
 std::string WorkTab::CheckEntry() {
@@ -168,6 +179,28 @@ std::string WorkTab::CheckEntry() {
   e.start_year = ui_.meStart->text().toStdString();
   e.end_year = ui_.meEnd->text().toStdString();
   return CheckWorkEntry(e, CurrentYear());
+}
+
+bool WorkTab::ConfirmEntry() {
+  const int32_t id = CurrentEntryID();
+  std::vector<JobYears> jobs;
+  for (int row = 0; row < grid_model_->Count(); ++row) {
+    if (grid_model_->IdAt(row) == id) continue;
+    // Named as the colliery list names it: the colliery and its area.
+    QString colliery = grid_model_->Text(row, 0);
+    if (!grid_model_->Text(row, 1).isEmpty()) colliery += "; " + grid_model_->Text(row, 1);
+    jobs.push_back({grid_model_->IdAt(row), colliery.toStdString(),
+                    grid_model_->Text(row, 2).toInt(), grid_model_->Text(row, 3).toInt()});
+  }
+  jobs.push_back({id, ui_.qcboColliery->Combo()->currentText().toStdString(),
+                  ui_.meStart->text().trimmed().toInt(), ui_.meEnd->text().trimmed().toInt()});
+  const std::string overlaps = OverlapWarning(std::move(jobs), id);
+  if (overlaps.empty()) return true;
+  return MsgBox("The years of this job overlap another job:" + overlaps +
+                    "\r\n\r\nThe calculation refuses a work history whose jobs overlap. Save "
+                    "the entry as it is? Choose No to go back and correct it.",
+                mb::kExclamation | mb::kYesNo | kSecondButtonDefault,
+                kApplicationTitle) == mb::kYes;
 }
 
 void WorkTab::WriteEntry() {

@@ -35,6 +35,9 @@ class WorkTab : public HistoryTab {
   void ShowEntry() override;
   QWidget* FirstCombo() override { return ui_.qcboColliery; }
   std::string CheckEntry() override;
+  // Warns when the entry's years overlap another job of the history.
+  bool ConfirmEntry() override;
+  void OnStateChanged() override;
   void WriteEntry() override;
   void AfterSave(int32_t id) override;
   void RemoveFromCollection(int32_t id) override;
@@ -45,7 +48,9 @@ class WorkTab : public HistoryTab {
  private:
   QStringList RowTexts(dust::CoalJob& job) const;
   void ShowPitName(bool show);
-  void OnCollieryChosen();
+  // Shows the pit name box for a small mine, and for an area average that
+  // already has a pit name (so that it can be removed).
+  void OnCollieryChanged();
 
   Ui::WorkTab ui_;
   HistoryGridModel* grid_model_;

@@ -1,12 +1,14 @@
 #include "frmMAIN.h"
 
-#include "ClaimantProof.h"
-
+#include <QActionGroup>
 #include <QCloseEvent>
+#include <QDateTime>
+#include <QLocale>
 #include <QShortcut>
 #include <QTabBar>
 
 #include "CalcTab.h"
+#include "ClaimantProof.h"
 #include "ClaimantTab.h"
 #include "Dialogs.h"
 #include "MessageBox.h"
@@ -36,6 +38,16 @@ const char* const kHelpLines[] = {
 };
 const int kHelpTopics[] = {::tarnby::help::kTopicClaimantTab, ::tarnby::help::kTopicEmploymentTab,
                            ::tarnby::help::kTopicSmokingTab, ::tarnby::help::kTopicResultsTab};
+
+// Where the grids' column widths are kept beside the window's position.
+constexpr const char* kWorkColumnsKey = "WorkColumns";
+constexpr const char* kSmokeColumnsKey = "SmokeColumns";
+
+constexpr const char* kRepositionError =
+    "An error occurred while the claimant recordset repositioned itself";
+
+// How the engine's output line that refuses a calculation begins.
+constexpr std::string_view kRefusalPrefix = "ERROR: ";
 
 // The next claimant, else the last one; none when the set is now empty.
 void MoveNextOrLast(db::Recordset& rs) {
@@ -75,6 +87,18 @@ frmMAIN::frmMAIN(QWidget* parent)
     ChangeTab(tab, current_tab_);
   });
   connect(ui_.datClaimant, &RecordControl::MoveRequested, this, &frmMAIN::MoveClaimant);
+  // A failure met while the boxes were filled is reported once the filling
+  // is over.
+  connect(
+      &claimant_, &RecordModel::ReadFailed, this,
+      [this] {
+        if (const std::optional<OrvError> e = claimant_.TakeFailure()) {
+          ShowProgramError(kRepositionError, *e);
+        }
+        // Boxes that could not be read are not for typing into.
+        if (claimant_.Unread()) tab0_->Form().fraClaimant->setEnabled(false);
+      },
+      Qt::QueuedConnection);
   connect(ui_.cmdSearch, &QPushButton::clicked, this, &frmMAIN::Search);
   connect(ui_.cmdAdd, &QPushButton::clicked, this, &frmMAIN::AddClaimant);
   connect(ui_.cmdDelete, &QPushButton::clicked, this, &frmMAIN::DeleteClaimant);
@@ -92,6 +116,13 @@ frmMAIN::frmMAIN(QWidget* parent)
 frmMAIN::~frmMAIN() = default;
 
 void frmMAIN::ConnectMenus() {
+  // The output choices exclude each other and show as radio items.
+  auto* output = new QActionGroup(this);
+  output->setExclusive(true);
+  for (QAction* choice : {ui_.mnuViewScreen, ui_.mnuViewPreview, ui_.mnuViewHTML}) {
+    choice->setCheckable(true);
+    output->addAction(choice);
+  }
   connect(ui_.mnuFileAbout, &QAction::triggered, this, &frmMAIN::ShowAbout);
   connect(ui_.mnuFileExit, &QAction::triggered, this, &QWidget::close);
   connect(ui_.mnuViewScreen, &QAction::triggered, this, [this] { SetOutputOption(0); });
@@ -109,6 +140,23 @@ void frmMAIN::ConnectMenus() {
     ShowHelpTopic(::tarnby::help::kContext, ::tarnby::help::kTopicSupport,
                   "An error occurred while displaying the help file support page");
   });
+  // The claimant's Delete has a key of its own: Alt+D is Do Calculation.
+  auto* delete_claimant = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Delete), this);
+  connect(delete_claimant, &QShortcut::activated, this, [this] {
+    if (ui_.cmdDelete->isEnabled()) DeleteClaimant();
+  });
+  // The tabs by keyboard, forward and back, as in other tabbed programs.
+  const std::pair<QKeySequence, int> tab_keys[] = {
+      {QKeySequence(Qt::CTRL | Qt::Key_Tab), 1},
+      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), -1},
+      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), -1},
+      {QKeySequence(Qt::CTRL | Qt::Key_PageDown), 1},
+      {QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1},
+  };
+  for (const auto& [keys, step] : tab_keys) {
+    auto* shortcut = new QShortcut(keys, this);
+    connect(shortcut, &QShortcut::activated, this, [this, step = step] { StepTab(step); });
+  }
   auto* f1 = new QShortcut(QKeySequence::HelpContents, this);
   connect(f1, &QShortcut::activated, this, [this] {
     ShowHelpTopic(::tarnby::help::kContext, help_topic_,
@@ -122,6 +170,8 @@ void frmMAIN::Load() {
     engine_.Create(Settings.DustDatabase, Settings.Jurisdiction, step_);
     engine_.model->SetOutputLineHandler([this](const std::string& line) {
       try {
+        // The engine's refusal ends its output with this line.
+        if (line.rfind(kRefusalPrefix, 0) == 0) refusal_ = line.substr(kRefusalPrefix.size());
         tab3_->AppendLine(QString::fromStdString(line));
       } catch (...) {
         ShowProgramError("An error occurred while adding output from calculation engine", true);
@@ -151,7 +201,15 @@ void frmMAIN::Load() {
     ChangeTab(kClaimantTab, kClaimantTab);
     step_ = "Sizing screen";
     form_size_.SetMinimumSizeInPixels(760, 520);
+    {
+      // The first start opens centred, not in a corner where a window
+      // manager may put the title bar off the screen.
+      int32_t left = 0, top = 0, width = 900, height = 640;
+      form_size_.SetDefaultSizeInPixels(left, top, width, height, true);
+    }
     form_size_.SetForm(this, "frmMAIN");
+    tab1_->RestoreColumnWidths(form_size_.GetBaggage(kWorkColumnsKey));
+    tab2_->RestoreColumnWidths(form_size_.GetBaggage(kSmokeColumnsKey));
     UpdateUserFactorMenu();
     ui_.mnuViewDetail->setChecked(Settings.DustDetail);
     SetOutputOption(Settings.DustOutputOption);
@@ -163,6 +221,18 @@ void frmMAIN::Load() {
 
 void frmMAIN::BindClaimantFields() {
   claimant_.SetRecordset(rsClaimant.get());
+  claimant_.SetFormat("CALCDATE", [](const Value& v) {
+    const QString stored = QString::fromStdString(v.TextOrEmpty());
+    QDateTime when = QDateTime::fromString(QString(stored).replace(QLatin1Char(' '), 'T'),
+                                           Qt::ISODate);
+    return when.isValid() ? QLocale().toString(when, QLocale::ShortFormat) : stored;
+  });
+  // With the report's two decimals.
+  claimant_.SetFormat("RECOVERABLEQUANTUM", [](const Value& v) {
+    bool ok = false;
+    const double figure = QString::fromStdString(v.TextOrEmpty()).toDouble(&ok);
+    return ok ? QString::number(figure, 'f', 2) : QString::fromStdString(v.TextOrEmpty());
+  });
   Ui::ClaimantTab& f = tab0_->Form();
   const std::pair<QWidget*, const char*> fields[] = {
       {f.txtReference, "REF"},
@@ -196,8 +266,9 @@ void frmMAIN::BindClaimantFields() {
       connect(edit, &QLineEdit::textEdited, this, [this] {
         try {
           if (claimant_.HasRow() && !claimant_.Adding()) claimant_.BeginEdit();
-        } catch (const OrvError& e) {
-          MsgBox("Data error event hit err:" + e.Description(), mb::kCritical, kApplicationTitle);
+        } catch (...) {
+          MsgBox("Data error event hit err:" + CurrentError().Description(), mb::kCritical,
+                 kApplicationTitle);
         }
       });
     }
@@ -224,6 +295,7 @@ void frmMAIN::Reposition() {
       frame->setEnabled(false);
       ui_.datClaimant->SetCaption(claimant_filtered_ ? tr("No Records - Click Add or Clear Search")
                                                      : tr("No Records - Click Add"));
+      ui_.datClaimant->SetEnds(true, true);
       claimant_count_ = 0;
     } else {
       if (claimant_count_ == -1 && !claimant_.Adding() && claimant_.HasRow()) {
@@ -236,22 +308,28 @@ void frmMAIN::Reposition() {
       QString caption = claimant_filtered_ ? tr("Filtered record: ") : tr("Record: ");
       if (claimant_.Adding()) {
         caption += tr("new");
+        ui_.datClaimant->SetEnds(false, false);
       } else {
-        caption += QString::number(rs.AbsolutePosition() + 1) + tr(" of ");
+        const int32_t position = rs.AbsolutePosition() + 1;
+        caption += QString::number(position) + tr(" of ");
         caption += claimant_count_ < 0 ? QStringLiteral("...") : QString::number(claimant_count_);
+        ui_.datClaimant->SetEnds(position <= 1, claimant_count_ >= 0 && position >= claimant_count_);
       }
       ui_.datClaimant->SetCaption(caption);
     }
     mapper_.revert();
     proof_->Refresh(claimant_.Adding() ? 0 : CurrentClaimantID(), Settings.Jurisdiction);
   } catch (...) {
-    // A failure while repositioning leaves the form as it stands.
+    repositioning_ = false;
+    ShowProgramError(kRepositionError, true);
+    return;
   }
   repositioning_ = false;
 }
 
 void frmMAIN::SaveClaimant() {
   mapper_.submit();
+  claimant_.ThrowIfFailed();
   if (!claimant_.Dirty()) return;
   const bool added = claimant_.Adding();
   claimant_.Save();
@@ -262,28 +340,41 @@ void frmMAIN::SaveClaimant() {
 void frmMAIN::MoveClaimant(RecordControl::Move move) {
   try {
     SaveClaimant();
-  } catch (const OrvError& e) {
-    MsgBox("Data error event hit err:" + e.Description(), mb::kCritical, kApplicationTitle);
+  } catch (...) {
+    MsgBox("Data error event hit err:" + CurrentError().Description(), mb::kCritical,
+           kApplicationTitle);
     return;
   }
-  db::Recordset& rs = *rsClaimant;
-  if (rs.IsEOF() && rs.IsBOF()) return;
-  switch (move) {
-    case RecordControl::Move::kFirst:
-      rs.MoveFirst();
-      break;
-    case RecordControl::Move::kPrevious:
-      rs.MovePrevious();
-      if (rs.IsBOF()) rs.MoveFirst();
-      break;
-    case RecordControl::Move::kNext:
-      MoveNextOrLast(rs);
-      break;
-    case RecordControl::Move::kLast:
-      rs.MoveLast();
-      break;
+  try {
+    db::Recordset& rs = *rsClaimant;
+    if (rs.IsEOF() && rs.IsBOF()) return;
+    switch (move) {
+      case RecordControl::Move::kFirst:
+        rs.MoveFirst();
+        break;
+      case RecordControl::Move::kPrevious:
+        rs.MovePrevious();
+        if (rs.IsBOF()) rs.MoveFirst();
+        break;
+      case RecordControl::Move::kNext:
+        MoveNextOrLast(rs);
+        break;
+      case RecordControl::Move::kLast:
+        rs.MoveLast();
+        break;
+    }
+    claimant_.Refresh();
+  } catch (...) {
+    // A move the database refused (a lock that outlasted the wait, a file
+    // found damaged) leaves the set where it was: the boxes show that row.
+    ShowProgramError(kRepositionError, true);
+    // The boxes are read again for the row the set is on now; the same
+    // cause is not reported twice.
+    Reposition();
+    (void)claimant_.TakeFailure();
+    if (claimant_.Unread()) tab0_->Form().fraClaimant->setEnabled(false);
+    return;
   }
-  claimant_.Refresh();
   Reposition();
   // A history tab shows the new claimant's history at once.
   if (current_tab_ != kClaimantTab) ChangeTab(current_tab_, current_tab_);
@@ -305,12 +396,28 @@ void frmMAIN::ApplySearch() {
     qdclaimant->SetParameter("WHATNAME", Value(pattern(SearchName)));
     qdclaimant->SetParameter("WHATREF", Value(pattern(SearchRef)));
     qdclaimant->SetParameter("WHATZURIR", Value(pattern(SearchZurir)));
+    const int32_t was = CurrentClaimantID();
     rsClaimant->Requery(qdclaimant.get());
+    // A cleared search stays on the claimant the operator was looking at;
+    // a new search starts at its first match.
+    if (SearchName.empty() && SearchRef.empty() && SearchZurir.empty() && was != 0) {
+      MoveToClaimant(was);
+    }
     SetupClaimantRecords();
     ChangeTab(current_tab_, current_tab_);
   } catch (...) {
     ShowProgramError("An error occurred in the search routine", true);
   }
+}
+
+void frmMAIN::MoveToClaimant(int32_t id) {
+  db::Recordset& rs = *rsClaimant;
+  if (rs.IsEOF() && rs.IsBOF()) return;
+  for (rs.MoveFirst(); !rs.IsEOF(); rs.MoveNext()) {
+    const Value v = rs.Field("ID");
+    if (!v.IsNull() && v.AsInt32() == id) return;
+  }
+  rs.MoveFirst();
 }
 
 void frmMAIN::AddClaimant() {
@@ -329,8 +436,12 @@ void frmMAIN::AddClaimant() {
 
 void frmMAIN::DeleteClaimant() {
   try {
-    if (MsgBox("Are you sure you want to delete this record", mb::kQuestion | mb::kYesNo,
-               "Delete Entry") != mb::kYes) {
+    const std::string name = JoinWords(claimant_.FieldValue("FIRSTNAME").TextOrEmpty(),
+                                       claimant_.FieldValue("SURNAME").TextOrEmpty());
+    const std::string who = name.empty() ? "this claimant" : "claimant " + name;
+    if (MsgBox("Are you sure you want to delete this record\n\nDelete " + who +
+                   " and his histories?",
+               mb::kQuestion | mb::kYesNo | kSecondButtonDefault, "Delete Entry") != mb::kYes) {
       return;
     }
     const bool was_adding = claimant_.Adding();
@@ -408,6 +519,13 @@ QWidget* frmMAIN::TabFrame(int tab) const {
     default:
       return tab3_;
   }
+}
+
+void frmMAIN::StepTab(int step) {
+  // While an entry is edited the tabs stay where they are.
+  if (!ui_.sstabCoal->tabBar()->isEnabled()) return;
+  const int count = ui_.sstabCoal->count();
+  ui_.sstabCoal->setCurrentIndex((ui_.sstabCoal->currentIndex() + step + count) % count);
 }
 
 QString frmMAIN::HelpLine() const { return ui_.lblHelp->text(); }
@@ -490,15 +608,18 @@ void frmMAIN::closeEvent(QCloseEvent* event) {
   }
   try {
     SaveClaimant();
-  } catch (const OrvError& e) {
-    MsgBox("Data error event hit err:" + e.Description(), mb::kCritical, kApplicationTitle);
+  } catch (...) {
+    MsgBox("Data error event hit err:" + CurrentError().Description(), mb::kCritical,
+           kApplicationTitle);
   }
   if (!unloaded_) {
     unloaded_ = true;
     (void)SaveSettings();
     try {
       form_size_.SavePosition();
-    } catch (const OrvError&) {
+      form_size_.SaveBaggage(kWorkColumnsKey, tab1_->ColumnWidths());
+      form_size_.SaveBaggage(kSmokeColumnsKey, tab2_->ColumnWidths());
+    } catch (...) {
       // The position is a convenience; leaving goes on.
     }
     QApplication::restoreOverrideCursor();

@@ -71,6 +71,8 @@ class frmMAIN : public QMainWindow, public FormHost {
 
   // --- tabs -----------------------------------------------------------------
   void ChangeTab(int new_tab, int previous_tab);
+  // The next (1) or previous (-1) tab, wrapping round.
+  void StepTab(int step);
   int HelpTopic() const { return help_topic_; }
   QString HelpLine() const;
 
@@ -115,6 +117,8 @@ class frmMAIN : public QMainWindow, public FormHost {
   void ConnectMenus();
   void BindClaimantFields();
   void MoveClaimant(RecordControl::Move move);
+  // Makes the claimant of that ID current, else the first one.
+  void MoveToClaimant(int32_t id);
   void ShowOptions();
   void ShowFactorScreen();
   void ShowAbout();
@@ -134,6 +138,8 @@ class frmMAIN : public QMainWindow, public FormHost {
   FormSize form_size_;
   ::tarnby::cHelpDlg* help_ = nullptr;
   std::string step_;
+  // Why the engine refused the calculation in progress; empty when it did not.
+  std::string refusal_;
 
   bool claimant_filtered_ = false;
   int32_t claimant_count_ = -1;

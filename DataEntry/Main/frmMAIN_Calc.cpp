@@ -59,6 +59,7 @@ void frmMAIN::ClearOldResults() {
 void frmMAIN::Calculate() {
   try {
     tab3_->ClearOutput();
+    refusal_.clear();
     tab1_->LoadGrid();
     tab2_->LoadGrid();
     ClearOldResults();
@@ -114,6 +115,14 @@ void frmMAIN::Calculate() {
       mapper_.revert();
       proof_->Refresh(CurrentClaimantID(), model.Jurisdiction());
     }
+    if (!ok) {
+      // What the engine wrote before it refused is not a result: only the
+      // refusal stays on the screen.
+      tab3_->ClearOutput();
+      tab3_->AppendLine(tr("No result: the calculation was refused and nothing was stored."));
+      if (!refusal_.empty()) tab3_->AppendLine(QString::fromStdString(refusal_));
+      return;
+    }
     if (model.OutputOption() == dust::orvHTMLFile) ShowInBrowser(Settings.HTMLFile);
   } catch (...) {
     ShowProgramError("An error occurred while calculating", true);
@@ -139,10 +148,16 @@ void frmMAIN::SetDetail(bool detail) {
 }
 
 void frmMAIN::ShowInBrowser(const std::string& path) {
+  // Where the report is, said on the tab as well: with no browser installed
+  // the desktop's opener fails after it has started, out of our sight.
+  tab3_->ShowOutputBox(false, tr("The report opens in the web browser. It was written to %1")
+                                  .arg(QString::fromStdString(path)));
   try {
     ShellOpen(path);
   } catch (...) {
-    ShowProgramError("Failed to show results in internet browser", true);
+    ShowProgramError("Failed to show results in internet browser\nThe report was written to " +
+                         path,
+                     true);
   }
 }
 

@@ -94,6 +94,7 @@ class Checker {
     Parameters();
     Queries();
     if (!tables_ok_) return;
+    NumbersThatAreText();
     References();
     YearRanges();
     AllowedValues();
@@ -198,6 +199,21 @@ class Checker {
     for (const std::string& name : orv::dustm::ForeignActionQueries(db_)) {
       if (db_.QueryExists(name))
         Problem("the stored query " + name + " is not the matrix expansion's own");
+    }
+  }
+
+  // Text another program stored in a number column, which the engine
+  // cannot read: the table, the row and the column.
+  void NumbersThatAreText() {
+    for (const Table& t : BaseTables()) {
+      for (const Column& c : t.columns) {
+        if (c.type == ColumnType::Text) continue;
+        const std::string col = c.name;
+        for (const std::string& row :
+             Column0(db_, "SELECT _rowid_ || ': ' || quote(" + col + ") FROM " + t.name +
+                              " WHERE typeof(" + col + ") IN ('text', 'blob') ORDER BY _rowid_"))
+          Problem(std::string(t.name) + " row " + row + " in " + col + ": not a number");
+      }
     }
   }
 

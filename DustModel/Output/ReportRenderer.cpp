@@ -138,6 +138,16 @@ struct LaidOutTable {
   TableBreaks breaks;
 };
 
+// A short last word ("%", "yrs") is bound to the word before it, so that a
+// wrapped line never leaves it alone on a line of its own.
+QString KeepLastWordWithText(QString text) {
+  const qsizetype last_space = text.lastIndexOf(QLatin1Char(' '));
+  if (last_space > 0 && text.size() - last_space - 1 <= 3 && text.size() - last_space > 1) {
+    text[last_space] = QChar::Nbsp;
+  }
+  return text;
+}
+
 LaidOutTable BuildTable(const ReportDocument& report, QPaintDevice& device, const QSizeF& body) {
   LaidOutTable out;
   out.doc = std::make_unique<QTextDocument>();
@@ -183,19 +193,21 @@ LaidOutTable BuildTable(const ReportDocument& report, QPaintDevice& device, cons
   QTextTableCellFormat value_cell;
   value_cell.setTopPadding(kCellPaddingVertical);
   value_cell.setBottomPadding(kCellPaddingVertical);
-  QTextBlockFormat right_aligned;
-  right_aligned.setAlignment(Qt::AlignRight);
+  // A value is never broken over two lines.
+  QTextBlockFormat value_block;
+  value_block.setAlignment(Qt::AlignRight);
+  value_block.setNonBreakableLines(true);
 
   for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
     const ReportRow& row = rows[static_cast<size_t>(r)];
     if (row.Span() > 1) table->mergeCells(r, row.indent, 1, row.Span());
     QTextTableCell cell = table->cellAt(r, row.indent);
     cell.setFormat(text_cell);
-    cell.firstCursorPosition().insertText(QString::fromStdString(row.text));
+    cell.firstCursorPosition().insertText(KeepLastWordWithText(QString::fromStdString(row.text)));
     QTextTableCell value = table->cellAt(r, kColumns - 1);
     value.setFormat(value_cell);
     QTextCursor vc = value.firstCursorPosition();
-    vc.setBlockFormat(right_aligned);
+    vc.setBlockFormat(value_block);
     vc.insertText(QString::fromStdString(row.value));
   }
   cursor.endEditBlock();

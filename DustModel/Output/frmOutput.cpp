@@ -6,6 +6,10 @@
 #include <QScrollBar>
 #include <algorithm>
 #include <QCloseEvent>
+#include <QDate>
+#include <QRegularExpression>
+#include <cmath>
+#include <filesystem>
 #include <QMenuBar>
 #include <QPrintDialog>
 #include <QPrintPreviewWidget>
@@ -18,11 +22,32 @@
 namespace orv::dusto {
 
 namespace {
+// Where the last PDF was saved, kept beside the window's position.
+constexpr const char* kPdfFolderKey = "PdfFolder";
 constexpr int kMinimumWidthPixels = 620;
 constexpr int kMinimumHeightPixels = 460;
 constexpr int kDesignWidthPixels = 860;
 constexpr int kDesignHeightPixels = 700;
 }  // namespace
+
+QString SuggestedPdfName(const std::string& header, const QDate& date) {
+  // The header reads "Dust Calculation for <name>\r\nRef: <ref>\tZURIR Ref: ...".
+  const QString text = QString::fromStdString(header);
+  static const QRegularExpression name_at(QStringLiteral("Dust Calculation for ([^\r\n]*)"));
+  static const QRegularExpression ref_at(QStringLiteral("Ref: ([^\t\r\n]*)"));
+  const QStringList words =
+      name_at.match(text).captured(1).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+  QStringList parts;
+  if (!words.isEmpty()) parts << words.last();
+  const QString ref = ref_at.match(text).captured(1).trimmed();
+  if (!ref.isEmpty()) parts << ref;
+  parts << date.toString(Qt::ISODate);
+  QString name = parts.join(QLatin1Char(' '));
+  // Characters a file name cannot carry on the desktops we serve.
+  static const QRegularExpression unsafe(QStringLiteral("[/\\\\:*?\"<>|]"));
+  name.replace(unsafe, QStringLiteral("-"));
+  return name + QStringLiteral(".pdf");
+}
 
 frmOutput::frmOutput(const ReportDocument& document, std::shared_ptr<ErrorHandler> error_handler,
                      QWidget* parent)
@@ -51,9 +76,10 @@ void frmOutput::BuildMenu() {
   print_ = file->addAction("&Print");
   print_->setShortcut(QKeySequence::Print);
   file->addSeparator();
-  save_pdf_ = file->addAction("&Save as Adobe Acrobat PDF");
+  save_pdf_ = file->addAction("&Save as PDF...");
   file->addSeparator();
   close_ = file->addAction("&Close");
+  close_->setShortcuts({QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)});
   connect(print_, &QAction::triggered, this, &frmOutput::PrintDocument);
   connect(save_pdf_, &QAction::triggered, this, &frmOutput::SaveAsPdf);
   connect(close_, &QAction::triggered, this, &QWidget::close);
@@ -67,7 +93,7 @@ void frmOutput::BuildToolBar() {
   bar->setObjectName("previewToolBar");
   bar->setAccessibleName("Preview tools");
   bar->addAction(print_);
-  save_pdf_->setIconText("Save as PDF");
+  save_pdf_->setIconText("Save as PDF...");
   bar->addAction(save_pdf_);
   bar->addSeparator();
   const auto add = [&](const char* text, const char* tip, auto slot) {
@@ -78,8 +104,8 @@ void frmOutput::BuildToolBar() {
   };
   add("Fit width", "Fit the page to the window's width", [this] { preview_->fitToWidth(); });
   add("Whole page", "Show the whole page", [this] { preview_->fitInView(); });
-  add("Zoom in", "Zoom in", [this] { preview_->zoomIn(); });
-  add("Zoom out", "Zoom out", [this] { preview_->zoomOut(); });
+  add("Zoom in", "Zoom in (25% more)", [this] { Zoom(+1); });
+  add("Zoom out", "Zoom out (25% less)", [this] { Zoom(-1); });
   bar->addSeparator();
   previous_page_ = add("Previous page", "Previous page",
                        [this] { preview_->setCurrentPage(preview_->currentPage() - 1); });
@@ -96,6 +122,31 @@ void frmOutput::BuildToolBar() {
     connect(view->verticalScrollBar(), &QScrollBar::valueChanged, this,
             &frmOutput::UpdatePageNumber);
   UpdatePageNumber();
+}
+
+void frmOutput::Zoom(int steps) {
+  // Steps of a quarter of the page's real size, never below one quarter.
+  const double now = preview_->zoomFactor();
+  const double step = 0.25;
+  const double next = std::max(step, (std::round(now / step) + steps) * step);
+  auto* view = preview_->findChild<QAbstractScrollArea*>();
+  // The page in view stays in view: the same point of it is kept at the
+  // middle of the window, not the blank margin beside it.
+  double x = 0.5, y = 0.5;
+  if (view) {
+    const QScrollBar* h = view->horizontalScrollBar();
+    const QScrollBar* v = view->verticalScrollBar();
+    x = (h->value() + h->pageStep() / 2.0) / std::max(1, h->maximum() + h->pageStep());
+    y = (v->value() + v->pageStep() / 2.0) / std::max(1, v->maximum() + v->pageStep());
+  }
+  preview_->setZoomMode(QPrintPreviewWidget::CustomZoom);
+  preview_->setZoomFactor(next);
+  if (view) {
+    QScrollBar* h = view->horizontalScrollBar();
+    QScrollBar* v = view->verticalScrollBar();
+    h->setValue(static_cast<int>(x * (h->maximum() + h->pageStep()) - h->pageStep() / 2.0));
+    v->setValue(static_cast<int>(y * (v->maximum() + v->pageStep()) - v->pageStep() / 2.0));
+  }
 }
 
 void frmOutput::UpdatePageNumber() {
@@ -161,11 +212,16 @@ void frmOutput::PrintDocument() {
 void frmOutput::SaveAsPdf() {
   try {
     clsFileDialog dialog;
-    std::string file, title, filter = "Portable Document Format(*.pdf)|*.pdf";
+    // The dialog shows the pattern after the description.
+    std::string file = SuggestedPdfName(document_.Header(), QDate::currentDate()).toStdString();
+    std::string title, filter = "PDF document|*.pdf";
     int32_t index = 1, flags = 0;
-    if (dialog.DialogGetSaveFileName(file, title, true, filter, index, "",
+    const std::string folder = form_size_.GetBaggage(kPdfFolderKey);
+    if (dialog.DialogGetSaveFileName(file, title, true, filter, index, folder,
                                      "Save output to PDF file", "pdf", this, flags)) {
       WriteReportPdf(document_, file);
+      form_size_.SaveBaggage(kPdfFolderKey,
+                             std::filesystem::path(file).parent_path().string());
       OpenSavedPdf(file);
     }
   } catch (...) {

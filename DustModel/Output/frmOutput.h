@@ -1,7 +1,7 @@
 // The preview window: the paged report with printing and saving as PDF.
-// Caption "Dust Model Output"; menu "&File" with "&Print", "&Save as Adobe
-// Acrobat PDF" and "&Close"; a toolbar with Print, Save as PDF, the zoom
-// buttons, page turning and "Page N of M". It remembers its position under its own name
+// Caption "Dust Model Output"; menu "&File" with "&Print" (Ctrl+P), "&Save
+// as PDF..." and "&Close" (Esc, Ctrl+W); a toolbar with Print, Save as
+// PDF..., the zoom buttons (steps of 25%), page turning and "Page N of M". It remembers its position under its own name
 // "frmOutput" and does not shrink below 620 by 460 pixels.
 #pragma once
 
@@ -14,10 +14,15 @@
 #include "ReportDocument.h"
 
 class QAction;
+class QDate;
 class QLabel;
 class QPrintPreviewWidget;
 
 namespace orv::dusto {
+
+// The file name the save dialog suggests for a report: the claimant's
+// surname, the reference and the date, taken from the report's header.
+QString SuggestedPdfName(const std::string& header, const QDate& date);
 
 class frmOutput : public QMainWindow {
   Q_OBJECT
@@ -57,6 +62,8 @@ class frmOutput : public QMainWindow {
   void BuildToolBar();
   void PaintPreview(QPrinter* printer);
   void UpdatePageNumber();
+  // Zooms by that many quarter steps (negative: out).
+  void Zoom(int steps);
   void OpenSavedPdf(const std::string& file);
 
   const ReportDocument& document_;

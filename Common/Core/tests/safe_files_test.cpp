@@ -11,6 +11,7 @@
 #include <fstream>
 
 #include "OrvError.h"
+#include "ProfileIni.h"
 
 namespace orv::files {
 namespace {
@@ -150,6 +151,17 @@ TEST_F(SafeFilesTest, AStagedFolderReachesItsTargetOnlyWhenCommitted) {
   EXPECT_EQ(ModeOf(out + "/a.csv"), 0600u);
   EXPECT_EQ(Read(out + "/b.csv"), "old b");
   EXPECT_EQ(Read(out + "/c.csv"), "new c");
+  for (const auto& e : fs::directory_iterator(dir_))
+    EXPECT_NE(e.path().filename().string().front(), '.') << "left behind: " << e.path();
+}
+
+TEST_F(SafeFilesTest, TheSettingsFileKeepsItsModeWhenWritten) {
+  const std::string ini = In("TARNBY.INI");
+  Write(ini, "[Data]\nDatabase=/x.db\n");
+  ::chmod(ini.c_str(), 0600);
+  ASSERT_TRUE(WriteProfileString(ini, "Data", "Database", "/y.db"));
+  EXPECT_EQ(ModeOf(ini), 0600u);
+  EXPECT_EQ(ReadProfileValue(ini, "Data", "Database"), "/y.db");
   for (const auto& e : fs::directory_iterator(dir_))
     EXPECT_NE(e.path().filename().string().front(), '.') << "left behind: " << e.path();
 }

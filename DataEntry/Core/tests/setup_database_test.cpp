@@ -186,5 +186,24 @@ TEST_F(SetupDatabaseTest, AnotherUserOpenDuringTheUpgradeRefusesItAndTheFileStay
   other->Close();
 }
 
+// The backup dialog's answer is never written over: a file of that name is
+// kept and the upgrade waits; the name offered is a free one.
+TEST_F(SetupDatabaseTest, TheBackupNeverOverwritesTheFileChosen) {
+  CreateAt(0);
+  const std::string taken = DefaultBackupName(PathOf("TARNBY.db"), Clock::now());
+  WriteFile(taken, "an earlier backup");
+  ChooseFile(taken);
+  // Refused through the program's error handler, naming the file.
+  try {
+    EXPECT_FALSE(BackupClaimantDatabase(PathOf("TARNBY.db")));
+  } catch (const OrvError& e) {
+    EXPECT_NE(e.Description().find(taken + " exists already"), std::string::npos)
+        << e.Description();
+  }
+  EXPECT_EQ(ReadFile(taken), "an earlier backup");
+  ASSERT_EQ(dialogs_->shown.size(), 1u);
+  EXPECT_NE(dialogs_->shown[0].file_name, taken);  // the first free name is offered
+}
+
 }  // namespace
 }  // namespace orv::tarnby::testing

@@ -53,6 +53,15 @@ TEST_F(SearchTest, OkayStoresTheBoxesClearEmptiesThemCancelKeepsTheFilter) {
   }
 }
 
+TEST_F(SearchTest, TheDialogSaysHowNamesAreMatched) {
+  frmSearch f;
+  // The explanation stays as it was; the matching rule is said beside it.
+  EXPECT_TRUE(f.Form().lblExplain->text().startsWith("Enter details of the case"));
+  const QString rule = f.Form().lblWildcard->text();
+  EXPECT_TRUE(rule.contains("matched whole")) << rule.toStdString();
+  EXPECT_TRUE(rule.contains("*")) << rule.toStdString();
+}
+
 class OptionsTest : public DialogTest {
  protected:
   void SetUp() override {
@@ -127,6 +136,10 @@ TEST_F(OptionsTest, BrowsePutsTheChosenFileInTheBoxAndItsToolTip) {
   ASSERT_EQ(dialogs_->shown.size(), 1u);
   EXPECT_EQ(dialogs_->shown[0].title, "PXR Data Database");
   EXPECT_EQ(dialogs_->shown[0].default_extension, "db");
+  // Opened in the folder of the path shown; the filter names its file once.
+  EXPECT_EQ(QDir(QString::fromStdString(dialogs_->shown[0].initial_folder)),
+            QFileInfo(QString::fromStdString(Path("DUSTDATA.db"))).absoluteDir());
+  EXPECT_EQ(dialogs_->shown[0].filters[0].first, "PXR data database");
   EXPECT_EQ(f.Form().txtDust->text().toStdString(), Path("elsewhere/DUSTDATA.db"));
   EXPECT_EQ(f.Form().txtDust->toolTip(), f.Form().txtDust->text());
   // A cancelled dialog leaves the box alone.
@@ -144,9 +157,13 @@ TEST_F(AboutTest, SystemInfoIsFoundOnThePathOrSaidToBeUnavailable) {
   EXPECT_EQ(FindSystemInfoTool(), "");
   frmAbout f(AboutInfo{"1.2.3", "48"});
   EXPECT_EQ(f.Form().lblEngineVersion->text(), "Engine version: 1.2.3");
+  // Not offered without a tool; should it be pressed all the same (the tool
+  // removed meanwhile), it says so.
+  EXPECT_TRUE(f.Form().cmdSysInfo->isHidden());
   f.Form().cmdSysInfo->click();
   ASSERT_EQ(boxes_->shown.size(), 1u);
   EXPECT_EQ(boxes_->shown[0].prompt, "System Information Is Unavailable At This Time");
+  EXPECT_EQ(boxes_->shown[0].title, "Tarnby");
 
   QFile tool(dir_.path() + "/hardinfo");
   ASSERT_TRUE(tool.open(QIODevice::WriteOnly));
@@ -154,6 +171,8 @@ TEST_F(AboutTest, SystemInfoIsFoundOnThePathOrSaidToBeUnavailable) {
   tool.close();
   tool.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
   EXPECT_EQ(FindSystemInfoTool(), (dir_.path() + "/hardinfo").toStdString());
+  frmAbout with_tool(AboutInfo{"1.2.3", "48"});
+  EXPECT_FALSE(with_tool.Form().cmdSysInfo->isHidden());
   qputenv("PATH", path);
 }
 
@@ -189,6 +208,16 @@ TEST_F(HelpTest, TopicsOpenTheirPagesAndFailuresNameTheCause) {
     EXPECT_FALSE(help.Window()->Browser()->toPlainText().isEmpty());
   }
   EXPECT_THROW(help.ShowHelp(help::kContext, 4242), orv::OrvError);
+  // A keyword opens the page it names; one no page answers to, the contents.
+  const std::pair<const char*, const char*> keywords[] = {
+      {"Employment History", "employment.html"}, {"smok", "smoking.html"},
+      {"user defined factors", "factors.html"},  {"Options", "options.html"},
+      {"pdf", "results.html"},                   {"quantum mechanics", "contents.html"},
+  };
+  for (const auto& [keyword, page] : keywords) {
+    help.ShowHelp(help::kKey, std::string(keyword));
+    EXPECT_EQ(help.Window()->CurrentPage(), page) << keyword;
+  }
   cHelpDlg elsewhere;
   elsewhere.InitialiseHelp(nullptr, Path("no-help-here"));
   EXPECT_THROW(elsewhere.ShowHelp(help::kContents), orv::OrvError);

@@ -1,6 +1,8 @@
 #include "MainFormFixture.h"
 
 #include <QAbstractButton>
+#include <QDateTime>
+#include <QLocale>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTabBar>
@@ -86,7 +88,9 @@ TEST_F(MainFormTest, DeletingAClaimantAsksFirst) {
   boxes_->answers = {mb::kNo};
   f.DeleteClaimant();
   ASSERT_EQ(boxes_->shown.size(), 1u);
-  EXPECT_EQ(boxes_->shown[0].prompt, "Are you sure you want to delete this record");
+  EXPECT_EQ(boxes_->shown[0].prompt,
+            "Are you sure you want to delete this record\n\nDelete claimant John Hollins and his "
+            "histories?");
   EXPECT_EQ(boxes_->shown[0].title, "Delete Entry");
   EXPECT_EQ(Caption(f), "Record: 1 of 1");
   OpenTab(frmMAIN::kWorkTab);
@@ -156,7 +160,10 @@ TEST_F(UserFactorRows, ListedWithTheirTextsAndAMissingOneAsAPlaceholder) {
 
 TEST_F(UserFactorRows, SavingAnEntryClearsTheStoredResult) {
   frmMAIN& f = LoadForm();
-  EXPECT_EQ(f.Tab0().Form().txtCalcDate->text(), "2020-01-01 10:00:00");
+  // In the user's own way of writing dates.
+  EXPECT_EQ(f.Tab0().Form().txtCalcDate->text(),
+            QLocale().toString(QDateTime(QDate(2020, 1, 1), QTime(10, 0)), QLocale::ShortFormat));
+  EXPECT_EQ(f.Tab0().Form().txtQuantumPercent->text(), "12.50");
   OpenTab(frmMAIN::kWorkTab);
   Ui::WorkTab& w = f.Tab1().Form();
   f.Tab1().SelectRow(1);
@@ -169,7 +176,7 @@ TEST_F(UserFactorRows, SavingAnEntryClearsTheStoredResult) {
   w.cmdWorkSave->click();
   ASSERT_EQ(boxes_->shown.size(), 1u) << Boxes();
   EXPECT_EQ(boxes_->shown[0].prompt,
-            "\r\nWhen using user defined factors the same factor choice (by name) must be used "
+            "When using user defined factors the same factor choice (by name) must be used "
             "for the Job and Respirator factors");
   EXPECT_FALSE(ClaimantField("CALCDATE").IsNull());
 
@@ -216,7 +223,7 @@ TEST_F(UserFactorRows, CancellingAnAdditionAsksAndRemovesTheRow) {
   EXPECT_EQ(f.Tab1().EntryState(), HistoryTab::kAdding);
   // Refusing to cancel keeps the entry's checks in force.
   w.cmdWorkSave->click();
-  EXPECT_EQ(boxes_->shown.back().title, kAppTitle);
+  EXPECT_EQ(boxes_->shown.back().title, kApplicationTitle);
   boxes_->answers = {mb::kYes};
   w.cmdWorkCancel->click();
   EXPECT_EQ(f.Tab1().Grid().Count(), 2);
@@ -273,7 +280,7 @@ TEST_F(UserFactorRows, ARefusedCollieryKeepsSaveFromActingButNotCancel) {
   EXPECT_EQ(boxes_->shown[0].prompt,
             "Zzz unknown pit is not in the list - check there is not another name for the pit or "
             "use Area the 'Average' for unlisted pits");
-  for (const MessageBoxRequest& r : boxes_->shown) EXPECT_NE(r.title, kAppTitle);
+  for (const MessageBoxRequest& r : boxes_->shown) EXPECT_NE(r.title, kApplicationTitle);
   EXPECT_EQ(f.Tab1().EntryState(), HistoryTab::kEditing);
 
   QTest::mouseClick(w.cmdWorkCancel, Qt::LeftButton);
@@ -481,7 +488,7 @@ TEST_F(UserFactorRows, WhatIsStoredFollowsTheEntryKind) {
   TypeInto(s.meSmokeYears, QStringLiteral("121"));
   s.cmdSmokeSave->click();
   ASSERT_FALSE(boxes_->shown.empty());
-  EXPECT_EQ(boxes_->shown.back().prompt, "\r\nThe years of smoking must be between 0 and 120");
+  EXPECT_EQ(boxes_->shown.back().prompt, "The years of smoking must be between 0 and 120");
   TypeInto(s.meSmokeYears, QStringLiteral("120"));
   const size_t shown = boxes_->shown.size();
   s.cmdSmokeSave->click();

@@ -47,12 +47,24 @@ TEST_F(ReportChannels, HeadingNamesClaimantAndExtraOnlyWhenGiven) {
   EXPECT_EQ(fresh.OutputOption(), orvRaiseEvent);
 }
 
-TEST_F(ReportChannels, AnyJurisdictionButZeroIsScotland) {
-  model_->SetJurisdiction(7);
+TEST_F(ReportChannels, OneIsScotlandAndAnyOtherJurisdictionIsRefused) {
+  model_->SetJurisdiction(orvScotland);
   ASSERT_TRUE(RunShort());
   EXPECT_TRUE(HasLine("Jurisdiction: Scotland"));
   // Scotland's limitation year 1964 at value 1: 1964 whole, 1965 halved.
   EXPECT_FLOAT_EQ(model_->PercentEmploymentPostLimitation(), 37.5f);
+  // Never taken as Scotland without a word.
+  for (int32_t other : {2, 7, 99, -1}) {
+    try {
+      model_->SetJurisdiction(other);
+      ADD_FAILURE() << other << " taken";
+    } catch (const OrvError& e) {
+      EXPECT_EQ(e.Number(), err::kInvalidPropertyValue);
+      EXPECT_NE(e.Description().find("The jurisdiction " + std::to_string(other) + " is not known"),
+                std::string::npos);
+    }
+    EXPECT_EQ(model_->Jurisdiction(), orvScotland);
+  }
 }
 
 TEST_F(ReportChannels, LabelOnlyLinesCarryNoEquals) {

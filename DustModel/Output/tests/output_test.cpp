@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QDate>
+#include <QTest>
 #include <QToolBar>
 #include <QMenuBar>
 #include <QPrintPreviewWidget>
@@ -209,7 +211,7 @@ TEST_F(OutputTest, WindowCaptionMenuAndMinimumSize) {
   EXPECT_EQ(top[0]->text(), "&File");
   QStringList items;
   for (QAction* a : top[0]->menu()->actions()) items << (a->isSeparator() ? "-" : a->text());
-  EXPECT_EQ(items, (QStringList{"&Print", "-", "&Save as Adobe Acrobat PDF", "-", "&Close"}));
+  EXPECT_EQ(items, (QStringList{"&Print", "-", "&Save as PDF...", "-", "&Close"}));
 
   w->resize(300, 200);
   QApplication::processEvents();
@@ -228,10 +230,12 @@ TEST_F(OutputTest, CancelledPdfDialogWritesAndOpensNothing) {
   EXPECT_EQ(r.kind, FileDialogRequest::Kind::kSave);
   EXPECT_EQ(r.title, "Save output to PDF file");
   EXPECT_EQ(r.default_extension, "pdf");
-  EXPECT_EQ(r.file_name, "");
+  EXPECT_TRUE(r.file_name.ends_with(".pdf")) << r.file_name;
   EXPECT_EQ(r.filter_index, 1);
   EXPECT_EQ(r.flags & ofn::kOverwritePrompt, ofn::kOverwritePrompt);
   ASSERT_EQ(r.filters.size(), 1u);
+  // The dialog puts the pattern after the description: it is not in it.
+  EXPECT_EQ(r.filters[0].first, "PDF document");
   EXPECT_EQ(r.filters[0].second, "*.pdf");
   EXPECT_TRUE(shell_->opened.empty());
   EXPECT_TRUE(boxes_->shown.empty());
@@ -253,6 +257,46 @@ TEST_F(OutputTest, ChosenPdfIsWrittenThenOpened) {
   EXPECT_EQ(magic, "%PDF");
   EXPECT_EQ(shell_->opened, std::vector<std::string>{Temp("chosen.pdf")});
   EXPECT_TRUE(boxes_->shown.empty());
+  // The next save opens in the folder last used.
+  output_->Window()->SavePdfAction()->trigger();
+  ASSERT_EQ(dialogs_->shown.size(), 2u);
+  EXPECT_EQ(fs::path(dialogs_->shown[1].initial_folder), fs::path(Temp("chosen.pdf")).parent_path());
+}
+
+TEST(SuggestedPdfName, SurnameReferenceAndDate) {
+  const QDate day(2026, 12, 7);
+  struct Case {
+    std::string header;
+    QString expected;
+  } cases[] = {
+      {"Dust Calculation for Mr Joseph Quarrington\r\nRef: SOL/41\tZURIR Ref: Z9",
+       "Quarrington SOL-41 2026-12-07.pdf"},
+      {"Dust Calculation for Ann Platt\r\nRef: \tZURIR Ref: ", "Platt 2026-12-07.pdf"},
+      {"", "2026-12-07.pdf"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(SuggestedPdfName(c.header, day), c.expected) << c.header;
+}
+
+TEST_F(OutputTest, KeysCloseAndZoomStepsAreOneQuarter) {
+  FeedSample(*output_, 2, 4);
+  output_->Show();
+  frmOutput* w = output_->Window();
+  EXPECT_TRUE(w->CloseAction()->shortcuts().contains(QKeySequence(Qt::Key_Escape)));
+  EXPECT_TRUE(w->CloseAction()->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_W)));
+  EXPECT_EQ(w->PrintAction()->shortcut(), QKeySequence(QKeySequence::Print));
+  QToolBar* bar = w->findChild<QToolBar*>("previewToolBar");
+  QAction* zoom_in = nullptr;
+  for (QAction* a : bar->actions())
+    if (a->text() == "Zoom in") zoom_in = a;
+  ASSERT_NE(zoom_in, nullptr);
+  w->Preview()->setZoomMode(QPrintPreviewWidget::CustomZoom);
+  w->Preview()->setZoomFactor(1.0);
+  zoom_in->trigger();
+  EXPECT_DOUBLE_EQ(w->Preview()->zoomFactor(), 1.25);
+  QApplication::setActiveWindow(w);
+  w->Preview()->setFocus();
+  QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : w, Qt::Key_Escape);
+  EXPECT_FALSE(w->isVisible());
 }
 
 // An opener that cannot start, as on a machine without the desktop's opener.
@@ -292,8 +336,8 @@ TEST_F(OutputTest, ToolBarPrintsSavesZoomsAndCountsPages) {
   QStringList texts;
   for (QAction* a : bar->actions())
     if (!a->isSeparator() && !a->text().isEmpty()) texts << a->text();
-  EXPECT_EQ(texts.mid(0, 6), (QStringList{"&Print", "&Save as Adobe Acrobat PDF", "Fit width",
-                                          "Whole page", "Zoom in", "Zoom out"}));
+  EXPECT_EQ(texts.mid(0, 6), (QStringList{"&Print", "&Save as PDF...", "Fit width", "Whole page",
+                                          "Zoom in", "Zoom out"}));
   const QString count = QString::number(w->PageCount());
   ASSERT_GT(w->PageCount(), 2);
   EXPECT_EQ(w->PageNumberText(), "Page 1 of " + count);

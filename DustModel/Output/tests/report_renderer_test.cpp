@@ -105,6 +105,34 @@ class ReportRendererTest : public ::testing::Test {
   fs::path dir_;
 };
 
+// However a row's text wraps, a short last word such as "%" stays on the
+// line of the word before it, and a value stays on one line.
+TEST_F(ReportRendererTest, NoLineEndsWithALoneShortWord) {
+  if (!testing::HavePdfToText()) GTEST_SKIP() << "pdftotext is not installed";
+  ReportDocument doc;
+  doc.StartDoc();
+  // A word before the last one letter longer each row moves the end of the
+  // line across the last word's place.
+  for (int n = 1; n <= 40; ++n) {
+    std::string line = "\t";
+    for (int w = 0; w < 8; ++w) line += "q" + std::to_string(n) + "w" + std::to_string(w) + " ";
+    line += std::string(static_cast<size_t>(n), 'y') + " ";
+    doc.DetailLine(line + "%", "1 234 567.89");
+  }
+  doc.EndDoc();
+  const auto [text, boxes, pages] = Render(doc, 297);
+  int lone = 0;
+  for (const std::vector<PlacedWord>& words : PlacedWords(boxes))
+  for (size_t i = 1; i < words.size(); ++i) {
+    if (words[i].text == "%") {
+      ++lone;
+      EXPECT_NEAR(words[i].top, words[i - 1].top, 0.5) << words[i - 1].text << " %";
+    }
+    if (words[i].text == "567.89") EXPECT_NEAR(words[i].top, words[i - 1].top, 0.5);
+  }
+  EXPECT_GT(lone, 0) << "no \"%\" word was read";
+}
+
 // Whatever the page height, each word and value of each row is printed
 // once: a row that does not fit goes whole to the next page, and a row
 // taller than a page is cut between its lines, each line printed once. The

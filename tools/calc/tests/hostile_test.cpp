@@ -148,5 +148,28 @@ TEST(HistoryLimits, TooMuchIsBadInputNamingTheField) {
             163u);
 }
 
+// A stored result is calculated from the claimant's own record only, and a
+// jurisdiction other than the two is refused, never taken as Scotland.
+TEST_F(HostileCalc, JurisdictionsAreTheClaimantsOwnAndOnlyTheTwo) {
+  const std::string claimants = tmp_.File("claims.db");
+  orv::tarnby::CreateClaimantDatabase(claimants);
+  {
+    auto d = db::OpenDatabase(claimants);
+    d->Execute("INSERT INTO CLAIMANT (ID, SURNAME, JURISDICTION) VALUES (1, 'A', 0), (2, 'B', 2)");
+    d->Execute("INSERT INTO WORKHISTORY (CLAIMANTID, COLLIERYID, JOBFACTORID, RESPFACTORID, "
+               "STARTYEAR, ENDYEAR) VALUES (1, 101, 1, 1, 1955, 1970), (2, 101, 1, 1, 1955, 1970)");
+    d->Close();
+  }
+  const std::string db = "--claimant-db '" + claimants + "' ";
+  const Ran overridden = Calc(db + "--claimant 1 --jurisdiction 1 --store");
+  EXPECT_EQ(overridden.code, 2);
+  EXPECT_NE(overridden.err.find("--jurisdiction"), std::string::npos) << overridden.err;
+  EXPECT_EQ(Calc(db + "--claimant 1 --jurisdiction 1").code, 0);  // a what-if
+  const Ran unknown = Calc(db + "--claimant 2");
+  EXPECT_NE(unknown.code, 0);
+  EXPECT_NE(unknown.err.find("The jurisdiction 2 is not known"), std::string::npos)
+      << unknown.err;
+}
+
 }  // namespace
 }  // namespace orv::calc

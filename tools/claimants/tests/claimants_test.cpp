@@ -182,6 +182,18 @@ TEST_F(ClaimantsTest, ToolExitCodesAndMessages) {
   EXPECT_EQ(Tool("upgrade " + path).code, 0);  // nothing to do, no backup needed
 
   const fs::path src = SampleCopy();
+  // A jurisdiction other than 0 and 1 would be calculated as Scotland.
+  {
+    std::string text = ReadAll((src / "claimants.csv").string());
+    const size_t end = text.find('\n', text.find('\n') + 1);
+    text[end - 1] = '2';  // the first claimant's JURISDICTION, the last column
+    WriteFile(src / "claimants.csv", text);
+    const Ran j = Tool("import " + path + " " + src.string());
+    EXPECT_EQ(j.code, 2);
+    EXPECT_NE(j.err.find("claimants.csv, line 2, field JURISDICTION"), std::string::npos) << j.err;
+    fs::copy_file(sample_ / "claimants.csv", src / "claimants.csv",
+                  fs::copy_options::overwrite_existing);
+  }
   WriteFile(src / "smoke_history.csv", "ID,CLAIMANTID,SMOKECATEGORYID,YEARS\n1,1,2,lots\n");
   const Ran bad = Tool("import " + path + " " + src.string());
   EXPECT_EQ(bad.code, 2);
@@ -471,6 +483,78 @@ TEST_F(ClaimantsTest, ExportKeepsEveryNumberExactly) {
       }
     }
   }
+}
+
+// Each failure names its true cause and the file: a value that does not fit
+// its field, a database that cannot be written, a stored query that does
+// not compile.
+TEST_F(ClaimantsTest, MessagesNameTheTrueCauseAndTheFile) {
+  const std::string path = NewDb("m.db");
+  ImportFolder(path, sample_.string());
+  {
+    auto d = db::OpenDatabase(path);
+    d->Execute("UPDATE CLAIMANT SET RECOVERABLEQUANTUM = 'lots' WHERE ID = 3");
+    d->Execute("UPDATE StoredQueries SET SQL = 'SELECT * FROM WORKHISTORY WHERE NOWHERE = 1' "
+               "WHERE Name = 'qdWork'");
+    d->Close();
+  }
+  const Ran exported = Tool("export " + path + " " + (dir_ / "out").string());
+  EXPECT_EQ(exported.code, 2);
+  EXPECT_NE(exported.err.find("field CLAIMANT.RECOVERABLEQUANTUM"), std::string::npos)
+      << exported.err;
+  EXPECT_NE(exported.err.find("the row with ID 3"), std::string::npos) << exported.err;
+  EXPECT_NE(exported.err.find(path), std::string::npos) << exported.err;
+
+  const Ran check = Tool("check " + path);
+  EXPECT_EQ(check.code, 2);
+  EXPECT_NE(check.out.find("CLAIMANT entry 3: RECOVERABLEQUANTUM holds the text 'lots'"),
+            std::string::npos)
+      << check.out;
+  EXPECT_NE(check.out.find("The stored query 'qdWork' of the read-only database '" + path +
+                           "' cannot be run"),
+            std::string::npos)
+      << check.out;
+
+  // A database that cannot be written is not a bad CSV line.
+  const std::string locked = NewDb("locked.db");
+  fs::permissions(locked, fs::perms::owner_read | fs::perms::group_read);
+  const Ran imported = Tool("import " + locked + " " + sample_.string());
+  fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_write);
+  if (::geteuid() != 0) {  // the superuser writes whatever the mode
+    EXPECT_EQ(imported.code, 3) << imported.err;
+    EXPECT_NE(imported.err.find(locked), std::string::npos) << imported.err;
+    EXPECT_EQ(imported.err.find("line"), std::string::npos) << imported.err;
+  }
+}
+
+// A backup never replaces a file and is never the database itself; it keeps
+// the database's mode.
+TEST_F(ClaimantsTest, ABackupNeverOverwritesAFile) {
+  const std::string path = (dir_ / "claims.sqlite").string();
+  ASSERT_EQ(Tool("create " + path + " --level 12").code, 0);
+  fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
+  const std::string precious = (dir_ / "precious.txt").string();
+  WriteFile(precious, "keep me");
+  const Ran refused = Tool("upgrade " + path + " --backup " + precious);
+  EXPECT_EQ(refused.code, 2);
+  EXPECT_NE(refused.err.find(precious), std::string::npos) << refused.err;
+  EXPECT_EQ(ReadAll(precious), "keep me");
+
+  const Ran up = Tool("upgrade " + path);
+  ASSERT_EQ(up.code, 0) << up.err;
+  const std::string first = up.out.substr(up.out.find(" to ") + 4, up.out.find('\n') - up.out.find(" to ") - 4);
+  EXPECT_NE(first, path);
+  EXPECT_NE(first.find("Backup"), std::string::npos) << first;
+  EXPECT_EQ(fs::status(first).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+  // A second backup of the same day takes the next free name.
+  tarnby::CreateClaimantDatabase((dir_ / "second.sqlite").string(), 12);
+  fs::remove(path);
+  fs::rename(dir_ / "second.sqlite", path);
+  const Ran again = Tool("upgrade " + path);
+  ASSERT_EQ(again.code, 0) << again.err;
+  EXPECT_NE(again.out.find("-2.sqlite"), std::string::npos) << again.out;
+  EXPECT_TRUE(fs::exists(first));
 }
 
 }  // namespace

@@ -145,10 +145,16 @@ TEST_F(ToolTest, ExpandRunsOnlyItsOwnActionQueries) {
             std::string::npos)
       << ReadText(report);
 
-  // The same file with the program's own queries expands.
+  // The same file with the program's own queries expands, and the file
+  // that replaces it keeps its mode.
   const fs::path sound = dir_ / "sound.db";
   dd::BuildFromCsv(src.string(), sound.string());
+  const auto mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+  fs::permissions(sound, mode);
   EXPECT_EQ(RunTool("expand " + sound.string() + " >/dev/null 2>" + err), 0) << ReadText(err);
+  EXPECT_EQ(fs::status(sound).permissions() & fs::perms::all, mode);
+  for (const auto& e : fs::directory_iterator(dir_))
+    EXPECT_NE(e.path().filename().string().front(), '.') << "left behind: " << e.path();
 }
 
 // A stored query that never ends is stopped by the budget, and the check
@@ -161,6 +167,20 @@ TEST_F(ToolTest, CheckStopsAQueryThatNeverEndsNamingIt) {
   EXPECT_EQ(RunTool("check " + db_.string() + " >" + report + " 2>/dev/null"), 2);
   EXPECT_NE(ReadText(report).find("The stored query 'qDustMatrixData' of the read-only database '" +
                                   db_.string() + "' was stopped"),
+            std::string::npos)
+      << ReadText(report);
+}
+
+// Text another program stored in a number column is reported by the check,
+// naming the table, row and column.
+TEST_F(ToolTest, CheckReportsTextInANumberColumn) {
+  {
+    auto d = OpenDb(db_.string());
+    d->Execute("UPDATE SURVEYS SET DUSTVAL = 'lots' WHERE _rowid_ = 2");
+  }
+  const std::string report = (dir_ / "report.txt").string();
+  EXPECT_EQ(RunTool("check " + db_.string() + " >" + report + " 2>/dev/null"), 2);
+  EXPECT_NE(ReadText(report).find("SURVEYS row 2: 'lots' in DUSTVAL: not a number"),
             std::string::npos)
       << ReadText(report);
 }

@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config ccache
   libsqlite3-dev sqlite3 nlohmann-json3-dev libcli11-dev libfmt-dev
+  postgresql postgresql-client libpq-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libqt6printsupport6 libgl-dev
   poppler-utils xvfb xauth openbox xdotool

@@ -39,6 +39,13 @@ void RaiseTableOrQueryNotFound(std::string_view source, std::string_view name) {
             "'. Make sure it exists and that its name is spelled correctly.");
 }
 
+void RaiseDataChanged(std::string_view source) {
+  Raise(dberr::kDataChanged, source,
+        "The record has been changed by another user since you started editing it; your "
+        "changes were not saved. The record now shows the other user's changes: edit it "
+        "again if yours still apply.");
+}
+
 void RaiseFieldTooSmall(std::string_view source, std::string_view field) {
   Raise(dberr::kFieldTooSmall, source,
         (field.empty() ? std::string("The field") : "The field '" + std::string(field) + "'") +

@@ -57,6 +57,12 @@ inline constexpr int32_t kCurrentlyLocked = 3218;
 inline constexpr int32_t kNumericOverflow = 3349;
 inline constexpr int32_t kTableOrQueryNotFound = 3078;
 inline constexpr int32_t kItemNotFound = 3265;
+// The connection to a database server was lost (a restarted server, a
+// broken network): what was being saved was not saved.
+inline constexpr int32_t kConnectionLost = 3151;
+// The server refused the login's permission for a statement (an operator's
+// login trying a change of structure).
+inline constexpr int32_t kNoDesignPermission = 3111;
 }  // namespace dberr
 
 // Field types as the system names them. Stored as SQLite column types
@@ -165,7 +171,18 @@ struct OpenOptions {
 // not a database of ours, damaged, of the other kind than options.kind, or
 // refused by another connection's lock: 3051 naming the file. SQLite's defensive settings are on
 // and the file's structure is checked (a quick integrity check) before it is used.
+//
+// `path` may instead be a PostgreSQL connection URI (postgresql://host/db?...,
+// as libpq reads it, host=/socket/folder included): the database on that
+// server, which must hold this layer's tables (else 3051). The password comes
+// from libpq's own sources (password file, service file, environment); a URI
+// holding one is refused. A server that cannot be reached or refuses the
+// login is 3051 naming the server and database; exclusive and shared opens
+// are kept apart by an advisory lock held for the connection's life.
 DatabasePtr OpenDatabase(const std::string& path, const OpenOptions& options = {});
+
+// True when `path` names a database on a server (a postgresql:// URI).
+bool IsServerPath(std::string_view path);
 
 // True when `e` is the 3051 of an open refused because another connection
 // or program has the file (also as the engine passes it on, above its
@@ -175,6 +192,9 @@ bool IsRefusedForUse(const OrvError& e);
 
 // Creates a new, empty database file (fails if it exists) with the password
 // of `connect` (";pwd=...", or empty for none), open read-write.
+// On a server (a URI), the database must exist and be empty of this layer's
+// tables (3204 otherwise); they are made in it. The password gate of
+// `connect` is the file's only: a server keeps its own logins.
 DatabasePtr CreateDatabase(const std::string& path, const std::string& connect = {});
 
 // Compacts the closed database `source` (opened with `source_connect`) into
@@ -188,8 +208,12 @@ class Database : public std::enable_shared_from_this<Database> {
  public:
   virtual ~Database() = default;
 
-  // The full (absolute) file name.
+  // The full (absolute) file name; on a server, the URI it was opened with
+  // (which holds no password).
   virtual const std::string& Name() const = 0;
+  // True for a database on a PostgreSQL server (whose SQL dialect differs
+  // from the file's in places: ILIKE for a LIKE that ignores case, no PRAGMA).
+  virtual bool IsServer() const { return false; }
   virtual bool ReadOnly() const = 0;
   virtual void Close() = 0;
   virtual bool IsOpen() const = 0;

@@ -56,6 +56,8 @@ std::string QuoteLiteral(std::string_view text);
 // range (see ColumnDefinition), by which their failures are recognised.
 inline constexpr const char* kSizeCheck = "orv$size";
 inline constexpr const char* kRangeCheck = "orv$range";
+// 3197: the row edited was changed by another user before Update.
+[[noreturn]] void RaiseDataChanged(std::string_view source);
 [[noreturn]] void RaiseFieldTooSmall(std::string_view source, std::string_view field);
 [[noreturn]] void RaiseNumericOverflow(std::string_view source, std::string_view field);
 

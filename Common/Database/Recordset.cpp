@@ -655,10 +655,7 @@ void SqliteRecordset::UpdateEdited(const std::string& sets, std::vector<Value>& 
     }
     if (now != original_) {
       mode_ = Mode::None;
-      Raise(dberr::kDataChanged, kSource,
-            "The record has been changed by another user since you started editing it; your "
-            "changes were not saved. The record now shows the other user's changes: edit it "
-            "again if yours still apply.");
+      RaiseDataChanged(kSource);
     }
     if (!sets.empty()) {
       values.emplace_back(static_cast<long long>(rowid));

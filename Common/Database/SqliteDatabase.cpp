@@ -31,6 +31,7 @@
 #include <system_error>
 
 #include "Impl.h"
+#include "PgImpl.h"
 #include "OrvError.h"
 #include "SafeFiles.h"
 #include "Text.h"
@@ -246,7 +247,10 @@ static void ConfigureEngineOnce() {
   std::call_once(once, [] { (void)sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0); });
 }
 
+bool IsServerPath(std::string_view path) { return detail::IsServerUri(path); }
+
 DatabasePtr OpenDatabase(const std::string& path, const OpenOptions& options) {
+  if (detail::IsServerUri(path)) return detail::OpenServerDatabase(path, options);
   ConfigureEngineOnce();
   const std::string full = AbsolutePath(path);
   std::error_code ec;
@@ -315,6 +319,7 @@ DatabasePtr OpenDatabase(const std::string& path, const OpenOptions& options) {
 }
 
 DatabasePtr CreateDatabase(const std::string& path, const std::string& connect) {
+  if (detail::IsServerUri(path)) return detail::CreateServerDatabase(path);
   ConfigureEngineOnce();
   const std::string full = AbsolutePath(path);
   std::error_code ec;

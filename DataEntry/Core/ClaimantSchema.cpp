@@ -143,9 +143,9 @@ void Level1(db::Database& d) {
       "qdClaimantPension",
       "SELECT CLAIMANT.*, PENSIONDATA.* FROM CLAIMANT LEFT JOIN PENSIONDATA "
       "ON CLAIMANT.ID = PENSIONDATA.CLAIMANTID WHERE (" +
-          LikePattern("CLAIMANT.SURNAME", "WHATNAME") + " OR CLAIMANT.SURNAME IS NULL) AND (" +
-          LikePattern("CLAIMANT.REF", "WHATREF") + " OR CLAIMANT.REF IS NULL) AND (" +
-          LikePattern("CLAIMANT.ZURIRREF", "WHATZURIR") + " OR CLAIMANT.ZURIRREF IS NULL)",
+          LikePattern("CLAIMANT.SURNAME", "WHATNAME", d.IsServer()) + " OR CLAIMANT.SURNAME IS NULL) AND (" +
+          LikePattern("CLAIMANT.REF", "WHATREF", d.IsServer()) + " OR CLAIMANT.REF IS NULL) AND (" +
+          LikePattern("CLAIMANT.ZURIRREF", "WHATZURIR", d.IsServer()) + " OR CLAIMANT.ZURIRREF IS NULL)",
       "WHATNAME Text, WHATREF Text, WHATZURIR Text");
 }
 
@@ -184,6 +184,15 @@ void Level7(db::Database& d) {
 // Every field but ID loses its default. Defaults cannot be changed in place,
 // so the table is made again without them and the rows copied across.
 void Level8(db::Database& d) {
+  if (d.IsServer()) {
+    // A server drops a default in place.
+    for (const FieldDef& f : d.Fields(kPension)) {
+      if (!IEquals(f.name, "ID") && !f.default_value.IsNull()) {
+        d.Execute("ALTER TABLE PENSIONDATA ALTER COLUMN \"" + f.name + "\" DROP DEFAULT");
+      }
+    }
+    return;
+  }
   std::vector<FieldDef> fields = d.Fields(kPension);
   const std::vector<IndexDef> indexes = d.Indexes(kPension);
   std::string columns;
@@ -202,9 +211,11 @@ void Level8(db::Database& d) {
 }
 
 void Level9(db::Database& d) {
-  auto optional = [](const std::string& column, const std::string& parameter) {
-    return "(IFNULL(:" + parameter + ", '') = '' OR " +
-           LikePattern("IFNULL(" + column + ", '')", parameter) + ")";
+  // COALESCE on a server, which has no IFNULL.
+  const std::string ifnull = d.IsServer() ? "COALESCE(" : "IFNULL(";
+  auto optional = [&](const std::string& column, const std::string& parameter) {
+    return "(" + ifnull + ":" + parameter + ", '') = '' OR " +
+           LikePattern(ifnull + column + ", '')", parameter, d.IsServer()) + ")";
   };
   d.CreateQueryDef("qdClaimantPension2",
                    "SELECT CLAIMANT.*, PENSIONDATA.* FROM CLAIMANT LEFT JOIN PENSIONDATA "
@@ -321,8 +332,8 @@ const std::vector<std::string>& DefinedTables() {
   return tables;
 }
 
-std::string LikePattern(const std::string& column, const std::string& parameter) {
-  return column + " LIKE replace(replace(replace(replace(replace(:" + parameter +
+std::string LikePattern(const std::string& column, const std::string& parameter, bool server) {
+  return column + (server ? " ILIKE" : " LIKE") + " replace(replace(replace(replace(replace(:" + parameter +
          ", '\\', '\\\\'), '%', '\\%'), '_', '\\_'), '*', '%'), '?', '_') ESCAPE '\\'";
 }
 
@@ -380,9 +391,9 @@ void CreateBase(db::Database& d) {
   // A surname, reference or ZURIR reference left empty matches any pattern,
   // so "*" in all three finds every claimant.
   d.CreateQueryDef("qdclaimant",
-                   "SELECT * FROM CLAIMANT WHERE (" + LikePattern("SURNAME", "WHATNAME") +
-                       " OR SURNAME IS NULL) AND (" + LikePattern("REF", "WHATREF") +
-                       " OR REF IS NULL) AND (" + LikePattern("ZURIRREF", "WHATZURIR") +
+                   "SELECT * FROM CLAIMANT WHERE (" + LikePattern("SURNAME", "WHATNAME", d.IsServer()) +
+                       " OR SURNAME IS NULL) AND (" + LikePattern("REF", "WHATREF", d.IsServer()) +
+                       " OR REF IS NULL) AND (" + LikePattern("ZURIRREF", "WHATZURIR", d.IsServer()) +
                        " OR ZURIRREF IS NULL) ORDER BY ID",
                    "WHATNAME Text, WHATREF Text, WHATZURIR Text");
   d.CreateQueryDef("qdWork",

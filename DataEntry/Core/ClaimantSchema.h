@@ -31,7 +31,9 @@ const std::vector<Level>& Levels();
 
 // The SQL pattern test of a text column against a parameter written with
 // "*" and "?" wildcards (matched ignoring case; "%", "_" and "\" in the
-// pattern stand for themselves).
-std::string LikePattern(const std::string& column, const std::string& parameter);
+// pattern stand for themselves). On a server, whose LIKE heeds case, it is
+// ILIKE.
+std::string LikePattern(const std::string& column, const std::string& parameter,
+                        bool server = false);
 
 }  // namespace orv::tarnby::schema

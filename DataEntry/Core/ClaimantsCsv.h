@@ -50,6 +50,20 @@ struct CheckReport {
 // failure, missing base tables, a stored query the program reads with that
 // would not only read). Opens the file read-only.
 CheckReport CheckDatabase(const std::string& db_path);
+
+struct CopyReport {
+  int16_t level = 0;
+  int64_t tables = 0;
+  int64_t rows = 0;
+};
+
+// Copies every table of the claimant database `source` (a file or a server
+// URI) into `destination`: made at the source's structure level when it is
+// a new file or an empty server database, else it must be at that level and
+// hold no claimants unless `replace` (InputError otherwise). Written in one
+// transaction, counters continued on a server, then every row compared with
+// the source (OrvError naming the first difference).
+CopyReport CopyDatabase(const std::string& source, const std::string& destination, bool replace);
 std::vector<std::string> FormatCheckReport(const CheckReport& report);
 
 }  // namespace orv::claimants

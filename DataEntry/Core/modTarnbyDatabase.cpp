@@ -4,6 +4,8 @@
 
 #include "ChangeHistory.h"
 
+#include <cctype>
+
 #include <filesystem>
 #include <optional>
 #include <system_error>
@@ -160,6 +162,17 @@ bool ConfirmDatabaseUpdate() {
 }
 
 std::string DefaultBackupName(const std::string& path, Clock::time_point today) {
+  if (db::IsServerPath(path)) {
+    // A server's backup is a pg_dump archive in the current folder, named
+    // after the database.
+    std::string name = path.substr(path.find("//") + 2);
+    name = name.substr(name.find('/') == std::string::npos ? name.size() : name.find('/') + 1);
+    name = name.substr(0, name.find('?'));
+    std::string safe;
+    for (char c : name) safe += std::isalnum(static_cast<unsigned char>(c)) || c == '_' ? c : '_';
+    return (safe.empty() ? std::string("claimants") : safe) + "Backup" + FormatYmd(today) +
+           ".dump";
+  }
   const std::string replacement = "Backup" + FormatYmd(today) + ".db";
   std::string out;
   const std::string lower = LowerAscii(path);
@@ -302,6 +315,26 @@ void CreateClaimantDatabase(const std::string& path, int16_t level) {
                    "The structure level must be 0 to " + std::to_string(kLatestStructureLevel));
   }
   std::error_code ec;
+  if (db::IsServerPath(path)) {
+    // On a server: in the (empty) database given, the base structure in one
+    // transaction, then each level in one of its own as an upgrade does.
+    db::DatabasePtr d = db::CreateDatabase(path);
+    d->BeginTrans();
+    try {
+      schema::CreateBase(*d);
+      d->CommitTrans();
+    } catch (...) {
+      try {
+        d->Rollback();
+      } catch (...) {
+        // The failure in hand is the one to report.
+      }
+      throw;
+    }
+    ApplyStructureLevels(*d, level);
+    d->Close();
+    return;
+  }
   if (fs::exists(path, ec)) {
     throw OrvError(3204, "CreateClaimantDatabase", "Database already exists.");
   }

@@ -28,7 +28,9 @@ constexpr const char* kTool = "tarnby-claimants";
 
 int Create(const std::string& path, int level) {
   std::error_code ec;
-  if (std::filesystem::exists(path, ec)) throw InputError(path, 0, "", "the file already exists");
+  if (!orv::db::IsServerPath(path) && std::filesystem::exists(path, ec)) {
+    throw InputError(path, 0, "", "the file already exists");
+  }
   tb::CreateClaimantDatabase(path, static_cast<int16_t>(level));
   std::cout << "Created " << path << " at structure level " << level << "\n";
   return kExitOk;
@@ -101,6 +103,14 @@ int Export(const std::string& path, const std::string& dir) {
   return kExitOk;
 }
 
+int Copy(const std::string& source, const std::string& destination, bool replace) {
+  const cl::CopyReport r = cl::CopyDatabase(source, destination, replace);
+  std::cout << "Copied " << r.rows << " rows of " << r.tables << " tables from " << source
+            << " to " << destination << " at structure level " << r.level
+            << "; checked row by row: the copy is identical\n";
+  return kExitOk;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -168,6 +178,18 @@ int main(int argc, char** argv) {
       })
       ->option_text("YYYY-MM-DD");
 
+  std::string destination;
+  bool replace = false;
+  CLI::App* copy = app.add_subcommand(
+      "copy",
+      "Copies a whole claimant database (a file or a postgresql:// URI) to another, at its "
+      "structure level, in one transaction, then checks the copy row by row. A destination "
+      "that holds claimants is refused unless --replace.");
+  copy->add_option("SRC", db, "claimant database to copy")->required();
+  copy->add_option("DST", destination, "new file, empty server database, or one to replace")
+      ->required();
+  copy->add_flag("--replace", replace, "write over a destination that holds claimants");
+
   if (const std::optional<int> exit_code = orv::tools::ParseCommandLine(app, argc, argv))
     return *exit_code;
 
@@ -182,6 +204,7 @@ int main(int argc, char** argv) {
       d->Close();
       return std::cout.flush() ? orv::tools::kExitOk : orv::tools::kExitFailure;
     }
+    if (*copy) return Copy(db, destination, replace);
     return Export(db, dir);
   });
 }

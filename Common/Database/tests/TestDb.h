@@ -1,31 +1,82 @@
 // A scratch folder per test and helpers to make small databases in it.
+//
+// A suite whose tests are written TEST_P runs on both engines: on a file,
+// and on the test server (INSTANTIATE_TEST_SUITE_P(Engines, Suite,
+// BothEngines(), EngineName)), where PathOf gives the URI of a new database
+// of the server instead of a file. TEST_F tests of the same fixture stay on
+// files.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 
 #include "Database.h"
 #include "OrvError.h"
+#include "TestServer.h"
 
 namespace orv::db::testing {
 
-class DbTest : public ::testing::Test {
+enum class Engine { File, Server };
+inline void PrintTo(Engine e, std::ostream* os) { *os << (e == Engine::Server ? "Server" : "File"); }
+
+inline auto BothEngines() { return ::testing::Values(Engine::File, Engine::Server); }
+inline std::string EngineName(const ::testing::TestParamInfo<Engine>& info) {
+  return info.param == Engine::Server ? "Server" : "File";
+}
+
+class DbTest : public ::testing::TestWithParam<Engine> {
  protected:
   void SetUp() override {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = std::filesystem::temp_directory_path() /
-           (std::string("orvdb_") + info->test_suite_name() + "_" + info->name());
+    on_server_ = info->value_param() && std::strstr(info->value_param(), "Server") != nullptr;
+    test_name_ = std::string(info->test_suite_name()) + "_" + info->name();
+    for (char& c : test_name_) c = c == '/' ? '_' : c;
+    dir_ = std::filesystem::temp_directory_path() / ("orvdb_" + test_name_);
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directories(dir_);
   }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
+  void TearDown() override {
+    std::filesystem::remove_all(dir_);
+    for (const auto& [name, uri] : server_) {
+      try {
+        orv::testing::ServerAdmin("DROP DATABASE IF EXISTS " + uri.substr(14, uri.find('?') - 14) +
+                                  " WITH (FORCE)");
+      } catch (...) {
+        // Left to the server's end.
+      }
+    }
+  }
 
-  std::string PathOf(const std::string& name) const { return (dir_ / name).string(); }
+  bool OnServer() const { return on_server_; }
+  // A file in the scratch folder, or on the server a new database of its own
+  // (the same one for the same name within a test).
+  std::string PathOf(const std::string& name) {
+    if (!on_server_) return (dir_ / name).string();
+    auto it = server_.find(name);
+    if (it == server_.end()) {
+      it = server_.emplace(name, orv::testing::NewServerDatabase("t_" + test_name_ + "_" + name))
+               .first;
+    }
+    return it->second;
+  }
+  // How messages name the database of `path`: the file, or on a server the
+  // database's name.
+  static std::string NamedAs(const std::string& path) {
+    if (!IsServerPath(path)) return path;
+    return "'" + path.substr(14, path.find('?') - 14) + "'";
+  }
 
   std::filesystem::path dir_;
+
+ private:
+  bool on_server_ = false;
+  std::string test_name_;
+  std::map<std::string, std::string> server_;
 };
 
 inline FieldDef F(std::string name, FieldType type, int32_t size = 0, bool required = false) {

@@ -16,6 +16,7 @@
 #include "Database.h"
 #include "InputError.h"
 #include "SpoiltFiles.h"
+#include "TestServer.h"
 #include "ToolRun.h"
 #include "modTarnbyDatabase.h"
 
@@ -30,10 +31,15 @@ void WriteFile(const fs::path& p, const std::string& text) {
   std::ofstream(p, std::ios::binary) << text;
 }
 
-class ClaimantsTest : public ::testing::Test {
+// TEST_P tests run on a file and on the test server (the parameter: on the
+// server), where NewDb makes a new database of the server.
+class ClaimantsTest : public ::testing::TestWithParam<bool> {
  protected:
   void SetUp() override {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    on_server_ = info->value_param() && std::string(info->value_param()) == "true";
+    test_name_ = info->name();
+    for (char& c : test_name_) c = c == '/' ? '_' : c;
     dir_ = fs::temp_directory_path() /
            ("tarnby_claimants_" + std::to_string(getpid()) + "_" + info->name());
     fs::remove_all(dir_);
@@ -43,11 +49,20 @@ class ClaimantsTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
 
+  // A new claimant database at the latest level.
   std::string NewDb(const std::string& name) {
-    const std::string path = (dir_ / name).string();
+    const std::string path = NewPlace(name);
     tarnby::CreateClaimantDatabase(path);
     return path;
   }
+  // Where a new database goes: a file not there yet, or an empty database
+  // of the test server.
+  std::string NewPlace(const std::string& name, bool server) {
+    if (server) return orv::testing::NewServerDatabase("c_" + test_name_ + "_" + name);
+    fs::remove(dir_ / name);
+    return (dir_ / name).string();
+  }
+  std::string NewPlace(const std::string& name) { return NewPlace(name, on_server_); }
 
   // A copy of the sample folder to spoil.
   fs::path SampleCopy() {
@@ -71,9 +86,11 @@ class ClaimantsTest : public ::testing::Test {
 
   fs::path dir_;
   fs::path sample_;
+  bool on_server_ = false;
+  std::string test_name_;
 };
 
-TEST_F(ClaimantsTest, SampleImportsAndExportsBackToTheSameFiles) {
+TEST_P(ClaimantsTest, SampleImportsAndExportsBackToTheSameFiles) {
   const std::string first = NewDb("first.db");
   const ImportCounts n = ImportFolder(first, sample_.string());
   EXPECT_EQ(n.claimants, 14);
@@ -95,7 +112,7 @@ TEST_F(ClaimantsTest, SampleImportsAndExportsBackToTheSameFiles) {
   EXPECT_TRUE(CheckDatabase(first).ok());
 }
 
-TEST_F(ClaimantsTest, ABadRowRejectsTheWholeImportNamingFileLineAndField) {
+TEST_P(ClaimantsTest, ABadRowRejectsTheWholeImportNamingFileLineAndField) {
   struct Case {
     const char* file;
     const char* find;
@@ -121,7 +138,6 @@ TEST_F(ClaimantsTest, ABadRowRejectsTheWholeImportNamingFileLineAndField) {
     ASSERT_NE(at, std::string::npos) << c.find;
     text.replace(at, std::string(c.find).size(), c.replace);
     WriteFile(src / c.file, text);
-    fs::remove(dir_ / "bad.db");
     const std::string db = NewDb("bad.db");
     try {
       ImportFolder(db, src.string());
@@ -136,7 +152,7 @@ TEST_F(ClaimantsTest, ABadRowRejectsTheWholeImportNamingFileLineAndField) {
   }
 }
 
-TEST_F(ClaimantsTest, CheckFindsOrphanHistoriesAndLowUserFactorIds) {
+TEST_P(ClaimantsTest, CheckFindsOrphanHistoriesAndLowUserFactorIds) {
   const std::string path = NewDb("c.db");
   {
     auto d = db::OpenDatabase(path);
@@ -204,16 +220,18 @@ TEST_F(ClaimantsTest, ToolExitCodesAndMessages) {
 // by SIGKILL once a random number of levels has gone by and a random moment
 // more: the file is sound, at a complete level, and a second run completes
 // it with every row kept.
-TEST_F(ClaimantsTest, UpgradeKilledAtAnyMomentLeavesASoundFileThatASecondRunCompletes) {
-  constexpr int kRows = 200000;
-  const std::string path = (dir_ / "big.db").string();
+TEST_P(ClaimantsTest, UpgradeKilledAtAnyMomentLeavesASoundFileThatASecondRunCompletes) {
+  // Fewer rows on the server, whose levels are slower to make: enough for a
+  // kill to land inside a level.
+  const int kRows = on_server_ ? 20000 : 200000;
+  const std::string path = NewPlace("big.db");
   tarnby::CreateClaimantDatabase(path, 1);
   {
     auto d = db::OpenDatabase(path);
     d->Execute("WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < " +
                std::to_string(kRows) +
                ") INSERT INTO PENSIONDATA (CLAIMANTID, STRIKE, MARRIED, GRADE) "
-               "SELECT x, x % 2, x % 3 = 0, 'G' || x FROM n");
+               "SELECT x, x % 2, CASE WHEN x % 3 = 0 THEN 1 ELSE 0 END, 'G' || x FROM n");
     d->Close();
   }
   const unsigned seed = std::random_device{}();
@@ -246,6 +264,15 @@ TEST_F(ClaimantsTest, UpgradeKilledAtAnyMomentLeavesASoundFileThatASecondRunComp
   waitpid(child, &status, 0);
   close(err_pipe[0]);
 
+  if (on_server_) {
+    // The server undoes the killed program's level once it notices it gone.
+    for (int i = 0; i < 100; ++i) {
+      if (orv::testing::ServerAdmin("SELECT count(*) FROM pg_stat_activity WHERE datname = '" +
+                                    path.substr(14, path.find('?') - 14) + "'") == "0")
+        break;
+      usleep(100000);
+    }
+  }
   const CheckReport after_kill = CheckDatabase(path);
   EXPECT_TRUE(after_kill.ok()) << after_kill.problems.front();
   EXPECT_GE(after_kill.level, 1);
@@ -254,8 +281,8 @@ TEST_F(ClaimantsTest, UpgradeKilledAtAnyMomentLeavesASoundFileThatASecondRunComp
   auto d = db::OpenDatabase(path);
   EXPECT_EQ(tarnby::StructureLevel(*d), tarnby::kLatestStructureLevel);
   auto rs = d->OpenRecordset(
-      "SELECT COUNT(*), SUM(CLAIMANTID), SUM(STRIKE), SUM(MARRIED = 1), SUM(GRADE = 'G' || "
-      "CLAIMANTID) FROM PENSIONDATA",
+      "SELECT COUNT(*), SUM(CLAIMANTID), SUM(STRIKE), SUM(CASE WHEN MARRIED = 1 THEN 1 ELSE 0 "
+      "END), SUM(CASE WHEN GRADE = 'G' || CLAIMANTID THEN 1 ELSE 0 END) FROM PENSIONDATA",
       db::RecordsetType::Snapshot);
   EXPECT_EQ(rs->Field(0).AsInt64(), kRows);
   EXPECT_EQ(rs->Field(1).AsInt64(), int64_t{kRows} * (kRows + 1) / 2);
@@ -322,6 +349,87 @@ TEST_F(ClaimantsTest, SpoiltDatabasesExitTwoNamingThem) {
   }
 }
 
+// A file copied to a server and back exports as the original does; a
+// destination holding claimants is refused unless told to replace them.
+TEST_F(ClaimantsTest, CopyFileToServerToFileKeepsEveryRow) {
+  const std::string original = NewPlace("original.db", false);
+  tarnby::CreateClaimantDatabase(original);
+  ImportFolder(original, sample_.string());
+  const std::string server = NewPlace("server", true);
+  const Ran there = Tool("copy " + original + " " + server);
+  ASSERT_EQ(there.code, 0) << there.err;
+  EXPECT_NE(there.out.find("the copy is identical"), std::string::npos) << there.out;
+  const std::string back = NewPlace("back.db", false);
+  const Ran again = Tool("copy " + server + " " + back);
+  ASSERT_EQ(again.code, 0) << again.err;
+  ExportFolder(original, (dir_ / "out1").string());
+  ExportFolder(back, (dir_ / "out2").string());
+  for (const char* f :
+       {"claimants.csv", "work_history.csv", "smoke_history.csv", "user_factors.csv"}) {
+    EXPECT_EQ(ReadAll(dir_ / "out1" / f), ReadAll(dir_ / "out2" / f)) << f;
+  }
+  // New claimants on the server continue after the copied numbers.
+  auto d = db::OpenDatabase(server);
+  d->Execute("INSERT INTO CLAIMANT (SURNAME) VALUES ('New')");
+  EXPECT_EQ(d->OpenRecordset("SELECT MAX(ID) FROM CLAIMANT", db::RecordsetType::Snapshot)
+                ->Field(0)
+                .AsInt64(),
+            Count(original, "CLAIMANT") + 1);
+  d->Close();
+
+  const Ran refused = Tool("copy " + original + " " + server);
+  EXPECT_EQ(refused.code, 2);
+  EXPECT_NE(refused.err.find("--replace"), std::string::npos) << refused.err;
+  EXPECT_EQ(Tool("copy " + original + " " + server + " --replace").code, 0);
+  EXPECT_EQ(Count(server, "CLAIMANT"), Count(original, "CLAIMANT"));
+}
+
+// On a server: the upgrade is refused while another program is connected,
+// backs up to a pg_dump archive, and an operator's login (which may change
+// rows, not the structure) gets a clear refusal with no level half done.
+TEST_F(ClaimantsTest, ServerUpgradeRefusalsBackupAndTheOperatorRole) {
+  const std::string uri = NewPlace("up", true);
+  tarnby::CreateClaimantDatabase(uri, 12);
+  const std::string name = uri.substr(14, uri.find('?') - 14);
+  {
+    auto other = db::OpenDatabase(uri);  // another user's program, idle
+    const Ran refused = Tool("upgrade " + uri + " --no-backup");
+    EXPECT_EQ(refused.code, 3);
+    EXPECT_NE(refused.err.find("Another program has " + uri + " open"), std::string::npos)
+        << refused.err;
+    other->Close();
+  }
+  // The office's roles, as the README sets them up.
+  orv::testing::ServerAdmin(
+      "DROP ROLE IF EXISTS tarnby_test_operator; CREATE ROLE tarnby_test_operator LOGIN");
+  orv::testing::ServerAdmin(
+      "GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA public TO "
+      "tarnby_test_operator; GRANT USAGE ON ALL SEQUENCES IN SCHEMA public TO "
+      "tarnby_test_operator",
+      name);
+  const std::string as_operator = uri + "&user=tarnby_test_operator";
+  const Ran op = Tool("upgrade '" + as_operator + "' --no-backup");
+  EXPECT_EQ(op.code, 3);
+  EXPECT_NE(op.err.find("administrator's login"), std::string::npos) << op.err;
+  {
+    auto d = db::OpenDatabase(as_operator);
+    EXPECT_EQ(tarnby::StructureLevel(*d), 12);  // nothing of level 14 was kept
+    d->Execute("INSERT INTO CLAIMANT (SURNAME) VALUES ('Entered by an operator')");
+    d->Close();
+  }
+  const std::string backup = (dir_ / "before.dump").string();
+  const Ran up = Tool("upgrade " + uri + " --backup " + backup);
+  EXPECT_EQ(up.code, 0) << up.err;
+  EXPECT_NE(up.out.find("from structure level 12 to 20"), std::string::npos) << up.out;
+  EXPECT_GT(fs::file_size(backup), 0u);
+  orv::testing::ServerAdmin("DROP DATABASE " + name + " WITH (FORCE)");
+  orv::testing::ServerAdmin("DROP ROLE tarnby_test_operator");
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, ClaimantsTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& i) {
+                           return i.param ? "Server" : "File";
+                         });
 
 // A claimant file with an object its structure does not define is refused
 // by every command that uses it, naming the object; the check lists it.

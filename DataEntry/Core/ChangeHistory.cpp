@@ -69,6 +69,85 @@ std::string TriggerSql(const std::string& table, const std::vector<FieldDef>& fi
          ") WHERE o IS NOT n; END";
 }
 
+// The server's form of one trigger: a function of its own that inserts a
+// record per field the change touches, with the login user (session_user)
+// and the program its connection names (application_name), and the trigger
+// that calls it after every row.
+std::vector<std::string> ServerTriggerSql(const std::string& table,
+                                          const std::vector<FieldDef>& fields, const char* action) {
+  const bool insert = std::string(action) == "INSERT";
+  const bool remove = std::string(action) == "DELETE";
+  const char* row = remove ? "OLD" : "NEW";
+  const std::string function = LowerAscii(TriggerName(table, action));
+  std::string values;
+  for (const FieldDef& f : fields) {
+    const std::string column = LowerAscii(f.name);
+    if (!values.empty()) values += ", ";
+    values += "(" + Quoted(UpperAscii(f.name)) + ", " +
+              (insert ? std::string("NULL::text") : "CAST(OLD." + column + " AS text)") + ", " +
+              (remove ? std::string("NULL::text") : "CAST(NEW." + column + " AS text)") + ")";
+  }
+  const std::string claimant = IEquals(table, "USERFACTOR") ? "NULL"
+                               : IEquals(table, "CLAIMANT") ? std::string(row) + ".id"
+                                                            : std::string(row) + ".claimantid";
+  return {"CREATE OR REPLACE FUNCTION " + function +
+              "() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN INSERT INTO changehistory "
+              "(changetime, username, program, tablename, rowkey, claimantid, action, field, "
+              "oldvalue, newvalue) SELECT to_char(clock_timestamp() AT TIME ZONE 'UTC', "
+              "'YYYY-MM-DD HH24:MI:SS.MS'), left(session_user::text, 100), "
+              "left(current_setting('application_name'), 100), " +
+              Quoted(UpperAscii(table)) + ", " + row + ".id, " + claimant + ", " +
+              Quoted(insert ? "insert" : remove ? "delete" : "update") +
+              ", v.f, v.o, v.n FROM (VALUES " + values +
+              ") AS v(f, o, n) WHERE v.o IS DISTINCT FROM v.n; RETURN NULL; END $$",
+          "CREATE TRIGGER " + Ident(TriggerName(table, action)) + " AFTER " + action + " ON " +
+              Ident(table) + " FOR EACH ROW EXECUTE FUNCTION " + function + "()"};
+}
+
+void CreateTrackingTriggers(db::Database& d) {
+  for (const std::string& t : TrackedTables()) {
+    const std::vector<FieldDef> fields = d.Fields(t);
+    for (const char* action : {"INSERT", "UPDATE", "DELETE"}) {
+      if (d.IsServer()) {
+        for (const std::string& sql : ServerTriggerSql(t, fields, action)) d.Execute(sql);
+      } else {
+        d.Execute(TriggerSql(t, fields, action));
+      }
+    }
+  }
+}
+
+// Records are kept as written: the triggers that refuse their change.
+void CreateKeepTriggers(db::Database& d) {
+  if (d.IsServer()) {
+    // A server's records name their user and program as they are written,
+    // so no change to a record is ever allowed.
+    d.Execute("CREATE OR REPLACE FUNCTION changehistory_keep() RETURNS trigger LANGUAGE plpgsql "
+              "AS $$ BEGIN RAISE EXCEPTION " + Quoted(kNeverRewritten) + "; END $$");
+    for (const char* action : {"UPDATE", "DELETE"})
+      d.Execute("CREATE TRIGGER " + Ident(std::string(kChangeHistoryTable) + "_KEEP_" + action) +
+                " BEFORE " + action + " ON " + kChangeHistoryTable +
+                " FOR EACH ROW EXECUTE FUNCTION changehistory_keep()");
+    d.Execute("CREATE TRIGGER " + Ident(std::string(kChangeHistoryTable) + "_KEEP_TRUNCATE") +
+              " BEFORE TRUNCATE ON " + kChangeHistoryTable +
+              " FOR EACH STATEMENT EXECUTE FUNCTION changehistory_keep()");
+    return;
+  }
+  // Records are kept as written. The one change allowed is the naming of
+  // the user and program in a record that has neither (AttributeChanges).
+  std::string same;
+  for (const char* c : {"ID", "CHANGETIME", "TABLENAME", "ROWKEY", "CLAIMANTID", "ACTION", "FIELD",
+                        "OLDVALUE", "NEWVALUE"})
+    same += std::string(" AND NEW.") + c + " IS OLD." + c;
+  d.Execute("CREATE TRIGGER " + Ident(std::string(kChangeHistoryTable) + "_KEEP_UPDATE") +
+            " BEFORE UPDATE ON " + kChangeHistoryTable +
+            " WHEN NOT (OLD.USERNAME IS NULL AND OLD.PROGRAM IS NULL" + same +
+            ") BEGIN SELECT RAISE(ABORT, " + Quoted(kNeverRewritten) + "); END");
+  d.Execute("CREATE TRIGGER " + Ident(std::string(kChangeHistoryTable) + "_KEEP_DELETE") +
+            " BEFORE DELETE ON " + kChangeHistoryTable + " BEGIN SELECT RAISE(ABORT, " +
+            Quoted(kNeverRewritten) + "); END");
+}
+
 }  // namespace
 
 const std::vector<std::string>& TrackedTables() {
@@ -77,12 +156,13 @@ const std::vector<std::string>& TrackedTables() {
   return tables;
 }
 
-std::vector<std::string> ChangeHistoryTriggers() {
+std::vector<std::string> ChangeHistoryTriggers(bool server) {
   std::vector<std::string> names;
   for (const std::string& t : TrackedTables())
     for (const char* action : {"INSERT", "UPDATE", "DELETE"}) names.push_back(TriggerName(t, action));
   names.push_back(std::string(kChangeHistoryTable) + "_KEEP_UPDATE");
   names.push_back(std::string(kChangeHistoryTable) + "_KEEP_DELETE");
+  if (server) names.push_back(std::string(kChangeHistoryTable) + "_KEEP_TRUNCATE");
   return names;
 }
 
@@ -100,23 +180,8 @@ void CreateChangeHistory(db::Database& d) {
   by_claimant.name = "CLAIMANTID";
   by_claimant.fields = {"CLAIMANTID"};
   d.CreateIndex(kChangeHistoryTable, by_claimant);
-  for (const std::string& t : TrackedTables()) {
-    const std::vector<FieldDef> fields = d.Fields(t);
-    for (const char* action : {"INSERT", "UPDATE", "DELETE"}) d.Execute(TriggerSql(t, fields, action));
-  }
-  // Records are kept as written. The one change allowed is the naming of
-  // the user and program in a record that has neither (AttributeChanges).
-  std::string same;
-  for (const char* c : {"ID", "CHANGETIME", "TABLENAME", "ROWKEY", "CLAIMANTID", "ACTION", "FIELD",
-                        "OLDVALUE", "NEWVALUE"})
-    same += std::string(" AND NEW.") + c + " IS OLD." + c;
-  d.Execute("CREATE TRIGGER " + Ident(std::string(kChangeHistoryTable) + "_KEEP_UPDATE") +
-            " BEFORE UPDATE ON " + kChangeHistoryTable +
-            " WHEN NOT (OLD.USERNAME IS NULL AND OLD.PROGRAM IS NULL" + same +
-            ") BEGIN SELECT RAISE(ABORT, " + Quoted(kNeverRewritten) + "); END");
-  d.Execute("CREATE TRIGGER " + Ident(std::string(kChangeHistoryTable) + "_KEEP_DELETE") +
-            " BEFORE DELETE ON " + kChangeHistoryTable + " BEGIN SELECT RAISE(ABORT, " +
-            Quoted(kNeverRewritten) + "); END");
+  CreateTrackingTriggers(d);
+  CreateKeepTriggers(d);
 }
 
 std::string LoginName() {
@@ -128,8 +193,33 @@ std::string LoginName() {
 
 std::string ProgramName() { return program_invocation_short_name; }
 
+void SuspendChangeRecording(db::Database& d) {
+  if (!d.TableExists(kChangeHistoryTable)) return;
+  for (const std::string& t : TrackedTables())
+    for (const char* action : {"INSERT", "UPDATE", "DELETE"})
+      d.Execute("DROP TRIGGER IF EXISTS " + Ident(TriggerName(t, action)) +
+                (d.IsServer() ? " ON " + Ident(t) : std::string()));
+  for (const char* keep : {"_KEEP_UPDATE", "_KEEP_DELETE", "_KEEP_TRUNCATE"}) {
+    if (!d.IsServer() && std::string(keep) == "_KEEP_TRUNCATE") continue;
+    d.Execute("DROP TRIGGER IF EXISTS " + Ident(std::string(kChangeHistoryTable) + keep) +
+              (d.IsServer() ? std::string(" ON ") + kChangeHistoryTable : std::string()));
+  }
+}
+
+void ResumeChangeRecording(db::Database& d) {
+  if (!d.TableExists(kChangeHistoryTable)) return;
+  CreateTrackingTriggers(d);
+  CreateKeepTriggers(d);
+}
+
 void AttributeChanges(db::Database& d, const std::string& user, const std::string& program) {
   if (d.ReadOnly() || !d.TableExists(kChangeHistoryTable)) return;
+  if (d.IsServer()) {
+    // The server's triggers take the user from the login and the program
+    // from the name the connection gives itself.
+    d.Execute("SET application_name = " + Quoted(program.substr(0, 63)));
+    return;
+  }
   // A connection's own (temporary) trigger: it names this program in the
   // records its changes leave, and goes with the connection.
   d.Execute(std::string("CREATE TEMP TRIGGER IF NOT EXISTS ") + kAttribution +

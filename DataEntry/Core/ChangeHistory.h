@@ -31,8 +31,15 @@ const std::vector<std::string>& TrackedTables();
 void CreateChangeHistory(db::Database& database);
 
 // The names of the triggers the structure defines, for the checks that
-// refuse any other.
-std::vector<std::string> ChangeHistoryTriggers();
+// refuse any other; a server's include the one that refuses emptying the
+// history's table at once (TRUNCATE), which a file has no way to do.
+std::vector<std::string> ChangeHistoryTriggers(bool server = false);
+
+// Removes the change history's triggers, so that rows written meanwhile
+// leave no record and the records can be replaced (a copy that brings its
+// source's records along), and puts them back. Within one transaction, so that no other change goes unrecorded.
+void SuspendChangeRecording(db::Database& database);
+void ResumeChangeRecording(db::Database& database);
 
 // The login name of the user running this program ("" when unknown).
 std::string LoginName();

@@ -212,7 +212,7 @@ void CopyDatabaseConsistently(db::Database& open_database, const std::string& de
 std::vector<std::string> ForeignObjects(db::Database& database) {
   std::vector<std::string> foreign;
   const std::vector<std::string>& tables = schema::DefinedTables();
-  const std::vector<std::string> triggers = ChangeHistoryTriggers();
+  const std::vector<std::string> triggers = ChangeHistoryTriggers(database.IsServer());
   auto in = [](const std::vector<std::string>& names, const std::string& name) {
     for (const std::string& n : names) {
       if (IEquals(n, name)) return true;

@@ -12,9 +12,11 @@
 #include <random>
 #include <sstream>
 
+#include "ChangeHistory.h"
 #include "ClaimantsCsv.h"
 #include "Database.h"
 #include "InputError.h"
+#include "OrvError.h"
 #include "SpoiltFiles.h"
 #include "TestServer.h"
 #include "ToolRun.h"
@@ -382,6 +384,63 @@ TEST_F(ClaimantsTest, CopyFileToServerToFileKeepsEveryRow) {
   EXPECT_NE(refused.err.find("--replace"), std::string::npos) << refused.err;
   EXPECT_EQ(Tool("copy " + original + " " + server + " --replace").code, 0);
   EXPECT_EQ(Count(server, "CLAIMANT"), Count(original, "CLAIMANT"));
+}
+
+// On a server the change history is kept by the server's own triggers: each
+// write names the login and the program, the records cannot be altered or
+// emptied, check finds the history sound, and a copy to a file and back
+// brings the same records along without adding its own.
+TEST_F(ClaimantsTest, ServerChangeHistoryRecordsWritersAndTravelsWithACopy) {
+  const std::string server = NewPlace("hist", true);
+  tarnby::CreateClaimantDatabase(server);
+  ASSERT_EQ(Tool("import " + server + " " + sample_.string()).code, 0);
+  {
+    auto d = tarnby::OpenClaimantDatabase(server);
+    d->Execute("UPDATE CLAIMANT SET SURNAME = 'Renamed' WHERE ID = 1");
+    const auto changes = tarnby::ReadChanges(*d, 1, std::nullopt);
+    ASSERT_FALSE(changes.empty());
+    EXPECT_EQ(changes.front().action, "insert");
+    EXPECT_EQ(changes.front().program, "tarnby-claimants");
+    EXPECT_FALSE(changes.front().user.empty());
+    const tarnby::ChangeRecord& last = changes.back();
+    EXPECT_EQ(last.action, "update");
+    EXPECT_EQ(last.table, "CLAIMANT");
+    EXPECT_EQ(last.field, "SURNAME");
+    EXPECT_EQ(last.new_value, std::optional<std::string>("Renamed"));
+    EXPECT_NE(last.old_value, last.new_value);
+    EXPECT_EQ(last.program, tarnby::ProgramName());
+    // One record per changed field: the unchanged ones leave none.
+    EXPECT_EQ(std::count_if(changes.begin(), changes.end(),
+                            [](const tarnby::ChangeRecord& c) { return c.action == "update"; }),
+              1);
+    for (const char* rewrite : {"UPDATE CHANGEHISTORY SET NEWVALUE = 'forged' WHERE ID = 1",
+                                "UPDATE CHANGEHISTORY SET USERNAME = 'someone' WHERE ID = 1",
+                                "DELETE FROM CHANGEHISTORY", "TRUNCATE CHANGEHISTORY"})
+      EXPECT_THROW(d->Execute(rewrite), OrvError) << rewrite;
+    d->Close();
+  }
+  const Ran check = Tool("check " + server);
+  EXPECT_EQ(check.code, 0) << check.out << check.err;
+  const Ran history = Tool("history " + server + " --claimant 1");
+  ASSERT_EQ(history.code, 0) << history.err;
+  EXPECT_NE(history.out.find("Renamed"), std::string::npos) << history.out;
+
+  const int64_t records = Count(server, "CHANGEHISTORY");
+  const std::string file = NewPlace("hist.db", false);
+  ASSERT_EQ(Tool("copy " + server + " " + file).code, 0);
+  EXPECT_EQ(Count(file, "CHANGEHISTORY"), records);
+  const std::string back = NewPlace("back", true);
+  ASSERT_EQ(Tool("copy " + file + " " + back).code, 0);
+  EXPECT_EQ(Count(back, "CHANGEHISTORY"), records);
+  const Ran check_back = Tool("check " + back);
+  EXPECT_EQ(check_back.code, 0) << check_back.out << check_back.err;
+  // Recording goes on in the copy after the copied records.
+  {
+    auto d = tarnby::OpenClaimantDatabase(back);
+    d->Execute("DELETE FROM SMOKEHISTORY WHERE CLAIMANTID = 1");
+    d->Close();
+  }
+  EXPECT_GT(Count(back, "CHANGEHISTORY"), records);
 }
 
 // On a server: the upgrade is refused while another program is connected,

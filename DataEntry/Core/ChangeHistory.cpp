@@ -195,6 +195,9 @@ std::string ProgramName() { return program_invocation_short_name; }
 
 void SuspendChangeRecording(db::Database& d) {
   if (!d.TableExists(kChangeHistoryTable)) return;
+  // Records written meanwhile are someone else's: this connection's naming
+  // of user and program ends with it.
+  if (!d.IsServer()) d.Execute(std::string("DROP TRIGGER IF EXISTS temp.") + kAttribution);
   for (const std::string& t : TrackedTables())
     for (const char* action : {"INSERT", "UPDATE", "DELETE"})
       d.Execute("DROP TRIGGER IF EXISTS " + Ident(TriggerName(t, action)) +

@@ -37,7 +37,8 @@ std::vector<std::string> ChangeHistoryTriggers(bool server = false);
 
 // Removes the change history's triggers, so that rows written meanwhile
 // leave no record and the records can be replaced (a copy that brings its
-// source's records along), and puts them back. Within one transaction, so that no other change goes unrecorded.
+// source's records along), and puts them back; this connection no longer
+// names user and program in records (AttributeChanges) after the first. Within one transaction, so that no other change goes unrecorded.
 void SuspendChangeRecording(db::Database& database);
 void ResumeChangeRecording(db::Database& database);
 

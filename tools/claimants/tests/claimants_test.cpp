@@ -425,6 +425,13 @@ TEST_F(ClaimantsTest, ServerChangeHistoryRecordsWritersAndTravelsWithACopy) {
   ASSERT_EQ(history.code, 0) << history.err;
   EXPECT_NE(history.out.find("Renamed"), std::string::npos) << history.out;
 
+  {
+    // A record another program left, naming no one, stays so in the copies.
+    auto d = db::OpenDatabase(server);
+    d->Execute("INSERT INTO CHANGEHISTORY (TABLENAME, ROWKEY, ACTION, FIELD) VALUES "
+               "('USERFACTOR', 99, 'delete', 'ID')");
+    d->Close();
+  }
   const int64_t records = Count(server, "CHANGEHISTORY");
   const std::string file = NewPlace("hist.db", false);
   ASSERT_EQ(Tool("copy " + server + " " + file).code, 0);

@@ -563,7 +563,8 @@ int64_t RunOnce(const ConnectionPtr& conn, const std::string& sql, const std::ve
   while (st.Step(source)) {
   }
   st.Rewind();
-  return sqlite3_total_changes64(h) - before;
+  // The rows the statement itself changed, not those its triggers wrote.
+  return sqlite3_total_changes64(h) == before ? 0 : sqlite3_changes64(h);
 }
 
 }  // namespace orv::db::detail

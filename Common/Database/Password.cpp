@@ -12,6 +12,7 @@
 #include <random>
 
 #include "Detail.h"
+#include "Digest.h"
 #include "Text.h"
 
 namespace orv::db::detail {
@@ -129,3 +130,12 @@ bool PasswordMatches(std::string_view stored, std::string_view password) {
 }
 
 }  // namespace orv::db::detail
+
+namespace orv::db {
+
+std::string Sha256Hex(std::string_view data) {
+  const detail::Digest d = detail::Sha256(data);
+  return detail::Hex(d.data(), d.size());
+}
+
+}  // namespace orv::db

@@ -119,7 +119,8 @@ int64_t SqliteQueryDef::Execute() {
   while (st.Step(kSource)) {
   }
   st.Rewind();
-  return sqlite3_total_changes64(h) - before;
+  // The rows the statement itself changed, not those its triggers wrote.
+  return sqlite3_total_changes64(h) == before ? 0 : sqlite3_changes64(h);
 }
 
 // --- the database's stored queries ----------------------------------------------

@@ -437,7 +437,9 @@ int64_t SqliteDatabase::Execute(std::string_view sql, const std::vector<Value>& 
   sqlite3* h = conn_->Handle(kSource);
   const std::string text(sql);
   const char* next = text.c_str();
-  const int64_t before = sqlite3_total_changes64(h);
+  // The rows the statements themselves changed, not those their triggers
+  // wrote (a change history's records, for one).
+  int64_t changed = 0;
   while (next && *next) {
     sqlite3_stmt* s = nullptr;
     const char* tail = nullptr;
@@ -449,12 +451,14 @@ int64_t SqliteDatabase::Execute(std::string_view sql, const std::vector<Value>& 
       sqlite3_finalize(s);
       Raise(dberr::kGeneric, kSource, "The statement expects values that were not given.");
     }
+    const int64_t before = sqlite3_total_changes64(h);
     while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
     }
     sqlite3_finalize(s);
     if (rc != SQLITE_DONE) RaiseSqlite(h, rc, kSource);
+    if (sqlite3_total_changes64(h) != before) changed += sqlite3_changes64(h);
   }
-  return sqlite3_total_changes64(h) - before;
+  return changed;
 }
 
 RecordsetPtr SqliteDatabase::OpenRecordset(std::string_view table_or_sql, RecordsetType type,

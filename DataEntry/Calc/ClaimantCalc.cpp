@@ -1,7 +1,12 @@
 // A stored claimant into the engine, the calculation, and the stored result.
 #include "ClaimantCalc.h"
 
+#include <bit>
+
+#include <fmt/format.h>
+
 #include "DataLookups.h"
+#include "Digest.h"
 #include "Dates.h"
 #include "DustModel.h"
 #include "DustModelTypes.h"
@@ -11,6 +16,50 @@
 namespace orv::claimcalc {
 
 std::string RowKey(int32_t id) { return "ID" + std::to_string(id); }
+
+namespace {
+
+// A single by its bits, so that the digest tells every value apart.
+std::string Bits(float v) { return fmt::format("{:08x}", std::bit_cast<uint32_t>(v)); }
+
+// A text with its length first, so that no text can pass for two.
+std::string Counted(const std::string& t) { return std::to_string(t.size()) + ":" + t; }
+
+}  // namespace
+
+std::string InputsDigest(const StoredClaimant& c, int32_t jurisdiction) {
+  std::string text = "tarnby inputs 1\nJ " + std::to_string(jurisdiction) + "\n";
+  for (const WorkRow& w : c.work) {
+    text += fmt::format("W {} {} {} {} {} {}", w.CollieryID, w.JobFactorID, w.RespFactorID,
+                        w.StartYear, w.EndYear, Counted(w.PitName));
+    if (w.JobFactorID >= orv::dust::kFirstUserFactorID) {
+      if (const auto& f = w.user_factor) {
+        text += fmt::format(" U {} {} {} {} {} {} {} {} {} {} {}", f->ID, Counted(f->Code),
+                            Counted(f->Descr), Bits(f->JobFactor), Bits(f->DustyTimeFactor),
+                            Bits(f->RespFactor), f->StartYear, f->EndYear, Bits(f->StartYearVal),
+                            Bits(f->EndYearVal), Bits(f->YearsPastClosure));
+      } else {
+        text += " U missing";
+      }
+    }
+    text += "\n";
+  }
+  for (const SmokeRow& s : c.smoking)
+    text += fmt::format("S {} {} {} {}\n", s.SmokeCategoryID, s.Years, s.StartYear, s.EndYear);
+  return orv::db::Sha256Hex(text);
+}
+
+std::string FingerprintText(const std::string& digest, const std::string& calcdate) {
+  return digest + " " + calcdate;
+}
+
+std::optional<std::string> FingerprintDigest(const StoredClaimant& c) {
+  if (!c.stored_fingerprint || !c.stored_calcdate) return std::nullopt;
+  const std::string& f = *c.stored_fingerprint;
+  const size_t blank = f.find(' ');
+  if (blank == std::string::npos || f.substr(blank + 1) != *c.stored_calcdate) return std::nullopt;
+  return f.substr(0, blank);
+}
 
 orv::dust::HistoryJob ToHistoryJob(const WorkRow& w) {
   orv::dust::HistoryJob j;
@@ -86,6 +135,7 @@ ClaimantResult CalculateClaimant(orv::dust::DustModel& model, const StoredClaima
                                  std::optional<int32_t> jurisdiction) {
   ClaimantResult r;
   r.ID = c.ID;
+  r.Jurisdiction = jurisdiction;
   std::string refusal;
   model.SetErrorHandler([&refusal](const std::string& text) { refusal = text; });
   try {
@@ -139,10 +189,18 @@ bool StoreResult(ClaimantSource& source, const StoredClaimant& calculated,
       "RECOVERABLEQUANTUM = ? WHERE ID = ?",
       {Value(v.CalcDate), Value(v.EngineVersion), Value(v.DustDataVersion),
        Value(v.RecoverableQuantum), Value(calculated.ID)});
+  if (source.HasFingerprints()) {
+    const std::string digest =
+        InputsDigest(calculated, result.Jurisdiction.value_or(calculated.Jurisdiction));
+    source.Database().Execute("UPDATE CLAIMANT SET CALCFINGERPRINT = ? WHERE ID = ?",
+                              {Value(FingerprintText(digest, v.CalcDate)), Value(calculated.ID)});
+  }
   return true;
 }
 
 void ClearStoredResult(orv::db::Database& claimants, int32_t claimantID) {
+  // The fingerprint is left as it is: it names the CALCDATE it belongs to,
+  // which this empties, so it no longer proves anything.
   claimants.Execute(
       "UPDATE CLAIMANT SET CALCDATE = NULL, ENGINEVERSION = NULL, DUSTDATAVERSION = NULL, "
       "RECOVERABLEQUANTUM = NULL WHERE ID = ?",

@@ -97,11 +97,32 @@ struct StoredClaimant {
   // was stored.
   std::optional<float> stored_quantum;
   std::optional<std::string> stored_calcdate;
+  std::optional<std::string> stored_engine_version;
+  std::optional<std::string> stored_dust_data_version;
+  // CALCFINGERPRINT (none below structure level 21 or when empty).
+  std::optional<std::string> stored_fingerprint;
 
   // True when the histories and the jurisdiction, everything the stored
   // result depends on, are the same in both.
   bool SameHistory(const StoredClaimant& other) const;
 };
+
+// A digest of everything a stored result is calculated from that can change
+// the figure: the jurisdiction used, and the work and smoking histories in
+// their stored order with every value the engine takes (a user-defined
+// factor's values included, and whether a named factor is missing). Row
+// IDs, names and addresses are left out: they change the report, not the
+// figure. The engine and dust data versions are kept beside it.
+std::string InputsDigest(const StoredClaimant& c, int32_t jurisdiction);
+
+// The CALCFINGERPRINT text stored with a result: the digest and the
+// CALCDATE it was stored with. A result stored later by a program that
+// writes no fingerprint changes CALCDATE and so no longer matches it.
+std::string FingerprintText(const std::string& digest, const std::string& calcdate);
+
+// The digest a stored fingerprint holds when it belongs to the stored result
+// (its CALCDATE matches); none otherwise.
+std::optional<std::string> FingerprintDigest(const StoredClaimant& c);
 
 // The collection key of a stored history row: "ID" followed by the row's ID.
 std::string RowKey(int32_t id);
@@ -151,6 +172,9 @@ class ClaimantSource {
   // The number of claimants.
   int64_t Count();
 
+  // Whether stored results carry a fingerprint (structure level 21 or later).
+  bool HasFingerprints();
+
   orv::db::Database& Database() { return *db_; }
 
  private:
@@ -188,6 +212,8 @@ struct ClaimantResult {
   float RecoverableQuantum = 0;
   std::string EngineVersion;
   std::string DustDataVersion;
+  // The jurisdiction calculated with (none: the claimant's own).
+  std::optional<int32_t> Jurisdiction;
 };
 
 // LoadClaimant and Calculate on `model`, with the report channel and error
@@ -211,7 +237,8 @@ StoredResultValues ResultValues(const ClaimantResult& r,
                                 std::chrono::system_clock::time_point when);
 
 // Writes the result of a calculation of `calculated` to its CLAIMANT row:
-// a calculated result as the desktop stores it (CALCDATE = `when`), any
+// a calculated result as the desktop stores it (CALCDATE = `when`), with its
+// fingerprint from structure level 21 on, any
 // other outcome as the empty stored result (the desktop clears it before
 // calculating). Before writing it reads the claimant again and writes
 // nothing when his history is no longer `calculated`'s (an operator saved a
@@ -226,7 +253,8 @@ StoredResultValues ResultValues(const ClaimantResult& r,
                                std::chrono::system_clock::time_point when);
 
 // Empties CALCDATE, ENGINEVERSION, DUSTDATAVERSION and RECOVERABLEQUANTUM of
-// one claimant. A history save runs it in the same transaction as the save,
+// one claimant (a fingerprint left behind names a CALCDATE that is gone, and
+// so proves nothing). A history save runs it in the same transaction as the save,
 // so that no result calculated from the old history can be stored after it.
 void ClearStoredResult(orv::db::Database& claimants, int32_t claimantID);
 

@@ -27,6 +27,7 @@ ClaimantRunOutcome RunStoredClaimant(CalcOptions options, const ClaimantRunOptio
 
   orv::claimcalc::ClaimantResult r;
   r.ID = c.ID;
+  r.Jurisdiction = options.jurisdiction;
   if (out.calc.ok) {
     r.outcome = orv::claimcalc::Outcome::kCalculated;
     for (const auto& [name, value] : out.calc.results)

@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "ClaimantCalc.h"
+#include "Text.h"
 #include "modDataEntry.h"
 
 namespace orv::claimcalc {
@@ -17,9 +18,10 @@ using orv::db::RecordsetType;
 constexpr const char* kSource = "ClaimantSource";
 
 // The claimant fields a calculation reads.
-constexpr const char* kClaimantSql =
+constexpr const char* kClaimantFields =
     "SELECT ID, TITLE, FIRSTNAME, MIDDLENAMES, SURNAME, REF, ZURIRREF, ADD1, ADD2, ADD3, ADD4, "
-    "COUNTY, POSTCODE, JURISDICTION, RECOVERABLEQUANTUM, CALCDATE FROM CLAIMANT WHERE ID = ?";
+    "COUNTY, POSTCODE, JURISDICTION, RECOVERABLEQUANTUM, CALCDATE, ENGINEVERSION, "
+    "DUSTDATAVERSION";
 
 constexpr const char* kUserFactorSql =
     "SELECT ID, CODE, DESCR, JOBFACTOR, DUSTYTIMEFACTOR, RESPFACTOR, STARTYEAR, ENDYEAR, "
@@ -68,6 +70,7 @@ struct ClaimantSource::Prepared {
   orv::db::QueryDefPtr smoke_def;
   orv::db::RecordsetPtr smoke;
   std::optional<bool> has_user_factors;
+  std::optional<bool> has_fingerprints;
 };
 
 ClaimantSource::ClaimantSource(orv::db::DatabasePtr claimants)
@@ -133,8 +136,11 @@ bool StoredClaimant::SameHistory(const StoredClaimant& other) const {
 StoredClaimant ClaimantSource::Read(int32_t claimantID) {
   StoredClaimant c;
   {
+    const bool fingerprints = HasFingerprints();
+    const std::string sql = std::string(kClaimantFields) +
+                            (fingerprints ? ", CALCFINGERPRINT" : "") + " FROM CLAIMANT WHERE ID = ?";
     const orv::db::RecordsetPtr r =
-        db_->OpenRecordset(kClaimantSql, RecordsetType::Snapshot, {Value(claimantID)});
+        db_->OpenRecordset(sql, RecordsetType::Snapshot, {Value(claimantID)});
     if (r->IsEOF())
       throw OrvError(kErrNoSuchClaimant, kSource,
                      "No claimant with ID " + std::to_string(claimantID));
@@ -153,6 +159,14 @@ StoredClaimant ClaimantSource::Read(int32_t claimantID) {
     if (!q.IsNull()) c.stored_quantum = q.AsSingle();
     const Value when = r->Field("CALCDATE");
     if (!when.IsNull()) c.stored_calcdate = when.AsText();
+    const auto optional_text = [&r](const char* f) -> std::optional<std::string> {
+      const Value v = r->Field(f);
+      if (v.IsNull() || v.AsText().empty()) return std::nullopt;
+      return v.AsText();
+    };
+    c.stored_engine_version = optional_text("ENGINEVERSION");
+    c.stored_dust_data_version = optional_text("DUSTDATAVERSION");
+    if (fingerprints) c.stored_fingerprint = optional_text("CALCFINGERPRINT");
   }
 
   Prepared& p = *q_;
@@ -180,6 +194,16 @@ std::vector<int32_t> ClaimantSource::NextIDs(int32_t after, int32_t limit) {
                          RecordsetType::Snapshot, {Value(after), Value(limit)});
   for (; !r->IsEOF(); r->MoveNext()) ids.push_back(r->Field(0).AsInt32());
   return ids;
+}
+
+bool ClaimantSource::HasFingerprints() {
+  if (!q_->has_fingerprints) {
+    bool found = false;
+    for (const orv::db::FieldDef& f : db_->Fields("CLAIMANT"))
+      found = found || IEquals(f.name, "CALCFINGERPRINT");
+    q_->has_fingerprints = found;
+  }
+  return *q_->has_fingerprints;
 }
 
 int64_t ClaimantSource::Count() {

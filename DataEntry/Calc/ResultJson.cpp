@@ -64,7 +64,7 @@ Json YearJson(const ExposureYear& e) {
 
 }  // namespace
 
-std::string ResultJson(const CalcOutcome& o) {
+Json ResultObject(const CalcOutcome& o) {
   Json doc;
   doc["ok"] = o.ok;
   doc["validation_error"] = o.validation_error ? Json(*o.validation_error) : Json(nullptr);
@@ -96,7 +96,12 @@ std::string ResultJson(const CalcOutcome& o) {
   Json years = Json::array();
   for (const ExposureYear& e : o.years) years.push_back(YearJson(e));
   doc["years"] = years;
-  return doc.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+  return doc;
+}
+
+std::string ResultJson(const CalcOutcome& o) {
+  return ResultObject(o).dump(2, ' ', false, Json::error_handler_t::replace) + "
+";
 }
 
 }  // namespace orv::calc

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include <nlohmann/json.hpp>
+
 #include "CalcRun.h"
 
 namespace orv::calc {
@@ -11,5 +13,8 @@ namespace orv::calc {
 // "results", "jobs", "report"}: results as they read back (two decimals),
 // per-job values as singles with nine significant digits.
 std::string ResultJson(const CalcOutcome& outcome);
+
+// The same as a JSON value, for documents that hold results (a comparison).
+nlohmann::ordered_json ResultObject(const CalcOutcome& outcome);
 
 }  // namespace orv::calc

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "ChangeHistory.h"
 #include "Text.h"
 #include "modTarnbyDatabase.h"
 
@@ -311,12 +312,23 @@ void Level20(db::Database& d) {
   d.CreateField("USERFACTOR", Field("YEARSPASTCLOSURE", FieldType::Integer, Value(0)));
 }
 
+// What a stored result was calculated from: a digest of the histories, the
+// user-defined factors they use and the jurisdiction, written with the result.
+// And the change history: a record of every change to a claimant, his
+// histories and the user-defined factors, made by the file's own triggers
+// (declared with the structure, ChangeHistoryTriggers) after the new field,
+// so that it is recorded too.
+void Level21(db::Database& d) {
+  d.CreateField("CLAIMANT", TextField("CALCFINGERPRINT", 100));
+  CreateChangeHistory(d);
+}
+
 }  // namespace
 
 const std::vector<std::string>& DefinedTables() {
   static const std::vector<std::string> tables = {
       "PARMS",      "CLAIMANT",       "WORKHISTORY", "SMOKEHISTORY",
-      "USERFACTOR", "PENSIONDATA",    "PENSIONRESULTS"};
+      "USERFACTOR", "PENSIONDATA",    "PENSIONRESULTS", kChangeHistoryTable};
   return tables;
 }
 
@@ -403,6 +415,7 @@ const std::vector<Level>& Levels() {
       {6, Level6},   {7, Level7},   {8, Level8},   {9, Level9},   {10, Level10},
       {11, Level11}, {12, Level12}, {14, Level14}, {15, Level15}, {16, Level16},
       {17, Level17}, {18, Level18}, {19, Level19}, {20, Level20},
+      {21, Level21},
   };
   return levels;
 }

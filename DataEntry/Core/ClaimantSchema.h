@@ -16,7 +16,8 @@ namespace orv::tarnby::schema {
 void CreateBase(db::Database& database);
 
 // Every table some structure level defines (a database at a lower level
-// has fewer of them). The claimant database has no views and no triggers.
+// has fewer of them). The claimant database has no views; its only triggers
+// are the change history's (ChangeHistoryTriggers).
 const std::vector<std::string>& DefinedTables();
 
 // One structure level's changes (not its PCVERSION record).
@@ -25,7 +26,7 @@ struct Level {
   void (*apply)(db::Database& database);
 };
 
-// Levels 1 to 20 in ascending order; there is no level 13.
+// Levels 1 to 21 in ascending order; there is no level 13.
 const std::vector<Level>& Levels();
 
 // The SQL pattern test of a text column against a parameter written with

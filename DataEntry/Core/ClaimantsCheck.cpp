@@ -1,4 +1,5 @@
 // tarnby-claimants check: structure level, row counts and inconsistencies.
+#include "ChangeHistory.h"
 #include "ClaimantsCsv.h"
 #include "Database.h"
 #include "OrvError.h"
@@ -125,6 +126,7 @@ CheckReport CheckDatabase(const std::string& db_path) {
               r.problems);
     }
   }
+  for (const std::string& p : tarnby::CheckChangeHistory(*d)) r.problems.push_back("change history: " + p);
   d->Close();
   return r;
 }

@@ -3,6 +3,7 @@
 // on the destination and then compared row by row with the source.
 #include <filesystem>
 
+#include "ChangeHistory.h"
 #include "ClaimantsCsv.h"
 #include "Database.h"
 #include "InputError.h"
@@ -70,6 +71,9 @@ CopyReport CopyDatabase(const std::string& source, const std::string& destinatio
   const std::vector<std::string> tables = src->TableNames();
   dst->BeginTrans();
   try {
+    // The source's change history comes along as it is: the rows copied
+    // leave no records of their own, and a replaced history goes.
+    tarnby::SuspendChangeRecording(*dst);
     for (const std::string& table : tables) {
       if (!dst->TableExists(table)) continue;
       const std::vector<db::FieldDef> fields = src->Fields(table);
@@ -98,6 +102,7 @@ CopyReport CopyDatabase(const std::string& source, const std::string& destinatio
       }
       ++report.tables;
     }
+    tarnby::ResumeChangeRecording(*dst);
     dst->CommitTrans();
   } catch (...) {
     try {

@@ -2,6 +2,7 @@
 // and the backup taken first.
 #include "modTarnbyDatabase.h"
 
+#include "ChangeHistory.h"
 
 #include <cctype>
 
@@ -208,15 +209,19 @@ void CopyDatabaseConsistently(db::Database& open_database, const std::string& de
 std::vector<std::string> ForeignObjects(db::Database& database) {
   std::vector<std::string> foreign;
   const std::vector<std::string>& tables = schema::DefinedTables();
-  auto defined = [&](const std::string& table) {
-    for (const std::string& t : tables) {
-      if (IEquals(t, table)) return true;
+  const std::vector<std::string> triggers = ChangeHistoryTriggers(database.IsServer());
+  auto in = [](const std::vector<std::string>& names, const std::string& name) {
+    for (const std::string& n : names) {
+      if (IEquals(n, name)) return true;
     }
     return false;
   };
+  auto defined = [&](const std::string& table) { return in(tables, table); };
   for (const db::SchemaObject& o : database.SchemaObjects()) {
     using Kind = db::SchemaObject::Kind;
-    const bool known = (o.kind == Kind::Table || o.kind == Kind::Index) && defined(o.table);
+    // The change history's triggers are the structure's own, on its tables.
+    const bool known = ((o.kind == Kind::Table || o.kind == Kind::Index) && defined(o.table)) ||
+                       (o.kind == Kind::Trigger && in(triggers, o.name) && defined(o.table));
     if (known) continue;
     std::string what = "the " + std::string(db::KindName(o.kind)) + " '" + o.name + "'";
     if (o.kind == Kind::Trigger || o.kind == Kind::Index) what += " on the table '" + o.table + "'";
@@ -244,6 +249,8 @@ db::DatabasePtr OpenClaimantDatabase(const std::string& path, db::OpenOptions op
                        ", which the claimant database's structure does not define and another "
                        "program must have added. Remove it, or restore the file from a backup.");
   }
+  // Every change this connection makes is recorded with who made it.
+  if (!options.read_only) AttributeChanges(*d, LoginName(), ProgramName());
   return d;
 }
 

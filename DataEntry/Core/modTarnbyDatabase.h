@@ -1,7 +1,7 @@
 // modTarnbyDatabase: the claimant database's structure. A claimant database
 // records its base version (PARMS row VERSION, at least 3) and the structure
 // level applied by this program (PARMS row PCVERSION, 0 when missing). The
-// upgrade adds levels 1 to 20 (there is no level 13) in order; each level is
+// upgrade adds levels 1 to 21 (there is no level 13) in order; each level is
 // applied in one transaction together with its PCVERSION record, so a crash
 // or kill part-way leaves the file at the last complete level and the next
 // run resumes at the first missing one.
@@ -17,7 +17,7 @@
 
 namespace orv::tarnby {
 
-inline constexpr int16_t kLatestStructureLevel = 20;
+inline constexpr int16_t kLatestStructureLevel = 21;
 inline constexpr int16_t kBaseVersion = 3;
 
 // Error numbers the upgrade raises (without description text of their own).
@@ -34,9 +34,9 @@ inline constexpr int32_t kVersionNotNumeric = 805;
 extern bool UpdateConfirmed;
 
 // With `check_only` true: whether the structure needs updating (level below
-// 20). Otherwise applies every missing level, asking ConfirmDatabaseUpdate
-// before each (it asks the user only once), and answers true when level 20
-// was reached. The database should be open exclusively and read-write.
+// the latest). Otherwise applies every missing level, asking ConfirmDatabaseUpdate
+// before each (it asks the user only once), and answers true when the latest
+// level was reached. The database should be open exclusively and read-write.
 // Failures are reported through the program's error reporter (source
 // "modTarnbyDatabase:UpdateDataBase") and raised.
 bool UpdateDataBase(bool check_only, db::Database& database);
@@ -101,7 +101,7 @@ int16_t StructureLevel(db::Database& database);
 // Creates a new claimant database at `path` (which must not exist): the base
 // tables PARMS (VERSION 3), CLAIMANT, WORKHISTORY, SMOKEHISTORY and the five
 // queries qdclaimant, qdWork, qdJob, qdSmoke, qdSmokeEntry, then applies the
-// structure levels up to `level` (0 to 20) through the same code as
+// structure levels up to `level` (0 to 21) through the same code as
 // UpdateDataBase. Built under a temporary name and renamed when complete.
 void CreateClaimantDatabase(const std::string& path, int16_t level = kLatestStructureLevel);
 

@@ -8,6 +8,7 @@
 #include <QTabBar>
 
 #include "CalcTab.h"
+#include "ClaimantProof.h"
 #include "ClaimantTab.h"
 #include "Dialogs.h"
 #include "MessageBox.h"
@@ -65,6 +66,7 @@ frmMAIN::frmMAIN(QWidget* parent)
   ui_.setupUi(this);
   setAttribute(Qt::WA_DeleteOnClose, false);
   tab0_ = new ClaimantTab(ui_.sstabCoal);
+  proof_ = new ClaimantProof(tab0_->Form(), this);
   tab1_ = new WorkTab(*this, ui_.sstabCoal);
   tab2_ = new SmokeTab(*this, ui_.sstabCoal);
   tab3_ = new CalcTab(ui_.sstabCoal);
@@ -319,6 +321,7 @@ void frmMAIN::Reposition() {
       ui_.datClaimant->SetCaption(caption);
     }
     mapper_.revert();
+    proof_->Refresh(claimant_.Adding() ? 0 : CurrentClaimantID(), Settings.Jurisdiction);
   } catch (...) {
     repositioning_ = false;
     ShowProgramError(kRepositionError, true);

@@ -25,6 +25,7 @@ namespace orv::tarnby {
 
 class CalcTab;
 class ClaimantTab;
+class ClaimantProof;
 class SmokeTab;
 class WorkTab;
 
@@ -105,6 +106,7 @@ class frmMAIN : public QMainWindow, public FormHost {
   WorkTab& Tab1() { return *tab1_; }
   SmokeTab& Tab2() { return *tab2_; }
   CalcTab& Tab3() { return *tab3_; }
+  ClaimantProof& Proof() { return *proof_; }
   // The step of the load in progress (or the last one).
   const std::string& Step() const { return step_; }
 
@@ -131,6 +133,7 @@ class frmMAIN : public QMainWindow, public FormHost {
 
   Ui::frmMAIN ui_;
   ClaimantTab* tab0_;
+  ClaimantProof* proof_ = nullptr;  // the stored result's state, the change history
   WorkTab* tab1_;
   SmokeTab* tab2_;
   CalcTab* tab3_;

@@ -13,6 +13,8 @@
 #include "SmokeTab.h"
 #include "WorkTab.h"
 #include "frmMAIN.h"
+
+#include "ClaimantProof.h"
 #include "modDataEntry.h"
 
 namespace orv::tarnby {
@@ -48,6 +50,7 @@ void frmMAIN::ClearOldResults() {
     }
     claimant_.Save();
     mapper_.revert();
+    proof_->Refresh(CurrentClaimantID(), Settings.Jurisdiction);
   } catch (...) {
     ShowProgramError("An error occurred while clearing the old calculation results", true);
   }
@@ -62,9 +65,11 @@ void frmMAIN::Calculate() {
     ClearOldResults();
     // The collections from the stored histories through the path the
     // command-line calculator takes too, so that both give the same result.
+    std::optional<claimcalc::StoredClaimant> calculated;
     if (const int32_t id = CurrentClaimantID(); id != 0) {
       claimcalc::ClaimantSource source(ClaimantDatabase);
-      claimcalc::LoadHistories(source.Read(id), *engine_.jobs, *engine_.smoking);
+      calculated = source.Read(id);
+      claimcalc::LoadHistories(*calculated, *engine_.jobs, *engine_.smoking);
     }
     dust::DustModel& model = *engine_.model;
     model.SetCoalJobCollection(engine_.jobs);
@@ -103,8 +108,13 @@ void frmMAIN::Calculate() {
       claimant_.SetFieldValue("ENGINEVERSION", Value(stored.EngineVersion));
       claimant_.SetFieldValue("DUSTDATAVERSION", Value(stored.DustDataVersion));
       claimant_.SetFieldValue("RECOVERABLEQUANTUM", Value(stored.RecoverableQuantum));
+      claimant_.SetFieldValue("CALCFINGERPRINT",
+                              Value(claimcalc::FingerprintText(
+                                  claimcalc::InputsDigest(*calculated, model.Jurisdiction()),
+                                  stored.CalcDate)));
       claimant_.Save();
       mapper_.revert();
+      proof_->Refresh(CurrentClaimantID(), model.Jurisdiction());
     }
     if (!ok) {
       // What the engine wrote before it refused is not a result: only the

@@ -24,11 +24,14 @@
 #include "CalcRun.h"
 #include "ClaimantCalc.h"
 #include "ClaimantRun.h"
+#include "CompareRun.h"
 #include "ExitCodes.h"
+#include "Numbers.h"
 #include "PlainHelp.h"
 #include "InputError.h"
 #include "ProgressBar.h"
 #include "ResultJson.h"
+#include "VerifyRun.h"
 #include "modTarnbyDatabase.h"
 
 namespace {
@@ -140,6 +143,89 @@ int RunClaimant(const orv::calc::CalcOptions& options, const orv::calc::Claimant
   return Emit(options, o.calc);
 }
 
+// --verify: the rows on standard output (or in the results file), the
+// summary and any defect on standard error.
+int RunVerify(orv::calc::VerifyOptions verify, const std::string& results) {
+  orv::ProgressBar bar;
+  const bool terminal = isatty(STDERR_FILENO) != 0;
+  if (terminal)
+    verify.progress = [&](int64_t done, int64_t total) {
+      bar.Update("Verifying stored results", done, total);
+    };
+  const orv::calc::VerifySummary s = orv::calc::RunVerify(verify);
+  bar.Finish();
+  if (s.level < orv::tarnby::kLatestStructureLevel)
+    std::cerr << kTool << ": the claimant database is at structure level " << s.level << " of "
+              << orv::tarnby::kLatestStructureLevel
+              << ": its stored results carry no fingerprint, so what they were calculated from "
+                 "cannot be proven; each is listed as \"no fingerprint\" with its figure now\n";
+  if (results.empty()) {
+    std::cout << orv::calc::VerifyCsv(s);
+  } else {
+    orv::calc::WriteVerifyCsv(s, results);
+  }
+  std::cerr << kTool << ": " << s.claimants << " claimants: " << s.standing
+            << " stored results stand, " << s.rows.size() << " do not, " << s.without_result
+            << " have none\n";
+  if (!s.Defect()) return kExitOk;
+  for (const orv::calc::VerifyRow& r : s.rows) {
+    if (r.reason != orv::calc::kReasonFigure) continue;
+    std::cerr << kTool << ": DEFECT: claimant " << r.id << ": the same inputs, dust data and "
+              << "engine now give " << (r.now ? orv::FloatToText(*r.now) : "no figure (" + r.message + ")")
+              << " where " << orv::FloatToText(r.stored.value_or(0)) << " is stored\n";
+  }
+  std::cerr << kTool << ": DEFECT: a stored figure is not what its own inputs give; "
+               "report this before relying on any stored result\n";
+  return kExitRefused;
+}
+
+// --compare: both files are read before either is calculated, and every
+// one that is not a history is named.
+int RunCompare(const orv::calc::CalcOptions& options, const std::string& path_a,
+               const std::string& path_b) {
+  std::optional<orv::calc::HistoryFile> a;
+  std::optional<orv::calc::HistoryFile> b;
+  bool bad = false;
+  for (auto [path, file] : {std::pair{&path_a, &a}, std::pair{&path_b, &b}}) {
+    try {
+      *file = orv::calc::ReadHistoryFile(*path);
+    } catch (const orv::InputError& e) {
+      std::cerr << kTool << ": " << e.what() << "\n";
+      bad = true;
+    }
+  }
+  if (bad) return kExitBadInput;
+  const orv::calc::CompareOutcome c = orv::calc::RunComparison(options, *a, *b);
+  std::string text;
+  switch (options.format) {
+    case Format::kJson:
+      text = orv::calc::ComparisonJson(c);
+      break;
+    case Format::kHtml:
+      text = orv::calc::ComparisonHtml(c, path_a, path_b);
+      break;
+    default:
+      text = orv::calc::ComparisonText(c, path_a, path_b);
+      break;
+  }
+  if (!WriteOut(options.output, text)) {
+    std::cerr << kTool << ": " << options.output << ": cannot be written\n";
+    return kExitFailure;
+  }
+  int code = kExitOk;
+  for (auto [path, o] : {std::pair{&path_a, &c.a}, std::pair{&path_b, &c.b}}) {
+    if (o->error) {
+      std::cerr << kTool << ": " << *path << " failed:\n";
+      code = std::max(code, orv::tools::ReportError(kTool, *o->error));
+    } else if (!o->ok) {
+      std::cerr << kTool << ": " << *path << " refused: " << o->validation_error.value_or("")
+                << "\n";
+      code = std::max(code, kExitRefused);
+    }
+  }
+  return code;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -167,6 +253,14 @@ int main(int argc, char** argv) {
   auto* claimant =
       app.add_option("--claimant", run.claimant_id, "A stored claimant's ID")->option_text("ID");
   auto* all_opt = app.add_flag("--all", all, "Recalculate every claimant of --claimant-db");
+  std::string compare;
+  auto* compare_opt =
+      app.add_option("--compare", compare,
+                     "--history: a second history file; both reports side by side, the lines "
+                     "that differ marked, and the two recoverable figures with their difference")
+          ->check(CLI::ExistingFile)
+          ->option_text("FILE");
+  compare_opt->needs(history_opt);
   history_opt->excludes(claimant)->excludes(all_opt)->excludes(claimant_db);
   claimant->excludes(all_opt)->needs(claimant_db);
   all_opt->needs(claimant_db);
@@ -179,7 +273,12 @@ int main(int argc, char** argv) {
   auto* jobs = app.add_option("--jobs", bulk.jobs, "--all: threads (default: the processors)")
                    ->check(CLI::Range(1, 256))
                    ->option_text("N");
-  for (auto* o : {results, changed, jobs}) o->needs(all_opt);
+  bool verify = false;
+  auto* verify_opt = app.add_flag(
+      "--verify", verify,
+      "With --claimant or --all: calculate again without storing and list every stored result "
+      "that no longer stands, with the reason");
+  verify_opt->needs(claimant_db)->excludes(store)->excludes(changed);
   auto* jurisdiction = app.add_option("--jurisdiction", options.jurisdiction,
                                       "0 England and Wales (default; with --claimant the "
                                       "claimant's), 1 Scotland")
@@ -199,15 +298,28 @@ int main(int argc, char** argv) {
                                 "The file to write (default standard output)")
                      ->option_text("FILE");
   for (auto* o : {jurisdiction, detail, format, output}) o->excludes(all_opt);
+  for (auto* o : {jurisdiction, detail, format, output}) o->excludes(verify_opt);
 
   if (const std::optional<int> exit_code = orv::tools::ParseCommandLine(app, argc, argv))
     return *exit_code;
+  if ((results->count() > 0 || jobs->count() > 0) && !all && !verify) {
+    std::cerr << kTool << ": --results and --jobs need --all or --verify\n";
+    return kExitBadInput;
+  }
+  if (changed->count() > 0 && !all) {
+    std::cerr << kTool << ": --changed-only needs --all\n";
+    return kExitBadInput;
+  }
   if (history_opt->count() + claimant->count() + all_opt->count() != 1) {
     std::cerr << kTool << ": give one of --history, --claimant or --all\n";
     return kExitBadInput;
   }
   if (store->count() > 0 && history_opt->count() > 0) {
     std::cerr << kTool << ": --store needs --claimant or --all\n";
+    return kExitBadInput;
+  }
+  if (compare_opt->count() > 0 && options.format == Format::kPdf) {
+    std::cerr << kTool << ": --compare writes text, html or json\n";
     return kExitBadInput;
   }
   // A stored result is the claimant's own: an option that would calculate
@@ -223,6 +335,20 @@ int main(int argc, char** argv) {
   }
 
   return orv::tools::RunGuarded(kTool, [&] {
+    if (verify) {
+      orv::calc::VerifyOptions v;
+      v.dust_db = options.dust_db;
+      v.claimant_db = run.claimant_db;
+      if (!all) v.claimant = run.claimant_id;
+      v.jobs = bulk.jobs;
+      try {
+        return RunVerify(v, bulk.results);
+      } catch (const orv::OrvError& e) {
+        if (e.Number() != orv::claimcalc::kErrNoSuchClaimant) throw;
+        std::cerr << kTool << ": " << e.Description() << "\n";
+        return kExitBadInput;
+      }
+    }
     if (!run.claimant_db.empty()) RequireCurrentStructure(run.claimant_db);
     if (all) {
       bulk.dust_db = options.dust_db;
@@ -234,6 +360,7 @@ int main(int argc, char** argv) {
       if (jurisdiction->count() > 0) run.jurisdiction = options.jurisdiction;
       return RunClaimant(options, run);
     }
+    if (compare_opt->count() > 0) return RunCompare(options, history, compare);
     const orv::calc::HistoryFile file = orv::calc::ReadHistoryFile(history);
     return Emit(options, orv::calc::RunCalculation(options, file));
   });

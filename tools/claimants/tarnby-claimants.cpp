@@ -3,9 +3,12 @@
 // them, and moves claimants in and out as CSV.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <iostream>
 
+#include "ChangeHistory.h"
 #include "ClaimantsCsv.h"
 #include "Database.h"
 #include "ExitCodes.h"
@@ -125,7 +128,7 @@ int main(int argc, char** argv) {
       "A new, empty claimant database at the latest structure level, or stopped at --level N as "
       "an older program version left its files.");
   create->add_option("DB", db, "database file to create")->required();
-  create->add_option("--level", level, "structure level to stop at (0 to 20)")
+  create->add_option("--level", level, "structure level to stop at (0 to 21)")
       ->check(CLI::Range(0, static_cast<int>(tb::kLatestStructureLevel)))
       ->option_text("N");
 
@@ -155,6 +158,27 @@ int main(int argc, char** argv) {
   exp->add_option("DB", db, "claimant database")->required();
   exp->add_option("OUTPUT_DIR", dir, "folder for the CSV files (created when missing)")->required();
 
+  CLI::App* history = app.add_subcommand(
+      "history",
+      "The change history as CSV (TIME in UTC, USER, PROGRAM, TABLE, ROWID, CLAIMANTID, ACTION, "
+      "FIELD, OLD, NEW), oldest first.");
+  history->add_option("DB", db, "claimant database")->required();
+  std::optional<int32_t> history_claimant;
+  std::optional<std::string> since;
+  history->add_option("--claimant", history_claimant, "one claimant's changes")->option_text("ID");
+  history->add_option("--since", since, "changes from this day on")
+      ->check([](const std::string& day) -> std::string {
+        const bool shaped = day.size() == 10 && day[4] == '-' && day[7] == '-' &&
+                            std::all_of(day.begin(), day.end(),
+                                        [](char c) { return c == '-' || (c >= '0' && c <= '9'); });
+        if (!shaped) return "expected a date YYYY-MM-DD";
+        const std::chrono::year_month_day ymd{std::chrono::year{std::stoi(day.substr(0, 4))},
+                                              std::chrono::month(std::stoul(day.substr(5, 2))),
+                                              std::chrono::day(std::stoul(day.substr(8, 2)))};
+        return ymd.ok() ? std::string() : "no such day: " + day;
+      })
+      ->option_text("YYYY-MM-DD");
+
   std::string destination;
   bool replace = false;
   CLI::App* copy = app.add_subcommand(
@@ -175,6 +199,12 @@ int main(int argc, char** argv) {
     if (*upgrade) return Upgrade(db, backup, no_backup);
     if (*check) return Check(db);
     if (*import) return Import(db, dir);
+    if (*history) {
+      const orv::db::DatabasePtr d = tb::OpenForReading(db);
+      tb::WriteHistoryCsv(*d, std::cout, history_claimant, since);
+      d->Close();
+      return std::cout.flush() ? orv::tools::kExitOk : orv::tools::kExitFailure;
+    }
     if (*copy) return Copy(db, destination, replace);
     return Export(db, dir);
   });

@@ -28,7 +28,7 @@ class SetupDatabaseTest : public CoreTest {
 };
 
 TEST_F(SetupDatabaseTest, LatestLevelOpensWithNoQuestionAndNoBackup) {
-  CreateAt(20);
+  CreateAt(kLatestStructureLevel);
   ASSERT_TRUE(SetupDatabase());
   EXPECT_TRUE(boxes_->shown.empty());
   EXPECT_TRUE(dialogs_->shown.empty());
@@ -55,6 +55,20 @@ TEST_F(SetupDatabaseTest, LatestLevelOpensWithNoQuestionAndNoBackup) {
   EXPECT_EQ(rsWork->RecordCount(), 1);
   rsClaimant->Requery(qdclaimant.get());
   EXPECT_EQ(rsClaimant->Field("FIRSTNAME").AsText(), "Thomas");
+}
+
+// A file the previous program version left at level 20 gains the stored
+// results' fingerprint after one question and one backup, its claimants kept.
+TEST_F(SetupDatabaseTest, LevelTwentyIsUpgradedAfterOneQuestionAndOneBackup) {
+  CreateAt(20);
+  boxes_->answers = {mb::kYes};
+  ChooseFile(PathOf("saved20.db"));
+  ASSERT_TRUE(SetupDatabase());
+  EXPECT_EQ(boxes_->shown.size(), 1u);
+  EXPECT_EQ(dialogs_->shown.size(), 1u);
+  EXPECT_EQ(LevelOnFile(), kLatestStructureLevel);
+  EXPECT_EQ(rsClaimant->Field("SURNAME").AsText(), "Hardy");
+  EXPECT_TRUE(rsClaimant->Field("CALCFINGERPRINT").IsNull());
 }
 
 TEST_F(SetupDatabaseTest, LevelZeroIsUpgradedAfterOneQuestionAndOneBackup) {
@@ -86,7 +100,7 @@ TEST_F(SetupDatabaseTest, LevelZeroIsUpgradedAfterOneQuestionAndOneBackup) {
   EXPECT_EQ(copy->OpenRecordset("CLAIMANT", db::RecordsetType::Snapshot)->RecordCount(), 1);
   copy->Close();
 
-  EXPECT_EQ(StructureLevel(*ClaimantDatabase), 20);
+  EXPECT_EQ(StructureLevel(*ClaimantDatabase), kLatestStructureLevel);
   for (const char* t : {"PENSIONDATA", "PENSIONRESULTS", "USERFACTOR"}) {
     EXPECT_TRUE(ClaimantDatabase->TableExists(t)) << t;
   }

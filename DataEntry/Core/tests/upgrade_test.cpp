@@ -60,7 +60,7 @@ class UpgradeTest : public CoreTest, public ::testing::WithParamInterface<bool> 
 
 TEST_P(UpgradeTest, NewDatabaseAtLatestLevelHasEveryTableAndQuery) {
   auto d = Create(kLatestStructureLevel);
-  EXPECT_EQ(StructureLevel(*d), 20);
+  EXPECT_EQ(StructureLevel(*d), kLatestStructureLevel);
   for (const char* t : {"PARMS", "CLAIMANT", "WORKHISTORY", "SMOKEHISTORY", "PENSIONDATA",
                         "PENSIONRESULTS", "USERFACTOR"}) {
     EXPECT_TRUE(d->TableExists(t)) << t;
@@ -86,9 +86,9 @@ TEST_P(UpgradeTest, LevelZeroNeedsUpdatingAndGoesThroughEveryLevelButThirteen) {
   EXPECT_FALSE(d->TableExists("PENSIONDATA"));
   EXPECT_TRUE(UpdateDataBase(true, *d));
   RecordLevels();
-  EXPECT_EQ(ApplyStructureLevels(*d), 20);
+  EXPECT_EQ(ApplyStructureLevels(*d), kLatestStructureLevel);
   const std::vector<int16_t> expected = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10,
-                                         11, 12, 14, 15, 16, 17, 18, 19, 20};
+                                         11, 12, 14, 15, 16, 17, 18, 19, 20, 21};
   EXPECT_EQ(applied_, expected);
 }
 
@@ -254,7 +254,7 @@ TEST_P(UpgradeTest, AFailedLevelRollsBackAndTheNextRunResumesThereWithNoLoss) {
   for (const FieldDef& f : fields) EXPECT_NE(f.name, "OLDSTRIKE");
 
   SetLevelAppliedHook(nullptr);
-  EXPECT_EQ(ApplyStructureLevels(*d), 20);
+  EXPECT_EQ(ApplyStructureLevels(*d), kLatestStructureLevel);
   EXPECT_EQ(Column(*d, "SELECT COUNT(*) FROM PENSIONDATA").at(0).AsInt32(), 50);
   EXPECT_EQ(Column(*d, "SELECT SUM(STRIKE) FROM PENSIONDATA").at(0).AsInt32(), 25);
   EXPECT_EQ(Column(*d, "SELECT COUNT(*) FROM PENSIONDATA WHERE MARRIED=1").at(0).AsInt32(), 16);

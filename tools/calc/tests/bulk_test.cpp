@@ -194,7 +194,7 @@ TEST_F(BulkCalc, AnOlderStructureIsNotCalculatedOrUpgraded) {
   for (const char* mode : {"--all --store", "--claimant 1"}) {
     const Ran r = Calc("--claimant-db '" + path + "' " + mode);
     EXPECT_EQ(r.code, 2) << mode;
-    EXPECT_NE(r.err.find("structure level 10 of 20"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("structure level 10 of 21"), std::string::npos) << r.err;
   }
   const auto db = orv::db::OpenDatabase(path);
   EXPECT_EQ(orv::tarnby::StructureLevel(*db), 10);
@@ -553,6 +553,153 @@ TEST_F(BulkCalc, AHistoryThatKeepsChangingHasItsStoredResultCleared) {
     const std::string now = StoredResults(path).at(victim);
     EXPECT_EQ(now == "|||1", keeps_changing) << now;
   }
+}
+
+namespace proof {
+
+// The rows of --verify as ID -> REASON.
+std::map<int32_t, std::string> Reasons(const std::string& csv) {
+  std::map<int32_t, std::string> rows;
+  std::istringstream in(csv);
+  std::string line;
+  std::getline(in, line);
+  EXPECT_EQ(line.substr(0, line.find('\r')), "ID,REASON,STORED,NOW");
+  while (std::getline(in, line)) {
+    const size_t a = line.find(',');
+    const size_t b = line.find(',', a + 1);
+    rows[std::stoi(line.substr(0, a))] = line.substr(a + 1, b - a - 1);
+  }
+  return rows;
+}
+
+}  // namespace proof
+
+// Each kind of change gives its own reason for exactly the claimants it
+// touched; a planted figure is a defect.
+TEST_F(BulkCalc, VerifyGivesEachChangeItsReasonForExactlyItsClaimants) {
+  const std::string path = Claimants("verify.db", 80);
+  BulkOptions store = Options(path, 2);
+  store.store = true;
+  (void)RunAll(store);
+  std::vector<int32_t> stored;  // claimants with a stored result
+  {
+    const auto db = orv::db::OpenDatabase(path);
+    for (auto r = db->OpenRecordset(
+             "SELECT ID FROM CLAIMANT WHERE RECOVERABLEQUANTUM IS NOT NULL AND ID IN "
+             "(SELECT CLAIMANTID FROM SMOKEHISTORY) ORDER BY ID",
+             RecordsetType::Snapshot);
+         !r->IsEOF(); r->MoveNext())
+      stored.push_back(r->Field(0).AsInt32());
+  }
+  ASSERT_GE(stored.size(), 6u);
+  const std::string db_arg = "--claimant-db '" + path + "' --verify ";
+  const auto verify = [&](const std::string& args, int code, const std::string& dust = {}) {
+    const Ran r = Calc(db_arg + args, dust);
+    EXPECT_EQ(r.code, code) << args << "\n" << r.err;
+    return proof::Reasons(r.out);
+  };
+  using Rows = std::map<int32_t, std::string>;
+  EXPECT_EQ(verify("--all --jobs 2", 0), Rows{});
+  EXPECT_EQ(verify("--claimant " + std::to_string(stored[0]), 0), Rows{});
+
+  const int32_t job_edit = stored[0], smoke_edit = stored[1], stamped = stored[2],
+                planted = stored[3], old_program = stored[4];
+  const auto execute = [&](const std::string& sql) {
+    const auto db = orv::db::OpenDatabase(path);
+    EXPECT_EQ(db->Execute(sql), 1) << sql;
+  };
+  // Histories changed without the stored result being cleared, as another
+  // program's direct write leaves them.
+  execute("UPDATE WORKHISTORY SET ENDYEAR = ENDYEAR - 1 WHERE ID = (SELECT MIN(ID) FROM "
+          "WORKHISTORY WHERE CLAIMANTID = " + std::to_string(job_edit) + ")");
+  execute("UPDATE SMOKEHISTORY SET SMOKECATEGORYID = SMOKECATEGORYID % 3 + 1 WHERE ID = (SELECT "
+          "MIN(ID) FROM SMOKEHISTORY WHERE CLAIMANTID = " + std::to_string(smoke_edit) + ")");
+  const Rows histories = {{job_edit, "history changed"}, {smoke_edit, "history changed"}};
+  EXPECT_EQ(verify("--all", 0), histories);
+
+  // A new dust data version: every other stored result is listed for it.
+  const std::string newer = Path("DUSTDATA-49.db");
+  fs::copy_file(Path("DUSTDATA.db"), newer, fs::copy_options::overwrite_existing);
+  {
+    orv::db::OpenOptions o;
+    o.connect = orv::DustDataConnect();
+    const auto dust = orv::db::OpenDatabase(newer, o);
+    ASSERT_EQ(dust->Execute("UPDATE PARMS SET PARMVALUE = '49' WHERE PARM = 'Version'"), 1);
+  }
+  Rows all_stored;
+  {
+    const auto db = orv::db::OpenDatabase(path);
+    for (auto r = db->OpenRecordset("SELECT ID FROM CLAIMANT WHERE RECOVERABLEQUANTUM IS NOT NULL",
+                                    RecordsetType::Snapshot);
+         !r->IsEOF(); r->MoveNext())
+      all_stored[r->Field(0).AsInt32()] = "dust data version";
+  }
+  Rows with_newer = all_stored;
+  for (const auto& [id, reason] : histories) with_newer[id] = reason;
+  EXPECT_EQ(verify("--all --jobs 2", 0, newer), with_newer);
+
+  // An engine version stamped by hand, and a result stored by a program that
+  // writes no fingerprint.
+  execute("UPDATE CLAIMANT SET ENGINEVERSION = '0.9.0' WHERE ID = " + std::to_string(stamped));
+  execute("UPDATE CLAIMANT SET CALCDATE = '2001-01-01 00:00:00' WHERE ID = " +
+          std::to_string(old_program));
+  Rows expected = histories;
+  expected[stamped] = "engine version";
+  expected[old_program] = "no fingerprint";
+  EXPECT_EQ(verify("--all", 0), expected);
+
+  // A planted figure: the same inputs give another one.
+  execute("UPDATE CLAIMANT SET RECOVERABLEQUANTUM = RECOVERABLEQUANTUM + 1 WHERE ID = " +
+          std::to_string(planted));
+  expected[planted] = "figure differs";
+  const Ran defect = Calc(db_arg + "--all --results '" + Path("verify.csv") + "'");
+  EXPECT_EQ(defect.code, 1);
+  EXPECT_NE(defect.err.find("DEFECT: claimant " + std::to_string(planted)), std::string::npos)
+      << defect.err;
+  EXPECT_EQ(proof::Reasons(ReadAll(Path("verify.csv"))), expected);
+}
+
+// A bulk store's writes are in the change history, each stored figure
+// recorded as the value it left, under the calculator's name.
+TEST_F(BulkCalc, ABulkStoreLeavesAChangeRecordForEveryResultItWrites) {
+  const std::string path = Claimants("records.db", 30);
+  const Ran r = Calc("--claimant-db '" + path + "' --all --store --jobs 2");
+  ASSERT_EQ(r.code, 0) << r.err;
+  const auto db = orv::db::OpenDatabase(path);
+  const auto count = [&](const std::string& sql) {
+    return db->OpenRecordset(sql, RecordsetType::Snapshot)->Field(0).AsInt64();
+  };
+  const int64_t stored = count("SELECT COUNT(*) FROM CLAIMANT WHERE RECOVERABLEQUANTUM IS NOT NULL");
+  ASSERT_GT(stored, 0);
+  EXPECT_EQ(count("SELECT COUNT(*) FROM CHANGEHISTORY h JOIN CLAIMANT c ON c.ID = h.ROWKEY "
+                  "WHERE h.TABLENAME = 'CLAIMANT' AND h.FIELD = 'RECOVERABLEQUANTUM' AND "
+                  "h.PROGRAM = 'tarnby-calc' AND h.ACTION = 'update' AND "
+                  "h.NEWVALUE = CAST(c.RECOVERABLEQUANTUM AS TEXT)"),
+            stored);
+  EXPECT_EQ(count("SELECT COUNT(*) FROM CHANGEHISTORY WHERE FIELD = 'CALCFINGERPRINT' AND "
+                  "PROGRAM = 'tarnby-calc'"),
+            stored);
+}
+
+TEST_F(BulkCalc, VerifyBelowLevelTwentyOneSaysSoAndListsNoFingerprint) {
+  const std::string path = Path("level20.db");
+  fs::remove(path);
+  orv::tarnby::CreateClaimantDatabase(path, 20);
+  orv::claimcalc::SyntheticOptions o;
+  o.claimants = 12;
+  orv::claimcalc::GenerateClaimants(path, Path("DUSTDATA.db"), o);
+  BulkOptions store = Options(path, 1);
+  store.store = true;
+  const BulkSummary s = RunAll(store);
+  ASSERT_GT(s.calculated, 0);
+  const Ran r = Calc("--claimant-db '" + path + "' --verify --all");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.err.find("structure level 20 of 21"), std::string::npos) << r.err;
+  const auto rows = proof::Reasons(r.out);
+  EXPECT_EQ(static_cast<int64_t>(rows.size()), s.calculated);
+  for (const auto& [id, reason] : rows) EXPECT_EQ(reason, "no fingerprint") << id;
+  const auto db = orv::db::OpenDatabase(path);
+  EXPECT_EQ(orv::tarnby::StructureLevel(*db), 20);  // read, not upgraded
 }
 
 }  // namespace

@@ -8,7 +8,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <algorithm>
+#include <cmath>
+#include <set>
 #include <sstream>
+
+#include <fmt/format.h>
 
 #include <nlohmann/json.hpp>
 
@@ -258,6 +263,107 @@ TEST_F(CalcTool, PdfThroughThePreview) {
     EXPECT_EQ(r.code, 3);
     EXPECT_NE(r.err.find("Error 429"), std::string::npos) << r.err;
   }
+}
+
+// What-if: the accepted history against the other side's account of it.
+std::string Variant(std::string h, const std::string& from, const std::string& to) {
+  const size_t at = h.find(from);
+  EXPECT_NE(at, std::string::npos) << from;
+  return h.replace(at, from.size(), to);
+}
+
+TEST_F(CalcTool, CompareMarksExactlyTheLinesAVariantChanges) {
+  struct Case {
+    const char* what;
+    std::string variant;
+    // Report lines (their labels) that must be among the differences.
+    std::vector<std::string> changed;
+  };
+  const Case cases[] = {
+      {"smoking ended ten years earlier",
+       Variant(AcceptedHistory(), "\"start_year\": 1960, \"end_year\": 1980",
+               "\"start_year\": 1960, \"end_year\": 1970"),
+       {"Total Smoking Insult = ", "Recoverable Proportion of Quantum (after smoking"}},
+      {"the first job five years shorter",
+       Variant(AcceptedHistory(), "\"start_year\": 1955, \"end_year\": 1970",
+               "\"start_year\": 1955, \"end_year\": 1965"),
+       {"Colliery: Ashby Main, area: North from 1955 to ", "Total adjusted years worked = "}},
+  };
+  const std::string a = scratch_->Write("a.json", AcceptedHistory());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string b = scratch_->Write("b.json", c.variant);
+    const Ran one_a = Calc("--history '" + a + "' --format json");
+    const Ran one_b = Calc("--history '" + b + "' --format json");
+    const Ran r = Calc("--history '" + a + "' --compare '" + b + "' --format json");
+    ASSERT_EQ(r.code, 0) << r.err;
+    const json doc = json::parse(r.out);
+    // Each side is the result the file alone gives (the report time aside).
+    for (const auto& [side, alone] : {std::pair{"a", &one_a}, std::pair{"b", &one_b}}) {
+      const json single = json::parse(alone->out);
+      EXPECT_EQ(doc[side]["results"], single["results"]) << side;
+      EXPECT_EQ(doc[side]["report"].size(), single["report"].size()) << side;
+    }
+    // A line is listed as different exactly when the two reports differ there:
+    // every line of A not listed is in B too, and the listed ones are not.
+    std::set<std::string> listed_a;
+    for (const json& d : doc["differences"]) {
+      EXPECT_NE(d["a"], d["b"]);
+      if (d["a"].is_string()) listed_a.insert(d["a"].get<std::string>());
+    }
+    const json& report_b = doc["b"]["report"];
+    for (const json& line : doc["a"]["report"]) {
+      const std::string l = line.get<std::string>();
+      if (l.rfind("Calculation time and date: ", 0) == 0) continue;
+      const bool in_b = std::find(report_b.begin(), report_b.end(), line) != report_b.end();
+      if (listed_a.count(l) == 0) EXPECT_TRUE(in_b) << "unmarked but changed: " << l;
+      if (!in_b) EXPECT_EQ(listed_a.count(l), 1u) << l;
+    }
+    for (const std::string& label : c.changed) {
+      bool found = false;
+      for (const json& d : doc["differences"])
+        found = found || (d["a"].is_string() && d["a"].get<std::string>().find(label) == 0);
+      EXPECT_TRUE(found) << label;
+    }
+    for (const json& d : doc["differences"])
+      EXPECT_EQ(d["a"].get<std::string>().rfind("Claimant: ", 0), std::string::npos);
+
+    // The text: the marked rows, and the figures and their difference at the end.
+    const Ran text = Calc("--history '" + a + "' --compare '" + b + "'");
+    ASSERT_EQ(text.code, 0) << text.err;
+    size_t marked = 0;
+    std::istringstream lines(text.out);
+    for (std::string line; std::getline(lines, line);) marked += line.rfind("* ", 0) == 0;
+    EXPECT_EQ(marked, doc["differences"].size());
+    const double fa = doc["a"]["results"]["RecoverableQuantumPercent"].get<double>();
+    const double fb = doc["b"]["results"]["RecoverableQuantumPercent"].get<double>();
+    const std::string tail = fmt::format(
+        "Recoverable Proportion of Quantum % A: {:.2f}\n"
+        "Recoverable Proportion of Quantum % B: {:.2f}\nDifference (B - A): {}{:.2f}\n",
+        fa, fb, fb > fa ? "+" : fb < fa ? "-" : "", std::abs(fb - fa));
+    ASSERT_GE(text.out.size(), tail.size());
+    EXPECT_EQ(text.out.substr(text.out.size() - tail.size()), tail);
+
+    const Ran html = Calc("--history '" + a + "' --compare '" + b + "' --format html");
+    ASSERT_EQ(html.code, 0) << html.err;
+    EXPECT_NE(html.out.find("<TR STYLE=\"background:#ffe08a\"><TD>*</TD>"), std::string::npos);
+  }
+}
+
+TEST_F(CalcTool, CompareOfFilesThatAreNotHistoriesNamesEach) {
+  const std::string good = scratch_->Write("good.json", AcceptedHistory());
+  const std::string not_a = scratch_->Write("not-a.json", "{\"jobs\": 3}");
+  const std::string not_b = scratch_->Write("not-b.json", "plain text");
+  const Ran both = Calc("--history '" + not_a + "' --compare '" + not_b + "'");
+  EXPECT_EQ(both.code, 2);
+  EXPECT_NE(both.err.find("not-a.json"), std::string::npos) << both.err;
+  EXPECT_NE(both.err.find("not-b.json"), std::string::npos) << both.err;
+  EXPECT_TRUE(both.out.empty());
+  const Ran second = Calc("--history '" + good + "' --compare '" + not_b + "'");
+  EXPECT_EQ(second.code, 2);
+  EXPECT_NE(second.err.find("not-b.json"), std::string::npos) << second.err;
+  EXPECT_EQ(second.err.find("good.json"), std::string::npos) << second.err;
+  EXPECT_EQ(Calc("--compare '" + good + "'").code, 2);  // needs --history
 }
 
 TEST(HistoryFile, ValuesAndDefaults) {

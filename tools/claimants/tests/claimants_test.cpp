@@ -12,9 +12,11 @@
 #include <random>
 #include <sstream>
 
+#include "ChangeHistory.h"
 #include "ClaimantsCsv.h"
 #include "Database.h"
 #include "InputError.h"
+#include "OrvError.h"
 #include "SpoiltFiles.h"
 #include "TestServer.h"
 #include "ToolRun.h"
@@ -164,7 +166,7 @@ TEST_P(ClaimantsTest, CheckFindsOrphanHistoriesAndLowUserFactorIds) {
     d->Close();
   }
   const CheckReport r = CheckDatabase(path);
-  EXPECT_EQ(r.level, 20);
+  EXPECT_EQ(r.level, tarnby::kLatestStructureLevel);
   EXPECT_EQ(r.problems, (std::vector<std::string>{
                             "SMOKEHISTORY entry 1: claimant 7 does not exist",
                             "USERFACTOR 12: a user-defined factor ID below 10000",
@@ -191,7 +193,7 @@ TEST_F(ClaimantsTest, ToolExitCodesAndMessages) {
   const std::string backup = (dir_ / "before.db").string();
   const Ran up = Tool("upgrade " + path + " --backup " + backup);
   EXPECT_EQ(up.code, 0) << up.err;
-  EXPECT_NE(up.out.find("from structure level 12 to 20"), std::string::npos) << up.out;
+  EXPECT_NE(up.out.find("from structure level 12 to 21"), std::string::npos) << up.out;
   auto copy = db::OpenDatabase(backup);
   EXPECT_EQ(tarnby::StructureLevel(*copy), 12);
   copy->Close();
@@ -279,7 +281,7 @@ TEST_P(ClaimantsTest, UpgradeKilledAtAnyMomentLeavesASoundFileThatASecondRunComp
   const Ran second = Tool("upgrade " + path + " --no-backup");
   EXPECT_EQ(second.code, 0) << second.err;
   auto d = db::OpenDatabase(path);
-  EXPECT_EQ(tarnby::StructureLevel(*d), 20);
+  EXPECT_EQ(tarnby::StructureLevel(*d), tarnby::kLatestStructureLevel);
   auto rs = d->OpenRecordset(
       "SELECT COUNT(*), SUM(CLAIMANTID), SUM(STRIKE), SUM(CASE WHEN MARRIED = 1 THEN 1 ELSE 0 "
       "END), SUM(CASE WHEN GRADE = 'G' || CLAIMANTID THEN 1 ELSE 0 END) FROM PENSIONDATA",
@@ -384,6 +386,70 @@ TEST_F(ClaimantsTest, CopyFileToServerToFileKeepsEveryRow) {
   EXPECT_EQ(Count(server, "CLAIMANT"), Count(original, "CLAIMANT"));
 }
 
+// On a server the change history is kept by the server's own triggers: each
+// write names the login and the program, the records cannot be altered or
+// emptied, check finds the history sound, and a copy to a file and back
+// brings the same records along without adding its own.
+TEST_F(ClaimantsTest, ServerChangeHistoryRecordsWritersAndTravelsWithACopy) {
+  const std::string server = NewPlace("hist", true);
+  tarnby::CreateClaimantDatabase(server);
+  ASSERT_EQ(Tool("import " + server + " " + sample_.string()).code, 0);
+  {
+    auto d = tarnby::OpenClaimantDatabase(server);
+    d->Execute("UPDATE CLAIMANT SET SURNAME = 'Renamed' WHERE ID = 1");
+    const auto changes = tarnby::ReadChanges(*d, 1, std::nullopt);
+    ASSERT_FALSE(changes.empty());
+    EXPECT_EQ(changes.front().action, "insert");
+    EXPECT_EQ(changes.front().program, "tarnby-claimants");
+    EXPECT_FALSE(changes.front().user.empty());
+    const tarnby::ChangeRecord& last = changes.back();
+    EXPECT_EQ(last.action, "update");
+    EXPECT_EQ(last.table, "CLAIMANT");
+    EXPECT_EQ(last.field, "SURNAME");
+    EXPECT_EQ(last.new_value, std::optional<std::string>("Renamed"));
+    EXPECT_NE(last.old_value, last.new_value);
+    EXPECT_EQ(last.program, tarnby::ProgramName());
+    // One record per changed field: the unchanged ones leave none.
+    EXPECT_EQ(std::count_if(changes.begin(), changes.end(),
+                            [](const tarnby::ChangeRecord& c) { return c.action == "update"; }),
+              1);
+    for (const char* rewrite : {"UPDATE CHANGEHISTORY SET NEWVALUE = 'forged' WHERE ID = 1",
+                                "UPDATE CHANGEHISTORY SET USERNAME = 'someone' WHERE ID = 1",
+                                "DELETE FROM CHANGEHISTORY", "TRUNCATE CHANGEHISTORY"})
+      EXPECT_THROW(d->Execute(rewrite), OrvError) << rewrite;
+    d->Close();
+  }
+  const Ran check = Tool("check " + server);
+  EXPECT_EQ(check.code, 0) << check.out << check.err;
+  const Ran history = Tool("history " + server + " --claimant 1");
+  ASSERT_EQ(history.code, 0) << history.err;
+  EXPECT_NE(history.out.find("Renamed"), std::string::npos) << history.out;
+
+  {
+    // A record another program left, naming no one, stays so in the copies.
+    auto d = db::OpenDatabase(server);
+    d->Execute("INSERT INTO CHANGEHISTORY (TABLENAME, ROWKEY, ACTION, FIELD) VALUES "
+               "('USERFACTOR', 99, 'delete', 'ID')");
+    d->Close();
+  }
+  const int64_t records = Count(server, "CHANGEHISTORY");
+  const std::string file = NewPlace("hist.db", false);
+  ASSERT_EQ(Tool("copy " + server + " " + file).code, 0);
+  EXPECT_EQ(Count(file, "CHANGEHISTORY"), records);
+  const std::string back = NewPlace("back", true);
+  ASSERT_EQ(Tool("copy " + file + " " + back).code, 0);
+  EXPECT_EQ(Count(back, "CHANGEHISTORY"), records);
+  const Ran check_back = Tool("check " + back);
+  EXPECT_EQ(check_back.code, 0) << check_back.out << check_back.err;
+  // Recording goes on in the copy after the copied records.
+  {
+    auto d = tarnby::OpenClaimantDatabase(back);
+    d->Execute("DELETE FROM SMOKEHISTORY WHERE CLAIMANTID = 1");
+    d->Close();
+  }
+  EXPECT_GT(Count(back, "CHANGEHISTORY"), records);
+}
+
 // On a server: the upgrade is refused while another program is connected,
 // backs up to a pg_dump archive, and an operator's login (which may change
 // rows, not the structure) gets a clear refusal with no level half done.
@@ -420,7 +486,7 @@ TEST_F(ClaimantsTest, ServerUpgradeRefusalsBackupAndTheOperatorRole) {
   const std::string backup = (dir_ / "before.dump").string();
   const Ran up = Tool("upgrade " + uri + " --backup " + backup);
   EXPECT_EQ(up.code, 0) << up.err;
-  EXPECT_NE(up.out.find("from structure level 12 to 20"), std::string::npos) << up.out;
+  EXPECT_NE(up.out.find("from structure level 12 to 21"), std::string::npos) << up.out;
   EXPECT_GT(fs::file_size(backup), 0u);
   orv::testing::ServerAdmin("DROP DATABASE " + name + " WITH (FORCE)");
   orv::testing::ServerAdmin("DROP ROLE tarnby_test_operator");

@@ -1,0 +1,74 @@
+// The claimant tab's word on the stored result, and the change history
+// screen it leads to.
+#include "MainFormFixture.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+
+#include "ChangeHistory.h"
+#include "ChangeHistoryDialog.h"
+#include "ClaimantProof.h"
+
+namespace orv::tarnby::test {
+namespace {
+
+TEST_F(MainFormTest, ClaimantTabSaysWhetherTheStoredResultIsCurrentAndShowsWhoChangedWhat) {
+  frmMAIN& f = LoadForm();
+  AddClaimant(QStringLiteral("Rowley"), QStringLiteral("Arthur"));
+  AddJob(QStringLiteral("Ashby"), QStringLiteral("1955"), QStringLiteral("1965"),
+         QStringLiteral("Face"), QStringLiteral("No resp"));
+  const int32_t id = f.CurrentClaimantID();
+  ASSERT_NE(id, 0);
+  // Saving the job cleared any result: nothing stored yet.
+  EXPECT_TRUE(f.Proof().Status()->text().startsWith(QStringLiteral("No stored result")))
+      << f.Proof().Status()->text().toStdString();
+
+  OpenTab(frmMAIN::kCalcTab);
+  f.Tab3().Form().cmdCalc->click();
+  EXPECT_TRUE(boxes_->shown.empty()) << Boxes();
+  EXPECT_EQ(f.Proof().Status()->text(),
+            QStringLiteral("The stored result is current for the history on screen."));
+  EXPECT_TRUE(f.Proof().HistoryButton()->isEnabledTo(f.Proof().HistoryButton()->parentWidget()));
+  EXPECT_EQ(f.Proof().HistoryButton()->text(), QStringLiteral("Change &History..."));
+
+  // Another program changes the job's years without clearing the result.
+  {
+    const db::DatabasePtr other = db::OpenDatabase(Settings.Database);
+    ASSERT_EQ(other->Execute("UPDATE WORKHISTORY SET ENDYEAR = 1964"), 1);
+  }
+  OpenTab(frmMAIN::kClaimantTab);
+  f.Proof().Refresh(id, Settings.Jurisdiction);
+  EXPECT_TRUE(f.Proof().Status()->text().startsWith(QStringLiteral("History changed since the last calculation")))
+      << f.Proof().Status()->text().toStdString();
+
+  // Newest first: the other program's change, unnamed, then the program's
+  // own store of the result and its inserts, named.
+  ChangeHistoryDialog dialog(*ClaimantDatabase, id, &f);
+  QTableWidget* t = dialog.Table();
+  ASSERT_GT(t->rowCount(), 3);
+  EXPECT_EQ(t->item(0, 1)->text(), QStringLiteral("(another program)"));
+  EXPECT_EQ(t->item(0, 3)->text(), QStringLiteral("WORKHISTORY"));
+  EXPECT_EQ(t->item(0, 6)->text(), QStringLiteral("ENDYEAR"));
+  EXPECT_EQ(t->item(0, 7)->text(), QStringLiteral("1965"));
+  EXPECT_EQ(t->item(0, 8)->text(), QStringLiteral("1964"));
+  EXPECT_EQ(t->item(1, 1)->text(), QString::fromStdString(LoginName()));
+  EXPECT_EQ(t->item(1, 3)->text(), QStringLiteral("CLAIMANT"));
+  EXPECT_EQ(t->item(t->rowCount() - 1, 5)->text(), QStringLiteral("insert"));
+  for (int r = 1; r < t->rowCount(); ++r)
+    EXPECT_GE(t->item(r - 1, 0)->text(), t->item(r, 0)->text()) << r;
+
+  // Pictures for a person to look at, when a folder is named.
+  if (const char* dir = std::getenv("TARNBY_SCREENSHOT_DIR")) {
+    f.resize(1000, 680);
+    f.show();
+    dialog.show();
+    QApplication::processEvents();
+    EXPECT_TRUE(f.grab().save(QString::fromUtf8(dir) + "/claimant-result-state.png"));
+    EXPECT_TRUE(dialog.grab().save(QString::fromUtf8(dir) + "/change-history.png"));
+  }
+}
+
+}  // namespace
+}  // namespace orv::tarnby::test

@@ -1,0 +1,211 @@
+// The change history: what each writer leaves, that a killed write leaves
+// nothing, that the history cannot be rewritten, and what check finds when
+// another program went around it.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "ChangeHistory.h"
+#include "ClaimantsCsv.h"
+#include "Database.h"
+#include "OrvError.h"
+#include "ToolRun.h"
+#include "modTarnbyDatabase.h"
+
+namespace orv::tarnby {
+namespace {
+
+namespace fs = std::filesystem;
+
+// One CSV row of the history, split (the test data needs no quoting).
+std::vector<std::vector<std::string>> Rows(const std::string& csv) {
+  std::vector<std::vector<std::string>> rows;
+  std::istringstream in(csv);
+  std::string line;
+  std::getline(in, line);
+  EXPECT_EQ(line, "TIME,USER,PROGRAM,TABLE,ROWID,CLAIMANTID,ACTION,FIELD,OLD,NEW\r");
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::vector<std::string> cells;
+    std::istringstream cols(line);
+    for (std::string cell; std::getline(cols, cell, ',');) cells.push_back(cell);
+    if (!line.empty() && line.back() == ',') cells.emplace_back();
+    rows.push_back(cells);
+  }
+  return rows;
+}
+
+enum Col { kTime, kUser, kProgram, kTable, kRow, kClaimant, kAction, kField, kOld, kNew };
+
+class ChangeHistoryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("tarnby_history_" + std::to_string(getpid()) + "_" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    path_ = (dir_ / "c.db").string();
+    CreateClaimantDatabase(path_);
+    const char* src = std::getenv("TARNBY_SOURCE_DIR");
+    sample_ = (fs::path(src ? src : "../../..") / "data" / "claimants").string();
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  orv::test::ToolRun Tool(const std::string& args) {
+    return orv::test::RunTool("tarnby-claimants", args, dir_.string());
+  }
+  std::vector<std::vector<std::string>> History(const std::string& args = {}) {
+    const orv::test::ToolRun r = Tool("history '" + path_ + "'" + args);
+    EXPECT_EQ(r.code, 0) << r.err;
+    return Rows(r.out);
+  }
+  std::vector<std::string> Problems() { return claimants::CheckDatabase(path_).problems; }
+
+  fs::path dir_;
+  std::string path_;
+  std::string sample_;
+};
+
+TEST_F(ChangeHistoryTest, EachWriterLeavesItsRecordsNamingUserAndProgram) {
+  // The tool's import: every field of every row it adds.
+  ASSERT_EQ(Tool("import '" + path_ + "' '" + sample_ + "'").code, 0);
+  auto rows = History();
+  ASSERT_FALSE(rows.empty());
+  for (const auto& r : rows) {
+    EXPECT_EQ(r[kUser], LoginName());
+    EXPECT_EQ(r[kProgram], "tarnby-claimants");
+    EXPECT_EQ(r[kAction], "insert");
+    EXPECT_TRUE(r[kOld].empty());
+  }
+  const size_t after_import = rows.size();
+  // This program's own writes, through the claimant database's open: an
+  // update records the changed field only; a claimant's deletion records
+  // every value he had, and his past stays.
+  {
+    const db::DatabasePtr d = OpenClaimantDatabase(path_);
+    EXPECT_EQ(d->Execute("UPDATE CLAIMANT SET SURNAME = 'Harker-Smith', REF = REF WHERE ID = 1"), 1);
+    EXPECT_EQ(d->Execute("DELETE FROM SMOKEHISTORY WHERE CLAIMANTID = 2"), 1);
+    EXPECT_GE(d->Execute("DELETE FROM WORKHISTORY WHERE CLAIMANTID = 2"), 1);
+    EXPECT_EQ(d->Execute("DELETE FROM CLAIMANT WHERE ID = 2"), 1);
+    d->Close();
+  }
+  rows = History();
+  ASSERT_GT(rows.size(), after_import + 2);
+  const auto& update = rows[after_import];
+  EXPECT_EQ(update[kTable], "CLAIMANT");
+  EXPECT_EQ(update[kAction], "update");
+  EXPECT_EQ(update[kField], "SURNAME");
+  EXPECT_EQ(update[kOld], "Harker");
+  EXPECT_EQ(update[kNew], "Harker-Smith");
+  EXPECT_EQ(rows[after_import + 1][kTable], "SMOKEHISTORY");
+  EXPECT_EQ(rows.back()[kTable], "CLAIMANT");
+  EXPECT_EQ(rows.back()[kAction], "delete");
+  EXPECT_EQ(rows.back()[kClaimant], "2");
+  // One claimant's history: his insert, his deletion and nobody else's.
+  const auto his = History(" --claimant 2");
+  ASSERT_FALSE(his.empty());
+  for (const auto& r : his) EXPECT_EQ(r[kClaimant], "2");
+  EXPECT_EQ(his.front()[kAction], "insert");
+  EXPECT_EQ(his.back()[kAction], "delete");
+  EXPECT_TRUE(History(" --since 2999-01-01").empty());
+  EXPECT_EQ(History(" --since 2000-01-01").size(), rows.size());
+  EXPECT_EQ(Tool("history '" + path_ + "' --since 2026-02-30").code, 2);
+
+  // Another program's direct write is recorded too, but nobody is named.
+  {
+    const db::DatabasePtr raw = db::OpenDatabase(path_);
+    EXPECT_EQ(raw->Execute("UPDATE WORKHISTORY SET ENDYEAR = ENDYEAR + 1 WHERE ID = 1"), 1);
+  }
+  rows = History();
+  EXPECT_EQ(rows.back()[kField], "ENDYEAR");
+  EXPECT_TRUE(rows.back()[kUser].empty());
+  EXPECT_TRUE(rows.back()[kProgram].empty());
+  EXPECT_TRUE(Problems().empty()) << Problems().front();
+}
+
+TEST_F(ChangeHistoryTest, AKilledWriteLeavesNeitherTheChangeNorItsRecord) {
+  ASSERT_EQ(Tool("import '" + path_ + "' '" + sample_ + "'").code, 0);
+  const size_t before = History().size();
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const db::DatabasePtr d = OpenClaimantDatabase(path_);
+    d->BeginTrans(true);
+    d->Execute("UPDATE CLAIMANT SET SURNAME = 'Killed' WHERE ID = 1");
+    d->Execute("INSERT INTO SMOKEHISTORY (CLAIMANTID, SMOKECATEGORYID, YEARS) VALUES (1, 2, 5)");
+    kill(getpid(), SIGKILL);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  const auto rows = History();
+  EXPECT_EQ(rows.size(), before);
+  for (const auto& r : rows) EXPECT_NE(r[kNew], "Killed");
+  const db::DatabasePtr d = OpenForReading(path_);
+  EXPECT_EQ(d->OpenRecordset("SELECT SURNAME FROM CLAIMANT WHERE ID = 1", db::RecordsetType::Snapshot)
+                ->Field(0)
+                .AsText(),
+            "Harker");
+}
+
+TEST_F(ChangeHistoryTest, TheHistoryCannotBeRewrittenAndCheckFindsWhatWentAroundIt) {
+  ASSERT_EQ(Tool("import '" + path_ + "' '" + sample_ + "'").code, 0);
+  {
+    const db::DatabasePtr d = OpenClaimantDatabase(path_);
+    for (const char* sql : {"UPDATE CHANGEHISTORY SET NEWVALUE = 'x' WHERE ID = 2",
+                            "UPDATE CHANGEHISTORY SET USERNAME = 'someone' WHERE ID = 2",
+                            "DELETE FROM CHANGEHISTORY WHERE ID = 2"}) {
+      EXPECT_THROW(d->Execute(sql), OrvError) << sql;
+    }
+  }
+  EXPECT_TRUE(Problems().empty());
+  // Another program that drops the file's triggers can change a row without
+  // a record, and rewrite a record: check says so for each.
+  {
+    const db::DatabasePtr raw = db::OpenDatabase(path_);
+    raw->Execute("DROP TRIGGER \"CHANGEHISTORY_WORKHISTORY_UPDATE\"");
+    raw->Execute("DROP TRIGGER \"CHANGEHISTORY_KEEP_UPDATE\"");
+    EXPECT_EQ(raw->Execute("UPDATE WORKHISTORY SET STARTYEAR = 1900 WHERE ID = 3"), 1);
+    EXPECT_EQ(raw->Execute("UPDATE CHANGEHISTORY SET NEWVALUE = 'Nobody' WHERE FIELD = 'SURNAME' "
+                           "AND ROWKEY = 1 AND TABLENAME = 'CLAIMANT'"),
+              1);
+  }
+  {
+    // A later, recorded change of the surname no longer follows its record.
+    const db::DatabasePtr d = OpenClaimantDatabase(path_);
+    d->Execute("UPDATE CLAIMANT SET SURNAME = 'Harker2' WHERE ID = 1");
+  }
+  const std::vector<std::string> problems = Problems();
+  ASSERT_EQ(problems.size(), 2u) << ::testing::PrintToString(problems);
+  EXPECT_NE(problems[0].find("CLAIMANT row 1 SURNAME was \"Harker\" before it, but the record "
+                             "before left \"Nobody\""),
+            std::string::npos)
+      << problems[0];
+  EXPECT_NE(problems[1].find("WORKHISTORY row 3 STARTYEAR is \"1900\" but its last recorded "
+                             "change left"),
+            std::string::npos)
+      << problems[1];
+  EXPECT_EQ(Tool("check '" + path_ + "'").code, 2);
+}
+
+TEST_F(ChangeHistoryTest, TheStructureDeclaresEveryTriggerItMakes) {
+  const db::DatabasePtr d = OpenForReading(path_);
+  std::vector<std::string> on_file;
+  for (auto r = d->OpenRecordset("SELECT name FROM sqlite_master WHERE type = 'trigger' ORDER BY name",
+                                 db::RecordsetType::Snapshot);
+       !r->IsEOF(); r->MoveNext())
+    on_file.push_back(r->Field(0).AsText());
+  std::vector<std::string> declared = ChangeHistoryTriggers();
+  std::sort(declared.begin(), declared.end());
+  EXPECT_EQ(on_file, declared);
+}
+
+}  // namespace
+}  // namespace orv::tarnby

@@ -100,8 +100,7 @@ Json ResultObject(const CalcOutcome& o) {
 }
 
 std::string ResultJson(const CalcOutcome& o) {
-  return ResultObject(o).dump(2, ' ', false, Json::error_handler_t::replace) + "
-";
+  return ResultObject(o).dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
 }  // namespace orv::calc

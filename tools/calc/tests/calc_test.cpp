@@ -316,8 +316,12 @@ TEST_F(CalcTool, CompareMarksExactlyTheLinesAVariantChanges) {
       const std::string l = line.get<std::string>();
       if (l.rfind("Calculation time and date: ", 0) == 0) continue;
       const bool in_b = std::find(report_b.begin(), report_b.end(), line) != report_b.end();
-      if (listed_a.count(l) == 0) EXPECT_TRUE(in_b) << "unmarked but changed: " << l;
-      if (!in_b) EXPECT_EQ(listed_a.count(l), 1u) << l;
+      if (listed_a.count(l) == 0) {
+        EXPECT_TRUE(in_b) << "unmarked but changed: " << l;
+      }
+      if (!in_b) {
+        EXPECT_EQ(listed_a.count(l), 1u) << l;
+      }
     }
     for (const std::string& label : c.changed) {
       bool found = false;

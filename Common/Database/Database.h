@@ -200,6 +200,21 @@ DatabasePtr OpenDatabase(const std::string& path, const OpenOptions& options = {
 // True when `path` names a database on a server (a postgresql:// URI).
 bool IsServerPath(std::string_view path);
 
+// How messages name the database at `path`: a file's path as it is; on a
+// server, the database and the server ("the database 'claims' on the server
+// 'db.office:5432'"), never a password the URI holds. A URI that does not
+// parse is "the connection URI given".
+std::string DisplayName(std::string_view path);
+
+// True when a server URI holds a password. The layer refuses such a URI
+// (the password comes from the password file, the service file or the
+// environment), and a program never keeps or shows one.
+bool HoldsPassword(std::string_view path);
+
+// `path` with any password taken out of a server URI (the user's
+// "user:password@" and a password= parameter); a file's path as it is.
+std::string WithoutPassword(std::string_view path);
+
 // True when `e` is the 3051 of an open refused because another connection
 // or program has the file (also as the engine passes it on, above its
 // component base, or with words put before it): a matter of the moment,

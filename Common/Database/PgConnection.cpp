@@ -122,6 +122,62 @@ bool IsServerUri(std::string_view path) {
   return IStartsWith(path, "postgresql://") || IStartsWith(path, "postgres://");
 }
 
+}  // namespace orv::db::detail
+
+namespace orv::db {
+
+std::string DisplayName(std::string_view path) {
+  if (!detail::IsServerUri(path)) return std::string(path);
+  std::string error;
+  const detail::Target t = detail::Parse(std::string(path), &error);
+  return error.empty() ? detail::DisplayOf(t) : "the connection URI given";
+}
+
+bool HoldsPassword(std::string_view path) {
+  if (!detail::IsServerUri(path)) return false;
+  std::string error;
+  return detail::Parse(std::string(path), &error).has_password;
+}
+
+std::string WithoutPassword(std::string_view path) {
+  if (!detail::IsServerUri(path)) return std::string(path);
+  const size_t start = path.find("://") + 3;
+  const size_t query = path.find('?', start);
+  // The user's part ends at the last '@' before the path or the query.
+  std::string_view authority = path.substr(start, path.find_first_of("/?", start) - start);
+  std::string out(path.substr(0, start));
+  if (const size_t at = authority.rfind('@'); at != std::string_view::npos) {
+    const std::string_view user = authority.substr(0, at);
+    out += user.substr(0, user.find(':'));
+    out += authority.substr(at);
+  } else {
+    out += authority;
+  }
+  out += path.substr(start + authority.size(),
+                     query == std::string_view::npos ? std::string_view::npos
+                                                     : query - start - authority.size());
+  if (query == std::string_view::npos) return out;
+  // The parameters but password=.
+  char separator = '?';
+  std::string_view rest = path.substr(query + 1);
+  while (!rest.empty()) {
+    const size_t amp = rest.find('&');
+    const std::string_view param = rest.substr(0, amp);
+    if (!IStartsWith(param, "password=") && !param.empty()) {
+      out += separator;
+      out += param;
+      separator = '&';
+    }
+    if (amp == std::string_view::npos) break;
+    rest = rest.substr(amp + 1);
+  }
+  return out;
+}
+
+}  // namespace orv::db
+
+namespace orv::db::detail {
+
 int64_t PgResult::Changed() const {
   const char* n = PQcmdTuples(r_);
   return n && *n ? std::atoll(n) : 0;
@@ -328,7 +384,9 @@ void PgConnection::SetUpSession(std::string_view source) {
 }
 
 bool PgConnection::InTransaction() const {
-  return h_ && PQtransactionStatus(h_) != PQTRANS_IDLE;
+  // A lost connection's status is unknown: the caller's own word stands.
+  if (!Connected()) return h_ && transaction_open_;
+  return PQtransactionStatus(h_) != PQTRANS_IDLE;
 }
 
 void PgConnection::RaiseLost(std::string_view source, const std::string& why) {
@@ -341,6 +399,9 @@ void PgConnection::RaiseLost(std::string_view source, const std::string& why) {
 void PgConnection::EnsureConnected(std::string_view source) {
   if (!h_) Raise(kObjectInvalid, source, "Object invalid or no longer set.");
   if (PQstatus(h_) == CONNECTION_OK) return;
+  if (transaction_open_) {
+    RaiseLost(source, "the transaction in hand went with it; roll it back before going on");
+  }
   PQreset(h_);
   prepared_.clear();
   tables_.clear();

@@ -152,6 +152,7 @@ void PgDatabase::BeginTrans(bool will_write) {
     Raise(dberr::kGeneric, "DAO.Workspace", "A transaction is already open.");
   }
   conn_->RunScript(will_write ? "BEGIN" : "BEGIN ISOLATION LEVEL REPEATABLE READ", "DAO.Workspace");
+  conn_->SetTransactionOpen(true);
 }
 
 void PgDatabase::CommitTrans() {
@@ -159,7 +160,16 @@ void PgDatabase::CommitTrans() {
     Raise(kNoTransaction, "DAO.Workspace",
           "You tried to commit or rollback a transaction without first beginning a transaction.");
   }
-  PgResult r = conn_->Run("COMMIT", {}, {}, "DAO.Workspace");
+  PgResult r;
+  try {
+    r = conn_->Run("COMMIT", {}, {}, "DAO.Workspace");
+  } catch (...) {
+    // A COMMIT the server refused has ended the transaction; one whose
+    // answer never came (a lost connection) is the caller's to roll back.
+    if (conn_->Connected()) conn_->SetTransactionOpen(false);
+    throw;
+  }
+  conn_->SetTransactionOpen(false);
   // A transaction a statement failed in is rolled back by COMMIT: nothing
   // of it was saved, and the caller must hear so.
   if (std::string_view(PQcmdStatus(r.get())) != "COMMIT") {
@@ -173,7 +183,10 @@ void PgDatabase::Rollback() {
     Raise(kNoTransaction, "DAO.Workspace",
           "You tried to commit or rollback a transaction without first beginning a transaction.");
   }
-  conn_->RunScript("ROLLBACK", "DAO.Workspace");
+  conn_->SetTransactionOpen(false);
+  // A lost connection's transaction was undone by the server as it went;
+  // the next action connects again.
+  if (conn_->Connected()) conn_->RunScript("ROLLBACK", "DAO.Workspace");
 }
 
 void PgDatabase::CopyTo(const std::string& destination) {

@@ -112,6 +112,12 @@ class PgConnection {
   int64_t structure_generation = 0;
 
   bool InTransaction() const;
+  bool Connected() const { return h_ && PQstatus(h_) == CONNECTION_OK; }
+  // The caller's transaction (BeginTrans to CommitTrans or Rollback) is
+  // open. A connection lost inside it is not opened again until it has been
+  // rolled back: a later statement of it would otherwise run on its own on
+  // the new connection and be kept while the rest was lost.
+  void SetTransactionOpen(bool open) { transaction_open_ = open; }
   // Raises the layer's error for a failed result (or a lost connection).
   [[noreturn]] void RaiseResult(PGresult* r, std::string_view source);
 
@@ -133,6 +139,7 @@ class PgConnection {
   std::unordered_map<std::string, std::string> prepared_;
   int next_statement_ = 0;
   std::map<uint32_t, PgTable> tables_;
+  bool transaction_open_ = false;
 };
 using PgConnectionPtr = std::shared_ptr<PgConnection>;
 

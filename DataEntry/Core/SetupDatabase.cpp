@@ -64,8 +64,9 @@ void CloseClaimantDatabase() {
 
 bool SetupDatabase() {
   const std::string path = Settings.Database;
+  const bool server = db::IsServerPath(path);
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) {
+  if (!server && !std::filesystem::is_regular_file(path, ec)) {
     ShowProgramError("Cannot locate Claimant Data Database file " + path +
                          "\nUse menu Tools/Options to set the true location of the file",
                      false);
@@ -74,7 +75,8 @@ bool SetupDatabase() {
   CloseClaimantDatabase();
   std::string step;
   try {
-    step = "Opening database " + path;
+    // A server is named by its database and host: a URI is never shown.
+    step = server ? "Opening " + db::DisplayName(path) : "Opening database " + path;
     ClaimantDatabase = Open(path, false);
     UpdateConfirmed = false;
     if (UpdateDataBase(true, *ClaimantDatabase)) {

@@ -162,7 +162,7 @@ bool SaveSettings() {
     CurrentStep = "Saving settings: Jurisdiction";
     PutKey(ini, "DustModel", "Jurisdiction", std::to_string(s.Jurisdiction));
     CurrentStep = "Saving settings: Claimant Data Database";
-    PutKey(ini, "Data", "Database", s.Database);
+    PutKey(ini, "Data", "Database", db::WithoutPassword(s.Database));
     CurrentStep = "Saving settings: HTML Output file name";
     PutKey(ini, "Output", "HTMLFile", s.HTMLFile);
     PutKey(ini, "Output", "DustOutputOption", std::to_string(s.DustOutputOption));
@@ -182,19 +182,30 @@ ErrorHandler& ProgramErrorHandler() {
 }
 
 void ShowProgramError(const std::string& message, bool with_details) {
-  std::string text = message;
-  if (with_details) {
-    if (std::current_exception()) {
-      text = DetailText(message, CurrentError());
-    } else {
-      text = DetailText(message, OrvError(0, {}, {}));
-    }
+  if (!with_details) {
+    MsgBox(message, mb::kCritical | mb::kOkOnly, kProgramErrorTitle);
+    return;
   }
-  MsgBox(text, mb::kCritical | mb::kOkOnly, kProgramErrorTitle);
+  ShowProgramError(message, std::current_exception() ? CurrentError() : OrvError(0, {}, {}));
 }
 
 void ShowProgramError(const std::string& message, const OrvError& detail) {
+  if (IsConnectionLost(detail)) {
+    ShowConnectionLost(message, detail);
+    return;
+  }
   MsgBox(DetailText(message, detail), mb::kCritical | mb::kOkOnly, kProgramErrorTitle);
+}
+
+bool IsConnectionLost(const OrvError& e) {
+  return ErrorHandler::RealErrorNumber(e.Number()) == db::dberr::kConnectionLost;
+}
+
+void ShowConnectionLost(const std::string& message, const OrvError& e) {
+  MsgBox(message + "\n\n" + e.Description() +
+             "\n\nWhat you typed is still on the screen: do it again once the server can be "
+             "reached.",
+         mb::kCritical | mb::kOkOnly, "Connection Lost");
 }
 
 std::string ErrorSource(std::string_view procedure) {

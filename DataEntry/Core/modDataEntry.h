@@ -98,7 +98,8 @@ bool ReadSettings(const std::string& path);
 // does not convert is raised (source "modDataEntry:SetFromINI").
 void SetFromINI(const std::string& path);
 
-// Writes the settings (all but AllowUserDefine) to SettingsFile, creating it.
+// Writes the settings (all but AllowUserDefine) to SettingsFile, creating it;
+// a server URI is written without any password it holds.
 // False after reporting a failure with ShowProgramError.
 bool SaveSettings();
 
@@ -113,6 +114,18 @@ ErrorHandler& ProgramErrorHandler();
 void ShowProgramError(const std::string& message, bool with_details);
 // The same with the details of a given error.
 void ShowProgramError(const std::string& message, const OrvError& detail);
+// Both show a lost connection to the claimant database's server (a
+// restarted server, a broken network) as ShowConnectionLost does.
+
+// True when `e` is a lost connection to the claimant database's server:
+// nothing of what was being saved was saved, and the next action connects
+// again.
+bool IsConnectionLost(const OrvError& e);
+// The box for a lost connection: what the operator was doing (`message`),
+// the layer's words naming the server and database, and that what was
+// typed is still on the screen to be saved again. Critical icon, OK, title
+// "Connection Lost".
+void ShowConnectionLost(const std::string& message, const OrvError& e);
 
 // "modDataEntry:<procedure>".
 std::string ErrorSource(std::string_view procedure);

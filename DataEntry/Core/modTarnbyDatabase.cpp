@@ -308,7 +308,7 @@ bool BackupClaimantDatabase(const std::string& database_path) {
     bool copied = false;
     if (answer.result == 1 && !answer.files.empty()) {
       const std::string chosen = answer.files.front();
-      step = "Trying to copy claimant database " + database_path + " to " + chosen;
+      step = "Trying to copy claimant database " + db::DisplayName(database_path) + " to " + chosen;
       CopyDatabaseConsistently(database_path, chosen);
       copied = true;
     }

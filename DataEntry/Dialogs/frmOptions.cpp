@@ -4,7 +4,9 @@
 #include <QFileInfo>
 #include <QShortcut>
 
+#include "Database.h"
 #include "Dialogs.h"
+#include "MessageBox.h"
 #include "Text.h"
 #include "modDataEntry.h"
 
@@ -55,6 +57,19 @@ void frmOptions::SetPath(QLineEdit* box, const QString& path) {
 }
 
 void frmOptions::Okay() {
+  // A server's password is the user's own PostgreSQL files' or the
+  // environment's: the settings never keep it, and the screen shows it no
+  // longer than it was typed.
+  if (orv::db::HoldsPassword(Typed(ui_.txtData))) {
+    SetPath(ui_.txtData, QString::fromStdString(orv::db::WithoutPassword(Typed(ui_.txtData))));
+    orv::MsgBox(
+        "The claimant database's connection URI held a password. It has been taken out: the "
+        "settings never keep one.\nGive the password through the PostgreSQL password file "
+        "(~/.pgpass), the service file or PGPASSWORD, then choose Okay again.",
+        orv::mb::kExclamation | orv::mb::kOkOnly, "Tarnby Options");
+    ui_.txtData->setFocus(Qt::OtherFocusReason);
+    return;
+  }
   core::SettingsChanged = !SamePath(Typed(ui_.txtData), core::Settings.Database) ||
                           !SamePath(Typed(ui_.txtDust), core::Settings.DustDatabase) ||
                           !SamePath(Typed(ui_.txtSysIni), core::SettingsFile);
@@ -77,12 +92,14 @@ void frmOptions::Browse(QLineEdit* box, const char* title, const char* filter,
   std::string filter_text = filter;
   int32_t filter_index = 1;
   int32_t flags = 0;
-  // The dialog opens in the folder of the path shown.
+  // The dialog opens in the folder of the path shown (a server's URI has
+  // none: then where the dialog opens by itself).
+  const QString shown = box->text().trimmed();
+  const bool file = !shown.isEmpty() && !orv::db::IsServerPath(shown.toStdString());
   const std::string folder =
-      QFileInfo(box->text().trimmed()).absoluteDir().absolutePath().toStdString();
+      file ? QFileInfo(shown).absoluteDir().absolutePath().toStdString() : std::string();
   if (file_dialog_.DialogGetOpenFileName(file_name, file_title, must_exist, false, read_only, true,
-                                         filter_text, filter_index,
-                                         box->text().trimmed().isEmpty() ? std::string() : folder,
+                                         filter_text, filter_index, folder,
                                          title, extension, this, flags))
     SetPath(box, QString::fromStdString(file_name));
 }

@@ -248,6 +248,12 @@ void HistoryTab::SaveEntry() {
     // run in between (from the history as it was) cannot outlive the change.
     host_.ClearOldResults();
   } catch (const OrvError& e) {
+    if (IsConnectionLost(e)) {
+      // The entry stays in the form, still in edit: the next Save connects
+      // again.
+      ShowConnectionLost(std::string("The ") + texts_.history + " entry was not saved.", e);
+      return;
+    }
     const int32_t answer = MsgBox(
         "Error: " + e.Description() +
             "\nChoose OK to make changes to data to correct error or cancel to abort changes "

@@ -78,6 +78,13 @@ void RecordModel::Save() {
     for (const auto& [column, value] : pending_) rs_->SetField(names_[size_t(column)], value);
     rs_->Update();
   } catch (...) {
+    // A lost connection keeps the edit as it was begun: the next Save
+    // connects again and is still refused (3197) when another user saved
+    // the row in between.
+    if (!adding_ && CurrentError().Number() == db::dberr::kConnectionLost) {
+      edit_open_ = true;
+      throw;
+    }
     try {
       rs_->CancelUpdate();
     } catch (const OrvError&) {

@@ -52,7 +52,8 @@ class RecordModel : public QAbstractTableModel {
   // BeginEdit opened it), SetField for each, Update; then the written row is
   // current. Nothing to write: no-op (an open edit is closed). Database
   // failures are raised unchanged, the edit is closed and the pending
-  // values kept.
+  // values kept; a lost connection (3151) leaves the edit open, so that the
+  // next Save still compares the row with the one the edit began on.
   void Save();
   // Forgets the pending values (and the addition) and cancels any edit the
   // recordset has open.

@@ -69,7 +69,11 @@ Program Main(const std::string& command_line) {
     }
 
     CurrentStep = "Checking claimant database exists";
-    CheckDatabase(Settings.Database, "claimant database ", DefaultClaimantDatabase());
+    // A claimant database on a server is no file: whether it can be reached
+    // is found when it is opened.
+    if (!db::IsServerPath(Settings.Database)) {
+      CheckDatabase(Settings.Database, "claimant database ", DefaultClaimantDatabase());
+    }
     CurrentStep = "Checking PXR database exists";
     CheckDatabase(Settings.DustDatabase, "dust PXR data database ", DefaultDustDatabase());
 

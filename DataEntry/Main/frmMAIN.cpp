@@ -59,6 +59,19 @@ void MoveNextOrLast(db::Recordset& rs) {
   }
 }
 
+// The box of a claimant record the database refused; a lost connection
+// says so plainly. What was typed stays in the boxes either way.
+void ShowDataError(const char* lost) {
+  const OrvError e = CurrentError();
+  if (IsConnectionLost(e)) {
+    ShowConnectionLost(lost, e);
+    return;
+  }
+  MsgBox("Data error event hit err:" + e.Description(), mb::kCritical, kApplicationTitle);
+}
+
+constexpr const char* kClaimantNotSaved = "The claimant's details were not saved.";
+
 }  // namespace
 
 frmMAIN::frmMAIN(QWidget* parent)
@@ -270,8 +283,7 @@ void frmMAIN::BindClaimantFields() {
         try {
           if (claimant_.HasRow() && !claimant_.Adding()) claimant_.BeginEdit();
         } catch (...) {
-          MsgBox("Data error event hit err:" + CurrentError().Description(), mb::kCritical,
-                 kApplicationTitle);
+          ShowDataError("Your change to the claimant could not be started.");
         }
       });
     }
@@ -344,8 +356,7 @@ void frmMAIN::MoveClaimant(RecordControl::Move move) {
   try {
     SaveClaimant();
   } catch (...) {
-    MsgBox("Data error event hit err:" + CurrentError().Description(), mb::kCritical,
-           kApplicationTitle);
+    ShowDataError(kClaimantNotSaved);
     return;
   }
   try {
@@ -612,8 +623,7 @@ void frmMAIN::closeEvent(QCloseEvent* event) {
   try {
     SaveClaimant();
   } catch (...) {
-    MsgBox("Data error event hit err:" + CurrentError().Description(), mb::kCritical,
-           kApplicationTitle);
+    ShowDataError(kClaimantNotSaved);
   }
   if (!unloaded_) {
     unloaded_ = true;

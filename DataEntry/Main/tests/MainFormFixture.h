@@ -1,7 +1,8 @@
 // The set-up the main form tests share: a per-process home for settings and
 // logs, a dust data database built from the fixture CSV files, a new claimant
-// database at the latest structure, scripted message boxes, file dialogs
-// and shell, and the loaded main form.
+// database at the latest structure (a file, or for MainFormEngineTest's
+// server runs a database on the tests' own server), scripted message boxes,
+// file dialogs and shell, and the loaded main form.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -20,6 +21,7 @@
 #include "MessageBox.h"
 #include "Shell.h"
 #include "SmokeTab.h"
+#include "TestServer.h"
 #include "WorkTab.h"
 #include "frmMAIN.h"
 #include "modDataEntry.h"
@@ -64,7 +66,12 @@ class MainFormTest : public ::testing::Test {
     CloseClaimantDatabase();
     SetDefaultSettings();
     SettingsFile = (folder_ / "TARNBY.INI").string();
-    Settings.Database = (folder_ / "TARNBY.db").string();
+    Settings.Database =
+        OnServer() ? orv::testing::NewServerDatabase(
+                         "m_" + std::string(::testing::UnitTest::GetInstance()
+                                                ->current_test_info()
+                                                ->name()))
+                   : (folder_ / "TARNBY.db").string();
     Settings.DustDatabase = DustDatabasePath();
     Settings.HTMLFile = (folder_ / "ORVDUST.HTM").string();
     Settings.DustOutputOption = 0;
@@ -82,6 +89,14 @@ class MainFormTest : public ::testing::Test {
   void TearDown() override {
     form_.reset();
     CloseClaimantDatabase();
+    if (OnServer()) {
+      try {
+        orv::testing::ServerAdmin("DROP DATABASE IF EXISTS " + ServerDatabaseName() +
+                                  " WITH (FORCE)");
+      } catch (...) {
+        // Left to the server's end.
+      }
+    }
     SetMessageBoxService(old_boxes_);
     SetFileDialogService(old_dialogs_);
     SetShellService(old_shell_);
@@ -91,6 +106,19 @@ class MainFormTest : public ::testing::Test {
 
   // Rows a test wants in the claimant database before the form opens.
   virtual void PrepareDatabase() {}
+  // True for a claimant database on the tests' own server.
+  virtual bool OnServer() const { return false; }
+  // The server's name of the claimant database (on the server).
+  std::string ServerDatabaseName() const {
+    return Settings.Database.substr(14, Settings.Database.find('?') - 14);
+  }
+  // Ends every connection the program has to its claimant database, as a
+  // restarted server or a broken network would; waits until they are gone.
+  void LoseConnection() const {
+    orv::testing::ServerAdmin(
+        "SELECT pg_terminate_backend(pid, 5000) FROM pg_stat_activity WHERE datname = '" +
+        ServerDatabaseName() + "' AND pid <> pg_backend_pid()");
+  }
 
   // Runs SQL against the claimant database before SetupDatabase opens it.
   void Exec(const std::string& sql, const std::vector<Value>& values = {}) {
@@ -166,5 +194,16 @@ class MainFormTest : public ::testing::Test {
   std::shared_ptr<FileDialogService> old_dialogs_;
   std::shared_ptr<ShellService> old_shell_;
 };
+
+// The main form tests that run on both engines: TEST_P, instantiated with
+// BothEngines (the parameter: on the server).
+class MainFormEngineTest : public MainFormTest, public ::testing::WithParamInterface<bool> {
+ protected:
+  bool OnServer() const override { return GetParam(); }
+};
+inline auto BothEngines() { return ::testing::Bool(); }
+inline std::string EngineName(const ::testing::TestParamInfo<bool>& info) {
+  return info.param ? "Server" : "File";
+}
 
 }  // namespace orv::tarnby::test

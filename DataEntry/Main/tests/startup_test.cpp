@@ -8,6 +8,7 @@
 #include "Interfaces.h"
 #include "SpoiltFiles.h"
 #include "StartUp.h"
+#include "TestServer.h"
 
 namespace orv::tarnby::test {
 namespace {
@@ -232,6 +233,76 @@ TEST_F(StartUpTest, ASpoiltDatabaseTakesTheErrorPathAndIsLeftAsItWas) {
       CloseClaimantDatabase();
     }
   }
+}
+
+// A claimant database on a server that cannot be reached, or named with a
+// password (which the program refuses to use), takes the path of a database
+// that cannot be opened: the box names the server and database, never the
+// password, and the options screen shows alone. The URI stays the setting
+// (no fallback to a file), written without its password.
+TEST_F(StartUpTest, AServerThatCannotBeOpenedIsNamedAndTheOptionsScreenShows) {
+  const std::string socket = (home_ / "no-server").string();
+  struct Case {
+    std::string uri;
+    std::string kept;
+    const char* why;
+  };
+  const Case cases[] = {
+      {"postgresql:///claims?host=" + socket, "postgresql:///claims?host=" + socket,
+       "the server cannot be reached"},
+      {"postgresql://clerk:Hunter22@/claims?host=" + socket + "&password=Hunter22",
+       "postgresql://clerk@/claims?host=" + socket, "holds a password"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    boxes_->shown.clear();
+    const std::string ini = WriteSettings(c.uri);
+    program_ = Main(ini);
+    const std::vector<std::string> p = Prompts();
+    ASSERT_EQ(p.size(), 2u) << All();
+    EXPECT_TRUE(p[0].starts_with("An error occurred while: \nOpening the database 'claims' on "
+                                 "the server '" +
+                                 socket + "'\nError detail: "))
+        << p[0];
+    EXPECT_NE(p[0].find(c.why), std::string::npos) << p[0];
+    EXPECT_EQ(p[1],
+              "An error in setting up the claimant information database means that the program "
+              "cannot load.\nYou may want to check configuration settings - options screen will "
+              "now show");
+    EXPECT_EQ(All().find("Hunter22"), std::string::npos) << All();
+    EXPECT_EQ(program_.form, nullptr);
+    ASSERT_NE(program_.options, nullptr);
+    EXPECT_EQ(Settings.Database, c.uri);
+    std::ifstream in(ini);
+    const std::string written((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_NE(written.find("Database=" + c.kept + "\n"), std::string::npos) << written;
+    EXPECT_EQ(written.find("Hunter22"), std::string::npos) << written;
+    delete program_.options.data();
+    program_ = Program{};
+  }
+}
+
+// A server database two levels behind (19) starts as a file's does: one
+// question, the backup (a pg_dump archive), the upgrade, the main window.
+TEST_F(StartUpTest, AServerDatabaseAtLevelNineteenIsUpgradedAfterOneQuestionAndABackup) {
+  const std::string uri = orv::testing::NewServerDatabase("m_start_level19");
+  CreateClaimantDatabase(uri, 19);
+  boxes_->answers = {mb::kYes};
+  FileDialogAnswer backup;
+  backup.result = 1;
+  backup.files = {(home_ / "claims-backup.dump").string()};
+  dialogs_->answers = {backup};
+  program_ = Main(WriteSettings(uri));
+  ASSERT_EQ(boxes_->shown.size(), 1u) << All();
+  EXPECT_EQ(boxes_->shown[0].title, "Claimant Data Database Update");
+  EXPECT_GT(fs::file_size(home_ / "claims-backup.dump"), 0u);
+  ASSERT_NE(program_.form, nullptr);
+  EXPECT_TRUE(program_.form->isVisible());
+  EXPECT_EQ(StructureLevel(*ClaimantDatabase), kLatestStructureLevel);
+  EXPECT_TRUE(ClaimantDatabase->TableExists("USERFACTOR"));
+  program_.form.reset();
+  CloseClaimantDatabase();
+  orv::testing::ServerAdmin("DROP DATABASE IF EXISTS m_start_level19 WITH (FORCE)");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // An operator's whole round: a new claimant, three jobs and a smoking entry
 // typed through the combos, the calculation, and the stored result checked
-// against the command-line calculator's for the same history.
+// against the command-line calculator's for the same history; on a claimant
+// file and on a claimant database on a server.
 #include "MainFormFixture.h"
 
 #include "CalcRun.h"
@@ -8,7 +9,7 @@
 namespace orv::tarnby::test {
 namespace {
 
-TEST_F(MainFormTest, OperatorRoundStoresTheSameResultAsTheCalculator) {
+TEST_P(MainFormEngineTest, OperatorRoundStoresTheSameResultAsTheCalculator) {
   frmMAIN& f = LoadForm();
   AddClaimant(QStringLiteral("Rowley"), QStringLiteral("Arthur"));
   AddJob(QStringLiteral("Ashby"), QStringLiteral("1955"), QStringLiteral("1965"),
@@ -79,6 +80,8 @@ TEST_F(MainFormTest, OperatorRoundStoresTheSameResultAsTheCalculator) {
   EXPECT_EQ(f.Tab0().Form().txtQuantumPercent->text(),
             QString::number(rs->Field(0).AsDouble(), 'f', 2));
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, MainFormEngineTest, BothEngines(), EngineName);
 
 }  // namespace
 }  // namespace orv::tarnby::test

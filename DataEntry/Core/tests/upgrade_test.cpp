@@ -100,6 +100,60 @@ TEST_P(UpgradeTest, LevelTwelveGoesStraightToFourteen) {
   EXPECT_EQ(Column(*d, "SELECT Value FROM PARMS WHERE PARM='PCVERSION'").at(0).AsInt16(), 14);
 }
 
+// Databases as two older program versions left them, upgraded through the
+// start-up's own path (one question, answered yes once the backup is taken):
+// the missing levels in order, every claimant, history, pension row and
+// user-defined factor kept.
+TEST_P(UpgradeTest, LevelsThreeAndNineteenComeUpWithEveryRowKept) {
+  struct Case {
+    int16_t level;
+    std::vector<int16_t> applied;
+  };
+  const Case cases[] = {
+      {3, {4, 5, 6, 7, 8, 9, 10, 11, 12, 14, 15, 16, 17, 18, 19, 20, 21}},
+      {19, {20, 21}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("level " + std::to_string(c.level));
+    auto d = Create(c.level);
+    for (int i = 1; i <= 3; ++i) {
+      d->Execute("INSERT INTO CLAIMANT (SURNAME, RECOVERABLEQUANTUM) VALUES (?, ?)",
+                 {Value("Miner" + std::to_string(i)), Value(12.5f * static_cast<float>(i))});
+      d->Execute("INSERT INTO WORKHISTORY (CLAIMANTID, COLLIERYID, STARTYEAR, ENDYEAR) "
+                 "VALUES (?, 101, 1950, 1960)",
+                 {Value(i)});
+      d->Execute("INSERT INTO SMOKEHISTORY (CLAIMANTID, SMOKECATEGORYID, YEARS) VALUES (?, 2, 10)",
+                 {Value(i)});
+      d->Execute("INSERT INTO PENSIONDATA (CLAIMANTID, STRIKE, MARRIED, GRADE) VALUES (?, ?, ?, ?)",
+                 {Value(i), Value(i % 2), Value(1), Value("G" + std::to_string(i))});
+    }
+    if (c.level >= 19) {
+      d->Execute("INSERT INTO USERFACTOR (ID, CODE, DESCR, JOBFACTOR) VALUES (10001, 'OW', 'Own', 0.5)");
+    }
+    RecordLevels();
+    applied_.clear();
+    UpdateConfirmed = true;  // asked and backed up already, as at start-up
+    EXPECT_TRUE(UpdateDataBase(false, *d));
+    EXPECT_EQ(applied_, c.applied);
+    EXPECT_EQ(StructureLevel(*d), kLatestStructureLevel);
+    EXPECT_FALSE(UpdateDataBase(true, *d));
+    EXPECT_EQ(Column(*d, "SELECT SURNAME FROM CLAIMANT ORDER BY ID"),
+              (std::vector<Value>{Value("Miner1"), Value("Miner2"), Value("Miner3")}));
+    EXPECT_EQ(Column(*d, "SELECT RECOVERABLEQUANTUM FROM CLAIMANT WHERE ID=3").at(0).AsSingle(),
+              37.5f);
+    EXPECT_EQ(Column(*d, "SELECT COUNT(*) FROM WORKHISTORY WHERE COLLIERYID=101").at(0).AsInt32(),
+              3);
+    EXPECT_EQ(Column(*d, "SELECT SUM(YEARS) FROM SMOKEHISTORY").at(0).AsInt32(), 30);
+    EXPECT_EQ(Column(*d, "SELECT SUM(STRIKE) FROM PENSIONDATA").at(0).AsInt32(), 2);
+    EXPECT_EQ(Column(*d, "SELECT COUNT(*) FROM PENSIONDATA WHERE MARRIED=1").at(0).AsInt32(), 3);
+    const auto user = Column(*d, "SELECT DESCR FROM USERFACTOR");
+    EXPECT_EQ(user.size(), c.level >= 19 ? 1u : 0u);
+    EXPECT_EQ(FieldNames(*d, "USERFACTOR").back(), "YEARSPASTCLOSURE");
+    SetLevelAppliedHook(nullptr);
+    d->Close();
+  }
+}
+
 TEST_P(UpgradeTest, MarriedBecomesOneForTrueAndTwoForFalseAndSpouseAliveFollowsDeathDate) {
   auto d = Create(14);
   struct Row {

@@ -390,10 +390,18 @@ bool PgConnection::InTransaction() const {
 }
 
 void PgConnection::RaiseLost(std::string_view source, const std::string& why) {
+  // libpq's account runs over several indented lines: its first says why.
+  std::string first;
+  for (char c : why.substr(0, why.find('\n'))) {
+    if (!std::isspace(static_cast<unsigned char>(c)) || (!first.empty() && first.back() != ' ')) {
+      first += std::isspace(static_cast<unsigned char>(c)) ? ' ' : c;
+    }
+  }
+  while (!first.empty() && first.back() == ' ') first.pop_back();
   Raise(dberr::kConnectionLost, source,
         "The connection to " + display_ +
             " was lost; what was being saved was not saved. The next action connects again. (" +
-            why + ")");
+            first + ")");
 }
 
 void PgConnection::EnsureConnected(std::string_view source) {

@@ -36,11 +36,33 @@ void ShowOptionsAlone(Program& program, ::tarnby::Splash& splash, const std::str
   program.options = ::tarnby::ShowOptionsModeless(nullptr);
 }
 
+// The splash stays above every window: a box start-up shows (a database
+// that cannot be opened, the upgrade's question) would be read through it.
+// While Main runs, the splash is put away before each box.
+class SplashAside : public MessageBoxService {
+ public:
+  SplashAside(std::shared_ptr<MessageBoxService> boxes, std::unique_ptr<::tarnby::Splash>& splash)
+      : boxes_(std::move(boxes)), splash_(splash) {}
+  int32_t Show(const MessageBoxRequest& request) override {
+    if (splash_) splash_->HideSplash();
+    return boxes_->Show(request);
+  }
+
+ private:
+  std::shared_ptr<MessageBoxService> boxes_;
+  std::unique_ptr<::tarnby::Splash>& splash_;
+};
+
 }  // namespace
 
 Program Main(const std::string& command_line) {
   Program program;
   std::unique_ptr<::tarnby::Splash> splash;
+  struct Restore {
+    std::shared_ptr<MessageBoxService> boxes = SetMessageBoxService(nullptr);
+    ~Restore() { (void)SetMessageBoxService(boxes); }
+  } restore;
+  if (restore.boxes) (void)SetMessageBoxService(std::make_shared<SplashAside>(restore.boxes, splash));
   try {
     (void)ProgramErrorHandler();
     CurrentStep = "Setting help file";

@@ -62,7 +62,9 @@ Program Main(const std::string& command_line) {
     std::shared_ptr<MessageBoxService> boxes = SetMessageBoxService(nullptr);
     ~Restore() { (void)SetMessageBoxService(boxes); }
   } restore;
-  if (restore.boxes) (void)SetMessageBoxService(std::make_shared<SplashAside>(restore.boxes, splash));
+  if (restore.boxes) {
+    (void)SetMessageBoxService(std::make_shared<SplashAside>(restore.boxes, splash));
+  }
   try {
     (void)ProgramErrorHandler();
     CurrentStep = "Setting help file";

@@ -117,9 +117,9 @@ struct Landed {
 
 struct OperatorTally {
   int64_t saves = 0;
-  int64_t changed = 0;  // 3197: changed by another user since the edit began
-  int64_t locked = 0;   // 3218: another user's lock outlasted the wait
-  int64_t deleted = 0;  // 3167
+  int64_t changed = 0;             // 3197: changed by another user since the edit began
+  int64_t locked = 0;              // 3218: another user's lock outlasted the wait
+  int64_t deleted = 0;             // 3167
   std::vector<std::string> other;  // any other failure, as the box would say it
   std::vector<double> latency_ms;
   std::vector<Landed> landed;
@@ -303,7 +303,8 @@ int main(int argc, char** argv) {
   const int32_t claimants = argc > 3 ? std::max(10, std::atoi(argv[3])) : 5000;
   const int bulk_runs = argc > 4 ? std::max(0, std::atoi(argv[4])) : 2;
 
-  const fs::path dir = fs::temp_directory_path() / ("tarnby_load_bench_" + std::to_string(getpid()));
+  const fs::path dir =
+      fs::temp_directory_path() / ("tarnby_load_bench_" + std::to_string(getpid()));
   fs::create_directories(dir);
   bool own_server = false;
   const std::string script = std::string(TARNBY_SOURCE_DIR) + "/scripts/pg-test-server.sh";
@@ -325,7 +326,8 @@ int main(int argc, char** argv) {
   const std::string file = (dir / "TARNBY.db").string();
   std::string uri;
   try {
-    std::fprintf(stderr, "building the sample dust data and %d claimants on a file and a server...\n",
+    std::fprintf(stderr,
+                 "building the sample dust data and %d claimants on a file and a server...\n",
                  claimants);
     orv::dustdata::BuildFromCsv(TARNBY_SAMPLE_DIR, dust, true);
     orv::dustdata::ExpandDatabase(dust);
@@ -345,10 +347,11 @@ int main(int argc, char** argv) {
   // Bulk throughput, each alone, two threads as on the two processors.
   const double on_file = BulkRun(dust, file, 2);
   const double on_server = BulkRun(dust, uri, 2);
-  std::printf("bulk --all --store --jobs 2 alone, %d claimants: file %.2f s (%.0f a second), "
-              "server %.2f s (%.0f a second)%s\n",
-              claimants, on_file, claimants / std::abs(on_file), on_server,
-              claimants / std::abs(on_server), on_file < 0 || on_server < 0 ? " FAILED" : "");
+  std::printf(
+      "bulk --all --store --jobs 2 alone, %d claimants: file %.2f s (%.0f a second), "
+      "server %.2f s (%.0f a second)%s\n",
+      claimants, on_file, claimants / std::abs(on_file), on_server, claimants / std::abs(on_server),
+      on_file < 0 || on_server < 0 ? " FAILED" : "");
 
   std::map<int32_t, std::string> before;
   try {
@@ -408,9 +411,12 @@ int main(int argc, char** argv) {
     const orv::calc::VerifySummary s = orv::calc::RunVerify(v);
     stale = no_print = defects = 0;
     for (const orv::calc::VerifyRow& r : s.rows) {
-      if (r.reason == orv::calc::kReasonHistoryChanged) ++stale;
-      else if (r.reason == orv::calc::kReasonNoFingerprint) ++no_print;
-      else ++defects;
+      if (r.reason == orv::calc::kReasonHistoryChanged)
+        ++stale;
+      else if (r.reason == orv::calc::kReasonNoFingerprint)
+        ++no_print;
+      else
+        ++defects;
     }
     standing = s.standing;
     without = s.without_result;
@@ -420,30 +426,31 @@ int main(int argc, char** argv) {
 
   std::printf("%d operators, %d s, %d claimants on the server, %d bulk runs beside them\n",
               operators, seconds, claimants, bulk_runs);
-  std::printf("saves landed %lld; refused: changed by another user (3197) %lld, locked (3218) "
-              "%lld, deleted (3167) %lld; any other failure %d\n",
-              static_cast<long long>(all.saves), static_cast<long long>(all.changed),
-              static_cast<long long>(all.locked), static_cast<long long>(all.deleted),
-              unseen.load());
+  std::printf(
+      "saves landed %lld; refused: changed by another user (3197) %lld, locked (3218) "
+      "%lld, deleted (3167) %lld; any other failure %d\n",
+      static_cast<long long>(all.saves), static_cast<long long>(all.changed),
+      static_cast<long long>(all.locked), static_cast<long long>(all.deleted), unseen.load());
   for (size_t i = 0; i < all.other.size() && i < 10; ++i)
     std::printf("  %s\n", all.other[i].c_str());
   std::printf("save latency: p50 %.1f ms, p95 %.1f ms\n", Percentile(all.latency_ms, 0.50),
               Percentile(all.latency_ms, 0.95));
-  std::printf("operator calculations %lld: stored %lld, not stored (history changed meanwhile) "
-              "%lld\n",
-              static_cast<long long>(all.calculated), static_cast<long long>(all.stored),
-              static_cast<long long>(all.not_stored));
+  std::printf(
+      "operator calculations %lld: stored %lld, not stored (history changed meanwhile) "
+      "%lld\n",
+      static_cast<long long>(all.calculated), static_cast<long long>(all.stored),
+      static_cast<long long>(all.not_stored));
   std::printf("bulk runs completed beside them: %d (failed %d)\n", bulk_done.load(),
               bulk_failed.load());
   std::printf("lost updates: %lld\n", static_cast<long long>(lost));
-  std::printf("stored results: %lld standing, %lld cleared; stale (history changed) %lld, "
-              "without fingerprint %lld, other defects %lld\n",
-              static_cast<long long>(standing), static_cast<long long>(without),
-              static_cast<long long>(stale), static_cast<long long>(no_print),
-              static_cast<long long>(defects));
+  std::printf(
+      "stored results: %lld standing, %lld cleared; stale (history changed) %lld, "
+      "without fingerprint %lld, other defects %lld\n",
+      static_cast<long long>(standing), static_cast<long long>(without),
+      static_cast<long long>(stale), static_cast<long long>(no_print),
+      static_cast<long long>(defects));
   stop_server();
-  return lost == 0 && stale == 0 && no_print == 0 && defects == 0 && unseen == 0 &&
-                 bulk_failed == 0
+  return lost == 0 && stale == 0 && no_print == 0 && defects == 0 && unseen == 0 && bulk_failed == 0
              ? 0
              : 1;
 }

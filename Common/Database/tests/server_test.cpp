@@ -21,6 +21,12 @@ class ServerTest : public DbTest {
   static std::string DbName(const std::string& uri) {
     return uri.substr(14, uri.find('?') - 14);
   }
+  // Ends every other connection to the database, as a restarted server would.
+  static void LoseConnections(const std::string& uri) {
+    orv::testing::ServerAdmin(
+        "SELECT pg_terminate_backend(pid, 5000) FROM pg_stat_activity WHERE datname = '" +
+        DbName(uri) + "' AND pid <> pg_backend_pid()");
+  }
 };
 
 TEST_P(ServerTest, BadConnectionsAreRefusedNamingTheServerNeverThePassword) {
@@ -87,9 +93,7 @@ TEST_P(ServerTest, ALostConnectionIsReportedAndTheNextActionConnectsAgain) {
   RecordsetPtr rs = a->OpenRecordset("CLAIMANT", RecordsetType::Dynaset);
   rs->Edit();
   rs->SetField("SURNAME", "Typed");
-  orv::testing::ServerAdmin(
-      "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = '" + DbName(uri) +
-      "' AND pid <> pg_backend_pid()");
+  LoseConnections(uri);
   try {
     rs->Update();
     ADD_FAILURE() << "saved over a lost connection";
@@ -114,9 +118,7 @@ TEST_P(ServerTest, AConnectionLostInsideATransactionKeepsNoneOfIt) {
   DatabasePtr a = OpenDatabase(uri);
   a->BeginTrans();
   a->Execute("UPDATE CLAIMANT SET AGE = 70 WHERE ID = 1");
-  orv::testing::ServerAdmin(
-      "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = '" + DbName(uri) +
-      "' AND pid <> pg_backend_pid()");
+  LoseConnections(uri);
   for (int i = 0; i < 2; ++i) {
     EXPECT_EQ(ErrorOf([&] { a->Execute("UPDATE CLAIMANT SET AGE = 71 WHERE ID = 2"); }),
               dberr::kConnectionLost);
@@ -127,9 +129,7 @@ TEST_P(ServerTest, AConnectionLostInsideATransactionKeepsNoneOfIt) {
             Value(120));
   // A lost connection outside a transaction does not keep the next one from
   // beginning.
-  orv::testing::ServerAdmin(
-      "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = '" + DbName(uri) +
-      "' AND pid <> pg_backend_pid()");
+  LoseConnections(uri);
   EXPECT_EQ(ErrorOf([&] { a->Execute("UPDATE CLAIMANT SET AGE = 72 WHERE ID = 2"); }),
             dberr::kConnectionLost);
   a->BeginTrans();

@@ -128,7 +128,8 @@ TEST_P(UpgradeTest, LevelsThreeAndNineteenComeUpWithEveryRowKept) {
                  {Value(i), Value(i % 2), Value(1), Value("G" + std::to_string(i))});
     }
     if (c.level >= 19) {
-      d->Execute("INSERT INTO USERFACTOR (ID, CODE, DESCR, JOBFACTOR) VALUES (10001, 'OW', 'Own', 0.5)");
+      d->Execute(
+          "INSERT INTO USERFACTOR (ID, CODE, DESCR, JOBFACTOR) VALUES (10001, 'OW', 'Own', 0.5)");
     }
     RecordLevels();
     applied_.clear();

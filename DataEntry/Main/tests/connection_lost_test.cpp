@@ -19,7 +19,9 @@ class ConnectionLostTest : public MainFormTest {
   std::string Stored(const std::string& sql) const {
     return orv::testing::ServerAdmin(sql, ServerDatabaseName());
   }
-  void Next(frmMAIN& f) const { emit f.Form().datClaimant->MoveRequested(RecordControl::Move::kNext); }
+  void Next(frmMAIN& f) const {
+    emit f.Form().datClaimant->MoveRequested(RecordControl::Move::kNext);
+  }
   // The boxes shown since the last call (`count`, a question included), the
   // last checked as a lost connection's.
   void ExpectConnectionLostBox(const std::string& what, size_t count = 1) {
@@ -35,15 +37,20 @@ class ConnectionLostTest : public MainFormTest {
     EXPECT_NE(box.prompt.find("still on the screen"), std::string::npos) << box.prompt;
     boxes_->shown.clear();
   }
+  // The operator changes the first claimant's surname; the connection goes
+  // before he moves on, so the move's save meets it.
+  void TypeSurnameAndLoseTheSave(frmMAIN& f) {
+    TypeInto(f.Tab0().Form().txtSurname, QStringLiteral("Barlow-Smith"));
+    LoseConnection();
+    Next(f);
+    ExpectConnectionLostBox("The claimant's details were not saved.");
+  }
 };
 
 TEST_F(ConnectionLostTest, TheClaimantTypedStaysAndTheNextMoveSavesIt) {
   frmMAIN& f = LoadForm();
   Ui::ClaimantTab& t = f.Tab0().Form();
-  TypeInto(t.txtSurname, QStringLiteral("Barlow-Smith"));
-  LoseConnection();
-  Next(f);
-  ExpectConnectionLostBox("The claimant's details were not saved.");
+  TypeSurnameAndLoseTheSave(f);
   EXPECT_EQ(t.txtSurname->text(), QStringLiteral("Barlow-Smith"));
   EXPECT_EQ(f.Form().datClaimant->Caption(), QStringLiteral("Record: 1 of 2"));
   EXPECT_EQ(Stored("SELECT SURNAME FROM CLAIMANT WHERE ID = 1"), "Barlow");
@@ -57,17 +64,12 @@ TEST_F(ConnectionLostTest, TheClaimantTypedStaysAndTheNextMoveSavesIt) {
 
 TEST_F(ConnectionLostTest, AnotherOperatorsChangeMeanwhileIsStillRefusedNotOverwritten) {
   frmMAIN& f = LoadForm();
-  Ui::ClaimantTab& t = f.Tab0().Form();
-  TypeInto(t.txtSurname, QStringLiteral("Barlow-Smith"));
-  LoseConnection();
-  Next(f);
-  ExpectConnectionLostBox("The claimant's details were not saved.");
+  TypeSurnameAndLoseTheSave(f);
   // While this operator's connection was down, another saved the row.
   Stored("UPDATE CLAIMANT SET SURNAME = 'Barlowe' WHERE ID = 1");
   Next(f);
   ASSERT_EQ(boxes_->shown.size(), 1u) << Boxes();
-  EXPECT_NE(boxes_->shown[0].prompt.find("changed by another user"), std::string::npos)
-      << Boxes();
+  EXPECT_NE(boxes_->shown[0].prompt.find("changed by another user"), std::string::npos) << Boxes();
   EXPECT_EQ(Stored("SELECT SURNAME FROM CLAIMANT WHERE ID = 1"), "Barlowe");
 }
 
@@ -86,7 +88,8 @@ TEST_F(ConnectionLostTest, AHistoryEntryStaysInTheFormUnsavedAndTheNextSaveKeeps
   w.cmdWorkSave->click();
   ExpectConnectionLostBox("The work history entry was not saved.");
   EXPECT_EQ(f.Tab1().EntryState(), HistoryTab::kAdding);
-  EXPECT_TRUE(w.qcboColliery->Text().startsWith(QStringLiteral("Ashby"))) << w.qcboColliery->Text().toStdString();
+  EXPECT_TRUE(w.qcboColliery->Text().startsWith(QStringLiteral("Ashby")))
+      << w.qcboColliery->Text().toStdString();
   EXPECT_EQ(w.meEnd->text(), QStringLiteral("1965"));
   EXPECT_EQ(Stored("SELECT count(*) FROM WORKHISTORY WHERE STARTYEAR IS NOT NULL"), "0");
 
@@ -100,8 +103,9 @@ TEST_F(ConnectionLostTest, AHistoryEntryStaysInTheFormUnsavedAndTheNextSaveKeeps
 
 TEST_F(ConnectionLostTest, ADeleteTheServerNeverKeptIsReportedAndKeepsEverything) {
   frmMAIN& f = LoadForm();
-  Stored("INSERT INTO WORKHISTORY (CLAIMANTID, COLLIERYID, STARTYEAR, ENDYEAR) "
-         "VALUES (1, 101, 1955, 1965)");
+  Stored(
+      "INSERT INTO WORKHISTORY (CLAIMANTID, COLLIERYID, STARTYEAR, ENDYEAR) "
+      "VALUES (1, 101, 1955, 1965)");
   LoseConnection();
   boxes_->answers = {mb::kYes};
   f.DeleteClaimant();

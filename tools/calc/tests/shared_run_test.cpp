@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -20,8 +21,11 @@
 #include <thread>
 
 #include "BulkRun.h"
+#include "ClaimantCalc.h"
 #include "Database.h"
 #include "DustDataBuild.h"
+#include "DustModel.h"
+#include "DustModelTypes.h"
 #include "SyntheticClaimants.h"
 #include "TestServer.h"
 #include "ToolRun.h"
@@ -308,6 +312,60 @@ TEST_F(SharedRunTest, AKilledRunIsCompletedByTheNext) {
   EXPECT_EQ(rows.count(held), 1u);
   for (const auto& [id, row] : rows) EXPECT_EQ(row, reference_rows.at(id)) << id;
   EXPECT_EQ(Stored(uri), reference_stored);
+}
+
+// An operator's save that has cleared a claimant's stored result and not
+// yet committed (his history change comes after): a store of that claimant
+// waits for it, then sees the new history and writes nothing, so the
+// clearing stands. (A server shows each statement the rows committed at
+// its start: reading first and writing after would write the old
+// history's result once the save committed.)
+TEST_F(SharedRunTest, AStoreWaitsForASaveInProgressAndLeavesItsClearing) {
+  using namespace orv::claimcalc;
+  const std::string uri = Claimants("save", 10);
+  orv::dust::DustModel model;
+  model.SetDustDatabase(dust_);
+  model.SetOutputOption(orv::dust::orvNoOutput);
+  model.SetErrorMode(orv::dust::orvRaiseErrorEvent);
+  const auto run_db = orv::db::OpenDatabase(uri);
+  ClaimantSource source(run_db);
+  StoredClaimant c;
+  ClaimantResult r;
+  for (int32_t id = 1; id <= 10 && r.outcome != Outcome::kCalculated; ++id) {
+    c = source.Read(id);
+    r = CalculateClaimant(model, c);
+  }
+  ASSERT_EQ(r.outcome, Outcome::kCalculated);
+
+  const auto op = orv::db::OpenDatabase(uri);
+  WriteTransaction save(*op);
+  ClearStoredResult(*op, c.ID);
+  std::atomic<int> stored = -1;
+  std::thread store([&] {
+    try {
+      WriteTransaction t(*run_db);
+      stored = StoreResult(source, c, r, std::chrono::system_clock::now()) ? 1 : 0;
+      t.Commit();
+    } catch (...) {
+      stored = 2;
+    }
+  });
+  const std::string name = DbName(uri);
+  const bool waiting = WaitFor([&] {
+    return stored != -1 ||
+           orv::testing::ServerAdmin("SELECT count(*) FROM pg_stat_activity WHERE datname = '" +
+                                     name + "' AND wait_event_type = 'Lock'") == "1";
+  });
+  op->Execute("INSERT INTO SMOKEHISTORY (CLAIMANTID, SMOKECATEGORYID, YEARS) VALUES (?, 3, 5)",
+              {Value(c.ID)});
+  save.Commit();
+  store.join();
+  EXPECT_TRUE(waiting);
+  EXPECT_EQ(stored, 0);
+  EXPECT_TRUE(op->OpenRecordset("SELECT RECOVERABLEQUANTUM FROM CLAIMANT WHERE ID = ?",
+                                RecordsetType::Snapshot, {Value(c.ID)})
+                  ->Field(0)
+                  .IsNull());
 }
 
 }  // namespace

@@ -368,5 +368,42 @@ TEST_F(SharedRunTest, AStoreWaitsForASaveInProgressAndLeavesItsClearing) {
                   .IsNull());
 }
 
+// The operators' role may not make tables: its shared run on a database
+// without the work tables is refused saying what to do, and once the
+// administrator's upgrade has made them (the role's rights coming with them,
+// as the README's default privileges give) the same run works.
+TEST_F(SharedRunTest, AnOperatorsRunUsesTheWorkTablesTheAdministratorMakes) {
+  const std::string uri = Claimants("roles", 40);
+  const std::string name = DbName(uri);
+  orv::testing::ServerAdmin(
+      "DROP ROLE IF EXISTS tarnby_calc_operator; CREATE ROLE tarnby_calc_operator LOGIN");
+  orv::testing::ServerAdmin(
+      "GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA public TO "
+      "tarnby_calc_operator; GRANT USAGE ON ALL SEQUENCES IN SCHEMA public TO "
+      "tarnby_calc_operator; ALTER DEFAULT PRIVILEGES IN SCHEMA public GRANT SELECT, INSERT, "
+      "UPDATE, DELETE ON TABLES TO tarnby_calc_operator",
+      name);
+  const std::string run = "--dust-db '" + dust_ + "' --claimant-db '" + uri +
+                          "&user=tarnby_calc_operator' --all --store --jobs 1";
+  const orv::test::ToolRun refused = orv::test::RunTool("tarnby-calc", run, dir_);
+  EXPECT_EQ(refused.code, 3);
+  EXPECT_NE(refused.err.find("run tarnby-claimants upgrade on it once with the administrator's "
+                             "login"),
+            std::string::npos)
+      << refused.err;
+  EXPECT_EQ(orv::testing::ServerAdmin("SELECT count(*) FROM pg_class WHERE relname = 'bulkrun'",
+                                      name),
+            "0");
+
+  const orv::test::ToolRun up =
+      orv::test::RunTool("tarnby-claimants", "upgrade '" + uri + "' --no-backup", dir_);
+  EXPECT_EQ(up.code, 0) << up.err;
+  const orv::test::ToolRun works = orv::test::RunTool("tarnby-calc", run, dir_);
+  EXPECT_EQ(works.code, 0) << works.err;
+  EXPECT_NE(works.err.find("began the shared run"), std::string::npos) << works.err;
+  orv::testing::ServerAdmin("DROP DATABASE " + name + " WITH (FORCE)");
+  orv::testing::ServerAdmin("DROP ROLE tarnby_calc_operator");
+}
+
 }  // namespace
 }  // namespace orv::calc

@@ -21,6 +21,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "BulkResults.h"
 #include "BulkRun.h"
 #include "ClaimantCalc.h"
 #include "DustDataBuild.h"
@@ -46,21 +47,8 @@ using orv::db::RecordsetType;
 using orv::test::ReadAll;
 using Ran = orv::test::ToolRun;
 
-// The results file as ID -> its row's cells after the ID.
-std::map<int32_t, std::string> ResultRows(const std::string& path) {
-  std::map<int32_t, std::string> rows;
-  std::istringstream in(ReadAll(path));
-  std::string line;
-  std::getline(in, line);
-  EXPECT_EQ(line, "ID,OK,RECOVERABLEQUANTUM,STORED_RECOVERABLEQUANTUM,CHANGED,MESSAGE");
-  while (std::getline(in, line)) {
-    const size_t comma = line.find(',');
-    const int32_t id = std::stoi(line.substr(0, comma));
-    EXPECT_EQ(rows.count(id), 0u) << "claimant " << id << " listed twice";
-    rows[id] = line.substr(comma + 1);
-  }
-  return rows;
-}
+using orv::calc::test::ResultRows;
+using orv::calc::test::StoredResults;
 
 // The parameter: true on the test server.
 class BulkCalc : public ::testing::TestWithParam<bool> {
@@ -121,20 +109,6 @@ class BulkCalc : public ::testing::TestWithParam<bool> {
   static Ran Calc(const std::string& args, const std::string& dust = {}) {
     const std::string dust_db = dust.empty() ? Path("DUSTDATA.db") : dust;
     return orv::test::RunTool("tarnby-calc", "--dust-db '" + dust_db + "' " + args, *dir_);
-  }
-
-  // Every claimant's stored result as "CALCDATE-less" text, in ID order.
-  static std::map<int32_t, std::string> StoredResults(const std::string& claimants) {
-    std::map<int32_t, std::string> stored;
-    const auto db = orv::db::OpenDatabase(claimants);
-    for (auto r = db->OpenRecordset(
-             "SELECT ID, RECOVERABLEQUANTUM, ENGINEVERSION, DUSTDATAVERSION, "
-             "CASE WHEN CALCDATE IS NULL THEN 1 ELSE 0 END FROM CLAIMANT ORDER BY ID",
-             RecordsetType::Snapshot);
-         !r->IsEOF(); r->MoveNext())
-      stored[r->Field(0).AsInt32()] = r->Field(1).TextOrEmpty() + "|" + r->Field(2).TextOrEmpty() +
-                                      "|" + r->Field(3).TextOrEmpty() + "|" + r->Field(4).AsText();
-    return stored;
   }
 
   static std::string* dir_;

@@ -16,10 +16,10 @@
 #include <functional>
 #include <map>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <thread>
 
+#include "BulkResults.h"
 #include "BulkRun.h"
 #include "ClaimantCalc.h"
 #include "Database.h"
@@ -38,18 +38,8 @@ namespace fs = std::filesystem;
 using orv::db::RecordsetType;
 using orv::test::ReadAll;
 
-// The results file's rows as ID -> the rest of the row.
-std::map<int32_t, std::string> Rows(const std::string& path) {
-  std::map<int32_t, std::string> rows;
-  std::istringstream in(ReadAll(path));
-  std::string line;
-  std::getline(in, line);
-  while (std::getline(in, line)) {
-    const size_t comma = line.find(',');
-    rows[std::stoi(line.substr(0, comma))] = line.substr(comma + 1);
-  }
-  return rows;
-}
+using orv::calc::test::ResultRows;
+using orv::calc::test::StoredResults;
 
 // Waits for `condition`, looking again every few milliseconds; fails after
 // a minute, which only a stuck program takes.
@@ -126,20 +116,6 @@ class SharedRunTest : public ::testing::Test {
   std::string Err(const std::string& tag) const { return ReadAll(dir_ + "/" + tag + ".err"); }
   std::string File(const std::string& name) const { return dir_ + "/" + name; }
 
-  // Every claimant's stored result, CALCDATE left out.
-  static std::map<int32_t, std::string> Stored(const std::string& uri) {
-    std::map<int32_t, std::string> stored;
-    const auto db = orv::db::OpenDatabase(uri);
-    for (auto r = db->OpenRecordset(
-             "SELECT ID, RECOVERABLEQUANTUM, ENGINEVERSION, DUSTDATAVERSION, "
-             "CASE WHEN CALCDATE IS NULL THEN 1 ELSE 0 END FROM CLAIMANT ORDER BY ID",
-             RecordsetType::Snapshot);
-         !r->IsEOF(); r->MoveNext())
-      stored[r->Field(0).AsInt32()] = r->Field(1).TextOrEmpty() + "|" + r->Field(2).TextOrEmpty() +
-                                      "|" + r->Field(3).TextOrEmpty() + "|" + r->Field(4).AsText();
-    return stored;
-  }
-
   // One run of this process over a database of the same claimants: what
   // the shared runs together must give.
   std::pair<std::map<int32_t, std::string>, std::map<int32_t, std::string>> Reference(int64_t n) {
@@ -151,7 +127,7 @@ class SharedRunTest : public ::testing::Test {
     o.jobs = 2;
     o.results = File("reference.csv");
     (void)RunAll(o);
-    return {Rows(o.results), Stored(uri)};
+    return {ResultRows(o.results), StoredResults(uri)};
   }
 
   std::string name_;
@@ -234,7 +210,7 @@ TEST_F(SharedRunTest, TwoRunsAtOnceStoreEveryClaimantExactlyOnce) {
   EXPECT_EQ(Wait(a), 0) << Err("a");
   EXPECT_EQ(Wait(b), 0) << Err("b");
 
-  const auto rows_a = Rows(File("a.csv")), rows_b = Rows(File("b.csv"));
+  const auto rows_a = ResultRows(File("a.csv")), rows_b = ResultRows(File("b.csv"));
   EXPECT_FALSE(rows_a.empty());
   EXPECT_FALSE(rows_b.empty());
   std::map<int32_t, std::string> together = rows_a;
@@ -243,7 +219,7 @@ TEST_F(SharedRunTest, TwoRunsAtOnceStoreEveryClaimantExactlyOnce) {
     together[id] = row;
   }
   EXPECT_EQ(together, reference_rows);
-  EXPECT_EQ(Stored(uri), reference_stored);
+  EXPECT_EQ(StoredResults(uri), reference_stored);
   const std::string said = Err("a") + Err("b");
   EXPECT_NE(said.find("began the shared run"), std::string::npos) << said;
   EXPECT_NE(said.find("joined the shared run"), std::string::npos) << said;
@@ -307,11 +283,11 @@ TEST_F(SharedRunTest, AKilledRunIsCompletedByTheNext) {
   Process next = Start(args + "--results '" + File("next.csv") + "'", "next");
   EXPECT_EQ(Wait(next), 0) << Err("next");
   EXPECT_NE(Err("next").find("joined the shared run"), std::string::npos) << Err("next");
-  const auto rows = Rows(File("next.csv"));
+  const auto rows = ResultRows(File("next.csv"));
   EXPECT_EQ(rows.size(), static_cast<size_t>(kClaimants - 80));
   EXPECT_EQ(rows.count(held), 1u);
   for (const auto& [id, row] : rows) EXPECT_EQ(row, reference_rows.at(id)) << id;
-  EXPECT_EQ(Stored(uri), reference_stored);
+  EXPECT_EQ(StoredResults(uri), reference_stored);
 }
 
 // An operator's save that has cleared a claimant's stored result and not

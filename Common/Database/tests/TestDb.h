@@ -18,6 +18,7 @@
 #include "Database.h"
 #include "OrvError.h"
 #include "SpoiltFiles.h"
+#include "TempDir.h"
 #include "TestServer.h"
 
 namespace orv::db::testing {
@@ -37,12 +38,8 @@ class DbTest : public ::testing::TestWithParam<Engine> {
     on_server_ = info->value_param() && std::strstr(info->value_param(), "Server") != nullptr;
     test_name_ = std::string(info->test_suite_name()) + "_" + info->name();
     for (char& c : test_name_) c = c == '/' ? '_' : c;
-    dir_ = std::filesystem::temp_directory_path() / ("orvdb_" + test_name_);
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
   }
   void TearDown() override {
-    std::filesystem::remove_all(dir_);
     for (const auto& [name, uri] : server_) {
       try {
         orv::testing::ServerAdmin("DROP DATABASE IF EXISTS " + uri.substr(14, uri.find('?') - 14) +
@@ -88,7 +85,8 @@ class DbTest : public ::testing::TestWithParam<Engine> {
     return "'" + path.substr(14, path.find('?') - 14) + "'";
   }
 
-  std::filesystem::path dir_;
+  orv::test::TempDir tmp_;  // a new folder for each test
+  const std::filesystem::path dir_ = tmp_.path();
 
  private:
   bool on_server_ = false;

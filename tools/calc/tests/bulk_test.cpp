@@ -28,6 +28,7 @@
 #include "Interfaces.h"
 #include "SpoiltFiles.h"
 #include "SyntheticClaimants.h"
+#include "TempDir.h"
 #include "ToolRun.h"
 #include "modGlobals.h"
 #include "modTarnbyDatabase.h"
@@ -62,15 +63,14 @@ std::map<int32_t, std::string> ResultRows(const std::string& path) {
 class BulkCalc : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    std::string t = (fs::temp_directory_path() / "tarnby_bulk_XXXXXX").string();
-    ASSERT_NE(mkdtemp(t.data()), nullptr);
-    dir_ = new std::string(t);
+    tmp_ = new orv::test::TempDir;
+    dir_ = &tmp_->path();
     orv::dustdata::BuildFromCsv(TARNBY_DUSTDATA_FIXTURE, Path("DUSTDATA.db"), true);
   }
   static void TearDownTestSuite() {
-    std::error_code ec;
-    fs::remove_all(*dir_, ec);
-    delete dir_;
+    delete tmp_;
+    tmp_ = nullptr;
+    dir_ = nullptr;
   }
   static std::string Path(const std::string& name) { return *dir_ + "/" + name; }
 
@@ -114,9 +114,11 @@ class BulkCalc : public ::testing::Test {
     return stored;
   }
 
-  static std::string* dir_;
+  static orv::test::TempDir* tmp_;  // for the whole suite
+  static const std::string* dir_;
 };
-std::string* BulkCalc::dir_ = nullptr;
+orv::test::TempDir* BulkCalc::tmp_ = nullptr;
+const std::string* BulkCalc::dir_ = nullptr;
 
 // One claimant with a user-defined factor and both kinds of smoking entry,
 // stored; the same history written as a history file.

@@ -23,8 +23,9 @@
 //   - calculates a random claimant and stores the result the way a stored
 //     result is written (the claimant read again inside the write
 //     transaction; nothing stored from a history that changed meanwhile).
-// The bulk runs are the tarnby-calc program itself, run again and again
-// until the time is up.
+// The bulk runs are the tarnby-calc program itself: round after round until
+// the time is up, each round one shared run (--run) that the given number of
+// processes work through together, as several machines would.
 //
 // Afterwards:
 //   - lost updates: every save that landed is on a chain: each save read
@@ -53,7 +54,6 @@
 #include <thread>
 #include <vector>
 
-#include "BulkRun.h"
 #include "ClaimantCalc.h"
 #include "Database.h"
 #include "DustDataBuild.h"
@@ -94,13 +94,24 @@ int Run(const std::vector<std::string>& args, const std::string& out = "/dev/nul
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// One tarnby-calc --all --store over `claimant_db` in a process of its own:
-// its wall time, or a negative time when it failed. Until the program takes
-// a server's URI, the run is this program started again as "--bulk", which
-// runs the library's RunAll as the program does.
-double BulkRun(const std::string& dust, const std::string& claimant_db, int jobs) {
+// One tarnby-calc --all --store over `claimant_db` in a process of its own
+// (on a server, joining the shared run `run`): its wall time, or a negative
+// time when it failed.
+double BulkRun(const std::string& dust, const std::string& claimant_db, int jobs,
+               const std::string& run = {}) {
+  const char* bin = std::getenv("TARNBY_BIN_DIR");
+  std::vector<std::string> args = {std::string(bin ? bin : TARNBY_BIN_DIR) + "/tarnby-calc",
+                                   "--dust-db",
+                                   dust,
+                                   "--claimant-db",
+                                   claimant_db,
+                                   "--all",
+                                   "--store",
+                                   "--jobs",
+                                   std::to_string(jobs)};
+  if (!run.empty()) args.insert(args.end(), {"--run", run});
   const auto t0 = Clock::now();
-  const int code = Run({"/proc/self/exe", "--bulk", dust, claimant_db, std::to_string(jobs)});
+  const int code = Run(args);
   const double s = Seconds(Clock::now() - t0);
   return code == 0 ? s : -s;
 }
@@ -284,20 +295,6 @@ std::map<int32_t, std::string> Marks(const std::string& uri) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 5 && std::string(argv[1]) == "--bulk") {
-    orv::calc::BulkOptions o;
-    o.dust_db = argv[2];
-    o.claimant_db = argv[3];
-    o.store = true;
-    o.jobs = std::atoi(argv[4]);
-    try {
-      std::printf("%s\n", orv::calc::SummaryLine(orv::calc::RunAll(o)).c_str());
-    } catch (const OrvError& e) {
-      std::fprintf(stderr, "%d: %s\n", e.Number(), e.Description().c_str());
-      return 3;
-    }
-    return 0;
-  }
   const int operators = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
   const int seconds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 60;
   const int32_t claimants = argc > 3 ? std::max(10, std::atoi(argv[3])) : 5000;
@@ -346,7 +343,7 @@ int main(int argc, char** argv) {
 
   // Bulk throughput, each alone, two threads as on the two processors.
   const double on_file = BulkRun(dust, file, 2);
-  const double on_server = BulkRun(dust, uri, 2);
+  const double on_server = BulkRun(dust, uri, 2, "alone");
   std::printf(
       "bulk --all --store --jobs 2 alone, %d claimants: file %.2f s (%.0f a second), "
       "server %.2f s (%.0f a second)%s\n",
@@ -365,13 +362,20 @@ int main(int argc, char** argv) {
                seconds);
   const Clock::time_point end = Clock::now() + std::chrono::seconds(seconds);
   std::atomic<int> unseen{0};
+  // The bulk runs: round after round, `bulk_runs` processes sharing one
+  // recalculation of every claimant (one named run a round).
   std::atomic<int> bulk_done{0}, bulk_failed{0};
-  std::vector<std::thread> bulk;
-  for (int b = 0; b < bulk_runs; ++b) {
-    bulk.emplace_back([&] {
-      while (Clock::now() < end) ++(BulkRun(dust, uri, 1) >= 0 ? bulk_done : bulk_failed);
-    });
-  }
+  std::thread bulk([&] {
+    for (int round = 1; bulk_runs > 0 && Clock::now() < end; ++round) {
+      std::vector<std::thread> runs;
+      for (int b = 0; b < bulk_runs; ++b) {
+        runs.emplace_back([&, round] {
+          ++(BulkRun(dust, uri, 1, "load-" + std::to_string(round)) >= 0 ? bulk_done : bulk_failed);
+        });
+      }
+      for (std::thread& t : runs) t.join();
+    }
+  });
   std::vector<OperatorTally> tallies(static_cast<size_t>(operators));
   std::vector<std::thread> office;
   for (int i = 0; i < operators; ++i) {
@@ -385,7 +389,7 @@ int main(int argc, char** argv) {
     });
   }
   for (std::thread& t : office) t.join();
-  for (std::thread& t : bulk) t.join();
+  bulk.join();
 
   OperatorTally all;
   for (const OperatorTally& t : tallies) {
@@ -440,8 +444,8 @@ int main(int argc, char** argv) {
       "%lld\n",
       static_cast<long long>(all.calculated), static_cast<long long>(all.stored),
       static_cast<long long>(all.not_stored));
-  std::printf("bulk runs completed beside them: %d (failed %d)\n", bulk_done.load(),
-              bulk_failed.load());
+  std::printf("bulk processes completed beside them: %d, %d to a recalculation (failed %d)\n",
+              bulk_done.load(), bulk_runs, bulk_failed.load());
   std::printf("lost updates: %lld\n", static_cast<long long>(lost));
   std::printf(
       "stored results: %lld standing, %lld cleared; stale (history changed) %lld, "

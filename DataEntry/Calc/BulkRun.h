@@ -67,10 +67,12 @@ struct BulkSummary {
 // "N calculated, M refused, K failed" (and ", C cleared" when some were).
 std::string SummaryLine(const BulkSummary& s);
 
-// Runs the whole database (on a server, this process's share of the run). A failure that stops the run (a database that
-// cannot be opened or written, a dust database the engine refuses) is raised
-// as OrvError after the other workers have stopped; batches committed by
-// then stay stored and no results file is left.
+// Runs the whole database (on a server, this process's share of the run).
+// A failure that stops the run (a database that cannot be opened or
+// written, a dust database the engine refuses) is raised as OrvError after
+// the other workers have stopped; batches committed by then stay stored and
+// no results file is left. A --run name given for a file, or a named run
+// begun with another mode or other versions, is an InputError.
 BulkSummary RunAll(const BulkOptions& options);
 
 }  // namespace orv::calc

@@ -31,6 +31,7 @@
 #include "Interfaces.h"
 #include "SpoiltFiles.h"
 #include "SyntheticClaimants.h"
+#include "TempDir.h"
 #include "TestServer.h"
 #include "ToolRun.h"
 #include "modGlobals.h"
@@ -54,15 +55,14 @@ using orv::calc::test::StoredResults;
 class BulkCalc : public ::testing::TestWithParam<bool> {
  protected:
   static void SetUpTestSuite() {
-    std::string t = (fs::temp_directory_path() / "tarnby_bulk_XXXXXX").string();
-    ASSERT_NE(mkdtemp(t.data()), nullptr);
-    dir_ = new std::string(t);
+    tmp_ = new orv::test::TempDir;
+    dir_ = &tmp_->path();
     orv::dustdata::BuildFromCsv(TARNBY_DUSTDATA_FIXTURE, Path("DUSTDATA.db"), true);
   }
   static void TearDownTestSuite() {
-    std::error_code ec;
-    fs::remove_all(*dir_, ec);
-    delete dir_;
+    delete tmp_;
+    tmp_ = nullptr;
+    dir_ = nullptr;
   }
   static std::string Path(const std::string& name) { return *dir_ + "/" + name; }
 
@@ -111,9 +111,11 @@ class BulkCalc : public ::testing::TestWithParam<bool> {
     return orv::test::RunTool("tarnby-calc", "--dust-db '" + dust_db + "' " + args, *dir_);
   }
 
-  static std::string* dir_;
+  static orv::test::TempDir* tmp_;  // for the whole suite
+  static const std::string* dir_;
 };
-std::string* BulkCalc::dir_ = nullptr;
+orv::test::TempDir* BulkCalc::tmp_ = nullptr;
+const std::string* BulkCalc::dir_ = nullptr;
 
 // One claimant with a user-defined factor and both kinds of smoking entry,
 // stored; the same history written as a history file.

@@ -9,6 +9,11 @@
 // calculated from. A run killed part-way keeps every batch committed before
 // it and can simply be run again.
 //
+// On a server the batches are shared out through the server instead of
+// paged here (SharedRun.h): several processes, on one machine or many, run
+// one recalculation together, each storing and listing the claimants it
+// calculated, and a process started after one was killed completes it.
+//
 // The results file is written in claimant order whatever the number of
 // threads, so that the same database gives the same file for any N. Memory
 // stays bounded by the batches in flight, not by the number of claimants.

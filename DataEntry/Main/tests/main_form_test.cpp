@@ -261,6 +261,50 @@ TEST_F(UserFactorRows, OutputOptionsChooseTheChannel) {
   f.Engine().model->SetOutputOption(0);  // closes the preview
 }
 
+// HTML output on a machine with no web browser: the desktop's real opener,
+// found on a PATH of the test's own, either missing or ending as it does when
+// no browser is installed (exit 3). Either way a box names the file; the
+// calculation tab says where it was written beforehand.
+TEST_F(UserFactorRows, HtmlOutputThatNoBrowserCanOpenIsToldInABox) {
+  frmMAIN& f = LoadForm();
+  OpenTab(frmMAIN::kCalcTab);
+  const std::string old_path = getenv("PATH") ? getenv("PATH") : "";
+  SetShellService(nullptr);
+  struct Case {
+    const char* what;
+    const char* opener;  // the script's body; nullptr: none on the PATH
+    const char* told;    // how the box begins
+  };
+  const Case cases[] = {
+      {"no opener", nullptr, "Failed to show results in internet browser\nThe report was written to "},
+      {"no browser", "exit 3",
+       "The report could not be opened in a web browser: no program to open it is installed or "
+       "set up.\nIt was written to "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    boxes_->shown.clear();
+    const fs::path bin = folder_ / (std::string("bin-") + c.what);
+    fs::create_directories(bin);
+    if (c.opener) {
+      std::ofstream(bin / "xdg-open") << "#!/bin/sh\n" << c.opener << "\n";
+      fs::permissions(bin / "xdg-open", fs::perms::owner_all);
+    }
+    setenv("PATH", bin.c_str(), 1);
+    f.SetOutputOption(3);
+    EXPECT_TRUE(fs::exists(Settings.HTMLFile));
+    EXPECT_TRUE(f.Tab3().Form().lblOutput->text().contains(
+        QString::fromStdString(Settings.HTMLFile)));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !boxes_->shown.empty(); }, 10000));
+    ASSERT_EQ(boxes_->shown.size(), 1u);
+    EXPECT_EQ(boxes_->shown[0].prompt.rfind(std::string(c.told) + Settings.HTMLFile, 0), 0u)
+        << boxes_->shown[0].prompt;
+  }
+  setenv("PATH", old_path.c_str(), 1);
+  EXPECT_EQ(boxes_->shown[0].title, "Tarnby");
+  f.SetOutputOption(0);
+}
+
 TEST_F(UserFactorRows, ExposureChartIsOnUntilTurnedOff) {
   frmMAIN& f = LoadForm();
   QAction* chart = f.Form().mnuViewChart;

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QLocale>
+#include <QScreen>
 #include <QShortcut>
 #include <QTabBar>
 
@@ -210,6 +211,7 @@ void frmMAIN::Load() {
       form_size_.SetDefaultSizeInPixels(left, top, width, height, true);
     }
     form_size_.SetForm(this, "frmMAIN");
+    centre_frame_ = form_size_.GetBaggage("Left").empty();
     tab1_->RestoreColumnWidths(form_size_.GetBaggage(kWorkColumnsKey));
     tab2_->RestoreColumnWidths(form_size_.GetBaggage(kSmokeColumnsKey));
     UpdateUserFactorMenu();
@@ -592,6 +594,24 @@ void frmMAIN::ChangeTab(int new_tab, int previous_tab) {
 void frmMAIN::resizeEvent(QResizeEvent* event) {
   QMainWindow::resizeEvent(event);
   form_size_.AdjustToMinimum();
+}
+
+bool frmMAIN::event(QEvent* event) {
+  // The frame is there by the first paint or activation of the window.
+  if (centre_frame_ && (event->type() == QEvent::Paint || event->type() == QEvent::WindowActivate ||
+                        event->type() == QEvent::Move))
+    CentreFrame();
+  return QMainWindow::event(event);
+}
+
+void frmMAIN::CentreFrame() {
+  if (!centre_frame_ || !isVisible() || !screen()) return;
+  const QRect frame = frameGeometry();
+  if (frame == geometry()) return;  // no frame yet
+  centre_frame_ = false;
+  QRect centred = frame;
+  centred.moveCenter(screen()->availableGeometry().center());
+  if (centred.topLeft() != frame.topLeft()) move(centred.topLeft());
 }
 
 // --- leaving ----------------------------------------------------------------------

@@ -323,7 +323,14 @@ void frmMAIN::Reposition() {
       ui_.datClaimant->SetCaption(caption);
     }
     mapper_.revert();
-    proof_->Refresh(claimant_.Adding() ? 0 : CurrentClaimantID(), Settings.Jurisdiction);
+    const int32_t shown = claimant_.Adding() ? 0 : CurrentClaimantID();
+    proof_->Refresh(shown, Settings.Jurisdiction);
+    // Another claimant's report is not left on the calculation tab, where it
+    // would read as this one's.
+    if (shown != output_claimant_) {
+      tab3_->ClearOutput();
+      output_claimant_ = 0;
+    }
   } catch (...) {
     repositioning_ = false;
     ShowProgramError(kRepositionError, true);

@@ -145,6 +145,8 @@ class frmMAIN : public QMainWindow, public FormHost {
   // On a first start the window is centred again, frame and all, once the
   // window manager has put its frame round it (its size is not known before).
   bool centre_frame_ = false;
+  // The claimant whose report the calculation tab shows (0: none).
+  int32_t output_claimant_ = 0;
   void CentreFrame();
   ::tarnby::cHelpDlg* help_ = nullptr;
   std::string step_;

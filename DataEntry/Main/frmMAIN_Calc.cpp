@@ -59,6 +59,7 @@ void frmMAIN::ClearOldResults() {
 void frmMAIN::Calculate() {
   try {
     tab3_->ClearOutput();
+    output_claimant_ = CurrentClaimantID();
     refusal_.clear();
     tab1_->LoadGrid();
     tab2_->LoadGrid();

@@ -107,6 +107,37 @@ TEST_F(MainFormTest, DeletingAClaimantAsksFirst) {
   EXPECT_EQ(rs->Field(0).AsInt32(), 0);
 }
 
+// A report on the calculation tab belongs to the claimant it was calculated
+// for: moving to another claimant, or deleting him, leaves no report there
+// that would read as the next one's.
+TEST_F(MainFormTest, AReportLeavesTheCalculationTabWithItsClaimant) {
+  frmMAIN& f = LoadForm();
+  AddClaimant(QStringLiteral("Hollins"));
+  AddJob(QStringLiteral("Ashby"), QStringLiteral("1955"), QStringLiteral("1965"),
+         QStringLiteral("Face"), QStringLiteral("No resp"));
+  AddClaimant(QStringLiteral("Quarrington"), QStringLiteral("Joseph"));
+  AddJob(QStringLiteral("Ashby"), QStringLiteral("1955"), QStringLiteral("1965"),
+         QStringLiteral("Face"), QStringLiteral("No resp"));
+  OpenTab(frmMAIN::kCalcTab);
+  f.Tab3().Form().cmdCalc->click();
+  ASSERT_TRUE(f.Tab3().Output().contains(QStringLiteral("Quarrington"))) << Boxes();
+  // Still his after the result was stored.
+  f.Tab3().Form().cmdCalc->click();
+  EXPECT_TRUE(f.Tab3().Output().contains(QStringLiteral("Quarrington")));
+
+  emit f.Form().datClaimant->MoveRequested(RecordControl::Move::kFirst);
+  EXPECT_EQ(Caption(f), "Record: 1 of 2");
+  EXPECT_TRUE(f.Tab3().Output().isEmpty()) << f.Tab3().Output().left(80).toStdString();
+
+  emit f.Form().datClaimant->MoveRequested(RecordControl::Move::kLast);
+  f.Tab3().Form().cmdCalc->click();
+  ASSERT_TRUE(f.Tab3().Output().contains(QStringLiteral("Quarrington")));
+  boxes_->answers = {mb::kYes};
+  f.DeleteClaimant();
+  EXPECT_EQ(Caption(f), "Record: 1 of 1") << Boxes();
+  EXPECT_TRUE(f.Tab3().Output().isEmpty()) << f.Tab3().Output().left(80).toStdString();
+}
+
 class UserFactorRows : public MainFormTest {
  protected:
   void PrepareDatabase() override {

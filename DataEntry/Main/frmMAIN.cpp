@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QTabBar>
+#include <QToolButton>
 
 #include "CalcTab.h"
 #include "ClaimantProof.h"
@@ -106,7 +107,21 @@ frmMAIN::frmMAIN(QWidget* parent)
   connect(ui_.cmdRefresh, &QPushButton::clicked, this, &frmMAIN::RefreshClaimants);
   connect(tab3_->Form().cmdCalc, &QPushButton::clicked, this, &frmMAIN::Calculate);
   ConnectMenus();
-  setTabOrder(ui_.sstabCoal, ui_.cmdSearch);
+  // Tab goes from the tab bar into the open tab's own controls, and only
+  // then to the record bar and the claimant buttons (the tabs are made after
+  // them, so by default their controls came last).
+  QWidget* last_in_tabs = ui_.sstabCoal;
+  for (QWidget* w = ui_.sstabCoal->nextInFocusChain(); w != ui_.sstabCoal;
+       w = w->nextInFocusChain()) {
+    if (ui_.sstabCoal->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus)) last_in_tabs = w;
+  }
+  QList<QWidget*> bar;
+  for (QToolButton* b : ui_.datClaimant->findChildren<QToolButton*>()) bar << b;
+  bar << ui_.cmdSearch << ui_.cmdAdd << ui_.cmdDelete << ui_.cmdRefresh;
+  for (QWidget* w : bar) {
+    setTabOrder(last_in_tabs, w);
+    last_in_tabs = w;
+  }
   // The focus goes to a combo's inner box: it carries the combo's name for
   // screen readers.
   for (QuickCombo* combo : findChildren<QuickCombo*>()) {

@@ -280,6 +280,19 @@ TEST_F(MainFormTest, OnAHistoryTabTabGoesFromTheGridToItsButtons) {
   QTest::keyClick(w.fgWork, Qt::Key_Tab);
   EXPECT_EQ(QApplication::focusWidget(), w.cmdWorkAdd)
       << QApplication::focusWidget()->objectName().toStdString();
+  // From the tab bar, into the open tab first, not through the claimant
+  // buttons; after the tab's own controls come the record bar and those.
+  f.Form().sstabCoal->tabBar()->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), w.fgWork)
+      << QApplication::focusWidget()->objectName().toStdString();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), w.cmdWorkAdd);
+  for (int i = 0; i < 12 && f.Tab1().isAncestorOf(QApplication::focusWidget()); ++i)
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  QWidget* after = QApplication::focusWidget();
+  EXPECT_TRUE(f.Form().datClaimant->isAncestorOf(after) || after == f.Form().cmdSearch)
+      << after->objectName().toStdString();
 }
 
 TEST_F(MainFormTest, GridColumnsGiveTheSpareWidthToTheFactorsAndAreKeptBetweenRuns) {

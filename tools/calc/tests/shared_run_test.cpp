@@ -27,6 +27,7 @@
 #include "DustModel.h"
 #include "DustModelTypes.h"
 #include "SyntheticClaimants.h"
+#include "TempDir.h"
 #include "TestServer.h"
 #include "ToolRun.h"
 #include "modTarnbyDatabase.h"
@@ -57,16 +58,12 @@ class SharedRunTest : public ::testing::Test {
     ASSERT_FALSE(orv::testing::TestServerSocket().empty()) << "no test server";
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     name_ = info->name();
-    dir_ = (fs::temp_directory_path() / ("tarnby_shared_" + name_)).string();
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
+    tmp_.emplace();
+    dir_ = tmp_->path();
     dust_ = dir_ + "/DUSTDATA.db";
     orv::dustdata::BuildFromCsv(TARNBY_DUSTDATA_FIXTURE, dust_, true);
   }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-  }
+  void TearDown() override { tmp_.reset(); }
 
   // A server database of the test's own with `n` synthetic claimants.
   std::string Claimants(const std::string& name, int64_t n) {
@@ -131,6 +128,7 @@ class SharedRunTest : public ::testing::Test {
   }
 
   std::string name_;
+  std::optional<orv::test::TempDir> tmp_;  // a private folder per test
   std::string dir_;
   std::string dust_;
 };

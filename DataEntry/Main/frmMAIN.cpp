@@ -10,6 +10,7 @@
 #include "CalcTab.h"
 #include "ClaimantProof.h"
 #include "ClaimantTab.h"
+#include "CompareDialog.h"
 #include "Dialogs.h"
 #include "MessageBox.h"
 #include "OrvError.h"
@@ -104,6 +105,8 @@ frmMAIN::frmMAIN(QWidget* parent)
   connect(ui_.cmdDelete, &QPushButton::clicked, this, &frmMAIN::DeleteClaimant);
   connect(ui_.cmdRefresh, &QPushButton::clicked, this, &frmMAIN::RefreshClaimants);
   connect(tab3_->Form().cmdCalc, &QPushButton::clicked, this, &frmMAIN::Calculate);
+  connect(tab3_->Form().cmdCompare, &QPushButton::clicked, this,
+          [this] { ShowCompareDialog(this, CurrentClaimantID()); });
   ConnectMenus();
   setTabOrder(ui_.sstabCoal, ui_.cmdSearch);
   // The focus goes to a combo's inner box: it carries the combo's name for

@@ -332,6 +332,8 @@ QWidget* CompareDialog::BuildResult() {
   lines_->setTabKeyNavigation(false);
   lines_->setWordWrap(false);
   lines_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  // One line of text to a row, as in the output box.
+  lines_->verticalHeader()->setDefaultSectionSize(lines_->fontMetrics().height() + 4);
   lines_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
   lines_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
   lines_->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
@@ -437,6 +439,13 @@ void CompareDialog::ShowComparison() {
     for (int col = 0; col < 3; ++col) {
       if (line.differs) cells[col]->setBackground(shade);
       lines_->setItem(r, col, cells[col]);
+    }
+  }
+  // The first difference is brought into view.
+  for (int r = 0; r < lines_->rowCount(); ++r) {
+    if (c.rows[static_cast<size_t>(r)].differs) {
+      lines_->scrollToItem(lines_->item(r, 1), QAbstractItemView::PositionAtTop);
+      break;
     }
   }
   QString text = tr("%1: as stored %2, variant %3; difference (variant - stored) %4.")

@@ -16,6 +16,7 @@
 #include "ClaimantsCsv.h"
 #include "Database.h"
 #include "OrvError.h"
+#include "TempDir.h"
 #include "TestServer.h"
 #include "Text.h"
 #include "ToolRun.h"
@@ -51,19 +52,14 @@ enum Col { kTime, kUser, kProgram, kTable, kRow, kClaimant, kAction, kField, kOl
 class ChangeHistoryTest : public ::testing::TestWithParam<bool> {
  protected:
   void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = info->name();
+    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
     for (char& c : name) c = c == '/' ? '_' : c;
-    dir_ = fs::temp_directory_path() /
-           ("tarnby_history_" + std::to_string(getpid()) + "_" + name);
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    path_ = OnServer() ? orv::testing::NewServerDatabase("h_" + name.substr(0, 40)) : (dir_ / "c.db").string();
+    path_ = OnServer() ? orv::testing::NewServerDatabase("h_" + name.substr(0, 40))
+                       : (dir_ / "c.db").string();
     CreateClaimantDatabase(path_);
     const char* src = std::getenv("TARNBY_SOURCE_DIR");
     sample_ = (fs::path(src ? src : "../../..") / "data" / "claimants").string();
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   orv::test::ToolRun Tool(const std::string& args) {
     return orv::test::RunTool("tarnby-claimants", args, dir_.string());
@@ -87,7 +83,8 @@ class ChangeHistoryTest : public ::testing::TestWithParam<bool> {
            (OnServer() ? std::string(" ON \"") + table + "\"" : std::string());
   }
 
-  fs::path dir_;
+  orv::test::TempDir tmp_;
+  const fs::path dir_ = tmp_.path();
   std::string path_;
   std::string sample_;
 };

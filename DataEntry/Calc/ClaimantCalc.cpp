@@ -83,7 +83,8 @@ std::string HistoryChangedNote(const StoredClaimant& c, int32_t jurisdiction) {
   if (!c.stored_quantum) return {};
   const std::optional<std::string> digest = FingerprintDigest(c);
   if (!digest || *digest == InputsDigest(c, jurisdiction)) return {};
-  return "History changed since the last calculation: " + orv::ReportTimeOfStored(*c.stored_calcdate);
+  return "History changed since the last calculation: " +
+         orv::ReportTimeOfStored(*c.stored_calcdate);
 }
 
 orv::dust::HistoryJob ToHistoryJob(const WorkRow& w) {

@@ -30,7 +30,6 @@ namespace orv::tarnby {
 namespace {
 
 constexpr const char* kOutputClassId = "OrvDustO.Output";
-constexpr const char* kFigureLabel = "Recoverable Proportion of Quantum %";
 constexpr int kIdRole = Qt::UserRole;
 constexpr int kRowRole = Qt::UserRole + 1;
 
@@ -80,7 +79,6 @@ class CompareDialog::ChoiceDelegate : public QStyledItemDelegate {
 
 namespace {
 
-
 Choices ListChoices(dust::LookupList& list) {
   Choices out;
   for (list.MoveFirst(); !list.IsEOF(); list.MoveNext())
@@ -122,10 +120,8 @@ int32_t IdIn(const QTableWidget* table, int row, int column) {
   return table->item(row, column)->data(kIdRole).toInt();
 }
 
-// A report line as the screen shows it: tabs as four spaces.
 QString Shown(const std::optional<std::string>& line) {
-  QString text = QString::fromStdString(line.value_or(""));
-  return text.replace(QLatin1Char('\t'), QStringLiteral("    "));
+  return QString::fromStdString(calc::TabsAsSpaces(line.value_or("")));
 }
 
 // A report line split as the preview takes it: the label, and the value the
@@ -138,10 +134,6 @@ std::pair<std::string, std::string> LabelAndValue(const std::optional<std::strin
   if (value.empty() || value.find_first_not_of("-0123456789.") != std::string::npos)
     return {*line, ""};
   return {line->substr(0, at), value};
-}
-
-std::string FigureText(const std::optional<std::string>& figure) {
-  return figure.value_or("not calculated");
 }
 
 }  // namespace
@@ -449,9 +441,9 @@ void CompareDialog::ShowComparison() {
     }
   }
   QString text = tr("%1: as stored %2, variant %3; difference (variant - stored) %4.")
-                     .arg(QString::fromLatin1(kFigureLabel),
-                          QString::fromStdString(FigureText(c.figures.a)),
-                          QString::fromStdString(FigureText(c.figures.b)),
+                     .arg(QString::fromLatin1(calc::kFigureLabel),
+                          QString::fromStdString(calc::FigureOrNotCalculated(c.figures.a)),
+                          QString::fromStdString(calc::FigureOrNotCalculated(c.figures.b)),
                           QString::fromStdString(c.figures.difference.value_or("none")));
   if (!c.a.refusal.empty())
     text += QLatin1Char('\n') + tr("As stored: %1").arg(QString::fromStdString(c.a.refusal));
@@ -475,8 +467,8 @@ void CompareDialog::ShowPreview() {
     const dust::ClaimantIdentity& who = stored_.history.identity;
     output_->KillDoc();
     output_->StartDoc();
-    output_->SetHeader("Dust Calculation Comparison for " + who.Name + "\r\nRef: " +
-                       who.SolicitorRef + "\tZURIR Ref: " + who.ZURIRRef);
+    output_->SetHeader("Dust Calculation Comparison for " + who.Name +
+                       "\r\nRef: " + who.SolicitorRef + "\tZURIR Ref: " + who.ZURIRRef);
     output_->SetFooter("Page %d");
     rows.CompareLine("As stored", "", "Variant", "", false);
     for (const calc::ComparedLine& line : comparison_.rows) {
@@ -486,10 +478,9 @@ void CompareDialog::ShowPreview() {
     }
     const calc::FigureComparison& f = comparison_.figures;
     rows.CompareLine("", "", "", "", false);
-    rows.CompareLine(kFigureLabel, FigureText(f.a), kFigureLabel, FigureText(f.b),
-                     f.a != f.b);
-    rows.CompareLine("", "", "Difference (variant - stored)", f.difference.value_or("none"),
-                     false);
+    rows.CompareLine(calc::kFigureLabel, calc::FigureOrNotCalculated(f.a), calc::kFigureLabel,
+                     calc::FigureOrNotCalculated(f.b), f.a != f.b);
+    rows.CompareLine("", "", "Difference (variant - stored)", f.difference.value_or("none"), false);
     output_->EndDoc();
     output_->Show();
   } catch (...) {

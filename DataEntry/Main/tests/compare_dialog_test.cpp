@@ -8,8 +8,8 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPointer>
-#include <QRegularExpression>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QTableWidget>
 
@@ -193,8 +193,9 @@ TEST_F(CompareTest, SmokingVariantMarksTheSmokingLinesAndLeavesTheDatabaseAlone)
   const calc::FigureComparison& fig = d->Comparison().figures;
   ASSERT_TRUE(fig.a && fig.b && fig.difference);
   EXPECT_NE(*fig.a, *fig.b);
-  EXPECT_EQ(*fig.difference, calc::CompareFigures(d->Comparison().a.figure,
-                                                  d->Comparison().b.figure).difference.value());
+  EXPECT_EQ(
+      *fig.difference,
+      calc::CompareFigures(d->Comparison().a.figure, d->Comparison().b.figure).difference.value());
   EXPECT_TRUE(d->Figures()->text().contains(QString::fromStdString(*fig.difference)));
   // The stored side is the stored figure.
   EXPECT_EQ(*fig.a, f.Tab0().Form().txtQuantumPercent->text().toStdString());
@@ -264,8 +265,8 @@ TEST_F(CompareTest, JobYearsVariantMarksThatJobAndResetPutsTheStoredHistoryBack)
 
   // Tab order runs through the editor to the buttons; Reset puts it all back.
   d->JurisdictionBox()->setFocus(Qt::TabFocusReason);
-  const std::vector<QWidget*> order = {d->WorkTable(), d->SmokeTable(), d->AddSmokeButton(),
-                                       d->RemoveSmokeButton(), d->Lines(), d->DetailBox()};
+  const std::vector<QWidget*> order = {d->WorkTable(),         d->SmokeTable(), d->AddSmokeButton(),
+                                       d->RemoveSmokeButton(), d->Lines(),      d->DetailBox()};
   for (QWidget* next : order) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), next) << next->objectName().toStdString();

@@ -55,4 +55,19 @@ class IOutput {
   virtual void SavePdf(const std::string& path) = 0;
 };
 
+// The report output object's second face: a document of two reports side by
+// side (the desktop's what-if comparison), which the same preview shows,
+// prints and saves as PDF. Start, end and show it through IOutput; a
+// document holds detail lines or compared rows, not both.
+class IComparisonOutput {
+ public:
+  virtual ~IComparisonOutput() = default;
+  // One row of the comparison: each side a line as DetailLine takes it
+  // (leading tabs for the indentation, then the text) with its value, empty
+  // where that report has no line; `differs` marks the row.
+  virtual void CompareLine(const std::string& aLine, const std::string& aValue,
+                           const std::string& bLine, const std::string& bValue,
+                           bool differs) = 0;
+};
+
 }  // namespace orv

@@ -79,6 +79,14 @@ std::optional<std::string> FingerprintDigest(const StoredClaimant& c) {
   return f.substr(0, blank);
 }
 
+std::string HistoryChangedNote(const StoredClaimant& c, int32_t jurisdiction) {
+  if (!c.stored_quantum) return {};
+  const std::optional<std::string> digest = FingerprintDigest(c);
+  if (!digest || *digest == InputsDigest(c, jurisdiction)) return {};
+  return "History changed since the last calculation: " +
+         orv::ReportTimeOfStored(*c.stored_calcdate);
+}
+
 orv::dust::HistoryJob ToHistoryJob(const WorkRow& w) {
   orv::dust::HistoryJob j;
   j.Key = RowKey(w.ID);

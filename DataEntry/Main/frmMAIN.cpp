@@ -12,6 +12,7 @@
 #include "CalcTab.h"
 #include "ClaimantProof.h"
 #include "ClaimantTab.h"
+#include "CompareDialog.h"
 #include "Dialogs.h"
 #include "MessageBox.h"
 #include "OrvError.h"
@@ -119,6 +120,8 @@ frmMAIN::frmMAIN(QWidget* parent)
   connect(ui_.cmdDelete, &QPushButton::clicked, this, &frmMAIN::DeleteClaimant);
   connect(ui_.cmdRefresh, &QPushButton::clicked, this, &frmMAIN::RefreshClaimants);
   connect(tab3_->Form().cmdCalc, &QPushButton::clicked, this, &frmMAIN::Calculate);
+  connect(tab3_->Form().cmdCompare, &QPushButton::clicked, this,
+          [this] { ShowCompareDialog(this, CurrentClaimantID()); });
   ConnectMenus();
   // Tab goes from the tab bar into the open tab's own controls, and only
   // then to the record bar and the claimant buttons (the tabs are made after

@@ -63,6 +63,13 @@ void frmMAIN::Calculate() {
     refusal_.clear();
     tab1_->LoadGrid();
     tab2_->LoadGrid();
+    // Told in the report before the stored result is cleared: whether it was
+    // calculated from another history than the one calculated now.
+    std::string note;
+    if (const int32_t id = CurrentClaimantID(); id != 0) {
+      claimcalc::ClaimantSource source(ClaimantDatabase);
+      note = claimcalc::HistoryChangedNote(source.Read(id), engine_.model->Jurisdiction());
+    }
     ClearOldResults();
     // The collections from the stored histories through the path the
     // command-line calculator takes too, so that both give the same result.
@@ -84,6 +91,7 @@ void frmMAIN::Calculate() {
                             Box(f.txtAddress4), Box(f.txtCounty), Box(f.txtPostcode)}));
     model.SetSolicitorRef(Box(f.txtReference));
     model.SetZURIRRef(Box(f.txtZURIRREF));
+    model.SetHeadingNote(note);
     model.SetPrintDetail(Settings.DustDetail);
     model.SetIncludeExposureChart(Settings.DustChart);
     model.SetOutputOption(Settings.DustOutputOption);

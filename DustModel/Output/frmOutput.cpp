@@ -36,14 +36,17 @@ constexpr int kDesignHeightPixels = 700;
 QString SuggestedPdfName(const std::string& header, const QDate& date) {
   // The header reads "Dust Calculation for <name>\r\nRef: <ref>\tZURIR Ref: ...".
   const QString text = QString::fromStdString(header);
-  static const QRegularExpression name_at(QStringLiteral("Dust Calculation for ([^\r\n]*)"));
+  // A comparison's reads "Dust Calculation Comparison for <name>...".
+  static const QRegularExpression name_at(
+      QStringLiteral("Dust Calculation (Comparison )?for ([^\r\n]*)"));
   static const QRegularExpression ref_at(QStringLiteral("Ref: ([^\t\r\n]*)"));
-  const QStringList words =
-      name_at.match(text).captured(1).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+  const QRegularExpressionMatch named = name_at.match(text);
+  const QStringList words = named.captured(2).split(QLatin1Char(' '), Qt::SkipEmptyParts);
   QStringList parts;
   if (!words.isEmpty()) parts << words.last();
   const QString ref = ref_at.match(text).captured(1).trimmed();
   if (!ref.isEmpty()) parts << ref;
+  if (named.capturedLength(1) > 0) parts << QStringLiteral("comparison");
   parts << date.toString(Qt::ISODate);
   QString name = parts.join(QLatin1Char(' '));
   // Characters a file name cannot carry on the desktops we serve.

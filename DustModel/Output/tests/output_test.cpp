@@ -270,6 +270,8 @@ TEST(SuggestedPdfName, SurnameReferenceAndDate) {
        "Quarrington SOL-41 2026-12-07.pdf"},
       {"Dust Calculation for Ann Platt\r\nRef: \tZURIR Ref: ", "Platt 2026-12-07.pdf"},
       {"", "2026-12-07.pdf"},
+      {"Dust Calculation Comparison for Mr Joseph Quarrington\r\nRef: SOL/41\tZURIR Ref: Z9",
+       "Quarrington SOL-41 comparison 2026-12-07.pdf"},
   };
   for (const Case& c : cases) EXPECT_EQ(SuggestedPdfName(c.header, day), c.expected) << c.header;
 }

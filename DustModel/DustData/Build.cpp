@@ -6,7 +6,7 @@
 #include "Database.h"
 #include "DustDataBuild.h"
 #include "ExpansionSchema.h"
-#include "Interfaces.h"
+#include "DustDataPassword.h"
 #include "SafeFiles.h"
 #include "Text.h"
 #include "detail/Load.h"

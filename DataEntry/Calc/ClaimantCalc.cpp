@@ -178,6 +178,14 @@ StoredResultValues ResultValues(const ClaimantResult& r,
 
 bool StoreResult(ClaimantSource& source, const StoredClaimant& calculated,
                  const ClaimantResult& result, std::chrono::system_clock::time_point when) {
+  // On a server a transaction sees each statement's own moment, not one
+  // picture: the claimant's row is locked first, so that a history save,
+  // which clears the stored result in its own transaction, is either seen
+  // by the reading below or waits for this transaction and clears after it.
+  if (source.Database().IsServer())
+    (void)source.Database().OpenRecordset("SELECT ID FROM CLAIMANT WHERE ID = ? FOR UPDATE",
+                                          orv::db::RecordsetType::Snapshot,
+                                          {Value(calculated.ID)});
   StoredClaimant now;
   try {
     now = source.Read(calculated.ID);

@@ -27,6 +27,7 @@
 #include "DustModel.h"
 #include "DustModelTypes.h"
 #include "SyntheticClaimants.h"
+#include "TempDir.h"
 #include "TestServer.h"
 #include "ToolRun.h"
 #include "modTarnbyDatabase.h"
@@ -57,17 +58,9 @@ class SharedRunTest : public ::testing::Test {
     ASSERT_FALSE(orv::testing::TestServerSocket().empty()) << "no test server";
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     name_ = info->name();
-    dir_ = (fs::temp_directory_path() / ("tarnby_shared_" + name_)).string();
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
     dust_ = dir_ + "/DUSTDATA.db";
     orv::dustdata::BuildFromCsv(TARNBY_DUSTDATA_FIXTURE, dust_, true);
   }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-  }
-
   // A server database of the test's own with `n` synthetic claimants.
   std::string Claimants(const std::string& name, int64_t n) {
     const std::string uri = orv::testing::NewServerDatabase("shared_" + name_ + "_" + name);
@@ -131,7 +124,8 @@ class SharedRunTest : public ::testing::Test {
   }
 
   std::string name_;
-  std::string dir_;
+  orv::test::TempDir tmp_;  // a new folder for each test
+  const std::string dir_ = tmp_.path();
   std::string dust_;
 };
 

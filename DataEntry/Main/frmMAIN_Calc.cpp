@@ -59,6 +59,7 @@ void frmMAIN::ClearOldResults() {
 void frmMAIN::Calculate() {
   try {
     tab3_->ClearOutput();
+    output_claimant_ = CurrentClaimantID();
     refusal_.clear();
     tab1_->LoadGrid();
     tab2_->LoadGrid();
@@ -177,7 +178,20 @@ void frmMAIN::ShowInBrowser(const std::string& path) {
   tab3_->ShowOutputBox(false, tr("The report opens in the web browser. It was written to %1")
                                   .arg(QString::fromStdString(path)));
   try {
-    ShellOpen(path);
+    // Told in a box only when the opener says it could not open the file:
+    // it ends on its own, later, so its word comes back to this thread.
+    ShellOpen(path, [path](const std::string& why) {
+      QCoreApplication* app = QCoreApplication::instance();
+      if (!app) return;
+      QMetaObject::invokeMethod(
+          app,
+          [path, why] {
+            MsgBox("The report could not be opened in a web browser: " + why +
+                       ".\nIt was written to " + path,
+                   mb::kInformation | mb::kOkOnly, kApplicationTitle);
+          },
+          Qt::QueuedConnection);
+    });
   } catch (...) {
     ShowProgramError("Failed to show results in internet browser\nThe report was written to " +
                          path,

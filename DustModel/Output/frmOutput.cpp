@@ -18,6 +18,8 @@
 
 #include "ReportRenderer.h"
 #include "MessageBox.h"
+#include "OrvError.h"
+#include "Shell.h"
 #include "clsFileDialog.h"
 
 namespace orv::dusto {
@@ -245,13 +247,21 @@ void frmOutput::SaveAsPdf() {
 }
 
 // The file is saved by now: a missing or failing opener is told as such, not
-// as a failed save.
+// as a failed save. The opener ends on its own, later: its word that it could
+// not open the file (no PDF viewer installed) comes back to this thread.
 void frmOutput::OpenSavedPdf(const std::string& file) {
-  try {
-    clsFileDialog::NavigateTo(file, this);
-  } catch (const OrvError& e) {
-    MsgBox("The report was saved as " + file + ", but it could not be opened: " + e.Description(),
+  const auto tell = [file](const std::string& why) {
+    MsgBox("The report was saved as " + file + ", but it could not be opened: " + why,
            mb::kInformation, "Dust Model Output");
+  };
+  try {
+    ShellOpen(file, [tell](const std::string& why) {
+      QCoreApplication* app = QCoreApplication::instance();
+      if (!app) return;
+      QMetaObject::invokeMethod(app, [tell, why] { tell(why + "."); }, Qt::QueuedConnection);
+    });
+  } catch (const OrvError& e) {
+    tell(e.Description());
   }
 }
 

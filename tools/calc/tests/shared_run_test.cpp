@@ -58,9 +58,13 @@ class SharedRunTest : public ::testing::Test {
     ASSERT_FALSE(orv::testing::TestServerSocket().empty()) << "no test server";
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     name_ = info->name();
+    tmp_.emplace();
+    dir_ = tmp_->path();
     dust_ = dir_ + "/DUSTDATA.db";
     orv::dustdata::BuildFromCsv(TARNBY_DUSTDATA_FIXTURE, dust_, true);
   }
+  void TearDown() override { tmp_.reset(); }
+
   // A server database of the test's own with `n` synthetic claimants.
   std::string Claimants(const std::string& name, int64_t n) {
     const std::string uri = orv::testing::NewServerDatabase("shared_" + name_ + "_" + name);
@@ -124,8 +128,8 @@ class SharedRunTest : public ::testing::Test {
   }
 
   std::string name_;
-  orv::test::TempDir tmp_;  // a new folder for each test
-  const std::string dir_ = tmp_.path();
+  std::optional<orv::test::TempDir> tmp_;  // a private folder per test
+  std::string dir_;
   std::string dust_;
 };
 

@@ -176,10 +176,32 @@ TEST_F(SharedRunTest, BadConnectionsAndDatabasesAreBadInputForEveryMode) {
                 "SELECT count(*) FROM pg_class WHERE relnamespace = 'public'::regnamespace",
                 DbName(empty)),
             "0");
-  // A run's name belongs to a server.
-  const orv::test::ToolRun named = orv::test::RunTool(
-      "tarnby-calc", "--dust-db '" + dust_ + "' --claimant-db '" + dust_ + "x' --all --run a", dir_);
-  EXPECT_EQ(named.code, 2);
+}
+
+// A named run is one recalculation: once finished it has nothing left, and
+// a process of another mode is refused it. A name given for a file is
+// refused: a file's run is one machine's.
+TEST_F(SharedRunTest, ANamedRunIsOneRecalculation) {
+  const std::string uri = Claimants("named", 30);
+  const std::string tool = "--dust-db '" + dust_ + "' --claimant-db '" + uri + "' --all ";
+  const orv::test::ToolRun first = orv::test::RunTool("tarnby-calc", tool + "--store --run nov", dir_);
+  EXPECT_EQ(first.code, 0) << first.err;
+  EXPECT_NE(first.err.find("began the shared run 'nov'"), std::string::npos) << first.err;
+  const orv::test::ToolRun again = orv::test::RunTool("tarnby-calc", tool + "--store --run nov", dir_);
+  EXPECT_EQ(again.code, 0) << again.err;
+  EXPECT_NE(again.err.find("nothing was left to calculate in it"), std::string::npos) << again.err;
+  EXPECT_EQ(again.out, "0 calculated, 0 refused, 0 failed\n");
+  const orv::test::ToolRun other = orv::test::RunTool("tarnby-calc", tool + "--run nov", dir_);
+  EXPECT_EQ(other.code, 2);
+  EXPECT_NE(other.err.find("the run 'nov' was begun with another choice of --store"),
+            std::string::npos)
+      << other.err;
+  const std::string file = File("named.db");
+  orv::tarnby::CreateClaimantDatabase(file);
+  const orv::test::ToolRun on_file = orv::test::RunTool(
+      "tarnby-calc", "--dust-db '" + dust_ + "' --claimant-db '" + file + "' --all --run nov", dir_);
+  EXPECT_EQ(on_file.code, 2);
+  EXPECT_NE(on_file.err.find("only on a server"), std::string::npos) << on_file.err;
 }
 
 // Two processes started for the same recalculation share it: every claimant

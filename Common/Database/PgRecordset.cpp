@@ -63,6 +63,7 @@ class PgRecordset final : public Recordset {
   void SetBookmark(Bookmark b) override;
   Bookmark LastModified() const override;
   void Requery(QueryDef* def) override;
+  void RequeryWith(const std::vector<Value>& values) override;
 
   void AddNew() override;
   void Edit() override;
@@ -424,6 +425,14 @@ void PgRecordset::Requery(QueryDef* def) {
     params_ = q->Params();
     named_ = true;
   }
+  Run();
+}
+
+void PgRecordset::RequeryWith(const std::vector<Value>& values) {
+  Check();
+  if (table_mode_ || !query_.empty()) NotSupported();
+  values_ = values;
+  named_ = false;
   Run();
 }
 

@@ -104,6 +104,7 @@ class SqliteRecordset final : public Recordset {
   Bookmark LastModified() const override;
 
   void Requery(QueryDef* def) override;
+  void RequeryWith(const std::vector<Value>& values) override;
 
   void AddNew() override;
   void Edit() override;
@@ -508,6 +509,16 @@ void SqliteRecordset::Requery(QueryDef* def) {
     params_ = q->Params();  // assignment reuses the strings' storage
     named_ = true;
   }
+  Run();
+}
+
+void SqliteRecordset::RequeryWith(const std::vector<Value>& values) {
+  Check();
+  if (table_mode_ || !query_.empty()) {
+    Raise(kNotSupported, kSource, "Operation is not supported for this type of object.");
+  }
+  values_ = values;  // assignment reuses the storage of the values before
+  named_ = false;
   Run();
 }
 

@@ -197,28 +197,16 @@ class PgDatabase final : public Database {
   std::string name_;
 };
 
-class PgQueryDef final : public QueryDef {
+class PgQueryDef final : public StoredQueryDef {
  public:
   PgQueryDef(PgConnectionPtr conn, std::string name, std::string sql,
              std::vector<detail::Parameter> params);
 
-  const std::string& Name() const override { return name_; }
-  const std::string& SQL() const override { return sql_; }
-  std::vector<std::string> ParameterNames() const override;
-  void SetParameter(std::string_view name, const Value& value) override;
-  Value Parameter(std::string_view name) const override;
   RecordsetPtr OpenRecordset(RecordsetType type) override;
   int64_t Execute() override;
 
-  const std::vector<detail::Parameter>& Params() const { return params_; }
-
  private:
-  detail::Parameter& Find(std::string_view name);
-
   PgConnectionPtr conn_;
-  std::string name_;
-  std::string sql_;
-  std::vector<detail::Parameter> params_;
 };
 
 // The values and server types of named parameters in the slot order of

@@ -213,17 +213,23 @@ bool StoreResult(ClaimantSource& source, const StoredClaimant& calculated,
     return true;
   }
   const StoredResultValues v = ResultValues(result, when);
-  source.Database().Execute(
-      "UPDATE CLAIMANT SET CALCDATE = ?, ENGINEVERSION = ?, DUSTDATAVERSION = ?, "
-      "RECOVERABLEQUANTUM = ? WHERE ID = ?",
-      {Value(v.CalcDate), Value(v.EngineVersion), Value(v.DustDataVersion),
-       Value(v.RecoverableQuantum), Value(calculated.ID)});
-  if (source.HasFingerprints()) {
+  // One statement for the result and its fingerprint: the row is written
+  // once, and the change history's trigger runs once for it.
+  std::vector<Value> values = {Value(v.CalcDate), Value(v.EngineVersion),
+                               Value(v.DustDataVersion), Value(v.RecoverableQuantum)};
+  const bool fingerprint = source.HasFingerprints();
+  if (fingerprint) {
     const std::string digest =
         InputsDigest(calculated, result.Jurisdiction.value_or(calculated.Jurisdiction));
-    source.Database().Execute("UPDATE CLAIMANT SET CALCFINGERPRINT = ? WHERE ID = ?",
-                              {Value(FingerprintText(digest, v.CalcDate)), Value(calculated.ID)});
+    values.emplace_back(FingerprintText(digest, v.CalcDate));
   }
+  values.emplace_back(calculated.ID);
+  source.Database().Execute(
+      fingerprint ? "UPDATE CLAIMANT SET CALCDATE = ?, ENGINEVERSION = ?, DUSTDATAVERSION = ?, "
+                    "RECOVERABLEQUANTUM = ?, CALCFINGERPRINT = ? WHERE ID = ?"
+                  : "UPDATE CLAIMANT SET CALCDATE = ?, ENGINEVERSION = ?, DUSTDATAVERSION = ?, "
+                    "RECOVERABLEQUANTUM = ? WHERE ID = ?",
+      values);
   return true;
 }
 

@@ -63,6 +63,7 @@ void RunForClaimant(orv::db::Database& db, const char* name, int32_t claimantID,
 }  // namespace
 
 struct ClaimantSource::Prepared {
+  orv::db::RecordsetPtr claimant;  // the claimant row, re-run with each ID
   orv::db::QueryDefPtr work_def;
   orv::db::RecordsetPtr work;
   orv::db::QueryDefPtr smoke_def;
@@ -131,10 +132,15 @@ StoredClaimant ClaimantSource::Read(int32_t claimantID) {
   StoredClaimant c;
   {
     const bool fingerprints = HasFingerprints();
-    const std::string sql = std::string(kClaimantFields) +
-                            (fingerprints ? ", CALCFINGERPRINT" : "") + " FROM CLAIMANT WHERE ID = ?";
-    const orv::db::RecordsetPtr r =
-        db_->OpenRecordset(sql, RecordsetType::Snapshot, {Value(claimantID)});
+    orv::db::RecordsetPtr& r = q_->claimant;
+    if (r) {
+      r->RequeryWith({Value(claimantID)});
+    } else {
+      const std::string sql = std::string(kClaimantFields) +
+                              (fingerprints ? ", CALCFINGERPRINT" : "") +
+                              " FROM CLAIMANT WHERE ID = ?";
+      r = db_->OpenRecordset(sql, RecordsetType::Snapshot, {Value(claimantID)});
+    }
     if (r->IsEOF())
       throw OrvError(kErrNoSuchClaimant, kSource,
                      "No claimant with ID " + std::to_string(claimantID));

@@ -100,6 +100,15 @@ PGconn* Connect(const std::string& uri, const std::string& display) {
   if (h && PQstatus(h) == CONNECTION_OK) return h;
   std::string why = h ? Trimmed(PQerrorMessage(h)) : "out of memory";
   PQfinish(h);
+  // libpq's lines (a hint after a line break and a tab) as one line: a
+  // tool's message is one line.
+  std::string one_line;
+  for (char c : why) {
+    const bool blank = c == '\n' || c == '\t' || c == '\r';
+    if (!blank) one_line += c;
+    else if (!one_line.empty() && one_line.back() != ' ') one_line += ' ';
+  }
+  why = std::move(one_line);
   const std::string lower = LowerAscii(why);
   if (lower.find("password") != std::string::npos ||
       lower.find("authentication") != std::string::npos ||

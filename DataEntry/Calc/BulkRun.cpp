@@ -2,6 +2,8 @@
 #include "BulkRun.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <exception>
 #include <map>
@@ -16,7 +18,9 @@
 #include "Csv.h"
 #include "DustModel.h"
 #include "DustModelTypes.h"
+#include "InputError.h"
 #include "Numbers.h"
+#include "SharedRun.h"
 #include "modTarnbyDatabase.h"
 
 namespace orv::calc {
@@ -62,6 +66,7 @@ struct Unread {
 
 struct Batch {
   int64_t index = 0;
+  int32_t shared = 0;  // its number in a shared run
   std::vector<int32_t> ids;
   std::vector<Row> rows;
   std::vector<Calculated> calculated;  // until stored
@@ -78,17 +83,46 @@ class Run {
     // expanded yet when it first opens it. That must happen once, before
     // the workers open the file side by side; a dust database that cannot
     // be used also fails here, before the results file is begun.
+    SharedRunOptions shared;
     {
       orv::dust::DustModel first;
       first.SetDustDatabase(o.dust_db);
+      shared.dust_data_version = first.DustDataVersion();
+      shared.engine_version = first.EngineVersion();
     }
     // The run reads the whole file anyway: its first open checks all of it,
-    // the workers' opens only the structure.
+    // the workers' opens only the structure. On a server this connection
+    // also lays the shared run out or joins it, which may wait for another
+    // process laying it out.
     orv::db::OpenOptions whole_file;
     whole_file.check = orv::db::OpenCheck::WholeFile;
+    if (orv::db::IsServerPath(o.claimant_db)) whole_file.busy_timeout_ms = 60000;
     pager_db_ = orv::tarnby::OpenClaimantDatabase(o.claimant_db, whole_file);
-    pager_ = std::make_unique<ClaimantSource>(pager_db_);
-    total_ = pager_->Count();
+    if (pager_db_->IsServer()) {
+      shared.name = o.run_name;
+      shared.store = o.store;
+      shared.changed_only = o.changed_only;
+      shared.batch = o.batch;
+      shared.lease_seconds = o.lease_seconds;
+      try {
+        shared_ = std::make_unique<SharedRun>(*pager_db_, shared);
+      } catch (...) {
+        pager_db_->Close();
+        throw;
+      }
+      summary_.shared_run = shared_->Label();
+      summary_.began = shared_->Began();
+      total_ = shared_->Total();
+    } else {
+      if (!o.run_name.empty()) {
+        pager_db_->Close();
+        throw orv::InputError(o.claimant_db, 0, "--run",
+                              "a run is shared by several machines only on a server; a file's run "
+                              "is one machine's");
+      }
+      pager_ = std::make_unique<ClaimantSource>(pager_db_);
+      total_ = pager_->Count();
+    }
     if (!o.results.empty()) csv_ = std::make_unique<orv::csv::CsvWriter>(o.results, kColumns);
     window_ = std::max(4, 3 * Jobs());
   }
@@ -105,6 +139,8 @@ class Run {
     if (failure_) std::rethrow_exception(failure_);
     if (!changed_ids_.empty()) RecalculateChanged();
     if (csv_) csv_->Commit();
+    if (shared_ && o_.progress) o_.progress(total_, total_);
+    shared_.reset();
     pager_.reset();
     pager_db_->Close();
     return summary_;
@@ -118,6 +154,35 @@ class Run {
     cv_.wait(lock,
              [this] { return stop_ || exhausted_ || next_index_ < written_index_ + window_; });
     if (stop_ || exhausted_) return std::nullopt;
+    if (shared_) {
+      // One claim at a time over the run's connection, which may wait for
+      // batches other processes hold; the others' results go on being written.
+      lock.unlock();
+      std::optional<SharedBatch> taken;
+      for (double wait = 0;;) {
+        {
+          std::lock_guard claim(claim_mu_);
+          taken = shared_->Take(wait);
+          run_done_ = shared_->DoneSoFar();
+        }
+        if (taken || wait <= 0) break;
+        // Every batch left is held: look again when one may have come free,
+        // unless the run is stopping.
+        std::unique_lock l(mu_);
+        if (cv_.wait_for(l, std::chrono::duration<double>(wait), [this] { return stop_; })) break;
+      }
+      lock.lock();
+      if (!taken) {
+        exhausted_ = true;
+        cv_.notify_all();
+        return std::nullopt;
+      }
+      Batch b;
+      b.index = next_index_++;
+      b.shared = taken->number;
+      b.ids = std::move(taken->ids);
+      return b;
+    }
     Batch b;
     b.index = next_index_++;
     b.ids = pager_->NextIDs(last_id_, o_.batch);
@@ -150,7 +215,16 @@ class Run {
       }
       while (std::optional<Batch> b = Take()) {
         Calculate(model, reader, *b);
-        if (writer) Store(*writer, *b);
+        if (writer) {
+          Store(*writer, *b);
+        } else if (shared_) {
+          // Not storing: done in a transaction of its own on the run's connection.
+          std::lock_guard claim(claim_mu_);
+          orv::claimcalc::WriteTransaction t(*pager_db_);
+          const bool mine = shared_->MarkDone(*pager_db_, b->shared);
+          t.Commit();
+          if (!mine) b->rows.clear();
+        }
         b->calculated.clear();
         Finish(std::move(*b));
       }
@@ -220,6 +294,13 @@ class Run {
     if (o_.before_store && !b.ids.empty()) o_.before_store(b.ids.front());
     const auto when = std::chrono::system_clock::now();
     orv::claimcalc::WriteTransaction t(source.Database());
+    // In a shared run the batch is done in the same transaction as its
+    // results. One whose lease ran out and that another process took over is
+    // that process's to store and list: nothing of it is kept here.
+    if (shared_ && !shared_->MarkDone(source.Database(), b.shared)) {
+      b.rows.clear();
+      return;
+    }
     bool first = true;
     for (const Calculated& done : b.calculated) {
       Row& row = b.rows[done.row];
@@ -309,12 +390,16 @@ class Run {
       }
     }
     done_count_ += static_cast<int64_t>(b.rows.size());
-    if (o_.progress) o_.progress(done_count_, total_);
+    // Shared: every process's batches done, as the run's table said.
+    if (o_.progress) o_.progress(std::max(done_count_, run_done_.load()), total_);
   }
 
   const BulkOptions& o_;
   orv::db::DatabasePtr pager_db_;
-  std::unique_ptr<ClaimantSource> pager_;
+  std::unique_ptr<ClaimantSource> pager_;  // a file's run
+  std::unique_ptr<SharedRun> shared_;      // a server's run
+  std::mutex claim_mu_;                    // the shared run's connection
+  std::atomic<int64_t> run_done_ = 0;
   std::unique_ptr<orv::csv::CsvWriter> csv_;
   int64_t total_ = 0;
   int64_t window_ = 4;

@@ -28,6 +28,12 @@ struct BulkOptions {
   bool changed_only = false;
   int jobs = 0;        // worker threads; 0 or less: the number of processors
   int batch = 250;     // claimants per read and per write transaction
+  // On a server the run is shared with every process started for the same
+  // recalculation (see SharedRun.h): `run_name` names it (empty: the
+  // automatic key), `lease_seconds` is how long a batch taken is this
+  // process's alone. A file's run is this process's only.
+  std::string run_name;
+  int lease_seconds = 120;
   // Told how many claimants are done of how many, from one thread at a time.
   std::function<void(int64_t done, int64_t total)> progress;
   // For tests: runs on a worker after the batch starting at claimant
@@ -52,12 +58,16 @@ struct BulkSummary {
   // at the end of the run (a claimant skipped is calculated again there, up
   // to three times; one stored then counts as stored, no longer skipped).
   int64_t cleared = 0;
+  // On a server: the shared run's name, and whether this process began it
+  // (false: it joined one begun elsewhere).
+  std::string shared_run;
+  bool began = true;
 };
 
 // "N calculated, M refused, K failed" (and ", C cleared" when some were).
 std::string SummaryLine(const BulkSummary& s);
 
-// Runs the whole database. A failure that stops the run (a database that
+// Runs the whole database (on a server, this process's share of the run). A failure that stops the run (a database that
 // cannot be opened or written, a dust database the engine refuses) is raised
 // as OrvError after the other workers have stopped; batches committed by
 // then stay stored and no results file is left.

@@ -2,6 +2,9 @@
 #include "ClaimantCalc.h"
 
 #include <bit>
+#include <string>
+#include <type_traits>
+#include <variant>
 
 #include <fmt/format.h>
 
@@ -10,6 +13,7 @@
 #include "Dates.h"
 #include "DustModel.h"
 #include "DustModelTypes.h"
+#include "UserFactorFields.h"
 #include "colCoalJobs.h"
 #include "colSmokeEntry.h"
 
@@ -33,11 +37,25 @@ std::string InputsDigest(const StoredClaimant& c, int32_t jurisdiction) {
     text += fmt::format("W {} {} {} {} {} {}", w.CollieryID, w.JobFactorID, w.RespFactorID,
                         w.StartYear, w.EndYear, Counted(w.PitName));
     if (w.JobFactorID >= orv::dust::kFirstUserFactorID) {
-      if (const auto& f = w.user_factor) {
-        text += fmt::format(" U {} {} {} {} {} {} {} {} {} {} {}", f->ID, Counted(f->Code),
-                            Counted(f->Descr), Bits(f->JobFactor), Bits(f->DustyTimeFactor),
-                            Bits(f->RespFactor), f->StartYear, f->EndYear, Bits(f->StartYearVal),
-                            Bits(f->EndYearVal), Bits(f->YearsPastClosure));
+      if (const auto& u = w.user_factor) {
+        // Every field in the list's order: whole numbers in decimal, texts
+        // counted, singles by their bits.
+        text += " U";
+        for (const orv::tarnby::UserFactorField& f : orv::tarnby::kUserFactorFields) {
+          std::visit(
+              [&](auto member) {
+                const auto& v = (*u).*member;
+                using T = std::decay_t<decltype(v)>;
+                if constexpr (std::is_same_v<T, std::string>) {
+                  text += " " + Counted(v);
+                } else if constexpr (std::is_same_v<T, float>) {
+                  text += " " + Bits(v);
+                } else {
+                  text += " " + std::to_string(v);
+                }
+              },
+              f.member);
+        }
       } else {
         text += " U missing";
       }
@@ -165,6 +183,14 @@ StoredResultValues ResultValues(const ClaimantResult& r,
 
 bool StoreResult(ClaimantSource& source, const StoredClaimant& calculated,
                  const ClaimantResult& result, std::chrono::system_clock::time_point when) {
+  // On a server a transaction sees each statement's own moment, not one
+  // picture: the claimant's row is locked first, so that a history save,
+  // which clears the stored result in its own transaction, is either seen
+  // by the reading below or waits for this transaction and clears after it.
+  if (source.Database().IsServer())
+    (void)source.Database().OpenRecordset("SELECT ID FROM CLAIMANT WHERE ID = ? FOR UPDATE",
+                                          orv::db::RecordsetType::Snapshot,
+                                          {Value(calculated.ID)});
   StoredClaimant now;
   try {
     now = source.Read(calculated.ID);

@@ -3,9 +3,12 @@
 // the work history names.
 #include <string_view>
 #include <tuple>
+#include <type_traits>
+#include <variant>
 
 #include "ClaimantCalc.h"
 #include "Text.h"
+#include "UserFactorFields.h"
 #include "modDataEntry.h"
 
 namespace orv::claimcalc {
@@ -22,10 +25,6 @@ constexpr const char* kClaimantFields =
     "SELECT ID, TITLE, FIRSTNAME, MIDDLENAMES, SURNAME, REF, ZURIRREF, ADD1, ADD2, ADD3, ADD4, "
     "COUNTY, POSTCODE, JURISDICTION, RECOVERABLEQUANTUM, CALCDATE, ENGINEVERSION, "
     "DUSTDATAVERSION";
-
-constexpr const char* kUserFactorSql =
-    "SELECT ID, CODE, DESCR, JOBFACTOR, DUSTYTIMEFACTOR, RESPFACTOR, STARTYEAR, ENDYEAR, "
-    "STARTYEARVAL, ENDYEARVAL, YEARSPASTCLOSURE FROM USERFACTOR WHERE ID = ?";
 
 // A stored number of the current row, null read as 0. A value that does not
 // convert (text written by another program, a number out of range) fails
@@ -102,28 +101,29 @@ SmokeRow ReadSmokeRow(const orv::db::Recordset& r) {
 
 orv::dust::UserFactor ReadUserFactorRow(const orv::db::Recordset& r) {
   orv::dust::UserFactor u;
-  u.ID = Int32Or0(r, "ID");
-  u.Code = r.Field("CODE").TextOrEmpty();
-  u.Descr = r.Field("DESCR").TextOrEmpty();
-  u.JobFactor = SingleOr0(r, "JOBFACTOR");
-  u.DustyTimeFactor = SingleOr0(r, "DUSTYTIMEFACTOR");
-  u.RespFactor = SingleOr0(r, "RESPFACTOR");
-  u.StartYear = Int16Or0(r, "STARTYEAR");
-  u.EndYear = Int16Or0(r, "ENDYEAR");
-  u.StartYearVal = SingleOr0(r, "STARTYEARVAL");
-  u.EndYearVal = SingleOr0(r, "ENDYEARVAL");
-  u.YearsPastClosure = SingleOr0(r, "YEARSPASTCLOSURE");
+  for (const orv::tarnby::UserFactorField& f : orv::tarnby::kUserFactorFields) {
+    std::visit(
+        [&](auto member) {
+          auto& v = u.*member;
+          using T = std::decay_t<decltype(v)>;
+          if constexpr (std::is_same_v<T, std::string>) {
+            v = r.Field(f.column).TextOrEmpty();
+          } else if constexpr (std::is_same_v<T, int32_t>) {
+            v = Int32Or0(r, f.column);
+          } else if constexpr (std::is_same_v<T, int16_t>) {
+            v = Int16Or0(r, f.column);
+          } else {
+            v = SingleOr0(r, f.column);
+          }
+        },
+        f.member);
+  }
   return u;
 }
 
 bool WorkRow::operator==(const WorkRow& o) const {
-  const auto factor = [](const orv::dust::UserFactor& f) {
-    return std::tie(f.ID, f.Code, f.Descr, f.JobFactor, f.DustyTimeFactor, f.RespFactor,
-                    f.StartYear, f.EndYear, f.StartYearVal, f.EndYearVal, f.YearsPastClosure);
-  };
-  if (user_factor.has_value() != o.user_factor.has_value()) return false;
-  if (user_factor && factor(*user_factor) != factor(*o.user_factor)) return false;
-  return std::tie(ID, CollieryID, JobFactorID, RespFactorID, StartYear, EndYear, PitName) ==
+  return user_factor == o.user_factor &&
+         std::tie(ID, CollieryID, JobFactorID, RespFactorID, StartYear, EndYear, PitName) ==
          std::tie(o.ID, o.CollieryID, o.JobFactorID, o.RespFactorID, o.StartYear, o.EndYear,
                   o.PitName);
 }
@@ -176,6 +176,7 @@ StoredClaimant ClaimantSource::Read(int32_t claimantID) {
     if (w.JobFactorID < orv::dust::kFirstUserFactorID) continue;
     if (!p.has_user_factors) p.has_user_factors = db_->TableExists("USERFACTOR");
     if (!*p.has_user_factors) continue;
+    static const std::string kUserFactorSql = orv::tarnby::UserFactorSelect() + " WHERE ID = ?";
     const orv::db::RecordsetPtr f =
         db_->OpenRecordset(kUserFactorSql, RecordsetType::Snapshot, {Value(w.JobFactorID)});
     if (f->IsEOF()) continue;

@@ -2,13 +2,16 @@
 
 #include <cmath>
 #include <fstream>
-#include <initializer_list>
 #include <limits>
 #include <sstream>
+#include <type_traits>
+#include <variant>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "InputError.h"
+#include "UserFactorFields.h"
 
 namespace orv::calc {
 
@@ -26,7 +29,7 @@ class Fields {
   }
 
   // Every key must be one of `known`.
-  void OnlyKnown(std::initializer_list<const char*> known) const {
+  void OnlyKnown(const std::vector<const char*>& known) const {
     for (const auto& item : object_.items()) {
       bool found = false;
       for (const char* k : known) found = found || item.key() == k;
@@ -93,10 +96,8 @@ constexpr size_t kRefChars = 50;
 constexpr size_t kLabelChars = 80;
 constexpr size_t kExtraChars = 6 * 50 + 5 * 2;
 constexpr size_t kPitNameChars = 50;
-constexpr size_t kCodeChars = 3;
 // A job factor or smoking category named by its code in the dust data.
 constexpr size_t kRefCodeChars = 10;
-constexpr size_t kDescrChars = 50;
 
 // A span of years the calculation can count: the end year less the start
 // year must be a 16-bit number, as every year count is.
@@ -106,21 +107,29 @@ void YearSpan(const Fields& f, int16_t start, int16_t end) {
     f.Fail("end_year", "more than 32767 years from start_year");
 }
 
+// A user-defined factor: the keys of its fields, each checked as its column
+// keeps it (a text no longer than the column's size).
 orv::dust::UserFactor ReadUserFactor(const Fields& f) {
-  f.OnlyKnown({"id", "code", "descr", "job_factor", "dusty_time_factor", "resp_factor",
-               "start_year", "end_year", "start_year_val", "end_year_val", "years_past_closure"});
+  std::vector<const char*> keys;
+  for (const orv::tarnby::UserFactorField& field : orv::tarnby::kUserFactorFields)
+    keys.push_back(field.key);
+  f.OnlyKnown(keys);
   orv::dust::UserFactor u;
-  f.Integer("id", u.ID);
-  f.Text("code", u.Code, kCodeChars);
-  f.Text("descr", u.Descr, kDescrChars);
-  f.Single("job_factor", u.JobFactor);
-  f.Single("dusty_time_factor", u.DustyTimeFactor);
-  f.Single("resp_factor", u.RespFactor);
-  f.Integer("start_year", u.StartYear);
-  f.Integer("end_year", u.EndYear);
-  f.Single("start_year_val", u.StartYearVal);
-  f.Single("end_year_val", u.EndYearVal);
-  f.Single("years_past_closure", u.YearsPastClosure);
+  for (const orv::tarnby::UserFactorField& field : orv::tarnby::kUserFactorFields) {
+    std::visit(
+        [&](auto member) {
+          auto& v = u.*member;
+          using T = std::decay_t<decltype(v)>;
+          if constexpr (std::is_same_v<T, std::string>) {
+            f.Text(field.key, v, static_cast<size_t>(field.size));
+          } else if constexpr (std::is_same_v<T, float>) {
+            f.Single(field.key, v);
+          } else {
+            f.Integer(field.key, v);
+          }
+        },
+        field.member);
+  }
   return u;
 }
 

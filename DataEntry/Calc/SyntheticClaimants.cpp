@@ -10,6 +10,7 @@
 #include "Database.h"
 #include "Interfaces.h"
 #include "OrvError.h"
+#include "UserFactorFields.h"
 
 namespace orv::claimcalc {
 
@@ -239,13 +240,19 @@ void AddUserFactors(orv::db::Database& d, int32_t count) {
                   {"SI", "Stone inspector", 0.6f, 0.5f, 25}};
   for (int32_t i = 0; i < count; ++i) {
     const auto& f = kFactors[i % 3];
-    d.Execute(
-        "INSERT INTO USERFACTOR (ID, CODE, DESCR, JOBFACTOR, DUSTYTIMEFACTOR, RESPFACTOR, "
-        "STARTYEAR, ENDYEAR, STARTYEARVAL, ENDYEARVAL, YEARSPASTCLOSURE) "
-        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-        {Value(10000 + i), Value(f.code), Value(std::string(f.descr) + " " + std::to_string(i + 1)),
-         Value(f.job), Value(f.dusty), Value(f.resp), Value(1975), Value(1994), Value(1.0f),
-         Value(0.5f), Value(i % 2)});
+    orv::dust::UserFactor u;
+    u.ID = orv::dust::kFirstUserFactorID + i;
+    u.Code = f.code;
+    u.Descr = std::string(f.descr) + " " + std::to_string(i + 1);
+    u.JobFactor = f.job;
+    u.DustyTimeFactor = f.dusty;
+    u.RespFactor = f.resp;
+    u.StartYear = 1975;
+    u.EndYear = 1994;
+    u.StartYearVal = 1.0f;
+    u.EndYearVal = 0.5f;
+    u.YearsPastClosure = static_cast<float>(i % 2);
+    orv::tarnby::InsertUserFactor(d, u);
   }
 }
 

@@ -8,6 +8,7 @@
 
 #include "ChangeHistory.h"
 #include "Text.h"
+#include "UserFactorFields.h"
 #include "modTarnbyDatabase.h"
 
 namespace orv::tarnby::schema {
@@ -292,24 +293,15 @@ void Level18(db::Database& d) {
   d.CreateField(kPension, Field("LEADJ", FieldType::Integer, Value(0)));
 }
 
+// The user-defined factors: their fields come from the one list that every
+// reader and writer of them takes (UserFactorFields.h).
 void Level19(db::Database& d) {
-  d.CreateTable("USERFACTOR", {
-      Required("ID", FieldType::Long),
-      TextField("CODE", 3, false, Value("")),
-      TextField("DESCR", 50, false, Value("")),
-      Field("JOBFACTOR", FieldType::Single, Value(0)),
-      Field("DUSTYTIMEFACTOR", FieldType::Single, Value(0)),
-      Field("RESPFACTOR", FieldType::Single, Value(0)),
-      Field("STARTYEAR", FieldType::Integer, Value(0)),
-      Field("ENDYEAR", FieldType::Integer, Value(0)),
-      Field("STARTYEARVAL", FieldType::Single, Value(0)),
-      Field("ENDYEARVAL", FieldType::Single, Value(0)),
-  });
-  d.CreateIndex("USERFACTOR", PrimaryKey("ID"));
+  d.CreateTable(kUserFactorTable, UserFactorColumnsOfLevel(19));
+  d.CreateIndex(kUserFactorTable, PrimaryKey("ID"));
 }
 
 void Level20(db::Database& d) {
-  d.CreateField("USERFACTOR", Field("YEARSPASTCLOSURE", FieldType::Integer, Value(0)));
+  for (const FieldDef& f : UserFactorColumnsOfLevel(20)) d.CreateField(kUserFactorTable, f);
 }
 
 // What a stored result was calculated from: a digest of the histories, the

@@ -13,6 +13,7 @@
 #include "OrvError.h"
 #include "SafeFiles.h"
 #include "Text.h"
+#include "UserFactor.h"
 #include "modTarnbyDatabase.h"
 
 namespace orv::claimants {
@@ -26,8 +27,6 @@ using csv::Cell;
 using csv::CsvReader;
 using csv::CsvWriter;
 using orv::InputError;
-
-constexpr int32_t kFirstUserFactorId = 10000;
 
 // The files of a folder, in the order they are read and written.
 struct TableFile {
@@ -211,7 +210,7 @@ void ImportAll(db::Database& d, const fs::path& dir, ImportCounts& counts) {
         ImportFile(d, uf.string(), "USERFACTOR",
                    [&](const CsvReader& csv, const std::map<std::string, Value>& row) {
                      const int64_t id = Get(row, "ID").AsInt64();
-                     if (id < kFirstUserFactorId) {
+                     if (id < dust::kFirstUserFactorID) {
                        throw csv.Error("ID", "a user-defined factor's ID must be 10000 or more");
                      }
                      factors.insert(id);
@@ -230,7 +229,7 @@ void ImportAll(db::Database& d, const fs::path& dir, ImportCounts& counts) {
         claimant_exists(csv, row);
         for (const char* field : {"JOBFACTORID", "RESPFACTORID"}) {
           const Value v = Get(row, field);
-          if (!v.IsNull() && v.AsInt64() >= kFirstUserFactorId && !factors.count(v.AsInt64())) {
+          if (!v.IsNull() && v.AsInt64() >= dust::kFirstUserFactorID && !factors.count(v.AsInt64())) {
             throw csv.Error(field, "no user-defined factor " + v.AsText());
           }
         }

@@ -216,7 +216,9 @@ std::vector<std::string> ForeignObjects(db::Database& database) {
     }
     return false;
   };
-  auto defined = [&](const std::string& table) { return in(tables, table); };
+  auto defined = [&](const std::string& table) {
+    return in(tables, table) || (database.IsServer() && in(SharedRunTables(), table));
+  };
   for (const db::SchemaObject& o : database.SchemaObjects()) {
     using Kind = db::SchemaObject::Kind;
     // The change history's triggers are the structure's own, on its tables.
@@ -228,6 +230,41 @@ std::vector<std::string> ForeignObjects(db::Database& database) {
     foreign.push_back(std::move(what));
   }
   return foreign;
+}
+
+const std::vector<std::string>& SharedRunTables() {
+  static const std::vector<std::string> tables = {"BULKRUN", "BULKRUNBATCH"};
+  return tables;
+}
+
+void CreateSharedRunTables(db::Database& database) {
+  if (!database.IsServer()) return;
+  // Times are the server's clock in seconds, so that machines whose clocks
+  // differ agree on when a lease runs out.
+  constexpr const char* kDdl =
+      "CREATE TABLE IF NOT EXISTS BULKRUN (RUNKEY varchar(255) NOT NULL, "
+      "GENERATION integer NOT NULL, DUSTDATAVERSION varchar(50), ENGINEVERSION varchar(50), "
+      "STORE smallint NOT NULL, CHANGEDONLY smallint NOT NULL, STARTED double precision NOT NULL, "
+      "PRIMARY KEY (RUNKEY, GENERATION)); "
+      "CREATE TABLE IF NOT EXISTS BULKRUNBATCH (RUNKEY varchar(255) NOT NULL, "
+      "GENERATION integer NOT NULL, BATCHNO integer NOT NULL, FIRSTID integer NOT NULL, "
+      "LASTID integer, CLAIMANTS integer NOT NULL, TAKENBY varchar(255), "
+      "TAKENAT double precision, LEASEUNTIL double precision, DONEAT double precision, "
+      "PRIMARY KEY (RUNKEY, GENERATION, BATCHNO))";
+  bool missing = false;
+  for (const std::string& t : SharedRunTables()) missing = missing || !database.TableExists(t);
+  if (!missing) return;
+  try {
+    database.Execute(kDdl);
+  } catch (const OrvError& e) {
+    if (e.Number() != db::dberr::kNoDesignPermission) throw;
+    throw OrvError(e.Number(), "CreateSharedRunTables",
+                   "The work tables of shared bulk runs (BULKRUN, BULKRUNBATCH) are missing from " +
+                       database.Name() +
+                       " and this login may not create them: run tarnby-claimants upgrade on it "
+                       "once with the administrator's login. " +
+                       e.Description());
+  }
 }
 
 db::DatabasePtr OpenClaimantDatabase(const std::string& path, db::OpenOptions options) {

@@ -89,6 +89,19 @@ db::DatabasePtr OpenClaimantDatabase(const std::string& path, db::OpenOptions op
 // the layer for the file's objects, so any engine answers it alike.
 std::vector<std::string> ForeignObjects(db::Database& database);
 
+// The work tables of bulk runs that several machines share on a server
+// (BULKRUN, one row a run; BULKRUNBATCH, one row a batch of claimants with
+// who holds it, until when, and when it was done). They belong to the
+// claimant structure on a server but to no structure level: nothing else
+// reads them, a file never has them, and a database without them is made
+// whole by the first shared run or by tarnby-claimants create and upgrade.
+const std::vector<std::string>& SharedRunTables();
+// Creates the work tables when missing (on a server; nothing on a file).
+// The administrator's login should create them, so that the operators' role
+// gets its rights on them as on every table the administrator makes; a
+// login that may not create tables gets 3111 saying so.
+void CreateSharedRunTables(db::Database& database);
+
 // Opens a claimant database read-only (shared), checked as `check` says. A
 // change a killed program left unfinished is undone by the database layer
 // before it reads.

@@ -30,8 +30,4 @@ std::vector<std::string> CheckFactor(const FactorEntry& entry);
 // message on its own line, then "Correct the errors and try again or cancel".
 std::string ValidationMessage(const std::vector<std::string>& failures);
 
-// The first ID a new factor may take: user-defined factors are told apart from
-// the standard ones by IDs from here up.
-inline constexpr int kFirstUserFactorId = 10000;
-
 }  // namespace tarnby

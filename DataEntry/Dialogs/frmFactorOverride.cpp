@@ -7,6 +7,7 @@
 #include "Numbers.h"
 #include "OrvError.h"
 #include "Text.h"
+#include "UserFactorFields.h"
 #include "modDataEntry.h"
 
 namespace tarnby {
@@ -209,9 +210,9 @@ FactorEntry frmFactorOverride::Entry() const {
 int32_t frmFactorOverride::NewId() {
   auto rs = db_->OpenRecordset("SELECT MAX(ID)+1 AS NEWID FROM USERFACTOR",
                                orv::db::RecordsetType::Snapshot);
-  if (rs->IsEOF()) return kFirstUserFactorId;
+  if (rs->IsEOF()) return orv::dust::kFirstUserFactorID;
   const orv::Value v = rs->Field(0);
-  if (v.IsNull() || v.AsInt64() < kFirstUserFactorId) return kFirstUserFactorId;
+  if (v.IsNull() || v.AsInt64() < orv::dust::kFirstUserFactorID) return orv::dust::kFirstUserFactorID;
   return v.AsInt32();
 }
 
@@ -232,16 +233,19 @@ void frmFactorOverride::Store(int32_t id, bool is_new) {
     }
     rs = editing_.get();
   }
-  rs->SetField("DESCR", orv::Value(e.Descr));
-  rs->SetField("CODE", orv::Value(e.Code));
-  rs->SetField("JOBFACTOR", orv::Value(orv::ParseSingle(e.JobFactor)));
-  rs->SetField("DUSTYTIMEFACTOR", orv::Value(orv::ParseSingle(e.DustyTimeFactor) / 100.0f));
-  rs->SetField("RESPFACTOR", orv::Value(orv::ParseSingle(e.RespFactor)));
-  rs->SetField("STARTYEARVAL", orv::Value(e.StartOfYear ? 1.0f : 0.5f));
-  rs->SetField("STARTYEAR", orv::Value(orv::ParseInt16(e.StartYear)));
-  rs->SetField("ENDYEARVAL", orv::Value(e.EndOfYear ? 1.0f : 0.5f));
-  rs->SetField("ENDYEAR", orv::Value(orv::ParseInt16(e.EndYear)));
-  rs->SetField("YEARSPASTCLOSURE", orv::Value(orv::ParseInt16(e.YearsPastClose)));
+  orv::dust::UserFactor u;
+  u.ID = id;
+  u.Descr = e.Descr;
+  u.Code = e.Code;
+  u.JobFactor = orv::ParseSingle(e.JobFactor);
+  u.DustyTimeFactor = orv::ParseSingle(e.DustyTimeFactor) / 100.0f;
+  u.RespFactor = orv::ParseSingle(e.RespFactor);
+  u.StartYearVal = e.StartOfYear ? 1.0f : 0.5f;
+  u.StartYear = orv::ParseInt16(e.StartYear);
+  u.EndYearVal = e.EndOfYear ? 1.0f : 0.5f;
+  u.EndYear = orv::ParseInt16(e.EndYear);
+  u.YearsPastClosure = orv::ParseInt16(e.YearsPastClose);
+  orv::tarnby::SetUserFactorFields(*rs, u);
   try {
     rs->Update();
   } catch (const orv::OrvError& e) {

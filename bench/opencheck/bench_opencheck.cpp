@@ -31,13 +31,13 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <random>
 #include <regex>
 #include <string>
 #include <vector>
 
 #include "Database.h"
 #include "OrvError.h"
+#include "SpoiltFiles.h"
 
 namespace {
 
@@ -203,19 +203,6 @@ double Best(const std::function<bool()>& run) {
   return best;
 }
 
-std::string RandomBytes(size_t n, unsigned seed) {
-  std::mt19937 gen(seed);
-  std::string s(n, '\0');
-  for (char& c : s) c = static_cast<char>(gen() & 0xff);
-  return s;
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes, std::streamoff at) {
-  std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
-  f.seekp(at);
-  f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
 // Another program's write that breaks a declared size: the first text
 // column with a size check in a table with rows gets one character too many.
 void BreakADeclaredSize(const std::string& path) {
@@ -300,41 +287,19 @@ int main(int argc, char** argv) {
   for (const Check& c : checks)
     std::printf("%-26s %10.1f\n", c.name, Best([&] { return c.passes(path); }));
 
-  struct Damage {
-    const char* name;
-    std::function<void(const std::string&)> make;
-  };
-  const std::vector<Damage> damages = {
-      {"truncated to half", [&](const std::string& p) { fs::resize_file(p, size / 2); }},
-      {"truncated in page 1", [&](const std::string& p) { fs::resize_file(p, 1000); }},
-      {"page 6 overwritten",
-       [&](const std::string& p) { WriteBytes(p, RandomBytes(4096, 7), 4096 * 5); }},
-      {"a middle page overwritten",
-       [&](const std::string& p) { WriteBytes(p, RandomBytes(4096, 7), size / 2 / 4096 * 4096); }},
-      {"pages 2 on overwritten",
-       [&](const std::string& p) {
-         WriteBytes(p, RandomBytes(static_cast<size_t>(size - 4096), 8), 4096);
-       }},
-      {"random bytes",
-       [&](const std::string& p) { std::ofstream(p, std::ios::binary) << RandomBytes(65536, 9); }},
-      {"a text file",
-       [&](const std::string& p) {
-         std::ofstream out(p);
-         for (int i = 0; i < 200; ++i) out << "ID,SURNAME\n" << i << ",Smith\n";
-       }},
-      {"an empty file", [&](const std::string& p) { std::ofstream{p}; }},
-      {"a text over its size", BreakADeclaredSize},
-  };
-  std::printf("\nfound by each check (x = refused):\n%-26s", "damage");
+  // The damaged-file tests' damages, and a row that breaks a declared size.
+  std::vector<orv::test::Damage> damages = orv::test::Damages();
+  damages.push_back({"a text over its size", BreakADeclaredSize});
+  std::printf("\nfound by each check (x = refused):\n%-40s", "damage");
   for (size_t i = 1; i < checks.size(); ++i) std::printf(" %2zu", i);
   std::printf("\n");
-  for (const Damage& d : damages) {
+  for (const orv::test::Damage& d : damages) {
     const std::string bad = (dir / "bad.db").string();
-    std::printf("%-26s", d.name);
+    std::printf("%-40s", d.name);
     for (size_t i = 1; i < checks.size(); ++i) {
       fs::remove(bad);
       fs::copy_file(path, bad);
-      d.make(bad);
+      d.spoil(bad);
       std::printf("  %s", checks[i].passes(bad) ? "." : "x");
     }
     std::printf("\n");

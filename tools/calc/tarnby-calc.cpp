@@ -90,17 +90,34 @@ int Emit(const orv::calc::CalcOptions& options, const orv::calc::CalcOutcome& o)
 
 // A claimant database an older program left at a lower structure level is
 // not upgraded behind the office's back: tarnby-claimants upgrade does that,
-// with its backup.
-void RequireCurrentStructure(const std::string& path) {
-  const orv::db::DatabasePtr db = orv::tarnby::OpenClaimantDatabase(path);
+// with its backup. --verify reads older levels (their results carry no
+// fingerprint, which it says). One that a newer program has brought beyond
+// the levels this one knows is refused by every mode: its structure may
+// mean what this program cannot tell.
+void RequireKnownStructure(const std::string& path, bool older_too) {
+  const orv::db::DatabasePtr db = orv::tarnby::OpenForReading(path);
   const int16_t level = orv::tarnby::StructureLevel(*db);
   db->Close();
-  if (level < orv::tarnby::kLatestStructureLevel)
+  if (level > orv::tarnby::kLatestStructureLevel)
+    throw orv::InputError(
+        path, 0, {},
+        "the claimant database is at structure level " + std::to_string(level) +
+            ", beyond the " + std::to_string(orv::tarnby::kLatestStructureLevel) +
+            " this program knows; use the program version that brought it there");
+  if (older_too && level < orv::tarnby::kLatestStructureLevel)
     throw orv::InputError(
         path, 0, {},
         "the claimant database is at structure level " + std::to_string(level) + " of " +
             std::to_string(orv::tarnby::kLatestStructureLevel) +
             "; bring it up to date with tarnby-claimants upgrade first");
+}
+
+// A claimant database argument: a file that exists, or a postgresql:// URI,
+// which the open itself checks (and whose failures name the server and
+// database, never a password).
+std::string ExistingFileOrServer(const std::string& path) {
+  if (orv::db::IsServerPath(path)) return {};
+  return CLI::ExistingFile(path);
 }
 
 // --all: progress on standard error, the summary line on standard output.
@@ -119,6 +136,14 @@ int RunAllClaimants(orv::calc::BulkOptions bulk) {
   };
   const orv::calc::BulkSummary s = orv::calc::RunAll(bulk);
   bar.Finish();
+  if (!s.shared_run.empty()) {
+    std::cerr << kTool << ": " << (s.began ? "began" : "joined") << " the shared run "
+              << s.shared_run << " on the server; this process calculated "
+              << s.calculated + s.refused + s.failed << " claimants\n";
+    if (!s.began && s.calculated + s.refused + s.failed == 0 && !bulk.run_name.empty())
+      std::cerr << kTool << ": nothing was left to calculate in it; name a new --run to "
+                           "calculate again\n";
+  }
   std::cout << orv::calc::SummaryLine(s) << "\n";
   if (s.skipped > 0)
     std::cerr << kTool << ": " << s.skipped
@@ -247,9 +272,13 @@ int main(int argc, char** argv) {
   auto* history_opt = app.add_option("--history", history, "The claimant's history file (JSON)")
                           ->check(CLI::ExistingFile)
                           ->option_text("FILE");
-  auto* claimant_db = app.add_option("--claimant-db", run.claimant_db, "The claimant database")
-                          ->check(CLI::ExistingFile)
-                          ->option_text("FILE");
+  auto* claimant_db =
+      app.add_option("--claimant-db", run.claimant_db,
+                     "The claimant database: a file, or a PostgreSQL connection URI "
+                     "(postgresql://host/dbname?..., postgresql:///dbname?host=/socket/folder; "
+                     "the password from ~/.pgpass, the service file or PGPASSWORD)")
+          ->check(CLI::Validator(ExistingFileOrServer, "FILE|URI"))
+          ->option_text("FILE|URI");
   auto* claimant =
       app.add_option("--claimant", run.claimant_id, "A stored claimant's ID")->option_text("ID");
   auto* all_opt = app.add_flag("--all", all, "Recalculate every claimant of --claimant-db");
@@ -273,6 +302,25 @@ int main(int argc, char** argv) {
   auto* jobs = app.add_option("--jobs", bulk.jobs, "--all: threads (default: the processors)")
                    ->check(CLI::Range(1, 256))
                    ->option_text("N");
+  auto* batch = app.add_option("--batch", bulk.batch,
+                               "--all: claimants per batch (read, stored and, on a server, shared "
+                               "out as one; default 250)")
+                    ->check(CLI::Range(1, 100000))
+                    ->option_text("N");
+  auto* run_name =
+      app.add_option("--run", bulk.run_name,
+                     "--all on a server: the name of the shared run to begin or join. Every "
+                     "process (on any machine) given the same name shares its claimants out; "
+                     "once it is finished, nothing is left in it. Without it, processes of the "
+                     "same mode (--store, --changed-only) with the same dust data and engine "
+                     "versions share the run while it is unfinished and was worked on in the "
+                     "last hour")
+          ->option_text("NAME");
+  auto* lease = app.add_option("--lease", bulk.lease_seconds,
+                               "--all on a server: seconds a batch taken is this process's alone; "
+                               "a killed process's batch is taken again after it (default 120)")
+                    ->check(CLI::Range(1, 86400))
+                    ->option_text("SECONDS");
   bool verify = false;
   auto* verify_opt = app.add_flag(
       "--verify", verify,
@@ -306,6 +354,10 @@ int main(int argc, char** argv) {
     std::cerr << kTool << ": --results and --jobs need --all or --verify\n";
     return kExitBadInput;
   }
+  if (batch->count() + run_name->count() + lease->count() > 0 && (!all || verify)) {
+    std::cerr << kTool << ": --batch, --run and --lease need --all (without --verify)\n";
+    return kExitBadInput;
+  }
   if (changed->count() > 0 && !all) {
     std::cerr << kTool << ": --changed-only needs --all\n";
     return kExitBadInput;
@@ -335,6 +387,7 @@ int main(int argc, char** argv) {
   }
 
   return orv::tools::RunGuarded(kTool, [&] {
+    if (!run.claimant_db.empty()) RequireKnownStructure(run.claimant_db, !verify);
     if (verify) {
       orv::calc::VerifyOptions v;
       v.dust_db = options.dust_db;
@@ -349,7 +402,6 @@ int main(int argc, char** argv) {
         return kExitBadInput;
       }
     }
-    if (!run.claimant_db.empty()) RequireCurrentStructure(run.claimant_db);
     if (all) {
       bulk.dust_db = options.dust_db;
       bulk.claimant_db = run.claimant_db;

@@ -32,6 +32,13 @@ int Create(const std::string& path, int level) {
     throw InputError(path, 0, "", "the file already exists");
   }
   tb::CreateClaimantDatabase(path, static_cast<int16_t>(level));
+  if (orv::db::IsServerPath(path)) {
+    // The work tables of shared bulk runs, made by the login that owns the
+    // structure so that the operators' role has its rights on them.
+    const orv::db::DatabasePtr d = tb::OpenClaimantDatabase(path);
+    tb::CreateSharedRunTables(*d);
+    d->Close();
+  }
   std::cout << "Created " << path << " at structure level " << level << "\n";
   return kExitOk;
 }
@@ -52,6 +59,9 @@ int Upgrade(const std::string& path, const std::string& backup, bool no_backup) 
                             "upgrade again. " + e.Description());
   }
   const int16_t from = tb::StructureLevel(*d);
+  // On a server, the work tables of shared bulk runs (no structure level:
+  // a database made before they existed gets them here).
+  tb::CreateSharedRunTables(*d);
   if (from >= tb::kLatestStructureLevel) {
     std::cout << path << " is already at structure level " << from << "\n";
     d->Close();

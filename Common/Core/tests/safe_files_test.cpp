@@ -12,6 +12,7 @@
 
 #include "OrvError.h"
 #include "ProfileIni.h"
+#include "TempDir.h"
 
 namespace orv::files {
 namespace {
@@ -26,16 +27,9 @@ mode_t ModeOf(const std::string& path) {
 
 class SafeFilesTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = (fs::temp_directory_path() / (std::string("orvsafe_") + info->name())).string();
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override {
-    fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add);
-    fs::remove_all(dir_);
-  }
+  // A test may take its folder's write permission away; the folder is
+  // given it back so that it can be removed.
+  void TearDown() override { fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add); }
   std::string In(const std::string& name) const { return dir_ + "/" + name; }
   void Write(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
   std::string Read(const std::string& path) {
@@ -44,7 +38,8 @@ class SafeFilesTest : public ::testing::Test {
     std::getline(in, text);
     return text;
   }
-  std::string dir_;
+  orv::test::TempDir tmp_;
+  const std::string dir_ = tmp_.path();
 };
 
 TEST_F(SafeFilesTest, APrivateTempFolderIsTheOwnersAloneAndGoesAway) {

@@ -11,14 +11,14 @@
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
-#include <random>
 #include <string>
 
 #include "Database.h"
 #include "OrvError.h"
+#include "SpoiltFiles.h"
+#include "TempDir.h"
 #include "TestServer.h"
 
 namespace orv::db::testing {
@@ -38,12 +38,8 @@ class DbTest : public ::testing::TestWithParam<Engine> {
     on_server_ = info->value_param() && std::strstr(info->value_param(), "Server") != nullptr;
     test_name_ = std::string(info->test_suite_name()) + "_" + info->name();
     for (char& c : test_name_) c = c == '/' ? '_' : c;
-    dir_ = std::filesystem::temp_directory_path() / ("orvdb_" + test_name_);
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
   }
   void TearDown() override {
-    std::filesystem::remove_all(dir_);
     for (const auto& [name, uri] : server_) {
       try {
         orv::testing::ServerAdmin("DROP DATABASE IF EXISTS " + uri.substr(14, uri.find('?') - 14) +
@@ -66,6 +62,22 @@ class DbTest : public ::testing::TestWithParam<Engine> {
     }
     return it->second;
   }
+  // A file of many pages: the layer's tables and a stored query qT first,
+  // then a table T (ID, TXT) of 3000 rows with an index ByText, so that a
+  // damaged page is mostly one of T's.
+  std::string MakeManyPages(const std::string& name = "good.db") {
+    const std::string path = PathOf(name);
+    DatabasePtr db = CreateDatabase(path);
+    db->CreateQueryDef("qT", "SELECT * FROM T WHERE ID = :WhatID", "WhatID Long");
+    db->CreateTable("T", {MakeField("ID", FieldType::Long), MakeField("TXT", FieldType::Text, 200)});
+    db->CreateIndex("T", IndexDef{"ByText", {"TXT"}, false, false, false});
+    db->BeginTrans();
+    for (int i = 0; i < 3000; ++i)
+      db->Execute("INSERT INTO T VALUES (?, ?)", {i, "row " + std::to_string(i * 7919)});
+    db->CommitTrans();
+    db->Close();
+    return path;
+  }
   // How messages name the database of `path`: the file, or on a server the
   // database's name.
   static std::string NamedAs(const std::string& path) {
@@ -73,7 +85,8 @@ class DbTest : public ::testing::TestWithParam<Engine> {
     return "'" + path.substr(14, path.find('?') - 14) + "'";
   }
 
-  std::filesystem::path dir_;
+  orv::test::TempDir tmp_;  // a new folder for each test
+  const std::filesystem::path dir_ = tmp_.path();
 
  private:
   bool on_server_ = false;
@@ -90,20 +103,10 @@ inline IndexDef Ix(std::string name, std::vector<std::string> fields, bool prima
   return IndexDef{std::move(name), std::move(fields), primary, unique, ignore_nulls};
 }
 
-// Writes `bytes` over a file at `at` (at its start when -1), as damage.
-inline void WriteBytes(const std::string& path, const std::string& bytes, std::streamoff at = -1) {
-  std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
-  if (at >= 0) f.seekp(at);
-  f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-// `n` bytes of noise, the same for the same seed.
-inline std::string RandomBytes(size_t n, unsigned seed) {
-  std::mt19937 gen(seed);
-  std::string s(n, '\0');
-  for (char& c : s) c = static_cast<char>(gen() & 0xff);
-  return s;
-}
+// The damages of a file (WriteBytes, RandomBytes, Damages()) are the test
+// support's, shared with the other suites.
+using orv::test::RandomBytes;
+using orv::test::WriteBytes;
 
 // The error number `f` raises, or 0 when it raises nothing.
 inline int32_t ErrorOf(const std::function<void()>& f) {

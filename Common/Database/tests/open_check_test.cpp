@@ -4,8 +4,6 @@
 // the header cannot vouch for the file's size.
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <random>
 
 #include "TestDb.h"
 
@@ -25,21 +23,6 @@ OpenOptions With(OpenCheck check, bool read_only = false, bool exclusive = false
 
 class OpenCheckTest : public DbTest {
  protected:
-  // A database of many pages: the layer's tables first, then a table of
-  // 3000 rows with an index.
-  std::string MakeGood() {
-    const std::string path = PathOf("good.db");
-    DatabasePtr db = CreateDatabase(path);
-    db->CreateQueryDef("qT", "SELECT * FROM T WHERE ID = :WhatID", "WhatID Long");
-    db->CreateTable("T", {F("ID", FieldType::Long), F("TXT", FieldType::Text, 200)});
-    db->CreateIndex("T", Ix("ByText", {"TXT"}));
-    db->BeginTrans();
-    for (int i = 0; i < 3000; ++i)
-      db->Execute("INSERT INTO T VALUES (?, ?)", {i, "row " + std::to_string(i * 7919)});
-    db->CommitTrans();
-    db->Close();
-    return path;
-  }
   std::string Copy(const std::string& good, const std::string& name) {
     const std::string path = PathOf(name);
     fs::copy_file(good, path, fs::copy_options::overwrite_existing);
@@ -57,44 +40,27 @@ class OpenCheckTest : public DbTest {
 };
 
 TEST_F(OpenCheckTest, TheStructureCheckRefusesWhatTheWholeFileCheckRefusesButPagesOfUserTables) {
-  const std::string good = MakeGood();
-  const auto size = static_cast<std::streamoff>(fs::file_size(good));
+  const std::string good = MakeManyPages();
   struct Case {
-    const char* name;
-    std::function<void(const std::string&)> spoil;
-    const char* why;  // the structure check's reason; nullptr: as the whole-file check's
+    const char* damage;  // one of the test support's Damages()
+    const char* why;     // the structure check's reason; nullptr: as the whole-file check's
   };
   const Case cases[] = {
-      {"truncated to half",
-       [&](const std::string& p) { fs::resize_file(p, static_cast<uintmax_t>(size / 2)); },
-       "the file is damaged (database disk image is malformed)."},
-      {"the last page cut off",
-       [&](const std::string& p) { fs::resize_file(p, static_cast<uintmax_t>(size - 4096)); },
-       "the file is damaged (database disk image is malformed)."},
-      {"truncated inside the first page", [](const std::string& p) { fs::resize_file(p, 1000); },
-       nullptr},
-      {"the layer's tables overwritten",
-       [&](const std::string& p) { WriteBytes(p, RandomBytes(3 * 4096, 8), 4096); }, nullptr},
-      {"random bytes",
-       [](const std::string& p) { std::ofstream(p, std::ios::binary) << RandomBytes(65536, 9); },
-       "it is not a database."},
-      {"a text file",
-       [](const std::string& p) {
-         std::ofstream out(p);
-         for (int i = 0; i < 200; ++i) out << "ID,SURNAME\n" << i << ",Smith\n";
-       },
-       "it is not a database."},
-      {"a database of another program",
-       [](const std::string& p) { OpenDatabase(p)->Execute("PRAGMA application_id=7"); },
-       "it is not a database of this system."},
+      {"truncated to half", "the file is damaged (database disk image is malformed)."},
+      {"the last page cut off", "the file is damaged (database disk image is malformed)."},
+      {"truncated inside the first page", nullptr},
+      {"pages 2 to 4 overwritten", nullptr},  // the layer's own tables
+      {"random bytes", "it is not a database."},
+      {"a text file", "it is not a database."},
+      {"a database of another program", "it is not a database of this system."},
   };
   // The reason without SQLite's own words in brackets.
   const auto reason = [](const std::string& d) { return d.substr(0, d.find(" (")); };
   int n = 0;
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(c.damage);
     const std::string path = Copy(good, "bad" + std::to_string(n++) + ".db");
-    c.spoil(path);
+    orv::test::DamageNamed(c.damage).spoil(path);
     const std::string whole_file =
         DescriptionOf([&] { OpenDatabase(path, With(OpenCheck::WholeFile)); });
     ASSERT_FALSE(whole_file.empty());
@@ -132,7 +98,7 @@ TEST_F(OpenCheckTest, TheStructureCheckRefusesWhatTheWholeFileCheckRefusesButPag
 // older than 3.7 writes it) is checked whole even when the structure check
 // is asked for.
 TEST_F(OpenCheckTest, AHeaderWithoutACurrentPageCountHasTheWholeFileChecked) {
-  const std::string good = MakeGood();
+  const std::string good = MakeManyPages();
   const int64_t root = RootPage(good, "T");
   const std::string path = Copy(good, "old-header.db");
   // The "valid for" number no longer matches the change counter.

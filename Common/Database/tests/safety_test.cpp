@@ -297,62 +297,13 @@ TEST_P(SafetyTest, AnUpdateOverAnotherUsersChangeIsRefused) {
 // --- damaged and foreign files ---------------------------------------------------
 
 TEST_F(SafetyFileTest, DamagedAndForeignFilesAreRefusedNamingTheFile) {
-  // A database big enough to span many pages.
-  const std::string good = PathOf("good.db");
-  {
-    DatabasePtr db = CreateDatabase(good);
-    db->CreateTable("T", {F("ID", FieldType::Long), F("TXT", FieldType::Text, 200)});
-    db->CreateIndex("T", Ix("ByText", {"TXT"}));
-    db->BeginTrans();
-    for (int i = 0; i < 3000; ++i)
-      db->Execute("INSERT INTO T VALUES (?, ?)", {i, "row " + std::to_string(i * 7919)});
-    db->CommitTrans();
-  }
-  const auto size = static_cast<std::streamoff>(fs::file_size(good));
-  struct Case {
-    const char* name;
-    std::function<void(const std::string&)> make;
-  };
-  const Case cases[] = {
-      {"truncated to half",
-       [&](const std::string& p) {
-         fs::copy_file(good, p);
-         fs::resize_file(p, static_cast<uintmax_t>(size / 2));
-       }},
-      {"truncated inside the first page",
-       [&](const std::string& p) {
-         fs::copy_file(good, p);
-         fs::resize_file(p, 1000);
-       }},
-      {"a page overwritten",
-       [&](const std::string& p) {
-         fs::copy_file(good, p);
-         WriteBytes(p, RandomBytes(4096, 7), 4096 * 5);
-       }},
-      {"every page after the first overwritten",
-       [&](const std::string& p) {
-         fs::copy_file(good, p);
-         WriteBytes(p, RandomBytes(static_cast<size_t>(size - 4096), 8), 4096);
-       }},
-      {"random bytes",
-       [&](const std::string& p) { std::ofstream(p, std::ios::binary) << RandomBytes(65536, 9); }},
-      {"a text file",
-       [&](const std::string& p) {
-         std::ofstream out(p);
-         for (int i = 0; i < 200; ++i) out << "ID,SURNAME\n" << i << ",Smith\n";
-       }},
-      {"an empty file", [&](const std::string& p) { std::ofstream{p}; }},
-      {"a database of another program",
-       [&](const std::string& p) {
-         fs::copy_file(good, p);
-         OpenDatabase(p)->Execute("PRAGMA application_id=7");
-       }},
-  };
+  const std::string good = MakeManyPages();
   int n = 0;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const orv::test::Damage& d : orv::test::Damages()) {
+    SCOPED_TRACE(d.name);
     const std::string path = PathOf("bad" + std::to_string(n++) + ".db");
-    c.make(path);
+    fs::copy_file(good, path);
+    d.spoil(path);
     for (const OpenOptions& o : {Shared(), ReadOnly(), Exclusive()}) {
       EXPECT_EQ(ErrorOf([&] { OpenDatabase(path, o); }), dberr::kCannotOpen);
       EXPECT_NE(DescriptionOf([&] { OpenDatabase(path, o); }).find(path), std::string::npos);

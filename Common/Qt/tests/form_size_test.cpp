@@ -84,15 +84,12 @@ class FormSizeTest : public ::testing::Test {
   static void SetUpTestSuite() {
     // Each test runs in a process of its own, side by side with others: give
     // this process a home of its own so the per-user stores never collide.
-    fs::create_directories(Home());
     qputenv("HOME", QByteArray::fromStdString(Home()));
     QStandardPaths::setTestModeEnabled(true);
   }
-  static void TearDownTestSuite() { fs::remove_all(Home()); }
   static const std::string& Home() {
-    static const std::string home =
-        (fs::temp_directory_path() / ("orvtest-home-" + std::to_string(::getpid()))).string();
-    return home;
+    static const test::TempDir home;
+    return home.path();
   }
   void SetUp() override {
     fs::remove_all(fs::path(UserStorePath("orvtest")).parent_path());

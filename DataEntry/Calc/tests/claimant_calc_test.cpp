@@ -11,9 +11,11 @@
 #include "ClaimantCalc.h"
 #include "DustDataBuild.h"
 #include "DustModel.h"
+#include "Digest.h"
 #include "DustModelTypes.h"
 #include "SyntheticClaimants.h"
 #include "TempDir.h"
+#include "UserFactorFields.h"
 #include "modTarnbyDatabase.h"
 
 namespace orv::claimcalc {
@@ -157,6 +159,42 @@ TEST_F(ClaimantCalcTest, UserDefinedFactorsReachTheEngineWithTheirValuesAndTexts
   EXPECT_EQ(missing->JobFactorCode(), "??");
   EXPECT_EQ(missing->JobFactorText(), "Missing user defined factor");
   EXPECT_EQ(missing->RespStartYear(), 1900);
+}
+
+// A user-defined factor goes through the one field list both ways, and its
+// part of the inputs digest keeps the text that stored results were
+// fingerprinted with (a changed text would call every stored result stale).
+TEST_F(ClaimantCalcTest, AUserFactorRoundTripsAndKeepsItsDigestText) {
+  orv::dust::UserFactor u;
+  u.ID = 10000;
+  u.Code = "U1";
+  u.Descr = "Fitter";
+  u.JobFactor = 0.8f;
+  u.DustyTimeFactor = 0.5f;
+  u.RespFactor = 20;
+  u.StartYear = 1975;
+  u.EndYear = 1990;
+  u.StartYearVal = 1;
+  u.EndYearVal = 0.5f;
+  u.YearsPastClosure = 2;
+  orv::tarnby::InsertUserFactor(*db_, u);
+  const auto rs = db_->OpenRecordset("SELECT * FROM USERFACTOR", RecordsetType::Snapshot);
+  EXPECT_EQ(ReadUserFactorRow(*rs), u);
+
+  StoredClaimant c;
+  WorkRow w;
+  w.CollieryID = 101;
+  w.JobFactorID = 10000;
+  w.RespFactorID = 10000;
+  w.StartYear = 1975;
+  w.EndYear = 1980;
+  w.PitName = "Deep";
+  w.user_factor = u;
+  c.work.push_back(w);
+  EXPECT_EQ(InputsDigest(c, 1),
+            orv::db::Sha256Hex("tarnby inputs 1\nJ 1\nW 101 10000 10000 1975 1980 4:Deep U 10000 "
+                               "2:U1 6:Fitter 3f4ccccd 3f000000 41a00000 1975 1990 3f800000 "
+                               "3f000000 40000000\n"));
 }
 
 TEST_F(ClaimantCalcTest, JurisdictionIsTheClaimantsUnlessOverridden) {

@@ -20,6 +20,7 @@
 #include "MessageBox.h"
 #include "Shell.h"
 #include "SmokeTab.h"
+#include "TempDir.h"
 #include "WorkTab.h"
 #include "frmMAIN.h"
 #include "modDataEntry.h"
@@ -31,9 +32,9 @@ namespace fs = std::filesystem;
 
 // A folder of its own for each test process, removed at the end.
 inline fs::path TestHome() {
+  static const orv::test::TempDir folder;
   static const fs::path home = [] {
-    fs::path p = fs::temp_directory_path() / ("tarnby-main-test-" + std::to_string(getpid()));
-    fs::create_directories(p);
+    const fs::path p = folder.path();
     setenv("HOME", p.c_str(), 1);
     setenv("XDG_CONFIG_HOME", (p / "config").c_str(), 1);
     setenv("XDG_DATA_HOME", (p / "data").c_str(), 1);

@@ -2,8 +2,6 @@
 // in a process with no application object and no display.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <cstdlib>
@@ -14,6 +12,7 @@
 #include "PdfText.h"
 #include "Registry.h"
 #include "SampleReport.h"
+#include "TempDir.h"
 
 namespace orv {
 namespace {
@@ -24,8 +23,8 @@ TEST(OutputComponent, WritesPdfWithoutApplicationOrDisplay) {
   unsetenv("QT_QPA_PLATFORM");
   unsetenv("DISPLAY");
   unsetenv("WAYLAND_DISPLAY");
-  const fs::path dir = fs::temp_directory_path() / ("orvdusto_c_" + std::to_string(getpid()));
-  fs::create_directories(dir);
+  const orv::test::TempDir tmp;
+  const fs::path dir = tmp.path();
   setenv("XDG_DATA_HOME", dir.c_str(), 1);
   setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
   ASSERT_EQ(QCoreApplication::instance(), nullptr);
@@ -58,7 +57,6 @@ TEST(OutputComponent, WritesPdfWithoutApplicationOrDisplay) {
   EXPECT_FALSE(fs::exists(dir / "orvdusto"));
   output.reset();
   obj.reset();
-  fs::remove_all(dir);
 }
 
 }  // namespace

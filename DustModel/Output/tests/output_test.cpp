@@ -22,6 +22,7 @@
 #include "PositionStore.h"
 #include "SampleReport.h"
 #include "Shell.h"
+#include "TempDir.h"
 #include "clsFileDialog.h"
 #include "frmOutput.h"
 
@@ -46,20 +47,14 @@ class OutputTest : public ::testing::Test {
   static void SetUpTestSuite() {
     // Each test runs in a process of its own, side by side with others: a
     // home of its own keeps the per-user stores apart.
-    fs::create_directories(Home());
     setenv("HOME", Home().c_str(), 1);
     QStandardPaths::setTestModeEnabled(true);
   }
-  static void TearDownTestSuite() { fs::remove_all(Home()); }
   static const std::string& Home() {
-    static const std::string home =
-        (fs::temp_directory_path() / ("orvdusto-home-" + std::to_string(getpid()))).string();
-    return home;
+    static const orv::test::TempDir home;
+    return home.path();
   }
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("orvdusto_" + std::to_string(getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
     setenv("XDG_DATA_HOME", dir_.c_str(), 1);
     fs::remove_all(fs::path(UserStorePath("orvdusto")).parent_path());
     previous_dialogs_ = SetFileDialogService(dialogs_);
@@ -73,11 +68,11 @@ class OutputTest : public ::testing::Test {
     SetMessageBoxService(previous_boxes_);
     SetShellService(previous_shell_);
     fs::remove_all(fs::path(UserStorePath("orvdusto")).parent_path());
-    fs::remove_all(dir_);
   }
   std::string Temp(const std::string& name) const { return (dir_ / name).string(); }
 
-  fs::path dir_;
+  orv::test::TempDir tmp_;  // a new folder for each test
+  const fs::path dir_ = tmp_.path();
   std::unique_ptr<Output> output_;
   std::shared_ptr<ScriptedFileDialog> dialogs_ = std::make_shared<ScriptedFileDialog>();
   std::shared_ptr<ScriptedMessageBox> boxes_ = std::make_shared<ScriptedMessageBox>();

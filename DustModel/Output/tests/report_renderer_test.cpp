@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <QFile>
 #include <QPageLayout>
 #include <QPdfWriter>
@@ -14,6 +12,7 @@
 #include "PdfText.h"
 #include "ReportDocument.h"
 #include "ReportRenderer.h"
+#include "TempDir.h"
 
 namespace orv::dusto {
 namespace {
@@ -76,11 +75,8 @@ std::vector<std::vector<PlacedWord>> PlacedWords(const std::string& bbox) {
 
 class ReportRendererTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("orvdusto_renderer_" + std::to_string(getpid()));
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  orv::test::TempDir tmp_;
+  const fs::path dir_ = tmp_.path();
 
   struct Rendered {
     std::string text;  // in drawing order
@@ -101,8 +97,6 @@ class ReportRendererTest : public ::testing::Test {
     }
     return {testing::PdfText(path, "-raw"), testing::PdfText(path, "-bbox"), pages};
   }
-
-  fs::path dir_;
 };
 
 // However a row's text wraps, a short last word such as "%" stays on the

@@ -16,6 +16,7 @@
 #include "ClaimantsCsv.h"
 #include "Database.h"
 #include "OrvError.h"
+#include "TempDir.h"
 #include "ToolRun.h"
 #include "modTarnbyDatabase.h"
 
@@ -47,16 +48,11 @@ enum Col { kTime, kUser, kProgram, kTable, kRow, kClaimant, kAction, kField, kOl
 class ChangeHistoryTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("tarnby_history_" + std::to_string(getpid()) + "_" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
     path_ = (dir_ / "c.db").string();
     CreateClaimantDatabase(path_);
     const char* src = std::getenv("TARNBY_SOURCE_DIR");
     sample_ = (fs::path(src ? src : "../../..") / "data" / "claimants").string();
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   orv::test::ToolRun Tool(const std::string& args) {
     return orv::test::RunTool("tarnby-claimants", args, dir_.string());
@@ -68,7 +64,8 @@ class ChangeHistoryTest : public ::testing::Test {
   }
   std::vector<std::string> Problems() { return claimants::CheckDatabase(path_).problems; }
 
-  fs::path dir_;
+  orv::test::TempDir tmp_;
+  const fs::path dir_ = tmp_.path();
   std::string path_;
   std::string sample_;
 };

@@ -18,6 +18,7 @@
 #include "InputError.h"
 #include "OrvError.h"
 #include "SpoiltFiles.h"
+#include "TempDir.h"
 #include "TestServer.h"
 #include "ToolRun.h"
 #include "modTarnbyDatabase.h"
@@ -42,14 +43,9 @@ class ClaimantsTest : public ::testing::TestWithParam<bool> {
     on_server_ = info->value_param() && std::string(info->value_param()) == "true";
     test_name_ = info->name();
     for (char& c : test_name_) c = c == '/' ? '_' : c;
-    dir_ = fs::temp_directory_path() /
-           ("tarnby_claimants_" + std::to_string(getpid()) + "_" + info->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
     const char* src = std::getenv("TARNBY_SOURCE_DIR");
     sample_ = fs::path(src ? src : "../../..") / "data" / "claimants";
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   // A new claimant database at the latest level.
   std::string NewDb(const std::string& name) {
@@ -86,7 +82,8 @@ class ClaimantsTest : public ::testing::TestWithParam<bool> {
     return orv::test::RunTool("tarnby-claimants", args, dir_.string());
   }
 
-  fs::path dir_;
+  orv::test::TempDir tmp_;
+  const fs::path dir_ = tmp_.path();
   fs::path sample_;
   bool on_server_ = false;
   std::string test_name_;

@@ -1,0 +1,69 @@
+#include "UserFactorFields.h"
+
+namespace orv::tarnby {
+
+std::vector<db::FieldDef> UserFactorColumnsOfLevel(int level) {
+  std::vector<db::FieldDef> out;
+  for (const UserFactorField& f : kUserFactorFields) {
+    if (f.level != level) continue;
+    db::FieldDef d;
+    d.name = f.column;
+    d.type = f.type;
+    d.size = f.size;
+    d.allow_zero_length = false;
+    if (std::string_view(f.column) == "ID")
+      d.required = true;
+    else
+      d.default_value = f.type == db::FieldType::Text ? Value("") : Value(0);
+    out.push_back(std::move(d));
+  }
+  return out;
+}
+
+std::string UserFactorSelect() {
+  std::string sql = "SELECT ";
+  for (const UserFactorField& f : kUserFactorFields) {
+    if (&f != kUserFactorFields) sql += ", ";
+    sql += f.column;
+  }
+  return sql + " FROM " + kUserFactorTable;
+}
+
+Value UserFactorValue(const dust::UserFactor& u, const UserFactorField& f) {
+  return std::visit(
+      [&](auto member) -> Value {
+        const auto& v = u.*member;
+        if constexpr (std::is_same_v<std::decay_t<decltype(v)>, std::string>) {
+          return Value(v);
+        } else if (f.type == db::FieldType::Integer) {
+          return Value(static_cast<int16_t>(v));
+        } else if (f.type == db::FieldType::Long) {
+          return Value(static_cast<int32_t>(v));
+        } else {
+          return Value(static_cast<float>(v));
+        }
+      },
+      f.member);
+}
+
+void SetUserFactorFields(db::Recordset& rs, const dust::UserFactor& u) {
+  for (const UserFactorField& f : kUserFactorFields) {
+    if (std::string_view(f.column) != "ID") rs.SetField(f.column, UserFactorValue(u, f));
+  }
+}
+
+void InsertUserFactor(db::Database& d, const dust::UserFactor& u) {
+  std::string columns;
+  std::string marks;
+  std::vector<Value> values;
+  for (const UserFactorField& f : kUserFactorFields) {
+    columns += (columns.empty() ? "" : ", ") + std::string(f.column);
+    marks += marks.empty() ? "?" : ", ?";
+    values.push_back(UserFactorValue(u, f));
+  }
+  d.Execute(std::string("INSERT INTO ") + kUserFactorTable + " (" + columns + ") VALUES (" +
+                marks + ")",
+            values);
+}
+
+}  // namespace orv::tarnby

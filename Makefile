@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: run test build configure deps sample clean test-sanitize fuzz-build fuzz-ci package package-test
+.PHONY: run test build configure deps sample clean test-sanitize fuzz-build fuzz-ci package package-test screens-test
 
 deps:
 	@scripts/install-deps.sh
@@ -63,3 +63,8 @@ package: build
 # (scripts/package-test.sh; needs root or sudo).
 package-test: build
 	@scripts/package-test.sh $(BUILD_DIR)
+
+# The desktop's screen tests under Xvfb with openbox, pictures kept in
+# $(BUILD_DIR)/screens (scripts/screens-test.sh).
+screens-test: build
+	@scripts/screens-test.sh $(BUILD_DIR)

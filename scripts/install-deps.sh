@@ -3,7 +3,9 @@
 # (clang and its run-time library with libFuzzer: for the fuzz targets;
 # python3-html5lib: the check that the HTML report is valid; firefox-esr:
 # pictures of the HTML report as a browser shows it; lintian and openbox: for
-# the Debian package stage), only when some are missing. Uses sudo when not root.
+# the Debian package stage; x11-utils and imagemagick: the window checks and
+# pictures of scripts/operator-round.sh), only when some are missing. Uses sudo
+# when not root.
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config ccache
@@ -11,7 +13,7 @@ packages=(
   postgresql postgresql-client libpq-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libqt6printsupport6 libgl-dev
-  poppler-utils xvfb xauth openbox xdotool
+  poppler-utils xvfb xauth openbox xdotool x11-utils imagemagick
   file lintian
   fonts-liberation xdg-utils
   python3-html5lib firefox-esr

@@ -9,6 +9,11 @@
 // calculated from. A run killed part-way keeps every batch committed before
 // it and can simply be run again.
 //
+// On a server the batches are shared out through the server instead of
+// paged here (SharedRun.h): several processes, on one machine or many, run
+// one recalculation together, each storing and listing the claimants it
+// calculated, and a process started after one was killed completes it.
+//
 // The results file is written in claimant order whatever the number of
 // threads, so that the same database gives the same file for any N. Memory
 // stays bounded by the batches in flight, not by the number of claimants.
@@ -67,10 +72,12 @@ struct BulkSummary {
 // "N calculated, M refused, K failed" (and ", C cleared" when some were).
 std::string SummaryLine(const BulkSummary& s);
 
-// Runs the whole database (on a server, this process's share of the run). A failure that stops the run (a database that
-// cannot be opened or written, a dust database the engine refuses) is raised
-// as OrvError after the other workers have stopped; batches committed by
-// then stay stored and no results file is left.
+// Runs the whole database (on a server, this process's share of the run).
+// A failure that stops the run (a database that cannot be opened or
+// written, a dust database the engine refuses) is raised as OrvError after
+// the other workers have stopped; batches committed by then stay stored and
+// no results file is left. A --run name given for a file, or a named run
+// begun with another mode or other versions, is an InputError.
 BulkSummary RunAll(const BulkOptions& options);
 
 }  // namespace orv::calc

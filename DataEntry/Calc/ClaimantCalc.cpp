@@ -4,7 +4,6 @@
 #include <bit>
 #include <string>
 #include <type_traits>
-#include <variant>
 
 #include <fmt/format.h>
 
@@ -41,21 +40,17 @@ std::string InputsDigest(const StoredClaimant& c, int32_t jurisdiction) {
         // Every field in the list's order: whole numbers in decimal, texts
         // counted, singles by their bits.
         text += " U";
-        for (const orv::tarnby::UserFactorField& f : orv::tarnby::kUserFactorFields) {
-          std::visit(
-              [&](auto member) {
-                const auto& v = (*u).*member;
-                using T = std::decay_t<decltype(v)>;
-                if constexpr (std::is_same_v<T, std::string>) {
-                  text += " " + Counted(v);
-                } else if constexpr (std::is_same_v<T, float>) {
-                  text += " " + Bits(v);
-                } else {
-                  text += " " + std::to_string(v);
-                }
-              },
-              f.member);
-        }
+        orv::tarnby::ForEachUserFactorField(*u, [&](const orv::tarnby::UserFactorField&,
+                                                    const auto& v) {
+          using T = std::decay_t<decltype(v)>;
+          if constexpr (std::is_same_v<T, std::string>) {
+            text += " " + Counted(v);
+          } else if constexpr (std::is_same_v<T, float>) {
+            text += " " + Bits(v);
+          } else {
+            text += " " + std::to_string(v);
+          }
+        });
       } else {
         text += " U missing";
       }
@@ -77,6 +72,14 @@ std::optional<std::string> FingerprintDigest(const StoredClaimant& c) {
   const size_t blank = f.find(' ');
   if (blank == std::string::npos || f.substr(blank + 1) != *c.stored_calcdate) return std::nullopt;
   return f.substr(0, blank);
+}
+
+std::string HistoryChangedNote(const StoredClaimant& c, int32_t jurisdiction) {
+  if (!c.stored_quantum) return {};
+  const std::optional<std::string> digest = FingerprintDigest(c);
+  if (!digest || *digest == InputsDigest(c, jurisdiction)) return {};
+  return "History changed since the last calculation: " +
+         orv::ReportTimeOfStored(*c.stored_calcdate);
 }
 
 orv::dust::HistoryJob ToHistoryJob(const WorkRow& w) {

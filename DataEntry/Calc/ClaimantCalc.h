@@ -124,6 +124,13 @@ std::string FingerprintText(const std::string& digest, const std::string& calcda
 // (its CALCDATE matches); none otherwise.
 std::optional<std::string> FingerprintDigest(const StoredClaimant& c);
 
+// The report's line for a claimant whose stored result was calculated from
+// another history than his present one (or under another jurisdiction than
+// `jurisdiction`): "History changed since the last calculation: 14:05 on 07
+// Dec 2026". Empty when he has no stored result, when it has no fingerprint
+// to tell by, or when it is still current.
+std::string HistoryChangedNote(const StoredClaimant& c, int32_t jurisdiction);
+
 // The collection key of a stored history row: "ID" followed by the row's ID.
 std::string RowKey(int32_t id);
 

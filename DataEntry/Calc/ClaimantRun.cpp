@@ -21,8 +21,12 @@ ClaimantRunOutcome RunStoredClaimant(CalcOptions options, const ClaimantRunOptio
   const orv::claimcalc::StoredClaimant c = source.Read(run.claimant_id);
   options.jurisdiction = run.jurisdiction.value_or(c.Jurisdiction);
 
+  HistoryFile history = HistoryOf(c);
+  // Whether his stored result still stands is a question of his own
+  // jurisdiction, whatever this run calculates with.
+  history.claimant.Note = orv::claimcalc::HistoryChangedNote(c, c.Jurisdiction);
   ClaimantRunOutcome out;
-  out.calc = RunCalculation(options, HistoryOf(c));
+  out.calc = RunCalculation(options, history);
   if (!run.store) return out;
 
   orv::claimcalc::ClaimantResult r;

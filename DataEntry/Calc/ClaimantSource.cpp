@@ -4,7 +4,6 @@
 #include <string_view>
 #include <tuple>
 #include <type_traits>
-#include <variant>
 
 #include "ClaimantCalc.h"
 #include "Text.h"
@@ -101,23 +100,18 @@ SmokeRow ReadSmokeRow(const orv::db::Recordset& r) {
 
 orv::dust::UserFactor ReadUserFactorRow(const orv::db::Recordset& r) {
   orv::dust::UserFactor u;
-  for (const orv::tarnby::UserFactorField& f : orv::tarnby::kUserFactorFields) {
-    std::visit(
-        [&](auto member) {
-          auto& v = u.*member;
-          using T = std::decay_t<decltype(v)>;
-          if constexpr (std::is_same_v<T, std::string>) {
-            v = r.Field(f.column).TextOrEmpty();
-          } else if constexpr (std::is_same_v<T, int32_t>) {
-            v = Int32Or0(r, f.column);
-          } else if constexpr (std::is_same_v<T, int16_t>) {
-            v = Int16Or0(r, f.column);
-          } else {
-            v = SingleOr0(r, f.column);
-          }
-        },
-        f.member);
-  }
+  orv::tarnby::ForEachUserFactorField(u, [&](const orv::tarnby::UserFactorField& f, auto& v) {
+    using T = std::decay_t<decltype(v)>;
+    if constexpr (std::is_same_v<T, std::string>) {
+      v = r.Field(f.column).TextOrEmpty();
+    } else if constexpr (std::is_same_v<T, int32_t>) {
+      v = Int32Or0(r, f.column);
+    } else if constexpr (std::is_same_v<T, int16_t>) {
+      v = Int16Or0(r, f.column);
+    } else {
+      v = SingleOr0(r, f.column);
+    }
+  });
   return u;
 }
 

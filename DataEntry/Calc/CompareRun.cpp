@@ -13,28 +13,11 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-constexpr const char* kFigureLabel = "Recoverable Proportion of Quantum %";
-
-std::string Shown(const std::string& line) {
-  std::string out;
-  for (char ch : line) {
-    if (ch == '\t')
-      out += "    ";
-    else
-      out += ch;
-  }
-  return out;
-}
-
 // The width the text takes on a terminal: UTF-8 continuation bytes take none.
 size_t Columns(const std::string& text) {
   return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char ch) {
     return (static_cast<unsigned char>(ch) & 0xC0) != 0x80;
   }));
-}
-
-std::string FigureOrRefused(const std::optional<std::string>& f) {
-  return f.value_or("not calculated");
 }
 
 }  // namespace
@@ -64,7 +47,7 @@ std::string ComparisonText(const CompareOutcome& c, const std::string& name_a,
   const std::string head_a = "A: " + name_a;
   size_t width = Columns(head_a);
   for (const ComparedLine& r : c.rows)
-    if (r.a) width = std::max(width, Columns(Shown(*r.a)));
+    if (r.a) width = std::max(width, Columns(TabsAsSpaces(*r.a)));
   const auto row = [width](const char* mark, const std::string& left, const std::string& right) {
     std::string line = mark + left;
     line.append(width - Columns(left), ' ');
@@ -74,10 +57,11 @@ std::string ComparisonText(const CompareOutcome& c, const std::string& name_a,
   };
   std::string out = row("  ", head_a, "B: " + name_b);
   for (const ComparedLine& r : c.rows)
-    out += row(r.differs ? "* " : "  ", Shown(r.a.value_or("")), Shown(r.b.value_or("")));
+    out += row(r.differs ? "* " : "  ", TabsAsSpaces(r.a.value_or("")),
+               TabsAsSpaces(r.b.value_or("")));
   out += "\n";
-  out += std::string(kFigureLabel) + " A: " + FigureOrRefused(c.figures.a) + "\n";
-  out += std::string(kFigureLabel) + " B: " + FigureOrRefused(c.figures.b) + "\n";
+  out += std::string(kFigureLabel) + " A: " + FigureOrNotCalculated(c.figures.a) + "\n";
+  out += std::string(kFigureLabel) + " B: " + FigureOrNotCalculated(c.figures.b) + "\n";
   out += "Difference (B - A): " + c.figures.difference.value_or("none") + "\n";
   return out;
 }
@@ -101,8 +85,9 @@ std::string ComparisonHtml(const CompareOutcome& c, const std::string& name_a,
     out += r.differs ? "<TR STYLE=\"background:#ffe08a\"><TD>*</TD>" : "<TR><TD></TD>";
     out += cell(r.a) + cell(r.b) + "</TR>\n";
   }
-  out += "</TABLE>\n<P>" + HtmlEscape(kFigureLabel) + " A: " + FigureOrRefused(c.figures.a) +
-         "<BR>" + HtmlEscape(kFigureLabel) + " B: " + FigureOrRefused(c.figures.b) +
+  out += "</TABLE>\n<P>" + HtmlEscape(kFigureLabel) + " A: " +
+         FigureOrNotCalculated(c.figures.a) + "<BR>" + HtmlEscape(kFigureLabel) +
+         " B: " + FigureOrNotCalculated(c.figures.b) +
          "<BR>Difference (B - A): " + c.figures.difference.value_or("none") +
          "</P>\n</BODY></HTML>\n";
   return out;

@@ -87,6 +87,17 @@ std::vector<ComparedLine> Differences(const std::vector<ComparedLine>& rows) {
   return out;
 }
 
+std::string TabsAsSpaces(const std::string& line) {
+  std::string out;
+  for (char ch : line) {
+    if (ch == '\t')
+      out += "    ";
+    else
+      out += ch;
+  }
+  return out;
+}
+
 FigureComparison CompareFigures(std::optional<float> a, std::optional<float> b) {
   FigureComparison f;
   if (a) f.a = orv::FormatPattern(*a, "0.00");

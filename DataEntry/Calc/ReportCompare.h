@@ -40,4 +40,13 @@ struct FigureComparison {
 };
 FigureComparison CompareFigures(std::optional<float> a, std::optional<float> b);
 
+// How a comparison names the figure, and shows one that was not calculated.
+inline constexpr const char* kFigureLabel = "Recoverable Proportion of Quantum %";
+inline std::string FigureOrNotCalculated(const std::optional<std::string>& f) {
+  return f.value_or("not calculated");
+}
+
+// A report line as a side by side view shows it: each tab four spaces.
+std::string TabsAsSpaces(const std::string& line);
+
 }  // namespace orv::calc

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <random>
-#include <type_traits>
 
 #include "InputError.h"
 #include "OrvError.h"
@@ -39,17 +38,11 @@ std::string Taker() {
 
 // Runs `body` in a write transaction of `db`, rolled back when it throws.
 template <typename Body>
-auto InTransaction(orv::db::Database& db, Body body) {
+void InTransaction(orv::db::Database& db, Body body) {
   db.BeginTrans(true);
   try {
-    if constexpr (std::is_void_v<decltype(body())>) {
-      body();
-      db.CommitTrans();
-    } else {
-      auto result = body();
-      db.CommitTrans();
-      return result;
-    }
+    body();
+    db.CommitTrans();
   } catch (...) {
     try {
       db.Rollback();

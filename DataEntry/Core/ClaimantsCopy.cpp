@@ -91,15 +91,7 @@ CopyReport CopyDatabase(const std::string& source, const std::string& destinatio
         dst->Execute(insert, values);
         ++report.rows;
       }
-      if (dst->IsServer()) {
-        // Counters go on after the highest number copied.
-        for (const db::FieldDef& f : dst->Fields(table)) {
-          if (!f.auto_increment) continue;
-          dst->Execute("SELECT setval(pg_get_serial_sequence(?, ?), COALESCE((SELECT max(\"" +
-                           f.name + "\") FROM \"" + table + "\"), 0) + 1, false)",
-                       {Value(LowerAscii(table)), Value(LowerAscii(f.name))});
-        }
-      }
+      ContinueCounters(*dst, table);
       ++report.tables;
     }
     tarnby::ResumeChangeRecording(*dst);
@@ -139,6 +131,18 @@ CopyReport CopyDatabase(const std::string& source, const std::string& destinatio
   dst->Close();
   src->Close();
   return report;
+}
+
+void ContinueCounters(db::Database& d, const std::string& table) {
+  if (!d.IsServer()) return;
+  for (const db::FieldDef& f : d.Fields(table)) {
+    if (!f.auto_increment) continue;
+    // Never back: a number given before and deleted since is not given again.
+    d.Execute("SELECT setval(s, GREATEST(COALESCE((SELECT max(\"" + f.name + "\") FROM \"" +
+                  table + "\"), 0), COALESCE(pg_sequence_last_value(s::regclass), 0)) + 1, false) "
+                  "FROM (SELECT pg_get_serial_sequence(?, ?) AS s) AS q",
+              {Value(LowerAscii(table)), Value(LowerAscii(f.name))});
+  }
 }
 
 }  // namespace orv::claimants

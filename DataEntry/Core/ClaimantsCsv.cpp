@@ -162,6 +162,7 @@ int64_t ImportFile(db::Database& d, const std::string& path, const char* table, 
     }
     ++rows;
   }
+  ContinueCounters(d, table);
   return rows;
 }
 

@@ -15,6 +15,10 @@
 #include <string>
 #include <vector>
 
+namespace orv::db {
+class Database;
+}
+
 namespace orv::claimants {
 
 struct ImportCounts {
@@ -65,5 +69,11 @@ struct CopyReport {
 // the source (OrvError naming the first difference).
 CopyReport CopyDatabase(const std::string& source, const std::string& destination, bool replace);
 std::vector<std::string> FormatCheckReport(const CheckReport& report);
+
+// On a server, the counters of `table`'s numbering fields go on after the
+// highest number it holds: rows written with numbers of their own (a copy,
+// an import) leave them behind, and the next row given none would take a
+// number already there. Nothing on a file, whose numbering follows its rows.
+void ContinueCounters(db::Database& d, const std::string& table);
 
 }  // namespace orv::claimants

@@ -5,6 +5,8 @@
 #include <QDialog>
 #include <QDir>
 #include <QFileInfo>
+#include <QScreen>
+#include <algorithm>
 #include <initializer_list>
 
 #include "Dialogs.h"
@@ -112,6 +114,20 @@ void cHelpDlg::ShowHelp(int32_t command, const std::variant<int32_t, std::string
   if (!window_) {
     window_ = new HelpWindow(folder, owner_);
     window_->setAttribute(Qt::WA_DeleteOnClose);
+    // Opened over the window it was asked from, on the screen, not where
+    // the window manager first finds room (a corner, partly off the screen).
+    if (QWidget* over = owner_ ? owner_->window() : QApplication::activeWindow()) {
+      QRect place = window_->frameGeometry();
+      place.moveCenter(over->frameGeometry().center());
+      if (const QScreen* screen = over->screen()) {
+        const QRect area = screen->availableGeometry();
+        place.moveLeft(std::clamp(place.left(), area.left(),
+                                  std::max(area.left(), area.right() - place.width())));
+        place.moveTop(std::clamp(place.top(), area.top(),
+                                 std::max(area.top(), area.bottom() - place.height())));
+      }
+      window_->move(place.topLeft());
+    }
   }
   // A modal screen (the options) blocks every window but its own children:
   // while one is open, the help window is its child, and goes back to the

@@ -142,6 +142,8 @@ void SmokeTab::AfterSave(int32_t id) {
   const dust::SmokeEntryPtr e = AddSmokeEntry(*host_.Engine().smoking, row);
   grid_model_->SetRow(id, RowTexts(*e));
   mapper_.revert();
+  // The boxes as the stored row gives them: a period's years as it counts them.
+  ShowEntry();
 }
 
 void SmokeTab::RemoveFromCollection(int32_t id) {

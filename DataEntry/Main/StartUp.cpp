@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "MessageBox.h"
+#include "FormHost.h"
 #include "OrvError.h"
 #include "Text.h"
 #include "modDataEntry.h"
@@ -19,8 +20,12 @@ bool FileExists(const std::string& path) {
 }
 
 // Step 6 and 7: a missing database falls back to the default, with a word.
+// A setting that already names the default changes nothing: no word then (a
+// first start whose samples could not be copied would otherwise be told
+// "<file> not found - using default <the same file>"); the database set-up
+// or the engine names the missing file.
 void CheckDatabase(std::string& path, const std::string& what, const std::string& fallback) {
-  if (FileExists(path)) return;
+  if (FileExists(path) || path == fallback) return;
   MsgBox("Warning - " + what + path + " not found - using default " + fallback,
          mb::kInformation | mb::kOkOnly, "Warning");
   path = fallback;
@@ -31,10 +36,41 @@ void ShowOptionsAlone(Program& program, ::tarnby::Splash& splash, const std::str
   MsgBox(first_line +
              "\nYou may want to check configuration settings - options screen will now "
              "show",
-         mb::kCritical | mb::kOkOnly, std::string(kAppTitle) + " Error");
+         mb::kCritical | mb::kOkOnly, std::string(kApplicationTitle) + " Error");
   splash.UnloadSplash();
   program.options = ::tarnby::ShowOptionsModeless(nullptr);
 }
+
+// While the splash is up, every box of the start-up first puts it away: the
+// splash stays above other windows and would hide the box's text.
+class SplashAside : public MessageBoxService {
+ public:
+  SplashAside(std::shared_ptr<MessageBoxService> boxes, ::tarnby::Splash& splash)
+      : boxes_(std::move(boxes)), splash_(splash) {}
+  int32_t Show(const MessageBoxRequest& request) override {
+    splash_.HideSplash();
+    return boxes_->Show(request);
+  }
+
+ private:
+  std::shared_ptr<MessageBoxService> boxes_;
+  ::tarnby::Splash& splash_;
+};
+
+// Puts SplashAside in front of the installed boxes for the length of the
+// start-up (with none installed, boxes only go to standard error).
+class SplashAsideDuring {
+ public:
+  explicit SplashAsideDuring(::tarnby::Splash& splash) : previous_(SetMessageBoxService(nullptr)) {
+    SetMessageBoxService(previous_ ? std::make_shared<SplashAside>(previous_, splash) : nullptr);
+  }
+  ~SplashAsideDuring() { SetMessageBoxService(previous_); }
+  SplashAsideDuring(const SplashAsideDuring&) = delete;
+  SplashAsideDuring& operator=(const SplashAsideDuring&) = delete;
+
+ private:
+  std::shared_ptr<MessageBoxService> previous_;
+};
 
 }  // namespace
 
@@ -52,6 +88,7 @@ Program Main(const std::string& command_line) {
     splash->SetFromApplication();
     CurrentStep = "Displaying splash screen";
     splash->DisplaySplash();
+    const SplashAsideDuring boxes_over_splash(*splash);
 
     CurrentStep = "Determining command line parameters";
     SettingsFile = SettingsFileFromCommandLine(command_line);
@@ -104,6 +141,7 @@ Program Main(const std::string& command_line) {
                      "An error in setting up Dust Calculation Engine means that the program "
                      "cannot load.");
   } catch (...) {
+    if (splash) splash->HideSplash();
     ShowProgramError("Error in loading: " + CurrentStep, true);
     program.form.reset();
   }

@@ -4,12 +4,15 @@
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QLocale>
+#include <QScreen>
 #include <QShortcut>
 #include <QTabBar>
+#include <QToolButton>
 
 #include "CalcTab.h"
 #include "ClaimantProof.h"
 #include "ClaimantTab.h"
+#include "CompareDialog.h"
 #include "Dialogs.h"
 #include "MessageBox.h"
 #include "OrvError.h"
@@ -104,8 +107,24 @@ frmMAIN::frmMAIN(QWidget* parent)
   connect(ui_.cmdDelete, &QPushButton::clicked, this, &frmMAIN::DeleteClaimant);
   connect(ui_.cmdRefresh, &QPushButton::clicked, this, &frmMAIN::RefreshClaimants);
   connect(tab3_->Form().cmdCalc, &QPushButton::clicked, this, &frmMAIN::Calculate);
+  connect(tab3_->Form().cmdCompare, &QPushButton::clicked, this,
+          [this] { ShowCompareDialog(this, CurrentClaimantID()); });
   ConnectMenus();
-  setTabOrder(ui_.sstabCoal, ui_.cmdSearch);
+  // Tab goes from the tab bar into the open tab's own controls, and only
+  // then to the record bar and the claimant buttons (the tabs are made after
+  // them, so by default their controls came last).
+  QWidget* last_in_tabs = ui_.sstabCoal;
+  for (QWidget* w = ui_.sstabCoal->nextInFocusChain(); w != ui_.sstabCoal;
+       w = w->nextInFocusChain()) {
+    if (ui_.sstabCoal->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus)) last_in_tabs = w;
+  }
+  QList<QWidget*> bar;
+  for (QToolButton* b : ui_.datClaimant->findChildren<QToolButton*>()) bar << b;
+  bar << ui_.cmdSearch << ui_.cmdAdd << ui_.cmdDelete << ui_.cmdRefresh;
+  for (QWidget* w : bar) {
+    setTabOrder(last_in_tabs, w);
+    last_in_tabs = w;
+  }
   // The focus goes to a combo's inner box: it carries the combo's name for
   // screen readers.
   for (QuickCombo* combo : findChildren<QuickCombo*>()) {
@@ -210,6 +229,7 @@ void frmMAIN::Load() {
       form_size_.SetDefaultSizeInPixels(left, top, width, height, true);
     }
     form_size_.SetForm(this, "frmMAIN");
+    centre_frame_ = form_size_.GetBaggage("Left").empty();
     tab1_->RestoreColumnWidths(form_size_.GetBaggage(kWorkColumnsKey));
     tab2_->RestoreColumnWidths(form_size_.GetBaggage(kSmokeColumnsKey));
     UpdateUserFactorMenu();
@@ -321,7 +341,14 @@ void frmMAIN::Reposition() {
       ui_.datClaimant->SetCaption(caption);
     }
     mapper_.revert();
-    proof_->Refresh(claimant_.Adding() ? 0 : CurrentClaimantID(), Settings.Jurisdiction);
+    const int32_t shown = claimant_.Adding() ? 0 : CurrentClaimantID();
+    proof_->Refresh(shown, Settings.Jurisdiction);
+    // Another claimant's report is not left on the calculation tab, where it
+    // would read as this one's.
+    if (shown != output_claimant_) {
+      tab3_->ClearOutput();
+      output_claimant_ = 0;
+    }
   } catch (...) {
     repositioning_ = false;
     ShowProgramError(kRepositionError, true);
@@ -592,6 +619,24 @@ void frmMAIN::ChangeTab(int new_tab, int previous_tab) {
 void frmMAIN::resizeEvent(QResizeEvent* event) {
   QMainWindow::resizeEvent(event);
   form_size_.AdjustToMinimum();
+}
+
+bool frmMAIN::event(QEvent* event) {
+  // The frame is there by the first paint or activation of the window.
+  if (centre_frame_ && (event->type() == QEvent::Paint || event->type() == QEvent::WindowActivate ||
+                        event->type() == QEvent::Move))
+    CentreFrame();
+  return QMainWindow::event(event);
+}
+
+void frmMAIN::CentreFrame() {
+  if (!centre_frame_ || !isVisible() || !screen()) return;
+  const QRect frame = frameGeometry();
+  if (frame == geometry()) return;  // no frame yet
+  centre_frame_ = false;
+  QRect centred = frame;
+  centred.moveCenter(screen()->availableGeometry().center());
+  if (centred.topLeft() != frame.topLeft()) move(centred.topLeft());
 }
 
 // --- leaving ----------------------------------------------------------------------

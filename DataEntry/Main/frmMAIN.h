@@ -117,6 +117,7 @@ class frmMAIN : public QMainWindow, public FormHost {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  bool event(QEvent* event) override;
 
  private:
   void ConnectMenus();
@@ -141,6 +142,12 @@ class frmMAIN : public QMainWindow, public FormHost {
   QDataWidgetMapper mapper_;
   EngineObjects engine_;
   FormSize form_size_;
+  // On a first start the window is centred again, frame and all, once the
+  // window manager has put its frame round it (its size is not known before).
+  bool centre_frame_ = false;
+  // The claimant whose report the calculation tab shows (0: none).
+  int32_t output_claimant_ = 0;
+  void CentreFrame();
   ::tarnby::cHelpDlg* help_ = nullptr;
   std::string step_;
   // Why the engine refused the calculation in progress; empty when it did not.

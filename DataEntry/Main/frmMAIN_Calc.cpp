@@ -59,9 +59,17 @@ void frmMAIN::ClearOldResults() {
 void frmMAIN::Calculate() {
   try {
     tab3_->ClearOutput();
+    output_claimant_ = CurrentClaimantID();
     refusal_.clear();
     tab1_->LoadGrid();
     tab2_->LoadGrid();
+    // Told in the report before the stored result is cleared: whether it was
+    // calculated from another history than the one calculated now.
+    std::string note;
+    if (const int32_t id = CurrentClaimantID(); id != 0) {
+      claimcalc::ClaimantSource source(ClaimantDatabase);
+      note = claimcalc::HistoryChangedNote(source.Read(id), engine_.model->Jurisdiction());
+    }
     ClearOldResults();
     // The collections from the stored histories through the path the
     // command-line calculator takes too, so that both give the same result.
@@ -83,6 +91,7 @@ void frmMAIN::Calculate() {
                             Box(f.txtAddress4), Box(f.txtCounty), Box(f.txtPostcode)}));
     model.SetSolicitorRef(Box(f.txtReference));
     model.SetZURIRRef(Box(f.txtZURIRREF));
+    model.SetHeadingNote(note);
     model.SetPrintDetail(Settings.DustDetail);
     model.SetIncludeExposureChart(Settings.DustChart);
     model.SetOutputOption(Settings.DustOutputOption);
@@ -177,7 +186,20 @@ void frmMAIN::ShowInBrowser(const std::string& path) {
   tab3_->ShowOutputBox(false, tr("The report opens in the web browser. It was written to %1")
                                   .arg(QString::fromStdString(path)));
   try {
-    ShellOpen(path);
+    // Told in a box only when the opener says it could not open the file:
+    // it ends on its own, later, so its word comes back to this thread.
+    ShellOpen(path, [path](const std::string& why) {
+      QCoreApplication* app = QCoreApplication::instance();
+      if (!app) return;
+      QMetaObject::invokeMethod(
+          app,
+          [path, why] {
+            MsgBox("The report could not be opened in a web browser: " + why +
+                       ".\nIt was written to " + path,
+                   mb::kInformation | mb::kOkOnly, kApplicationTitle);
+          },
+          Qt::QueuedConnection);
+    });
   } catch (...) {
     ShowProgramError("Failed to show results in internet browser\nThe report was written to " +
                          path,

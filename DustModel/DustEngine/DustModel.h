@@ -33,7 +33,7 @@
 #include "Component.h"
 #include "DustModelTypes.h"
 #include "ExposureChart.h"
-#include "Interfaces.h"
+#include "IOutput.h"
 #include "Report.h"
 #include "colCoalJobs.h"
 #include "colSmokeEntry.h"
@@ -170,6 +170,9 @@ class DustModel : public orv::Component {
     report_.Settings().claimant_extra_label = std::move(v);
   }
   const std::string& ClaimantExtraLabel() const { return report_.Settings().claimant_extra_label; }
+  // A label-only line after the heading's jurisdiction; empty (the default): none.
+  void SetHeadingNote(std::string v) { report_.Settings().heading_note = std::move(v); }
+  const std::string& HeadingNote() const { return report_.Settings().heading_note; }
   void SetErrorMode(int32_t v) { report_.Settings().error_mode = v; }
   int32_t ErrorMode() const { return report_.Settings().error_mode; }
 

@@ -86,6 +86,7 @@ void ApplyIdentity(DustModel& model, const ClaimantIdentity& who) {
   model.SetZURIRRef(who.ZURIRRef);
   if (who.ExtraLabel) model.SetClaimantExtraLabel(*who.ExtraLabel);
   model.SetClaimantExtra(who.Extra);
+  model.SetHeadingNote(who.Note);
 }
 
 }  // namespace orv::dust

@@ -71,6 +71,8 @@ struct ClaimantIdentity {
   std::string ZURIRRef;
   std::optional<std::string> ExtraLabel;  // none: the model's own default
   std::string Extra;
+  // The heading's note (DustModel::SetHeadingNote); empty: none.
+  std::string Note;
 };
 
 // Adds one job to `jobs` under its key, through the collection's own Add or
@@ -89,7 +91,7 @@ void LoadJobs(colCoalJobs& jobs, const std::vector<HistoryJob>& history);
 // LoadJobs.
 void LoadSmoking(colSmokeEntry& smoking, const std::vector<HistorySmoke>& history);
 // Sets the model's ClaimantName, SolicitorRef, ZURIRRef, ClaimantExtraLabel
-// (when given) and ClaimantExtra.
+// (when given), ClaimantExtra and HeadingNote.
 void ApplyIdentity(DustModel& model, const ClaimantIdentity& who);
 
 }  // namespace orv::dust

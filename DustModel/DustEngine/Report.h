@@ -17,7 +17,7 @@
 #include "Dates.h"
 #include "DustModelTypes.h"
 #include "ExposureChart.h"
-#include "Interfaces.h"
+#include "IOutput.h"
 #include "ReportHtml.h"
 
 namespace orv::dust {
@@ -38,6 +38,9 @@ struct ReportSettings {
   std::string zurir_ref;
   std::string claimant_extra;
   std::string claimant_extra_label = "Additional information: ";
+  // A line of its own at the end of the heading (none when empty): what the
+  // host has to say about this claimant's calculation.
+  std::string heading_note;
   int32_t error_mode = orvShowMsg;
   // The exposure chart after the last line (preview and HTML file).
   bool exposure_chart = true;

@@ -123,6 +123,7 @@ void Report::Heading(bool detail, const ReportHeading& heading) {
     HeadingLine(detail, "Calculation time and date: " + orv::FormatReportTime(now));
     HeadingLine(detail, heading.jurisdiction == orvEnglandWales ? "Jurisdiction: England/Wales"
                                                                 : "Jurisdiction: Scotland");
+    if (!s.heading_note.empty()) HeadingLine(detail, s.heading_note);
     HeadingLine(detail, "");
   } catch (...) {
     RaiseClassError(kPrefix, detail ? "DetailHeader" : "NormalHeader");

@@ -75,6 +75,11 @@ void Output::DetailLine(const std::string& sLine, const std::string& sValue) {
   document_.DetailLine(sLine, sValue);
 }
 
+void Output::CompareLine(const std::string& aLine, const std::string& aValue,
+                         const std::string& bLine, const std::string& bValue, bool differs) {
+  document_.CompareLine(aLine, aValue, bLine, bValue, differs);
+}
+
 void Output::SetExposureChart(const ExposureChartData& chart) { document_.SetExposureChart(chart); }
 
 void Output::KillDoc() {

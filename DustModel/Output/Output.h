@@ -13,7 +13,7 @@
 
 #include "Component.h"
 #include "ErrorHandler.h"
-#include "Interfaces.h"
+#include "IOutput.h"
 #include "ReportDocument.h"
 
 namespace orv::dusto {
@@ -30,7 +30,7 @@ bool WindowlessHost();
 
 inline constexpr const char* kOutputClassId = "OrvDustO.Output";
 
-class Output : public Component, public IOutput {
+class Output : public Component, public IOutput, public IComparisonOutput {
  public:
   Output();
   ~Output() override;
@@ -52,6 +52,8 @@ class Output : public Component, public IOutput {
   void UnloadForm() override;
   // Fails with error 75 when the file cannot be written.
   void SavePdf(const std::string& path) override;
+  void CompareLine(const std::string& aLine, const std::string& aValue, const std::string& bLine,
+                   const std::string& bValue, bool differs) override;
 
   const ReportDocument& Document() const { return document_; }
   // The preview window while it is loaded, else nullptr.

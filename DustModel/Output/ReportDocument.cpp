@@ -47,6 +47,7 @@ void ReportDocument::CloseTable() {
 void ReportDocument::StartDoc() {
   CloseTable();
   rows_.clear();
+  compared_.clear();
   chart_.reset();
   ended_ = false;
 }
@@ -59,19 +60,35 @@ void ReportDocument::EndDoc() {
 void ReportDocument::KillDoc() {
   CloseTable();
   rows_.clear();
+  compared_.clear();
   chart_.reset();
   ended_ = false;
 }
 
-void ReportDocument::DetailLine(const std::string& sLine, const std::string& sValue) {
-  if (!table_open_) table_open_ = true;
+namespace {
+
+ReportRow RowOf(const std::string& sLine, const std::string& sValue) {
   size_t tabs = 0;
   while (tabs < sLine.size() && sLine[tabs] == '\t') ++tabs;
   ReportRow row;
   row.indent = static_cast<int>(tabs < kIndentColumns ? tabs : kIndentColumns);
   row.text = sLine.substr(tabs);
   row.value = sValue;
-  rows_.push_back(std::move(row));
+  return row;
+}
+
+}  // namespace
+
+void ReportDocument::DetailLine(const std::string& sLine, const std::string& sValue) {
+  if (!table_open_) table_open_ = true;
+  rows_.push_back(RowOf(sLine, sValue));
+}
+
+void ReportDocument::CompareLine(const std::string& aLine, const std::string& aValue,
+                                 const std::string& bLine, const std::string& bValue,
+                                 bool differs) {
+  if (!table_open_) table_open_ = true;
+  compared_.push_back({RowOf(aLine, aValue), RowOf(bLine, bValue), differs});
 }
 
 }  // namespace orv::dusto

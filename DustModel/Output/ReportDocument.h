@@ -34,6 +34,13 @@ struct ReportRow {
   std::string RowText() const;
 };
 
+// One row of a comparison of two reports side by side.
+struct ComparedRow {
+  ReportRow a;
+  ReportRow b;
+  bool differs = false;
+};
+
 class ReportDocument {
  public:
   // Line breaks ("\r\n", "\n" or "\r") start a new header line; a tab splits
@@ -64,7 +71,14 @@ class ReportDocument {
   void SetExposureChart(ExposureChartData chart) { chart_ = std::move(chart); }
   const ExposureChartData* ExposureChart() const { return chart_ ? &*chart_ : nullptr; }
 
+  // Adds one row of a comparison: each side as DetailLine takes it.
+  void CompareLine(const std::string& aLine, const std::string& aValue, const std::string& bLine,
+                   const std::string& bValue, bool differs);
+
   const std::vector<ReportRow>& Rows() const { return rows_; }
+  const std::vector<ComparedRow>& ComparedRows() const { return compared_; }
+  // True when the document is a comparison (it has compared rows).
+  bool IsComparison() const { return !compared_.empty(); }
   bool TableOpen() const { return table_open_; }
   bool Ended() const { return ended_; }
   // How many times an open table has been closed (by EndDoc or KillDoc).
@@ -76,6 +90,7 @@ class ReportDocument {
   std::string header_;
   std::string footer_;
   std::vector<ReportRow> rows_;
+  std::vector<ComparedRow> compared_;
   std::optional<ExposureChartData> chart_;
   bool table_open_ = false;
   bool ended_ = false;

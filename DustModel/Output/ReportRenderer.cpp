@@ -93,7 +93,7 @@ void ForEachCellLine(QAbstractTextDocumentLayout& layout, const QTextTableCell& 
 // The cells of row `r`, a merged cell once.
 std::vector<QTextTableCell> RowCells(QTextTable& table, int r) {
   std::vector<QTextTableCell> cells;
-  for (int c = 0; c < kColumns; ++c) {
+  for (int c = 0; c < table.columns(); ++c) {
     const QTextTableCell cell = table.cellAt(r, c);
     if (cell.column() == c) cells.push_back(cell);
   }
@@ -153,6 +153,73 @@ QString KeepLastWordWithText(QString text) {
   return text;
 }
 
+QTextTableFormat PlainTableFormat(const QList<QTextLength>& widths) {
+  QTextTableFormat table_format;
+  table_format.setBorder(0);
+  table_format.setBorderStyle(QTextFrameFormat::BorderStyle_None);
+  table_format.setCellSpacing(0);
+  table_format.setCellPadding(0);
+  table_format.setMargin(0);
+  table_format.setWidth(QTextLength(QTextLength::PercentageLength, 100));
+  table_format.setColumnWidthConstraints(widths);
+  return table_format;
+}
+
+// A comparison: the mark, report A's text and value, report B's text and
+// value. The two texts share what the page leaves; a row that differs is
+// marked "*" and shaded, and indentation is a left margin in the text cell.
+constexpr int kComparisonColumns = 5;
+constexpr double kMarkColumnTwips = 300;
+constexpr double kComparedValueTwips = 1000;
+constexpr double kComparisonIndent = 10.0;  // per level, in the layout's units
+
+void FillComparisonTable(const ReportDocument& report, QTextDocument& doc, const QSizeF& body,
+                         const QPaintDevice& device, LaidOutTable& out) {
+  const double body_twips = body.width() * 1440.0 / device.logicalDpiX();
+  const double fixed = kMarkColumnTwips + 2 * kComparedValueTwips;
+  const double text_twips = std::max((body_twips - fixed) / 2, kMinimumTextColumnTwips);
+  const double total = fixed + 2 * text_twips;
+  const auto share = [total](double twips) {
+    return QTextLength(QTextLength::PercentageLength, 100.0 * twips / total);
+  };
+  const QList<QTextLength> widths = {share(kMarkColumnTwips), share(text_twips),
+                                     share(kComparedValueTwips), share(text_twips),
+                                     share(kComparedValueTwips)};
+  const auto& rows = report.ComparedRows();
+  QTextCursor cursor(&doc);
+  cursor.beginEditBlock();
+  QTextTable* table = cursor.insertTable(static_cast<int>(rows.size()), kComparisonColumns,
+                                         PlainTableFormat(widths));
+  const QColor shade(0xff, 0xe0, 0x8a);
+  for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
+    const ComparedRow& row = rows[static_cast<size_t>(r)];
+    const auto put = [&](int column, const QString& text, Qt::Alignment align, int indent) {
+      QTextTableCell cell = table->cellAt(r, column);
+      QTextTableCellFormat format;
+      format.setTopPadding(kCellPaddingVertical);
+      format.setBottomPadding(kCellPaddingVertical);
+      format.setRightPadding(kTextCellPaddingRight);
+      if (row.differs) format.setBackground(shade);
+      cell.setFormat(format);
+      QTextCursor c = cell.firstCursorPosition();
+      QTextBlockFormat block;
+      block.setAlignment(align);
+      block.setLeftMargin(indent * kComparisonIndent);
+      if (align == Qt::AlignRight) block.setNonBreakableLines(true);
+      c.setBlockFormat(block);
+      c.insertText(text);
+    };
+    put(0, row.differs ? QStringLiteral("*") : QString(), Qt::AlignLeft, 0);
+    put(1, KeepLastWordWithText(QString::fromStdString(row.a.text)), Qt::AlignLeft, row.a.indent);
+    put(2, QString::fromStdString(row.a.value), Qt::AlignRight, 0);
+    put(3, KeepLastWordWithText(QString::fromStdString(row.b.text)), Qt::AlignLeft, row.b.indent);
+    put(4, QString::fromStdString(row.b.value), Qt::AlignRight, 0);
+  }
+  cursor.endEditBlock();
+  out.table = table;
+  out.breaks = FindBreaks(doc, *table, rows.size());
+}
+
 LaidOutTable BuildTable(const ReportDocument& report, QPaintDevice& device, const QSizeF& body) {
   LaidOutTable out;
   out.doc = std::make_unique<QTextDocument>();
@@ -162,6 +229,10 @@ LaidOutTable BuildTable(const ReportDocument& report, QPaintDevice& device, cons
   doc->setDocumentMargin(0);
   // One long page: the rows are put on pages by PageRows.
   doc->setTextWidth(body.width());
+  if (report.IsComparison()) {
+    FillComparisonTable(report, *doc, body, device, out);
+    return out;
+  }
   if (report.Rows().empty()) return out;
 
   // Column widths as shares of the body, so they hold on any device.
@@ -175,14 +246,7 @@ LaidOutTable BuildTable(const ReportDocument& report, QPaintDevice& device, cons
   widths << QTextLength(QTextLength::PercentageLength, 100.0 * text_twips / total);
   widths << QTextLength(QTextLength::PercentageLength, 100.0 * kValueColumnTwips / total);
 
-  QTextTableFormat table_format;
-  table_format.setBorder(0);
-  table_format.setBorderStyle(QTextFrameFormat::BorderStyle_None);
-  table_format.setCellSpacing(0);
-  table_format.setCellPadding(0);
-  table_format.setMargin(0);
-  table_format.setWidth(QTextLength(QTextLength::PercentageLength, 100));
-  table_format.setColumnWidthConstraints(widths);
+  const QTextTableFormat table_format = PlainTableFormat(widths);
 
   const auto& rows = report.Rows();
   QTextCursor cursor(doc);
@@ -422,7 +486,13 @@ int RenderReport(const ReportDocument& report, QPagedPaintDevice& device) {
     throw OrvError(75, "RenderReport", "The report cannot be painted on this device");
   const PageFrame frame = FramePage(report, device);
   const LaidOutTable table = BuildTable(report, device, frame.body.size());
-  const std::vector<PageSlice> pages = PageRows(report.Rows(), table.breaks, frame.body.height());
+  // A comparison keeps its headings with their rows as report A (or B,
+  // where A has no line) has them.
+  std::vector<ReportRow> sides;
+  for (const ComparedRow& r : report.ComparedRows())
+    sides.push_back(r.a.text.empty() && r.a.value.empty() ? r.b : r.a);
+  const std::vector<PageSlice> pages =
+      PageRows(report.IsComparison() ? sides : report.Rows(), table.breaks, frame.body.height());
   for (size_t i = 0; i < pages.size(); ++i) {
     if (i > 0) device.newPage();
     DrawHeader(painter, report, frame, device);

@@ -18,6 +18,8 @@
 
 #include "ReportRenderer.h"
 #include "MessageBox.h"
+#include "OrvError.h"
+#include "Shell.h"
 #include "clsFileDialog.h"
 
 namespace orv::dusto {
@@ -34,14 +36,17 @@ constexpr int kDesignHeightPixels = 700;
 QString SuggestedPdfName(const std::string& header, const QDate& date) {
   // The header reads "Dust Calculation for <name>\r\nRef: <ref>\tZURIR Ref: ...".
   const QString text = QString::fromStdString(header);
-  static const QRegularExpression name_at(QStringLiteral("Dust Calculation for ([^\r\n]*)"));
+  // A comparison's reads "Dust Calculation Comparison for <name>...".
+  static const QRegularExpression name_at(
+      QStringLiteral("Dust Calculation (Comparison )?for ([^\r\n]*)"));
   static const QRegularExpression ref_at(QStringLiteral("Ref: ([^\t\r\n]*)"));
-  const QStringList words =
-      name_at.match(text).captured(1).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+  const QRegularExpressionMatch named = name_at.match(text);
+  const QStringList words = named.captured(2).split(QLatin1Char(' '), Qt::SkipEmptyParts);
   QStringList parts;
   if (!words.isEmpty()) parts << words.last();
   const QString ref = ref_at.match(text).captured(1).trimmed();
   if (!ref.isEmpty()) parts << ref;
+  if (named.capturedLength(1) > 0) parts << QStringLiteral("comparison");
   parts << date.toString(Qt::ISODate);
   QString name = parts.join(QLatin1Char(' '));
   // Characters a file name cannot carry on the desktops we serve.
@@ -245,13 +250,21 @@ void frmOutput::SaveAsPdf() {
 }
 
 // The file is saved by now: a missing or failing opener is told as such, not
-// as a failed save.
+// as a failed save. The opener ends on its own, later: its word that it could
+// not open the file (no PDF viewer installed) comes back to this thread.
 void frmOutput::OpenSavedPdf(const std::string& file) {
-  try {
-    clsFileDialog::NavigateTo(file, this);
-  } catch (const OrvError& e) {
-    MsgBox("The report was saved as " + file + ", but it could not be opened: " + e.Description(),
+  const auto tell = [file](const std::string& why) {
+    MsgBox("The report was saved as " + file + ", but it could not be opened: " + why,
            mb::kInformation, "Dust Model Output");
+  };
+  try {
+    ShellOpen(file, [tell](const std::string& why) {
+      QCoreApplication* app = QCoreApplication::instance();
+      if (!app) return;
+      QMetaObject::invokeMethod(app, [tell, why] { tell(why + "."); }, Qt::QueuedConnection);
+    });
+  } catch (const OrvError& e) {
+    tell(e.Description());
   }
 }
 

@@ -1,6 +1,8 @@
 // tarnby-calc: one claimant's calculation from a history file or from the
 // claimant database, with the report as text, JSON, HTML or PDF; or every
-// claimant of the claimant database, with a results file.
+// claimant of the claimant database, with a results file. The claimant
+// database is a file or a postgresql:// URI; on a server, --all runs of
+// several processes share the work.
 //
 // Exit codes: 0 calculated; 1 the calculation refused the history (its
 // reason in validation_error, and on standard error); 2 bad usage or input

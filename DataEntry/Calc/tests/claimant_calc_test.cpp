@@ -4,11 +4,14 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <string>
 
 #include "ClaimantCalc.h"
+#include "ClaimantRun.h"
+#include "Dates.h"
 #include "DustDataBuild.h"
 #include "DustModel.h"
 #include "Digest.h"
@@ -264,6 +267,88 @@ TEST_F(ClaimantCalcTest, StoresTheResultAsTheDesktopDoes) {
   t.Commit();
   EXPECT_TRUE(Stored(id, "CALCDATE").IsNull());
   EXPECT_TRUE(Stored(id, "RECOVERABLEQUANTUM").IsNull());
+}
+
+// A report of a claimant whose stored result belongs to another history says
+// so in one line after the jurisdiction; any other report is as it was.
+TEST_F(ClaimantCalcTest, TheReportSaysWhenTheHistoryChangedSinceTheStoredResult) {
+  const int32_t id = Calculable();
+  const int32_t cleared = Calculable();
+  db_->Close();
+  db_.reset();
+  orv::calc::CalcOptions options;
+  options.dust_db = *dust_;
+  options.format = orv::calc::Format::kText;
+  const auto report = [&](int32_t who, bool store = false,
+                          std::optional<int32_t> jurisdiction = std::nullopt) {
+    orv::calc::ClaimantRunOptions run;
+    run.claimant_db = path_;
+    run.claimant_id = who;
+    run.store = store;
+    run.jurisdiction = jurisdiction;
+    const orv::calc::ClaimantRunOutcome out = orv::calc::RunStoredClaimant(options, run);
+    EXPECT_TRUE(out.calc.ok);
+    return out.calc.report;
+  };
+  const auto notes = [](const std::vector<std::string>& lines) {
+    std::vector<std::string> found;
+    for (const std::string& l : lines)
+      if (l.starts_with("History changed")) found.push_back(l);
+    return found;
+  };
+  // Never calculated, stored, then current: no line.
+  EXPECT_TRUE(notes(report(id, /*store=*/true)).empty());
+  EXPECT_TRUE(notes(report(cleared, /*store=*/true)).empty());
+  const std::vector<std::string> current = report(id);
+  EXPECT_TRUE(notes(current).empty());
+  // A what-if under another jurisdiction is no change of his history.
+  EXPECT_TRUE(notes(report(id, false, 1)).empty());
+
+  // Another program changes a job without clearing the result; the other
+  // claimant's result is cleared as a history save clears it.
+  std::string calcdate;
+  {
+    const auto db = orv::db::OpenDatabase(path_);
+    ASSERT_EQ(db->Execute("UPDATE WORKHISTORY SET ENDYEAR = 1969 WHERE CLAIMANTID = ? AND "
+                          "STARTYEAR = 1955",
+                          {Value(id)}),
+              1);
+    ClearStoredResult(*db, cleared);
+    calcdate = db->OpenRecordset("SELECT CALCDATE FROM CLAIMANT WHERE ID = ?",
+                                 RecordsetType::Snapshot, {Value(id)})
+                   ->Field(0)
+                   .AsText();
+  }
+  EXPECT_TRUE(notes(report(cleared)).empty());
+  const std::vector<std::string> changed = report(id);
+  const std::string line =
+      "History changed since the last calculation: " + orv::ReportTimeOfStored(calcdate);
+  EXPECT_EQ(notes(changed), std::vector<std::string>{line});
+  const auto at = std::find(changed.begin(), changed.end(), line);
+  ASSERT_NE(at, changed.begin());
+  EXPECT_TRUE(at[-1].starts_with("Jurisdiction: ")) << at[-1];
+  // In the heading's place of any report of him, the blank line after it.
+  const auto jurisdiction = std::find_if(current.begin(), current.end(), [](const std::string& l) {
+    return l.starts_with("Jurisdiction: ");
+  });
+  EXPECT_EQ(at - changed.begin(), jurisdiction - current.begin() + 1);
+  ASSERT_NE(at + 1, changed.end());
+  EXPECT_EQ(at[1], "");
+  EXPECT_EQ(changed.size(), current.size() + 1);
+  // Stored again, the result is current and the line is gone.
+  EXPECT_FALSE(notes(report(id, /*store=*/true)).empty());
+  EXPECT_TRUE(notes(report(id)).empty());
+}
+
+TEST(ReportTimeOfStored, StoredDatesAsTheReportWritesTimes) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"2026-12-07 14:05:33", "14:05 on 07 Dec 2026"},
+      {"1999-01-31 00:00:00", "00:00 on 31 Jan 1999"},
+      {"2026-13-07 14:05:33", "2026-13-07 14:05:33"},
+      {"not a date", "not a date"},
+      {"", ""},
+  };
+  for (const auto& [stored, shown] : cases) EXPECT_EQ(orv::ReportTimeOfStored(stored), shown);
 }
 
 TEST_F(ClaimantCalcTest, NoResultIsStoredForAHistoryThatChangedMeanwhile) {

@@ -228,6 +228,7 @@ TEST_F(HelpTest, TopicsOpenTheirPagesAndFailuresNameTheCause) {
 // modal screen does not block; closed, the screen hands the window back.
 TEST_F(HelpTest, F1OnTheOptionsScreenShowsItsTopicAboveTheScreen) {
   QWidget owner;
+  owner.setGeometry(100, 50, 680, 540);
   owner.show();
   cHelpDlg help;
   help.InitialiseHelp(&owner, std::string(getenv("TARNBY_SOURCE_DIR")) + "/Help");
@@ -244,6 +245,9 @@ TEST_F(HelpTest, F1OnTheOptionsScreenShowsItsTopicAboveTheScreen) {
   EXPECT_TRUE(help.Window()->isWindow());
   // A child of the modal screen is the one window it lets the operator use.
   EXPECT_EQ(help.Window()->parentWidget(), &options);
+  // It opened over the window it was asked from (on the screen).
+  const QPoint off = help.Window()->frameGeometry().center() - owner.frameGeometry().center();
+  EXPECT_LE(off.manhattanLength(), 20) << help.Window()->x() << "," << help.Window()->y();
 
   options.reject();
   ASSERT_NE(help.Window(), nullptr);

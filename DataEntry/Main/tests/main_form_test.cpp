@@ -107,6 +107,37 @@ TEST_F(MainFormTest, DeletingAClaimantAsksFirst) {
   EXPECT_EQ(rs->Field(0).AsInt32(), 0);
 }
 
+// A report on the calculation tab belongs to the claimant it was calculated
+// for: moving to another claimant, or deleting him, leaves no report there
+// that would read as the next one's.
+TEST_F(MainFormTest, AReportLeavesTheCalculationTabWithItsClaimant) {
+  frmMAIN& f = LoadForm();
+  AddClaimant(QStringLiteral("Hollins"));
+  AddJob(QStringLiteral("Ashby"), QStringLiteral("1955"), QStringLiteral("1965"),
+         QStringLiteral("Face"), QStringLiteral("No resp"));
+  AddClaimant(QStringLiteral("Quarrington"), QStringLiteral("Joseph"));
+  AddJob(QStringLiteral("Ashby"), QStringLiteral("1955"), QStringLiteral("1965"),
+         QStringLiteral("Face"), QStringLiteral("No resp"));
+  OpenTab(frmMAIN::kCalcTab);
+  f.Tab3().Form().cmdCalc->click();
+  ASSERT_TRUE(f.Tab3().Output().contains(QStringLiteral("Quarrington"))) << Boxes();
+  // Still his after the result was stored.
+  f.Tab3().Form().cmdCalc->click();
+  EXPECT_TRUE(f.Tab3().Output().contains(QStringLiteral("Quarrington")));
+
+  emit f.Form().datClaimant->MoveRequested(RecordControl::Move::kFirst);
+  EXPECT_EQ(Caption(f), "Record: 1 of 2");
+  EXPECT_TRUE(f.Tab3().Output().isEmpty()) << f.Tab3().Output().left(80).toStdString();
+
+  emit f.Form().datClaimant->MoveRequested(RecordControl::Move::kLast);
+  f.Tab3().Form().cmdCalc->click();
+  ASSERT_TRUE(f.Tab3().Output().contains(QStringLiteral("Quarrington")));
+  boxes_->answers = {mb::kYes};
+  f.DeleteClaimant();
+  EXPECT_EQ(Caption(f), "Record: 1 of 1") << Boxes();
+  EXPECT_TRUE(f.Tab3().Output().isEmpty()) << f.Tab3().Output().left(80).toStdString();
+}
+
 class UserFactorRows : public MainFormTest {
  protected:
   void PrepareDatabase() override {
@@ -259,6 +290,50 @@ TEST_F(UserFactorRows, OutputOptionsChooseTheChannel) {
   EXPECT_NE(f.Engine().model->OutputObject(), nullptr);
   EXPECT_EQ(Settings.DustOutputOption, 1);
   f.Engine().model->SetOutputOption(0);  // closes the preview
+}
+
+// HTML output on a machine with no web browser: the desktop's real opener,
+// found on a PATH of the test's own, either missing or ending as it does when
+// no browser is installed (exit 3). Either way a box names the file; the
+// calculation tab says where it was written beforehand.
+TEST_F(UserFactorRows, HtmlOutputThatNoBrowserCanOpenIsToldInABox) {
+  frmMAIN& f = LoadForm();
+  OpenTab(frmMAIN::kCalcTab);
+  const std::string old_path = getenv("PATH") ? getenv("PATH") : "";
+  SetShellService(nullptr);
+  struct Case {
+    const char* what;
+    const char* opener;  // the script's body; nullptr: none on the PATH
+    const char* told;    // how the box begins
+  };
+  const Case cases[] = {
+      {"no opener", nullptr, "Failed to show results in internet browser\nThe report was written to "},
+      {"no browser", "exit 3",
+       "The report could not be opened in a web browser: no program to open it is installed or "
+       "set up.\nIt was written to "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    boxes_->shown.clear();
+    const fs::path bin = folder_ / (std::string("bin-") + c.what);
+    fs::create_directories(bin);
+    if (c.opener) {
+      std::ofstream(bin / "xdg-open") << "#!/bin/sh\n" << c.opener << "\n";
+      fs::permissions(bin / "xdg-open", fs::perms::owner_all);
+    }
+    setenv("PATH", bin.c_str(), 1);
+    f.SetOutputOption(3);
+    EXPECT_TRUE(fs::exists(Settings.HTMLFile));
+    EXPECT_TRUE(f.Tab3().Form().lblOutput->text().contains(
+        QString::fromStdString(Settings.HTMLFile)));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !boxes_->shown.empty(); }, 10000));
+    ASSERT_EQ(boxes_->shown.size(), 1u);
+    EXPECT_EQ(boxes_->shown[0].prompt.rfind(std::string(c.told) + Settings.HTMLFile, 0), 0u)
+        << boxes_->shown[0].prompt;
+  }
+  setenv("PATH", old_path.c_str(), 1);
+  EXPECT_EQ(boxes_->shown[0].title, "Tarnby");
+  f.SetOutputOption(0);
 }
 
 TEST_F(UserFactorRows, ExposureChartIsOnUntilTurnedOff) {

@@ -199,9 +199,11 @@ TEST_F(MainFormTest, ASmokingPeriodShowsTheYearsItCountsInTheEntryBox) {
   TypeInto(s.meSmokeEnd, QStringLiteral("1980"));
   s.cmdSmokeSave->click();
   ASSERT_EQ(f.Tab2().Grid().Count(), 1) << Boxes();
-  f.Tab2().SelectRow(0);
   const QString years = f.Tab2().Grid().Text(0, 3);
-  EXPECT_NE(years, QStringLiteral("0"));
+  EXPECT_EQ(years, QStringLiteral("30"));
+  // Straight after the save, as the operator sees it, and when chosen again.
+  EXPECT_EQ(s.meSmokeYears->text(), years);
+  f.Tab2().SelectRow(0);
   EXPECT_EQ(s.meSmokeYears->text(), years);
   EXPECT_FALSE(s.meSmokeYears->isEnabled());
   // Still stored as a period, not as a number of years.
@@ -278,6 +280,19 @@ TEST_F(MainFormTest, OnAHistoryTabTabGoesFromTheGridToItsButtons) {
   QTest::keyClick(w.fgWork, Qt::Key_Tab);
   EXPECT_EQ(QApplication::focusWidget(), w.cmdWorkAdd)
       << QApplication::focusWidget()->objectName().toStdString();
+  // From the tab bar, into the open tab first, not through the claimant
+  // buttons; after the tab's own controls come the record bar and those.
+  f.Form().sstabCoal->tabBar()->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), w.fgWork)
+      << QApplication::focusWidget()->objectName().toStdString();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), w.cmdWorkAdd);
+  for (int i = 0; i < 12 && f.Tab1().isAncestorOf(QApplication::focusWidget()); ++i)
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  QWidget* after = QApplication::focusWidget();
+  EXPECT_TRUE(f.Form().datClaimant->isAncestorOf(after) || after == f.Form().cmdSearch)
+      << after->objectName().toStdString();
 }
 
 TEST_F(MainFormTest, GridColumnsGiveTheSpareWidthToTheFactorsAndAreKeptBetweenRuns) {

@@ -55,6 +55,12 @@ class OperatorScreens : public MainFormTest {
 TEST_F(OperatorScreens, ARoundOfEntryByKeyboard) {
   frmMAIN& f = LoadForm();
   Shot("01-first-start");
+  // Centred frame and all: the window manager's title bar and borders count.
+  const QRect frame = f.frameGeometry();
+  const QRect area = f.screen()->availableGeometry();
+  EXPECT_NE(frame, f.geometry()) << "no frame: is a window manager running?";
+  EXPECT_LE(std::abs((frame.left() - area.left()) - (area.right() - frame.right())), 1);
+  EXPECT_LE(std::abs((frame.top() - area.top()) - (area.bottom() - frame.bottom())), 1);
 
   AddClaimant(QStringLiteral("Quarrington"), QStringLiteral("Joseph"));
   OpenTab(frmMAIN::kClaimantTab);

@@ -5,10 +5,12 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTableWidget>
 
 #include "ChangeHistory.h"
 #include "ChangeHistoryDialog.h"
+#include "Dates.h"
 #include "ClaimantProof.h"
 
 namespace orv::tarnby::test {
@@ -68,6 +70,46 @@ TEST_F(MainFormTest, ClaimantTabSaysWhetherTheStoredResultIsCurrentAndShowsWhoCh
     EXPECT_TRUE(f.grab().save(QString::fromUtf8(dir) + "/claimant-result-state.png"));
     EXPECT_TRUE(dialog.grab().save(QString::fromUtf8(dir) + "/change-history.png"));
   }
+}
+
+// The report says when the stored result it replaces was calculated from
+// another history, once, and only then.
+TEST_F(MainFormTest, ReportSaysTheHistoryChangedSinceTheLastCalculation) {
+  frmMAIN& f = LoadForm();
+  AddClaimant(QStringLiteral("Rowley"), QStringLiteral("Arthur"));
+  AddJob(QStringLiteral("Ashby"), QStringLiteral("1955"), QStringLiteral("1965"),
+         QStringLiteral("Face"), QStringLiteral("No resp"));
+  OpenTab(frmMAIN::kCalcTab);
+  const auto calculate = [&] {
+    f.Tab3().Form().cmdCalc->click();
+    EXPECT_TRUE(boxes_->shown.empty()) << Boxes();
+    return f.Tab3().Output();
+  };
+  const QString line = QStringLiteral("History changed since the last calculation: ");
+  // A first calculation, and one of the same history: no line.
+  EXPECT_FALSE(calculate().contains(line));
+  const QString current = calculate();
+  EXPECT_FALSE(current.contains(line));
+
+  // Another program changes the job's years without clearing the result.
+  std::string calcdate;
+  {
+    const db::DatabasePtr other = db::OpenDatabase(Settings.Database);
+    ASSERT_EQ(other->Execute("UPDATE WORKHISTORY SET ENDYEAR = 1964"), 1);
+    calcdate = other->OpenRecordset("SELECT CALCDATE FROM CLAIMANT", db::RecordsetType::Snapshot)
+                   ->Field(0)
+                   .AsText();
+  }
+  const QString changed = calculate();
+  const QString expected = line + QString::fromStdString(ReportTimeOfStored(calcdate));
+  EXPECT_EQ(changed.count(line), 1);
+  const QStringList lines =
+      changed.split(QRegularExpression(QStringLiteral("[\\r\\n]+")), Qt::SkipEmptyParts);
+  const qsizetype at = lines.indexOf(expected);
+  ASSERT_GT(at, 0) << changed.toStdString();
+  EXPECT_EQ(lines[at - 1], QStringLiteral("Jurisdiction: England/Wales"));
+  // Calculated again, the stored result is his history's.
+  EXPECT_FALSE(calculate().contains(line));
 }
 
 }  // namespace

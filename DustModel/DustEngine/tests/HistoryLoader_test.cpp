@@ -117,11 +117,14 @@ TEST(HistoryLoader, SmokingAndIdentity) {
   EXPECT_FLOAT_EQ(smoking.Item("B")->SmokeValue(), 10);
 
   DustModel model;
-  ApplyIdentity(model, {"Ann", "S/2", "Z/2", std::nullopt, ""});
+  ApplyIdentity(model, {"Ann", "S/2", "Z/2", std::nullopt, "", "A note"});
   EXPECT_EQ(model.ClaimantExtraLabel(), "Additional information: ");
-  ApplyIdentity(model, {"Ann", "S/2", "Z/2", "Claimant Address: ", "1 Row"});
+  EXPECT_EQ(model.HeadingNote(), "A note");
+  // The next claimant's identity takes the note away.
+  ApplyIdentity(model, {"Ann", "S/2", "Z/2", "Claimant Address: ", "1 Row", ""});
   EXPECT_EQ(model.ClaimantExtraLabel(), "Claimant Address: ");
   EXPECT_EQ(model.ZURIRRef(), "Z/2");
+  EXPECT_EQ(model.HeadingNote(), "");
 }
 
 TEST(DustModelClass, CreatedByClassIdentifier) {

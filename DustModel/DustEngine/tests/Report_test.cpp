@@ -2,6 +2,7 @@
 // object's preview, the HTML file, and none.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -45,6 +46,22 @@ TEST_F(ReportChannels, HeadingNamesClaimantAndExtraOnlyWhenGiven) {
   EXPECT_EQ(fresh.ClaimantExtraLabel(), "Additional information: ");
   EXPECT_EQ(fresh.ErrorMode(), orvShowMsg);
   EXPECT_EQ(fresh.OutputOption(), orvRaiseEvent);
+}
+
+TEST_F(ReportChannels, HeadingNoteStandsAfterTheJurisdictionOnlyWhenGiven) {
+  ASSERT_TRUE(RunShort());
+  const std::vector<std::string> plain = lines_;
+  model_->SetHeadingNote("History changed since the last calculation: 14:05 on 07 Dec 2026");
+  ASSERT_TRUE(RunShort());
+  ASSERT_EQ(lines_.size(), plain.size() + 1);
+  const auto at = std::find(lines_.begin(), lines_.end(),
+                            "History changed since the last calculation: 14:05 on 07 Dec 2026");
+  ASSERT_NE(at, lines_.end());
+  EXPECT_EQ(at[-1], "Jurisdiction: England/Wales");
+  EXPECT_EQ(at[1], "");
+  model_->SetHeadingNote("");
+  ASSERT_TRUE(RunShort());
+  EXPECT_EQ(lines_.size(), plain.size());
 }
 
 TEST_F(ReportChannels, OneIsScotlandAndAnyOtherJurisdictionIsRefused) {

@@ -270,6 +270,8 @@ TEST(SuggestedPdfName, SurnameReferenceAndDate) {
        "Quarrington SOL-41 2026-12-07.pdf"},
       {"Dust Calculation for Ann Platt\r\nRef: \tZURIR Ref: ", "Platt 2026-12-07.pdf"},
       {"", "2026-12-07.pdf"},
+      {"Dust Calculation Comparison for Mr Joseph Quarrington\r\nRef: SOL/41\tZURIR Ref: Z9",
+       "Quarrington SOL-41 comparison 2026-12-07.pdf"},
   };
   for (const Case& c : cases) EXPECT_EQ(SuggestedPdfName(c.header, day), c.expected) << c.header;
 }
@@ -296,31 +298,64 @@ TEST_F(OutputTest, KeysCloseAndZoomStepsAreOneQuarter) {
   EXPECT_FALSE(w->isVisible());
 }
 
-// An opener that cannot start, as on a machine without the desktop's opener.
-class FailingShell : public ShellService {
- public:
-  void Open(const std::string&) override {
-    throw OrvError(53, "ShellOpen", "Cannot start xdg-open: No such file or directory");
+// The desktop's real opener, found on a PATH of the test's own: none there,
+// or one that says what the opener says when no viewer is installed (exit 3),
+// or one that opens. A saved PDF that cannot be opened is told in a box,
+// naming the file, and is never reported as a failed save; one that opens is
+// not told at all.
+TEST_F(OutputTest, SavedPdfThatNothingCanOpenIsToldInABoxNamingTheFile) {
+  struct Case {
+    const char* what;
+    const char* opener;  // the script's body; nullptr: no opener on the PATH
+    const char* told;    // what the box says after "could not be opened: "; nullptr: no box
+  };
+  const Case cases[] = {
+      {"no opener", nullptr, "Cannot start xdg-open: No such file or directory"},
+      {"no viewer", "exit 3", "no program to open it is installed or set up."},
+      {"a viewer", "exit 0", nullptr},
+  };
+  const std::string old_path = getenv("PATH") ? getenv("PATH") : "";
+  SetShellService(nullptr);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    boxes_->shown.clear();
+    const fs::path bin = dir_ / (std::string("bin-") + c.what);
+    fs::create_directories(bin);
+    const fs::path ran = bin / "ran";
+    if (c.opener) {
+      std::ofstream(bin / "xdg-open") << "#!/bin/sh\necho \"$1\" > '" << ran.string() << "'\n"
+                                      << c.opener << "\n";
+      fs::permissions(bin / "xdg-open", fs::perms::owner_all);
+    }
+    setenv("PATH", bin.c_str(), 1);
+    FeedSample(*output_, 1, 2);
+    output_->Show();
+    const std::string pdf = Temp(std::string(c.what) + ".pdf");
+    FileDialogAnswer chosen;
+    chosen.result = 1;
+    chosen.files = {pdf};
+    dialogs_->answers.push_back(chosen);
+    output_->Window()->SavePdfAction()->trigger();
+    EXPECT_TRUE(fs::exists(pdf));
+    if (c.opener) {
+      // The opener was given the saved file.
+      EXPECT_TRUE(QTest::qWaitFor([&] { return fs::exists(ran); }, 10000));
+      QTest::qWait(300);
+      std::string opened;
+      std::getline(std::ifstream(ran), opened);
+      EXPECT_EQ(opened, pdf);
+    }
+    if (c.told) {
+      EXPECT_TRUE(QTest::qWaitFor([&] { return !boxes_->shown.empty(); }, 10000));
+      ASSERT_EQ(boxes_->shown.size(), 1u);
+      EXPECT_EQ(boxes_->shown[0].style, mb::kInformation);
+      EXPECT_EQ(boxes_->shown[0].prompt,
+                "The report was saved as " + pdf + ", but it could not be opened: " + c.told);
+    } else {
+      EXPECT_TRUE(boxes_->shown.empty()) << boxes_->shown[0].prompt;
+    }
   }
-};
-
-TEST_F(OutputTest, SavedPdfThatCannotBeOpenedIsNotReportedAsAFailedSave) {
-  SetShellService(std::make_shared<FailingShell>());
-  FeedSample(*output_, 1, 2);
-  output_->Show();
-  FileDialogAnswer chosen;
-  chosen.result = 1;
-  chosen.files = {Temp("kept.pdf")};
-  dialogs_->answers.push_back(chosen);
-  output_->Window()->SavePdfAction()->trigger();
-  EXPECT_TRUE(fs::exists(Temp("kept.pdf")));
-  ASSERT_EQ(boxes_->shown.size(), 1u);
-  EXPECT_EQ(boxes_->shown[0].style, mb::kInformation);
-  EXPECT_EQ(boxes_->shown[0].prompt.rfind("The report was saved as " + Temp("kept.pdf") +
-                                              ", but it could not be opened: Trying to open",
-                                          0),
-            0u)
-      << boxes_->shown[0].prompt;
+  setenv("PATH", old_path.c_str(), 1);
   EXPECT_FALSE(fs::exists(dir_ / "tarnby" / "orvdusto_Error.log"));
 }
 

@@ -79,6 +79,34 @@ TEST(ReportDocument, KillDocClosesTheTableAndDiscardsTheRows) {
   EXPECT_EQ(doc.Rows().size(), 1u);
 }
 
+TEST(ReportDocument, ComparedRowsKeepEachSidesIndentAndGoWithTheDocument) {
+  ReportDocument doc;
+  doc.StartDoc();
+  EXPECT_FALSE(doc.IsComparison());
+  doc.CompareLine("\t\tSmoking insult", "28.00", "\t\tSmoking insult", "20.00", true);
+  doc.CompareLine("Only in A", "", "", "", true);
+  doc.CompareLine("", "", "\t\t\t\t\tDeep in B", "1.00", true);
+  EXPECT_TRUE(doc.IsComparison());
+  EXPECT_TRUE(doc.TableOpen());
+  EXPECT_TRUE(doc.Rows().empty());
+  const auto& rows = doc.ComparedRows();
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0].a.indent, 2);
+  EXPECT_EQ(rows[0].a.text, "Smoking insult");
+  EXPECT_EQ(rows[0].b.value, "20.00");
+  EXPECT_TRUE(rows[0].differs);
+  EXPECT_TRUE(rows[1].b.text.empty());
+  EXPECT_EQ(rows[2].b.indent, kIndentColumns);  // more than four count as four
+  doc.EndDoc();
+  EXPECT_EQ(doc.TablesClosed(), 1);
+  // A new document, or one discarded, is no comparison.
+  doc.StartDoc();
+  EXPECT_FALSE(doc.IsComparison());
+  doc.CompareLine("a", "", "b", "", true);
+  doc.KillDoc();
+  EXPECT_FALSE(doc.IsComparison());
+}
+
 TEST(ReportDocument, HeaderLinesAndFooterPageNumbers) {
   ReportDocument doc;
   doc.SetHeader("Dust Calculation for A\r\nRef: S1\tZURIR Ref: Z1\nThird\rFourth");

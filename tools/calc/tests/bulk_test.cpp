@@ -28,7 +28,7 @@
 #include "DustDataFiles.h"
 #include "DustModel.h"
 #include "DustModelTypes.h"
-#include "Interfaces.h"
+#include "DustDataPassword.h"
 #include "SpoiltFiles.h"
 #include "SyntheticClaimants.h"
 #include "TempDir.h"
@@ -673,8 +673,9 @@ TEST_P(BulkCalc, VerifyGivesEachChangeItsReasonForExactlyItsClaimants) {
 }
 
 // A bulk store's writes are in the change history, each stored figure
-// recorded as the value it left, under the calculator's name.
-TEST_F(BulkCalc, ABulkStoreLeavesAChangeRecordForEveryResultItWrites) {
+// recorded as the value it left, under the calculator's name, on a file and
+// on a server alike.
+TEST_P(BulkCalc, ABulkStoreLeavesAChangeRecordForEveryResultItWrites) {
   const std::string path = Claimants("records.db", 30);
   const Ran r = Calc("--claimant-db '" + path + "' --all --store --jobs 2");
   ASSERT_EQ(r.code, 0) << r.err;

@@ -27,6 +27,7 @@
 #include "DustModel.h"
 #include "DustModelTypes.h"
 #include "SyntheticClaimants.h"
+#include "TempDir.h"
 #include "TestServer.h"
 #include "ToolRun.h"
 #include "modTarnbyDatabase.h"
@@ -57,16 +58,12 @@ class SharedRunTest : public ::testing::Test {
     ASSERT_FALSE(orv::testing::TestServerSocket().empty()) << "no test server";
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     name_ = info->name();
-    dir_ = (fs::temp_directory_path() / ("tarnby_shared_" + name_)).string();
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
+    tmp_.emplace();
+    dir_ = tmp_->path();
     dust_ = dir_ + "/DUSTDATA.db";
     orv::dustdata::BuildFromCsv(TARNBY_DUSTDATA_FIXTURE, dust_, true);
   }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-  }
+  void TearDown() override { tmp_.reset(); }
 
   // A server database of the test's own with `n` synthetic claimants.
   std::string Claimants(const std::string& name, int64_t n) {
@@ -131,6 +128,7 @@ class SharedRunTest : public ::testing::Test {
   }
 
   std::string name_;
+  std::optional<orv::test::TempDir> tmp_;  // a private folder per test
   std::string dir_;
   std::string dust_;
 };
@@ -178,10 +176,32 @@ TEST_F(SharedRunTest, BadConnectionsAndDatabasesAreBadInputForEveryMode) {
                 "SELECT count(*) FROM pg_class WHERE relnamespace = 'public'::regnamespace",
                 DbName(empty)),
             "0");
-  // A run's name belongs to a server.
-  const orv::test::ToolRun named = orv::test::RunTool(
-      "tarnby-calc", "--dust-db '" + dust_ + "' --claimant-db '" + dust_ + "x' --all --run a", dir_);
-  EXPECT_EQ(named.code, 2);
+}
+
+// A named run is one recalculation: once finished it has nothing left, and
+// a process of another mode is refused it. A name given for a file is
+// refused: a file's run is one machine's.
+TEST_F(SharedRunTest, ANamedRunIsOneRecalculation) {
+  const std::string uri = Claimants("named", 30);
+  const std::string tool = "--dust-db '" + dust_ + "' --claimant-db '" + uri + "' --all ";
+  const orv::test::ToolRun first = orv::test::RunTool("tarnby-calc", tool + "--store --run nov", dir_);
+  EXPECT_EQ(first.code, 0) << first.err;
+  EXPECT_NE(first.err.find("began the shared run 'nov'"), std::string::npos) << first.err;
+  const orv::test::ToolRun again = orv::test::RunTool("tarnby-calc", tool + "--store --run nov", dir_);
+  EXPECT_EQ(again.code, 0) << again.err;
+  EXPECT_NE(again.err.find("nothing was left to calculate in it"), std::string::npos) << again.err;
+  EXPECT_EQ(again.out, "0 calculated, 0 refused, 0 failed\n");
+  const orv::test::ToolRun other = orv::test::RunTool("tarnby-calc", tool + "--run nov", dir_);
+  EXPECT_EQ(other.code, 2);
+  EXPECT_NE(other.err.find("the run 'nov' was begun with another choice of --store"),
+            std::string::npos)
+      << other.err;
+  const std::string file = File("named.db");
+  orv::tarnby::CreateClaimantDatabase(file);
+  const orv::test::ToolRun on_file = orv::test::RunTool(
+      "tarnby-calc", "--dust-db '" + dust_ + "' --claimant-db '" + file + "' --all --run nov", dir_);
+  EXPECT_EQ(on_file.code, 2);
+  EXPECT_NE(on_file.err.find("only on a server"), std::string::npos) << on_file.err;
 }
 
 // Two processes started for the same recalculation share it: every claimant

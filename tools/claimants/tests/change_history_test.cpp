@@ -1,6 +1,6 @@
 // The change history: what each writer leaves, that a killed write leaves
 // nothing, that the history cannot be rewritten, and what check finds when
-// another program went around it.
+// another program went around it, on a file and on the test server.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -17,6 +17,8 @@
 #include "Database.h"
 #include "OrvError.h"
 #include "TempDir.h"
+#include "TestServer.h"
+#include "Text.h"
 #include "ToolRun.h"
 #include "modTarnbyDatabase.h"
 
@@ -45,10 +47,15 @@ std::vector<std::vector<std::string>> Rows(const std::string& csv) {
 
 enum Col { kTime, kUser, kProgram, kTable, kRow, kClaimant, kAction, kField, kOld, kNew };
 
-class ChangeHistoryTest : public ::testing::Test {
+// The parameter: on the test server (a database of its own per test) rather
+// than in a file.
+class ChangeHistoryTest : public ::testing::TestWithParam<bool> {
  protected:
   void SetUp() override {
-    path_ = (dir_ / "c.db").string();
+    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    for (char& c : name) c = c == '/' ? '_' : c;
+    path_ = OnServer() ? orv::testing::NewServerDatabase("h_" + name.substr(0, 40))
+                       : (dir_ / "c.db").string();
     CreateClaimantDatabase(path_);
     const char* src = std::getenv("TARNBY_SOURCE_DIR");
     sample_ = (fs::path(src ? src : "../../..") / "data" / "claimants").string();
@@ -63,6 +70,18 @@ class ChangeHistoryTest : public ::testing::Test {
     return Rows(r.out);
   }
   std::vector<std::string> Problems() { return claimants::CheckDatabase(path_).problems; }
+  bool OnServer() const { return GetParam(); }
+  // Who the records name: the login on a file, the server's session user.
+  std::string User() {
+    if (!OnServer()) return LoginName();
+    const db::DatabasePtr d = db::OpenDatabase(path_);
+    return d->OpenRecordset("SELECT session_user", db::RecordsetType::Snapshot)->Field(0).AsText();
+  }
+  // Another program's removal of one of the structure's triggers.
+  std::string DropTrigger(const std::string& name, const char* table) const {
+    return "DROP TRIGGER \"" + name + "\"" +
+           (OnServer() ? std::string(" ON \"") + table + "\"" : std::string());
+  }
 
   orv::test::TempDir tmp_;
   const fs::path dir_ = tmp_.path();
@@ -70,13 +89,14 @@ class ChangeHistoryTest : public ::testing::Test {
   std::string sample_;
 };
 
-TEST_F(ChangeHistoryTest, EachWriterLeavesItsRecordsNamingUserAndProgram) {
+TEST_P(ChangeHistoryTest, EachWriterLeavesItsRecordsNamingUserAndProgram) {
   // The tool's import: every field of every row it adds.
   ASSERT_EQ(Tool("import '" + path_ + "' '" + sample_ + "'").code, 0);
   auto rows = History();
   ASSERT_FALSE(rows.empty());
+  const std::string user = User();
   for (const auto& r : rows) {
-    EXPECT_EQ(r[kUser], LoginName());
+    EXPECT_EQ(r[kUser], user);
     EXPECT_EQ(r[kProgram], "tarnby-claimants");
     EXPECT_EQ(r[kAction], "insert");
     EXPECT_TRUE(r[kOld].empty());
@@ -115,19 +135,22 @@ TEST_F(ChangeHistoryTest, EachWriterLeavesItsRecordsNamingUserAndProgram) {
   EXPECT_EQ(History(" --since 2000-01-01").size(), rows.size());
   EXPECT_EQ(Tool("history '" + path_ + "' --since 2026-02-30").code, 2);
 
-  // Another program's direct write is recorded too, but nobody is named.
+  // Another program's direct write is recorded too: on a file nobody is
+  // named, on a server its session user is.
   {
     const db::DatabasePtr raw = db::OpenDatabase(path_);
     EXPECT_EQ(raw->Execute("UPDATE WORKHISTORY SET ENDYEAR = ENDYEAR + 1 WHERE ID = 1"), 1);
   }
   rows = History();
   EXPECT_EQ(rows.back()[kField], "ENDYEAR");
-  EXPECT_TRUE(rows.back()[kUser].empty());
-  EXPECT_TRUE(rows.back()[kProgram].empty());
+  EXPECT_EQ(rows.back()[kUser], OnServer() ? user : "");
+  if (!OnServer()) {
+    EXPECT_TRUE(rows.back()[kProgram].empty());
+  }
   EXPECT_TRUE(Problems().empty()) << Problems().front();
 }
 
-TEST_F(ChangeHistoryTest, AKilledWriteLeavesNeitherTheChangeNorItsRecord) {
+TEST_P(ChangeHistoryTest, AKilledWriteLeavesNeitherTheChangeNorItsRecord) {
   ASSERT_EQ(Tool("import '" + path_ + "' '" + sample_ + "'").code, 0);
   const size_t before = History().size();
   const pid_t child = fork();
@@ -152,23 +175,24 @@ TEST_F(ChangeHistoryTest, AKilledWriteLeavesNeitherTheChangeNorItsRecord) {
             "Harker");
 }
 
-TEST_F(ChangeHistoryTest, TheHistoryCannotBeRewrittenAndCheckFindsWhatWentAroundIt) {
+TEST_P(ChangeHistoryTest, TheHistoryCannotBeRewrittenAndCheckFindsWhatWentAroundIt) {
   ASSERT_EQ(Tool("import '" + path_ + "' '" + sample_ + "'").code, 0);
   {
     const db::DatabasePtr d = OpenClaimantDatabase(path_);
-    for (const char* sql : {"UPDATE CHANGEHISTORY SET NEWVALUE = 'x' WHERE ID = 2",
-                            "UPDATE CHANGEHISTORY SET USERNAME = 'someone' WHERE ID = 2",
-                            "DELETE FROM CHANGEHISTORY WHERE ID = 2"}) {
-      EXPECT_THROW(d->Execute(sql), OrvError) << sql;
-    }
+    std::vector<std::string> rewrites = {"UPDATE CHANGEHISTORY SET NEWVALUE = 'x' WHERE ID = 2",
+                                         "UPDATE CHANGEHISTORY SET USERNAME = 'someone' WHERE ID = 2",
+                                         "DELETE FROM CHANGEHISTORY WHERE ID = 2"};
+    // A file has no way to empty a table at once; a server's refuses it.
+    if (OnServer()) rewrites.push_back("TRUNCATE CHANGEHISTORY");
+    for (const std::string& sql : rewrites) EXPECT_THROW(d->Execute(sql), OrvError) << sql;
   }
   EXPECT_TRUE(Problems().empty());
   // Another program that drops the file's triggers can change a row without
   // a record, and rewrite a record: check says so for each.
   {
     const db::DatabasePtr raw = db::OpenDatabase(path_);
-    raw->Execute("DROP TRIGGER \"CHANGEHISTORY_WORKHISTORY_UPDATE\"");
-    raw->Execute("DROP TRIGGER \"CHANGEHISTORY_KEEP_UPDATE\"");
+    raw->Execute(DropTrigger("CHANGEHISTORY_WORKHISTORY_UPDATE", "WORKHISTORY"));
+    raw->Execute(DropTrigger("CHANGEHISTORY_KEEP_UPDATE", kChangeHistoryTable));
     EXPECT_EQ(raw->Execute("UPDATE WORKHISTORY SET STARTYEAR = 1900 WHERE ID = 3"), 1);
     EXPECT_EQ(raw->Execute("UPDATE CHANGEHISTORY SET NEWVALUE = 'Nobody' WHERE FIELD = 'SURNAME' "
                            "AND ROWKEY = 1 AND TABLENAME = 'CLAIMANT'"),
@@ -192,17 +216,23 @@ TEST_F(ChangeHistoryTest, TheHistoryCannotBeRewrittenAndCheckFindsWhatWentAround
   EXPECT_EQ(Tool("check '" + path_ + "'").code, 2);
 }
 
-TEST_F(ChangeHistoryTest, TheStructureDeclaresEveryTriggerItMakes) {
+TEST_P(ChangeHistoryTest, TheStructureDeclaresEveryTriggerItMakes) {
   const db::DatabasePtr d = OpenForReading(path_);
   std::vector<std::string> on_file;
-  for (auto r = d->OpenRecordset("SELECT name FROM sqlite_master WHERE type = 'trigger' ORDER BY name",
-                                 db::RecordsetType::Snapshot);
-       !r->IsEOF(); r->MoveNext())
-    on_file.push_back(r->Field(0).AsText());
-  std::vector<std::string> declared = ChangeHistoryTriggers();
+  const char* triggers =
+      OnServer() ? "SELECT tgname FROM pg_trigger WHERE NOT tgisinternal ORDER BY tgname"
+                 : "SELECT name FROM sqlite_master WHERE type = 'trigger' ORDER BY name";
+  for (auto r = d->OpenRecordset(triggers, db::RecordsetType::Snapshot); !r->IsEOF(); r->MoveNext())
+    on_file.push_back(UpperAscii(r->Field(0).AsText()));  // a server's names are folded
+  std::vector<std::string> declared = ChangeHistoryTriggers(OnServer());
   std::sort(declared.begin(), declared.end());
   EXPECT_EQ(on_file, declared);
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, ChangeHistoryTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& i) {
+                           return i.param ? "Server" : "File";
+                         });
 
 }  // namespace
 }  // namespace orv::tarnby

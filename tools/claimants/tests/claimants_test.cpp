@@ -111,6 +111,30 @@ TEST_P(ClaimantsTest, SampleImportsAndExportsBackToTheSameFiles) {
   EXPECT_TRUE(CheckDatabase(first).ok());
 }
 
+// The sample keeps its numbers; a row entered afterwards with none takes
+// the next free one (on a server the counters are moved on past the import).
+TEST_P(ClaimantsTest, RowsEnteredAfterAnImportTakeNewNumbers) {
+  const std::string db_path = NewDb("after.db");
+  ImportFolder(db_path, sample_.string());
+  const db::DatabasePtr d = tarnby::OpenClaimantDatabase(db_path);
+  const auto highest = [&](const char* table) {
+    return d->OpenRecordset(std::string("SELECT MAX(ID) FROM ") + table, db::RecordsetType::Snapshot)
+        ->Field(0)
+        .AsInt64();
+  };
+  for (const auto& [table, insert] : std::vector<std::pair<const char*, const char*>>{
+           {"CLAIMANT", "INSERT INTO CLAIMANT (SURNAME) VALUES ('Entered')"},
+           {"WORKHISTORY", "INSERT INTO WORKHISTORY (CLAIMANTID, STARTYEAR, ENDYEAR) VALUES (1, "
+                           "1950, 1951)"},
+           {"SMOKEHISTORY", "INSERT INTO SMOKEHISTORY (CLAIMANTID, SMOKECATEGORYID, YEARS) VALUES "
+                            "(1, 2, 5)"}}) {
+    const int64_t before = highest(table);
+    EXPECT_NO_THROW(d->Execute(insert)) << table;
+    EXPECT_EQ(highest(table), before + 1) << table;
+  }
+  d->Close();
+}
+
 TEST_P(ClaimantsTest, ABadRowRejectsTheWholeImportNamingFileLineAndField) {
   struct Case {
     const char* file;

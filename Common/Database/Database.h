@@ -137,10 +137,15 @@ using RecordsetPtr = std::unique_ptr<Recordset>;
 // opening or re-running of a recordset. The defaults are far beyond what any
 // query of this system needs on the largest files it serves, and end a
 // query that would never finish, or fill memory, within seconds.
+//
+// On a server the steps are the server's own and not counted: a run may take
+// `server_ms` before it is cancelled, and the rows it returns and any one
+// value are held to the same sizes once they have arrived.
 struct QueryBudget {
   int64_t steps = 50'000'000;
   int64_t memory_bytes = 256LL << 20;
   int32_t value_bytes = 16 << 20;
+  int32_t server_ms = 10'000;
 };
 
 // The two kinds of database this system keeps, told apart by a table only

@@ -245,7 +245,7 @@ int64_t PgQueryDef::Execute() {
   std::vector<Value> values;
   std::vector<uint32_t> types;
   BindNamed(t, params_, values, types);
-  return conn_->Run(t.sql, values, types, kQuerySource).Changed();
+  return conn_->RunWithinBudget(name_, t.sql, values, types, kQuerySource).Changed();
 }
 
 QueryDefPtr PgDatabase::QueryDefs(std::string_view name) {

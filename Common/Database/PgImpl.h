@@ -81,7 +81,7 @@ struct PgTable {
 class PgConnection {
  public:
   PgConnection(PGconn* h, std::string uri, std::string display, bool read_only, bool exclusive,
-               int lock_timeout_ms);
+               int lock_timeout_ms, QueryBudget budget = {});
   ~PgConnection();
   PgConnection(const PgConnection&) = delete;
   PgConnection& operator=(const PgConnection&) = delete;
@@ -98,6 +98,13 @@ class PgConnection {
   // and kept for the connection's life. Failures raise.
   PgResult Run(const std::string& sql, const std::vector<Value>& values,
                const std::vector<uint32_t>& types, std::string_view source);
+  // Runs, as Run does, SQL that comes from the database: the stored query
+  // `query`. A run longer than the budget's time is cancelled, and one whose
+  // rows or a value of them are larger than the budget allows is refused:
+  // both 3035 naming the query, as on a file.
+  PgResult RunWithinBudget(const std::string& query, const std::string& sql,
+                           const std::vector<Value>& values, const std::vector<uint32_t>& types,
+                           std::string_view source);
   // The columns a statement would give (prepared as Run prepares it).
   PgResult Describe(const std::string& sql, const std::vector<uint32_t>& types,
                     std::string_view source);
@@ -123,6 +130,7 @@ class PgConnection {
   const std::string& Prepared(const std::string& sql, const std::vector<uint32_t>& types,
                               std::string_view source);
   [[noreturn]] void RaiseLost(std::string_view source, const std::string& why);
+  [[noreturn]] void RaiseOverBudget(const std::string& query, const std::string& what) const;
 
   PGconn* h_;
   std::string uri_;
@@ -130,6 +138,7 @@ class PgConnection {
   bool read_only_;
   bool exclusive_;
   int lock_timeout_ms_;
+  QueryBudget budget_;
   std::unordered_map<std::string, std::string> prepared_;
   int next_statement_ = 0;
   std::map<uint32_t, PgTable> tables_;

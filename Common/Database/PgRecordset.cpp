@@ -62,6 +62,8 @@ class PgRecordset final : public RecordsetBase {
   }
   void Prepare();
   void Run() override;
+  PgResult RunSet(const std::string& sql, const std::vector<Value>& values,
+                  const std::vector<uint32_t>& types);
   void Bind(std::vector<Value>& values, std::vector<uint32_t>& types) const;
   size_t Width() const { return names_.size(); }
   void RequireUpdatable() const {
@@ -214,6 +216,14 @@ void PgRecordset::Prepare() {
   keyset_ = !computed;
 }
 
+// A stored query's SQL runs under the budget of SQL from the database; the
+// caller's own does not.
+PgResult PgRecordset::RunSet(const std::string& sql, const std::vector<Value>& values,
+                             const std::vector<uint32_t>& types) {
+  if (query_.empty()) return conn_->Run(sql, values, types, kSource);
+  return conn_->RunWithinBudget(query_, sql, values, types, kSource);
+}
+
 void PgRecordset::Run() {
   if (generation_ != conn_->structure_generation) Prepare();
   std::vector<Value> values;
@@ -228,14 +238,14 @@ void PgRecordset::Run() {
     std::string quoted = "\"";
     for (char ch : key_output_) quoted += ch == '"' ? std::string("\"\"") : std::string(1, ch);
     quoted += "\"";
-    PgResult r = conn_->Run("SELECT " + quoted + " FROM (" + translated_.sql + ") AS \"orv$set\"",
-                            values, types, kSource);
+    PgResult r = RunSet("SELECT " + quoted + " FROM (" + translated_.sql + ") AS \"orv$set\"",
+                        values, types);
     nrows_ = r.Rows();
     keys_.reserve(size_t(nrows_));
     for (int i = 0; i < nrows_; ++i) keys_.push_back(PgCell(r, i, 0, kinds_[size_t(key_col_)]));
     cells_.assign(Width(), Value());
   } else {
-    PgResult r = conn_->Run(translated_.sql, values, types, kSource);
+    PgResult r = RunSet(translated_.sql, values, types);
     nrows_ = r.Rows();
     cells_.reserve(size_t(nrows_) * Width());
     for (int i = 0; i < nrows_; ++i) {

@@ -29,12 +29,14 @@ std::string Trim(std::string_view s) {
   return std::string(s.substr(b, e - b + 1));
 }
 
-std::string TrimWhite(std::string_view s) {
+std::string_view TrimWhiteView(std::string_view s) {
   size_t b = 0, e = s.size();
   while (b < e && IsWhite(s[b])) ++b;
   while (e > b && IsWhite(s[e - 1])) --e;
-  return std::string(s.substr(b, e - b));
+  return s.substr(b, e - b);
 }
+
+std::string TrimWhite(std::string_view s) { return std::string(TrimWhiteView(s)); }
 
 bool IEquals(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;

@@ -13,6 +13,8 @@ std::string LowerAscii(std::string_view s);
 std::string Trim(std::string_view s);
 // Removes spaces, tabs, carriage returns and line feeds at both ends.
 std::string TrimWhite(std::string_view s);
+// The same without a copy: a view of `s`.
+std::string_view TrimWhiteView(std::string_view s);
 bool IEquals(std::string_view a, std::string_view b);
 bool IStartsWith(std::string_view s, std::string_view prefix);
 // Replaces every occurrence of `from` (not empty) by `to`.

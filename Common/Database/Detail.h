@@ -262,6 +262,31 @@ struct Parameter {
   std::optional<FieldType> type;  // nullopt: value kept as given
   Value value;
 };
+// What the two engines' stored queries share: the name, the SQL and the
+// declared parameters with their present values.
+class StoredQueryDef : public QueryDef {
+ public:
+  StoredQueryDef(std::string name, std::string sql, std::vector<detail::Parameter> params)
+      : name_(std::move(name)), sql_(std::move(sql)), params_(std::move(params)) {}
+
+  const std::string& Name() const override { return name_; }
+  const std::string& SQL() const override { return sql_; }
+  std::vector<std::string> ParameterNames() const override;
+  void SetParameter(std::string_view name, const Value& value) override;
+  Value Parameter(std::string_view name) const override;
+
+  const std::vector<detail::Parameter>& Params() const { return params_; }
+
+ protected:
+  // By name ignoring case, with or without a leading ":" or "@"; 3265 when
+  // the query has no such parameter.
+  detail::Parameter& Find(std::string_view name);
+
+  std::string name_;
+  std::string sql_;
+  std::vector<detail::Parameter> params_;
+};
+
 // Parses "WhatCollieryID Long; WhatYear Integer" (";" or "," between them).
 std::vector<Parameter> ParseParameters(std::string_view decl);
 // Binds parameters to the named slots (":Name", "@Name", "$Name") of a

@@ -53,28 +53,16 @@ class SqliteDatabase final : public Database {
   bool read_only_;
 };
 
-class SqliteQueryDef final : public QueryDef {
+class SqliteQueryDef final : public StoredQueryDef {
  public:
   SqliteQueryDef(ConnectionPtr conn, std::string name, std::string sql,
                  std::vector<detail::Parameter> params);
 
-  const std::string& Name() const override { return name_; }
-  const std::string& SQL() const override { return sql_; }
-  std::vector<std::string> ParameterNames() const override;
-  void SetParameter(std::string_view name, const Value& value) override;
-  Value Parameter(std::string_view name) const override;
   RecordsetPtr OpenRecordset(RecordsetType type) override;
   int64_t Execute() override;
 
-  const std::vector<detail::Parameter>& Params() const { return params_; }
-
  private:
-  const detail::Parameter& Find(std::string_view name) const;
-
   ConnectionPtr conn_;
-  std::string name_;
-  std::string sql_;
-  std::vector<detail::Parameter> params_;
 };
 
 // Opens a recordset on a table (table mode: seek allowed) or an SQL SELECT,

@@ -97,4 +97,28 @@ void BindParameters(sqlite3_stmt* stmt, const std::vector<Parameter>& params) {
   }
 }
 
+std::vector<std::string> StoredQueryDef::ParameterNames() const {
+  std::vector<std::string> names;
+  names.reserve(params_.size());
+  for (const detail::Parameter& p : params_) names.push_back(p.name);
+  return names;
+}
+
+detail::Parameter& StoredQueryDef::Find(std::string_view name) {
+  if (!name.empty() && (name[0] == ':' || name[0] == '@')) name.remove_prefix(1);
+  for (detail::Parameter& p : params_) {
+    if (IEquals(p.name, name)) return p;
+  }
+  RaiseItemNotFound("DAO.Parameters");
+}
+
+void StoredQueryDef::SetParameter(std::string_view name, const Value& value) {
+  detail::Parameter& p = Find(name);
+  p.value = p.type ? ConvertTo(*p.type, value) : value;
+}
+
+Value StoredQueryDef::Parameter(std::string_view name) const {
+  return const_cast<StoredQueryDef*>(this)->Find(name).value;
+}
+
 }  // namespace orv::db::detail

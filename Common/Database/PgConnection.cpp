@@ -11,7 +11,12 @@
 // The password never passes through this layer: libpq reads it from the
 // user's password file, service file or environment. A URI that carries
 // one is refused, and no message shows the URI's password.
+#include <poll.h>
+
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -330,13 +335,14 @@ Value PgCell(const PgResult& r, int row, int col, const std::optional<FieldType>
 // --- the connection ---------------------------------------------------------------
 
 PgConnection::PgConnection(PGconn* h, std::string uri, std::string display, bool read_only,
-                           bool exclusive, int lock_timeout_ms)
+                           bool exclusive, int lock_timeout_ms, QueryBudget budget)
     : h_(h),
       uri_(std::move(uri)),
       display_(std::move(display)),
       read_only_(read_only),
       exclusive_(exclusive),
-      lock_timeout_ms_(lock_timeout_ms) {
+      lock_timeout_ms_(lock_timeout_ms),
+      budget_(budget) {
   try {
     SetUpSession(kSource);
   } catch (...) {
@@ -465,32 +471,124 @@ PgResult PgConnection::Describe(const std::string& sql, const std::vector<uint32
   return r;
 }
 
+namespace {
+
+// Values as the texts the server reads them from; a null value has none.
+class BoundTexts {
+ public:
+  explicit BoundTexts(const std::vector<Value>& values)
+      : texts_(values.size()), ptrs_(values.size(), nullptr) {
+    for (size_t i = 0; i < values.size(); ++i) {
+      const Value& v = values[i];
+      switch (v.kind()) {
+        case Value::Kind::Null:
+          continue;
+        case Value::Kind::Integer:
+          texts_[i] = std::to_string(std::get<int64_t>(v.raw()));
+          break;
+        case Value::Kind::Real:
+          texts_[i] = NumberText(std::get<double>(v.raw()));
+          break;
+        case Value::Kind::Text:
+          texts_[i] = std::get<std::string>(v.raw());
+          break;
+      }
+      ptrs_[i] = texts_[i].c_str();
+    }
+  }
+  int Count() const { return static_cast<int>(ptrs_.size()); }
+  const char* const* Data() const { return ptrs_.empty() ? nullptr : ptrs_.data(); }
+
+ private:
+  std::vector<std::string> texts_;
+  std::vector<const char*> ptrs_;
+};
+
+// "10 s", or "250 ms" when not whole seconds.
+std::string DurationText(int32_t ms) {
+  return ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms";
+}
+
+}  // namespace
+
 PgResult PgConnection::Run(const std::string& sql, const std::vector<Value>& values,
                            const std::vector<uint32_t>& types, std::string_view source) {
   const std::string name = Prepared(sql, types, source);
-  std::vector<std::string> texts(values.size());
-  std::vector<const char*> ptrs(values.size(), nullptr);
-  for (size_t i = 0; i < values.size(); ++i) {
-    const Value& v = values[i];
-    switch (v.kind()) {
-      case Value::Kind::Null:
-        continue;
-      case Value::Kind::Integer:
-        texts[i] = std::to_string(std::get<int64_t>(v.raw()));
-        break;
-      case Value::Kind::Real:
-        texts[i] = NumberText(std::get<double>(v.raw()));
-        break;
-      case Value::Kind::Text:
-        texts[i] = std::get<std::string>(v.raw());
-        break;
-    }
-    ptrs[i] = texts[i].c_str();
-  }
-  PgResult r(PQexecPrepared(h_, name.c_str(), static_cast<int>(values.size()),
-                            ptrs.empty() ? nullptr : ptrs.data(), nullptr, nullptr, 0));
+  const BoundTexts bound(values);
+  PgResult r(PQexecPrepared(h_, name.c_str(), bound.Count(), bound.Data(), nullptr, nullptr, 0));
   const auto status = PQresultStatus(r.get());
   if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) RaiseResult(r.get(), source);
+  return r;
+}
+
+void PgConnection::RaiseOverBudget(const std::string& query, const std::string& what) const {
+  Raise(dberr::kQueryBudget, "DAO.QueryDef",
+        "The stored query '" + query + "' of " + display_ + " was stopped: it " + what +
+            ", more than a query from a database may. The database's queries may have been "
+            "changed by another program.");
+}
+
+PgResult PgConnection::RunWithinBudget(const std::string& query, const std::string& sql,
+                                       const std::vector<Value>& values,
+                                       const std::vector<uint32_t>& types,
+                                       std::string_view source) {
+  const std::string name = Prepared(sql, types, source);
+  const BoundTexts bound(values);
+  if (!PQsendQueryPrepared(h_, name.c_str(), bound.Count(), bound.Data(), nullptr, nullptr, 0)) {
+    RaiseResult(nullptr, source);
+  }
+  // The whole result is awaited; past the budget's time the server is asked
+  // to cancel the run, which then ends as cancelled ("57014").
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(budget_.server_ms);
+  bool cancelled = false;
+  while (PQisBusy(h_)) {
+    int wait_ms = -1;
+    if (!cancelled) {
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      if (left <= 0) {
+        cancelled = true;
+        if (PGcancel* cancel = PQgetCancel(h_)) {
+          char error[256];
+          PQcancel(cancel, error, sizeof error);
+          PQfreeCancel(cancel);
+        }
+        continue;
+      }
+      wait_ms = static_cast<int>(std::min<int64_t>(left, budget_.server_ms));
+    }
+    pollfd ready{PQsocket(h_), POLLIN, 0};
+    if (::poll(&ready, 1, wait_ms) < 0 && errno != EINTR) break;
+    if (!PQconsumeInput(h_)) break;
+  }
+  PgResult r(PQgetResult(h_));
+  while (PGresult* more = PQgetResult(h_)) PQclear(more);
+  const auto status = PQresultStatus(r.get());
+  if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+    const char* state = r.get() ? PQresultErrorField(r.get(), PG_DIAG_SQLSTATE) : nullptr;
+    if (cancelled && state && std::string_view(state) == "57014") {
+      RaiseOverBudget(query, "ran for more than " + DurationText(budget_.server_ms));
+    }
+    RaiseResult(r.get(), source);
+  }
+  // The sizes a file's query is held to, on the rows as they have arrived.
+  int64_t taken = 0;
+  const int columns = PQnfields(r.get());
+  for (int row = 0; row < r.Rows(); ++row) {
+    for (int col = 0; col < columns; ++col) {
+      const int length = PQgetlength(r.get(), row, col);
+      if (length > budget_.value_bytes) {
+        RaiseOverBudget(query, "made a value larger than " +
+                                   std::to_string(budget_.value_bytes >> 20) + " MB");
+      }
+      taken += length;
+    }
+    if (taken > budget_.memory_bytes) {
+      RaiseOverBudget(query, "returned rows of more than " +
+                                 std::to_string(budget_.memory_bytes >> 20) + " MB");
+    }
+  }
   return r;
 }
 
@@ -687,7 +785,7 @@ DatabasePtr OpenServerDatabase(const std::string& uri, const OpenOptions& option
   const std::string display = DisplayOf(t);
   PGconn* h = Connect(uri, display);
   auto conn = std::make_shared<PgConnection>(h, uri, display, options.read_only, options.exclusive,
-                                             options.busy_timeout_ms);
+                                             options.busy_timeout_ms, options.query_budget);
   // Ours: the layer's info table; then the kind, as on a file.
   const PgTable* info = conn->TableNamed(kInfoTable, kSource);
   if (!info) RaiseCannotOpen(display, "it is not a database of this system.");

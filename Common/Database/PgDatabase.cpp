@@ -227,35 +227,12 @@ void PgDatabase::CopyTo(const std::string& destination) {
 
 PgQueryDef::PgQueryDef(PgConnectionPtr conn, std::string name, std::string sql,
                        std::vector<detail::Parameter> params)
-    : conn_(std::move(conn)), name_(std::move(name)), sql_(std::move(sql)), params_(std::move(params)) {
+    : StoredQueryDef(std::move(name), std::move(sql), std::move(params)), conn_(std::move(conn)) {
   for (std::string& n : Translate(sql_).named) {
     bool declared = false;
     for (const detail::Parameter& p : params_) declared = declared || IEquals(p.name, n);
     if (!declared) params_.push_back(detail::Parameter{std::move(n), std::nullopt, Value()});
   }
-}
-
-std::vector<std::string> PgQueryDef::ParameterNames() const {
-  std::vector<std::string> names;
-  for (const detail::Parameter& p : params_) names.push_back(p.name);
-  return names;
-}
-
-detail::Parameter& PgQueryDef::Find(std::string_view name) {
-  if (!name.empty() && (name[0] == ':' || name[0] == '@')) name.remove_prefix(1);
-  for (detail::Parameter& p : params_) {
-    if (IEquals(p.name, name)) return p;
-  }
-  RaiseItemNotFound("DAO.Parameters");
-}
-
-void PgQueryDef::SetParameter(std::string_view name, const Value& value) {
-  detail::Parameter& p = Find(name);
-  p.value = p.type ? ConvertTo(*p.type, value) : value;
-}
-
-Value PgQueryDef::Parameter(std::string_view name) const {
-  return const_cast<PgQueryDef*>(this)->Find(name).value;
 }
 
 RecordsetPtr PgQueryDef::OpenRecordset(RecordsetType type) {
@@ -281,7 +258,7 @@ int64_t PgQueryDef::Execute() {
   std::vector<Value> values;
   std::vector<uint32_t> types;
   BindNamed(t, params_, values, types);
-  return conn_->Run(t.sql, values, types, kQuerySource).Changed();
+  return conn_->RunWithinBudget(name_, t.sql, values, types, kQuerySource).Changed();
 }
 
 QueryDefPtr PgDatabase::QueryDefs(std::string_view name) {

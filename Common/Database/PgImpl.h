@@ -81,7 +81,7 @@ struct PgTable {
 class PgConnection {
  public:
   PgConnection(PGconn* h, std::string uri, std::string display, bool read_only, bool exclusive,
-               int lock_timeout_ms);
+               int lock_timeout_ms, QueryBudget budget = {});
   ~PgConnection();
   PgConnection(const PgConnection&) = delete;
   PgConnection& operator=(const PgConnection&) = delete;
@@ -98,6 +98,13 @@ class PgConnection {
   // and kept for the connection's life. Failures raise.
   PgResult Run(const std::string& sql, const std::vector<Value>& values,
                const std::vector<uint32_t>& types, std::string_view source);
+  // Runs, as Run does, SQL that comes from the database: the stored query
+  // `query`. A run longer than the budget's time is cancelled, and one whose
+  // rows or a value of them are larger than the budget allows is refused:
+  // both 3035 naming the query, as on a file.
+  PgResult RunWithinBudget(const std::string& query, const std::string& sql,
+                           const std::vector<Value>& values, const std::vector<uint32_t>& types,
+                           std::string_view source);
   // The columns a statement would give (prepared as Run prepares it).
   PgResult Describe(const std::string& sql, const std::vector<uint32_t>& types,
                     std::string_view source);
@@ -129,6 +136,7 @@ class PgConnection {
   const std::string& Prepared(const std::string& sql, const std::vector<uint32_t>& types,
                               std::string_view source);
   [[noreturn]] void RaiseLost(std::string_view source, const std::string& why);
+  [[noreturn]] void RaiseOverBudget(const std::string& query, const std::string& what) const;
 
   PGconn* h_;
   std::string uri_;
@@ -136,6 +144,7 @@ class PgConnection {
   bool read_only_;
   bool exclusive_;
   int lock_timeout_ms_;
+  QueryBudget budget_;
   std::unordered_map<std::string, std::string> prepared_;
   int next_statement_ = 0;
   std::map<uint32_t, PgTable> tables_;
@@ -204,28 +213,16 @@ class PgDatabase final : public Database {
   std::string name_;
 };
 
-class PgQueryDef final : public QueryDef {
+class PgQueryDef final : public StoredQueryDef {
  public:
   PgQueryDef(PgConnectionPtr conn, std::string name, std::string sql,
              std::vector<detail::Parameter> params);
 
-  const std::string& Name() const override { return name_; }
-  const std::string& SQL() const override { return sql_; }
-  std::vector<std::string> ParameterNames() const override;
-  void SetParameter(std::string_view name, const Value& value) override;
-  Value Parameter(std::string_view name) const override;
   RecordsetPtr OpenRecordset(RecordsetType type) override;
   int64_t Execute() override;
 
-  const std::vector<detail::Parameter>& Params() const { return params_; }
-
  private:
-  detail::Parameter& Find(std::string_view name);
-
   PgConnectionPtr conn_;
-  std::string name_;
-  std::string sql_;
-  std::vector<detail::Parameter> params_;
 };
 
 // The values and server types of named parameters in the slot order of

@@ -14,6 +14,7 @@
 
 #include "OrvError.h"
 #include "PgImpl.h"
+#include "RecordsetBase.h"
 #include "Text.h"
 
 namespace orv::db::detail {
@@ -22,14 +23,6 @@ namespace {
 
 constexpr const char* kSource = "DAO.Recordset";
 
-[[noreturn]] void RaiseNoCurrent() { Raise(dberr::kNoCurrentRecord, kSource, "No current record."); }
-
-size_t CharCount(const std::string& text) {
-  size_t n = 0;
-  for (unsigned char c : text) n += (c & 0xC0) != 0x80;
-  return n;
-}
-
 bool ReadsOnly(std::string_view sql) {
   size_t i = 0;
   while (i < sql.size() && (std::isspace(static_cast<unsigned char>(sql[i])) || sql[i] == '('))
@@ -37,38 +30,25 @@ bool ReadsOnly(std::string_view sql) {
   return IStartsWith(sql.substr(i), "SELECT") || IStartsWith(sql.substr(i), "VALUES");
 }
 
-class PgRecordset final : public Recordset {
+class PgRecordset final : public RecordsetBase {
  public:
   PgRecordset(PgConnectionPtr conn, RecordsetType type, std::string query)
-      : conn_(std::move(conn)), type_(type), query_(std::move(query)) {}
+      : conn_(std::move(conn)), type_(type) {
+    query_ = std::move(query);
+  }
 
   void Open(const std::string& sql_or_table, bool table, std::vector<Value> values,
             std::vector<Parameter> params);
 
-  bool IsEOF() const override { return Check(), pos_ >= nrows_ || live_ == 0; }
-  bool IsBOF() const override { return Check(), pos_ < 0 || live_ == 0; }
-  void MoveFirst() override;
-  void MoveNext() override;
-  void MovePrevious() override;
-  void MoveLast() override;
-  int32_t RecordCount() const override { return Check(), live_; }
-  int32_t AbsolutePosition() const override;
-
-  Value Field(std::string_view name) const override { return Field(Column(name)); }
+  using RecordsetBase::Field;
   Value Field(int index) const override;
-  int FieldCount() const override { return Check(), static_cast<int>(names_.size()); }
-  std::string FieldName(int index) const override;
 
-  Bookmark GetBookmark() const override;
-  void SetBookmark(Bookmark b) override;
-  Bookmark LastModified() const override;
   void Requery(QueryDef* def) override;
 
   void AddNew() override;
   void Edit() override;
   void SetField(std::string_view name, const Value& value) override;
   void Update() override;
-  void CancelUpdate() override { Check(), mode_ = Mode::None; }
   void Delete() override;
 
   void SetIndex(std::string_view) override { NotSupported(); }
@@ -77,34 +57,24 @@ class PgRecordset final : public Recordset {
   void Close() override { closed_ = true, cells_.clear(), keys_.clear(); }
 
  private:
-  enum class Mode { None, Add, Edit };
-
   [[noreturn]] static void NotSupported() {
     Raise(kNotSupported, kSource, "Operation is not supported for this type of object.");
   }
-  void Check() const {
-    if (closed_) Raise(kObjectInvalid, kSource, "Object invalid or no longer set.");
-  }
   void Prepare();
-  void Run();
+  void Run() override;
+  PgResult RunSet(const std::string& sql, const std::vector<Value>& values,
+                  const std::vector<uint32_t>& types);
   void Bind(std::vector<Value>& values, std::vector<uint32_t>& types) const;
-  int Column(std::string_view name) const;
   size_t Width() const { return names_.size(); }
-  bool HasCurrent() const { return pos_ >= 0 && pos_ < nrows_ && !deleted_[size_t(pos_)]; }
-  void RequireCurrent() const {
-    if (!HasCurrent()) RaiseNoCurrent();
-  }
   void RequireUpdatable() const {
     Check();
     if (!updatable_ || conn_->ReadOnly()) {
       Raise(dberr::kReadOnly, kSource, "Cannot update. Database or object is read-only.");
     }
   }
-  void MoveTo(int pos, int step);
-  bool RefreshRow(int row);
-  void Drop(int row) {
-    deleted_[size_t(row)] = 1;
-    --live_;
+  bool RefreshRow(int row) override;
+  void Drop(int row) override {
+    RecordsetBase::Drop(row);
     if (cached_row_ == row) cached_row_ = -1;
   }
   int AppendRow(const Value& key);
@@ -114,22 +84,13 @@ class PgRecordset final : public Recordset {
 
   PgConnectionPtr conn_;
   RecordsetType type_;
-  std::string query_;
-  bool closed_ = false;
-  bool table_mode_ = false;
   std::string sql_;  // as given (table mode: the table's name)
   TranslatedSql translated_;
-  std::vector<Value> values_;
   std::vector<Parameter> params_;
-  bool named_ = false;
   int64_t generation_ = -1;
 
-  std::vector<std::string> names_;
-  std::vector<std::optional<FieldType>> kinds_;
-  std::vector<int32_t> sizes_;
   std::vector<int> attnums_;  // the table field of each column, 0 when computed
   PgTable table_;             // the base table of an updatable dynaset
-  bool updatable_ = false;
   bool keyset_ = false;  // keys only; with computed fields every row is kept
   int key_col_ = -1;
   std::string key_output_;  // the key column's name in the SELECT's output
@@ -141,16 +102,10 @@ class PgRecordset final : public Recordset {
   }
   int cached_row_ = -1;
   std::string cached_version_;  // xmin:ctid of that row
-  std::vector<uint8_t> deleted_;
-  int nrows_ = 0;
-  int live_ = 0;
-  int pos_ = -1;
 
-  Mode mode_ = Mode::None;
   std::vector<Value> edit_;
   std::vector<uint8_t> edit_set_;
   std::string edit_version_;
-  Bookmark last_modified_ = 0;
 };
 
 void PgRecordset::Open(const std::string& sql_or_table, bool table, std::vector<Value> values,
@@ -261,6 +216,14 @@ void PgRecordset::Prepare() {
   keyset_ = !computed;
 }
 
+// A stored query's SQL runs under the budget of SQL from the database; the
+// caller's own does not.
+PgResult PgRecordset::RunSet(const std::string& sql, const std::vector<Value>& values,
+                             const std::vector<uint32_t>& types) {
+  if (query_.empty()) return conn_->Run(sql, values, types, kSource);
+  return conn_->RunWithinBudget(query_, sql, values, types, kSource);
+}
+
 void PgRecordset::Run() {
   if (generation_ != conn_->structure_generation) Prepare();
   std::vector<Value> values;
@@ -275,14 +238,14 @@ void PgRecordset::Run() {
     std::string quoted = "\"";
     for (char ch : key_output_) quoted += ch == '"' ? std::string("\"\"") : std::string(1, ch);
     quoted += "\"";
-    PgResult r = conn_->Run("SELECT " + quoted + " FROM (" + translated_.sql + ") AS \"orv$set\"",
-                            values, types, kSource);
+    PgResult r = RunSet("SELECT " + quoted + " FROM (" + translated_.sql + ") AS \"orv$set\"",
+                        values, types);
     nrows_ = r.Rows();
     keys_.reserve(size_t(nrows_));
     for (int i = 0; i < nrows_; ++i) keys_.push_back(PgCell(r, i, 0, kinds_[size_t(key_col_)]));
     cells_.assign(Width(), Value());
   } else {
-    PgResult r = conn_->Run(translated_.sql, values, types, kSource);
+    PgResult r = RunSet(translated_.sql, values, types);
     nrows_ = r.Rows();
     cells_.reserve(size_t(nrows_) * Width());
     for (int i = 0; i < nrows_; ++i) {
@@ -297,14 +260,6 @@ void PgRecordset::Run() {
   if (keyset_) MoveTo(0, 1);
 }
 
-int PgRecordset::Column(std::string_view name) const {
-  Check();
-  for (size_t i = 0; i < names_.size(); ++i) {
-    if (IEquals(names_[i], name)) return static_cast<int>(i);
-  }
-  RaiseItemNotFound("DAO.Fields");
-}
-
 Value PgRecordset::Field(int index) const {
   Check();
   if (index < 0 || size_t(index) >= Width()) RaiseItemNotFound("DAO.Fields");
@@ -315,12 +270,6 @@ Value PgRecordset::Field(int index) const {
     Raise(kRecordDeleted, kSource, "Record is deleted.");
   }
   return const_cast<PgRecordset*>(this)->Cell(pos_, size_t(index));
-}
-
-std::string PgRecordset::FieldName(int index) const {
-  Check();
-  if (index < 0 || size_t(index) >= Width()) RaiseItemNotFound("DAO.Fields");
-  return names_[size_t(index)];
 }
 
 bool PgRecordset::RefreshRow(int row) {
@@ -338,74 +287,6 @@ bool PgRecordset::RefreshRow(int row) {
   }
   cached_row_ = row;
   return true;
-}
-
-void PgRecordset::MoveTo(int pos, int step) {
-  mode_ = Mode::None;
-  pos_ = pos;
-  while (HasCurrent() && updatable_ && !RefreshRow(pos_)) {
-    Drop(pos_);
-    if (step == 0) return;
-    do pos_ += step;
-    while (pos_ >= 0 && pos_ < nrows_ && deleted_[size_t(pos_)]);
-  }
-}
-
-void PgRecordset::MoveFirst() {
-  Check();
-  if (live_ == 0) RaiseNoCurrent();
-  int p = 0;
-  while (p < nrows_ && deleted_[size_t(p)]) ++p;
-  MoveTo(p, 1);
-}
-
-void PgRecordset::MoveLast() {
-  Check();
-  if (live_ == 0) RaiseNoCurrent();
-  int p = nrows_ - 1;
-  while (p >= 0 && deleted_[size_t(p)]) --p;
-  MoveTo(p, -1);
-}
-
-void PgRecordset::MoveNext() {
-  if (IsEOF()) RaiseNoCurrent();
-  int p = pos_ + 1;
-  while (p < nrows_ && deleted_[size_t(p)]) ++p;
-  MoveTo(p, 1);
-}
-
-void PgRecordset::MovePrevious() {
-  if (IsBOF()) RaiseNoCurrent();
-  int p = pos_ - 1;
-  while (p >= 0 && deleted_[size_t(p)]) --p;
-  MoveTo(p, -1);
-}
-
-int32_t PgRecordset::AbsolutePosition() const {
-  Check();
-  if (!HasCurrent()) return -1;
-  int32_t n = 0;
-  for (int i = 0; i < pos_; ++i) n += deleted_[size_t(i)] ? 0 : 1;
-  return n;
-}
-
-Recordset::Bookmark PgRecordset::GetBookmark() const {
-  Check();
-  RequireCurrent();
-  return pos_ + 1;
-}
-
-void PgRecordset::SetBookmark(Bookmark b) {
-  Check();
-  if (b < 1 || b > nrows_ || deleted_[size_t(b - 1)]) Raise(3159, kSource, "Not a valid bookmark.");
-  MoveTo(static_cast<int>(b - 1), 0);
-  if (!HasCurrent()) Raise(kRecordDeleted, kSource, "Record is deleted.");
-}
-
-Recordset::Bookmark PgRecordset::LastModified() const {
-  Check();
-  if (last_modified_ == 0) RaiseNoCurrent();
-  return last_modified_;
 }
 
 void PgRecordset::Requery(QueryDef* def) {
@@ -468,22 +349,7 @@ void PgRecordset::SetField(std::string_view name, const Value& value) {
   }
   const int c = Column(name);
   if (attnums_[size_t(c)] == 0) Raise(3164, kSource, "Field cannot be updated.");
-  const auto& kind = kinds_[size_t(c)];
-  Value v = value;
-  if (kind) {
-    try {
-      v = ConvertTo(*kind, value);
-    } catch (const OrvError& e) {
-      if (e.Number() == err::kOverflow) RaiseNumericOverflow(kSource, names_[size_t(c)]);
-      throw;
-    }
-    const int32_t size = sizes_[size_t(c)];
-    if (*kind == FieldType::Text && size > 0 && v.kind() == Value::Kind::Text &&
-        CharCount(std::get<std::string>(v.raw())) > size_t(size)) {
-      RaiseFieldTooSmall(kSource, names_[size_t(c)]);
-    }
-  }
-  edit_[size_t(c)] = std::move(v);
+  edit_[size_t(c)] = ForField(c, value);
   edit_set_[size_t(c)] = 1;
 }
 

@@ -74,34 +74,9 @@ void EnsureQueryTable(const ConnectionPtr& conn) {
 
 SqliteQueryDef::SqliteQueryDef(ConnectionPtr conn, std::string name, std::string sql,
                                std::vector<detail::Parameter> params)
-    : conn_(std::move(conn)),
-      name_(std::move(name)),
-      sql_(std::move(sql)),
-      params_(std::move(params)) {
+    : StoredQueryDef(std::move(name), std::move(sql), std::move(params)), conn_(std::move(conn)) {
   AddImplicit(params_, sql_);
 }
-
-std::vector<std::string> SqliteQueryDef::ParameterNames() const {
-  std::vector<std::string> names;
-  names.reserve(params_.size());
-  for (const detail::Parameter& p : params_) names.push_back(p.name);
-  return names;
-}
-
-const detail::Parameter& SqliteQueryDef::Find(std::string_view name) const {
-  if (!name.empty() && (name[0] == ':' || name[0] == '@')) name.remove_prefix(1);
-  for (const detail::Parameter& p : params_) {
-    if (IEquals(p.name, name)) return p;
-  }
-  RaiseItemNotFound("DAO.Parameters");
-}
-
-void SqliteQueryDef::SetParameter(std::string_view name, const Value& value) {
-  auto& p = const_cast<detail::Parameter&>(Find(name));
-  p.value = p.type ? ConvertTo(*p.type, value) : value;
-}
-
-Value SqliteQueryDef::Parameter(std::string_view name) const { return Find(name).value; }
 
 RecordsetPtr SqliteQueryDef::OpenRecordset(RecordsetType type) {
   return OpenSqlRecordset(conn_, sql_, type, {}, params_, name_);

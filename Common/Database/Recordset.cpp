@@ -21,6 +21,7 @@
 #include <cstring>
 
 #include "Impl.h"
+#include "RecordsetBase.h"
 #include "OrvError.h"
 #include "Text.h"
 
@@ -30,10 +31,6 @@ namespace {
 
 constexpr const char* kSource = "DAO.Recordset";
 constexpr const char* kRowidColumn = "orv$rowid";
-
-[[noreturn]] void RaiseNoCurrent() {
-  Raise(dberr::kNoCurrentRecord, kSource, "No current record.");
-}
 
 // The SELECT with the rowid injected as first column, or empty when the SQL
 // does not start with a plain SELECT.
@@ -69,39 +66,19 @@ struct StoredValue {
   }
 };
 
-// Characters in UTF-8 text (the unit of a text field's size).
-size_t CharCount(const std::string& text) {
-  size_t n = 0;
-  for (unsigned char c : text) n += (c & 0xC0) != 0x80;
-  return n;
-}
-
-class SqliteRecordset final : public Recordset {
+class SqliteRecordset final : public RecordsetBase {
  public:
   SqliteRecordset(ConnectionPtr conn, RecordsetType type, std::string query = {})
-      : conn_(std::move(conn)), type_(type), query_(std::move(query)) {}
+      : conn_(std::move(conn)), type_(type) {
+    query_ = std::move(query);
+  }
 
   // Opens on a table (seek allowed) or on SQL.
   void OpenTable(const std::string& table);
   void OpenSql(const std::string& sql, std::vector<Value> values, std::vector<Parameter> params);
 
-  bool IsEOF() const override { return Check(), pos_ >= nrows_ || live_ == 0; }
-  bool IsBOF() const override { return Check(), pos_ < 0 || live_ == 0; }
-  void MoveFirst() override;
-  void MoveNext() override;
-  void MovePrevious() override;
-  void MoveLast() override;
-  int32_t RecordCount() const override { return Check(), live_; }
-  int32_t AbsolutePosition() const override;
-
-  Value Field(std::string_view name) const override { return Field(Column(name)); }
+  using RecordsetBase::Field;
   Value Field(int index) const override;
-  int FieldCount() const override { return Check(), ncols_ - first_; }
-  std::string FieldName(int index) const override;
-
-  Bookmark GetBookmark() const override;
-  void SetBookmark(Bookmark b) override;
-  Bookmark LastModified() const override;
 
   void Requery(QueryDef* def) override;
 
@@ -109,8 +86,6 @@ class SqliteRecordset final : public Recordset {
   void Edit() override;
   void SetField(std::string_view name, const Value& value) override;
   void Update() override;
-  void CancelUpdate() override { Check(), mode_ = Mode::None; }
-
   void Delete() override;
 
   void SetIndex(std::string_view index) override;
@@ -120,24 +95,13 @@ class SqliteRecordset final : public Recordset {
   void Close() override;
 
  private:
-  enum class Mode { None, Add, Edit };
-
-  void Check() const {
-    if (closed_) Raise(kObjectInvalid, kSource, "Object invalid or no longer set.");
-  }
   // `fresh`: after a change of structure, not from the statement pool.
   void Prepare(const std::string& sql, bool fresh = false);
   void LoadColumns();
   void Bind(sqlite3_stmt* s);
-  void Run();
+  void Run() override;
   int64_t SchemaVersion();
-  int Column(std::string_view name) const;  // visible index; 3265 when unknown
-  bool HasCurrent() const { return pos_ >= 0 && pos_ < nrows_ && !deleted_[size_t(pos_)]; }
-  void RequireCurrent() const {
-    if (!HasCurrent()) RaiseNoCurrent();
-  }
   void RequireUpdatable() const;
-  void MoveTo(int pos, int step);
   // A keyset holds the cells of one row, the one last read.
   const Value& Cell(int row, int col) const {
     return keyset_ ? cells_[size_t(col)]
@@ -147,7 +111,7 @@ class SqliteRecordset final : public Recordset {
     return keyset_ ? cells_[size_t(col)]
                    : cells_[size_t(row) * size_t(ncols_ - first_) + size_t(col)];
   }
-  bool RefreshRow(int row);  // re-reads a dynaset row; false when it is gone
+  bool RefreshRow(int row) override;  // re-reads a dynaset row; false when it is gone
   int AppendRow(int64_t rowid);
   // The base table's whole row as stored; false when it is gone.
   bool ReadStored(int64_t rowid, std::vector<StoredValue>& out);
@@ -155,39 +119,24 @@ class SqliteRecordset final : public Recordset {
 
   ConnectionPtr conn_;
   RecordsetType type_;
-  std::string query_;  // the stored query it runs, if any (for the read-only guard)
-  bool closed_ = false;
   Statement stmt_;
   std::string table_;  // base table of an updatable dynaset
-  bool table_mode_ = false;
-  bool updatable_ = false;
   std::string sql_;  // the caller's SQL (table mode: empty)
-  std::vector<Value> values_;
   std::vector<Parameter> params_;
-  bool named_ = false;
 
   int first_ = 0;  // 1 when column 0 is the hidden rowid
   int ncols_ = 0;
   int reprepared_ = -1;
-  std::vector<std::string> names_;
-  std::vector<std::optional<FieldType>> kinds_;
-  std::vector<int32_t> sizes_;        // declared text sizes (0: none)
   std::vector<std::string> origins_;  // base-table column of each field, empty when computed
   bool keyset_ = false;               // keys only; cells_ holds the row last read
   int cached_row_ = -1;               // that row (keyset)
 
   std::vector<Value> cells_;
   std::vector<int64_t> rowids_;
-  std::vector<uint8_t> deleted_;
-  int nrows_ = 0;
-  int live_ = 0;
-  int pos_ = -1;
 
-  Mode mode_ = Mode::None;
   std::vector<Value> edit_;
   std::vector<uint8_t> edit_set_;
   std::vector<StoredValue> original_;  // the edited row as stored at Edit
-  Bookmark last_modified_ = 0;
 
   std::vector<std::string> index_fields_;
   bool no_match_ = false;
@@ -393,14 +342,6 @@ void SqliteRecordset::Run() {
   if (keyset_) MoveTo(0, 1);  // reads the first row, passing over any deleted since
 }
 
-int SqliteRecordset::Column(std::string_view name) const {
-  Check();
-  for (size_t i = 0; i < names_.size(); ++i) {
-    if (IEquals(names_[i], name)) return static_cast<int>(i);
-  }
-  RaiseItemNotFound("DAO.Fields");
-}
-
 Value SqliteRecordset::Field(int index) const {
   Check();
   if (index < 0 || index >= ncols_ - first_) RaiseItemNotFound("DAO.Fields");
@@ -411,87 +352,6 @@ Value SqliteRecordset::Field(int index) const {
     Raise(kRecordDeleted, kSource, "Record is deleted.");
   }
   return Cell(pos_, index);
-}
-
-std::string SqliteRecordset::FieldName(int index) const {
-  Check();
-  if (index < 0 || index >= ncols_ - first_) RaiseItemNotFound("DAO.Fields");
-  return names_[size_t(index)];
-}
-
-// --- navigation ------------------------------------------------------------------
-
-// Moves to `pos`; a dynaset re-reads the row, and a row another user has
-// deleted is dropped from the set and passed over in the direction of travel
-// (`step` +1 or -1; 0 leaves the set on no current row).
-void SqliteRecordset::MoveTo(int pos, int step) {
-  mode_ = Mode::None;
-  pos_ = pos;
-  while (HasCurrent() && updatable_ && !RefreshRow(pos_)) {
-    deleted_[size_t(pos_)] = 1;
-    --live_;
-    if (step == 0) return;
-    do pos_ += step;
-    while (pos_ >= 0 && pos_ < nrows_ && deleted_[size_t(pos_)]);
-  }
-}
-
-void SqliteRecordset::MoveFirst() {
-  Check();
-  if (live_ == 0) RaiseNoCurrent();
-  int p = 0;
-  while (p < nrows_ && deleted_[size_t(p)]) ++p;
-  MoveTo(p, 1);
-}
-
-void SqliteRecordset::MoveLast() {
-  Check();
-  if (live_ == 0) RaiseNoCurrent();
-  int p = nrows_ - 1;
-  while (p >= 0 && deleted_[size_t(p)]) --p;
-  MoveTo(p, -1);
-}
-
-void SqliteRecordset::MoveNext() {
-  if (IsEOF()) RaiseNoCurrent();
-  int p = pos_ + 1;
-  while (p < nrows_ && deleted_[size_t(p)]) ++p;
-  MoveTo(p, 1);
-}
-
-void SqliteRecordset::MovePrevious() {
-  if (IsBOF()) RaiseNoCurrent();
-  int p = pos_ - 1;
-  while (p >= 0 && deleted_[size_t(p)]) --p;
-  MoveTo(p, -1);
-}
-
-int32_t SqliteRecordset::AbsolutePosition() const {
-  Check();
-  if (!HasCurrent()) return -1;
-  if (live_ == nrows_) return pos_;
-  int32_t n = 0;
-  for (int i = 0; i < pos_; ++i) n += deleted_[size_t(i)] ? 0 : 1;
-  return n;
-}
-
-Recordset::Bookmark SqliteRecordset::GetBookmark() const {
-  Check();
-  RequireCurrent();
-  return pos_ + 1;
-}
-
-void SqliteRecordset::SetBookmark(Bookmark b) {
-  Check();
-  if (b < 1 || b > nrows_ || deleted_[size_t(b - 1)]) Raise(3159, kSource, "Not a valid bookmark.");
-  MoveTo(static_cast<int>(b - 1), 0);
-  if (!HasCurrent()) Raise(kRecordDeleted, kSource, "Record is deleted.");
-}
-
-Recordset::Bookmark SqliteRecordset::LastModified() const {
-  Check();
-  if (last_modified_ == 0) RaiseNoCurrent();
-  return last_modified_;
 }
 
 void SqliteRecordset::Requery(QueryDef* def) {
@@ -585,8 +445,7 @@ int SqliteRecordset::AppendRow(int64_t rowid) {
   ++live_;
   if (at_end) pos_ = nrows_;  // stays at the end of the set
   if (!RefreshRow(row)) {
-    deleted_[size_t(row)] = 1;
-    --live_;
+    Drop(row);
   }
   return row;
 }
@@ -604,8 +463,7 @@ void SqliteRecordset::Edit() {
   // The row as it is now: the edit starts from it and Update checks that
   // nobody changed it meanwhile.
   if (!RefreshRow(pos_) || !ReadStored(rowids_[size_t(pos_)], original_)) {
-    deleted_[size_t(pos_)] = 1;
-    --live_;
+    Drop(pos_);
     Raise(kRecordDeleted, kSource, "Record is deleted.");
   }
   mode_ = Mode::Edit;
@@ -620,22 +478,7 @@ void SqliteRecordset::SetField(std::string_view name, const Value& value) {
   }
   const int c = Column(name);
   if (origins_[size_t(c)].empty()) Raise(3164, kSource, "Field cannot be updated.");
-  const auto& kind = kinds_[size_t(c)];
-  Value v = value;
-  if (kind) {
-    try {
-      v = ConvertTo(*kind, value);
-    } catch (const OrvError& e) {
-      if (e.Number() == err::kOverflow) RaiseNumericOverflow(kSource, names_[size_t(c)]);
-      throw;
-    }
-    const int32_t size = sizes_[size_t(c)];
-    if (*kind == FieldType::Text && size > 0 && v.kind() == Value::Kind::Text &&
-        CharCount(std::get<std::string>(v.raw())) > size_t(size)) {
-      RaiseFieldTooSmall(kSource, names_[size_t(c)]);
-    }
-  }
-  edit_[size_t(c)] = std::move(v);
+  edit_[size_t(c)] = ForField(c, value);
   edit_set_[size_t(c)] = 1;
 }
 
@@ -651,8 +494,7 @@ void SqliteRecordset::UpdateEdited(const std::string& sets, std::vector<Value>& 
     std::vector<StoredValue> now;
     if (!ReadStored(rowid, now)) {
       mode_ = Mode::None;
-      deleted_[size_t(pos_)] = 1;
-      --live_;
+      Drop(pos_);
       Raise(kRecordDeleted, kSource, "Record is deleted.");
     }
     if (now != original_) {
@@ -717,8 +559,7 @@ void SqliteRecordset::Delete() {
   mode_ = Mode::None;
   RunOnce(conn_, "DELETE FROM " + QuoteIdent(table_) + " WHERE _rowid_ = ?",
           {Value(static_cast<int64_t>(rowids_[size_t(pos_)]))}, kSource);
-  deleted_[size_t(pos_)] = 1;
-  --live_;
+  Drop(pos_);
 }
 
 // --- seek ------------------------------------------------------------------------

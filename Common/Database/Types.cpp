@@ -122,10 +122,17 @@ std::string DeclaredType(const FieldDef& f) {
 }
 
 std::optional<FieldType> TypeFromDeclared(std::string_view decl, int32_t* size) {
+  // Read in place, with no copy: every column of every recordset opened
+  // comes here.
   if (size) *size = 0;
-  const std::string s = Normalise(decl, size);
+  std::string_view name = TrimWhiteView(decl);
+  const size_t open = name.find('(');
+  if (open != std::string_view::npos) {
+    if (size) *size = std::atoi(std::string(name.substr(open + 1)).c_str());
+    name = TrimWhiteView(name.substr(0, open));
+  }
   for (const TypeName& t : kDeclared) {
-    if (s == t.name) return t.type;
+    if (IEquals(name, t.name)) return t.type;
   }
   return std::nullopt;
 }

@@ -4,7 +4,6 @@
 #include <bit>
 #include <string>
 #include <type_traits>
-#include <variant>
 
 #include <fmt/format.h>
 
@@ -41,21 +40,17 @@ std::string InputsDigest(const StoredClaimant& c, int32_t jurisdiction) {
         // Every field in the list's order: whole numbers in decimal, texts
         // counted, singles by their bits.
         text += " U";
-        for (const orv::tarnby::UserFactorField& f : orv::tarnby::kUserFactorFields) {
-          std::visit(
-              [&](auto member) {
-                const auto& v = (*u).*member;
-                using T = std::decay_t<decltype(v)>;
-                if constexpr (std::is_same_v<T, std::string>) {
-                  text += " " + Counted(v);
-                } else if constexpr (std::is_same_v<T, float>) {
-                  text += " " + Bits(v);
-                } else {
-                  text += " " + std::to_string(v);
-                }
-              },
-              f.member);
-        }
+        orv::tarnby::ForEachUserFactorField(*u, [&](const orv::tarnby::UserFactorField&,
+                                                    const auto& v) {
+          using T = std::decay_t<decltype(v)>;
+          if constexpr (std::is_same_v<T, std::string>) {
+            text += " " + Counted(v);
+          } else if constexpr (std::is_same_v<T, float>) {
+            text += " " + Bits(v);
+          } else {
+            text += " " + std::to_string(v);
+          }
+        });
       } else {
         text += " U missing";
       }
@@ -218,17 +213,23 @@ bool StoreResult(ClaimantSource& source, const StoredClaimant& calculated,
     return true;
   }
   const StoredResultValues v = ResultValues(result, when);
-  source.Database().Execute(
-      "UPDATE CLAIMANT SET CALCDATE = ?, ENGINEVERSION = ?, DUSTDATAVERSION = ?, "
-      "RECOVERABLEQUANTUM = ? WHERE ID = ?",
-      {Value(v.CalcDate), Value(v.EngineVersion), Value(v.DustDataVersion),
-       Value(v.RecoverableQuantum), Value(calculated.ID)});
-  if (source.HasFingerprints()) {
+  // One statement for the result and its fingerprint: the row is written
+  // once, and the change history's trigger runs once for it.
+  std::vector<Value> values = {Value(v.CalcDate), Value(v.EngineVersion),
+                               Value(v.DustDataVersion), Value(v.RecoverableQuantum)};
+  const bool fingerprint = source.HasFingerprints();
+  if (fingerprint) {
     const std::string digest =
         InputsDigest(calculated, result.Jurisdiction.value_or(calculated.Jurisdiction));
-    source.Database().Execute("UPDATE CLAIMANT SET CALCFINGERPRINT = ? WHERE ID = ?",
-                              {Value(FingerprintText(digest, v.CalcDate)), Value(calculated.ID)});
+    values.emplace_back(FingerprintText(digest, v.CalcDate));
   }
+  values.emplace_back(calculated.ID);
+  source.Database().Execute(
+      fingerprint ? "UPDATE CLAIMANT SET CALCDATE = ?, ENGINEVERSION = ?, DUSTDATAVERSION = ?, "
+                    "RECOVERABLEQUANTUM = ?, CALCFINGERPRINT = ? WHERE ID = ?"
+                  : "UPDATE CLAIMANT SET CALCDATE = ?, ENGINEVERSION = ?, DUSTDATAVERSION = ?, "
+                    "RECOVERABLEQUANTUM = ? WHERE ID = ?",
+      values);
   return true;
 }
 

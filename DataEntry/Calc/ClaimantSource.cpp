@@ -4,7 +4,6 @@
 #include <string_view>
 #include <tuple>
 #include <type_traits>
-#include <variant>
 
 #include "ClaimantCalc.h"
 #include "Text.h"
@@ -64,6 +63,7 @@ void RunForClaimant(orv::db::Database& db, const char* name, int32_t claimantID,
 }  // namespace
 
 struct ClaimantSource::Prepared {
+  orv::db::RecordsetPtr claimant;  // the claimant row, re-run with each ID
   orv::db::QueryDefPtr work_def;
   orv::db::RecordsetPtr work;
   orv::db::QueryDefPtr smoke_def;
@@ -101,23 +101,18 @@ SmokeRow ReadSmokeRow(const orv::db::Recordset& r) {
 
 orv::dust::UserFactor ReadUserFactorRow(const orv::db::Recordset& r) {
   orv::dust::UserFactor u;
-  for (const orv::tarnby::UserFactorField& f : orv::tarnby::kUserFactorFields) {
-    std::visit(
-        [&](auto member) {
-          auto& v = u.*member;
-          using T = std::decay_t<decltype(v)>;
-          if constexpr (std::is_same_v<T, std::string>) {
-            v = r.Field(f.column).TextOrEmpty();
-          } else if constexpr (std::is_same_v<T, int32_t>) {
-            v = Int32Or0(r, f.column);
-          } else if constexpr (std::is_same_v<T, int16_t>) {
-            v = Int16Or0(r, f.column);
-          } else {
-            v = SingleOr0(r, f.column);
-          }
-        },
-        f.member);
-  }
+  orv::tarnby::ForEachUserFactorField(u, [&](const orv::tarnby::UserFactorField& f, auto& v) {
+    using T = std::decay_t<decltype(v)>;
+    if constexpr (std::is_same_v<T, std::string>) {
+      v = r.Field(f.column).TextOrEmpty();
+    } else if constexpr (std::is_same_v<T, int32_t>) {
+      v = Int32Or0(r, f.column);
+    } else if constexpr (std::is_same_v<T, int16_t>) {
+      v = Int16Or0(r, f.column);
+    } else {
+      v = SingleOr0(r, f.column);
+    }
+  });
   return u;
 }
 
@@ -137,10 +132,15 @@ StoredClaimant ClaimantSource::Read(int32_t claimantID) {
   StoredClaimant c;
   {
     const bool fingerprints = HasFingerprints();
-    const std::string sql = std::string(kClaimantFields) +
-                            (fingerprints ? ", CALCFINGERPRINT" : "") + " FROM CLAIMANT WHERE ID = ?";
-    const orv::db::RecordsetPtr r =
-        db_->OpenRecordset(sql, RecordsetType::Snapshot, {Value(claimantID)});
+    orv::db::RecordsetPtr& r = q_->claimant;
+    if (r) {
+      r->RequeryWith({Value(claimantID)});
+    } else {
+      const std::string sql = std::string(kClaimantFields) +
+                              (fingerprints ? ", CALCFINGERPRINT" : "") +
+                              " FROM CLAIMANT WHERE ID = ?";
+      r = db_->OpenRecordset(sql, RecordsetType::Snapshot, {Value(claimantID)});
+    }
     if (r->IsEOF())
       throw OrvError(kErrNoSuchClaimant, kSource,
                      "No claimant with ID " + std::to_string(claimantID));

@@ -5,7 +5,6 @@
 #include <limits>
 #include <sstream>
 #include <type_traits>
-#include <variant>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -115,21 +114,16 @@ orv::dust::UserFactor ReadUserFactor(const Fields& f) {
     keys.push_back(field.key);
   f.OnlyKnown(keys);
   orv::dust::UserFactor u;
-  for (const orv::tarnby::UserFactorField& field : orv::tarnby::kUserFactorFields) {
-    std::visit(
-        [&](auto member) {
-          auto& v = u.*member;
-          using T = std::decay_t<decltype(v)>;
-          if constexpr (std::is_same_v<T, std::string>) {
-            f.Text(field.key, v, static_cast<size_t>(field.size));
-          } else if constexpr (std::is_same_v<T, float>) {
-            f.Single(field.key, v);
-          } else {
-            f.Integer(field.key, v);
-          }
-        },
-        field.member);
-  }
+  orv::tarnby::ForEachUserFactorField(u, [&](const orv::tarnby::UserFactorField& field, auto& v) {
+    using T = std::decay_t<decltype(v)>;
+    if constexpr (std::is_same_v<T, std::string>) {
+      f.Text(field.key, v, static_cast<size_t>(field.size));
+    } else if constexpr (std::is_same_v<T, float>) {
+      f.Single(field.key, v);
+    } else {
+      f.Integer(field.key, v);
+    }
+  });
   return u;
 }
 

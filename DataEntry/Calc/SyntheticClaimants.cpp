@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "Database.h"
-#include "Interfaces.h"
+#include "DustDataPassword.h"
 #include "OrvError.h"
 #include "UserFactorFields.h"
 

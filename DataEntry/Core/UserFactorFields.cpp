@@ -1,5 +1,8 @@
 #include "UserFactorFields.h"
 
+#include <string_view>
+#include <type_traits>
+
 namespace orv::tarnby {
 
 std::vector<db::FieldDef> UserFactorColumnsOfLevel(int level) {
@@ -29,38 +32,39 @@ std::string UserFactorSelect() {
   return sql + " FROM " + kUserFactorTable;
 }
 
-Value UserFactorValue(const dust::UserFactor& u, const UserFactorField& f) {
-  return std::visit(
-      [&](auto member) -> Value {
-        const auto& v = u.*member;
-        if constexpr (std::is_same_v<std::decay_t<decltype(v)>, std::string>) {
-          return Value(v);
-        } else if (f.type == db::FieldType::Integer) {
-          return Value(static_cast<int16_t>(v));
-        } else if (f.type == db::FieldType::Long) {
-          return Value(static_cast<int32_t>(v));
-        } else {
-          return Value(static_cast<float>(v));
-        }
-      },
-      f.member);
+namespace {
+
+// A member's value typed as the field's column keeps it.
+template <typename T>
+Value ColumnValue(const UserFactorField& f, const T& v) {
+  if constexpr (std::is_same_v<T, std::string>) {
+    return Value(v);
+  } else if (f.type == db::FieldType::Integer) {
+    return Value(static_cast<int16_t>(v));
+  } else if (f.type == db::FieldType::Long) {
+    return Value(static_cast<int32_t>(v));
+  } else {
+    return Value(static_cast<float>(v));
+  }
 }
 
+}  // namespace
+
 void SetUserFactorFields(db::Recordset& rs, const dust::UserFactor& u) {
-  for (const UserFactorField& f : kUserFactorFields) {
-    if (std::string_view(f.column) != "ID") rs.SetField(f.column, UserFactorValue(u, f));
-  }
+  ForEachUserFactorField(u, [&](const UserFactorField& f, const auto& v) {
+    if (std::string_view(f.column) != "ID") rs.SetField(f.column, ColumnValue(f, v));
+  });
 }
 
 void InsertUserFactor(db::Database& d, const dust::UserFactor& u) {
   std::string columns;
   std::string marks;
   std::vector<Value> values;
-  for (const UserFactorField& f : kUserFactorFields) {
+  ForEachUserFactorField(u, [&](const UserFactorField& f, const auto& v) {
     columns += (columns.empty() ? "" : ", ") + std::string(f.column);
     marks += marks.empty() ? "?" : ", ?";
-    values.push_back(UserFactorValue(u, f));
-  }
+    values.push_back(ColumnValue(f, v));
+  });
   d.Execute(std::string("INSERT INTO ") + kUserFactorTable + " (" + columns + ") VALUES (" +
                 marks + ")",
             values);

@@ -5,9 +5,9 @@
 // all take the fields from here, in this order.
 #pragma once
 
-#include <span>
 #include <string>
 #include <variant>
+#include <vector>
 
 #include "Database.h"
 #include "UserFactor.h"
@@ -45,15 +45,21 @@ inline constexpr UserFactorField kUserFactorFields[] = {
      &dust::UserFactor::YearsPastClosure},
 };
 
+// Calls `visit(field, value)` for every field of `u` in order, `value` being
+// the member of `u` the field holds (an int32_t, int16_t, float or
+// std::string, const when `u` is).
+template <typename UserFactorT, typename Visit>
+void ForEachUserFactorField(UserFactorT& u, Visit&& visit) {
+  for (const UserFactorField& f : kUserFactorFields)
+    std::visit([&](auto member) { visit(f, u.*member); }, f.member);
+}
+
 // The column definitions that structure level `level` adds to USERFACTOR
 // (the table itself at the first of them).
 std::vector<db::FieldDef> UserFactorColumnsOfLevel(int level);
 
 // "SELECT ID, CODE, ... FROM USERFACTOR", every field in order.
 std::string UserFactorSelect();
-
-// The value of `f` in `u`, typed as its column keeps it.
-Value UserFactorValue(const dust::UserFactor& u, const UserFactorField& f);
 
 // Sets every field but ID of the recordset's current (edited or added) row
 // from `u`.

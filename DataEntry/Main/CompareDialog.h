@@ -15,7 +15,7 @@
 #include "ClaimantCompare.h"
 #include "Component.h"
 #include "Database.h"
-#include "Interfaces.h"
+#include "IOutput.h"
 
 class QCheckBox;
 class QComboBox;

@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "InputError.h"
-#include "Interfaces.h"
+#include "DustDataPassword.h"
 
 namespace orv::dustdata::detail {
 

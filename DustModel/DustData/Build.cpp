@@ -6,7 +6,7 @@
 #include "Database.h"
 #include "DustDataBuild.h"
 #include "ExpansionSchema.h"
-#include "Interfaces.h"
+#include "DustDataPassword.h"
 #include "SafeFiles.h"
 #include "Text.h"
 #include "detail/Load.h"
@@ -79,7 +79,7 @@ void WriteDatabase(const std::string& path, const std::vector<LoadedTable>& tabl
 
 void InstallSchema(orv::db::Database& db) {
   detail::InstallBaseSchema(db);
-  orv::dustm::InstallExpansionSchema(db);
+  InstallExpansionSchema(db);
 }
 
 void BuildFromCsv(const std::string& source_dir, const std::string& output_db, bool force,

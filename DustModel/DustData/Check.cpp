@@ -178,7 +178,7 @@ class Checker {
     // connection, and one that never ends or fills memory is stopped, naming
     // it. (The expansion's action queries are compared with its own below.)
     std::vector<StoredQuery> reading = detail::BaseQueries();
-    for (const StoredQuery& q : orv::dustm::ExpansionQueries()) {
+    for (const StoredQuery& q : ExpansionQueries()) {
       if (std::string_view(q.sql).starts_with("SELECT")) reading.push_back(q);
       else if (!db_.QueryExists(q.name)) missing.emplace_back(q.name);
     }
@@ -198,7 +198,7 @@ class Checker {
     }
     if (!missing.empty()) Problem("stored queries missing: " + Join(missing));
     // The expansion writes only through its own action queries.
-    for (const std::string& name : orv::dustm::ForeignActionQueries(db_)) {
+    for (const std::string& name : ForeignActionQueries(db_)) {
       if (db_.QueryExists(name))
         Problem("the stored query " + name + " is not the matrix expansion's own");
     }

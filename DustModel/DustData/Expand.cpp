@@ -6,7 +6,8 @@
 
 #include "Dates.h"
 #include "DustDataBuild.h"
-#include "Interfaces.h"
+#include "DustDataPassword.h"
+#include "IMakeMatrix.h"
 #include "Numbers.h"
 #include "OrvError.h"
 #include "Registry.h"

@@ -4,7 +4,8 @@
 #include <string>
 #include <system_error>
 
-#include "Interfaces.h"
+#include "DustDataPassword.h"
+#include "IMakeMatrix.h"
 #include "MessageBox.h"
 #include "OrvError.h"
 #include "Registry.h"

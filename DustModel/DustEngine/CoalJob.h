@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "Component.h"
+#include "detail/OrderWatch.h"
 
 namespace orv::dust {
 
@@ -33,9 +34,19 @@ class CoalJob : public orv::Component {
 
   // --- years --------------------------------------------------------------
   int16_t StartYear() const { return start_year_; }
-  void SetStartYear(int16_t v) { start_year_ = v; }
+  void SetStartYear(int16_t v) {
+    if (v != start_year_) order_.BeforeChange();
+    start_year_ = v;
+  }
   int16_t EndYear() const { return end_year_; }
-  void SetEndYear(int16_t v) { end_year_ = v; }
+  void SetEndYear(int16_t v) {
+    if (v != end_year_) order_.BeforeChange();
+    end_year_ = v;
+  }
+  // Set by the collection that holds the job: told before the years change.
+  void WatchOrder(std::weak_ptr<const detail::OrderWatch::Hook> hook) {
+    order_.Watch(std::move(hook));
+  }
 
   // --- job factor ---------------------------------------------------------
   const std::string& JobFactorCode() const { return job_factor_code_; }
@@ -125,6 +136,7 @@ class CoalJob : public orv::Component {
   std::string pit_name_;
   int16_t start_year_ = 0;
   int16_t end_year_ = 0;
+  detail::OrderWatch order_;
 
   int32_t job_factor_id_ = 0;
   std::string job_factor_code_;

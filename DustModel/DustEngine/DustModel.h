@@ -33,7 +33,7 @@
 #include "Component.h"
 #include "DustModelTypes.h"
 #include "ExposureChart.h"
-#include "Interfaces.h"
+#include "IOutput.h"
 #include "Report.h"
 #include "colCoalJobs.h"
 #include "colSmokeEntry.h"

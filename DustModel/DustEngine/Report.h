@@ -17,7 +17,7 @@
 #include "Dates.h"
 #include "DustModelTypes.h"
 #include "ExposureChart.h"
-#include "Interfaces.h"
+#include "IOutput.h"
 #include "ReportHtml.h"
 
 namespace orv::dust {

@@ -40,6 +40,7 @@ void SmokeEntry::SetYears(int16_t v) {
 }
 
 void SmokeEntry::SetStartYear(int16_t v) {
+  if (v != start_year_) order_.BeforeChange();
   start_year_ = v;
   ComputeYearsFromRange();
 }

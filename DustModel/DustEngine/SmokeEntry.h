@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "Component.h"
+#include "detail/OrderWatch.h"
 
 namespace orv::dust {
 
@@ -32,6 +33,10 @@ class SmokeEntry : public orv::Component {
   void SetStartYear(int16_t v);  // recomputes Years when both years are set
   int16_t EndYear() const { return end_year_; }
   void SetEndYear(int16_t v);
+  // Set by the collection that holds the entry: told before StartYear changes.
+  void WatchOrder(std::weak_ptr<const detail::OrderWatch::Hook> hook) {
+    order_.Watch(std::move(hook));
+  }
 
   void SetCode(std::string_view c);  // trimmed, upper case, looked up
   void SetID(int32_t v);             // looked up
@@ -57,6 +62,7 @@ class SmokeEntry : public orv::Component {
   int16_t years_ = 0;
   int16_t start_year_ = 0;
   int16_t end_year_ = 0;
+  detail::OrderWatch order_;
   std::string code_;
   int32_t id_ = 0;
   std::string smoke_text_;

@@ -69,30 +69,12 @@ CoalJobPtr colCoalJobs::Add(const std::string& sKey, int16_t RespFactorID, int32
 
 CoalJobPtr colCoalJobs::AddJob(CoalJobPtr job, const std::string& sKey) {
   if (!sKey.empty()) job->SetKey(sKey);
-  InsertSorted(items_, job, sKey);
+  AddInOrder(job, sKey);
   return job;
 }
 
-// Before the first job that starts later, or starts in the same year and
-// ends later; so equal jobs stay in the order they came. Reads each job's
-// years as they are now.
-void colCoalJobs::InsertSorted(Container& into, CoalJobPtr job, const std::string& key) {
-  const int16_t start = job->StartYear();
-  const int16_t end = job->EndYear();
-  for (int32_t i = 1; i <= into.Count(); ++i) {
-    const CoalJob& other = *into.Item(i);
-    if (other.StartYear() > start || (other.StartYear() == start && other.EndYear() > end)) {
-      into.Add(std::move(job), key, i);
-      return;
-    }
-  }
-  into.Add(std::move(job), key);
-}
-
 orv::Value colCoalJobs::Sort() {
-  Container sorted;
-  for (CoalJobPtr& job : items_) InsertSorted(sorted, job, job->Key());
-  items_ = std::move(sorted);
+  SortByKeys();
   return {};
 }
 

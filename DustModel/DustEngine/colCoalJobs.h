@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "CoalJob.h"
 #include "Component.h"
@@ -26,7 +27,17 @@ namespace orv::dust {
 
 using CoalJobPtr = std::shared_ptr<CoalJob>;
 
-class colCoalJobs : public orv::Component, public detail::GuardedCollection<CoalJob> {
+namespace detail {
+// The order of jobs: by StartYear, then EndYear.
+struct JobYears {
+  std::pair<int16_t, int16_t> operator()(const CoalJob& job) const {
+    return {job.StartYear(), job.EndYear()};
+  }
+};
+}  // namespace detail
+
+class colCoalJobs : public orv::Component,
+                    public detail::GuardedCollection<CoalJob, detail::JobYears> {
  public:
   static constexpr const char* kClassName = "OrvDust.colCoalJobs";
   static constexpr std::string_view kPrefix = "colCoalJobs:";
@@ -70,7 +81,6 @@ class colCoalJobs : public orv::Component, public detail::GuardedCollection<Coal
   orv::Value Sort();
 
  private:
-  void InsertSorted(Container& into, CoalJobPtr job, const std::string& key);
   CoalJobPtr AddJob(CoalJobPtr job, const std::string& sKey);
 };
 

@@ -32,13 +32,7 @@ SmokeEntryPtr colSmokeEntry::Add(const std::string& sKey, int32_t SmokeFactorID,
 
     // Before the first entry that starts later; equal start years keep the
     // order in which they came.
-    for (int32_t i = 1; i <= items_.Count(); ++i) {
-      if (items_.Item(i)->StartYear() > entry->StartYear()) {
-        items_.Add(entry, sKey, i);
-        return entry;
-      }
-    }
-    items_.Add(entry, sKey);
+    AddInOrder(entry, sKey);
     return entry;
   });
 }

@@ -20,7 +20,15 @@ namespace orv::dust {
 
 using SmokeEntryPtr = std::shared_ptr<SmokeEntry>;
 
-class colSmokeEntry : public orv::Component, public detail::GuardedCollection<SmokeEntry> {
+namespace detail {
+// The order of smoking entries: by StartYear.
+struct SmokeStartYear {
+  int16_t operator()(const SmokeEntry& entry) const { return entry.StartYear(); }
+};
+}  // namespace detail
+
+class colSmokeEntry : public orv::Component,
+                      public detail::GuardedCollection<SmokeEntry, detail::SmokeStartYear> {
  public:
   static constexpr const char* kClassName = "OrvDust.colSmokeEntry";
   static constexpr std::string_view kPrefix = "colSmokeEntry:";

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "Interfaces.h"
+#include "DustDataPassword.h"
 #include "OrvError.h"
 #include "detail/Connection.h"
 

@@ -74,7 +74,7 @@ bool DoMatrix(ExpansionRun& run, const std::string& DBName, const std::string& D
     options.kind = orv::db::DatabaseKind::DustData;
     run.db = orv::db::OpenDatabase(DBName, options);
     step = "Checking the expansion's stored queries";
-    RequireOwnActionQueries(*run.db);
+    orv::dustdata::RequireOwnActionQueries(*run.db);
 
     // The open ranges and the "not expanded" mark are kept on their own, so
     // that a run that stops later leaves the database marked not expanded.

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "Component.h"
-#include "Interfaces.h"
+#include "IMakeMatrix.h"
 
 namespace orv::dustm {
 

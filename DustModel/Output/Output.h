@@ -13,7 +13,7 @@
 
 #include "Component.h"
 #include "ErrorHandler.h"
-#include "Interfaces.h"
+#include "IOutput.h"
 #include "ReportDocument.h"
 
 namespace orv::dusto {

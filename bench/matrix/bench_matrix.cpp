@@ -17,7 +17,7 @@
 #include "Database.h"
 #include "DoMatrix.h"
 #include "DustDataBuild.h"
-#include "Interfaces.h"
+#include "DustDataPassword.h"
 
 namespace {
 

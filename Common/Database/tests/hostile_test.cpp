@@ -1,6 +1,6 @@
-// What a file from elsewhere can make the layer do: its stored queries run
-// under a budget, and copies never write through a name another program
-// put in their way.
+// What a file from elsewhere, or a database on a server another program
+// writes too, can make the layer do: its stored queries run under a budget,
+// and copies never write through a name another program put in their way.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,11 +19,16 @@ constexpr const char* kEndlessRows =
     "WITH RECURSIVE r(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM r) SELECT x FROM r";
 constexpr const char* kEndlessCount =
     "WITH RECURSIVE r(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM r) SELECT count(*) FROM r";
+// The same on a server, where a recordset's stored query must begin with
+// SELECT (and rows that would take hours are as good as never ending).
+constexpr const char* kServerEndlessRows = "SELECT generate_series(1, 2000000000) AS x";
+constexpr const char* kServerEndlessCount =
+    "SELECT count(*) FROM (SELECT generate_series(1, 2000000000)) AS r";
 
 class HostileFileTest : public DbTest {
  protected:
   // A small table and the given stored queries, as another program could
-  // have written them.
+  // have written them: in a file, or in a database on the server.
   std::string MakeFile(const std::vector<std::pair<std::string, std::string>>& queries) {
     const std::string path = PathOf("h.db");
     DatabasePtr db = CreateDatabase(path);
@@ -43,33 +48,48 @@ class HostileFileTest : public DbTest {
     o.query_budget.steps = 2'000'000;
     o.query_budget.memory_bytes = 4 << 20;
     o.query_budget.value_bytes = 1 << 20;
+    o.query_budget.server_ms = 500;
     return o;
   }
 };
 
-TEST_F(HostileFileTest, AStoredQueryOverItsBudgetIsStoppedNamingIt) {
+// The budget on both engines: a file counts a query's steps, a server its time.
+class HostileQueryTest : public HostileFileTest {};
+
+TEST_P(HostileQueryTest, AStoredQueryOverItsBudgetIsStoppedNamingIt) {
   struct Case {
     const char* name;
     std::string sql;
-    bool action;  // run with Execute on a read-write connection
+    std::string server_sql;  // empty: the same as in a file (which has no qSleep)
+    bool action;             // run with Execute on a read-write connection
     const char* why;
   };
   const Case cases[] = {
-      // Stopped by its steps or by the rows it returns, whichever comes first.
-      {"qEndlessRows", kEndlessRows, false, "was stopped"},
-      {"qEndlessCount", kEndlessCount, false, "ran for more than"},
-      {"qHugeValue", "SELECT randomblob(50000000) AS B FROM T", false, "made a value larger"},
+      // Stopped by its steps or time, or by the rows it returns, whichever
+      // comes first.
+      {"qEndlessRows", kEndlessRows, kServerEndlessRows, false, "was stopped"},
+      {"qEndlessCount", kEndlessCount, kServerEndlessCount, false, "ran for more than"},
+      {"qHugeValue", "SELECT randomblob(50000000) AS B FROM T",
+       "SELECT repeat('x', 2000000) AS B FROM T", false, "made a value larger"},
       {"qManyRows",
        "WITH RECURSIVE r(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM r LIMIT 200) "
        "SELECT randomblob(500000) AS B FROM r",
+       "SELECT repeat('x', 500000) AS B FROM generate_series(1, 20)",
        false, "returned rows of more than"},
-      {"qEndlessAction",
-       std::string("DELETE FROM T WHERE ID IN (") + kEndlessCount + ")", true, "ran for more than"},
+      {"qEndlessAction", std::string("DELETE FROM T WHERE ID IN (") + kEndlessCount + ")", "",
+       true, "ran for more than"},
+      {"qSleep", "", "SELECT pg_sleep(3600)", false, "ran for more than 500 ms"},
+  };
+  auto sql_of = [&](const Case& c) {
+    return OnServer() && !c.server_sql.empty() ? c.server_sql : c.sql;
   };
   std::vector<std::pair<std::string, std::string>> stored;
-  for (const Case& c : cases) stored.emplace_back(c.name, c.sql);
+  for (const Case& c : cases) {
+    if (!sql_of(c).empty()) stored.emplace_back(c.name, sql_of(c));
+  }
   const std::string path = MakeFile(stored);
   for (const Case& c : cases) {
+    if (sql_of(c).empty()) continue;
     SCOPED_TRACE(c.name);
     DatabasePtr db = OpenDatabase(path, Small(!c.action));
     QueryDefPtr q = db->QueryDefs(c.name);
@@ -81,10 +101,10 @@ TEST_F(HostileFileTest, AStoredQueryOverItsBudgetIsStoppedNamingIt) {
       }
       ADD_FAILURE() << "not stopped";
     } catch (const OrvError& e) {
-      EXPECT_EQ(e.Number(), dberr::kQueryBudget);
+      EXPECT_EQ(e.Number(), dberr::kQueryBudget) << e.Description();
       EXPECT_NE(e.Description().find(std::string("'") + c.name + "'"), std::string::npos)
           << e.Description();
-      EXPECT_NE(e.Description().find(path), std::string::npos) << e.Description();
+      EXPECT_NE(e.Description().find(NamedAs(path)), std::string::npos) << e.Description();
       EXPECT_NE(e.Description().find(c.why), std::string::npos) << e.Description();
     }
     // The connection goes on: the layer's own statements have no budget.
@@ -96,18 +116,19 @@ TEST_F(HostileFileTest, AStoredQueryOverItsBudgetIsStoppedNamingIt) {
   }
 }
 
-TEST_F(HostileFileTest, TheBudgetIsPerRunAndLeavesOrdinaryQueriesAlone) {
-  const std::string path = MakeFile({{"qOne", "SELECT NAME FROM T WHERE ID = :WhatID"},
-                                     {"qCount", "WITH RECURSIVE r(x) AS (SELECT 1 UNION ALL "
-                                                "SELECT x + 1 FROM r LIMIT 100000) "
-                                                "SELECT count(*) FROM r"}});
+TEST_P(HostileQueryTest, TheBudgetIsPerRunAndLeavesOrdinaryQueriesAlone) {
+  const std::string path = MakeFile(
+      {{"qOne", "SELECT NAME FROM T WHERE ID = :WhatID"},
+       {"qCount", OnServer() ? "SELECT count(*) FROM (SELECT generate_series(1, 100000)) AS r"
+                             : "WITH RECURSIVE r(x) AS (SELECT 1 UNION ALL "
+                               "SELECT x + 1 FROM r WHERE x < 100000) SELECT count(*) FROM r"}});
   DatabasePtr db = OpenDatabase(path, Small(true));
   QueryDefPtr q = db->QueryDefs("qOne");
   q->SetParameter("WhatID", 2);
   RecordsetPtr rs = q->OpenRecordset(RecordsetType::Snapshot);
   EXPECT_EQ(rs->Field(0).AsText(), "b");
-  // Each run has the whole budget: many runs of a query that takes half of
-  // it never add up to a stop.
+  // Each run has the whole budget: many runs of a query that takes a part
+  // of it never add up to a stop.
   QueryDefPtr count = db->QueryDefs("qCount");
   RecordsetPtr c = count->OpenRecordset(RecordsetType::Snapshot);
   for (int i = 0; i < 20; ++i) {
@@ -115,10 +136,14 @@ TEST_F(HostileFileTest, TheBudgetIsPerRunAndLeavesOrdinaryQueriesAlone) {
     EXPECT_EQ(c->Field(0).AsInt64(), 100000);
   }
   // The caller's own SQL is not a query from the file.
-  EXPECT_EQ(db->OpenRecordset(kEndlessRows + std::string(" LIMIT 1"), RecordsetType::Snapshot)
+  EXPECT_EQ(db->OpenRecordset((OnServer() ? kServerEndlessRows : kEndlessRows) +
+                                  std::string(" LIMIT 1"),
+                              RecordsetType::Snapshot)
                 ->RecordCount(),
             1);
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, HostileQueryTest, BothEngines(), EngineName);
 
 TEST_F(HostileFileTest, CopiesNeverWriteThroughANameInTheirWay) {
   const std::string path = MakeFile({});

@@ -195,6 +195,38 @@ TEST_P(RecordsetTest, KeysetDynasetsReadRowsAsTheyMove) {
   EXPECT_EQ(ErrorOf([&] { calc->SetField("LABEL", "x"); }), 3164);
 }
 
+TEST_P(RecordsetTest, RequeryWithNewValuesReadsTheirRows) {
+  for (const RecordsetType type : {RecordsetType::Snapshot, RecordsetType::Dynaset}) {
+    SCOPED_TRACE(type == RecordsetType::Snapshot ? "snapshot" : "dynaset");
+    RecordsetPtr rs = db_->OpenRecordset(
+        "SELECT ID, PITNAME FROM WORK WHERE CLAIMANTID = ? ORDER BY STARTYEAR", type, {1});
+    EXPECT_EQ(Pits(*rs), (std::vector<std::string>{"Alpha", "Beta", "Delta"}));
+    rs->RequeryWith({2});
+    EXPECT_EQ(rs->RecordCount(), 1);
+    EXPECT_EQ(rs->Field("PITNAME").AsText(), "Gamma");  // on the first row at once
+    rs->RequeryWith({3});
+    EXPECT_TRUE(rs->IsEOF());
+    // A change of structure between two runs: the columns are described again.
+    db_->CreateField("WORK", F(type == RecordsetType::Snapshot ? "A" : "B", FieldType::Long));
+    rs->RequeryWith({Value("1")});  // converted as the column compares it
+    EXPECT_EQ(rs->RecordCount(), 3);
+    EXPECT_EQ(rs->FieldCount(), 2);
+    // Text given by a value that is gone once the call returns.
+    RecordsetPtr by_name =
+        db_->OpenRecordset("SELECT STARTYEAR FROM WORK WHERE PITNAME = ?", type, {"Alpha"});
+    by_name->RequeryWith({Value(std::string("Gam") + "ma")});
+    EXPECT_EQ(by_name->Field("STARTYEAR"), Value(1955));
+    EXPECT_EQ(ErrorOf([&] { by_name->RequeryWith({1, 2}); }), 3000);
+  }
+  // Only the caller's own SQL has values to give.
+  RecordsetPtr table = db_->OpenRecordset("WORK", RecordsetType::Dynaset);
+  EXPECT_EQ(ErrorOf([&] { table->RequeryWith({}); }), 3251);
+  QueryDefPtr q = db_->QueryDefs("qdWork");
+  q->SetParameter("WHATCLAIMANTID", 1);
+  RecordsetPtr stored = q->OpenRecordset(RecordsetType::Snapshot);
+  EXPECT_EQ(ErrorOf([&] { stored->RequeryWith({1}); }), 3251);
+}
+
 TEST_P(RecordsetTest, DynasetOnAJoinIsReadOnly) {
   db_->CreateTable("CLAIMANT", {F("ID", FieldType::Long), F("SURNAME", FieldType::Text, 40)});
   db_->Execute("INSERT INTO CLAIMANT VALUES (1, 'Smith')");

@@ -5,7 +5,7 @@
 
 #include <fstream>
 
-#include "Interfaces.h"
+#include "DustDataPassword.h"
 #include "SpoiltFiles.h"
 #include "StartUp.h"
 #include "TestServer.h"

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "DustDataBuild.h"
-#include "Interfaces.h"
+#include "DustDataPassword.h"
 #include "SpoiltFiles.h"
 
 namespace orv::dustdata::test {

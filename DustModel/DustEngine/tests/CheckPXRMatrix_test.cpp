@@ -8,7 +8,8 @@
 #include <fstream>
 
 #include "Database.h"
-#include "Interfaces.h"
+#include "DustDataPassword.h"
+#include "IMakeMatrix.h"
 #include "MessageBox.h"
 #include "OrvError.h"
 #include "Registry.h"

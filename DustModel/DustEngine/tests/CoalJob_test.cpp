@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "OrderModel.h"
 #include "OrvError.h"
 #include "TestDustData.h"
 #include "colCoalJobs.h"
@@ -220,6 +221,34 @@ TEST_F(Jobs, OrderMatchesThePlainInsertionRuleInEveryOrder) {
     gone->SetStartYear(3000);
     for (; next < 600; ++next) add(next);
     check("added after a removed job changed");
+  }
+}
+
+// The same rule over long runs of mixed steps, where jobs wait to be placed
+// while held jobs' years change, jobs are removed and the jobs are sorted.
+TEST_F(Jobs, MixedStepsMatchThePlainInsertionRule) {
+  test::OrderedCollection<CoalJobPtr> c;
+  c.add = [&](const std::string& key, int16_t start, int16_t end) {
+    return UserJob(0, start, end, 0, key);
+  };
+  c.set_years = [](const CoalJobPtr& j, int16_t start, int16_t end) {
+    j->SetStartYear(start);
+    j->SetEndYear(end);
+  };
+  c.enumerate = [&] {
+    std::vector<CoalJobPtr> all;
+    for (const CoalJobPtr& e : jobs_) all.push_back(e);
+    return all;
+  };
+  c.item = [&](int32_t i) { return jobs_.Item(i); };
+  c.remove_key = [&](const std::string& key) { jobs_.Remove(key); };
+  c.remove_index = [&](int32_t i) { jobs_.Remove(i); };
+  c.clear = [&] { jobs_.Clear(); };
+  c.sort = [&] { jobs_.Sort(); };
+  for (unsigned seed : {1u, 2u, 3u, 4u}) {
+    SCOPED_TRACE(seed);
+    jobs_.Clear();
+    test::RunAgainstThePlainRule(c, seed, 3000);
   }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "CalcFixture.h"
+#include "IMakeMatrix.h"
 #include "MessageBox.h"
 #include "OrvError.h"
 #include "Registry.h"

@@ -1,6 +1,10 @@
 // Smoking entries and their collection on the fixture database.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
+#include "OrderModel.h"
 #include "OrvError.h"
 #include "TestDustData.h"
 #include "colSmokeEntry.h"
@@ -118,6 +122,35 @@ TEST_F(Smoking, EntriesSortByStartYearInArrivalOrder) {
     EXPECT_EQ(e.Number(), 6);
   }
   EXPECT_EQ(entries_.Count(), 3);
+}
+
+// Each entry goes before the first that starts later as the years read at
+// that moment, over long runs of mixed steps (entries wait to be placed while
+// held entries' start years change).
+TEST_F(Smoking, MixedStepsMatchThePlainInsertionRule) {
+  test::OrderedCollection<SmokeEntryPtr> c;
+  c.add = [&](const std::string& key, int16_t start, int16_t end) {
+    return entries_.Add(key, 0, "", 0, start, end);
+  };
+  c.set_years = [](const SmokeEntryPtr& e, int16_t start, int16_t end) {
+    e->SetStartYear(start);
+    e->SetEndYear(end);
+  };
+  c.enumerate = [&] {
+    std::vector<SmokeEntryPtr> all;
+    for (const SmokeEntryPtr& e : entries_) all.push_back(e);
+    return all;
+  };
+  c.item = [&](int32_t i) { return entries_.Item(i); };
+  c.remove_key = [&](const std::string& key) { entries_.Remove(key); };
+  c.remove_index = [&](int32_t i) { entries_.Remove(i); };
+  c.clear = [&] { entries_.Clear(); };
+  c.end_year_orders = false;
+  for (unsigned seed : {5u, 6u}) {
+    SCOPED_TRACE(seed);
+    entries_.Clear();
+    test::RunAgainstThePlainRule(c, seed, 2000);
+  }
 }
 
 }  // namespace

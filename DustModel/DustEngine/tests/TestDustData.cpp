@@ -6,7 +6,7 @@
 #include "Database.h"
 #include "DustDataBuild.h"
 #include "DustDataFiles.h"
-#include "Interfaces.h"
+#include "DustDataPassword.h"
 
 namespace orv::dust::test {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "DoMatrix.h"
-#include "Interfaces.h"
+#include "DustDataPassword.h"
 #include "TestDb.h"
 
 namespace orv::dustm {

@@ -9,7 +9,8 @@
 #include <string>
 
 #include "Component.h"
-#include "Interfaces.h"
+#include "DustDataPassword.h"
+#include "IMakeMatrix.h"
 #include "Registry.h"
 #include "TestDb.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "Interfaces.h"
+#include "IOutput.h"
 
 namespace orv::dusto::testing {
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "Interfaces.h"
+#include "IOutput.h"
 #include "OrvError.h"
 #include "PdfText.h"
 #include "Registry.h"

@@ -28,7 +28,7 @@
 #include "DustDataFiles.h"
 #include "DustModel.h"
 #include "DustModelTypes.h"
-#include "Interfaces.h"
+#include "DustDataPassword.h"
 #include "SpoiltFiles.h"
 #include "SyntheticClaimants.h"
 #include "TempDir.h"

@@ -12,7 +12,7 @@
 #include "DustDataFiles.h"
 #include "HistoryJson.h"
 #include "InputError.h"
-#include "Interfaces.h"
+#include "DustDataPassword.h"
 #include "TempDir.h"
 #include "ToolRun.h"
 #include "modTarnbyDatabase.h"

@@ -9,7 +9,7 @@
 
 #include "DustDataBuild.h"
 #include "DustDataFiles.h"
-#include "Interfaces.h"
+#include "DustDataPassword.h"
 #include "SpoiltFiles.h"
 
 namespace {

@@ -1,9 +1,11 @@
-// The matrix expansion's own working tables (OPENRANGE, AREAAVERAGE,
+// The matrix expansion's working tables (OPENRANGE, AREAAVERAGE,
 // AVERAGECALC, COLLIERYCOUNT, TORTIOUSAVG) and every stored query it
-// prepares. A dust data database gets them after its base schema (the dust
-// data library's build installs both); TORTIOUSDUST, where the expansion
-// leaves the national averages, belongs to the base schema, since the
-// engine reads it.
+// prepares: part of a dust data database's structure, installed by the
+// build after the base schema and checked by the check, so they are kept
+// here with the rest of the file's structure; the expansion runs them and
+// calls on this library, never the other way round. TORTIOUSDUST, where the
+// expansion leaves the national averages, belongs to the base schema, since
+// the engine reads it.
 #pragma once
 
 #include <string>
@@ -15,10 +17,10 @@ namespace orv::db {
 class Database;
 }
 
-namespace orv::dustm {
+namespace orv::dustdata {
 
 // The stored queries the expansion prepares, in the order of its steps.
-const std::vector<orv::dustdata::StoredQuery>& ExpansionQueries();
+const std::vector<StoredQuery>& ExpansionQueries();
 
 // The expansion's action queries (those that change rows) whose SQL in `db`
 // is not this program's own text, by name; a missing one counts as well.
@@ -33,4 +35,4 @@ void RequireOwnActionQueries(orv::db::Database& db);
 // open database that has the base schema.
 void InstallExpansionSchema(orv::db::Database& db);
 
-}  // namespace orv::dustm
+}  // namespace orv::dustdata

@@ -1,39 +1,14 @@
-// The C++ interfaces through which components created by class identifier
-// are called. The caller creates the object with CreateObject and asks for
-// the interface with As<>().
+// "OrvDustO.Output", the paged report preview as the engine reaches it: it
+// creates the object by class identifier (CreateObject) and asks for this
+// interface with As<IOutput>().
 #pragma once
 
-#include <cstdint>
 #include <string>
 
-#include "Component.h"
 #include "ExposureChart.h"
 
 namespace orv {
 
-// The dust data database's password, shared by the engine, the matrix
-// expansion and the tools that build dust data databases.
-inline constexpr const char* kDustDataPassword = "Tn5dx";
-// The connect text that goes with it.
-inline std::string DustDataConnect() { return std::string(";pwd=") + kDustDataPassword; }
-
-// "OrvDustM.MakeMatrix": expands a dust data database's matrix in place.
-class IMakeMatrix {
- public:
-  virtual ~IMakeMatrix() = default;
-  // Same as MakeMatrixPastClosure with MaxYearsPastClosure 0.
-  virtual bool MakeMatrix(const std::string& DBName, const std::string& DBPass,
-                          int16_t DefStartYear, int16_t DefEndYear, int16_t AAStartYear,
-                          int16_t AAEndYear) = 0;
-  // True when the whole expansion ran and the database was marked expanded.
-  // Failures are raised as OrvError.
-  virtual bool MakeMatrixPastClosure(const std::string& DBName, const std::string& DBPass,
-                                     int16_t DefStartYear, int16_t DefEndYear,
-                                     int16_t AAStartYear, int16_t AAEndYear,
-                                     int16_t MaxYearsPastClosure) = 0;
-};
-
-// "OrvDustO.Output": the paged report preview.
 class IOutput {
  public:
   virtual ~IOutput() = default;
@@ -54,6 +29,7 @@ class IOutput {
   // window's "Save as PDF" writes, for hosts without a window.
   virtual void SavePdf(const std::string& path) = 0;
 };
+
 
 // The report output object's second face: a document of two reports side by
 // side (the desktop's what-if comparison), which the same preview shows,

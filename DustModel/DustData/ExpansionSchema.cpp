@@ -6,13 +6,12 @@
 #include "Database.h"
 #include "OrvError.h"
 
-namespace orv::dustm {
+namespace orv::dustdata {
 namespace {
 
 using orv::db::FieldDef;
 using orv::db::FieldType;
 using orv::db::IndexDef;
-using orv::dustdata::StoredQuery;
 
 struct WorkTable {
   const char* name;
@@ -368,4 +367,4 @@ void InstallExpansionSchema(orv::db::Database& db) {
   for (const StoredQuery& q : kQueries) db.CreateQueryDef(q.name, q.sql, q.parameters);
 }
 
-}  // namespace orv::dustm
+}  // namespace orv::dustdata

@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return true;
   }();
   (void)setup;
-  static const orv::calc::HistoryFile history = orv::calc::ParseHistory(kHistory, "history");
+  static const orv::calcrun::HistoryFile history = orv::calcrun::ParseHistory(kHistory, "history");
 
   const std::string db = (orv::fuzz::ScratchFolder() / "DUSTDATA.db").string();
   RemoveSideFiles(db);
@@ -82,11 +82,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The engine keeps one connection per thread: a thread of its own per
   // input closes it when the thread ends.
   std::thread calculation([&db] {
-    orv::calc::CalcOptions options;
+    orv::calcrun::CalcOptions options;
     options.dust_db = db;
     options.detail = true;
-    options.format = orv::calc::Format::kJson;
-    const orv::calc::CalcOutcome out = orv::calc::RunCalculation(options, history);
+    options.format = orv::calcrun::Format::kJson;
+    const orv::calcrun::CalcOutcome out = orv::calcrun::RunCalculation(options, history);
     if (out.error) orv::fuzz::NoteBudgetStop(out.error->Description());
   });
   calculation.join();

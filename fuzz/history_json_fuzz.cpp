@@ -10,7 +10,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
   try {
-    const orv::calc::HistoryFile h = orv::calc::ParseHistory(text, "history.json");
+    const orv::calcrun::HistoryFile h = orv::calcrun::ParseHistory(text, "history.json");
     // Every text read must be the file's own: touch them all.
     size_t total = h.claimant.Name.size() + h.claimant.Extra.size();
     for (const auto& j : h.jobs) total += j.PitName.size() + j.JobFactorCode.size();

@@ -23,7 +23,7 @@
 #include "SharedRun.h"
 #include "modTarnbyDatabase.h"
 
-namespace orv::calc {
+namespace orv::calcrun {
 
 namespace {
 
@@ -431,4 +431,4 @@ BulkSummary RunAll(const BulkOptions& options) {
   return run.Go();
 }
 
-}  // namespace orv::calc
+}  // namespace orv::calcrun

@@ -23,7 +23,7 @@
 #include <functional>
 #include <string>
 
-namespace orv::calc {
+namespace orv::calcrun {
 
 struct BulkOptions {
   std::string dust_db;
@@ -80,4 +80,4 @@ std::string SummaryLine(const BulkSummary& s);
 // begun with another mode or other versions, is an InputError.
 BulkSummary RunAll(const BulkOptions& options);
 
-}  // namespace orv::calc
+}  // namespace orv::calcrun

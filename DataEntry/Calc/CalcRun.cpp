@@ -10,7 +10,7 @@
 #include "HistoryLoader.h"
 #include "SafeFiles.h"
 
-namespace orv::calc {
+namespace orv::calcrun {
 
 namespace {
 
@@ -121,4 +121,4 @@ CalcOutcome RunCalculation(const CalcOptions& options, const HistoryFile& histor
   return out;
 }
 
-}  // namespace orv::calc
+}  // namespace orv::calcrun

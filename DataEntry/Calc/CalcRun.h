@@ -13,7 +13,7 @@
 #include "HistoryJson.h"
 #include "OrvError.h"
 
-namespace orv::calc {
+namespace orv::calcrun {
 
 enum class Format { kJson, kText, kHtml, kPdf };
 
@@ -60,4 +60,4 @@ struct CalcOutcome {
 // output object's document is saved to options.output.
 CalcOutcome RunCalculation(const CalcOptions& options, const HistoryFile& history);
 
-}  // namespace orv::calc
+}  // namespace orv::calcrun

@@ -29,8 +29,8 @@ ClaimantComparison CompareClaimant(const CompareSide& a, const CompareSide& b, b
   ClaimantComparison c;
   c.a = CalculateSide(a, detail);
   c.b = CalculateSide(b, detail);
-  c.rows = orv::calc::CompareReports(c.a.report, c.b.report);
-  c.figures = orv::calc::CompareFigures(c.a.figure, c.b.figure);
+  c.rows = orv::calcrun::CompareReports(c.a.report, c.b.report);
+  c.figures = orv::calcrun::CompareFigures(c.a.figure, c.b.figure);
   return c;
 }
 

@@ -31,8 +31,8 @@ struct SideOutcome {
 struct ClaimantComparison {
   SideOutcome a;
   SideOutcome b;
-  std::vector<orv::calc::ComparedLine> rows;
-  orv::calc::FigureComparison figures;
+  std::vector<orv::calcrun::ComparedLine> rows;
+  orv::calcrun::FigureComparison figures;
 };
 
 // Calculates both sides on fresh engine objects (the caller's own engine

@@ -5,7 +5,7 @@
 #include "ClaimantCalc.h"
 #include "modTarnbyDatabase.h"
 
-namespace orv::calc {
+namespace orv::calcrun {
 
 HistoryFile HistoryOf(const orv::claimcalc::StoredClaimant& c) {
   HistoryFile f;
@@ -48,4 +48,4 @@ ClaimantRunOutcome RunStoredClaimant(CalcOptions options, const ClaimantRunOptio
   return out;
 }
 
-}  // namespace orv::calc
+}  // namespace orv::calcrun

@@ -13,7 +13,7 @@ namespace orv::claimcalc {
 struct StoredClaimant;
 }
 
-namespace orv::calc {
+namespace orv::calcrun {
 
 // The history file equivalent of a stored claimant: his identification as
 // the desktop names him, and his jobs and smoking entries keyed and ordered
@@ -41,4 +41,4 @@ struct ClaimantRunOutcome {
 // successful calculation, or the empty result after one that was not.
 ClaimantRunOutcome RunStoredClaimant(CalcOptions options, const ClaimantRunOptions& run);
 
-}  // namespace orv::calc
+}  // namespace orv::calcrun

@@ -7,7 +7,7 @@
 #include "ReportHtml.h"
 #include "ResultJson.h"
 
-namespace orv::calc {
+namespace orv::calcrun {
 
 namespace {
 
@@ -105,4 +105,4 @@ std::string ComparisonJson(const CompareOutcome& c) {
   return doc.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
-}  // namespace orv::calc
+}  // namespace orv::calcrun

@@ -11,7 +11,7 @@
 #include "HistoryJson.h"
 #include "ReportCompare.h"
 
-namespace orv::calc {
+namespace orv::calcrun {
 
 struct CompareOutcome {
   CalcOutcome a;
@@ -42,4 +42,4 @@ std::string ComparisonHtml(const CompareOutcome& c, const std::string& name_a,
 // with RESULT as --format json writes it; a line one report lacks is null.
 std::string ComparisonJson(const CompareOutcome& c);
 
-}  // namespace orv::calc
+}  // namespace orv::calcrun

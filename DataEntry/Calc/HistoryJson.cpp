@@ -12,7 +12,7 @@
 #include "InputError.h"
 #include "UserFactorFields.h"
 
-namespace orv::calc {
+namespace orv::calcrun {
 
 namespace {
 
@@ -230,4 +230,4 @@ HistoryFile ReadHistoryFile(const std::string& path) {
   return ParseHistory(text.str(), path);
 }
 
-}  // namespace orv::calc
+}  // namespace orv::calcrun

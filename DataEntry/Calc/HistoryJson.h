@@ -8,7 +8,7 @@
 
 #include "HistoryLoader.h"
 
-namespace orv::calc {
+namespace orv::calcrun {
 
 struct HistoryFile {
   orv::dust::ClaimantIdentity claimant;
@@ -31,4 +31,4 @@ HistoryFile ReadHistoryFile(const std::string& path);
 // The same from text already read; `name` stands for the file in messages.
 HistoryFile ParseHistory(const std::string& text, const std::string& name);
 
-}  // namespace orv::calc
+}  // namespace orv::calcrun

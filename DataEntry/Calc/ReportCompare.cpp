@@ -6,7 +6,7 @@
 
 #include "Numbers.h"
 
-namespace orv::calc {
+namespace orv::calcrun {
 
 namespace {
 
@@ -106,4 +106,4 @@ FigureComparison CompareFigures(std::optional<float> a, std::optional<float> b) 
   return f;
 }
 
-}  // namespace orv::calc
+}  // namespace orv::calcrun

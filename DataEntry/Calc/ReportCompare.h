@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace orv::calc {
+namespace orv::calcrun {
 
 // One row of the side-by-side view: the line of report A and the line of
 // report B (none where the other report has a line the first has not).
@@ -49,4 +49,4 @@ inline std::string FigureOrNotCalculated(const std::optional<std::string>& f) {
 // A report line as a side by side view shows it: each tab four spaces.
 std::string TabsAsSpaces(const std::string& line);
 
-}  // namespace orv::calc
+}  // namespace orv::calcrun

@@ -7,7 +7,7 @@
 
 #include "Numbers.h"
 
-namespace orv::calc {
+namespace orv::calcrun {
 
 namespace {
 
@@ -103,4 +103,4 @@ std::string ResultJson(const CalcOutcome& o) {
   return ResultObject(o).dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
-}  // namespace orv::calc
+}  // namespace orv::calcrun

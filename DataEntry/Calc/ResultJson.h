@@ -7,7 +7,7 @@
 
 #include "CalcRun.h"
 
-namespace orv::calc {
+namespace orv::calcrun {
 
 // {"ok", "validation_error", "error", "engine_version", "dust_data_version",
 // "results", "jobs", "report"}: results as they read back (two decimals),
@@ -17,4 +17,4 @@ std::string ResultJson(const CalcOutcome& outcome);
 // The same as a JSON value, for documents that hold results (a comparison).
 nlohmann::ordered_json ResultObject(const CalcOutcome& outcome);
 
-}  // namespace orv::calc
+}  // namespace orv::calcrun

@@ -11,7 +11,7 @@
 #include "OrvError.h"
 #include "modTarnbyDatabase.h"
 
-namespace orv::calc {
+namespace orv::calcrun {
 
 namespace {
 
@@ -197,4 +197,4 @@ bool SharedRun::MarkDone(orv::db::Database& db, int32_t batch) {
                     {Value(key_), Value(generation_), Value(batch), Value(taker_)}) == 1;
 }
 
-}  // namespace orv::calc
+}  // namespace orv::calcrun

@@ -28,7 +28,7 @@
 
 #include "Database.h"
 
-namespace orv::calc {
+namespace orv::calcrun {
 
 struct SharedRunOptions {
   std::string name;  // --run NAME; empty: the automatic key
@@ -87,4 +87,4 @@ class SharedRun {
   bool began_ = false;
 };
 
-}  // namespace orv::calc
+}  // namespace orv::calcrun

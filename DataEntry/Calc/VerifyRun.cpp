@@ -13,7 +13,7 @@
 #include "Numbers.h"
 #include "modTarnbyDatabase.h"
 
-namespace orv::calc {
+namespace orv::calcrun {
 
 namespace {
 
@@ -183,4 +183,4 @@ void WriteVerifyCsv(const VerifySummary& s, const std::string& path) {
   csv.Commit();
 }
 
-}  // namespace orv::calc
+}  // namespace orv::calcrun

@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-namespace orv::calc {
+namespace orv::calcrun {
 
 inline constexpr const char* kReasonNoFingerprint = "no fingerprint";
 inline constexpr const char* kReasonHistoryChanged = "history changed";
@@ -63,4 +63,4 @@ std::string VerifyCsv(const VerifySummary& s);
 // The same written to `path` (through a temporary file, renamed when complete).
 void WriteVerifyCsv(const VerifySummary& s, const std::string& path);
 
-}  // namespace orv::calc
+}  // namespace orv::calcrun

@@ -23,7 +23,7 @@
 class QIcon;
 class QWidget;
 
-namespace tarnby {
+namespace orv::tarnby {
 
 // ------------------------------------------------------- the program's own --
 
@@ -197,4 +197,4 @@ class clsMousePointer {
   int pushed_ = 0;
 };
 
-}  // namespace tarnby
+}  // namespace orv::tarnby

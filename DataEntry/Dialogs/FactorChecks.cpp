@@ -6,7 +6,7 @@
 #include "OrvError.h"
 #include "Text.h"
 
-namespace tarnby {
+namespace orv::tarnby {
 
 namespace {
 
@@ -65,4 +65,4 @@ std::string ValidationMessage(const std::vector<std::string>& failures) {
   return text + "\r\nCorrect the errors and try again or cancel";
 }
 
-}  // namespace tarnby
+}  // namespace orv::tarnby

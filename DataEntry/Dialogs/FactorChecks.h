@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace tarnby {
+namespace orv::tarnby {
 
 // The boxes of the factor screen, as typed.
 struct FactorEntry {
@@ -30,4 +30,4 @@ std::vector<std::string> CheckFactor(const FactorEntry& entry);
 // message on its own line, then "Correct the errors and try again or cancel".
 std::string ValidationMessage(const std::vector<std::string>& failures);
 
-}  // namespace tarnby
+}  // namespace orv::tarnby

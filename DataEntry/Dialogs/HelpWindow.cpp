@@ -9,7 +9,7 @@
 
 #include "Dialogs.h"
 
-namespace tarnby {
+namespace orv::tarnby {
 
 HelpWindow::HelpWindow(const QString& folder, QWidget* parent)
     : QWidget(parent, Qt::Window), folder_(folder) {
@@ -45,4 +45,4 @@ void HelpWindow::ShowPage(const QString& page) {
 
 QString HelpWindow::CurrentPage() const { return QFileInfo(browser_->source().toLocalFile()).fileName(); }
 
-}  // namespace tarnby
+}  // namespace orv::tarnby

@@ -8,7 +8,7 @@
 class QTextBrowser;
 class QToolBar;
 
-namespace tarnby {
+namespace orv::tarnby {
 
 class HelpWindow : public QWidget {
   Q_OBJECT
@@ -28,4 +28,4 @@ class HelpWindow : public QWidget {
   QTextBrowser* browser_;
 };
 
-}  // namespace tarnby
+}  // namespace orv::tarnby

@@ -8,7 +8,7 @@
 
 #include "Dialogs.h"
 
-namespace tarnby {
+namespace orv::tarnby {
 
 namespace {
 
@@ -50,4 +50,4 @@ QIcon ProgramIcon() {
   return icon;
 }
 
-}  // namespace tarnby
+}  // namespace orv::tarnby

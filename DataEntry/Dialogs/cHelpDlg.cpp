@@ -13,7 +13,7 @@
 #include "HelpWindow.h"
 #include "OrvError.h"
 
-namespace tarnby {
+namespace orv::tarnby {
 
 namespace {
 
@@ -154,4 +154,4 @@ void cHelpDlg::ShowHelp(int32_t command, const std::variant<int32_t, std::string
 
 HelpWindow* cHelpDlg::Window() const { return window_; }
 
-}  // namespace tarnby
+}  // namespace orv::tarnby

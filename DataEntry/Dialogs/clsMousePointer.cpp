@@ -4,7 +4,7 @@
 
 #include "Dialogs.h"
 
-namespace tarnby {
+namespace orv::tarnby {
 
 clsMousePointer::clsMousePointer() {
   if (const QCursor* c = QGuiApplication::overrideCursor()) shape_ = c->shape();
@@ -24,4 +24,4 @@ void clsMousePointer::SetMousePointer(Qt::CursorShape shape) {
   }
 }
 
-}  // namespace tarnby
+}  // namespace orv::tarnby

@@ -10,7 +10,7 @@
 #include "MessageBox.h"
 #include "modDataEntry.h"
 
-namespace tarnby {
+namespace orv::tarnby {
 
 namespace {
 
@@ -69,4 +69,4 @@ void ShowAbout(QWidget* parent, const AboutInfo& info) {
   form.exec();
 }
 
-}  // namespace tarnby
+}  // namespace orv::tarnby

@@ -8,7 +8,7 @@
 #include "Dialogs.h"
 #include "ui_frmAbout.h"
 
-namespace tarnby {
+namespace orv::tarnby {
 
 class frmAbout : public QDialog {
   Q_OBJECT
@@ -24,4 +24,4 @@ class frmAbout : public QDialog {
   Ui::frmAbout ui_;
 };
 
-}  // namespace tarnby
+}  // namespace orv::tarnby

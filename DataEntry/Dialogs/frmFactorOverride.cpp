@@ -10,7 +10,7 @@
 #include "UserFactorFields.h"
 #include "modDataEntry.h"
 
-namespace tarnby {
+namespace orv::tarnby {
 
 namespace {
 
@@ -319,4 +319,4 @@ void ShowFactorOverride(QWidget* parent, const orv::db::DatabasePtr& db) {
   form.exec();
 }
 
-}  // namespace tarnby
+}  // namespace orv::tarnby

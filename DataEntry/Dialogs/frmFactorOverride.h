@@ -17,7 +17,7 @@
 #include "FormSize.h"
 #include "ui_frmFactorOverride.h"
 
-namespace tarnby {
+namespace orv::tarnby {
 
 class frmFactorOverride : public QDialog {
   Q_OBJECT
@@ -73,4 +73,4 @@ class frmFactorOverride : public QDialog {
   State state_ = State::kBrowsing;
 };
 
-}  // namespace tarnby
+}  // namespace orv::tarnby

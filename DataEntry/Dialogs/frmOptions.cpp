@@ -10,7 +10,7 @@
 #include "Text.h"
 #include "modDataEntry.h"
 
-namespace tarnby {
+namespace orv::tarnby {
 
 namespace {
 
@@ -141,4 +141,4 @@ QWidget* ShowOptionsModeless(QWidget* parent, std::function<void()> closed) {
   return form;
 }
 
-}  // namespace tarnby
+}  // namespace orv::tarnby

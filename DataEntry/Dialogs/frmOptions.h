@@ -9,7 +9,7 @@
 #include "clsFileDialog.h"
 #include "ui_frmOptions.h"
 
-namespace tarnby {
+namespace orv::tarnby {
 
 class frmOptions : public QDialog {
   Q_OBJECT
@@ -44,4 +44,4 @@ class frmOptions : public QDialog {
   std::function<void()> help_;
 };
 
-}  // namespace tarnby
+}  // namespace orv::tarnby

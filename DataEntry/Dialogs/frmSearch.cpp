@@ -3,7 +3,7 @@
 #include "Dialogs.h"
 #include "modDataEntry.h"
 
-namespace tarnby {
+namespace orv::tarnby {
 
 bool SearchCancelled = false;
 
@@ -45,4 +45,4 @@ bool ShowSearch(QWidget* parent) {
   return !SearchCancelled;
 }
 
-}  // namespace tarnby
+}  // namespace orv::tarnby

@@ -6,7 +6,7 @@
 
 #include "ui_frmSearch.h"
 
-namespace tarnby {
+namespace orv::tarnby {
 
 class frmSearch : public QDialog {
   Q_OBJECT
@@ -26,4 +26,4 @@ class frmSearch : public QDialog {
   Ui::frmSearch ui_;
 };
 
-}  // namespace tarnby
+}  // namespace orv::tarnby

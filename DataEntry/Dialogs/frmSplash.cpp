@@ -10,7 +10,7 @@
 
 #include "Dialogs.h"
 
-namespace tarnby {
+namespace orv::tarnby {
 
 frmSplash::frmSplash(QWidget* parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
@@ -92,4 +92,4 @@ void Splash::UnloadSplash() {
 
 QWidget* Splash::Window() const { return form_; }
 
-}  // namespace tarnby
+}  // namespace orv::tarnby

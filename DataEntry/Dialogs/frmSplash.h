@@ -6,7 +6,7 @@
 
 #include "ui_frmSplash.h"
 
-namespace tarnby {
+namespace orv::tarnby {
 
 class frmSplash : public QWidget {
   Q_OBJECT
@@ -26,4 +26,4 @@ class frmSplash : public QWidget {
   Ui::frmSplash ui_;
 };
 
-}  // namespace tarnby
+}  // namespace orv::tarnby

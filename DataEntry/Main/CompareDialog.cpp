@@ -121,7 +121,7 @@ int32_t IdIn(const QTableWidget* table, int row, int column) {
 }
 
 QString Shown(const std::optional<std::string>& line) {
-  return QString::fromStdString(calc::TabsAsSpaces(line.value_or("")));
+  return QString::fromStdString(calcrun::TabsAsSpaces(line.value_or("")));
 }
 
 // A report line split as the preview takes it: the label, and the value the
@@ -424,7 +424,7 @@ void CompareDialog::ShowComparison() {
   lines_->setRowCount(static_cast<int>(c.rows.size()));
   const QBrush shade(QColor(0xff, 0xe0, 0x8a));
   for (int r = 0; r < static_cast<int>(c.rows.size()); ++r) {
-    const calc::ComparedLine& line = c.rows[static_cast<size_t>(r)];
+    const calcrun::ComparedLine& line = c.rows[static_cast<size_t>(r)];
     QTableWidgetItem* cells[] = {
         new QTableWidgetItem(line.differs ? QStringLiteral("*") : QString()),
         new QTableWidgetItem(Shown(line.a)), new QTableWidgetItem(Shown(line.b))};
@@ -441,9 +441,9 @@ void CompareDialog::ShowComparison() {
     }
   }
   QString text = tr("%1: as stored %2, variant %3; difference (variant - stored) %4.")
-                     .arg(QString::fromLatin1(calc::kFigureLabel),
-                          QString::fromStdString(calc::FigureOrNotCalculated(c.figures.a)),
-                          QString::fromStdString(calc::FigureOrNotCalculated(c.figures.b)),
+                     .arg(QString::fromLatin1(calcrun::kFigureLabel),
+                          QString::fromStdString(calcrun::FigureOrNotCalculated(c.figures.a)),
+                          QString::fromStdString(calcrun::FigureOrNotCalculated(c.figures.b)),
                           QString::fromStdString(c.figures.difference.value_or("none")));
   if (!c.a.refusal.empty())
     text += QLatin1Char('\n') + tr("As stored: %1").arg(QString::fromStdString(c.a.refusal));
@@ -471,15 +471,15 @@ void CompareDialog::ShowPreview() {
                        "\r\nRef: " + who.SolicitorRef + "\tZURIR Ref: " + who.ZURIRRef);
     output_->SetFooter("Page %d");
     rows.CompareLine("As stored", "", "Variant", "", false);
-    for (const calc::ComparedLine& line : comparison_.rows) {
+    for (const calcrun::ComparedLine& line : comparison_.rows) {
       const auto [a_text, a_value] = LabelAndValue(line.a);
       const auto [b_text, b_value] = LabelAndValue(line.b);
       rows.CompareLine(a_text, a_value, b_text, b_value, line.differs);
     }
-    const calc::FigureComparison& f = comparison_.figures;
+    const calcrun::FigureComparison& f = comparison_.figures;
     rows.CompareLine("", "", "", "", false);
-    rows.CompareLine(calc::kFigureLabel, calc::FigureOrNotCalculated(f.a), calc::kFigureLabel,
-                     calc::FigureOrNotCalculated(f.b), f.a != f.b);
+    rows.CompareLine(calcrun::kFigureLabel, calcrun::FigureOrNotCalculated(f.a), calcrun::kFigureLabel,
+                     calcrun::FigureOrNotCalculated(f.b), f.a != f.b);
     rows.CompareLine("", "", "Difference (variant - stored)", f.difference.value_or("none"), false);
     output_->EndDoc();
     output_->Show();

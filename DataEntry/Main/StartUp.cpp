@@ -32,20 +32,20 @@ void CheckDatabase(std::string& path, const std::string& what, const std::string
 }
 
 // Step 13: the program cannot load; the options screen is shown alone.
-void ShowOptionsAlone(Program& program, ::tarnby::Splash& splash, const std::string& first_line) {
+void ShowOptionsAlone(Program& program, tarnby::Splash& splash, const std::string& first_line) {
   MsgBox(first_line +
              "\nYou may want to check configuration settings - options screen will now "
              "show",
          mb::kCritical | mb::kOkOnly, std::string(kApplicationTitle) + " Error");
   splash.UnloadSplash();
-  program.options = ::tarnby::ShowOptionsModeless(nullptr);
+  program.options = tarnby::ShowOptionsModeless(nullptr);
 }
 
 // While the splash is up, every box of the start-up first puts it away: the
 // splash stays above other windows and would hide the box's text.
 class SplashAside : public MessageBoxService {
  public:
-  SplashAside(std::shared_ptr<MessageBoxService> boxes, ::tarnby::Splash& splash)
+  SplashAside(std::shared_ptr<MessageBoxService> boxes, tarnby::Splash& splash)
       : boxes_(std::move(boxes)), splash_(splash) {}
   int32_t Show(const MessageBoxRequest& request) override {
     splash_.HideSplash();
@@ -54,14 +54,14 @@ class SplashAside : public MessageBoxService {
 
  private:
   std::shared_ptr<MessageBoxService> boxes_;
-  ::tarnby::Splash& splash_;
+  tarnby::Splash& splash_;
 };
 
 // Puts SplashAside in front of the installed boxes for the length of the
 // start-up (with none installed, boxes only go to standard error).
 class SplashAsideDuring {
  public:
-  explicit SplashAsideDuring(::tarnby::Splash& splash) : previous_(SetMessageBoxService(nullptr)) {
+  explicit SplashAsideDuring(tarnby::Splash& splash) : previous_(SetMessageBoxService(nullptr)) {
     SetMessageBoxService(previous_ ? std::make_shared<SplashAside>(previous_, splash) : nullptr);
   }
   ~SplashAsideDuring() { SetMessageBoxService(previous_); }
@@ -76,14 +76,14 @@ class SplashAsideDuring {
 
 Program Main(const std::string& command_line) {
   Program program;
-  std::unique_ptr<::tarnby::Splash> splash;
+  std::unique_ptr<tarnby::Splash> splash;
   try {
     (void)ProgramErrorHandler();
     CurrentStep = "Setting help file";
-    const std::string help_file = ::tarnby::DefaultHelpFile();
+    const std::string help_file = tarnby::DefaultHelpFile();
 
     CurrentStep = "Creating splash screen object";
-    splash = std::make_unique<::tarnby::Splash>();
+    splash = std::make_unique<tarnby::Splash>();
     CurrentStep = "Displaying splash master application info";
     splash->SetFromApplication();
     CurrentStep = "Displaying splash screen";
@@ -130,7 +130,7 @@ Program Main(const std::string& command_line) {
     program.form->Load();
 
     CurrentStep = "Initialising help interface";
-    program.help = std::make_unique<::tarnby::cHelpDlg>();
+    program.help = std::make_unique<tarnby::cHelpDlg>();
     program.help->InitialiseHelp(program.form.get(), help_file);
     program.form->SetHelp(program.help.get());
 

@@ -17,7 +17,7 @@ namespace orv::tarnby {
 
 // What Main leaves running.
 struct Program {
-  std::unique_ptr<::tarnby::cHelpDlg> help;
+  std::unique_ptr<tarnby::cHelpDlg> help;
   std::unique_ptr<frmMAIN> form;  // shown, when start-up succeeded
   QPointer<QWidget> options;      // the options screen shown alone
   // False when nothing was left running (the settings could not be read,

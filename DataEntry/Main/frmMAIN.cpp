@@ -39,8 +39,8 @@ const char* const kHelpLines[] = {
     "output is required. Click Do Calculation to calculate or use Tools/Options to set up "
     "autocalculate.",
 };
-const int kHelpTopics[] = {::tarnby::help::kTopicClaimantTab, ::tarnby::help::kTopicEmploymentTab,
-                           ::tarnby::help::kTopicSmokingTab, ::tarnby::help::kTopicResultsTab};
+const int kHelpTopics[] = {tarnby::help::kTopicClaimantTab, tarnby::help::kTopicEmploymentTab,
+                           tarnby::help::kTopicSmokingTab, tarnby::help::kTopicResultsTab};
 
 // Where the grids' column widths are kept beside the window's position.
 constexpr const char* kWorkColumnsKey = "WorkColumns";
@@ -167,11 +167,11 @@ void frmMAIN::ConnectMenus() {
   connect(ui_.mnuToolsOptions, &QAction::triggered, this, &frmMAIN::ShowOptions);
   connect(ui_.mnuToolsUserFactors, &QAction::triggered, this, &frmMAIN::ShowFactorScreen);
   connect(ui_.mnuHelpContents, &QAction::triggered, this, [this] {
-    ShowHelpTopic(::tarnby::help::kContents, ::tarnby::help::kTopicContents,
+    ShowHelpTopic(tarnby::help::kContents, tarnby::help::kTopicContents,
                   "An error occurred while displaying the help file contents");
   });
   connect(ui_.mnuHelpSupport, &QAction::triggered, this, [this] {
-    ShowHelpTopic(::tarnby::help::kContext, ::tarnby::help::kTopicSupport,
+    ShowHelpTopic(tarnby::help::kContext, tarnby::help::kTopicSupport,
                   "An error occurred while displaying the help file support page");
   });
   // The claimant's Delete has a key of its own: Alt+D is Do Calculation.
@@ -193,7 +193,7 @@ void frmMAIN::ConnectMenus() {
   }
   auto* f1 = new QShortcut(QKeySequence::HelpContents, this);
   connect(f1, &QShortcut::activated, this, [this] {
-    ShowHelpTopic(::tarnby::help::kContext, help_topic_,
+    ShowHelpTopic(tarnby::help::kContext, help_topic_,
                   "An error occurred while displaying the help file contents");
   });
 }
@@ -424,7 +424,7 @@ void frmMAIN::MoveClaimant(RecordControl::Move move) {
 void frmMAIN::Search() {
   try {
     SaveClaimant();
-    if (!::tarnby::ShowSearch(this)) return;
+    if (!tarnby::ShowSearch(this)) return;
     ApplySearch();
   } catch (...) {
     ShowProgramError("An error occurred in the search routine", true);

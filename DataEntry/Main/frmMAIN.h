@@ -17,7 +17,7 @@
 #include "RecordModel.h"
 #include "ui_frmMAIN.h"
 
-namespace tarnby {
+namespace orv::tarnby {
 class cHelpDlg;
 }
 
@@ -43,7 +43,7 @@ class frmMAIN : public QMainWindow, public FormHost {
   // end; a failure is reported and leaves it set.
   void Load();
   // The help object the menus and tabs use (owned by the caller).
-  void SetHelp(::tarnby::cHelpDlg* help) { help_ = help; }
+  void SetHelp(tarnby::cHelpDlg* help) { help_ = help; }
 
   // False, after telling the user, while a history entry is being added or
   // edited.
@@ -148,7 +148,7 @@ class frmMAIN : public QMainWindow, public FormHost {
   // The claimant whose report the calculation tab shows (0: none).
   int32_t output_claimant_ = 0;
   void CentreFrame();
-  ::tarnby::cHelpDlg* help_ = nullptr;
+  tarnby::cHelpDlg* help_ = nullptr;
   std::string step_;
   // Why the engine refused the calculation in progress; empty when it did not.
   std::string refusal_;

@@ -209,8 +209,8 @@ void frmMAIN::ShowInBrowser(const std::string& path) {
 
 void frmMAIN::ShowOptions() {
   try {
-    ::tarnby::ShowOptionsModal(this, [this] {
-      ShowHelpTopic(::tarnby::help::kContext, ::tarnby::help::kTopicOptions,
+    tarnby::ShowOptionsModal(this, [this] {
+      ShowHelpTopic(tarnby::help::kContext, tarnby::help::kTopicOptions,
                     "An error occurred while displaying the help file contents");
     });
     AfterOptionsClosed();
@@ -231,7 +231,7 @@ void frmMAIN::AfterOptionsClosed() {
 
 void frmMAIN::ShowFactorScreen() {
   try {
-    ::tarnby::ShowFactorOverride(this, ClaimantDatabase);
+    tarnby::ShowFactorOverride(this, ClaimantDatabase);
     LoadFactorCombos();
   } catch (...) {
     ShowProgramError("An error occurred while displaying the user defined factors screen", true);
@@ -240,12 +240,12 @@ void frmMAIN::ShowFactorScreen() {
 
 void frmMAIN::ShowAbout() {
   try {
-    ::tarnby::AboutInfo info;
+    tarnby::AboutInfo info;
     if (engine_.model) {
       info.EngineVersion = engine_.model->EngineVersion();
       info.DustDatabaseVersion = engine_.model->DustDataVersion();
     }
-    ::tarnby::ShowAbout(this, info);
+    tarnby::ShowAbout(this, info);
   } catch (...) {
     ShowProgramError("An error occurred while showing the About screen", true);
   }

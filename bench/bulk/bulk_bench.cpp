@@ -127,15 +127,15 @@ void Floor(const std::string& claimant_db, int batch) {
 void Bulk(const std::string& dust_db, const std::string& claimant_db, int jobs, int batch,
           bool remember) {
   orv::dust::SetRememberLookups(remember);
-  orv::calc::BulkOptions o;
+  orv::calcrun::BulkOptions o;
   o.dust_db = dust_db;
   o.claimant_db = claimant_db;
   o.store = true;
   o.jobs = jobs;
   o.batch = batch;
-  const orv::calc::BulkSummary s = orv::calc::RunAll(o);
+  const orv::calcrun::BulkSummary s = orv::calcrun::RunAll(o);
   if (jobs == 1 && remember)
-    std::fprintf(stderr, "  (%s)\n", orv::calc::SummaryLine(s).c_str());
+    std::fprintf(stderr, "  (%s)\n", orv::calcrun::SummaryLine(s).c_str());
 }
 
 // One claimant calculated with the detailed text report and stored, as
@@ -143,15 +143,15 @@ void Bulk(const std::string& dust_db, const std::string& claimant_db, int jobs, 
 void OneClaimant(const std::string& dust_db, const std::string& claimant_db, int32_t id,
                  const std::string& report) {
   orv::tarnby::StructureLevel(*orv::tarnby::OpenClaimantDatabase(claimant_db));
-  orv::calc::CalcOptions options;
+  orv::calcrun::CalcOptions options;
   options.dust_db = dust_db;
   options.detail = true;
   options.output = report;
-  orv::calc::ClaimantRunOptions run;
+  orv::calcrun::ClaimantRunOptions run;
   run.claimant_db = claimant_db;
   run.claimant_id = id;
   run.store = true;
-  if (!orv::calc::RunStoredClaimant(options, run).stored) std::abort();
+  if (!orv::calcrun::RunStoredClaimant(options, run).stored) std::abort();
 }
 
 // The memory of remembered answers on one thread over every claimant: how

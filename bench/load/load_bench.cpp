@@ -408,16 +408,16 @@ int main(int argc, char** argv) {
   int64_t lost = -1, stale = -1, no_print = -1, defects = -1, standing = 0, without = 0;
   try {
     lost = LostUpdates(all.landed, before, Marks(uri));
-    orv::calc::VerifyOptions v;
+    orv::calcrun::VerifyOptions v;
     v.dust_db = dust;
     v.claimant_db = uri;
     v.jobs = 2;
-    const orv::calc::VerifySummary s = orv::calc::RunVerify(v);
+    const orv::calcrun::VerifySummary s = orv::calcrun::RunVerify(v);
     stale = no_print = defects = 0;
-    for (const orv::calc::VerifyRow& r : s.rows) {
-      if (r.reason == orv::calc::kReasonHistoryChanged)
+    for (const orv::calcrun::VerifyRow& r : s.rows) {
+      if (r.reason == orv::calcrun::kReasonHistoryChanged)
         ++stale;
-      else if (r.reason == orv::calc::kReasonNoFingerprint)
+      else if (r.reason == orv::calcrun::kReasonNoFingerprint)
         ++no_print;
       else
         ++defects;

@@ -38,7 +38,7 @@
 
 namespace {
 
-using orv::calc::Format;
+using orv::calcrun::Format;
 using orv::tools::kExitBadInput;
 using orv::tools::kExitFailure;
 using orv::tools::kExitOk;
@@ -57,17 +57,17 @@ bool WriteOut(const std::string& path, const std::string& text) {
   return static_cast<bool>(out.flush());
 }
 
-std::string ReportText(const orv::calc::CalcOutcome& o) {
+std::string ReportText(const orv::calcrun::CalcOutcome& o) {
   std::string text;
   for (const std::string& line : o.report) text += line + "\n";
   return text;
 }
 
-int Emit(const orv::calc::CalcOptions& options, const orv::calc::CalcOutcome& o) {
+int Emit(const orv::calcrun::CalcOptions& options, const orv::calcrun::CalcOutcome& o) {
   bool written = true;
   switch (options.format) {
     case Format::kJson:
-      written = WriteOut(options.output, orv::calc::ResultJson(o));
+      written = WriteOut(options.output, orv::calcrun::ResultJson(o));
       break;
     case Format::kText:
       if (!o.error) written = WriteOut(options.output, ReportText(o));
@@ -123,7 +123,7 @@ std::string ExistingFileOrServer(const std::string& path) {
 }
 
 // --all: progress on standard error, the summary line on standard output.
-int RunAllClaimants(orv::calc::BulkOptions bulk) {
+int RunAllClaimants(orv::calcrun::BulkOptions bulk) {
   orv::ProgressBar bar;
   // On a terminal a bar; in a log, a line at every tenth of the way.
   const bool terminal = isatty(STDERR_FILENO) != 0;
@@ -136,7 +136,7 @@ int RunAllClaimants(orv::calc::BulkOptions bulk) {
       next_line = done + std::max<int64_t>(1, total / 10);
     }
   };
-  const orv::calc::BulkSummary s = orv::calc::RunAll(bulk);
+  const orv::calcrun::BulkSummary s = orv::calcrun::RunAll(bulk);
   bar.Finish();
   if (!s.shared_run.empty()) {
     std::cerr << kTool << ": " << (s.began ? "began" : "joined") << " the shared run "
@@ -146,7 +146,7 @@ int RunAllClaimants(orv::calc::BulkOptions bulk) {
       std::cerr << kTool << ": nothing was left to calculate in it; name a new --run to "
                            "calculate again\n";
   }
-  std::cout << orv::calc::SummaryLine(s) << "\n";
+  std::cout << orv::calcrun::SummaryLine(s) << "\n";
   if (s.skipped > 0)
     std::cerr << kTool << ": " << s.skipped
               << " results not stored: their histories were changed during the run\n";
@@ -156,10 +156,10 @@ int RunAllClaimants(orv::calc::BulkOptions bulk) {
   return s.failed > 0 ? kExitFailure : kExitOk;
 }
 
-int RunClaimant(const orv::calc::CalcOptions& options, const orv::calc::ClaimantRunOptions& run) {
-  orv::calc::ClaimantRunOutcome o;
+int RunClaimant(const orv::calcrun::CalcOptions& options, const orv::calcrun::ClaimantRunOptions& run) {
+  orv::calcrun::ClaimantRunOutcome o;
   try {
-    o = orv::calc::RunStoredClaimant(options, run);
+    o = orv::calcrun::RunStoredClaimant(options, run);
   } catch (const orv::OrvError& e) {
     if (e.Number() != orv::claimcalc::kErrNoSuchClaimant) throw;
     std::cerr << kTool << ": " << e.Description() << "\n";
@@ -172,14 +172,14 @@ int RunClaimant(const orv::calc::CalcOptions& options, const orv::calc::Claimant
 
 // --verify: the rows on standard output (or in the results file), the
 // summary and any defect on standard error.
-int RunVerify(orv::calc::VerifyOptions verify, const std::string& results) {
+int RunVerify(orv::calcrun::VerifyOptions verify, const std::string& results) {
   orv::ProgressBar bar;
   const bool terminal = isatty(STDERR_FILENO) != 0;
   if (terminal)
     verify.progress = [&](int64_t done, int64_t total) {
       bar.Update("Verifying stored results", done, total);
     };
-  const orv::calc::VerifySummary s = orv::calc::RunVerify(verify);
+  const orv::calcrun::VerifySummary s = orv::calcrun::RunVerify(verify);
   bar.Finish();
   if (s.level < orv::tarnby::kLatestStructureLevel)
     std::cerr << kTool << ": the claimant database is at structure level " << s.level << " of "
@@ -187,16 +187,16 @@ int RunVerify(orv::calc::VerifyOptions verify, const std::string& results) {
               << ": its stored results carry no fingerprint, so what they were calculated from "
                  "cannot be proven; each is listed as \"no fingerprint\" with its figure now\n";
   if (results.empty()) {
-    std::cout << orv::calc::VerifyCsv(s);
+    std::cout << orv::calcrun::VerifyCsv(s);
   } else {
-    orv::calc::WriteVerifyCsv(s, results);
+    orv::calcrun::WriteVerifyCsv(s, results);
   }
   std::cerr << kTool << ": " << s.claimants << " claimants: " << s.standing
             << " stored results stand, " << s.rows.size() << " do not, " << s.without_result
             << " have none\n";
   if (!s.Defect()) return kExitOk;
-  for (const orv::calc::VerifyRow& r : s.rows) {
-    if (r.reason != orv::calc::kReasonFigure) continue;
+  for (const orv::calcrun::VerifyRow& r : s.rows) {
+    if (r.reason != orv::calcrun::kReasonFigure) continue;
     std::cerr << kTool << ": DEFECT: claimant " << r.id << ": the same inputs, dust data and "
               << "engine now give " << (r.now ? orv::FloatToText(*r.now) : "no figure (" + r.message + ")")
               << " where " << orv::FloatToText(r.stored.value_or(0)) << " is stored\n";
@@ -208,31 +208,31 @@ int RunVerify(orv::calc::VerifyOptions verify, const std::string& results) {
 
 // --compare: both files are read before either is calculated, and every
 // one that is not a history is named.
-int RunCompare(const orv::calc::CalcOptions& options, const std::string& path_a,
+int RunCompare(const orv::calcrun::CalcOptions& options, const std::string& path_a,
                const std::string& path_b) {
-  std::optional<orv::calc::HistoryFile> a;
-  std::optional<orv::calc::HistoryFile> b;
+  std::optional<orv::calcrun::HistoryFile> a;
+  std::optional<orv::calcrun::HistoryFile> b;
   bool bad = false;
   for (auto [path, file] : {std::pair{&path_a, &a}, std::pair{&path_b, &b}}) {
     try {
-      *file = orv::calc::ReadHistoryFile(*path);
+      *file = orv::calcrun::ReadHistoryFile(*path);
     } catch (const orv::InputError& e) {
       std::cerr << kTool << ": " << e.what() << "\n";
       bad = true;
     }
   }
   if (bad) return kExitBadInput;
-  const orv::calc::CompareOutcome c = orv::calc::RunComparison(options, *a, *b);
+  const orv::calcrun::CompareOutcome c = orv::calcrun::RunComparison(options, *a, *b);
   std::string text;
   switch (options.format) {
     case Format::kJson:
-      text = orv::calc::ComparisonJson(c);
+      text = orv::calcrun::ComparisonJson(c);
       break;
     case Format::kHtml:
-      text = orv::calc::ComparisonHtml(c, path_a, path_b);
+      text = orv::calcrun::ComparisonHtml(c, path_a, path_b);
       break;
     default:
-      text = orv::calc::ComparisonText(c, path_a, path_b);
+      text = orv::calcrun::ComparisonText(c, path_a, path_b);
       break;
   }
   if (!WriteOut(options.output, text)) {
@@ -260,10 +260,10 @@ int main(int argc, char** argv) {
                "claimant of a claimant database.",
                kTool};
   orv::tools::UsePlainHelp(app);
-  orv::calc::CalcOptions options;
+  orv::calcrun::CalcOptions options;
   std::string history;
-  orv::calc::ClaimantRunOptions run;
-  orv::calc::BulkOptions bulk;
+  orv::calcrun::ClaimantRunOptions run;
+  orv::calcrun::BulkOptions bulk;
   bool all = false;
   // The help names each value as a person would (FILE, ID, N), not by the library's types;
   // the checks still say what went wrong when a value is refused.
@@ -391,7 +391,7 @@ int main(int argc, char** argv) {
   return orv::tools::RunGuarded(kTool, [&] {
     if (!run.claimant_db.empty()) RequireKnownStructure(run.claimant_db, !verify);
     if (verify) {
-      orv::calc::VerifyOptions v;
+      orv::calcrun::VerifyOptions v;
       v.dust_db = options.dust_db;
       v.claimant_db = run.claimant_db;
       if (!all) v.claimant = run.claimant_id;
@@ -415,7 +415,7 @@ int main(int argc, char** argv) {
       return RunClaimant(options, run);
     }
     if (compare_opt->count() > 0) return RunCompare(options, history, compare);
-    const orv::calc::HistoryFile file = orv::calc::ReadHistoryFile(history);
-    return Emit(options, orv::calc::RunCalculation(options, file));
+    const orv::calcrun::HistoryFile file = orv::calcrun::ReadHistoryFile(history);
+    return Emit(options, orv::calcrun::RunCalculation(options, file));
   });
 }

@@ -276,17 +276,17 @@ TEST_F(ClaimantCalcTest, TheReportSaysWhenTheHistoryChangedSinceTheStoredResult)
   const int32_t cleared = Calculable();
   db_->Close();
   db_.reset();
-  orv::calc::CalcOptions options;
+  orv::calcrun::CalcOptions options;
   options.dust_db = *dust_;
-  options.format = orv::calc::Format::kText;
+  options.format = orv::calcrun::Format::kText;
   const auto report = [&](int32_t who, bool store = false,
                           std::optional<int32_t> jurisdiction = std::nullopt) {
-    orv::calc::ClaimantRunOptions run;
+    orv::calcrun::ClaimantRunOptions run;
     run.claimant_db = path_;
     run.claimant_id = who;
     run.store = store;
     run.jurisdiction = jurisdiction;
-    const orv::calc::ClaimantRunOutcome out = orv::calc::RunStoredClaimant(options, run);
+    const orv::calcrun::ClaimantRunOutcome out = orv::calcrun::RunStoredClaimant(options, run);
     EXPECT_TRUE(out.calc.ok);
     return out.calc.report;
   };

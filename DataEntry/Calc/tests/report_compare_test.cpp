@@ -3,7 +3,7 @@
 
 #include "ReportCompare.h"
 
-namespace orv::calc {
+namespace orv::calcrun {
 namespace {
 
 using Lines = std::vector<std::string>;
@@ -70,4 +70,4 @@ TEST(CompareFigures, DifferenceIsThatOfTheFiguresShown) {
 }
 
 }  // namespace
-}  // namespace orv::calc
+}  // namespace orv::calcrun

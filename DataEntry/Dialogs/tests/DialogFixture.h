@@ -13,7 +13,7 @@
 #include "MessageBox.h"
 #include "modTarnbyDatabase.h"
 
-namespace tarnby::test {
+namespace orv::tarnby::test {
 
 class DialogTest : public ::testing::Test {
  protected:
@@ -47,4 +47,4 @@ class DialogTest : public ::testing::Test {
   std::shared_ptr<orv::FileDialogService> previous_dialogs_;
 };
 
-}  // namespace tarnby::test
+}  // namespace orv::tarnby::test

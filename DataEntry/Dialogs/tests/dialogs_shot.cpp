@@ -46,36 +46,36 @@ int main(int argc, char** argv) {
       " ENDYEAR, STARTYEARVAL, ENDYEARVAL, YEARSPASTCLOSURE) VALUES"
       " (10000, 'DD1', 'Drift drivage, stone dust', 1.5, 0.5, 40, 1970, 1980, 1, 0.5, 2)");
   {
-    tarnby::frmFactorOverride f(db);
+    orv::tarnby::frmFactorOverride f(db);
     Save(f, out, "factor_browse");
     f.EditFactor();
     Save(f, out, "factor_edit");
   }
   {
-    tarnby::frmOptions f;
+    orv::tarnby::frmOptions f;
     Save(f, out, "options");
   }
   {
-    tarnby::frmSearch f;
+    orv::tarnby::frmSearch f;
     Save(f, out, "search");
   }
   {
-    tarnby::frmAbout f(tarnby::AboutInfo{"1.0.0", "48"});
+    orv::tarnby::frmAbout f(orv::tarnby::AboutInfo{"1.0.0", "48"});
     Save(f, out, "about");
   }
   {
-    tarnby::Splash s;
+    orv::tarnby::Splash s;
     s.SetFromApplication();
     s.LicenseTo = "North Area Claims Office";
     s.DisplaySplash();
     Save(*s.Window(), out, "splash");
   }
   {
-    tarnby::cHelpDlg help;
-    help.InitialiseHelp(nullptr, argc > 2 ? argv[2] : tarnby::DefaultHelpFile());
-    help.ShowHelp(tarnby::help::kContents);
+    orv::tarnby::cHelpDlg help;
+    help.InitialiseHelp(nullptr, argc > 2 ? argv[2] : orv::tarnby::DefaultHelpFile());
+    help.ShowHelp(orv::tarnby::help::kContents);
     Save(*help.Window(), out, "help_contents");
-    help.ShowHelp(tarnby::help::kContext, tarnby::help::kTopicOptions);
+    help.ShowHelp(orv::tarnby::help::kContext, orv::tarnby::help::kTopicOptions);
     Save(*help.Window(), out, "help_options");
   }
   return 0;

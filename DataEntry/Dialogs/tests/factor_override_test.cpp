@@ -6,7 +6,7 @@
 #include "FactorChecks.h"
 #include "frmFactorOverride.h"
 
-namespace tarnby::test {
+namespace orv::tarnby::test {
 namespace {
 
 FactorEntry Good() {
@@ -237,4 +237,4 @@ TEST_F(FactorOverrideTest, StatesRefuseWhatTheyMust) {
 }
 
 }  // namespace
-}  // namespace tarnby::test
+}  // namespace orv::tarnby::test

@@ -15,7 +15,7 @@
 #include "frmSearch.h"
 #include "modDataEntry.h"
 
-namespace tarnby::test {
+namespace orv::tarnby::test {
 namespace {
 
 namespace core = orv::tarnby;
@@ -319,4 +319,4 @@ TEST(SplashTest, AKeyOnTheSplashUnloadsIt) {
 }
 
 }  // namespace
-}  // namespace tarnby::test
+}  // namespace orv::tarnby::test

@@ -125,13 +125,13 @@ class CompareTest : public MainFormTest {
 
   // Every row is marked exactly when its two lines differ (the calculation
   // time aside); returns the marked rows.
-  static std::vector<calc::ComparedLine> CheckMarks(const CompareDialog& d) {
-    std::vector<calc::ComparedLine> marked;
+  static std::vector<calcrun::ComparedLine> CheckMarks(const CompareDialog& d) {
+    std::vector<calcrun::ComparedLine> marked;
     const QTableWidget* lines = d.Lines();
     const auto& rows = d.Comparison().rows;
     EXPECT_EQ(lines->rowCount(), static_cast<int>(rows.size()));
     for (int r = 0; r < lines->rowCount(); ++r) {
-      const calc::ComparedLine& line = rows[static_cast<size_t>(r)];
+      const calcrun::ComparedLine& line = rows[static_cast<size_t>(r)];
       const bool time = line.a && line.a->starts_with("Calculation time and date: ");
       EXPECT_EQ(line.differs, !time && line.a != line.b) << r;
       EXPECT_EQ(lines->item(r, 0)->text(), line.differs ? "*" : "") << r;
@@ -158,7 +158,7 @@ TEST_F(CompareTest, SmokingVariantMarksTheSmokingLinesAndLeavesTheDatabaseAlone)
   EXPECT_TRUE(CheckMarks(*d).empty());
   EXPECT_EQ(d->Comparison().figures.difference, "0.00");
   QStringList left;
-  for (const calc::ComparedLine& r : d->Comparison().rows)
+  for (const calcrun::ComparedLine& r : d->Comparison().rows)
     if (r.a && !r.a->empty()) left << QString::fromStdString(*r.a);
   QStringList shown = screen;
   shown.removeAll(QString());
@@ -181,21 +181,21 @@ TEST_F(CompareTest, SmokingVariantMarksTheSmokingLinesAndLeavesTheDatabaseAlone)
   EXPECT_EQ(d->Variant().history.smoking.at(0).SmokeCategoryID, 4);
   ClickMnemonic(*d, Qt::Key_C, QStringLiteral("cmdRunCompare"));
 
-  const std::vector<calc::ComparedLine> marked = CheckMarks(*d);
+  const std::vector<calcrun::ComparedLine> marked = CheckMarks(*d);
   ASSERT_FALSE(marked.empty());
   bool smoking_line = false;
-  for (const calc::ComparedLine& r : marked) {
+  for (const calcrun::ComparedLine& r : marked) {
     // The dust lines do not move; what moves is smoking and what follows from it.
     EXPECT_EQ(r.a.value_or("").find("Dust Insult"), std::string::npos) << *r.a;
     smoking_line = smoking_line || r.b.value_or("").find("Smok") != std::string::npos;
   }
   EXPECT_TRUE(smoking_line);
-  const calc::FigureComparison& fig = d->Comparison().figures;
+  const calcrun::FigureComparison& fig = d->Comparison().figures;
   ASSERT_TRUE(fig.a && fig.b && fig.difference);
   EXPECT_NE(*fig.a, *fig.b);
   EXPECT_EQ(
       *fig.difference,
-      calc::CompareFigures(d->Comparison().a.figure, d->Comparison().b.figure).difference.value());
+      calcrun::CompareFigures(d->Comparison().a.figure, d->Comparison().b.figure).difference.value());
   EXPECT_TRUE(d->Figures()->text().contains(QString::fromStdString(*fig.difference)));
   // The stored side is the stored figure.
   EXPECT_EQ(*fig.a, f.Tab0().Form().txtQuantumPercent->text().toStdString());
@@ -248,10 +248,10 @@ TEST_F(CompareTest, JobYearsVariantMarksThatJobAndResetPutsTheStoredHistoryBack)
   EXPECT_EQ(d->Variant().history.work.at(0).EndYear, 1960);
   d->CompareButton()->click();
 
-  const std::vector<calc::ComparedLine> marked = CheckMarks(*d);
+  const std::vector<calcrun::ComparedLine> marked = CheckMarks(*d);
   ASSERT_FALSE(marked.empty());
   bool years_line = false;
-  for (const calc::ComparedLine& r : marked) {
+  for (const calcrun::ComparedLine& r : marked) {
     // The first job's own lines and the smoking history stand.
     EXPECT_EQ(r.a.value_or("").find("1950"), std::string::npos) << *r.a;
     years_line = years_line || r.b.value_or("").find("1968") != std::string::npos;

@@ -50,7 +50,7 @@ TEST_P(MainFormEngineTest, OperatorRoundStoresTheSameResultAsTheCalculator) {
   EXPECT_EQ(rs->Field(2).TextOrEmpty(), f.Engine().model->EngineVersion());
   EXPECT_EQ(rs->Field(3).TextOrEmpty(), "48");
 
-  calc::HistoryFile history;
+  calcrun::HistoryFile history;
   history.claimant.Name = "Mr Arthur Rowley";
   struct Job {
     int32_t colliery;
@@ -70,10 +70,10 @@ TEST_P(MainFormEngineTest, OperatorRoundStoresTheSameResultAsTheCalculator) {
     history.jobs.push_back(h);
   }
   history.smoking = {{"S", 2, "", 0, 1960, 1980}};
-  calc::CalcOptions options;
+  calcrun::CalcOptions options;
   options.dust_db = Settings.DustDatabase;
-  options.format = calc::Format::kJson;
-  const calc::CalcOutcome tool = calc::RunCalculation(options, history);
+  options.format = calcrun::Format::kJson;
+  const calcrun::CalcOutcome tool = calcrun::RunCalculation(options, history);
   ASSERT_TRUE(tool.ok);
   EXPECT_EQ(rs->Field(0).AsSingle(), tool.results[1].second);
   // Shown with the report's two decimals.

@@ -120,22 +120,22 @@ TEST_F(OperatorScreens, ARoundOfEntryByKeyboard) {
   view->close();
 
   {
-    ::tarnby::frmSearch search(&f);
+    tarnby::frmSearch search(&f);
     search.show();
     Shot("10-search");
   }
   {
-    ::tarnby::frmAbout about(::tarnby::AboutInfo{"1.0", "48"}, &f);
+    tarnby::frmAbout about(tarnby::AboutInfo{"1.0", "48"}, &f);
     about.show();
     Shot("11-about");
   }
   {
-    ::tarnby::frmOptions options(&f);
+    tarnby::frmOptions options(&f);
     options.show();
     Shot("12-options");
   }
   {
-    ::tarnby::frmFactorOverride factors(ClaimantDatabase, &f);
+    tarnby::frmFactorOverride factors(ClaimantDatabase, &f);
     factors.show();
     Shot("13-factors-browsing");
     factors.Form().cmdNew->click();

@@ -50,7 +50,7 @@ TEST(Screenshots, EachTabOnTheSampleData) {
   EXPECT_TRUE(form.grab().save(QString::fromUtf8(dir) + "/tab1-editing.png"));
   form.Tab1().Form().cmdWorkCancel->click();
   {
-    ::tarnby::frmFactorOverride factors(ClaimantDatabase);
+    tarnby::frmFactorOverride factors(ClaimantDatabase);
     factors.show();
     factors.Form().cmdEdit->click();
     QApplication::processEvents();

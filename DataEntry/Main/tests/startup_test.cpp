@@ -185,7 +185,7 @@ TEST_F(StartUpTest, ABoxOfTheStartUpIsNotHiddenBehindTheSplash) {
     int32_t Show(const MessageBoxRequest&) override {
       int visible = 0;
       for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->inherits("tarnby::frmSplash") && w->isVisible()) ++visible;
+        if (w->inherits("orv::tarnby::frmSplash") && w->isVisible()) ++visible;
       splash_seen.push_back(visible);
       return mb::kOk;
     }

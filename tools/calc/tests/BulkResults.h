@@ -12,7 +12,7 @@
 #include "Database.h"
 #include "ToolRun.h"
 
-namespace orv::calc::test {
+namespace orv::calcrun::test {
 
 // The results file as ID -> its row's cells after the ID.
 inline std::map<int32_t, std::string> ResultRows(const std::string& path) {
@@ -44,4 +44,4 @@ inline std::map<int32_t, std::string> StoredResults(const std::string& claimants
   return stored;
 }
 
-}  // namespace orv::calc::test
+}  // namespace orv::calcrun::test

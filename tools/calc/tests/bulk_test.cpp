@@ -37,7 +37,7 @@
 #include "modGlobals.h"
 #include "modTarnbyDatabase.h"
 
-namespace orv::calc {
+namespace orv::calcrun {
 namespace {
 
 namespace fs = std::filesystem;
@@ -48,8 +48,8 @@ using orv::db::RecordsetType;
 using orv::test::ReadAll;
 using Ran = orv::test::ToolRun;
 
-using orv::calc::test::ResultRows;
-using orv::calc::test::StoredResults;
+using orv::calcrun::test::ResultRows;
+using orv::calcrun::test::StoredResults;
 
 // The parameter: true on the test server.
 class BulkCalc : public ::testing::TestWithParam<bool> {
@@ -722,4 +722,4 @@ INSTANTIATE_TEST_SUITE_P(Engines, BulkCalc, ::testing::Bool(),
                          });
 
 }  // namespace
-}  // namespace orv::calc
+}  // namespace orv::calcrun

@@ -24,7 +24,7 @@
 #include "InputError.h"
 #include "ToolRun.h"
 
-namespace orv::calc {
+namespace orv::calcrun {
 namespace {
 
 namespace fs = std::filesystem;
@@ -391,4 +391,4 @@ TEST(HistoryFile, ValuesAndDefaults) {
 }
 
 }  // namespace
-}  // namespace orv::calc
+}  // namespace orv::calcrun

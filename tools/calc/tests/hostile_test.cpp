@@ -17,7 +17,7 @@
 #include "ToolRun.h"
 #include "modTarnbyDatabase.h"
 
-namespace orv::calc {
+namespace orv::calcrun {
 namespace {
 
 namespace fs = std::filesystem;
@@ -172,4 +172,4 @@ TEST_F(HostileCalc, JurisdictionsAreTheClaimantsOwnAndOnlyTheTwo) {
 }
 
 }  // namespace
-}  // namespace orv::calc
+}  // namespace orv::calcrun

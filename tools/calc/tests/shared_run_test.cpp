@@ -32,15 +32,15 @@
 #include "ToolRun.h"
 #include "modTarnbyDatabase.h"
 
-namespace orv::calc {
+namespace orv::calcrun {
 namespace {
 
 namespace fs = std::filesystem;
 using orv::db::RecordsetType;
 using orv::test::ReadAll;
 
-using orv::calc::test::ResultRows;
-using orv::calc::test::StoredResults;
+using orv::calcrun::test::ResultRows;
+using orv::calcrun::test::StoredResults;
 
 // Waits for `condition`, looking again every few milliseconds; fails after
 // a minute, which only a stuck program takes.
@@ -402,4 +402,4 @@ TEST_F(SharedRunTest, AnOperatorsRunUsesTheWorkTablesTheAdministratorMakes) {
 }
 
 }  // namespace
-}  // namespace orv::calc
+}  // namespace orv::calcrun

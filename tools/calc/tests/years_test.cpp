@@ -21,7 +21,7 @@
 #include "TempDir.h"
 #include "ToolRun.h"
 
-namespace orv::calc {
+namespace orv::calcrun {
 namespace {
 
 namespace fs = std::filesystem;
@@ -309,4 +309,4 @@ TEST_F(SampleYears, ScreenshotsOfEveryCareerShape) {
 }
 
 }  // namespace
-}  // namespace orv::calc
+}  // namespace orv::calcrun

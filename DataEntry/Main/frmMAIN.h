@@ -20,6 +20,9 @@
 namespace orv::tarnby {
 class cHelpDlg;
 }
+namespace orv::claimcalc {
+struct StoredClaimant;
+}
 
 namespace orv::tarnby {
 
@@ -120,11 +123,21 @@ class frmMAIN : public QMainWindow, public FormHost {
   bool event(QEvent* event) override;
 
  private:
+  // On a first start the window is centred again, frame and all, once the
+  // window manager has put its frame round it (its size is not known before).
+  // Declared before every member that is a child object: making a child
+  // sends the window an event, which reads this.
+  bool centre_frame_ = false;
+
   void ConnectMenus();
   void BindClaimantFields();
   void MoveClaimant(RecordControl::Move move);
   // Makes the claimant of that ID current, else the first one.
   void MoveToClaimant(int32_t id);
+  // Stores the result the engine has just calculated from `calculated`
+  // (the histories as read for it), unless another user changed them
+  // since; then shows the row as it stands. True when stored.
+  bool StoreCalculatedResult(const claimcalc::StoredClaimant& calculated);
   void ShowOptions();
   void ShowFactorScreen();
   void ShowAbout();
@@ -142,9 +155,6 @@ class frmMAIN : public QMainWindow, public FormHost {
   QDataWidgetMapper mapper_;
   EngineObjects engine_;
   FormSize form_size_;
-  // On a first start the window is centred again, frame and all, once the
-  // window manager has put its frame round it (its size is not known before).
-  bool centre_frame_ = false;
   // The claimant whose report the calculation tab shows (0: none).
   int32_t output_claimant_ = 0;
   void CentreFrame();

@@ -105,25 +105,14 @@ void frmMAIN::Calculate() {
       throw;
     }
     QApplication::restoreOverrideCursor();
-    if (ok && CurrentClaimantID() != 0) {
-      claimcalc::ClaimantResult result;
-      result.outcome = claimcalc::Outcome::kCalculated;
-      result.RecoverableQuantum = model.RecoverableQuantumPercent();
-      result.EngineVersion = model.EngineVersion();
-      result.DustDataVersion = model.DustDataVersion();
-      const claimcalc::StoredResultValues stored =
-          claimcalc::ResultValues(result, std::chrono::system_clock::now());
-      claimant_.SetFieldValue("CALCDATE", Value(stored.CalcDate));
-      claimant_.SetFieldValue("ENGINEVERSION", Value(stored.EngineVersion));
-      claimant_.SetFieldValue("DUSTDATAVERSION", Value(stored.DustDataVersion));
-      claimant_.SetFieldValue("RECOVERABLEQUANTUM", Value(stored.RecoverableQuantum));
-      claimant_.SetFieldValue("CALCFINGERPRINT",
-                              Value(claimcalc::FingerprintText(
-                                  claimcalc::InputsDigest(*calculated, model.Jurisdiction()),
-                                  stored.CalcDate)));
-      claimant_.Save();
-      mapper_.revert();
-      proof_->Refresh(CurrentClaimantID(), model.Jurisdiction());
+    if (ok && CurrentClaimantID() != 0 && !StoreCalculatedResult(*calculated)) {
+      // Another user saved a change to his histories while this ran: the
+      // report is of the history as it was read, and storing it would give
+      // the new history an old figure.
+      MsgBox("The claimant's history was changed by another user during the calculation, "
+             "so its result was not stored.\n\nCalculate again to work from the history as "
+             "it is now.",
+             mb::kExclamation, "Result Not Stored");
     }
     if (!ok) {
       // What the engine wrote before it refused is not a result: only the
@@ -151,6 +140,33 @@ void frmMAIN::Calculate() {
   } catch (...) {
     ShowProgramError("An error occurred while calculating", true);
   }
+}
+
+bool frmMAIN::StoreCalculatedResult(const claimcalc::StoredClaimant& calculated) {
+  const dust::DustModel& model = *engine_.model;
+  claimcalc::ClaimantResult result;
+  result.outcome = claimcalc::Outcome::kCalculated;
+  result.Jurisdiction = model.Jurisdiction();
+  result.RecoverableQuantum = model.RecoverableQuantumPercent();
+  result.EngineVersion = model.EngineVersion();
+  result.DustDataVersion = model.DustDataVersion();
+  // The same store as the command-line calculator's: inside one write
+  // transaction it reads the claimant again, and writes nothing when his
+  // history or stored result is no longer the one calculated.
+  bool stored = false;
+  {
+    claimcalc::ClaimantSource source(ClaimantDatabase);
+    claimcalc::WriteTransaction transaction(*ClaimantDatabase);
+    stored = claimcalc::StoreResult(source, calculated, result, std::chrono::system_clock::now());
+    transaction.Commit();
+  }
+  // The form shows the row as it now stands, stored or not.
+  if (db::Recordset* rs = claimant_.Recordset(); rs && claimant_.HasRow())
+    rs->SetBookmark(rs->GetBookmark());
+  claimant_.Refresh();
+  mapper_.revert();
+  proof_->Refresh(CurrentClaimantID(), model.Jurisdiction());
+  return stored;
 }
 
 void frmMAIN::ShowWhereOutputGoes(int32_t option) {

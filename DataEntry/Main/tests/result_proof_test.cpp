@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTableWidget>
+#include <QTextDocument>
 
 #include "ChangeHistory.h"
 #include "ChangeHistoryDialog.h"
@@ -110,6 +111,56 @@ TEST_F(MainFormTest, ReportSaysTheHistoryChangedSinceTheLastCalculation) {
   EXPECT_EQ(lines[at - 1], QStringLiteral("Jurisdiction: England/Wales"));
   // Calculated again, the stored result is his history's.
   EXPECT_FALSE(calculate().contains(line));
+}
+
+// An operator saves a change to the history while another's calculation of
+// the same claimant runs: the calculation's result belongs to the history it
+// read, and is not stored over the new one.
+TEST_P(MainFormEngineTest, CalculationStoresNothingWhenTheHistoryChangesWhileItRuns) {
+  frmMAIN& f = LoadForm();
+  AddClaimant(QStringLiteral("Rowley"), QStringLiteral("Arthur"));
+  AddJob(QStringLiteral("Ashby"), QStringLiteral("1955"), QStringLiteral("1965"),
+         QStringLiteral("Face"), QStringLiteral("No resp"));
+  OpenTab(frmMAIN::kCalcTab);
+  const db::DatabasePtr other = db::OpenDatabase(Settings.Database);
+  const auto stored = [&] {
+    return other->OpenRecordset("SELECT CALCDATE, RECOVERABLEQUANTUM FROM CLAIMANT",
+                                db::RecordsetType::Snapshot);
+  };
+
+  // The other operator's save lands as the report's first line is written:
+  // the job's years and, as every history save does, the stored result
+  // cleared in the same transaction.
+  bool saved = false;
+  const QMetaObject::Connection during = QObject::connect(
+      f.Tab3().Form().rtfBox->document(), &QTextDocument::contentsChanged, [&] {
+        if (saved || f.Tab3().Output().isEmpty()) return;
+        saved = true;
+        other->BeginTrans();
+        EXPECT_EQ(other->Execute("UPDATE WORKHISTORY SET ENDYEAR = 1964"), 1);
+        other->Execute(
+            "UPDATE CLAIMANT SET CALCDATE = NULL, ENGINEVERSION = NULL, DUSTDATAVERSION = NULL, "
+            "RECOVERABLEQUANTUM = NULL");
+        other->CommitTrans();
+      });
+  f.Tab3().Form().cmdCalc->click();
+  QObject::disconnect(during);
+  ASSERT_TRUE(saved);
+  ASSERT_EQ(boxes_->shown.size(), 1u) << Boxes();
+  EXPECT_EQ(boxes_->shown[0].title, "Result Not Stored");
+  EXPECT_NE(boxes_->shown[0].prompt.find("changed by another user"), std::string::npos);
+  EXPECT_TRUE(stored()->Field(0).IsNull());
+  EXPECT_TRUE(stored()->Field(1).IsNull());
+  EXPECT_TRUE(f.Proof().Status()->text().startsWith(QStringLiteral("No stored result")))
+      << f.Proof().Status()->text().toStdString();
+
+  // Calculated again, the result is the new history's, and shown as current.
+  boxes_->shown.clear();
+  f.Tab3().Form().cmdCalc->click();
+  EXPECT_TRUE(boxes_->shown.empty()) << Boxes();
+  EXPECT_FALSE(stored()->Field(0).IsNull());
+  EXPECT_EQ(f.Proof().Status()->text(),
+            QStringLiteral("The stored result is current for the history on screen."));
 }
 
 }  // namespace

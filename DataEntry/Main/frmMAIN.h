@@ -120,6 +120,12 @@ class frmMAIN : public QMainWindow, public FormHost {
   bool event(QEvent* event) override;
 
  private:
+  // On a first start the window is centred again, frame and all, once the
+  // window manager has put its frame round it (its size is not known before).
+  // Declared before every member that is a child object: making a child
+  // sends the window an event, which reads this.
+  bool centre_frame_ = false;
+
   void ConnectMenus();
   void BindClaimantFields();
   void MoveClaimant(RecordControl::Move move);
@@ -142,9 +148,6 @@ class frmMAIN : public QMainWindow, public FormHost {
   QDataWidgetMapper mapper_;
   EngineObjects engine_;
   FormSize form_size_;
-  // On a first start the window is centred again, frame and all, once the
-  // window manager has put its frame round it (its size is not known before).
-  bool centre_frame_ = false;
   // The claimant whose report the calculation tab shows (0: none).
   int32_t output_claimant_ = 0;
   void CentreFrame();

@@ -105,6 +105,8 @@ CopyReport CopyDatabase(const std::string& source, const std::string& destinatio
     throw;
   }
 
+  tarnby::RefreshStatistics(*dst, tables);
+
   // Every row again, from both, compared value by value.
   for (const std::string& table : tables) {
     if (!dst->TableExists(table)) continue;

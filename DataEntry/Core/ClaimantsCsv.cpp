@@ -289,6 +289,9 @@ ImportCounts ImportFolder(const std::string& db_path, const std::string& source_
     d->Close();
     throw;
   }
+  std::vector<std::string> tables;
+  for (const TableFile& tf : kFiles) tables.emplace_back(tf.table);
+  tarnby::RefreshStatistics(*d, tables);
   d->Close();
   return counts;
 }

@@ -237,6 +237,22 @@ const std::vector<std::string>& SharedRunTables() {
   return tables;
 }
 
+void RefreshStatistics(db::Database& database, const std::vector<std::string>& tables) {
+  if (!database.IsServer()) return;
+  for (const std::string& table : tables) {
+    // Only what this login may vacuum: another's table would be skipped
+    // with a warning on the terminal.
+    std::string lower = table;
+    for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    const db::RecordsetPtr own = database.OpenRecordset(
+        "SELECT 1 FROM pg_tables WHERE schemaname = current_schema() AND tablename = ? "
+        "AND pg_has_role(tableowner, 'MEMBER')",
+        db::RecordsetType::Snapshot, {Value(lower)});
+    if (own->IsEOF()) continue;
+    database.Execute("VACUUM (ANALYZE) \"" + table + "\"");
+  }
+}
+
 void CreateSharedRunTables(db::Database& database) {
   if (!database.IsServer()) return;
   // Times are the server's clock in seconds, so that machines whose clocks

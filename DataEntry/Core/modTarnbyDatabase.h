@@ -102,6 +102,14 @@ const std::vector<std::string>& SharedRunTables();
 // login that may not create tables gets 3111 saying so.
 void CreateSharedRunTables(db::Database& database);
 
+// After many rows were written at once (a copy, an import): on a server,
+// vacuums and analyses `tables`, so that the server plans the claimant
+// screens' ordered queries from statistics of the rows as they now are and
+// reads their keys from the indexes alone; until its own autovacuum came
+// by, it would sort the whole table instead. Tables this login does not own
+// are left to the server. Nothing on a file. Not inside a transaction.
+void RefreshStatistics(db::Database& database, const std::vector<std::string>& tables);
+
 // Opens a claimant database read-only (shared), checked as `check` says. A
 // change a killed program left unfinished is undone by the database layer
 // before it reads.

@@ -139,6 +139,50 @@ TEST_P(ServerTest, AConnectionLostInsideATransactionKeepsNoneOfIt) {
             Value(132));
 }
 
+// An index carries the table's key for the keyset recordsets' key query,
+// beside its own fields: callers see only those, and it stays when the table
+// is made again for a field added in place.
+TEST_P(ServerTest, AnIndexCarriesTheKeyUnseenAndKeepsItWhenTheTableIsMadeAgain) {
+  const std::string uri = MakeClaimants();
+  DatabasePtr db = OpenDatabase(uri);
+  db->CreateIndex("CLAIMANT", IndexDef{"BySurname", {"SURNAME", "AGE"}});
+  db->CreateIndex("CLAIMANT", IndexDef{"ByID", {"ID"}});
+  const auto definitions = [&] {
+    return orv::testing::ServerAdmin(
+        "SELECT string_agg(indexdef, ' | ' ORDER BY indexname) FROM pg_indexes "
+        "WHERE tablename = 'claimant'",
+        DbName(uri));
+  };
+  const auto summary = [&] {
+    std::string s;
+    for (const IndexDef& ix : db->Indexes("CLAIMANT")) {
+      s += ix.name + "(";
+      for (const std::string& f : ix.fields) s += f + (&f == &ix.fields.back() ? "" : ",");
+      s += ") ";
+    }
+    return s;
+  };
+  const std::string before = definitions();
+  EXPECT_NE(before.find("(surname, age) INCLUDE (id)"), std::string::npos) << before;
+  EXPECT_EQ(before.find("(id) INCLUDE"), std::string::npos) << before;
+  EXPECT_EQ(summary(), "PrimaryKey(ID) ByID(ID) BySurname(SURNAME,AGE) ");
+
+  // A field added in the middle: the table is made again, indexes and all.
+  FieldDef town = F("TOWN", FieldType::Text, 20);
+  town.ordinal = 1;
+  db->CreateField("CLAIMANT", town);
+  const std::string after = definitions();
+  EXPECT_NE(after.find("(surname, age) INCLUDE (id)"), std::string::npos) << after;
+  EXPECT_EQ(summary(), "PrimaryKey(ID) ByID(ID) BySurname(SURNAME,AGE) ");
+
+  // The ordered keyset reads its rows in the index's order.
+  RecordsetPtr rs = db->OpenRecordset("SELECT * FROM CLAIMANT ORDER BY SURNAME DESC",
+                                      RecordsetType::Dynaset);
+  EXPECT_EQ(rs->Field("SURNAME"), Value("Smith"));
+  rs->MoveLast();
+  EXPECT_EQ(rs->Field("SURNAME"), Value("Jones"));
+}
+
 TEST(ServerNames, MessagesAndSettingsNeverHoldThePassword) {
   struct Case {
     const char* path;

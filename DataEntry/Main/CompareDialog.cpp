@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
@@ -32,6 +33,10 @@ namespace {
 constexpr const char* kOutputClassId = "OrvDustO.Output";
 constexpr int kIdRole = Qt::UserRole;
 constexpr int kRowRole = Qt::UserRole + 1;
+// On a smoking row's Years cell: true when the row gives its first and last
+// years and the cell shows the years that period counts (the engine works
+// them out; nothing is typed there).
+constexpr int kCountedRole = Qt::UserRole + 2;
 
 // Work table columns.
 enum { kColliery, kWorkFrom, kWorkTo, kJobFactor, kRespFactor };
@@ -261,6 +266,9 @@ QWidget* CompareDialog::BuildEditor() {
   smoke_ = table("fgVariantSmoke", {tr("Category"), tr("From"), tr("To"), tr("Years")});
   smoke_->setAccessibleName(tr("Variant smoking history"));
   smoke_->setItemDelegateForColumn(kCategory, smoke_choices_);
+  connect(smoke_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
+    if (item->column() == kSmokeFrom || item->column() == kSmokeTo) ShowCountedYears(item->row());
+  });
   auto* work_label = new QLabel(tr("&Work history (years and factors can be changed):"), box);
   work_label->setBuddy(work_);
   auto* smoke_label = new QLabel(tr("&Smoking history:"), box);
@@ -366,7 +374,24 @@ void CompareDialog::AddSmokeRow(const claimcalc::SmokeRow& row) {
   smoke_->setItem(r, kCategory, category);
   smoke_->setItem(r, kSmokeFrom, NumberItem(row.StartYear));
   smoke_->setItem(r, kSmokeTo, NumberItem(row.EndYear));
-  smoke_->setItem(r, kSmokeYears, NumberItem(row.Years));
+  const bool counted = row.Years == 0 && row.StartYear != 0 && row.EndYear != 0;
+  QTableWidgetItem* years = NumberItem(row.Years);
+  if (counted) {
+    years->setData(kCountedRole, true);
+    years->setFlags(years->flags() & ~Qt::ItemIsEditable);
+    years->setForeground(smoke_->palette().brush(QPalette::Disabled, QPalette::Text));
+    years->setToolTip(tr("The years from the first year to the last, as the Smoking History "
+                         "tab counts them; change From or To"));
+  }
+  smoke_->setItem(r, kSmokeYears, years);
+  if (counted) ShowCountedYears(r);
+}
+
+void CompareDialog::ShowCountedYears(int row) {
+  QTableWidgetItem* years = smoke_->item(row, kSmokeYears);
+  if (!years || !years->data(kCountedRole).toBool()) return;
+  const QSignalBlocker quiet(smoke_);
+  years->setData(Qt::EditRole, NumberIn(smoke_, row, kSmokeTo) - NumberIn(smoke_, row, kSmokeFrom));
 }
 
 void CompareDialog::FillSmoke() {
@@ -404,7 +429,9 @@ claimcalc::CompareSide CompareDialog::Variant() const {
     s.SmokeCategoryID = IdIn(smoke_, r, kCategory);
     s.StartYear = static_cast<int16_t>(NumberIn(smoke_, r, kSmokeFrom));
     s.EndYear = static_cast<int16_t>(NumberIn(smoke_, r, kSmokeTo));
-    s.Years = NumberIn(smoke_, r, kSmokeYears);
+    // A counted cell only shows what the engine works out from the years.
+    const bool counted = smoke_->item(r, kSmokeYears)->data(kCountedRole).toBool();
+    s.Years = counted ? 0 : NumberIn(smoke_, r, kSmokeYears);
     v.history.smoking.push_back(s);
   }
   return v;

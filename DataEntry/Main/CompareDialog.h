@@ -68,6 +68,9 @@ class CompareDialog : public QDialog {
   void FillWork();
   void FillSmoke();
   void AddSmokeRow(const claimcalc::SmokeRow& row);
+  // A row given by its first and last years: its Years cell shows the years
+  // they count, again after From or To is changed.
+  void ShowCountedYears(int row);
   void ShowComparison();
 
   claimcalc::CompareSide stored_;

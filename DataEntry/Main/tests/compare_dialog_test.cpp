@@ -23,6 +23,8 @@ namespace {
 
 constexpr int kWorkTo = 2;
 constexpr int kCategory = 0;
+constexpr int kSmokeTo = 2;
+constexpr int kSmokeYears = 3;
 
 // Every row of the tables a comparison could touch, the change history
 // included, as text.
@@ -172,6 +174,11 @@ TEST_F(CompareTest, SmokingVariantMarksTheSmokingLinesAndLeavesTheDatabaseAlone)
   // A heavy smoker instead: the category picked in the cell's list.
   QTableWidget* smoke = d->SmokeTable();
   ASSERT_EQ(smoke->rowCount(), 1);
+  // The period 1950 to 1980 shows the 30 years it counts, as the tab's grid
+  // does; the cell is not typed in, and what is calculated stays the period.
+  EXPECT_EQ(smoke->item(0, kSmokeYears)->text(), QStringLiteral("30"));
+  EXPECT_FALSE(smoke->item(0, kSmokeYears)->flags() & Qt::ItemIsEditable);
+  EXPECT_EQ(d->Variant().history.smoking.at(0).Years, 0);
   EditCell(smoke, 0, kCategory, [](QWidget* editor) {
     auto* box = qobject_cast<QComboBox*>(editor);
     ASSERT_NE(box, nullptr);
@@ -199,6 +206,16 @@ TEST_F(CompareTest, SmokingVariantMarksTheSmokingLinesAndLeavesTheDatabaseAlone)
   EXPECT_TRUE(d->Figures()->text().contains(QString::fromStdString(*fig.difference)));
   // The stored side is the stored figure.
   EXPECT_EQ(*fig.a, f.Tab0().Form().txtQuantumPercent->text().toStdString());
+
+  // A shorter period: its counted years follow the last year typed.
+  EditCell(smoke, 0, kSmokeTo, [](QWidget* editor) {
+    auto* box = qobject_cast<QSpinBox*>(editor);
+    ASSERT_NE(box, nullptr);
+    box->setValue(1975);
+  });
+  EXPECT_EQ(smoke->item(0, kSmokeYears)->text(), QStringLiteral("25"));
+  EXPECT_EQ(d->Variant().history.smoking.at(0).EndYear, 1975);
+  EXPECT_EQ(d->Variant().history.smoking.at(0).Years, 0);
 
   // Into the preview, and as PDF from there.
   d->PreviewButton()->click();

@@ -32,7 +32,7 @@ struct BulkOptions {
   std::string results;  // CSV file; empty: none
   bool changed_only = false;
   int jobs = 0;        // worker threads; 0 or less: the number of processors
-  int batch = 250;     // claimants per read and per write transaction
+  int batch = 1000;    // claimants per read and per write transaction
   // On a server the run is shared with every process started for the same
   // recalculation (see SharedRun.h): `run_name` names it (empty: the
   // automatic key), `lease_seconds` is how long a batch taken is this

@@ -255,7 +255,7 @@ void Print(const char* name, const Measure& m, const Measure& floor, int64_t n) 
 int main(int argc, char** argv) {
   const int64_t n = argc > 1 ? std::max(1LL, std::atoll(argv[1])) : 100000;
   const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1;
-  const int batch = 250;
+  const int batch = 1000;
 
   const fs::path dir = fs::temp_directory_path() / ("tarnby_bulk_bench_" + std::to_string(getpid()));
   fs::create_directories(dir);

@@ -306,7 +306,7 @@ int main(int argc, char** argv) {
                    ->option_text("N");
   auto* batch = app.add_option("--batch", bulk.batch,
                                "--all: claimants per batch (read, stored and, on a server, shared "
-                               "out as one; default 250)")
+                               "out as one; default 1000)")
                     ->check(CLI::Range(1, 100000))
                     ->option_text("N");
   auto* run_name =

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace orv::testing {
 
@@ -24,5 +25,14 @@ std::string ServerUri(const std::string& name);
 // server's maintenance database); returns the first column of the first
 // row, or empty. Raises std::runtime_error on failure.
 std::string ServerAdmin(const std::string& sql, const std::string& name = "postgres");
+
+// A connection URI that every open refuses, and words its refusal holds.
+struct RefusedUri {
+  std::string uri;
+  std::string says;
+};
+// A malformed URI, a database and a server that are not there, and a URI
+// holding a password (Hunter22, which no message may show).
+std::vector<RefusedUri> RefusedServerUris();
 
 }  // namespace orv::testing

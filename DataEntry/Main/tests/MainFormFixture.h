@@ -184,6 +184,18 @@ class MainFormTest : public ::testing::Test {
     w.cmdWorkSave->click();
   }
 
+  // A smoking entry of a first and a last year, typed on the smoking tab
+  // (which must be open) and saved.
+  void AddSmokingPeriod(const QString& category, const QString& start, const QString& end) {
+    Ui::SmokeTab& s = form_->Tab2().Form();
+    s.cmdSmokeAdd->click();
+    TypeInto(s.qcboSmoke, category);
+    s.optSmokeYears->click();
+    TypeInto(s.meSmokeStart, start);
+    TypeInto(s.meSmokeEnd, end);
+    s.cmdSmokeSave->click();
+  }
+
   fs::path folder_;
   std::unique_ptr<frmMAIN> form_;
   std::shared_ptr<ScriptedMessageBox> boxes_ = std::make_shared<ScriptedMessageBox>();

@@ -13,9 +13,8 @@
 #include <QSpinBox>
 #include <QTableWidget>
 
-#include <cstdio>
-
 #include "CompareDialog.h"
+#include "PdfText.h"
 #include "ReportCompare.h"
 
 namespace orv::tarnby::test {
@@ -42,17 +41,6 @@ std::string DatabaseText(db::Database& d) {
   return all;
 }
 
-std::string PdfText(const std::string& path) {
-  std::string text;
-  FILE* p = popen(("pdftotext -layout '" + path + "' - 2>/dev/null").c_str(), "r");
-  if (!p) return text;
-  char buf[4096];
-  size_t n = 0;
-  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) text.append(buf, n);
-  pclose(p);
-  return text;
-}
-
 class CompareTest : public MainFormTest {
  protected:
   // A claimant with two jobs and a light smoker's years, calculated once.
@@ -64,13 +52,7 @@ class CompareTest : public MainFormTest {
     AddJob(QStringLiteral("Ashby"), QStringLiteral("1961"), QStringLiteral("1975"),
            QStringLiteral("Face"), QStringLiteral("No resp"));
     OpenTab(frmMAIN::kSmokeTab);
-    Ui::SmokeTab& s = f.Tab2().Form();
-    s.cmdSmokeAdd->click();
-    TypeInto(s.qcboSmoke, QStringLiteral("L"));
-    s.optSmokeYears->click();
-    TypeInto(s.meSmokeStart, QStringLiteral("1950"));
-    TypeInto(s.meSmokeEnd, QStringLiteral("1980"));
-    s.cmdSmokeSave->click();
+    AddSmokingPeriod(QStringLiteral("L"), QStringLiteral("1950"), QStringLiteral("1980"));
     OpenTab(frmMAIN::kCalcTab);
     f.Tab3().Form().cmdCalc->click();
     EXPECT_TRUE(boxes_->shown.empty()) << Boxes();
@@ -223,8 +205,8 @@ TEST_F(CompareTest, SmokingVariantMarksTheSmokingLinesAndLeavesTheDatabaseAlone)
   ASSERT_NE(d->Output(), nullptr);
   const std::string pdf = (folder_ / "comparison.pdf").string();
   d->Output()->SavePdf(pdf);
-  if (std::system("pdftotext -v >/dev/null 2>&1") == 0) {
-    const std::string text = PdfText(pdf);
+  if (orv::testing::HavePdfToText()) {
+    const std::string text = orv::testing::PdfText(pdf);
     EXPECT_NE(text.find("Dust Calculation Comparison for Mr Arthur Rowley"), std::string::npos);
     EXPECT_NE(text.find("As stored"), std::string::npos);
     EXPECT_NE(text.find("Difference (variant - stored)"), std::string::npos);

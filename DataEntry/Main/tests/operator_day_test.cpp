@@ -191,13 +191,8 @@ TEST_F(MainFormTest, ASmokingPeriodShowsTheYearsItCountsInTheEntryBox) {
   frmMAIN& f = LoadForm();
   AddClaimant(QStringLiteral("Quarrington"), QStringLiteral("Joseph"));
   OpenTab(frmMAIN::kSmokeTab);
+  AddSmokingPeriod(QStringLiteral("L"), QStringLiteral("1950"), QStringLiteral("1980"));
   Ui::SmokeTab& s = f.Tab2().Form();
-  s.cmdSmokeAdd->click();
-  TypeInto(s.qcboSmoke, QStringLiteral("L"));
-  s.optSmokeYears->click();
-  TypeInto(s.meSmokeStart, QStringLiteral("1950"));
-  TypeInto(s.meSmokeEnd, QStringLiteral("1980"));
-  s.cmdSmokeSave->click();
   ASSERT_EQ(f.Tab2().Grid().Count(), 1) << Boxes();
   const QString years = f.Tab2().Grid().Text(0, 3);
   EXPECT_EQ(years, QStringLiteral("30"));

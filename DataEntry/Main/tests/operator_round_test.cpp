@@ -24,13 +24,7 @@ TEST_P(MainFormEngineTest, OperatorRoundStoresTheSameResultAsTheCalculator) {
   EXPECT_EQ(f.Tab1().Grid().Text(2, 5), "Respirator worn 1975 to 1990");
 
   OpenTab(frmMAIN::kSmokeTab);
-  Ui::SmokeTab& s = f.Tab2().Form();
-  s.cmdSmokeAdd->click();
-  TypeInto(s.qcboSmoke, QStringLiteral("L"));
-  s.optSmokeYears->click();
-  TypeInto(s.meSmokeStart, QStringLiteral("1960"));
-  TypeInto(s.meSmokeEnd, QStringLiteral("1980"));
-  s.cmdSmokeSave->click();
+  AddSmokingPeriod(QStringLiteral("L"), QStringLiteral("1960"), QStringLiteral("1980"));
   ASSERT_EQ(f.Tab2().Grid().Count(), 1) << Boxes();
   EXPECT_TRUE(f.Tab2().Grid().Text(0, 0).contains(QStringLiteral("Light")))
       << f.Tab2().Grid().Text(0, 0).toStdString();

@@ -38,8 +38,8 @@ TEST(OutputComponent, WritesPdfWithoutApplicationOrDisplay) {
   output->SavePdf(pdf);
   EXPECT_NE(QCoreApplication::instance(), nullptr);
   ASSERT_TRUE(fs::exists(pdf));
-  if (dusto::testing::HavePdfToText()) {
-    const std::string text = dusto::testing::PdfText(pdf);
+  if (orv::testing::HavePdfToText()) {
+    const std::string text = orv::testing::PdfText(pdf);
     EXPECT_NE(text.find("Dust Calculation for Arthur Pennock"), std::string::npos);
     EXPECT_NE(text.find("Page 1"), std::string::npos);
   }

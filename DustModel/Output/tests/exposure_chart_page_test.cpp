@@ -16,7 +16,7 @@
 namespace orv::dusto {
 namespace {
 
-using testing::PdfPages;
+using orv::testing::PdfPages;
 using testing::SampleChart;
 using testing::SampleLines;
 
@@ -32,7 +32,7 @@ void Feed(Output& output, bool chart) {
 }
 
 TEST(ExposureChartPage, APageOfItsOwnAfterTheLastReportLine) {
-  if (!testing::HavePdfToText()) GTEST_SKIP() << "pdftotext is not installed";
+  if (!orv::testing::HavePdfToText()) GTEST_SKIP() << "pdftotext is not installed";
   orv::test::TempDir dir;
   Output output;
   Feed(output, false);

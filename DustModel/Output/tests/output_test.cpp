@@ -31,8 +31,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::FeedSample;
-using testing::PdfPages;
-using testing::PdfText;
+using orv::testing::PdfPages;
+using orv::testing::PdfText;
 using testing::SampleLines;
 
 std::vector<std::string> Words(const std::string& text) {
@@ -83,7 +83,7 @@ class OutputTest : public ::testing::Test {
 };
 
 TEST_F(OutputTest, PdfHoldsTheHeaderEveryLineAndEveryValue) {
-  if (!testing::HavePdfToText()) GTEST_SKIP() << "pdftotext is not installed";
+  if (!orv::testing::HavePdfToText()) GTEST_SKIP() << "pdftotext is not installed";
   FeedSample(*output_, 3, 6);
   const std::string pdf = Temp("report.pdf");
   output_->SavePdf(pdf);
@@ -118,7 +118,7 @@ std::string LastBodyLine(const std::string& page) {
 }
 
 TEST_F(OutputTest, HeadingsAreNeverLeftAloneAtTheFootOfAPage) {
-  if (!testing::HavePdfToText()) GTEST_SKIP() << "pdftotext is not installed";
+  if (!orv::testing::HavePdfToText()) GTEST_SKIP() << "pdftotext is not installed";
   // Several sizes, so that page breaks fall at every place in a year's rows.
   for (int years = 5; years <= 9; ++years) {
     SCOPED_TRACE(years);
@@ -152,7 +152,7 @@ TEST_F(OutputTest, ReportUsesTheMetricCompatibleFontWhenInstalled) {
 }
 
 TEST_F(OutputTest, EveryPageHasTheHeaderAndItsOwnPageNumber) {
-  if (!testing::HavePdfToText()) GTEST_SKIP() << "pdftotext is not installed";
+  if (!orv::testing::HavePdfToText()) GTEST_SKIP() << "pdftotext is not installed";
   FeedSample(*output_, 4, 12);
   const std::string pdf = Temp("pages.pdf");
   output_->SavePdf(pdf);
@@ -170,7 +170,7 @@ TEST_F(OutputTest, EveryPageHasTheHeaderAndItsOwnPageNumber) {
 }
 
 TEST_F(OutputTest, EmptyDocumentIsOnePageWithHeaderAndFooter) {
-  if (!testing::HavePdfToText()) GTEST_SKIP() << "pdftotext is not installed";
+  if (!orv::testing::HavePdfToText()) GTEST_SKIP() << "pdftotext is not installed";
   output_->StartDoc();
   output_->SetHeader("Dust Calculation for Nobody");
   output_->SetFooter("Page %d");

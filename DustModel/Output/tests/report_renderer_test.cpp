@@ -95,14 +95,14 @@ class ReportRendererTest : public ::testing::Test {
                                        QPageLayout::Millimeter));
       pages = RenderReport(doc, writer);
     }
-    return {testing::PdfText(path, "-raw"), testing::PdfText(path, "-bbox"), pages};
+    return {orv::testing::PdfText(path, "-raw"), orv::testing::PdfText(path, "-bbox"), pages};
   }
 };
 
 // However a row's text wraps, a short last word such as "%" stays on the
 // line of the word before it, and a value stays on one line.
 TEST_F(ReportRendererTest, NoLineEndsWithALoneShortWord) {
-  if (!testing::HavePdfToText()) GTEST_SKIP() << "pdftotext is not installed";
+  if (!orv::testing::HavePdfToText()) GTEST_SKIP() << "pdftotext is not installed";
   ReportDocument doc;
   doc.StartDoc();
   // A word before the last one letter longer each row moves the end of the
@@ -136,7 +136,7 @@ TEST_F(ReportRendererTest, NoLineEndsWithALoneShortWord) {
 // heights step finely enough that page breaks fall on row boundaries, inside
 // wrapped rows and just beside both, down to pages of a line or two.
 TEST_F(ReportRendererTest, EveryWordIsPrintedOnceWhateverThePageHeight) {
-  if (!testing::HavePdfToText()) GTEST_SKIP() << "pdftotext is not installed";
+  if (!orv::testing::HavePdfToText()) GTEST_SKIP() << "pdftotext is not installed";
   const ReportDocument doc = WordedReport(24);
   for (double height = 54; height <= 120; height += 2.25) {
     SCOPED_TRACE("page height " + std::to_string(height) + " mm");

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace orv::dusto::testing {
+namespace orv::testing {
 
 inline bool HavePdfToText() { return std::system("pdftotext -v >/dev/null 2>&1") == 0; }
 
@@ -35,4 +35,4 @@ inline std::vector<std::string> PdfPages(const std::string& path) {
   return pages;
 }
 
-}  // namespace orv::dusto::testing
+}  // namespace orv::testing

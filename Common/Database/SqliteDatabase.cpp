@@ -170,7 +170,7 @@ int WaitForLock(void* timeout_ms, int count) {
                                      (count - kDoublings) * kLongestUs;
   if (slept_us >= limit_us) return 0;
   const int64_t step_us = count < kDoublings ? kFirstUs << count : kLongestUs;
-  ::usleep(static_cast<useconds_t>(std::min({step_us, kLongestUs, limit_us - slept_us})));
+  ::usleep(static_cast<useconds_t>(std::min(step_us, limit_us - slept_us)));
   return 1;
 }
 

@@ -242,12 +242,10 @@ void RefreshStatistics(db::Database& database, const std::vector<std::string>& t
   for (const std::string& table : tables) {
     // Only what this login may vacuum: another's table would be skipped
     // with a warning on the terminal.
-    std::string lower = table;
-    for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
     const db::RecordsetPtr own = database.OpenRecordset(
         "SELECT 1 FROM pg_tables WHERE schemaname = current_schema() AND tablename = ? "
         "AND pg_has_role(tableowner, 'MEMBER')",
-        db::RecordsetType::Snapshot, {Value(lower)});
+        db::RecordsetType::Snapshot, {Value(LowerAscii(table))});
     if (own->IsEOF()) continue;
     database.Execute("VACUUM (ANALYZE) \"" + table + "\"");
   }

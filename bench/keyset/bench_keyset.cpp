@@ -190,8 +190,8 @@ int main(int argc, char** argv) {
     // A server plans the ordered queries by its statistics of the table and
     // reads rows faster once they are marked visible to all; straight after
     // a load it has neither until autovacuum comes by. So three states:
-    // as loaded, after ANALYZE (as tarnby-claimants copy and import leave a
-    // table), and after VACUUM as well.
+    // as loaded, after ANALYZE, and after VACUUM as well (as
+    // tarnby-claimants copy and import leave a table).
     std::printf("-- as loaded\n");
     MeasureSets(path);
     orv::db::OpenDatabase(path)->Execute("ANALYZE CLAIMANT");

@@ -6,12 +6,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <thread>
 
 #include <sqlite3.h>
 
@@ -239,6 +241,22 @@ TEST_F(SafetyFileTest, AWriterWaitsAndALockThatOutlastsTheWaitIsCurrentlyLocked)
   b->CommitTrans();
   EXPECT_EQ(a->OpenRecordset("SELECT SUM(AGE) FROM CLAIMANT", RecordsetType::Snapshot)->Field(0),
             Value(183));
+
+  // A lock given up while another writer waits for it: that writer goes on,
+  // however its wait is paced.
+  DatabasePtr c = OpenDatabase(path, Shared(5000));
+  a->BeginTrans();
+  a->Execute("UPDATE CLAIMANT SET AGE = 63 WHERE ID = 1");
+  std::thread release([&a] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    a->CommitTrans();
+  });
+  c->BeginTrans();
+  c->Execute("UPDATE CLAIMANT SET AGE = 64 WHERE ID = 2");
+  c->CommitTrans();
+  release.join();
+  EXPECT_EQ(c->OpenRecordset("SELECT SUM(AGE) FROM CLAIMANT", RecordsetType::Snapshot)->Field(0),
+            Value(187));
 }
 
 TEST_P(SafetyTest, AnUpdateOverAnotherUsersChangeIsRefused) {

@@ -5,7 +5,8 @@
 // platform.
 //
 // Usage: tarnby_start_bench DUST_DB CLAIMANT_DB [starts]
-//   (tarnby_generate_claimants makes a claimant database of any size)
+//   (tarnby_generate_claimants makes a claimant database of any size;
+//   CLAIMANT_DB may be a server database's URI)
 // Prints the first start and the best of the others, wall and CPU time.
 #include <stdlib.h>
 #include <sys/resource.h>
@@ -19,6 +20,7 @@
 #include <string>
 #include <thread>
 
+#include "Database.h"
 #include "StartUp.h"
 #include "modDataEntry.h"
 #include "modTarnbyDatabase.h"
@@ -51,11 +53,14 @@ int main(int argc, char** argv) {
   setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
   setenv("TARNBY_SAMPLE_DIR", (dir / "no-sample").c_str(), 1);
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  // The claimant database may be a server's: its URI as given.
+  const bool server = orv::db::IsServerPath(argv[2]);
+  const std::string claimants = server ? std::string(argv[2]) : fs::absolute(argv[2]).string();
   const fs::path ini = dir / "site.ini";
   {
     std::ofstream out(ini);
     out << "[DustModel]\nDustDatabase=" << fs::absolute(argv[1]).string()
-        << "\n[Data]\nDatabase=" << fs::absolute(argv[2]).string() << "\n";
+        << "\n[Data]\nDatabase=" << claimants << "\n";
   }
   QApplication app(argc, argv);
 
@@ -87,7 +92,7 @@ int main(int argc, char** argv) {
   double load[1] = {0};
   getloadavg(load, 1);
   std::printf("tarnby desktop start benchmark: %s (%.1f MB), to the first claimant shown (ID %d)\n",
-              argv[2], static_cast<double>(fs::file_size(argv[2])) / 1e6, shown);
+              argv[2], server ? 0.0 : static_cast<double>(fs::file_size(argv[2])) / 1e6, shown);
   std::printf("  first start: wall %.3f s, cpu %.3f s\n", first_wall, first_cpu);
   std::printf("  best of %d more: wall %.3f s, cpu %.3f s\n", starts - 1, best_wall, best_cpu);
   std::printf("  load average at the end: %.1f on %u processors\n", load[0],

@@ -30,7 +30,6 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <system_error>
 
@@ -220,18 +219,24 @@ bool CheckStructure(sqlite3* h, const std::string& path) {
       h, path,
       "SELECT group_concat(name, ' ') FROM sqlite_schema WHERE type = 'table' AND name IN "
       "('OrvDatabaseInfo', 'StoredQueries')");
+  // The header and the size are read through SQLite's own descriptor of
+  // the file. Opening the file again and closing it would drop every POSIX
+  // lock this process holds on it: the locks of this program's other
+  // connections too, letting another program write beside a writer here.
+  sqlite3_file* file = nullptr;
+  if (sqlite3_file_control(h, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file ||
+      !file->pMethods)
+    return false;
   unsigned char header[100];
-  std::ifstream in(path, std::ios::binary);
-  if (!in.read(reinterpret_cast<char*>(header), sizeof header)) return false;
+  if (file->pMethods->xRead(file, header, sizeof header, 0) != SQLITE_OK) return false;
   uint32_t page_size = (uint32_t{header[16]} << 8) | header[17];
   if (page_size == 1) page_size = 65536;
   const bool wal = header[18] == 2 || header[19] == 2;
   const uint32_t pages = BigEndian32(header + 28);
   if (wal || pages == 0 || BigEndian32(header + 92) != BigEndian32(header + 24)) return false;
-  std::error_code ec;
-  const uintmax_t size = fs::file_size(path, ec);
-  if (ec) return false;
-  if (size < uintmax_t{pages} * page_size || BigEndian32(header + 36) >= pages)
+  sqlite3_int64 size = 0;
+  if (file->pMethods->xFileSize(file, &size) != SQLITE_OK) return false;
+  if (static_cast<uintmax_t>(size) < uintmax_t{pages} * page_size || BigEndian32(header + 36) >= pages)
     RaiseCannotOpen(path, "the file is damaged (database disk image is malformed).");
   std::vector<std::string> checks = {"sqlite_schema"};
   for (const char* own : {"OrvDatabaseInfo", "StoredQueries"})

@@ -182,12 +182,20 @@ TEST_F(SafetyFileTest, AnotherProcessIsKeptOutAndLocksSurviveOtherConnectionsClo
     EXPECT_EQ(other("open read-only"), 51);
   }
   // A writer's SQLite lock outlives other connections of its process to the
-  // same file being opened and closed.
+  // same file being opened (with each check an open makes) and closed.
   DatabasePtr writer = OpenDatabase(path, Shared());
   writer->BeginTrans();
   writer->Execute("UPDATE CLAIMANT SET AGE = 1");
-  for (int i = 0; i < 3; ++i) OpenDatabase(path, ReadOnly())->Close();
-  EXPECT_EQ(other("write"), dberr::kCurrentlyLocked - 3000);
+  for (const OpenCheck check : {OpenCheck::WholeFile, OpenCheck::Structure}) {
+    for (bool read_only : {true, false}) {
+      SCOPED_TRACE(std::string(check == OpenCheck::Structure ? "structure" : "whole file") +
+                   (read_only ? ", read-only" : ""));
+      OpenOptions o = read_only ? ReadOnly() : Shared();
+      o.check = check;
+      OpenDatabase(path, o)->Close();
+      EXPECT_EQ(other("write"), dberr::kCurrentlyLocked - 3000);
+    }
+  }
   writer->CommitTrans();
   EXPECT_EQ(other("write"), 0);
 }

@@ -171,6 +171,7 @@ void PgRecordset::Prepare() {
   PgResult d = conn_->Describe(translated_.sql, types, kSource);
   const int n = PQnfields(d.get());
   names_.clear();
+  NamesChanged();
   kinds_.clear();
   sizes_.clear();
   attnums_.clear();

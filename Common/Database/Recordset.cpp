@@ -232,6 +232,7 @@ void SqliteRecordset::LoadColumns() {
   reprepared_ = reprepared;
   ncols_ = sqlite3_column_count(s);
   names_.clear();
+  NamesChanged();
   kinds_.clear();
   sizes_.clear();
   origins_.clear();

@@ -29,8 +29,27 @@ void RecordsetBase::RequireCurrent() const {
 
 int RecordsetBase::Column(std::string_view name) const {
   Check();
-  for (size_t i = 0; i < names_.size(); ++i) {
-    if (IEquals(names_[i], name)) return static_cast<int>(i);
+  // Fields are mostly read by name in their order, row after row: the
+  // search begins after the field found last. A name given twice (as a
+  // join may) means the first such field, so the search then always begins
+  // at the first.
+  const size_t n = names_.size();
+  if (names_unique_ < 0) {
+    names_unique_ = 1;
+    for (size_t i = 0; i < n && names_unique_; ++i)
+      for (size_t j = i + 1; j < n; ++j)
+        if (IEquals(names_[i], names_[j])) {
+          names_unique_ = 0;
+          break;
+        }
+  }
+  const size_t start = names_unique_ && next_column_ < n ? next_column_ : 0;
+  for (size_t k = 0; k < n; ++k) {
+    const size_t i = start + k < n ? start + k : start + k - n;
+    if (IEquals(names_[i], name)) {
+      next_column_ = i + 1;
+      return static_cast<int>(i);
+    }
   }
   RaiseItemNotFound("DAO.Fields");
 }

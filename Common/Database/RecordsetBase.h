@@ -64,16 +64,24 @@ class RecordsetBase : public Recordset {
   // outside it, 3163 for a text longer than the field.
   Value ForField(int c, const Value& value) const;
 
+  // The field names were set anew (Column's search starts afresh).
+  void NamesChanged() {
+    names_unique_ = -1;
+    next_column_ = 0;
+  }
+
   bool closed_ = false;
   std::string query_;  // the stored query it runs, if any
   bool table_mode_ = false;
   std::vector<Value> values_;  // of the caller's "?" marks
   bool named_ = false;         // bound by parameter name, not by position
   bool updatable_ = false;
-  std::vector<std::string> names_;
+  std::vector<std::string> names_;  // set anew: NamesChanged()
   std::vector<std::optional<FieldType>> kinds_;
   std::vector<int32_t> sizes_;  // declared text sizes (0: none)
   std::vector<uint8_t> deleted_;
+  mutable int names_unique_ = -1;  // -1: not yet known
+  mutable size_t next_column_ = 0;  // after the field Column found last
   int nrows_ = 0;
   int live_ = 0;
   int pos_ = -1;

@@ -278,7 +278,7 @@ bool LookupDust(int32_t CollieryID, int16_t Year, std::string& Marker, float& Du
 bool LookupTortious(int32_t CollieryID, int16_t Year, const std::string& Surface,
                     float& TortiousVal) {
   const detail::TortiousAnswer& a = Conn().remembered.tortious.Recall(
-      detail::TortiousKey{detail::CollieryYear(CollieryID, Year), Surface}, [&] {
+      detail::CollieryYear(CollieryID, Year), Surface, [&] {
         detail::TortiousAnswer answer;
         detail::Prepared& q = detail::Query(detail::kTortious);
         q.def->SetParameter("WhatCollieryID", CollieryID);

@@ -1,5 +1,9 @@
 // Snapshots and dynasets: navigation, bookmarks, updates, seek and types.
+#include <cctype>
+#include <sstream>
+
 #include "TestDb.h"
+#include "Text.h"
 
 namespace orv::db::testing {
 namespace {
@@ -238,6 +242,36 @@ TEST_P(RecordsetTest, DynasetOnAJoinIsReadOnly) {
   RecordsetPtr count = db_->OpenRecordset("SELECT COUNT(*) AS N FROM WORK", RecordsetType::Dynaset);
   EXPECT_EQ(count->Field("N"), Value(4));
   EXPECT_EQ(ErrorOf([&] { count->AddNew(); }), 3027);
+}
+
+// Fields by name in any order, ignoring case; a name given twice is the
+// first such field, whichever was read before it.
+TEST_P(RecordsetTest, FieldsByNameInAnyOrder) {
+  db_->CreateTable("CLAIMANT", {F("ID", FieldType::Long), F("SURNAME", FieldType::Text, 40)});
+  db_->Execute("INSERT INTO CLAIMANT VALUES (1, 'Smith')");
+  RecordsetPtr rs = db_->OpenRecordset(
+      "SELECT W.ID, W.PITNAME, C.ID, C.SURNAME FROM WORK W JOIN CLAIMANT C ON C.ID = "
+      "W.CLAIMANTID ORDER BY W.ID",
+      RecordsetType::Snapshot);
+  for (int row = 0; row < 2; ++row, rs->MoveNext()) {
+    SCOPED_TRACE(row);
+    const Value first_id = rs->Field(0);
+    for (const char* order : {"surname pitname id", "id pitname surname", "Surname ID", "ID id"}) {
+      SCOPED_TRACE(order);
+      std::istringstream names(order);
+      for (std::string name; names >> name;) {
+        const Value expected = orv::IEquals(name, "surname")   ? rs->Field(3)
+                               : orv::IEquals(name, "pitname") ? rs->Field(1)
+                                                          : first_id;
+        EXPECT_EQ(rs->Field(name), expected) << name;
+      }
+    }
+  }
+  RecordsetPtr named = db_->OpenRecordset("SELECT 1 AS A, 2 AS B, 3 AS C", RecordsetType::Snapshot);
+  for (const char* name : {"c", "B", "a", "C", "b", "A"})
+    EXPECT_EQ(named->Field(name), Value(1 + (std::toupper(name[0]) - 'A'))) << name;
+  EXPECT_EQ(ErrorOf([&] { named->Field("D"); }), 3265);
+  EXPECT_EQ(named->Field("B"), Value(2));
 }
 
 TEST_F(RecordsetFileTest, SeekOnAnIndex) {

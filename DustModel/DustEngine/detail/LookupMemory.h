@@ -25,6 +25,7 @@
 #include <string>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "DataLookups.h"
 
@@ -67,15 +68,76 @@ inline uint64_t CollieryYear(int32_t colliery, int16_t year) {
   return (uint64_t{static_cast<uint32_t>(colliery)} << 16) | static_cast<uint16_t>(year);
 }
 
-struct TortiousKey {
-  uint64_t colliery_year = 0;
-  std::string surface;
-  bool operator==(const TortiousKey&) const = default;
-};
-struct TortiousKeyHash {
-  size_t operator()(const TortiousKey& k) const {
-    return std::hash<uint64_t>{}(k.colliery_year) ^ (std::hash<std::string>{}(k.surface) << 1);
+// The answers of one stored query asked by colliery and year, the lookups a
+// calculation makes for every year of every job. They sit in one
+// open-addressed array: a recall is a probe or two into contiguous memory,
+// where a node-based map followed a pointer or two, each a likely cache
+// miss, for each of a bulk run's millions of lookups.
+template <class Answer>
+class RememberedByYear {
+ public:
+  // As Remembered::Recall.
+  template <class Ask>
+  const Answer& Recall(uint64_t key, Ask&& ask) {
+    if (!RememberingLookups()) {
+      last_ = ask();
+      return last_;
+    }
+    if (size_ > 0) {
+      for (size_t i = Home(key);; i = (i + 1) & mask_) {
+        const Slot& slot = slots_[i];
+        if (!slot.used) break;
+        if (slot.key == key) return slot.answer;
+      }
+    }
+    Answer answer = ask();
+    if (size_ >= kMaxRemembered) Clear();
+    if ((size_ + 1) * 2 > slots_.size()) Grow();
+    size_t i = Home(key);
+    while (slots_[i].used) i = (i + 1) & mask_;
+    slots_[i] = Slot{key, true, std::move(answer)};
+    ++size_;
+    return slots_[i].answer;
   }
+  void Clear() {
+    slots_ = {};
+    size_ = 0;
+    mask_ = 0;
+    shift_ = 64;
+  }
+  size_t Size() const { return size_; }
+
+ private:
+  struct Slot {
+    uint64_t key = 0;
+    bool used = false;
+    Answer answer{};
+  };
+  // Fibonacci hashing: the top bits of the key times 2^64 / phi, so that
+  // neighbouring years of one colliery spread over the table.
+  size_t Home(uint64_t key) const {
+    return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> shift_);
+  }
+  void Grow() {
+    std::vector<Slot> old = std::move(slots_);
+    const size_t capacity = old.empty() ? 64 : old.size() * 2;
+    slots_.assign(capacity, Slot{});
+    mask_ = capacity - 1;
+    shift_ = 64;
+    for (size_t c = capacity; c > 1; c >>= 1) --shift_;
+    for (Slot& slot : old) {
+      if (!slot.used) continue;
+      size_t i = Home(slot.key);
+      while (slots_[i].used) i = (i + 1) & mask_;
+      slots_[i] = std::move(slot);
+    }
+  }
+
+  std::vector<Slot> slots_;
+  size_t size_ = 0;
+  size_t mask_ = 0;
+  int shift_ = 64;
+  Answer last_{};
 };
 
 struct DustAnswer {
@@ -96,9 +158,54 @@ struct OpenRangeAnswer {
   int16_t end = 0;
 };
 
+// The tortious lookup's answers: by the job's surface text (a handful of
+// distinct texts), then by colliery and year. All surfaces together keep at
+// most kMaxRemembered answers and start afresh when full.
+class RememberedTortious {
+ public:
+  template <class Ask>
+  const TortiousAnswer& Recall(uint64_t colliery_year, const std::string& surface, Ask&& ask) {
+    if (!RememberingLookups()) {
+      last_ = ask();
+      return last_;
+    }
+    if (size_ >= kMaxRemembered) Clear();
+    BySurface* memory = nullptr;
+    for (BySurface& m : by_surface_) {
+      if (m.surface == surface) {
+        memory = &m;
+        break;
+      }
+    }
+    if (!memory) {
+      if (by_surface_.size() >= kMaxSurfaces) Clear();
+      memory = &by_surface_.emplace_back(BySurface{surface, {}});
+    }
+    const size_t before = memory->answers.Size();
+    const TortiousAnswer& answer = memory->answers.Recall(colliery_year, std::forward<Ask>(ask));
+    size_ += memory->answers.Size() - before;
+    return answer;
+  }
+  void Clear() {
+    by_surface_.clear();
+    size_ = 0;
+  }
+  size_t Size() const { return size_; }
+
+ private:
+  static constexpr size_t kMaxSurfaces = 64;
+  struct BySurface {
+    std::string surface;
+    RememberedByYear<TortiousAnswer> answers;
+  };
+  std::vector<BySurface> by_surface_;
+  size_t size_ = 0;
+  TortiousAnswer last_{};
+};
+
 struct LookupMemory {
-  Remembered<uint64_t, DustAnswer> dust;
-  Remembered<TortiousKey, TortiousAnswer, TortiousKeyHash> tortious;
+  RememberedByYear<DustAnswer> dust;
+  RememberedTortious tortious;
   Remembered<int32_t, SplitAnswer> split;
   Remembered<int32_t, OpenRangeAnswer> open_range;
   Remembered<int32_t, std::optional<CollieryRow>> colliery;

@@ -294,7 +294,7 @@ int main(int argc, char** argv) {
   };
   std::vector<Run> all = {
       {'f', "floor", [&] { Floor(work, batch, true); }},
-      {'g', "floor, no whole-file check", [&] { Floor(work, batch, false); }},
+      {'g', "floor, structure check", [&] { Floor(work, batch, false); }},
       {'1', "--jobs 1", [&] { Bulk(dust, work, 1, batch, true); }},
       {'2', "--jobs 2", [&] { Bulk(dust, work, 2, batch, true); }},
       {'a', "--jobs 1, asking file", [&] { Bulk(dust, work, 1, batch, false); }},

@@ -15,7 +15,7 @@
 //
 // Bounded: each lookup keeps at most kMaxRemembered answers and starts
 // afresh when full. The national sample (450 collieries, 770,000 claimants)
-// needs about 32,000 answers in all, about 5 MB (see bench/bulk/README.md).
+// needs about 32,000 answers in all, about 4 MB (see bench/bulk/README.md).
 #pragma once
 
 #include <cstddef>

@@ -29,6 +29,7 @@
 #include "CompareRun.h"
 #include "ExitCodes.h"
 #include "Numbers.h"
+#include "Outputs.h"
 #include "PlainHelp.h"
 #include "InputError.h"
 #include "ProgressBar.h"
@@ -386,6 +387,18 @@ int main(int argc, char** argv) {
   if (options.format == Format::kPdf && options.output.empty()) {
     std::cerr << kTool << ": --format pdf needs --output FILE\n";
     return kExitBadInput;
+  }
+  const std::vector<orv::tools::NamedFile> inputs = {{"--dust-db", options.dust_db},
+                                                     {"--claimant-db", run.claimant_db},
+                                                     {"--history", history},
+                                                     {"--compare", compare}};
+  for (const orv::tools::NamedFile& written :
+       {orv::tools::NamedFile{"--output", options.output},
+        orv::tools::NamedFile{"--results", bulk.results}}) {
+    if (const std::optional<std::string> why = orv::tools::OutputOverInput(written, inputs)) {
+      std::cerr << kTool << ": " << *why << "\n";
+      return kExitBadInput;
+    }
   }
 
   return orv::tools::RunGuarded(kTool, [&] {

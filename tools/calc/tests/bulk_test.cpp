@@ -266,6 +266,45 @@ TEST_P(BulkCalc, OneAndTwoThreadsGiveTheSameResultsAndStoredValues) {
 // Remembered lookups change nothing: every claimant's stored result and the
 // results file are those of a run that asks the dust data file every time,
 // on one thread and on two.
+// A results or report file named as one of the databases or histories
+// read, by its own name or through a link, would replace that file: it is
+// refused, and the file kept byte for byte.
+TEST_F(BulkCalc, AnOutputThatIsAnInputIsRefusedAndTheInputKept) {
+  const std::string claimants = Claimants("outputs.db", 3);
+  const std::string dust = Path("DUSTDATA.db");
+  const std::string link = Path("outputs-link.db");
+  fs::remove(link);
+  fs::create_symlink(claimants, link);
+  const std::string claimants_before = orv::test::FileBytes(claimants);
+  const std::string dust_before = orv::test::FileBytes(dust);
+  const std::string c = " --claimant-db '" + claimants + "'";
+  struct Case {
+    std::string args;
+    const char* says;
+  };
+  const Case cases[] = {
+      {c + " --all --results '" + claimants + "'", "--results"},
+      {c + " --all --store --results '" + link + "'", "--results"},
+      {c + " --all --verify --results '" + dust + "'", "--results"},
+      {c + " --claimant 2 --output '" + dust + "'", "--output"},
+      {c + " --claimant 2 --store --format pdf --output '" + link + "'", "--output"},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.args);
+    const Ran r = Calc(k.args);
+    EXPECT_EQ(r.code, 2) << r.err;
+    EXPECT_NE(r.err.find(std::string(k.says) + " "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("give another file"), std::string::npos) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_EQ(orv::test::FileBytes(claimants), claimants_before);
+    EXPECT_EQ(orv::test::FileBytes(dust), dust_before);
+  }
+  // Another file is written as asked.
+  const Ran r = Calc(c + " --all --results '" + Path("outputs.csv") + "'");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_TRUE(fs::exists(Path("outputs.csv")));
+}
+
 TEST_F(BulkCalc, RememberedLookupsStoreWhatAskingTheFileEveryTimeStores) {
   const std::string base = Claimants("remember.db", 400);
   const std::string path = Path("remember-run.db");

@@ -14,7 +14,7 @@ std::optional<std::string> OutputOverInput(const NamedFile& output,
     // Same device and inode; false (with ec) when either is missing or a
     // server's URI.
     if (std::filesystem::equivalent(output.path, in.path, ec) && !ec) {
-      return output.option + " " + output.path + " is the file given with " + in.option +
+      return output.option + " '" + output.path + "' is the file given with " + in.option +
              ": writing it would replace that file; give another file";
     }
   }

@@ -25,6 +25,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -186,6 +187,11 @@ struct OpenOptions {
   QueryBudget query_budget;
   // What is checked before the file is used; unset: the whole file.
   std::optional<OpenCheck> check;
+  // Told, now and then while the whole file is checked, how far it has
+  // come: pages read of the reads it is expected to make (an estimate; the
+  // last call says done, `total` of `total`), so that a long check can show
+  // its progress. Never called on a server.
+  std::function<void(int64_t done, int64_t total)> check_progress;
 };
 
 // Opens an existing database file. Missing file: 3024; wrong password: 3031;

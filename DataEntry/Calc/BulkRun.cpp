@@ -96,6 +96,7 @@ class Run {
     // process laying it out.
     orv::db::OpenOptions whole_file;
     whole_file.check = orv::db::OpenCheck::WholeFile;
+    whole_file.check_progress = o.check_progress;
     if (orv::db::IsServerPath(o.claimant_db)) whole_file.busy_timeout_ms = 60000;
     pager_db_ = orv::tarnby::OpenClaimantDatabase(o.claimant_db, whole_file);
     if (pager_db_->IsServer()) {

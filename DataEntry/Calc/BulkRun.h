@@ -41,6 +41,9 @@ struct BulkOptions {
   int lease_seconds = 120;
   // Told how many claimants are done of how many, from one thread at a time.
   std::function<void(int64_t done, int64_t total)> progress;
+  // Told how far the first open's check of the whole file has come, before
+  // any claimant is read (OpenOptions::check_progress).
+  std::function<void(int64_t done, int64_t total)> check_progress;
   // For tests: runs on a worker after the batch starting at claimant
   // `first_id` is read and calculated and before its results are stored.
   std::function<void(int32_t first_id)> before_store;

@@ -4,6 +4,8 @@
 // the header cannot vouch for the file's size.
 #include <cstdint>
 #include <filesystem>
+#include <utility>
+#include <vector>
 
 #include "TestDb.h"
 
@@ -108,6 +110,62 @@ TEST_F(OpenCheckTest, AHeaderWithoutACurrentPageCountHasTheWholeFileChecked) {
   const auto open = [&] { OpenDatabase(path, With(OpenCheck::Structure)); };
   EXPECT_EQ(ErrorOf(open), dberr::kCannotOpen);
   EXPECT_NE(DescriptionOf(open).find("the file is damaged ("), std::string::npos);
+}
+
+// A whole-file check tells how far it has come in pages, ending with all of
+// them; what the caller's progress raises stops the open with that failure
+// and leaves nothing behind on the file.
+TEST_F(OpenCheckTest, TheWholeFileCheckTellsItsProgressInPages) {
+  const std::string path = PathOf("pages.db");
+  {
+    DatabasePtr db = CreateDatabase(path);
+    db->CreateTable("T", {MakeField("ID", FieldType::Long), MakeField("TXT", FieldType::Text, 250)});
+    db->CreateIndex("T", IndexDef{"ByText", {"TXT"}, false, false, false});
+    db->BeginTrans();
+    for (int i = 0; i < 20000; ++i)
+      db->Execute("INSERT INTO T VALUES (?, ?)", {i, std::string(200, 'a' + i % 26) + std::to_string(i)});
+    db->CommitTrans();
+    db->Close();
+  }
+  // About twice the pages are read (each table's rows are counted again).
+  const int64_t pages = static_cast<int64_t>(fs::file_size(path) / 4096);
+  std::vector<std::pair<int64_t, int64_t>> told;
+  OpenOptions o = With(OpenCheck::WholeFile);
+  o.check_progress = [&](int64_t done, int64_t total) { told.emplace_back(done, total); };
+  for (const bool read_only : {false, true}) {
+    SCOPED_TRACE(read_only ? "read-only" : "read-write");
+    told.clear();
+    o.read_only = read_only;
+    OpenDatabase(path, o)->Close();
+    const int64_t total = 2 * pages;
+    ASSERT_GE(told.size(), 3u);  // on the way, not only at the end
+    EXPECT_EQ(told.back(), std::make_pair(total, total));
+    for (size_t i = 1; i < told.size(); ++i) {
+      EXPECT_EQ(told[i].second, total);
+      EXPECT_GT(told[i].first, told[i - 1].first);
+    }
+    // Most of the way told before the end.
+    EXPECT_GT(told[told.size() - 2].first, total / 2);
+    EXPECT_LT(told[told.size() - 2].first, total);
+  }
+  o.read_only = false;
+
+  // The structure check reads no pages of the user's tables: nothing to tell.
+  told.clear();
+  o.check = OpenCheck::Structure;
+  OpenDatabase(path, o)->Close();
+  EXPECT_TRUE(told.empty());
+
+  struct Stop {};
+  o.check = OpenCheck::WholeFile;
+  o.check_progress = [](int64_t done, int64_t) {
+    if (done > 0) throw Stop{};
+  };
+  EXPECT_THROW(OpenDatabase(path, o), Stop);
+  // Opened again, and used, without the progress of the stopped open.
+  DatabasePtr db = OpenDatabase(path, With(OpenCheck::WholeFile));
+  EXPECT_EQ(db->OpenRecordset("SELECT COUNT(*) FROM T", RecordsetType::Snapshot)->Field(0),
+            Value(20000));
 }
 
 }  // namespace

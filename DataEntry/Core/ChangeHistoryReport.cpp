@@ -1,7 +1,8 @@
 // The change history read back: as CSV, and checked against itself and the
 // rows it records.
-#include <map>
+#include <algorithm>
 #include <tuple>
+#include <vector>
 
 #include "ChangeHistory.h"
 #include "Csv.h"
@@ -40,41 +41,62 @@ void WriteHistoryCsv(db::Database& d, std::ostream& out, std::optional<int32_t> 
 std::vector<std::string> CheckChangeHistory(db::Database& d) {
   std::vector<std::string> problems;
   if (!d.TableExists(kChangeHistoryTable)) return problems;
-  using Key = std::tuple<std::string, int64_t, std::string>;  // table, row, field
-  std::map<Key, std::optional<std::string>> last;             // the value each record left
+  // The records of one row and field, in the order they were written, are
+  // compared by the database itself (a window over the history, which it
+  // sorts on disk when it must): only what is wrong comes back. The whole
+  // history of a national database is tens of millions of records; held
+  // here with one look-up per row and field, it took gigabytes and a
+  // statement per field.
   const auto show = [](const std::optional<std::string>& v) {
     return v ? "\"" + *v + "\"" : std::string("empty");
   };
+  const char* kKey = "UPPER(TABLENAME), COALESCE(ROWKEY, 0), UPPER(FIELD)";
+  // A record whose old value is not what the record before it left.
   for (auto r = d.OpenRecordset(
-           "SELECT ID, UPPER(TABLENAME), ROWKEY, UPPER(FIELD), ACTION, CAST(OLDVALUE AS TEXT), "
-           "CAST(NEWVALUE AS TEXT) FROM CHANGEHISTORY ORDER BY ID",
+           std::string("SELECT ID, T, R, F, o, p FROM (SELECT ID, UPPER(TABLENAME) AS T, "
+                       "COALESCE(ROWKEY, 0) AS R, UPPER(FIELD) AS F, CAST(OLDVALUE AS TEXT) AS o, "
+                       "LAG(CAST(NEWVALUE AS TEXT)) OVER w AS p, ROW_NUMBER() OVER w AS n FROM "
+                       "CHANGEHISTORY WINDOW w AS (PARTITION BY ") +
+               kKey + " ORDER BY ID)) x WHERE n > 1 AND o IS DISTINCT FROM p ORDER BY ID",
            RecordsetType::Snapshot);
        !r->IsEOF(); r->MoveNext()) {
-    const Key key{r->Field(1).TextOrEmpty(), r->Field(2).IsNull() ? 0 : r->Field(2).AsInt64(),
-                  r->Field(3).TextOrEmpty()};
-    const std::optional<std::string> old_value = TextOrNone(r->Field(5));
-    const auto it = last.find(key);
-    // The first record of a row that is older than the history has nothing to follow.
-    if (it != last.end() && it->second != old_value)
-      problems.push_back("change record " + r->Field(0).AsText() + ": " + std::get<0>(key) +
-                         " row " + std::to_string(std::get<1>(key)) + " " + std::get<2>(key) +
-                         " was " + show(old_value) + " before it, but the record before left " +
-                         show(it->second));
-    last[key] = TextOrNone(r->Field(6));
+    problems.push_back("change record " + r->Field(0).AsText() + ": " + r->Field(1).TextOrEmpty() +
+                       " row " + std::to_string(r->Field(2).AsInt64()) + " " +
+                       r->Field(3).TextOrEmpty() + " was " + show(TextOrNone(r->Field(4))) +
+                       " before it, but the record before left " + show(TextOrNone(r->Field(5))));
   }
-  for (const auto& [key, value] : last) {
-    const auto& [table, row, field] = key;
-    bool tracked = false;
-    for (const std::string& t : TrackedTables()) tracked = tracked || t == table;
-    if (!tracked || !d.TableExists(table)) continue;
-    const auto current = d.OpenRecordset("SELECT CAST(" + Ident(field) + " AS TEXT) FROM " +
-                                             Ident(table) + " WHERE ID = ?",
-                                         RecordsetType::Snapshot, {Value(row)});
-    const std::optional<std::string> now =
-        current->IsEOF() ? std::nullopt : TextOrNone(current->Field(0));
-    if (now != value)
-      problems.push_back(table + " row " + std::to_string(row) + " " + field + " is " + show(now) +
-                         " but its last recorded change left " + show(value));
+  // A row whose current value is not what its last record left, table by
+  // table in the order of their names, then by row and field.
+  std::vector<std::string> tables = TrackedTables();
+  std::sort(tables.begin(), tables.end());
+  for (const std::string& table : tables) {
+    if (!d.TableExists(table)) continue;
+    std::string now = "CASE k.F";
+    for (const db::FieldDef& f : d.Fields(table))
+      now += " WHEN '" + UpperAscii(f.name) + "' THEN CAST(t." + Ident(f.name) + " AS TEXT)";
+    now += " END";
+    struct Found {
+      int64_t row;
+      std::string field;
+      std::optional<std::string> now, left;
+    };
+    std::vector<Found> found;
+    for (auto r = d.OpenRecordset(
+             "SELECT k.R, k.F, " + now + ", k.v FROM (SELECT COALESCE(ROWKEY, 0) AS R, "
+             "UPPER(FIELD) AS F, CAST(NEWVALUE AS TEXT) AS v, ROW_NUMBER() OVER (PARTITION BY "
+             "COALESCE(ROWKEY, 0), UPPER(FIELD) ORDER BY ID DESC) AS n FROM CHANGEHISTORY WHERE "
+             "UPPER(TABLENAME) = ?) k LEFT JOIN " + Ident(table) + " t ON t." + Ident("ID") +
+             " = k.R WHERE k.n = 1 AND " + now + " IS DISTINCT FROM k.v",
+             RecordsetType::Snapshot, {Value(UpperAscii(table))});
+         !r->IsEOF(); r->MoveNext())
+      found.push_back({r->Field(0).AsInt64(), r->Field(1).TextOrEmpty(), TextOrNone(r->Field(2)),
+                       TextOrNone(r->Field(3))});
+    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
+      return std::tie(a.row, a.field) < std::tie(b.row, b.field);
+    });
+    for (const Found& f : found)
+      problems.push_back(table + " row " + std::to_string(f.row) + " " + f.field + " is " +
+                         show(f.now) + " but its last recorded change left " + show(f.left));
   }
   return problems;
 }

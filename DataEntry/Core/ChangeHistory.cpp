@@ -232,13 +232,20 @@ void AttributeChanges(db::Database& d, const std::string& user, const std::strin
             ", PROGRAM = " + Quoted(program.substr(0, 100)) + " WHERE ID = NEW.ID; END");
 }
 
-std::vector<ChangeRecord> ReadChanges(db::Database& d, std::optional<int32_t> claimant,
-                                      const std::optional<std::string>& since, bool newest_first) {
+namespace {
+
+// The records (oldest first unless `newest_first`), after the record
+// `after` when given, at most `limit` when given; `last` is told the ID of
+// the last record read.
+std::vector<ChangeRecord> ReadRecords(db::Database& d, std::optional<int32_t> claimant,
+                                      const std::optional<std::string>& since, bool newest_first,
+                                      std::optional<int64_t> after, std::optional<int32_t> limit,
+                                      int64_t* last) {
   std::vector<ChangeRecord> out;
   if (!d.TableExists(kChangeHistoryTable)) return out;
   std::string sql =
       "SELECT CHANGETIME, USERNAME, PROGRAM, TABLENAME, ROWKEY, CLAIMANTID, ACTION, FIELD, "
-      "OLDVALUE, NEWVALUE FROM CHANGEHISTORY WHERE 1 = 1";
+      "OLDVALUE, NEWVALUE, ID FROM CHANGEHISTORY WHERE 1 = 1";
   std::vector<Value> values;
   if (claimant) {
     sql += " AND CLAIMANTID = ?";
@@ -248,7 +255,15 @@ std::vector<ChangeRecord> ReadChanges(db::Database& d, std::optional<int32_t> cl
     sql += " AND CHANGETIME >= ?";
     values.emplace_back(*since);
   }
+  if (after) {
+    sql += " AND ID > ?";
+    values.emplace_back(*after);
+  }
   sql += newest_first ? " ORDER BY ID DESC" : " ORDER BY ID";
+  if (limit) {
+    sql += " LIMIT ?";
+    values.emplace_back(*limit);
+  }
   const auto optional_text = [](const Value& v) -> std::optional<std::string> {
     if (v.IsNull()) return std::nullopt;
     return v.AsText();
@@ -266,8 +281,42 @@ std::vector<ChangeRecord> ReadChanges(db::Database& d, std::optional<int32_t> cl
     c.old_value = optional_text(r->Field(8));
     c.new_value = optional_text(r->Field(9));
     out.push_back(std::move(c));
+    if (last) *last = r->Field(10).AsInt64();
   }
   return out;
+}
+
+}  // namespace
+
+std::vector<ChangeRecord> ReadChanges(db::Database& d, std::optional<int32_t> claimant,
+                                      const std::optional<std::string>& since, bool newest_first) {
+  return ReadRecords(d, claimant, since, newest_first, std::nullopt, std::nullopt, nullptr);
+}
+
+void ForEachChange(db::Database& d, std::optional<int32_t> claimant,
+                   const std::optional<std::string>& since,
+                   const std::function<void(const ChangeRecord&)>& each) {
+  // A page of records at a time, by ID: a national database's history is
+  // tens of millions of records, more than a program may hold at once.
+  // The pages are read in one read transaction: one picture of the history,
+  // whatever is written meanwhile.
+  constexpr int32_t kPage = 10000;
+  d.BeginTrans(false);
+  try {
+    std::optional<int64_t> after;
+    for (;;) {
+      int64_t last = 0;
+      const std::vector<ChangeRecord> page =
+          ReadRecords(d, claimant, since, false, after, kPage, &last);
+      for (const ChangeRecord& c : page) each(c);
+      if (page.size() < static_cast<size_t>(kPage)) break;
+      after = last;
+    }
+  } catch (...) {
+    d.Rollback();
+    throw;
+  }
+  d.CommitTrans();
 }
 
 }  // namespace orv::tarnby

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -72,6 +73,13 @@ struct ChangeRecord {
 std::vector<ChangeRecord> ReadChanges(db::Database& database, std::optional<int32_t> claimant,
                                       const std::optional<std::string>& since,
                                       bool newest_first = false);
+
+// The records as ReadChanges gives them oldest first, handed to `each` one
+// by one while no more than a page of them is held; in a read transaction
+// of its own (not inside one of the caller's).
+void ForEachChange(db::Database& database, std::optional<int32_t> claimant,
+                   const std::optional<std::string>& since,
+                   const std::function<void(const ChangeRecord&)>& each);
 
 // The history as CSV (TIME, USER, PROGRAM, TABLE, ROWID, CLAIMANTID, ACTION,
 // FIELD, OLD, NEW), oldest first; of one claimant, and from a day on, when given.

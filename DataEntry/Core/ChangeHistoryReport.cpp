@@ -30,12 +30,12 @@ void WriteHistoryCsv(db::Database& d, std::ostream& out, std::optional<int32_t> 
   const auto cell = [](const std::optional<std::string>& v) {
     return orv::csv::QuoteCell(v && !v->empty() ? v : std::nullopt);
   };
-  for (const ChangeRecord& c : ReadChanges(d, claimant, since)) {
+  ForEachChange(d, claimant, since, [&](const ChangeRecord& c) {
     out << cell(c.time) << ',' << cell(c.user) << ',' << cell(c.program) << ',' << cell(c.table)
         << ',' << c.row << ',' << (c.claimant ? std::to_string(*c.claimant) : std::string()) << ','
         << cell(c.action) << ',' << cell(c.field) << ',' << cell(c.old_value) << ','
         << cell(c.new_value) << "\r\n";
-  }
+  });
 }
 
 std::vector<std::string> CheckChangeHistory(db::Database& d) {

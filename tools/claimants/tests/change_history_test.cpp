@@ -229,6 +229,35 @@ TEST_P(ChangeHistoryTest, TheStructureDeclaresEveryTriggerItMakes) {
   EXPECT_EQ(on_file, declared);
 }
 
+// A history of more records than the tool reads at once (it pages through
+// them) comes out whole, each record once, in order.
+TEST_P(ChangeHistoryTest, AHistoryOfManyPagesIsWrittenWhole) {
+  ASSERT_EQ(Tool("import '" + path_ + "' '" + sample_ + "'").code, 0);
+  {
+    const db::DatabasePtr d = OpenClaimantDatabase(path_);
+    d->BeginTrans();
+    for (int i = 0; i < 2600; ++i)
+      d->Execute("INSERT INTO WORKHISTORY (CLAIMANTID, COLLIERYID, JOBFACTORID, RESPFACTORID, "
+                 "STARTYEAR, ENDYEAR, PITNAME) VALUES (1, 101, 1, 1, ?, ?, ?)",
+                 {Value(1900 + i % 50), Value(1901 + i % 50), Value("Pit " + std::to_string(i))});
+    d->CommitTrans();
+  }
+  std::vector<ChangeRecord> records;
+  {
+    const db::DatabasePtr d = OpenClaimantDatabase(path_);
+    records = ReadChanges(*d, std::nullopt, std::nullopt);
+  }
+  ASSERT_GT(records.size(), 20000u);
+  const std::vector<std::vector<std::string>> rows = History();
+  ASSERT_EQ(rows.size(), records.size());
+  for (size_t i = 0; i < records.size(); ++i) {
+    ASSERT_GE(rows[i].size(), 10u);
+    ASSERT_EQ(rows[i][kRow], std::to_string(records[i].row)) << i;
+    ASSERT_EQ(rows[i][kField], records[i].field) << i;
+    ASSERT_EQ(rows[i][kNew], records[i].new_value.value_or("")) << i;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, ChangeHistoryTest, ::testing::Bool(),
                          [](const ::testing::TestParamInfo<bool>& i) {
                            return i.param ? "Server" : "File";

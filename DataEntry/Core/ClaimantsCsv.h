@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "Database.h"
+
 namespace orv::db {
 class Database;
 }
@@ -53,7 +55,9 @@ struct CheckReport {
 // naming a user-defined factor that does not exist, an integrity-check
 // failure, missing base tables, a stored query the program reads with that
 // would not only read). Opens the file read-only.
-CheckReport CheckDatabase(const std::string& db_path);
+// On a file, a stored query of the structure's own text that goes over
+// `budget` (a search with no filter over a large database) is not counted.
+CheckReport CheckDatabase(const std::string& db_path, const db::QueryBudget& budget = {});
 
 struct CopyReport {
   int16_t level = 0;

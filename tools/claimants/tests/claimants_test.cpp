@@ -581,6 +581,31 @@ TEST_P(ClaimantsTest, CheckStopsAQueryThatNeverEndsNamingIt) {
       << check.out;
 }
 
+// On a file, a stored query of the structure's own text that goes over the
+// budget is only large (a search with no filter, on a national database):
+// not a problem. The same query changed by another program is.
+TEST_F(ClaimantsTest, CheckCountsOnlyAChangedQueryOverItsBudget) {
+  const std::string path = NewDb("large.db");
+  ImportFolder(path, sample_.string());
+  db::QueryBudget small;
+  small.memory_bytes = 64;  // less than any claimant's row
+  const CheckReport sound = CheckDatabase(path, small);
+  EXPECT_TRUE(sound.ok()) << ::testing::PrintToString(sound.problems);
+  {
+    auto d = db::OpenDatabase(path);
+    d->Execute("UPDATE StoredQueries SET SQL = ? WHERE Name = 'qdClaimantPension2'",
+               {Value("SELECT a.*, b.SURNAME AS OTHER FROM CLAIMANT a, CLAIMANT b")});
+    d->Close();
+  }
+  const CheckReport changed = CheckDatabase(path, small);
+  ASSERT_EQ(changed.problems.size(), 1u) << ::testing::PrintToString(changed.problems);
+  EXPECT_NE(changed.problems[0].find("The stored query 'qdClaimantPension2'"), std::string::npos)
+      << changed.problems[0];
+  EXPECT_NE(changed.problems[0].find("returned rows of more than"), std::string::npos)
+      << changed.problems[0];
+  EXPECT_TRUE(CheckDatabase(path).ok());  // small enough for the budget of every day
+}
+
 // Text a spreadsheet would evaluate is exported with an apostrophe before
 // it and imported without; numbers are written as they are.
 TEST_F(ClaimantsTest, FormulasAreExportedAsTextAndComeBackExactly) {

@@ -18,6 +18,7 @@
 // needs about 32,000 answers in all, about 4 MB (see bench/bulk/README.md).
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -84,7 +85,7 @@ class RememberedByYear {
       return last_;
     }
     if (size_ > 0) {
-      for (size_t i = Home(key);; i = (i + 1) & mask_) {
+      for (size_t i = Home(key);; i = Next(i)) {
         const Slot& slot = slots_[i];
         if (!slot.used) break;
         if (slot.key == key) return slot.answer;
@@ -94,7 +95,7 @@ class RememberedByYear {
     if (size_ >= kMaxRemembered) Clear();
     if ((size_ + 1) * 2 > slots_.size()) Grow();
     size_t i = Home(key);
-    while (slots_[i].used) i = (i + 1) & mask_;
+    while (slots_[i].used) i = Next(i);
     slots_[i] = Slot{key, true, std::move(answer)};
     ++size_;
     return slots_[i].answer;
@@ -102,8 +103,6 @@ class RememberedByYear {
   void Clear() {
     slots_ = {};
     size_ = 0;
-    mask_ = 0;
-    shift_ = 64;
   }
   size_t Size() const { return size_; }
 
@@ -113,30 +112,28 @@ class RememberedByYear {
     bool used = false;
     Answer answer{};
   };
-  // Fibonacci hashing: the top bits of the key times 2^64 / phi, so that
-  // neighbouring years of one colliery spread over the table.
+  // Fibonacci hashing: the top bits of the key times 2^64 / phi (as many
+  // as the table's size, a power of two, has), so that neighbouring years of
+  // one colliery spread over the table.
   size_t Home(uint64_t key) const {
-    return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> shift_);
+    return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >>
+                               (64 - std::countr_zero(slots_.size())));
   }
+  size_t Next(size_t i) const { return (i + 1) & (slots_.size() - 1); }
   void Grow() {
     std::vector<Slot> old = std::move(slots_);
     const size_t capacity = old.empty() ? 64 : old.size() * 2;
     slots_.assign(capacity, Slot{});
-    mask_ = capacity - 1;
-    shift_ = 64;
-    for (size_t c = capacity; c > 1; c >>= 1) --shift_;
     for (Slot& slot : old) {
       if (!slot.used) continue;
       size_t i = Home(slot.key);
-      while (slots_[i].used) i = (i + 1) & mask_;
+      while (slots_[i].used) i = Next(i);
       slots_[i] = std::move(slot);
     }
   }
 
-  std::vector<Slot> slots_;
+  std::vector<Slot> slots_;  // empty, or a power of two of them
   size_t size_ = 0;
-  size_t mask_ = 0;
-  int shift_ = 64;
   Answer last_{};
 };
 

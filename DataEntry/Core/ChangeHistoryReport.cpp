@@ -82,11 +82,11 @@ std::vector<std::string> CheckChangeHistory(db::Database& d) {
     };
     std::vector<Found> found;
     for (auto r = d.OpenRecordset(
-             "SELECT k.R, k.F, " + now + ", k.v FROM (SELECT COALESCE(ROWKEY, 0) AS R, "
-             "UPPER(FIELD) AS F, CAST(NEWVALUE AS TEXT) AS v, ROW_NUMBER() OVER (PARTITION BY "
-             "COALESCE(ROWKEY, 0), UPPER(FIELD) ORDER BY ID DESC) AS n FROM CHANGEHISTORY WHERE "
-             "UPPER(TABLENAME) = ?) k LEFT JOIN " + Ident(table) + " t ON t." + Ident("ID") +
-             " = k.R WHERE k.n = 1 AND " + now + " IS DISTINCT FROM k.v",
+             "SELECT R, F, c, v FROM (SELECT k.R, k.F, " + now + " AS c, k.v FROM (SELECT "
+             "COALESCE(ROWKEY, 0) AS R, UPPER(FIELD) AS F, CAST(NEWVALUE AS TEXT) AS v, "
+             "ROW_NUMBER() OVER (PARTITION BY COALESCE(ROWKEY, 0), UPPER(FIELD) ORDER BY ID DESC) "
+             "AS n FROM CHANGEHISTORY WHERE UPPER(TABLENAME) = ?) k LEFT JOIN " + Ident(table) +
+             " t ON t." + Ident("ID") + " = k.R WHERE k.n = 1) x WHERE c IS DISTINCT FROM v",
              RecordsetType::Snapshot, {Value(UpperAscii(table))});
          !r->IsEOF(); r->MoveNext())
       found.push_back({r->Field(0).AsInt64(), r->Field(1).TextOrEmpty(), TextOrNone(r->Field(2)),

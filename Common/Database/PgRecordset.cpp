@@ -1,16 +1,27 @@
 // Recordsets on a server. A snapshot keeps every row as it was. A dynaset
 // over one table with a one-field primary key among its fields is a keyset,
-// as on a file: opening it reads the keys alone, in the SELECT's order
-// (SELECT key FROM (the SELECT)), and a row is read by its key when the
-// caller moves onto it. Other dynasets (joins, computed fields, no key) are
-// read-only and keep every row.
+// as on a file: it holds the keys alone, in the SELECT's order, and a row is
+// read by its key when the caller moves onto it. Other dynasets (joins,
+// computed fields, no key) are read-only and keep every row.
+//
+// Sending every key of a large set takes the server longer than the file
+// takes to read them, so a keyset whose order can be turned round opens
+// with one statement that counts the rows and reads the keys of the first
+// and the last kEndRows of them: the first row, the last, the record count
+// and every position are known at once. The keys between are read, all
+// together, the first time the caller moves onto one of them. The key
+// breaks ties in the order, so that both ends and the middle agree.
 //
 // Edits are optimistic: Edit reads the row with its version (the server's
 // xmin and ctid, which change with every write of the row, also within one
 // transaction), and Update writes only where the version is still the one
 // read: otherwise 3197 (changed by another user), or 3167 when the row is
 // gone. Check and write are one statement, so nobody comes between them.
+#include <algorithm>
 #include <cctype>
+#include <climits>
+#include <optional>
+#include <unordered_set>
 
 #include "OrvError.h"
 #include "PgImpl.h"
@@ -22,6 +33,155 @@ namespace orv::db::detail {
 namespace {
 
 constexpr const char* kSource = "DAO.Recordset";
+
+// Keys read at each end of a large keyset when it opens.
+constexpr int kEndRows = 200;
+
+// A bookmark given while the middle of a keyset was still unread: rows the
+// server added there since may move the rows after them on.
+constexpr Recordset::Bookmark kBeforeFill = Recordset::Bookmark(1) << 40;
+
+bool WordChar(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) || c == '_' ||
+         static_cast<unsigned char>(c) >= 0x80;
+}
+
+// A SELECT split at its own ORDER BY: the statement without it, and the
+// order forwards and backwards with the key (the column at `key_ordinal`)
+// after the caller's fields, so that no two rows tie.
+struct Ordering {
+  std::string base;
+  std::string forward;   // " ORDER BY ..."
+  std::string backward;  // the same order reversed
+};
+
+// Empty when the statement's order cannot be turned round safely: a LIMIT,
+// OFFSET, FETCH or FOR clause, a set operation, an ORDER BY ... USING, or
+// text this scanner does not follow (dollar quoting).
+std::optional<Ordering> SplitOrdering(std::string_view sql, int key_ordinal) {
+  // Comments out (they mean nothing, and one would swallow what follows it);
+  // literals and quoted names kept as they are and passed over.
+  std::string text;
+  text.reserve(sql.size());
+  struct Word {
+    std::string upper;
+    size_t at;
+    int depth;
+  };
+  std::vector<Word> words;
+  std::vector<std::pair<size_t, int>> commas;  // position, depth
+  int depth = 0;
+  for (size_t i = 0; i < sql.size(); ++i) {
+    const char c = sql[i];
+    if (c == '\'' || c == '"') {
+      const size_t end = sql.find(c, i + 1);
+      if (end == std::string_view::npos) return std::nullopt;
+      text.append(sql.substr(i, end + 1 - i));
+      i = end;
+    } else if (c == '-' && i + 1 < sql.size() && sql[i + 1] == '-') {
+      const size_t end = sql.find('\n', i);
+      text += ' ';
+      i = end == std::string_view::npos ? sql.size() : end;
+    } else if (c == '/' && i + 1 < sql.size() && sql[i + 1] == '*') {
+      const size_t end = sql.find("*/", i + 2);
+      if (end == std::string_view::npos) return std::nullopt;
+      text += ' ';
+      i = end + 1;
+    } else if (c == '$' && i + 1 < sql.size() && !std::isdigit(static_cast<unsigned char>(sql[i + 1]))) {
+      return std::nullopt;
+    } else if (WordChar(c) && !std::isdigit(static_cast<unsigned char>(c)) &&
+               (text.empty() || !WordChar(text.back()))) {
+      size_t j = i;
+      while (j < sql.size() && WordChar(sql[j])) ++j;
+      words.push_back({UpperAscii(sql.substr(i, j - i)), text.size(), depth});
+      text.append(sql.substr(i, j - i));
+      i = j - 1;
+    } else {
+      if (c == '(') ++depth;
+      if (c == ')') --depth;
+      if (c == ',') commas.emplace_back(text.size(), depth);
+      text += c;
+    }
+  }
+  size_t order_at = std::string::npos, items_at = 0;
+  for (size_t w = 0; w < words.size(); ++w) {
+    if (words[w].depth != 0) continue;
+    const std::string& u = words[w].upper;
+    if (u == "LIMIT" || u == "OFFSET" || u == "FETCH" || u == "FOR" || u == "UNION" ||
+        u == "INTERSECT" || u == "EXCEPT") {
+      return std::nullopt;
+    }
+    if (u == "ORDER" && w + 1 < words.size() && words[w + 1].upper == "BY" &&
+        words[w + 1].depth == 0) {
+      order_at = words[w].at;
+      items_at = words[w + 1].at + 2;
+    }
+  }
+  const std::string key = std::to_string(key_ordinal);
+  Ordering o;
+  if (order_at == std::string::npos) {
+    o.base = text;
+    o.forward = " ORDER BY " + key;
+    o.backward = " ORDER BY " + key + " DESC";
+    return o;
+  }
+  o.base = text.substr(0, order_at);
+  // The items, split at the commas of the ORDER BY's own level.
+  std::vector<std::pair<size_t, size_t>> items;
+  size_t from = items_at;
+  for (const auto& [at, d] : commas) {
+    if (at < items_at || d != 0) continue;
+    items.emplace_back(from, at);
+    from = at + 1;
+  }
+  items.emplace_back(from, text.size());
+  auto words_of = [&](size_t b, size_t e) {
+    std::vector<const Word*> out;
+    for (const Word& w : words)
+      if (w.at >= b && w.at < e && w.depth == 0) out.push_back(&w);
+    return out;
+  };
+  for (const auto& [b, e] : items) {
+    std::vector<const Word*> ws = words_of(b, e);
+    for (const Word* w : ws)
+      if (w->upper == "USING") return std::nullopt;
+    size_t expr_end = e;
+    bool descending = false;
+    std::string nulls;  // "FIRST" or "LAST" when given
+    // Trailing words, read from the end: [ASC | DESC] [NULLS FIRST | LAST].
+    auto trailing = [&](const char* word) {
+      if (ws.empty() || ws.back()->upper != word) return false;
+      const size_t after = ws.back()->at + ws.back()->upper.size();
+      for (size_t k = after; k < expr_end; ++k)
+        if (!std::isspace(static_cast<unsigned char>(text[k]))) return false;
+      expr_end = ws.back()->at;
+      ws.pop_back();
+      return true;
+    };
+    if (trailing("FIRST") || trailing("LAST")) {
+      nulls = std::toupper(static_cast<unsigned char>(text[expr_end])) == 'F' ? "FIRST" : "LAST";
+      if (!trailing("NULLS")) return std::nullopt;
+    }
+    if (trailing("DESC")) {
+      descending = true;
+    } else {
+      trailing("ASC");
+    }
+    std::string expr = text.substr(b, expr_end - b);
+    while (!expr.empty() && std::isspace(static_cast<unsigned char>(expr.back()))) expr.pop_back();
+    while (!expr.empty() && std::isspace(static_cast<unsigned char>(expr.front()))) expr.erase(0, 1);
+    if (expr.empty()) return std::nullopt;
+    const std::string back_nulls =
+        nulls.empty() ? "" : nulls == "FIRST" ? " NULLS LAST" : " NULLS FIRST";
+    o.forward += (o.forward.empty() ? " ORDER BY " : ", ") + expr +
+                 (descending ? " DESC" : " ASC") + (nulls.empty() ? "" : " NULLS " + nulls);
+    o.backward += (o.backward.empty() ? " ORDER BY " : ", ") + expr +
+                  (descending ? " ASC" : " DESC") + back_nulls;
+  }
+  o.forward += ", " + key;
+  o.backward += ", " + key + " DESC";
+  return o;
+}
 
 bool ReadsOnly(std::string_view sql) {
   size_t i = 0;
@@ -51,6 +211,18 @@ class PgRecordset final : public RecordsetBase {
   void Update() override;
   void Delete() override;
 
+  Bookmark GetBookmark() const override {
+    const Bookmark b = RecordsetBase::GetBookmark();
+    return missing_ > 0 ? b | kBeforeFill : b;
+  }
+  void SetBookmark(Bookmark b) override {
+    if (b & kBeforeFill) {
+      b &= ~kBeforeFill;
+      if (b > shift_at_) b += shift_by_;
+    }
+    RecordsetBase::SetBookmark(b);
+  }
+
   void SetIndex(std::string_view) override { NotSupported(); }
   void Seek(std::string_view, const std::vector<Value>&) override { NotSupported(); }
   bool NoMatch() const override { return Check(), false; }
@@ -64,6 +236,12 @@ class PgRecordset final : public RecordsetBase {
   void Run() override;
   PgResult RunSet(const std::string& sql, const std::vector<Value>& values,
                   const std::vector<uint32_t>& types);
+  std::string QuotedKey() const;
+  // Opens a large keyset at its two ends; false when the server's answer
+  // does not hold together (the caller then reads every key).
+  bool RunEnds(const std::vector<Value>& values, const std::vector<uint32_t>& types);
+  // Reads the keys between the two ends.
+  void FillKeys();
   void Bind(std::vector<Value>& values, std::vector<uint32_t>& types) const;
   size_t Width() const { return names_.size(); }
   void RequireUpdatable() const {
@@ -95,7 +273,12 @@ class PgRecordset final : public RecordsetBase {
   int key_col_ = -1;
   std::string key_output_;  // the key column's name in the SELECT's output
 
-  std::vector<Value> keys_;   // keyset
+  std::optional<Ordering> ordering_;  // a keyset whose order turns round
+
+  std::vector<Value> keys_;   // keyset; null where not yet read
+  int missing_ = 0;           // keys not yet read
+  int shift_at_ = INT32_MAX;  // rows from here on moved on by shift_by_
+  int shift_by_ = 0;          //   when the middle was read
   std::vector<Value> cells_;  // every row (not a keyset) or the row last read
   Value& Cell(int row, size_t c) {
     return keyset_ ? cells_[c] : cells_[size_t(row) * Width() + c];
@@ -137,6 +320,7 @@ void PgRecordset::Prepare() {
   generation_ = conn_->structure_generation;
   updatable_ = false;
   key_col_ = -1;
+  ordering_.reset();
   std::string sql;
   if (table_mode_) {
     const PgTable* t = conn_->TableNamed(sql_, kSource);
@@ -215,6 +399,7 @@ void PgRecordset::Prepare() {
   table_ = *t;
   updatable_ = true;
   keyset_ = !computed;
+  if (keyset_) ordering_ = SplitOrdering(translated_.sql, key_col_ + 1);
 }
 
 // A stored query's SQL runs under the budget of SQL from the database; the
@@ -233,17 +418,22 @@ void PgRecordset::Run() {
   keys_.clear();
   cells_.clear();
   cached_row_ = -1;
+  missing_ = 0;
+  shift_at_ = INT32_MAX;
+  shift_by_ = 0;
   keyset_ = keyset_ && updatable_;
   if (keyset_) {
-    // The keys alone, in the set's order.
-    std::string quoted = "\"";
-    for (char ch : key_output_) quoted += ch == '"' ? std::string("\"\"") : std::string(1, ch);
-    quoted += "\"";
-    PgResult r = RunSet("SELECT " + quoted + " FROM (" + translated_.sql + ") AS \"orv$set\"",
-                        values, types);
-    nrows_ = r.Rows();
-    keys_.reserve(size_t(nrows_));
-    for (int i = 0; i < nrows_; ++i) keys_.push_back(PgCell(r, i, 0, kinds_[size_t(key_col_)]));
+    if (!ordering_ || !RunEnds(values, types)) {
+      // The keys alone, in the set's order.
+      PgResult r = RunSet("SELECT " + QuotedKey() + " FROM (" + translated_.sql +
+                              ") AS \"orv$set\"",
+                          values, types);
+      nrows_ = r.Rows();
+      keys_.clear();
+      keys_.reserve(size_t(nrows_));
+      for (int i = 0; i < nrows_; ++i) keys_.push_back(PgCell(r, i, 0, kinds_[size_t(key_col_)]));
+      missing_ = 0;
+    }
     cells_.assign(Width(), Value());
   } else {
     PgResult r = RunSet(translated_.sql, values, types);
@@ -261,6 +451,98 @@ void PgRecordset::Run() {
   if (keyset_) MoveTo(0, 1);
 }
 
+std::string PgRecordset::QuotedKey() const {
+  std::string quoted = "\"";
+  for (char ch : key_output_) quoted += ch == '"' ? std::string("\"\"") : std::string(1, ch);
+  return quoted + "\"";
+}
+
+bool PgRecordset::RunEnds(const std::vector<Value>& values, const std::vector<uint32_t>& types) {
+  const Ordering& o = *ordering_;
+  const std::string key = QuotedKey() + "::text";
+  const std::string limit = " LIMIT " + std::to_string(kEndRows);
+  // One statement, so that the count and both ends are of one moment.
+  PgResult r = RunSet("SELECT 0, count(*)::text FROM (" + o.base + ") AS \"orv$set\"\n" +
+                          "UNION ALL (SELECT 1, " + key + " FROM (" + o.base + o.forward + limit +
+                          ") AS \"orv$set\")\n" + "UNION ALL (SELECT 2, " + key + " FROM (" +
+                          o.base + o.backward + limit + ") AS \"orv$set\")",
+                      values, types);
+  const auto& kind = kinds_[size_t(key_col_)];
+  std::vector<Value> head, tail;
+  long long count = -1;
+  for (int i = 0; i < r.Rows(); ++i) {
+    const std::string part = r.Text(i, 0);
+    if (part == "0") count = std::stoll(r.Text(i, 1));
+    if (part == "1") head.push_back(PgCell(r, i, 1, kind));
+    if (part == "2") tail.push_back(PgCell(r, i, 1, kind));
+  }
+  if (count < 0 || count > INT32_MAX) return false;
+  const size_t n = size_t(count);
+  const size_t ends = std::min(n, size_t(kEndRows));
+  if (head.size() != ends || tail.size() != ends) return false;
+  keys_.assign(n, Value());
+  for (size_t i = 0; i < ends; ++i) keys_[i] = std::move(head[i]);
+  for (size_t i = 0; i < ends; ++i) {
+    Value& slot = keys_[n - 1 - i];
+    if (!slot.IsNull() && !(slot == tail[i])) return false;
+    slot = std::move(tail[i]);
+  }
+  nrows_ = int(n);
+  missing_ = 0;
+  for (const Value& k : keys_) missing_ += k.IsNull() ? 1 : 0;
+  return true;
+}
+
+void PgRecordset::FillKeys() {
+  std::vector<Value> values;
+  std::vector<uint32_t> types;
+  Bind(values, types);
+  const Ordering& o = *ordering_;
+  PgResult r = RunSet("SELECT " + QuotedKey() + " FROM (" + o.base + o.forward +
+                          ") AS \"orv$set\"",
+                      values, types);
+  // Every key this set does not hold yet belongs between its two ends, in
+  // the server's order: rows another user deleted since the set opened are
+  // gone from it, and rows added since may be among them.
+  std::unordered_set<std::string> known;
+  for (const Value& k : keys_)
+    if (!k.IsNull()) known.insert(k.AsText());
+  const auto& kind = kinds_[size_t(key_col_)];
+  std::vector<Value> middle;
+  for (int i = 0; i < r.Rows(); ++i) {
+    Value k = PgCell(r, i, 0, kind);
+    if (!known.count(k.AsText())) middle.push_back(std::move(k));
+  }
+  size_t next = 0;
+  int end_of_gap = -1;
+  for (int row = 0; row < nrows_; ++row) {
+    if (!keys_[size_t(row)].IsNull() || deleted_[size_t(row)]) continue;
+    end_of_gap = row + 1;
+    if (next < middle.size()) {
+      keys_[size_t(row)] = std::move(middle[next++]);
+    } else {
+      Drop(row);  // fewer rows now than when the set opened
+    }
+  }
+  missing_ = 0;
+  if (next == middle.size() || end_of_gap < 0) return;
+  // More rows now: the rest go in after the gap, and the rows after it move on.
+  const int extra = int(middle.size() - next);
+  keys_.insert(keys_.begin() + end_of_gap, std::make_move_iterator(middle.begin() + long(next)),
+               std::make_move_iterator(middle.end()));
+  deleted_.insert(deleted_.begin() + end_of_gap, size_t(extra), 0);
+  nrows_ += extra;
+  live_ += extra;
+  auto move_on = [&](auto& row) {
+    if (row >= end_of_gap) row += extra;
+  };
+  move_on(pos_);
+  move_on(cached_row_);
+  if (last_modified_ > end_of_gap) last_modified_ += extra;
+  shift_at_ = end_of_gap;
+  shift_by_ = extra;
+}
+
 Value PgRecordset::Field(int index) const {
   Check();
   if (index < 0 || size_t(index) >= Width()) RaiseItemNotFound("DAO.Fields");
@@ -274,6 +556,10 @@ Value PgRecordset::Field(int index) const {
 }
 
 bool PgRecordset::RefreshRow(int row) {
+  if (keys_[size_t(row)].IsNull()) {
+    if (missing_ > 0) FillKeys();
+    if (keys_[size_t(row)].IsNull()) return false;  // gone since the set opened
+  }
   std::string sql = "SELECT xmin::text || ':' || ctid::text";
   for (int att : attnums_) sql += att ? ", " + PgIdent(table_.Column(att)->name) : ", NULL";
   sql += " FROM " + TableName() + " WHERE " + KeyName() + " = $1";

@@ -55,8 +55,9 @@ class RecordsetBase : public Recordset {
   virtual void Run() = 0;
   // Re-reads row `row` of an updatable set; false when it is gone.
   virtual bool RefreshRow(int row) = 0;
-  // Takes a row out of the set.
+  // Takes a row out of the set (once: a row dropped already stays so).
   virtual void Drop(int row) {
+    if (deleted_[size_t(row)]) return;
     deleted_[size_t(row)] = 1;
     --live_;
   }

@@ -9,8 +9,10 @@
 // with one statement that counts the rows and reads the keys of the first
 // and the last kEndRows of them: the first row, the last, the record count
 // and every position are known at once. The keys between are read, all
-// together, the first time the caller moves onto one of them. The key
-// breaks ties in the order, so that both ends and the middle agree.
+// together, the first time the caller moves onto one of them: every key
+// not yet held, in the server's order. Rows that tie in the order may come
+// in another order at the two ends than in the middle; each is still in the
+// set once, among its equals.
 //
 // Edits are optimistic: Edit reads the row with its version (the server's
 // xmin and ctid, which change with every write of the row, also within one
@@ -47,8 +49,8 @@ bool WordChar(char c) {
 }
 
 // A SELECT split at its own ORDER BY: the statement without it, and the
-// order forwards and backwards with the key (the column at `key_ordinal`)
-// after the caller's fields, so that no two rows tie.
+// order forwards and backwards. A SELECT without an order is put in the
+// order of its key (the column at `key_ordinal`), as a file gives its rows.
 struct Ordering {
   std::string base;
   std::string forward;   // " ORDER BY ..."
@@ -178,8 +180,6 @@ std::optional<Ordering> SplitOrdering(std::string_view sql, int key_ordinal) {
     o.backward += (o.backward.empty() ? " ORDER BY " : ", ") + expr +
                   (descending ? " ASC" : " DESC") + back_nulls;
   }
-  o.forward += ", " + key;
-  o.backward += ", " + key + " DESC";
   return o;
 }
 

@@ -215,6 +215,10 @@ class PgRecordset final : public RecordsetBase {
     const Bookmark b = RecordsetBase::GetBookmark();
     return missing_ > 0 ? b | kBeforeFill : b;
   }
+  Bookmark LastModified() const override {
+    const Bookmark b = RecordsetBase::LastModified();
+    return missing_ > 0 ? b | kBeforeFill : b;
+  }
   void SetBookmark(Bookmark b) override {
     if (b & kBeforeFill) {
       b &= ~kBeforeFill;

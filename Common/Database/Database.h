@@ -377,6 +377,12 @@ class Recordset {
   virtual int FieldCount() const = 0;
   virtual std::string FieldName(int index) const = 0;
 
+  // Moves to the first row whose field `field` equals `value` (converted to
+  // the field's type) and returns true; false, staying where it was, when
+  // no row has it. On a server a keyset found by its key reads no other
+  // row.
+  virtual bool FindFirst(std::string_view field, const Value& value) = 0;
+
   // Bookmarks identify a row of the set until the next Requery.
   using Bookmark = int64_t;
   virtual Bookmark GetBookmark() const = 0;  // 3021 with no current row

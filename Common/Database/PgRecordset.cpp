@@ -215,6 +215,7 @@ class PgRecordset final : public RecordsetBase {
     const Bookmark b = RecordsetBase::GetBookmark();
     return missing_ > 0 ? b | kBeforeFill : b;
   }
+  bool FindFirst(std::string_view field, const Value& value) override;
   Bookmark LastModified() const override {
     const Bookmark b = RecordsetBase::LastModified();
     return missing_ > 0 ? b | kBeforeFill : b;
@@ -545,6 +546,24 @@ void PgRecordset::FillKeys() {
   if (last_modified_ > end_of_gap) last_modified_ += extra;
   shift_at_ = end_of_gap;
   shift_by_ = extra;
+}
+
+bool PgRecordset::FindFirst(std::string_view field, const Value& value) {
+  Check();
+  const int c = Column(field);
+  if (!keyset_ || c != key_col_) return RecordsetBase::FindFirst(field, value);
+  // By the keys the set holds, without reading the rows before it.
+  const Value wanted = AsField(c, value);
+  if (missing_ > 0) FillKeys();
+  for (int row = 0; row < nrows_; ++row) {
+    if (deleted_[size_t(row)] || !(keys_[size_t(row)] == wanted)) continue;
+    const int was = pos_;
+    MoveTo(row, 0);
+    if (HasCurrent()) return true;
+    MoveTo(was, 0);  // deleted by another user since the set opened
+    return false;
+  }
+  return false;
 }
 
 Value PgRecordset::Field(int index) const {

@@ -110,6 +110,30 @@ int32_t RecordsetBase::AbsolutePosition() const {
   return n;
 }
 
+Value RecordsetBase::AsField(int c, const Value& value) const {
+  const auto& kind = kinds_[size_t(c)];
+  if (!kind || value.IsNull()) return value;
+  try {
+    return ConvertTo(*kind, value);
+  } catch (const OrvError&) {
+    return value;
+  }
+}
+
+bool RecordsetBase::FindFirst(std::string_view field, const Value& value) {
+  Check();
+  const int c = Column(field);
+  const Value wanted = AsField(c, value);
+  const int was = pos_;
+  if (live_ > 0) {
+    for (MoveFirst(); !IsEOF(); MoveNext()) {
+      if (Field(c) == wanted) return true;
+    }
+  }
+  MoveTo(was, 0);
+  return false;
+}
+
 Recordset::Bookmark RecordsetBase::GetBookmark() const {
   Check();
   RequireCurrent();

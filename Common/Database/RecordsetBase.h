@@ -31,6 +31,8 @@ class RecordsetBase : public Recordset {
   int FieldCount() const override { return Check(), static_cast<int>(names_.size()); }
   std::string FieldName(int index) const override;
 
+  bool FindFirst(std::string_view field, const Value& value) override;
+
   Bookmark GetBookmark() const override;
   void SetBookmark(Bookmark b) override;
   Bookmark LastModified() const override;
@@ -61,6 +63,9 @@ class RecordsetBase : public Recordset {
     deleted_[size_t(row)] = 1;
     --live_;
   }
+  // `value` as field `c` holds it, for comparing (unconverted when it is
+  // not of the field's type).
+  Value AsField(int c, const Value& value) const;
   // `value` converted to field `c`'s type for SetField: 3349 for a number
   // outside it, 3163 for a text longer than the field.
   Value ForField(int c, const Value& value) const;

@@ -454,11 +454,7 @@ void frmMAIN::ApplySearch() {
 void frmMAIN::MoveToClaimant(int32_t id) {
   db::Recordset& rs = *rsClaimant;
   if (rs.IsEOF() && rs.IsBOF()) return;
-  for (rs.MoveFirst(); !rs.IsEOF(); rs.MoveNext()) {
-    const Value v = rs.Field("ID");
-    if (!v.IsNull() && v.AsInt32() == id) return;
-  }
-  rs.MoveFirst();
+  if (!rs.FindFirst("ID", id)) rs.MoveFirst();
 }
 
 void frmMAIN::AddClaimant() {

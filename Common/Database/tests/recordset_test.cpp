@@ -446,6 +446,35 @@ TEST_P(LargeKeysetTest, BothEndsAndTheMiddleAgreeWithTheSnapshot) {
   }
 }
 
+TEST_P(LargeKeysetTest, FindFirstGoesToTheRowOrStaysWhereItWas) {
+  for (const RecordsetType type : {RecordsetType::Dynaset, RecordsetType::Snapshot}) {
+    RecordsetPtr rs =
+        db_->OpenRecordset("SELECT * FROM BIG ORDER BY NAME DESC, N", type);
+    const Walk walk = WalkOf(*rs, "NAME");
+    rs->Requery();  // the middle unread again
+    for (const size_t at : {size_t(0), size_t(350), walk.ids.size() - 1}) {
+      ASSERT_TRUE(rs->FindFirst("id", std::to_string(walk.ids[at])));  // as the field holds it
+      EXPECT_EQ(rs->AbsolutePosition(), int32_t(at));
+      EXPECT_EQ(rs->Field("NAME").TextOrEmpty(), walk.values[at]);
+    }
+    EXPECT_FALSE(rs->FindFirst("ID", 100000));
+    EXPECT_EQ(rs->Field("ID").AsInt32(), walk.ids.back());
+    ASSERT_TRUE(rs->FindFirst("NAME", "name 12"));
+    EXPECT_EQ(size_t(rs->AbsolutePosition()),
+              size_t(std::find(walk.values.begin(), walk.values.end(), "name 12") -
+                     walk.values.begin()));
+    EXPECT_EQ(ErrorOf([&] { rs->FindFirst("NOPE", 1); }), 3265);
+  }
+  // A row another user deleted is not found.
+  RecordsetPtr rs = db_->OpenRecordset("BIG", RecordsetType::Dynaset);
+  const int32_t last = (rs->MoveLast(), rs->Field("ID").AsInt32());
+  rs->MoveFirst();
+  db_->Execute("DELETE FROM BIG WHERE ID = ?", {last - 300});
+  EXPECT_FALSE(rs->FindFirst("ID", last - 300));
+  EXPECT_EQ(rs->AbsolutePosition(), 0);
+  EXPECT_TRUE(rs->FindFirst("ID", last - 301));
+}
+
 TEST_P(LargeKeysetTest, OthersChangingTheMiddleBeforeItIsReadLoseNoRow) {
   struct Change {
     int deleted;  // rows of the middle another user deletes

@@ -555,14 +555,13 @@ bool PgRecordset::FindFirst(std::string_view field, const Value& value) {
   // By the keys the set holds, without reading the rows before it.
   const Value wanted = AsField(c, value);
   if (missing_ > 0) FillKeys();
+  const int was = pos_;
   for (int row = 0; row < nrows_; ++row) {
     if (deleted_[size_t(row)] || !(keys_[size_t(row)] == wanted)) continue;
-    const int was = pos_;
     MoveTo(row, 0);
-    if (HasCurrent()) return true;
-    MoveTo(was, 0);  // deleted by another user since the set opened
-    return false;
+    if (HasCurrent()) return true;  // else deleted by another user since the set opened
   }
+  MoveTo(was, 0);
   return false;
 }
 

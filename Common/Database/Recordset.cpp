@@ -19,6 +19,7 @@
 // meanwhile, instead of overwriting their change.
 #include <cctype>
 #include <cstring>
+#include <unordered_set>
 
 #include "Impl.h"
 #include "RecordsetBase.h"
@@ -87,6 +88,8 @@ class SqliteRecordset final : public RecordsetBase {
   void SetField(std::string_view name, const Value& value) override;
   void Update() override;
   void Delete() override;
+
+  bool FindFirst(std::string_view field, const Value& value) override;
 
   void SetIndex(std::string_view index) override;
   void Seek(std::string_view op, const std::vector<Value>& values) override;
@@ -634,6 +637,34 @@ void SqliteRecordset::Seek(std::string_view op, const std::vector<Value>& values
   }
   pos_ = nrows_;
   MoveTo(AppendRow(rowid), 0);  // added to the table since the set was read
+}
+
+bool SqliteRecordset::FindFirst(std::string_view field, const Value& value) {
+  Check();
+  const int c = Column(field);
+  const Value wanted = AsField(c, value);
+  if (!keyset_ || origins_[size_t(c)].empty() || wanted.IsNull()) {
+    return RecordsetBase::FindFirst(field, value);
+  }
+  // The table's rows that have the value, then the first of them in the
+  // set: without reading the rows before it.
+  std::unordered_set<int64_t> having;
+  {
+    Statement st(conn_,
+                 "SELECT _rowid_ FROM " + QuoteIdent(table_) + " WHERE " +
+                     QuoteIdent(origins_[size_t(c)]) + " = ?",
+                 kSource);
+    BindValue(st.Get(kSource), 1, wanted);
+    while (st.Step(kSource)) having.insert(sqlite3_column_int64(st.Get(kSource), 0));
+  }
+  const int was = pos_;
+  for (int row = 0; row < nrows_ && !having.empty(); ++row) {
+    if (deleted_[size_t(row)] || !having.count(rowids_[size_t(row)])) continue;
+    MoveTo(row, 0);
+    if (HasCurrent()) return true;  // else deleted since the set was read
+  }
+  MoveTo(was, 0);
+  return false;
 }
 
 void SqliteRecordset::Close() {

@@ -2,12 +2,14 @@
 // to a file or a server, at its structure level, written in one transaction
 // on the destination and then compared row by row with the source.
 #include <filesystem>
+#include <map>
 
 #include "ChangeHistory.h"
 #include "ClaimantsCsv.h"
 #include "Database.h"
 #include "InputError.h"
 #include "OrvError.h"
+#include "StepProgress.h"
 #include "Text.h"
 #include "modTarnbyDatabase.h"
 
@@ -34,7 +36,8 @@ db::RecordsetPtr Ordered(db::Database& d, const std::string& table,
 
 }  // namespace
 
-CopyReport CopyDatabase(const std::string& source, const std::string& destination, bool replace) {
+CopyReport CopyDatabase(const std::string& source, const std::string& destination, bool replace,
+                        const ProgressFn& progress) {
   db::DatabasePtr src = tarnby::OpenForReading(source);
   const int16_t level = tarnby::StructureLevel(*src);
   std::error_code ec;
@@ -69,6 +72,7 @@ CopyReport CopyDatabase(const std::string& source, const std::string& destinatio
 
   CopyReport report;
   const std::vector<std::string> tables = src->TableNames();
+  std::map<std::string, int64_t> copied;  // rows of each table written
   dst->BeginTrans();
   try {
     // The source's change history comes along as it is: the rows copied
@@ -84,14 +88,20 @@ CopyReport CopyDatabase(const std::string& source, const std::string& destinatio
       }
       dst->Execute("DELETE FROM \"" + table + "\"");
       const std::string insert = "INSERT INTO \"" + table + "\" (" + cols + ") VALUES (" + marks + ")";
+      tarnby::StepProgress step(progress, "Copying " + table, progress ? Rows(*src, table) : 0);
       auto rs = Ordered(*src, table, fields);
       std::vector<Value> values(fields.size());
+      int64_t rows = 0;
       for (; !rs->IsEOF(); rs->MoveNext()) {
         for (size_t i = 0; i < fields.size(); ++i) values[i] = rs->Field(static_cast<int>(i));
         dst->Execute(insert, values);
-        ++report.rows;
+        ++rows;
+        step.Add();
       }
       ContinueCounters(*dst, table);
+      step.End();
+      copied[table] = rows;
+      report.rows += rows;
       ++report.tables;
     }
     tarnby::ResumeChangeRecording(*dst);
@@ -113,8 +123,9 @@ CopyReport CopyDatabase(const std::string& source, const std::string& destinatio
     const std::vector<db::FieldDef> fields = src->Fields(table);
     auto a = Ordered(*src, table, fields);
     auto b = Ordered(*dst, table, fields);
+    tarnby::StepProgress step(progress, "Comparing " + table, copied[table]);
     int64_t row = 0;
-    for (; !a->IsEOF() && !b->IsEOF(); a->MoveNext(), b->MoveNext(), ++row) {
+    for (; !a->IsEOF() && !b->IsEOF(); a->MoveNext(), b->MoveNext(), ++row, step.Add()) {
       for (const db::FieldDef& f : fields) {
         if (!(a->Field(f.name) == b->Field(f.name))) {
           throw OrvError(3000, "CopyDatabase",
@@ -128,6 +139,7 @@ CopyReport CopyDatabase(const std::string& source, const std::string& destinatio
     if (!a->IsEOF() || !b->IsEOF()) {
       throw OrvError(3000, "CopyDatabase", "The copy of " + table + " has another number of rows.");
     }
+    step.End();
   }
   report.level = level;
   dst->Close();

@@ -86,9 +86,9 @@ CopyReport CopyDatabase(const std::string& source, const std::string& destinatio
         cols += (cols.empty() ? "\"" : ", \"") + f.name + "\"";
         marks += marks.empty() ? "?" : ", ?";
       }
+      tarnby::StepProgress step(progress, "Copying " + table, progress ? Rows(*src, table) : 0);
       dst->Execute("DELETE FROM \"" + table + "\"");
       const std::string insert = "INSERT INTO \"" + table + "\" (" + cols + ") VALUES (" + marks + ")";
-      tarnby::StepProgress step(progress, "Copying " + table, progress ? Rows(*src, table) : 0);
       auto rs = Ordered(*src, table, fields);
       std::vector<Value> values(fields.size());
       int64_t rows = 0;
@@ -105,7 +105,9 @@ CopyReport CopyDatabase(const std::string& source, const std::string& destinatio
       ++report.tables;
     }
     tarnby::ResumeChangeRecording(*dst);
+    tarnby::StepProgress step(progress, "Writing the copy", 1);
     dst->CommitTrans();
+    step.End();
   } catch (...) {
     try {
       dst->Rollback();
@@ -121,9 +123,10 @@ CopyReport CopyDatabase(const std::string& source, const std::string& destinatio
   for (const std::string& table : tables) {
     if (!dst->TableExists(table)) continue;
     const std::vector<db::FieldDef> fields = src->Fields(table);
+    // Told before the rows are asked for: each engine sorts them first.
+    tarnby::StepProgress step(progress, "Comparing " + table, copied[table]);
     auto a = Ordered(*src, table, fields);
     auto b = Ordered(*dst, table, fields);
-    tarnby::StepProgress step(progress, "Comparing " + table, copied[table]);
     int64_t row = 0;
     for (; !a->IsEOF() && !b->IsEOF(); a->MoveNext(), b->MoveNext(), ++row, step.Add()) {
       for (const db::FieldDef& f : fields) {

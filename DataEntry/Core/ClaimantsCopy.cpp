@@ -3,6 +3,7 @@
 // on the destination and then compared row by row with the source.
 #include <filesystem>
 #include <map>
+#include <optional>
 
 #include "ChangeHistory.h"
 #include "ClaimantsCsv.h"
@@ -73,6 +74,7 @@ CopyReport CopyDatabase(const std::string& source, const std::string& destinatio
   CopyReport report;
   const std::vector<std::string> tables = src->TableNames();
   std::map<std::string, int64_t> copied;  // rows of each table written
+  std::optional<tarnby::StepProgress> writing;  // the commit, then a server's statistics
   dst->BeginTrans();
   try {
     // The source's change history comes along as it is: the rows copied
@@ -105,9 +107,8 @@ CopyReport CopyDatabase(const std::string& source, const std::string& destinatio
       ++report.tables;
     }
     tarnby::ResumeChangeRecording(*dst);
-    tarnby::StepProgress step(progress, "Writing the copy", 1);
+    writing.emplace(progress, "Writing the copy", 2);
     dst->CommitTrans();
-    step.End();
   } catch (...) {
     try {
       dst->Rollback();
@@ -117,7 +118,9 @@ CopyReport CopyDatabase(const std::string& source, const std::string& destinatio
     throw;
   }
 
+  writing->Tell(1);
   tarnby::RefreshStatistics(*dst, tables);
+  writing->End();
 
   // Every row again, from both, compared value by value.
   for (const std::string& table : tables) {

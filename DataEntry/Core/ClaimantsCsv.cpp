@@ -284,9 +284,11 @@ ImportCounts ImportFolder(const std::string& db_path, const std::string& source_
   db::DatabasePtr d = tarnby::OpenClaimantDatabase(db_path, whole_file);
   RequireLatest(*d);
   ImportCounts counts;
+  std::optional<tarnby::StepProgress> writing;  // the commit, then a server's statistics
   d->BeginTrans();
   try {
     ImportAll(*d, dir, progress, counts);
+    writing.emplace(progress, "Writing the import", 2);
     d->CommitTrans();
   } catch (...) {
     try {
@@ -299,7 +301,9 @@ ImportCounts ImportFolder(const std::string& db_path, const std::string& source_
   }
   std::vector<std::string> tables;
   for (const TableFile& tf : kFiles) tables.emplace_back(tf.table);
+  writing->Tell(1);
   tarnby::RefreshStatistics(*d, tables);
+  writing->End();
   d->Close();
   return counts;
 }

@@ -141,14 +141,15 @@ class ProgressTest : public ::testing::TestWithParam<bool> {
 };
 
 // Import: the whole-file check of a file, then each file in the order it
-// is read, by its bytes. Export: each file by the rows of its table.
+// is read, by its bytes, then the commit. Export: each file by the rows of
+// its table.
 TEST_P(ProgressTest, ImportAndExportTellEachFile) {
   Recorder r;
   const ImportCounts in = ImportFolder(db_, source_.string(), r.Fn());
   ASSERT_EQ(in.claimants, kClaimants);
   ExpectWellFormed(r);
   std::vector<std::string> expected = {"Importing claimants.csv", "Importing work_history.csv",
-                                       "Importing smoke_history.csv"};
+                                       "Importing smoke_history.csv", "Writing the import"};
   if (!OnServer()) expected.insert(expected.begin(), "Checking the whole file");
   EXPECT_EQ(r.Steps(), expected);
   for (const char* file : {"claimants.csv", "work_history.csv", "smoke_history.csv"}) {

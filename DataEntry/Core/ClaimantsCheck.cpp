@@ -96,6 +96,7 @@ CheckReport CheckDatabase(const std::string& db_path, const db::QueryBudget& bud
   }
   if (base_ok) {
     tarnby::StepProgress step(progress, "Checking the histories' claimants", 2);
+    int64_t done = 0;
     for (const char* t : {"WORKHISTORY", "SMOKEHISTORY"}) {
       Collect(*d,
               std::string("SELECT '") + t + " entry ' || h.ID || ': claimant ' || h.CLAIMANTID || " +
@@ -103,7 +104,7 @@ CheckReport CheckDatabase(const std::string& db_path, const db::QueryBudget& bud
                   " h WHERE NOT EXISTS (SELECT 1 FROM CLAIMANT c WHERE c.ID = h.CLAIMANTID) "
                   "ORDER BY h.ID",
               r.problems);
-      step.Tell(1);
+      step.Tell(++done);
     }
     step.End();
   }

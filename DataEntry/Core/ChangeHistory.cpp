@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 
+#include "StepProgress.h"
 #include "Text.h"
 
 namespace orv::tarnby {
@@ -295,7 +296,8 @@ std::vector<ChangeRecord> ReadChanges(db::Database& d, std::optional<int32_t> cl
 
 void ForEachChange(db::Database& d, std::optional<int32_t> claimant,
                    const std::optional<std::string>& since,
-                   const std::function<void(const ChangeRecord&)>& each) {
+                   const std::function<void(const ChangeRecord&)>& each,
+                   const ProgressFn& progress) {
   // A page of records at a time, by ID: a national database's history is
   // tens of millions of records, more than a program may hold at once.
   // The pages are read in one read transaction: one picture of the history,
@@ -303,6 +305,18 @@ void ForEachChange(db::Database& d, std::optional<int32_t> claimant,
   constexpr int32_t kPage = 10000;
   d.BeginTrans(false);
   try {
+    // How far: the last ID read within the range of IDs the history holds,
+    // which its key gives at once (counting the records of one claimant or
+    // from a day on would read them twice).
+    int64_t first = 0, span = 0;
+    if (progress && d.TableExists(kChangeHistoryTable)) {
+      auto r = d.OpenRecordset("SELECT MIN(ID), MAX(ID) FROM CHANGEHISTORY", RecordsetType::Snapshot);
+      if (!r->Field(0).IsNull()) {
+        first = r->Field(0).AsInt64();
+        span = r->Field(1).AsInt64() - first + 1;
+      }
+    }
+    StepProgress step(progress, "Reading the change history", span);
     std::optional<int64_t> after;
     for (;;) {
       int64_t last = 0;
@@ -311,7 +325,9 @@ void ForEachChange(db::Database& d, std::optional<int32_t> claimant,
       for (const ChangeRecord& c : page) each(c);
       if (page.size() < static_cast<size_t>(kPage)) break;
       after = last;
+      step.Tell(last - first + 1);
     }
+    step.End();
   } catch (...) {
     d.Rollback();
     throw;

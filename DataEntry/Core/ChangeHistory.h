@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "Database.h"
+#include "ProgressFn.h"
 
 namespace orv::tarnby {
 
@@ -76,19 +77,25 @@ std::vector<ChangeRecord> ReadChanges(db::Database& database, std::optional<int3
 
 // The records as ReadChanges gives them oldest first, handed to `each` one
 // by one while no more than a page of them is held; in a read transaction
-// of its own (not inside one of the caller's).
+// of its own (not inside one of the caller's). `progress`, when given, is
+// told after each page how far through the history's record numbers it has
+// read (the step "Reading the change history").
 void ForEachChange(db::Database& database, std::optional<int32_t> claimant,
                    const std::optional<std::string>& since,
-                   const std::function<void(const ChangeRecord&)>& each);
+                   const std::function<void(const ChangeRecord&)>& each,
+                   const ProgressFn& progress = {});
 
 // The history as CSV (TIME, USER, PROGRAM, TABLE, ROWID, CLAIMANTID, ACTION,
 // FIELD, OLD, NEW), oldest first; of one claimant, and from a day on, when given.
 void WriteHistoryCsv(db::Database& database, std::ostream& out, std::optional<int32_t> claimant,
-                     const std::optional<std::string>& since);
+                     const std::optional<std::string>& since, const ProgressFn& progress = {});
 
 // A record whose old value is not the value the previous record of that
 // row and field left, and a row whose current value is not its last recorded
-// one: what a history altered by another program looks like.
-std::vector<std::string> CheckChangeHistory(db::Database& database);
+// one: what a history altered by another program looks like. `progress`,
+// when given, is told each of its statements done (one over the whole
+// history, then one per tracked table).
+std::vector<std::string> CheckChangeHistory(db::Database& database,
+                                            const ProgressFn& progress = {});
 
 }  // namespace orv::tarnby

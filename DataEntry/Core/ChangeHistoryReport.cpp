@@ -6,6 +6,7 @@
 
 #include "ChangeHistory.h"
 #include "Csv.h"
+#include "StepProgress.h"
 #include "Text.h"
 
 namespace orv::tarnby {
@@ -24,7 +25,7 @@ std::optional<std::string> TextOrNone(const Value& v) {
 }  // namespace
 
 void WriteHistoryCsv(db::Database& d, std::ostream& out, std::optional<int32_t> claimant,
-                     const std::optional<std::string>& since) {
+                     const std::optional<std::string>& since, const ProgressFn& progress) {
   out << "TIME,USER,PROGRAM,TABLE,ROWID,CLAIMANTID,ACTION,FIELD,OLD,NEW\r\n";
   // An empty text is written as an empty cell, as a missing one is.
   const auto cell = [](const std::optional<std::string>& v) {
@@ -35,12 +36,17 @@ void WriteHistoryCsv(db::Database& d, std::ostream& out, std::optional<int32_t> 
         << ',' << c.row << ',' << (c.claimant ? std::to_string(*c.claimant) : std::string()) << ','
         << cell(c.action) << ',' << cell(c.field) << ',' << cell(c.old_value) << ','
         << cell(c.new_value) << "\r\n";
-  });
+  }, progress);
 }
 
-std::vector<std::string> CheckChangeHistory(db::Database& d) {
+std::vector<std::string> CheckChangeHistory(db::Database& d, const ProgressFn& progress) {
   std::vector<std::string> problems;
   if (!d.TableExists(kChangeHistoryTable)) return problems;
+  std::vector<std::string> tables = TrackedTables();
+  std::sort(tables.begin(), tables.end());
+  // One statement over the whole history, then one per table.
+  StepProgress step(progress, "Checking the change history",
+                    1 + static_cast<int64_t>(tables.size()));
   // The records of one row and field, in the order they were written, are
   // compared by the database itself (a window over the history, which it
   // sorts on disk when it must): only what is wrong comes back. The whole
@@ -65,11 +71,11 @@ std::vector<std::string> CheckChangeHistory(db::Database& d) {
                        r->Field(3).TextOrEmpty() + " was " + show(TextOrNone(r->Field(4))) +
                        " before it, but the record before left " + show(TextOrNone(r->Field(5))));
   }
+  step.Tell(1);
   // A row whose current value is not what its last record left, table by
   // table in the order of their names, then by row and field.
-  std::vector<std::string> tables = TrackedTables();
-  std::sort(tables.begin(), tables.end());
-  for (const std::string& table : tables) {
+  for (size_t i = 0; i < tables.size(); step.Tell(static_cast<int64_t>(2 + i++))) {
+    const std::string& table = tables[i];
     if (!d.TableExists(table)) continue;
     std::string now = "CASE k.F";
     for (const db::FieldDef& f : d.Fields(table))
@@ -98,6 +104,7 @@ std::vector<std::string> CheckChangeHistory(db::Database& d) {
       problems.push_back(table + " row " + std::to_string(f.row) + " " + f.field + " is " +
                          show(f.now) + " but its last recorded change left " + show(f.left));
   }
+  step.End();
   return problems;
 }
 

@@ -7,6 +7,7 @@
 #include "Database.h"
 #include "OrvError.h"
 #include "SafeFiles.h"
+#include "StepProgress.h"
 #include "Text.h"
 #include "modTarnbyDatabase.h"
 
@@ -53,23 +54,28 @@ bool IsActionQueryName(const std::string& name) {
 
 }  // namespace
 
-CheckReport CheckDatabase(const std::string& db_path, const db::QueryBudget& budget) {
+CheckReport CheckDatabase(const std::string& db_path, const db::QueryBudget& budget,
+                          const ProgressFn& progress) {
   // Opened without the program's refusal of foreign objects, to list them.
   db::OpenOptions read_only;
   read_only.read_only = true;
   read_only.kind = db::DatabaseKind::Claimant;
   read_only.query_budget = budget;
+  read_only.check_progress = tarnby::WholeFileCheckProgress(progress);
   db::DatabasePtr d = db::OpenDatabase(db_path, read_only);
   CheckReport r;
   for (const std::string& o : tarnby::ForeignObjects(*d)) {
     r.problems.push_back(o + ": not part of the claimant database's structure");
   }
   if (!d->IsServer()) {  // a server keeps its own storage sound
+    // One statement, whose progress the database does not tell.
+    tarnby::StepProgress step(progress, "Checking the file's indexes", 1);
     auto rs = d->OpenRecordset("PRAGMA integrity_check", db::RecordsetType::Snapshot);
     for (; !rs->IsEOF(); rs->MoveNext()) {
       const std::string line = rs->Field(0).AsText();
       if (line != "ok") r.problems.push_back("integrity check: " + line);
     }
+    step.End();
   }
   bool base_ok = true;
   for (const char* t : {"PARMS", "CLAIMANT", "WORKHISTORY", "SMOKEHISTORY"}) {
@@ -89,6 +95,8 @@ CheckReport CheckDatabase(const std::string& db_path, const db::QueryBudget& bud
     if (d->TableExists(t)) r.row_counts.emplace_back(t, Count(*d, std::string("SELECT COUNT(*) FROM ") + t));
   }
   if (base_ok) {
+    tarnby::StepProgress step(progress, "Checking the histories' claimants", 2);
+    int64_t done = 0;
     for (const char* t : {"WORKHISTORY", "SMOKEHISTORY"}) {
       Collect(*d,
               std::string("SELECT '") + t + " entry ' || h.ID || ': claimant ' || h.CLAIMANTID || " +
@@ -96,7 +104,9 @@ CheckReport CheckDatabase(const std::string& db_path, const db::QueryBudget& bud
                   " h WHERE NOT EXISTS (SELECT 1 FROM CLAIMANT c WHERE c.ID = h.CLAIMANTID) "
                   "ORDER BY h.ID",
               r.problems);
+      step.Tell(++done);
     }
+    step.End();
   }
   if (base_ok) {
     // Every stored query the program opens to read runs once, under the
@@ -109,7 +119,11 @@ CheckReport CheckDatabase(const std::string& db_path, const db::QueryBudget& bud
     // queries are written in its own dialect, which a new file's are not
     // to be compared with: there every stop is still counted.)
     std::optional<std::map<std::string, std::string>> own;
-    for (const std::string& q : d->QueryNames()) {
+    const std::vector<std::string> queries = d->QueryNames();
+    tarnby::StepProgress step(progress, "Running the stored queries",
+                              static_cast<int64_t>(queries.size()));
+    for (size_t i = 0; i < queries.size(); step.Tell(static_cast<int64_t>(++i))) {
+      const std::string& q = queries[i];
       if (IsActionQueryName(q)) continue;
       try {
         d->QueryDefs(q)->OpenRecordset(db::RecordsetType::Snapshot);
@@ -126,10 +140,12 @@ CheckReport CheckDatabase(const std::string& db_path, const db::QueryBudget& bud
                                    : "the stored query " + q + ": " + e.Description());
       }
     }
+    step.End();
   }
   // Values another program stored that do not fit their field: text in a
   // number or yes/no field, which the program cannot read. (A server's
   // column types never hold such a value.)
+  std::vector<std::pair<std::string, std::string>> numeric;  // table, field
   for (const char* t : {"CLAIMANT", "WORKHISTORY", "SMOKEHISTORY", "USERFACTOR", "PENSIONDATA",
                         "PENSIONRESULTS"}) {
     if (d->IsServer() || !d->TableExists(t)) continue;
@@ -137,13 +153,22 @@ CheckReport CheckDatabase(const std::string& db_path, const db::QueryBudget& bud
       if (f.type == db::FieldType::Text || f.type == db::FieldType::Memo ||
           f.type == db::FieldType::DateTime)
         continue;
-      const std::string q = "\"" + f.name + "\"";
+      numeric.emplace_back(t, f.name);
+    }
+  }
+  if (!numeric.empty()) {
+    tarnby::StepProgress step(progress, "Checking the fields' values",
+                              static_cast<int64_t>(numeric.size()));
+    for (size_t i = 0; i < numeric.size(); step.Tell(static_cast<int64_t>(++i))) {
+      const auto& [t, field] = numeric[i];
+      const std::string q = "\"" + field + "\"";
       Collect(*d,
-              std::string("SELECT '") + t + " entry ' || _rowid_ || ': " + f.name +
-                  " holds the text ' || quote(" + q + ") || ', not a number' FROM " + t +
-                  " WHERE typeof(" + q + ") IN ('text', 'blob') ORDER BY _rowid_",
+              "SELECT '" + t + " entry ' || _rowid_ || ': " + field + " holds the text ' || quote(" +
+                  q + ") || ', not a number' FROM " + t + " WHERE typeof(" + q +
+                  ") IN ('text', 'blob') ORDER BY _rowid_",
               r.problems);
     }
+    step.End();
   }
   if (d->TableExists("USERFACTOR")) {
     Collect(*d,
@@ -160,7 +185,8 @@ CheckReport CheckDatabase(const std::string& db_path, const db::QueryBudget& bud
               r.problems);
     }
   }
-  for (const std::string& p : tarnby::CheckChangeHistory(*d)) r.problems.push_back("change history: " + p);
+  for (const std::string& p : tarnby::CheckChangeHistory(*d, progress))
+    r.problems.push_back("change history: " + p);
   d->Close();
   return r;
 }

@@ -2,12 +2,15 @@
 // to a file or a server, at its structure level, written in one transaction
 // on the destination and then compared row by row with the source.
 #include <filesystem>
+#include <map>
+#include <optional>
 
 #include "ChangeHistory.h"
 #include "ClaimantsCsv.h"
 #include "Database.h"
 #include "InputError.h"
 #include "OrvError.h"
+#include "StepProgress.h"
 #include "Text.h"
 #include "modTarnbyDatabase.h"
 
@@ -34,7 +37,8 @@ db::RecordsetPtr Ordered(db::Database& d, const std::string& table,
 
 }  // namespace
 
-CopyReport CopyDatabase(const std::string& source, const std::string& destination, bool replace) {
+CopyReport CopyDatabase(const std::string& source, const std::string& destination, bool replace,
+                        const ProgressFn& progress) {
   db::DatabasePtr src = tarnby::OpenForReading(source);
   const int16_t level = tarnby::StructureLevel(*src);
   std::error_code ec;
@@ -69,6 +73,8 @@ CopyReport CopyDatabase(const std::string& source, const std::string& destinatio
 
   CopyReport report;
   const std::vector<std::string> tables = src->TableNames();
+  std::map<std::string, int64_t> copied;  // rows of each table written
+  std::optional<tarnby::StepProgress> writing;  // the commit, then a server's statistics
   dst->BeginTrans();
   try {
     // The source's change history comes along as it is: the rows copied
@@ -82,19 +88,26 @@ CopyReport CopyDatabase(const std::string& source, const std::string& destinatio
         cols += (cols.empty() ? "\"" : ", \"") + f.name + "\"";
         marks += marks.empty() ? "?" : ", ?";
       }
+      tarnby::StepProgress step(progress, "Copying " + table, progress ? Rows(*src, table) : 0);
       dst->Execute("DELETE FROM \"" + table + "\"");
       const std::string insert = "INSERT INTO \"" + table + "\" (" + cols + ") VALUES (" + marks + ")";
       auto rs = Ordered(*src, table, fields);
       std::vector<Value> values(fields.size());
+      int64_t rows = 0;
       for (; !rs->IsEOF(); rs->MoveNext()) {
         for (size_t i = 0; i < fields.size(); ++i) values[i] = rs->Field(static_cast<int>(i));
         dst->Execute(insert, values);
-        ++report.rows;
+        ++rows;
+        step.Add();
       }
       ContinueCounters(*dst, table);
+      step.End();
+      copied[table] = rows;
+      report.rows += rows;
       ++report.tables;
     }
     tarnby::ResumeChangeRecording(*dst);
+    writing.emplace(progress, "Writing the copy", 2);
     dst->CommitTrans();
   } catch (...) {
     try {
@@ -105,16 +118,20 @@ CopyReport CopyDatabase(const std::string& source, const std::string& destinatio
     throw;
   }
 
+  writing->Tell(1);
   tarnby::RefreshStatistics(*dst, tables);
+  writing->End();
 
   // Every row again, from both, compared value by value.
   for (const std::string& table : tables) {
     if (!dst->TableExists(table)) continue;
     const std::vector<db::FieldDef> fields = src->Fields(table);
+    // Told before the rows are asked for: each engine sorts them first.
+    tarnby::StepProgress step(progress, "Comparing " + table, copied[table]);
     auto a = Ordered(*src, table, fields);
     auto b = Ordered(*dst, table, fields);
     int64_t row = 0;
-    for (; !a->IsEOF() && !b->IsEOF(); a->MoveNext(), b->MoveNext(), ++row) {
+    for (; !a->IsEOF() && !b->IsEOF(); a->MoveNext(), b->MoveNext(), ++row, step.Add()) {
       for (const db::FieldDef& f : fields) {
         if (!(a->Field(f.name) == b->Field(f.name))) {
           throw OrvError(3000, "CopyDatabase",
@@ -128,6 +145,7 @@ CopyReport CopyDatabase(const std::string& source, const std::string& destinatio
     if (!a->IsEOF() || !b->IsEOF()) {
       throw OrvError(3000, "CopyDatabase", "The copy of " + table + " has another number of rows.");
     }
+    step.End();
   }
   report.level = level;
   dst->Close();

@@ -12,6 +12,7 @@
 #include "Numbers.h"
 #include "OrvError.h"
 #include "SafeFiles.h"
+#include "StepProgress.h"
 #include "Text.h"
 #include "UserFactor.h"
 #include "modTarnbyDatabase.h"
@@ -114,9 +115,11 @@ bool IsRowFault(const OrvError& e) {
 }
 
 // Reads one file and adds its rows; `check` sees each row before it is
-// added (field name -> value) and may throw an InputError.
+// added (field name -> value) and may throw an InputError. `progress` is
+// told the bytes of the file read.
 template <typename Check>
-int64_t ImportFile(db::Database& d, const std::string& path, const char* table, Check check) {
+int64_t ImportFile(db::Database& d, const std::string& path, const char* table,
+                   const ProgressFn& progress, Check check) {
   const std::vector<FieldDef> fields = d.Fields(table);
   std::vector<std::string> names;
   for (const FieldDef& f : fields) names.push_back(f.name);
@@ -138,6 +141,7 @@ int64_t ImportFile(db::Database& d, const std::string& path, const char* table, 
   const std::string sql =
       "INSERT INTO " + QuoteName(table) + " (" + columns + ") VALUES (" + slots + ")";
   int64_t rows = 0;
+  tarnby::StepProgress step(progress, "Importing " + fs::path(path).filename().string(), csv.Size());
   while (csv.Next()) {
     std::vector<Value> values;
     std::map<std::string, Value> row;
@@ -160,9 +164,10 @@ int64_t ImportFile(db::Database& d, const std::string& path, const char* table, 
       const std::string field = e.Number() == db::dberr::kDuplicateKey ? "ID" : "";
       throw InputError(path, csv.Line(), field, "the database refused the row: " + e.Description());
     }
-    ++rows;
+    if (++rows % tarnby::StepProgress::kEvery == 0) step.Tell(csv.BytesRead());
   }
   ContinueCounters(d, table);
+  step.End();
   return rows;
 }
 
@@ -189,11 +194,12 @@ void RequireLatest(db::Database& d) {
   }
 }
 
-void ImportAll(db::Database& d, const fs::path& dir, ImportCounts& counts) {
+void ImportAll(db::Database& d, const fs::path& dir, const ProgressFn& progress,
+               ImportCounts& counts) {
   std::set<int64_t> claimants = Ids(d, "CLAIMANT");
   std::set<int64_t> factors = Ids(d, "USERFACTOR");
 
-  counts.claimants = ImportFile(d, (dir / "claimants.csv").string(), "CLAIMANT",
+  counts.claimants = ImportFile(d, (dir / "claimants.csv").string(), "CLAIMANT", progress,
                                 [&](const CsvReader& csv, const std::map<std::string, Value>& row) {
                                   const Value id = Get(row, "ID");
                                   if (!id.IsNull()) claimants.insert(id.AsInt64());
@@ -208,7 +214,7 @@ void ImportAll(db::Database& d, const fs::path& dir, ImportCounts& counts) {
   std::error_code ec;
   if (fs::exists(uf, ec)) {
     counts.user_factors =
-        ImportFile(d, uf.string(), "USERFACTOR",
+        ImportFile(d, uf.string(), "USERFACTOR", progress,
                    [&](const CsvReader& csv, const std::map<std::string, Value>& row) {
                      const int64_t id = Get(row, "ID").AsInt64();
                      if (id < dust::kFirstUserFactorID) {
@@ -225,7 +231,7 @@ void ImportAll(db::Database& d, const fs::path& dir, ImportCounts& counts) {
     }
   };
   counts.work = ImportFile(
-      d, (dir / "work_history.csv").string(), "WORKHISTORY",
+      d, (dir / "work_history.csv").string(), "WORKHISTORY", progress,
       [&](const CsvReader& csv, const std::map<std::string, Value>& row) {
         claimant_exists(csv, row);
         for (const char* field : {"JOBFACTORID", "RESPFACTORID"}) {
@@ -235,7 +241,7 @@ void ImportAll(db::Database& d, const fs::path& dir, ImportCounts& counts) {
           }
         }
       });
-  counts.smoking = ImportFile(d, (dir / "smoke_history.csv").string(), "SMOKEHISTORY",
+  counts.smoking = ImportFile(d, (dir / "smoke_history.csv").string(), "SMOKEHISTORY", progress,
                               claimant_exists);
 }
 
@@ -262,7 +268,8 @@ std::optional<std::string> ExportCell(const Value& v, const FieldDef& f) {
 
 }  // namespace
 
-ImportCounts ImportFolder(const std::string& db_path, const std::string& source_dir) {
+ImportCounts ImportFolder(const std::string& db_path, const std::string& source_dir,
+                          const ProgressFn& progress) {
   const fs::path dir(source_dir);
   std::error_code ec;
   if (!fs::is_directory(dir, ec)) throw InputError(source_dir, 0, "", "not a folder");
@@ -273,12 +280,15 @@ ImportCounts ImportFolder(const std::string& db_path, const std::string& source_
   }
   db::OpenOptions whole_file;
   whole_file.check = db::OpenCheck::WholeFile;
+  whole_file.check_progress = tarnby::WholeFileCheckProgress(progress);
   db::DatabasePtr d = tarnby::OpenClaimantDatabase(db_path, whole_file);
   RequireLatest(*d);
   ImportCounts counts;
+  std::optional<tarnby::StepProgress> writing;  // the commit, then a server's statistics
   d->BeginTrans();
   try {
-    ImportAll(*d, dir, counts);
+    ImportAll(*d, dir, progress, counts);
+    writing.emplace(progress, "Writing the import", 2);
     d->CommitTrans();
   } catch (...) {
     try {
@@ -291,13 +301,17 @@ ImportCounts ImportFolder(const std::string& db_path, const std::string& source_
   }
   std::vector<std::string> tables;
   for (const TableFile& tf : kFiles) tables.emplace_back(tf.table);
+  writing->Tell(1);
   tarnby::RefreshStatistics(*d, tables);
+  writing->End();
   d->Close();
   return counts;
 }
 
-ImportCounts ExportFolder(const std::string& db_path, const std::string& output_dir) {
-  db::DatabasePtr d = tarnby::OpenForReading(db_path, db::OpenCheck::WholeFile);
+ImportCounts ExportFolder(const std::string& db_path, const std::string& output_dir,
+                          const ProgressFn& progress) {
+  db::DatabasePtr d = tarnby::OpenForReading(db_path, db::OpenCheck::WholeFile,
+                                             tarnby::WholeFileCheckProgress(progress));
   // Every file is written in full before any replaces the folder's old one,
   // so a failure midway (a full disk) leaves the old export as it was.
   files::StagedFolder staged(output_dir);
@@ -319,6 +333,14 @@ ImportCounts ExportFolder(const std::string& db_path, const std::string& output_
     std::vector<std::string> names;
     for (const FieldDef& f : fields) names.push_back(f.name);
     CsvWriter out((fs::path(staged.Folder()) / tf.file).string(), names);
+    // The rows to come, counted only for someone to tell.
+    int64_t rows = 0;
+    if (progress) {
+      auto n = d->OpenRecordset("SELECT COUNT(*) FROM " + QuoteName(tf.table),
+                                db::RecordsetType::Snapshot);
+      rows = n->Field(0).AsInt64();
+    }
+    tarnby::StepProgress step(progress, std::string("Exporting ") + tf.file, rows);
     auto rs = d->OpenRecordset("SELECT * FROM " + QuoteName(tf.table) + " ORDER BY ID",
                                db::RecordsetType::Snapshot);
     for (; !rs->IsEOF(); rs->MoveNext()) {
@@ -337,8 +359,10 @@ ImportCounts ExportFolder(const std::string& db_path, const std::string& output_
       }
       out.Row(cells);
       ++count;
+      step.Add();
     }
     out.Commit();
+    step.End();
   }
   d->CommitTrans();
   d->Close();

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "Database.h"
+#include "ProgressFn.h"
 
 namespace orv::db {
 class Database;
@@ -36,11 +37,18 @@ struct ImportCounts {
 // in the database, a user-defined factor ID below 10000, a duplicate ID) or
 // that the database refuses rejects the whole import: an InputError naming
 // the file, the line and the field, and the database is left as it was.
-ImportCounts ImportFolder(const std::string& db_path, const std::string& source_dir);
+//
+// `progress`, when given, is told how far the long steps of these
+// functions have come: the whole-file check of a file on opening it (pages
+// read), each file or table (import: bytes of the file read; export, copy:
+// rows), the copy's row-by-row comparison, the check's stages.
+ImportCounts ImportFolder(const std::string& db_path, const std::string& source_dir,
+                          const ProgressFn& progress = {});
 
 // Writes the four files (user_factors.csv only when the table exists) into
 // `output_dir`, created when missing; rows in ID order.
-ImportCounts ExportFolder(const std::string& db_path, const std::string& output_dir);
+ImportCounts ExportFolder(const std::string& db_path, const std::string& output_dir,
+                          const ProgressFn& progress = {});
 
 struct CheckReport {
   int16_t level = 0;
@@ -57,7 +65,8 @@ struct CheckReport {
 // would not only read). Opens the file read-only.
 // On a file, a stored query of the structure's own text that goes over
 // `budget` (a search with no filter over a large database) is not counted.
-CheckReport CheckDatabase(const std::string& db_path, const db::QueryBudget& budget = {});
+CheckReport CheckDatabase(const std::string& db_path, const db::QueryBudget& budget = {},
+                          const ProgressFn& progress = {});
 
 struct CopyReport {
   int16_t level = 0;
@@ -71,7 +80,8 @@ struct CopyReport {
 // hold no claimants unless `replace` (InputError otherwise). Written in one
 // transaction, counters continued on a server, then every row compared with
 // the source (OrvError naming the first difference).
-CopyReport CopyDatabase(const std::string& source, const std::string& destination, bool replace);
+CopyReport CopyDatabase(const std::string& source, const std::string& destination, bool replace,
+                        const ProgressFn& progress = {});
 std::vector<std::string> FormatCheckReport(const CheckReport& report);
 
 // On a server, the counters of `table`'s numbering fields go on after the

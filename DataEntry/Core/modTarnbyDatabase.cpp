@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <optional>
 #include <system_error>
+#include <utility>
 
 #include "ClaimantSchema.h"
 #include "FileDialog.h"
@@ -305,10 +306,12 @@ db::DatabasePtr OpenClaimantDatabase(const std::string& path, db::OpenOptions op
   return d;
 }
 
-db::DatabasePtr OpenForReading(const std::string& path, db::OpenCheck check) {
+db::DatabasePtr OpenForReading(const std::string& path, db::OpenCheck check,
+                               std::function<void(int64_t, int64_t)> check_progress) {
   db::OpenOptions read_only;
   read_only.read_only = true;
   read_only.check = check;
+  read_only.check_progress = std::move(check_progress);
   return OpenClaimantDatabase(path, read_only);
 }
 

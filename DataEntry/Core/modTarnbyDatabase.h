@@ -110,11 +110,12 @@ void CreateSharedRunTables(db::Database& database);
 // are left to the server. Nothing on a file. Not inside a transaction.
 void RefreshStatistics(db::Database& database, const std::vector<std::string>& tables);
 
-// Opens a claimant database read-only (shared), checked as `check` says. A
-// change a killed program left unfinished is undone by the database layer
-// before it reads.
+// Opens a claimant database read-only (shared), checked as `check` says
+// (`check_progress` as in db::OpenOptions). A change a killed program left
+// unfinished is undone by the database layer before it reads.
 db::DatabasePtr OpenForReading(const std::string& path,
-                               db::OpenCheck check = db::OpenCheck::Structure);
+                               db::OpenCheck check = db::OpenCheck::Structure,
+                               std::function<void(int64_t, int64_t)> check_progress = {});
 
 // The structure level (PCVERSION, 0 when missing). Raises 800 without PARMS.
 int16_t StructureLevel(db::Database& database);

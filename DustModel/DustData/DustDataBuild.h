@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "InputError.h"
+#include "ProgressFn.h"
 
 namespace orv::db {
 class Database;
@@ -36,9 +37,8 @@ class Database;
 
 namespace orv::dustdata {
 
-// Reports work in hand: a step text and how far it has got (done of total,
-// in units of the step's choosing; total 0 when unknown).
-using ProgressFn = std::function<void(std::string_view step, int64_t done, int64_t total)>;
+// Reports work in hand (the progress callback every long task of the system takes).
+using ProgressFn = orv::ProgressFn;
 
 // Builds a new dust data database at `output_db` from the CSV folder
 // `source_dir`. The database is written under a temporary name in the same

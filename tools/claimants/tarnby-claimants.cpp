@@ -2,20 +2,24 @@
 // level or an older one), upgrades them as the desktop program does, checks
 // them, and moves claimants in and out as CSV.
 #include <CLI/CLI.hpp>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <iostream>
+#include <string_view>
 
 #include "ChangeHistory.h"
 #include "ClaimantsCsv.h"
 #include "Database.h"
 #include "ExitCodes.h"
 #include "PlainHelp.h"
+#include "ProgressBar.h"
 #include "InputError.h"
 #include "OrvError.h"
 #include "SafeFiles.h"
+#include "Text.h"
 #include "modTarnbyDatabase.h"
 
 namespace {
@@ -25,6 +29,51 @@ namespace cl = orv::claimants;
 namespace tb = orv::tarnby;
 
 constexpr const char* kTool = "tarnby-claimants";
+
+// Progress on standard error, as tarnby-calc shows it: on a terminal a bar;
+// in a log, once the work has lasted a moment, a line when a step begins
+// and at every tenth of its way (a second apart at least). Finish() wipes
+// the bar before anything else is written.
+class Progress {
+ public:
+  // `bar`: whether a bar may be drawn on the terminal (not while the
+  // output itself goes to that terminal as it is made).
+  explicit Progress(bool bar = true) : terminal_(isatty(STDERR_FILENO) != 0), bar_allowed_(bar) {}
+
+  orv::ProgressFn Fn() {
+    return [this](std::string_view step, int64_t done, int64_t total) { Tell(step, done, total); };
+  }
+  void Finish() { bar_.Finish(); }
+
+ private:
+  void Tell(std::string_view step, int64_t done, int64_t total) {
+    if (terminal_) {
+      if (bar_allowed_) bar_.Update(step, done, total);
+      return;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (now - began_ < std::chrono::seconds(1)) return;
+    const bool began = step != step_;
+    if (began) step_ = std::string(step);
+    // A step's end needs no line: the next step's, or the result, follows.
+    // Within a step, a line at most a second: a quick step needs none.
+    if (total > 0 && done >= total) return;
+    if (!began && (done < next_line_ || now - last_line_ < std::chrono::seconds(1))) return;
+    std::cerr << kTool << ": " << orv::LowerAscii(step.substr(0, 1)) << step.substr(1);
+    if (total > 0) std::cerr << ": " << done << " of " << total;
+    std::cerr << "\n";
+    next_line_ = done + std::max<int64_t>(1, total / 10);
+    last_line_ = now;
+  }
+
+  orv::ProgressBar bar_;
+  const bool terminal_;
+  const bool bar_allowed_;
+  const std::chrono::steady_clock::time_point began_ = std::chrono::steady_clock::now();
+  std::string step_;
+  int64_t next_line_ = 0;
+  std::chrono::steady_clock::time_point last_line_;
+};
 
 int Create(const std::string& path, int level) {
   std::error_code ec;
@@ -44,13 +93,19 @@ int Create(const std::string& path, int level) {
 }
 
 int Upgrade(const std::string& path, const std::string& backup, bool no_backup) {
+  Progress progress;
+  const orv::ProgressFn tell = progress.Fn();
   orv::db::OpenOptions exclusive;
   exclusive.exclusive = true;
   exclusive.busy_timeout_ms = 0;
   exclusive.check = orv::db::OpenCheck::WholeFile;
+  exclusive.check_progress = [&tell](int64_t done, int64_t total) {
+    tell("Checking the whole file", done, total);
+  };
   orv::db::DatabasePtr d;
   try {
     d = tb::OpenClaimantDatabase(path, exclusive);
+    progress.Finish();
   } catch (const orv::OrvError& e) {
     if (!orv::db::IsRefusedForUse(e)) throw;
     throw orv::OrvError(e.Number(), e.Source(),
@@ -82,6 +137,7 @@ int Upgrade(const std::string& path, const std::string& backup, bool no_backup) 
     tb::CopyDatabaseConsistently(*d, target);
     std::cout << "Backed up " << path << " to " << target << "\n";
   }
+  // Each level applied is a line of its own (and the bar of the check gone).
   tb::SetLevelAppliedHook([](int16_t level) {
     std::cerr << kTool << ": applying structure level " << level << "\n";
   });
@@ -93,13 +149,17 @@ int Upgrade(const std::string& path, const std::string& backup, bool no_backup) 
 }
 
 int Check(const std::string& path) {
-  const cl::CheckReport report = cl::CheckDatabase(path);
+  Progress progress;
+  const cl::CheckReport report = cl::CheckDatabase(path, {}, progress.Fn());
+  progress.Finish();
   for (const std::string& line : cl::FormatCheckReport(report)) std::cout << line << "\n";
   return report.ok() ? kExitOk : kExitBadInput;
 }
 
 int Import(const std::string& path, const std::string& dir) {
-  const cl::ImportCounts n = cl::ImportFolder(path, dir);
+  Progress progress;
+  const cl::ImportCounts n = cl::ImportFolder(path, dir, progress.Fn());
+  progress.Finish();
   std::cout << "Imported " << n.claimants << " claimants, " << n.work << " work history and "
             << n.smoking << " smoking history entries, " << n.user_factors
             << " user-defined factors into " << path << "\n";
@@ -107,7 +167,9 @@ int Import(const std::string& path, const std::string& dir) {
 }
 
 int Export(const std::string& path, const std::string& dir) {
-  const cl::ImportCounts n = cl::ExportFolder(path, dir);
+  Progress progress;
+  const cl::ImportCounts n = cl::ExportFolder(path, dir, progress.Fn());
+  progress.Finish();
   std::cout << "Exported " << n.claimants << " claimants, " << n.work << " work history and "
             << n.smoking << " smoking history entries, " << n.user_factors
             << " user-defined factors to " << dir << "\n";
@@ -115,7 +177,9 @@ int Export(const std::string& path, const std::string& dir) {
 }
 
 int Copy(const std::string& source, const std::string& destination, bool replace) {
-  const cl::CopyReport r = cl::CopyDatabase(source, destination, replace);
+  Progress progress;
+  const cl::CopyReport r = cl::CopyDatabase(source, destination, replace, progress.Fn());
+  progress.Finish();
   std::cout << "Copied " << r.rows << " rows of " << r.tables << " tables from " << source
             << " to " << destination << " at structure level " << r.level
             << "; checked row by row: the copy is identical\n";
@@ -211,7 +275,10 @@ int main(int argc, char** argv) {
     if (*import) return Import(db, dir);
     if (*history) {
       const orv::db::DatabasePtr d = tb::OpenForReading(db);
-      tb::WriteHistoryCsv(*d, std::cout, history_claimant, since);
+      // The CSV goes out as it is read: on the same terminal, it is the progress.
+      Progress progress(isatty(STDOUT_FILENO) == 0);
+      tb::WriteHistoryCsv(*d, std::cout, history_claimant, since, progress.Fn());
+      progress.Finish();
       d->Close();
       return std::cout.flush() ? orv::tools::kExitOk : orv::tools::kExitFailure;
     }

@@ -504,6 +504,15 @@ class BoundTexts {
   std::vector<const char*> ptrs_;
 };
 
+// The server types of `count` values: those given, then "as the server
+// infers" (0); none when no type is given.
+std::vector<Oid> TypesOf(const std::vector<uint32_t>& types, size_t count) {
+  if (types.empty()) return {};
+  std::vector<Oid> oids(types.begin(), types.end());
+  oids.resize(std::max(count, oids.size()), 0);
+  return oids;
+}
+
 // "10 s", or "250 ms" when not whole seconds.
 std::string DurationText(int32_t ms) {
   return ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms";
@@ -512,10 +521,20 @@ std::string DurationText(int32_t ms) {
 }  // namespace
 
 PgResult PgConnection::Run(const std::string& sql, const std::vector<Value>& values,
-                           const std::vector<uint32_t>& types, std::string_view source) {
-  const std::string name = Prepared(sql, types, source);
+                           const std::vector<uint32_t>& types, std::string_view source,
+                           Plan plan) {
   const BoundTexts bound(values);
-  PgResult r(PQexecPrepared(h_, name.c_str(), bound.Count(), bound.Data(), nullptr, nullptr, 0));
+  PgResult r;
+  if (plan == Plan::EachRun) {
+    EnsureConnected(source);
+    const std::vector<Oid> oids = TypesOf(types, values.size());
+    r = PgResult(PQexecParams(h_, sql.c_str(), bound.Count(), oids.empty() ? nullptr : oids.data(),
+                              bound.Data(), nullptr, nullptr, 0));
+  } else {
+    const std::string name = Prepared(sql, types, source);
+    r = PgResult(
+        PQexecPrepared(h_, name.c_str(), bound.Count(), bound.Data(), nullptr, nullptr, 0));
+  }
   const auto status = PQresultStatus(r.get());
   if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) RaiseResult(r.get(), source);
   return r;
@@ -531,11 +550,20 @@ void PgConnection::RaiseOverBudget(const std::string& query, const std::string& 
 PgResult PgConnection::RunWithinBudget(const std::string& query, const std::string& sql,
                                        const std::vector<Value>& values,
                                        const std::vector<uint32_t>& types,
-                                       std::string_view source) {
-  const std::string name = Prepared(sql, types, source);
+                                       std::string_view source, Plan plan) {
   const BoundTexts bound(values);
-  if (!PQsendQueryPrepared(h_, name.c_str(), bound.Count(), bound.Data(), nullptr, nullptr, 0)) {
-    RaiseResult(nullptr, source);
+  if (plan == Plan::EachRun) {
+    EnsureConnected(source);
+    const std::vector<Oid> oids = TypesOf(types, values.size());
+    if (!PQsendQueryParams(h_, sql.c_str(), bound.Count(), oids.empty() ? nullptr : oids.data(),
+                           bound.Data(), nullptr, nullptr, 0)) {
+      RaiseResult(nullptr, source);
+    }
+  } else {
+    const std::string name = Prepared(sql, types, source);
+    if (!PQsendQueryPrepared(h_, name.c_str(), bound.Count(), bound.Data(), nullptr, nullptr, 0)) {
+      RaiseResult(nullptr, source);
+    }
   }
   // The whole result is awaited; past the budget's time the server is asked
   // to cancel the run, which then ends as cancelled ("57014").

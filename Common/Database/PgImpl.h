@@ -93,18 +93,24 @@ class PgConnection {
   // "the database 'x' on the server 'y'": how messages name it.
   const std::string& Display() const { return display_; }
 
+  // How a statement is planned: once, the plan kept with the statement for
+  // the connection's life (the server may then plan it for any values), or
+  // each time for the values given, for a statement over a whole set that
+  // runs now and then, where a plan for any pattern can cost far more than
+  // planning.
+  enum class Plan { Kept, EachRun };
   // Runs translated SQL with values bound in order; `types` (server type
-  // ids, 0 for "as the server infers") may be empty. Prepared once per text
-  // and kept for the connection's life. Failures raise.
+  // ids, 0 for "as the server infers") may be empty. Failures raise.
   PgResult Run(const std::string& sql, const std::vector<Value>& values,
-               const std::vector<uint32_t>& types, std::string_view source);
+               const std::vector<uint32_t>& types, std::string_view source,
+               Plan plan = Plan::Kept);
   // Runs, as Run does, SQL that comes from the database: the stored query
   // `query`. A run longer than the budget's time is cancelled, and one whose
   // rows or a value of them are larger than the budget allows is refused:
   // both 3035 naming the query, as on a file.
   PgResult RunWithinBudget(const std::string& query, const std::string& sql,
                            const std::vector<Value>& values, const std::vector<uint32_t>& types,
-                           std::string_view source);
+                           std::string_view source, Plan plan = Plan::Kept);
   // The columns a statement would give (prepared as Run prepares it).
   PgResult Describe(const std::string& sql, const std::vector<uint32_t>& types,
                     std::string_view source);

@@ -240,7 +240,8 @@ class PgRecordset final : public RecordsetBase {
   void Prepare();
   void Run() override;
   PgResult RunSet(const std::string& sql, const std::vector<Value>& values,
-                  const std::vector<uint32_t>& types);
+                  const std::vector<uint32_t>& types,
+                  PgConnection::Plan plan = PgConnection::Plan::Kept);
   std::string QuotedKey() const;
   // Opens a large keyset at its two ends; false when the server's answer
   // does not hold together (the caller then reads every key).
@@ -409,10 +410,13 @@ void PgRecordset::Prepare() {
 
 // A stored query's SQL runs under the budget of SQL from the database; the
 // caller's own does not.
+// The key statements of a keyset, which read over the whole set once per
+// opening, are planned for their values each time: kept, the server may
+// plan a search's pattern for any pattern and read every row in its order.
 PgResult PgRecordset::RunSet(const std::string& sql, const std::vector<Value>& values,
-                             const std::vector<uint32_t>& types) {
-  if (query_.empty()) return conn_->Run(sql, values, types, kSource);
-  return conn_->RunWithinBudget(query_, sql, values, types, kSource);
+                             const std::vector<uint32_t>& types, PgConnection::Plan plan) {
+  if (query_.empty()) return conn_->Run(sql, values, types, kSource, plan);
+  return conn_->RunWithinBudget(query_, sql, values, types, kSource, plan);
 }
 
 void PgRecordset::Run() {
@@ -432,7 +436,7 @@ void PgRecordset::Run() {
       // The keys alone, in the set's order.
       PgResult r = RunSet("SELECT " + QuotedKey() + " FROM (" + translated_.sql +
                               ") AS \"orv$set\"",
-                          values, types);
+                          values, types, PgConnection::Plan::EachRun);
       nrows_ = r.Rows();
       keys_.clear();
       keys_.reserve(size_t(nrows_));
@@ -471,7 +475,7 @@ bool PgRecordset::RunEnds(const std::vector<Value>& values, const std::vector<ui
                           "UNION ALL (SELECT 1, " + key + " FROM (" + o.base + o.forward + limit +
                           ") AS \"orv$set\")\n" + "UNION ALL (SELECT 2, " + key + " FROM (" +
                           o.base + o.backward + limit + ") AS \"orv$set\")",
-                      values, types);
+                      values, types, PgConnection::Plan::EachRun);
   const auto& kind = kinds_[size_t(key_col_)];
   std::vector<Value> head, tail;
   long long count = -1;
@@ -505,7 +509,7 @@ void PgRecordset::FillKeys() {
   const Ordering& o = *ordering_;
   PgResult r = RunSet("SELECT " + QuotedKey() + " FROM (" + o.base + o.forward +
                           ") AS \"orv$set\"",
-                      values, types);
+                      values, types, PgConnection::Plan::EachRun);
   // Every key this set does not hold yet belongs between its two ends, in
   // the server's order: rows another user deleted since the set opened are
   // gone from it, and rows added since may be among them.

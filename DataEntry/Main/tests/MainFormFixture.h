@@ -10,6 +10,7 @@
 #include <unistd.h>
 #include <QApplication>
 #include <QTest>
+#include <QToolButton>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -215,6 +216,15 @@ class MainFormEngineTest : public MainFormTest, public ::testing::WithParamInter
   bool OnServer() const override { return GetParam(); }
 };
 inline auto BothEngines() { return ::testing::Bool(); }
+
+// The claimant record bar's caption, and one of its buttons by its tip.
+inline QString Caption(frmMAIN& f) { return f.Form().datClaimant->Caption(); }
+inline QToolButton* RecordButton(frmMAIN& f, const QString& name) {
+  for (QToolButton* b : f.Form().datClaimant->findChildren<QToolButton*>()) {
+    if (b->toolTip() == name) return b;
+  }
+  return nullptr;
+}
 inline std::string EngineName(const ::testing::TestParamInfo<bool>& info) {
   return info.param ? "Server" : "File";
 }

@@ -13,15 +13,6 @@
 namespace orv::tarnby::test {
 namespace {
 
-QString Caption(frmMAIN& f) { return f.Form().datClaimant->Caption(); }
-
-QToolButton* RecordButton(frmMAIN& f, const QString& name) {
-  for (QToolButton* b : f.Form().datClaimant->findChildren<QToolButton*>()) {
-    if (b->toolTip() == name) return b;
-  }
-  return nullptr;
-}
-
 TEST_F(MainFormTest, AnOverlappingJobIsNamedAtSaveAndCanBeCorrected) {
   frmMAIN& f = LoadForm();
   AddClaimant(QStringLiteral("Quarrington"), QStringLiteral("Joseph"));

@@ -75,7 +75,42 @@ TEST_P(MainFormEngineTest, OperatorRoundStoresTheSameResultAsTheCalculator) {
             QString::number(rs->Field(0).AsDouble(), 'f', 2));
 }
 
+// More claimants than a server's set reads at its two ends when it opens.
+class ManyClaimants : public MainFormEngineTest {
+ protected:
+  void PrepareDatabase() override {
+    Exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 450) "
+         "INSERT INTO CLAIMANT (SURNAME, FIRSTNAME) "
+         "SELECT CASE WHEN i = 225 THEN 'Zed' ELSE 'Surname ' || i END, 'John' FROM n");
+  }
+};
+
+TEST_P(ManyClaimants, TheRecordBarCountsAndMovesThroughThemAll) {
+  frmMAIN& f = LoadForm();
+  QToolButton* last = RecordButton(f, QStringLiteral("Last record"));
+  QToolButton* previous = RecordButton(f, QStringLiteral("Previous record"));
+  ASSERT_TRUE(last && previous);
+  EXPECT_EQ(Caption(f), "Record: 1 of 450");
+  last->click();
+  EXPECT_EQ(Caption(f), "Record: 450 of 450");
+  EXPECT_EQ(f.Tab0().Form().txtSurname->text(), "Surname 450");
+
+  // A cleared search comes back to the claimant it found, in the middle.
+  SearchName = "Zed";
+  f.ApplySearch();
+  EXPECT_EQ(Caption(f), "Filtered record: 1 of 1");
+  SearchName.clear();
+  f.ApplySearch();
+  EXPECT_EQ(Caption(f), "Record: 225 of 450");
+  EXPECT_EQ(f.Tab0().Form().txtSurname->text(), "Zed");
+  previous->click();
+  EXPECT_EQ(Caption(f), "Record: 224 of 450");
+  EXPECT_EQ(f.Tab0().Form().txtSurname->text(), "Surname 224");
+  EXPECT_TRUE(boxes_->shown.empty()) << Boxes();
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, MainFormEngineTest, BothEngines(), EngineName);
+INSTANTIATE_TEST_SUITE_P(Engines, ManyClaimants, BothEngines(), EngineName);
 
 }  // namespace
 }  // namespace orv::tarnby::test

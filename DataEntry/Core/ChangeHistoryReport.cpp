@@ -1,6 +1,12 @@
 // The change history read back: as CSV, and checked against itself and the
 // rows it records.
+#include <fmt/format.h>
+
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <map>
+#include <optional>
 #include <tuple>
 #include <vector>
 
@@ -16,6 +22,60 @@ namespace {
 using db::RecordsetType;
 
 std::string Ident(const std::string& name) { return "\"" + name + "\""; }
+
+// A number written as its text, whole; none otherwise.
+std::optional<double> NumberIn(const std::string& text) {
+  if (text.empty()) return std::nullopt;
+  char* end = nullptr;
+  const double x = std::strtod(text.c_str(), &end);
+  if (end != text.c_str() + text.size()) return std::nullopt;
+  return x;
+}
+
+// Whether two texts a record and a row (or two records) give for a field of
+// type `type` are the same value. A number's text depends on the engine
+// that wrote it: a file writes a Single field's 0.6 as 0.600000023841858 (the
+// single widened) and 15 digits of a Double, a server 0.6 and every digit
+// needed, a Currency with four decimals. A history copied from one engine
+// to the other holds the first's texts beside the second's.
+bool SameValue(std::optional<db::FieldType> type, const std::optional<std::string>& a,
+               const std::optional<std::string>& b) {
+  if (a == b) return true;
+  if (!a || !b || !type) return false;
+  const std::optional<double> x = NumberIn(*a), y = NumberIn(*b);
+  if (!x || !y) return false;
+  switch (*type) {
+    case db::FieldType::Single:
+      return static_cast<float>(*x) == static_cast<float>(*y);
+    case db::FieldType::Double:
+      return fmt::format("{:.15g}", *x) == fmt::format("{:.15g}", *y);
+    case db::FieldType::Currency:
+      return std::llround(*x * 10000) == std::llround(*y * 10000);
+    default:
+      return *x == *y;  // whole numbers, written "1" or "1.0"
+  }
+}
+
+// The type of each field of the tracked tables, by table and field in capitals.
+std::map<std::string, std::map<std::string, db::FieldType>> FieldTypes(db::Database& d) {
+  std::map<std::string, std::map<std::string, db::FieldType>> out;
+  for (const std::string& table : TrackedTables()) {
+    if (!d.TableExists(table)) continue;
+    auto& fields = out[UpperAscii(table)];
+    for (const db::FieldDef& f : d.Fields(table)) fields[UpperAscii(f.name)] = f.type;
+  }
+  return out;
+}
+
+std::optional<db::FieldType> TypeOf(
+    const std::map<std::string, std::map<std::string, db::FieldType>>& types,
+    const std::string& table, const std::string& field) {
+  const auto t = types.find(table);
+  if (t == types.end()) return std::nullopt;
+  const auto f = t->second.find(field);
+  if (f == t->second.end()) return std::nullopt;
+  return f->second;
+}
 
 std::optional<std::string> TextOrNone(const Value& v) {
   if (v.IsNull()) return std::nullopt;
@@ -57,6 +117,9 @@ std::vector<std::string> CheckChangeHistory(db::Database& d, const ProgressFn& p
     return v ? "\"" + *v + "\"" : std::string("empty");
   };
   const char* kKey = "UPPER(TABLENAME), COALESCE(ROWKEY, 0), UPPER(FIELD)";
+  // Texts that differ are looked at once more here: the same number
+  // written by the other engine is not a problem.
+  const auto types = FieldTypes(d);
   // A record whose old value is not what the record before it left.
   for (auto r = d.OpenRecordset(
            std::string("SELECT ID, T, R, F, o, p FROM (SELECT ID, UPPER(TABLENAME) AS T, "
@@ -66,6 +129,9 @@ std::vector<std::string> CheckChangeHistory(db::Database& d, const ProgressFn& p
                kKey + " ORDER BY ID)) x WHERE n > 1 AND o IS DISTINCT FROM p ORDER BY ID",
            RecordsetType::Snapshot);
        !r->IsEOF(); r->MoveNext()) {
+    if (SameValue(TypeOf(types, r->Field(1).TextOrEmpty(), r->Field(3).TextOrEmpty()),
+                  TextOrNone(r->Field(4)), TextOrNone(r->Field(5))))
+      continue;
     problems.push_back("change record " + r->Field(0).AsText() + ": " + r->Field(1).TextOrEmpty() +
                        " row " + std::to_string(r->Field(2).AsInt64()) + " " +
                        r->Field(3).TextOrEmpty() + " was " + show(TextOrNone(r->Field(4))) +
@@ -94,9 +160,12 @@ std::vector<std::string> CheckChangeHistory(db::Database& d, const ProgressFn& p
              "AS n FROM CHANGEHISTORY WHERE UPPER(TABLENAME) = ?) k LEFT JOIN " + Ident(table) +
              " t ON t." + Ident("ID") + " = k.R WHERE k.n = 1) x WHERE c IS DISTINCT FROM v",
              RecordsetType::Snapshot, {Value(UpperAscii(table))});
-         !r->IsEOF(); r->MoveNext())
-      found.push_back({r->Field(0).AsInt64(), r->Field(1).TextOrEmpty(), TextOrNone(r->Field(2)),
-                       TextOrNone(r->Field(3))});
+         !r->IsEOF(); r->MoveNext()) {
+      Found f{r->Field(0).AsInt64(), r->Field(1).TextOrEmpty(), TextOrNone(r->Field(2)),
+              TextOrNone(r->Field(3))};
+      if (!SameValue(TypeOf(types, UpperAscii(table), f.field), f.now, f.left))
+        found.push_back(std::move(f));
+    }
     std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
       return std::tie(a.row, a.field) < std::tie(b.row, b.field);
     });

@@ -383,9 +383,40 @@ TEST_F(ClaimantsTest, CopyFileToServerToFileKeepsEveryRow) {
   const Ran there = Tool("copy " + original + " " + server);
   ASSERT_EQ(there.code, 0) << there.err;
   EXPECT_NE(there.out.find("the copy is identical"), std::string::npos) << there.out;
+  // The file's change records write a Single's 0.6 as 0.600000023841858, the
+  // server 0.6: the same value, so check finds the history sound, also once
+  // the server has recorded a change after the copied records, and back in
+  // a file.
+  {
+    auto d = tarnby::OpenClaimantDatabase(server);
+    d->Execute("UPDATE USERFACTOR SET JOBFACTOR = 0.7 WHERE ID = 10000");
+    d->Close();
+  }
+  const Ran check_there = Tool("check " + server);
+  EXPECT_EQ(check_there.code, 0) << check_there.out;
   const std::string back = NewPlace("back.db", false);
   const Ran again = Tool("copy " + server + " " + back);
   ASSERT_EQ(again.code, 0) << again.err;
+  const Ran check_back = Tool("check " + back);
+  EXPECT_EQ(check_back.code, 0) << check_back.out;
+  {
+    // A value that is not the same is still found.
+    auto d = db::OpenDatabase(back);
+    d->Execute("DROP TRIGGER CHANGEHISTORY_USERFACTOR_UPDATE");
+    d->Execute("UPDATE USERFACTOR SET JOBFACTOR = 0.70001 WHERE ID = 10000");
+    d->Close();
+  }
+  const Ran check_changed = Tool("check " + back);
+  EXPECT_EQ(check_changed.code, 2);
+  EXPECT_NE(check_changed.out.find("USERFACTOR row 10000 JOBFACTOR is \"0.70001"),
+            std::string::npos)
+      << check_changed.out;
+  {
+    // The rest of the comparison runs on the copy as it was.
+    auto d = db::OpenDatabase(back);
+    d->Execute("UPDATE USERFACTOR SET JOBFACTOR = 0.55 WHERE ID = 10000");
+    d->Close();
+  }
   ExportFolder(original, (dir_ / "out1").string());
   ExportFolder(back, (dir_ / "out2").string());
   for (const char* f :

@@ -70,6 +70,9 @@ struct Batch {
   std::vector<int32_t> ids;
   std::vector<Row> rows;
   std::vector<Calculated> calculated;  // until stored
+  // Where a file's change history stood when the batch was read: a claimant
+  // no record since names is stored without being read again.
+  std::optional<orv::claimcalc::ChangeMark> mark;
 };
 
 Cell FloatCell(const std::optional<float>& v) { return v ? Cell(orv::FloatToText(*v)) : Cell(); }
@@ -251,6 +254,7 @@ class Run {
       orv::db::Database& db = source.Database();
       db.BeginTrans();
       try {
+        if (o_.store) b.mark = source.Mark();
         for (int32_t id : b.ids) {
           try {
             claimants.emplace_back(source.Read(id));
@@ -302,10 +306,24 @@ class Run {
       b.rows.clear();
       return;
     }
+    // The claimants whose history may have changed since the batch was read
+    // are read again before their results are written; the others need not
+    // be.
+    std::optional<std::vector<int32_t>> changed;
+    if (b.mark && !b.ids.empty())
+      changed = source.ChangedSince(*b.mark, b.ids.front(), b.ids.back());
+    const auto unchanged = [&changed](int32_t id) {
+      return changed && !std::binary_search(changed->begin(), changed->end(), id);
+    };
     bool first = true;
     for (const Calculated& done : b.calculated) {
       Row& row = b.rows[done.row];
-      if (orv::claimcalc::StoreResult(source, done.claimant, done.result, when)) {
+      bool stored = true;
+      if (unchanged(done.claimant.ID))
+        orv::claimcalc::WriteResult(source, done.claimant, done.result, when);
+      else
+        stored = orv::claimcalc::StoreResult(source, done.claimant, done.result, when);
+      if (stored) {
         row.stored = true;
       } else {
         row.skipped = true;

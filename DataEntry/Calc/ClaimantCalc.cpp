@@ -208,9 +208,15 @@ bool StoreResult(ClaimantSource& source, const StoredClaimant& calculated,
   if (now.stored_quantum != calculated.stored_quantum ||
       now.stored_calcdate != calculated.stored_calcdate)
     return false;
+  WriteResult(source, calculated, result, when);
+  return true;
+}
+
+void WriteResult(ClaimantSource& source, const StoredClaimant& calculated,
+                 const ClaimantResult& result, std::chrono::system_clock::time_point when) {
   if (result.outcome != Outcome::kCalculated) {
     ClearStoredResult(source.Database(), calculated.ID);
-    return true;
+    return;
   }
   const StoredResultValues v = ResultValues(result, when);
   // One statement for the result and its fingerprint: the row is written
@@ -230,7 +236,6 @@ bool StoreResult(ClaimantSource& source, const StoredClaimant& calculated,
                   : "UPDATE CLAIMANT SET CALCDATE = ?, ENGINEVERSION = ?, DUSTDATAVERSION = ?, "
                     "RECOVERABLEQUANTUM = ? WHERE ID = ?",
       values);
-  return true;
 }
 
 void ClearStoredResult(orv::db::Database& claimants, int32_t claimantID) {

@@ -155,6 +155,13 @@ orv::dust::HistorySmoke ToHistorySmoke(const SmokeRow& s);
 std::vector<orv::dust::HistoryJob> HistoryJobs(const StoredClaimant& c);
 std::vector<orv::dust::HistorySmoke> HistorySmoking(const StoredClaimant& c);
 
+// Where a claimant file's change history stood when claimants were read:
+// its last record and the file's structure version.
+struct ChangeMark {
+  int64_t last_record = 0;
+  int64_t schema_version = 0;
+};
+
 // Reads stored claimants over one open claimant database connection. The
 // stored queries are prepared on first use and re-run for every claimant.
 // Not thread-safe: one per thread.
@@ -181,6 +188,24 @@ class ClaimantSource {
 
   // Whether stored results carry a fingerprint (structure level 21 or later).
   bool HasFingerprints();
+
+  // Where the change history stands, read inside the caller's read
+  // transaction, when every later change to a claimant, his histories or a
+  // user-defined factor is bound to leave a record after it: on a file
+  // whose change history has all its triggers. None otherwise, and on a
+  // server, whose records are numbered as they are written rather than in
+  // the order their transactions commit.
+  std::optional<ChangeMark> Mark();
+
+  // Of the claimants `first` to `last`, those whose reading may differ from
+  // what was read at `mark`, because a record since names them (ascending,
+  // each once). None when any claimant's may: a user-defined factor was
+  // changed, a row was given another claimant or ID, the file's structure
+  // changed (recording may have been suspended), or the history no longer
+  // reaches the mark. Call inside the write transaction that stores, so that
+  // the answer holds until it commits.
+  std::optional<std::vector<int32_t>> ChangedSince(const ChangeMark& mark, int32_t first,
+                                                   int32_t last);
 
   orv::db::Database& Database() { return *db_; }
 
@@ -258,6 +283,12 @@ StoredResultValues ResultValues(const ClaimantResult& r,
 [[nodiscard]] bool StoreResult(ClaimantSource& source, const StoredClaimant& calculated,
                                const ClaimantResult& result,
                                std::chrono::system_clock::time_point when);
+
+// StoreResult's write alone, for a claimant the caller knows to be unchanged
+// since `calculated` was read (ClaimantSource::ChangedSince does not name
+// him), inside the caller's write transaction.
+void WriteResult(ClaimantSource& source, const StoredClaimant& calculated,
+                 const ClaimantResult& result, std::chrono::system_clock::time_point when);
 
 // Empties CALCDATE, ENGINEVERSION, DUSTDATAVERSION and RECOVERABLEQUANTUM of
 // one claimant (a fingerprint left behind names a CALCDATE that is gone, and

@@ -1,10 +1,12 @@
 // Reading stored claimants: the claimant row, the work history through
 // qdWork, the smoking history through qdSmoke, and the user-defined factors
 // the work history names.
+#include <algorithm>
 #include <string_view>
 #include <tuple>
 #include <type_traits>
 
+#include "ChangeHistory.h"
 #include "ClaimantCalc.h"
 #include "Text.h"
 #include "UserFactorFields.h"
@@ -70,6 +72,7 @@ struct ClaimantSource::Prepared {
   orv::db::RecordsetPtr smoke;
   std::optional<bool> has_user_factors;
   std::optional<bool> has_fingerprints;
+  std::string tracking_triggers;  // the IN list of the change history's triggers
 };
 
 ClaimantSource::ClaimantSource(orv::db::DatabasePtr claimants)
@@ -205,6 +208,64 @@ bool ClaimantSource::HasFingerprints() {
     q_->has_fingerprints = found;
   }
   return *q_->has_fingerprints;
+}
+
+namespace {
+
+int64_t Int64Of(orv::db::Database& db, const std::string& sql,
+                const std::vector<Value>& values = {}) {
+  const orv::db::RecordsetPtr r = db.OpenRecordset(sql, RecordsetType::Snapshot, values);
+  return r->IsEOF() || r->Field(0).IsNull() ? 0 : r->Field(0).AsInt64();
+}
+
+}  // namespace
+
+std::optional<ChangeMark> ClaimantSource::Mark() {
+  if (db_->IsServer()) return std::nullopt;
+  std::string& names = q_->tracking_triggers;
+  if (names.empty()) {
+    for (const std::string& t : orv::tarnby::ChangeHistoryTriggers(false))
+      names += (names.empty() ? "'" : ", '") + t + "'";
+  }
+  const size_t wanted = orv::tarnby::ChangeHistoryTriggers(false).size();
+  // Every change to a tracked table leaves its records only while every
+  // trigger is in place; one dropped (recording suspended) and put back
+  // later changes the structure version, which ChangedSince compares.
+  if (Int64Of(*db_, "SELECT COUNT(*) FROM sqlite_master WHERE type = 'trigger' AND name IN (" +
+                        names + ")") != static_cast<int64_t>(wanted))
+    return std::nullopt;
+  ChangeMark m;
+  m.schema_version = Int64Of(*db_, "PRAGMA schema_version");
+  m.last_record = Int64Of(*db_, std::string("SELECT MAX(ID) FROM ") + orv::tarnby::kChangeHistoryTable);
+  return m;
+}
+
+std::optional<std::vector<int32_t>> ClaimantSource::ChangedSince(const ChangeMark& mark,
+                                                                 int32_t first, int32_t last) {
+  if (db_->IsServer()) return std::nullopt;
+  if (Int64Of(*db_, "PRAGMA schema_version") != mark.schema_version) return std::nullopt;
+  // Records are never deleted and are numbered upwards: a history that ends
+  // before the mark was put in place of the one marked.
+  const std::string table = orv::tarnby::kChangeHistoryTable;
+  if (Int64Of(*db_, "SELECT MAX(ID) FROM " + table) < mark.last_record) return std::nullopt;
+  // A record names the claimant a row belongs to after the change; a row
+  // given another claimant or ID also changed what its former one reads.
+  const orv::db::RecordsetPtr r = db_->OpenRecordset(
+      "SELECT CLAIMANTID FROM " + table +
+          " WHERE ID > ? AND (CLAIMANTID IS NULL OR CLAIMANTID BETWEEN ? AND ? OR "
+          "(ACTION = 'update' AND FIELD IN ('ID', 'CLAIMANTID')))",
+      RecordsetType::Snapshot, {Value(mark.last_record), Value(first), Value(last)});
+  std::vector<int32_t> changed;
+  for (; !r->IsEOF(); r->MoveNext()) {
+    const Value id = r->Field(0);
+    if (id.IsNull()) return std::nullopt;  // a user-defined factor
+    const int64_t claimant = id.AsInt64();
+    if (claimant < first || claimant > last) return std::nullopt;
+    changed.push_back(static_cast<int32_t>(claimant));
+  }
+  std::sort(changed.begin(), changed.end());
+  changed.erase(std::unique(changed.begin(), changed.end()), changed.end());
+  return changed;
 }
 
 int64_t ClaimantSource::Count() {

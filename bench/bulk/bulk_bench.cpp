@@ -118,13 +118,20 @@ void Floor(const std::string& claimant_db, int batch, bool whole_file_check) {
        after = ids.back()) {
     std::vector<StoredClaimant> claimants;
     reader_db->BeginTrans();
+    const std::optional<orv::claimcalc::ChangeMark> mark = reader.Mark();
     for (int32_t id : ids) claimants.push_back(reader.Read(id));
     reader_db->CommitTrans();
     const auto when = std::chrono::system_clock::now();
     orv::claimcalc::WriteTransaction t(*writer_db);
+    // As the run stores: without reading again when no record names them.
+    std::optional<std::vector<int32_t>> changed;
+    if (mark) changed = writer.ChangedSince(*mark, ids.front(), ids.back());
     for (const StoredClaimant& c : claimants) {
       result.ID = c.ID;
-      if (!orv::claimcalc::StoreResult(writer, c, result, when)) std::abort();
+      if (changed && changed->empty())
+        orv::claimcalc::WriteResult(writer, c, result, when);
+      else if (!orv::claimcalc::StoreResult(writer, c, result, when))
+        std::abort();
     }
     t.Commit();
   }

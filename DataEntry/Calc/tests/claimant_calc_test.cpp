@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "ChangeHistory.h"
 #include "ClaimantCalc.h"
 #include "ClaimantRun.h"
 #include "Dates.h"
@@ -394,6 +395,71 @@ TEST_F(ClaimantCalcTest, NoResultIsStoredForAHistoryThatChangedMeanwhile) {
     if (std::string(edit).starts_with("DELETE FROM CLAIMANT")) break;
     EXPECT_TRUE(Stored(id, "RECOVERABLEQUANTUM").IsNull());
   }
+}
+
+// What a file's change history tells of claimants read before a change:
+// the ones it names, or nothing when any of them may have changed.
+TEST_F(ClaimantCalcTest, TheChangeHistoryNamesTheClaimantsChangedSinceTheyWereRead) {
+  const int32_t a = Calculable(), b = Calculable(), c = Calculable(), outside = Calculable();
+  AddUserFactor(10000);
+  AddJob(b, 104, 1986, 1988, 10000, 10000);
+  ClaimantSource source(db_);
+  const auto mark = [&] {
+    db_->BeginTrans();
+    const std::optional<ChangeMark> m = source.Mark();
+    db_->CommitTrans();
+    return m;
+  };
+  const auto changed = [&](const ChangeMark& m) {
+    WriteTransaction t(*db_);
+    const auto ids = source.ChangedSince(m, a, c);
+    t.Commit();
+    return ids;
+  };
+  using Ids = std::optional<std::vector<int32_t>>;
+  std::optional<ChangeMark> m = mark();
+  ASSERT_TRUE(m);
+  EXPECT_EQ(changed(*m), Ids(std::vector<int32_t>{}));
+  // Another claimant's changes name no one of the three.
+  AddJob(outside, 101, 1990, 1991, 1, 1);
+  db_->Execute("UPDATE CLAIMANT SET SURNAME = 'Jones' WHERE ID = ?", {Value(outside)});
+  EXPECT_EQ(changed(*m), Ids(std::vector<int32_t>{}));
+  db_->Execute("UPDATE SMOKEHISTORY SET YEARS = 3 WHERE CLAIMANTID = ?", {Value(c)});
+  db_->Execute("UPDATE CLAIMANT SET RECOVERABLEQUANTUM = 2 WHERE ID = ?", {Value(a)});
+  db_->Execute("DELETE FROM SMOKEHISTORY WHERE CLAIMANTID = ?", {Value(c)});
+  EXPECT_EQ(changed(*m), Ids(std::vector<int32_t>{a, c}));
+
+  // Changes that may alter any claimant's reading, whoever they name.
+  const std::string moved = "UPDATE WORKHISTORY SET CLAIMANTID = " + std::to_string(outside) +
+                            " WHERE CLAIMANTID = " + std::to_string(b) + " AND STARTYEAR = 1955";
+  const std::string renumbered = "UPDATE WORKHISTORY SET ID = 900 WHERE CLAIMANTID = " +
+                                 std::to_string(outside) + " AND STARTYEAR = 1990";
+  for (const std::string& edit :
+       {std::string("UPDATE USERFACTOR SET JOBFACTOR = 0.5 WHERE ID = 10000"), moved, renumbered}) {
+    SCOPED_TRACE(edit);
+    m = mark();
+    ASSERT_EQ(db_->Execute(edit), 1);
+    EXPECT_EQ(changed(*m), std::nullopt);
+  }
+  // A change made while recording was suspended, as a copy suspends it.
+  m = mark();
+  {
+    WriteTransaction t(*db_);
+    orv::tarnby::SuspendChangeRecording(*db_);
+    db_->Execute("UPDATE WORKHISTORY SET ENDYEAR = 1969 WHERE CLAIMANTID = ?", {Value(a)});
+    orv::tarnby::ResumeChangeRecording(*db_);
+    t.Commit();
+  }
+  EXPECT_EQ(changed(*m), std::nullopt);
+  // A history that ends before the mark is not the one marked.
+  m = mark();
+  ChangeMark later = *m;
+  later.last_record += 1000;
+  EXPECT_EQ(changed(later), std::nullopt);
+  EXPECT_EQ(changed(*m), Ids(std::vector<int32_t>{}));
+  // Without every trigger in place, changes may leave no record: no mark.
+  db_->Execute("DROP TRIGGER CHANGEHISTORY_SMOKEHISTORY_DELETE");
+  EXPECT_EQ(mark(), std::nullopt);
 }
 
 TEST_F(ClaimantCalcTest, SyntheticClaimantsMostlyCalculate) {

@@ -23,6 +23,7 @@
 
 #include "BulkResults.h"
 #include "BulkRun.h"
+#include "ChangeHistory.h"
 #include "ClaimantCalc.h"
 #include "DustDataBuild.h"
 #include "DustDataFiles.h"
@@ -557,6 +558,99 @@ TEST_P(BulkCalc, AnOperatorsSaveDuringTheRunIsNeverFollowedByAStaleResult) {
       EXPECT_TRUE(rows.at(id).ends_with(
           ",The history was changed during the run; it was calculated again at the end"))
           << rows.at(id);
+    }
+  }
+}
+
+// Between a batch's reading and its store, other programs change what the
+// run read in each way that can change a figure, one way in each batch: a
+// work row given to another claimant, a user-defined factor, a result
+// stored by another program, and a change made while the change history's
+// recording was suspended. No result stored is one a history no longer
+// gives, and each claimant so changed is calculated again at the end.
+TEST_P(BulkCalc, NoKindOfChangeBetweenReadingAndStoringLeavesAStaleResult) {
+  for (int jobs : {1, 2}) {
+    SCOPED_TRACE(jobs);
+    const std::string path = NewClaimantDb("kinds" + std::to_string(jobs) + ".db");
+    orv::claimcalc::SyntheticOptions synthetic;
+    synthetic.claimants = 200;
+    synthetic.user_factors = 2;
+    orv::claimcalc::GenerateClaimants(path, Path("DUSTDATA.db"), synthetic);
+    BulkOptions first = Options(path, 1);
+    first.store = true;
+    (void)RunAll(first);  // every claimant has a result to keep or replace
+    const auto db = orv::db::OpenDatabase(path);
+    const auto id_of = [&db](const std::string& sql) {
+      const auto r = db->OpenRecordset(sql, RecordsetType::Snapshot);
+      return r->IsEOF() || r->Field(0).IsNull() ? 0 : r->Field(0).AsInt32();
+    };
+    // The claimants changed, one in each of the first four batches of 40.
+    const int32_t loses_a_job = id_of(
+        "SELECT CLAIMANTID FROM WORKHISTORY w JOIN CLAIMANT c ON c.ID = w.CLAIMANTID WHERE "
+        "CLAIMANTID <= 40 AND RECOVERABLEQUANTUM IS NOT NULL GROUP BY CLAIMANTID "
+        "HAVING COUNT(*) >= 2 ORDER BY CLAIMANTID LIMIT 1");
+    // A factor whose first user is in the second batch, and that user.
+    const int32_t factor = id_of(
+        "SELECT JOBFACTORID FROM WORKHISTORY WHERE JOBFACTORID >= 10000 GROUP BY JOBFACTORID "
+        "HAVING MIN(CLAIMANTID) BETWEEN 41 AND 80 LIMIT 1");
+    const int32_t factor_user = id_of("SELECT MIN(CLAIMANTID) FROM WORKHISTORY WHERE JOBFACTORID = " +
+                                      std::to_string(factor));
+    const int32_t result_by_another = 81;
+    const int32_t unrecorded = id_of(
+        "SELECT MIN(CLAIMANTID) FROM SMOKEHISTORY WHERE CLAIMANTID BETWEEN 121 AND 160");
+    ASSERT_GT(loses_a_job, 0);
+    ASSERT_GT(factor, 0);
+    ASSERT_GT(unrecorded, 0);
+    BulkOptions o = Options(path, jobs);
+    o.store = true;
+    o.results = Path("kinds.csv");
+    o.before_store = [&](int32_t first_id) {
+      const auto other = orv::db::OpenDatabase(path);
+      switch ((first_id - 1) / 40) {
+        case 0:  // to the last claimant, whom the run reads later
+          ASSERT_EQ(other->Execute("UPDATE WORKHISTORY SET CLAIMANTID = 200 WHERE ID = (SELECT "
+                                   "MIN(ID) FROM WORKHISTORY WHERE CLAIMANTID = ?)",
+                                   {Value(loses_a_job)}),
+                    1);
+          break;
+        case 1:
+          ASSERT_EQ(other->Execute("UPDATE USERFACTOR SET JOBFACTOR = JOBFACTOR / 2 WHERE ID = ?",
+                                   {Value(factor)}),
+                    1);
+          break;
+        case 2:
+          other->Execute("UPDATE CLAIMANT SET RECOVERABLEQUANTUM = 0.5, CALCDATE = "
+                         "'2001-01-01 00:00:00' WHERE ID = ?",
+                         {Value(result_by_another)});
+          break;
+        case 3: {
+          orv::claimcalc::WriteTransaction t(*other);
+          orv::tarnby::SuspendChangeRecording(*other);
+          other->Execute("UPDATE SMOKEHISTORY SET YEARS = YEARS + 7, SMOKECATEGORYID = 4 WHERE "
+                         "CLAIMANTID = ?",
+                         {Value(unrecorded)});
+          orv::tarnby::ResumeChangeRecording(*other);
+          t.Commit();
+          break;
+        }
+        default:
+          break;
+      }
+    };
+    const BulkSummary s = RunAll(o);
+    EXPECT_EQ(s.skipped, 0);
+    EXPECT_EQ(s.cleared, 0);
+    const auto rows = ResultRows(o.results);
+    const auto stored = StoredResults(path);
+    // What the histories now give: a run with no one changing them.
+    BulkOptions quiet = Options(path, 1);
+    quiet.store = true;
+    (void)RunAll(quiet);
+    EXPECT_EQ(stored, StoredResults(path));
+    for (int32_t id : {loses_a_job, factor_user, result_by_another, unrecorded}) {
+      EXPECT_TRUE(rows.at(id).ends_with(
+          ",The history was changed during the run; it was calculated again at the end"))
+          << id << ": " << rows.at(id);
     }
   }
 }

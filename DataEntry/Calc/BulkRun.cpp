@@ -284,7 +284,11 @@ class Run {
         continue;
       }
       StoredClaimant& c = std::get<StoredClaimant>(claimants[i]);
-      const ClaimantResult r = orv::claimcalc::CalculateClaimant(model, c);
+      ClaimantResult r = orv::claimcalc::CalculateClaimant(model, c);
+      // Worked out here, beside the other threads, rather than while the
+      // store holds the file's one write lock.
+      if (o_.store && r.outcome == Outcome::kCalculated && source.HasFingerprints())
+        r.inputs_digest = orv::claimcalc::InputsDigest(c, c.Jurisdiction);
       row.id = c.ID;
       row.outcome = r.outcome;
       if (r.outcome == Outcome::kCalculated) row.quantum = r.RecoverableQuantum;

@@ -226,7 +226,9 @@ void WriteResult(ClaimantSource& source, const StoredClaimant& calculated,
   const bool fingerprint = source.HasFingerprints();
   if (fingerprint) {
     const std::string digest =
-        InputsDigest(calculated, result.Jurisdiction.value_or(calculated.Jurisdiction));
+        !result.inputs_digest.empty()
+            ? result.inputs_digest
+            : InputsDigest(calculated, result.Jurisdiction.value_or(calculated.Jurisdiction));
     values.emplace_back(FingerprintText(digest, v.CalcDate));
   }
   values.emplace_back(calculated.ID);

@@ -246,6 +246,10 @@ struct ClaimantResult {
   std::string DustDataVersion;
   // The jurisdiction calculated with (none: the claimant's own).
   std::optional<int32_t> Jurisdiction;
+  // InputsDigest of what was calculated, when the caller worked it out
+  // before storing (a bulk run does, outside its write lock); empty: the
+  // store works it out.
+  std::string inputs_digest;
 };
 
 // LoadClaimant and Calculate on `model`, with the report channel and error

@@ -121,13 +121,19 @@ void Floor(const std::string& claimant_db, int batch, bool whole_file_check) {
     const std::optional<orv::claimcalc::ChangeMark> mark = reader.Mark();
     for (int32_t id : ids) claimants.push_back(reader.Read(id));
     reader_db->CommitTrans();
+    // Worked out before the write lock is taken, as the run does.
+    std::vector<std::string> digests;
+    for (const StoredClaimant& c : claimants)
+      digests.push_back(orv::claimcalc::InputsDigest(c, c.Jurisdiction));
     const auto when = std::chrono::system_clock::now();
     orv::claimcalc::WriteTransaction t(*writer_db);
     // As the run stores: without reading again when no record names them.
     std::optional<std::vector<int32_t>> changed;
     if (mark) changed = writer.ChangedSince(*mark, ids.front(), ids.back());
-    for (const StoredClaimant& c : claimants) {
+    for (size_t i = 0; i < claimants.size(); ++i) {
+      const StoredClaimant& c = claimants[i];
       result.ID = c.ID;
+      result.inputs_digest = digests[i];
       if (changed && changed->empty())
         orv::claimcalc::WriteResult(writer, c, result, when);
       else if (!orv::claimcalc::StoreResult(writer, c, result, when))

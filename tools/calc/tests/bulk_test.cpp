@@ -106,6 +106,24 @@ class BulkCalc : public ::testing::TestWithParam<bool> {
     return o;
   }
 
+  // After the storing run `o`, in which others changed the claimants
+  // `changed` between its reading and its storing them: every stored result
+  // is what the histories now give (a run with no one changing them stores
+  // the same), and each changed claimant was calculated again at the end.
+  void ExpectNoStaleResult(const BulkOptions& o, const std::vector<int32_t>& changed) {
+    const auto rows = ResultRows(o.results);
+    const auto stored = StoredResults(o.claimant_db);
+    BulkOptions quiet = Options(o.claimant_db, 1);
+    quiet.store = true;
+    (void)RunAll(quiet);
+    EXPECT_EQ(stored, StoredResults(o.claimant_db));
+    for (int32_t id : changed) {
+      EXPECT_TRUE(rows.at(id).ends_with(
+          ",The history was changed during the run; it was calculated again at the end"))
+          << id << ": " << rows.at(id);
+    }
+  }
+
   // tarnby-calc with the fixture's dust data, or `dust` in its place.
   static Ran Calc(const std::string& args, const std::string& dust = {}) {
     const std::string dust_db = dust.empty() ? Path("DUSTDATA.db") : dust;
@@ -546,19 +564,7 @@ TEST_P(BulkCalc, AnOperatorsSaveDuringTheRunIsNeverFollowedByAStaleResult) {
     EXPECT_EQ(s.skipped, 0);
     EXPECT_EQ(s.stored, 200);
     EXPECT_EQ(s.cleared, 0);
-    const auto rows = ResultRows(o.results);
-    const auto stored = StoredResults(path);
-    // What the saved histories give: the same as a run with no one saving.
-    BulkOptions quiet = Options(path, 1);
-    quiet.store = true;
-    (void)RunAll(quiet);
-    const auto fresh = StoredResults(path);
-    for (int32_t id : edited) {
-      EXPECT_EQ(stored.at(id), fresh.at(id)) << id;
-      EXPECT_TRUE(rows.at(id).ends_with(
-          ",The history was changed during the run; it was calculated again at the end"))
-          << rows.at(id);
-    }
+    ExpectNoStaleResult(o, std::vector<int32_t>(edited.begin(), edited.end()));
   }
 }
 
@@ -640,18 +646,7 @@ TEST_P(BulkCalc, NoKindOfChangeBetweenReadingAndStoringLeavesAStaleResult) {
     const BulkSummary s = RunAll(o);
     EXPECT_EQ(s.skipped, 0);
     EXPECT_EQ(s.cleared, 0);
-    const auto rows = ResultRows(o.results);
-    const auto stored = StoredResults(path);
-    // What the histories now give: a run with no one changing them.
-    BulkOptions quiet = Options(path, 1);
-    quiet.store = true;
-    (void)RunAll(quiet);
-    EXPECT_EQ(stored, StoredResults(path));
-    for (int32_t id : {loses_a_job, factor_user, result_by_another, unrecorded}) {
-      EXPECT_TRUE(rows.at(id).ends_with(
-          ",The history was changed during the run; it was calculated again at the end"))
-          << id << ": " << rows.at(id);
-    }
+    ExpectNoStaleResult(o, {loses_a_job, factor_user, result_by_another, unrecorded});
   }
 }
 

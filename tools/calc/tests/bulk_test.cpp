@@ -570,7 +570,7 @@ TEST_P(BulkCalc, AnOperatorsSaveDuringTheRunIsNeverFollowedByAStaleResult) {
 
 // Between a batch's reading and its store, other programs change what the
 // run read in each way that can change a figure, one way in each batch: a
-// work row given to another claimant, a user-defined factor, a result
+// work row given to another claimant number, a user-defined factor, a result
 // stored by another program, and a change made while the change history's
 // recording was suspended. No result stored is one a history no longer
 // gives, and each claimant so changed is calculated again at the end.
@@ -580,32 +580,36 @@ TEST_P(BulkCalc, NoKindOfChangeBetweenReadingAndStoringLeavesAStaleResult) {
     const std::string path = NewClaimantDb("kinds" + std::to_string(jobs) + ".db");
     orv::claimcalc::SyntheticOptions synthetic;
     synthetic.claimants = 200;
-    synthetic.user_factors = 2;
     orv::claimcalc::GenerateClaimants(path, Path("DUSTDATA.db"), synthetic);
-    BulkOptions first = Options(path, 1);
-    first.store = true;
-    (void)RunAll(first);  // every claimant has a result to keep or replace
     const auto db = orv::db::OpenDatabase(path);
     const auto id_of = [&db](const std::string& sql) {
       const auto r = db->OpenRecordset(sql, RecordsetType::Snapshot);
       return r->IsEOF() || r->Field(0).IsNull() ? 0 : r->Field(0).AsInt32();
     };
     // The claimants changed, one in each of the first four batches of 40.
+    // Each change touches his figure alone, so that no other result depends
+    // on whether its batch was stored before the change or after it.
     const int32_t loses_a_job = id_of(
-        "SELECT CLAIMANTID FROM WORKHISTORY w JOIN CLAIMANT c ON c.ID = w.CLAIMANTID WHERE "
-        "CLAIMANTID <= 40 AND RECOVERABLEQUANTUM IS NOT NULL GROUP BY CLAIMANTID "
+        "SELECT CLAIMANTID FROM WORKHISTORY WHERE CLAIMANTID <= 40 GROUP BY CLAIMANTID "
         "HAVING COUNT(*) >= 2 ORDER BY CLAIMANTID LIMIT 1");
-    // A factor whose first user is in the second batch, and that user.
-    const int32_t factor = id_of(
-        "SELECT JOBFACTORID FROM WORKHISTORY WHERE JOBFACTORID >= 10000 GROUP BY JOBFACTORID "
-        "HAVING MIN(CLAIMANTID) BETWEEN 41 AND 80 LIMIT 1");
-    const int32_t factor_user = id_of("SELECT MIN(CLAIMANTID) FROM WORKHISTORY WHERE JOBFACTORID = " +
-                                      std::to_string(factor));
+    // A user-defined factor of his own for a claimant of the second batch.
+    const int32_t factor = 10100, factor_user = 41;
+    db->Execute(
+        "INSERT INTO USERFACTOR (ID, CODE, DESCR, JOBFACTOR, DUSTYTIMEFACTOR, RESPFACTOR, "
+        "STARTYEAR, ENDYEAR, STARTYEARVAL, ENDYEARVAL, YEARSPASTCLOSURE) "
+        "VALUES (?, 'U9', 'Fitter', 0.8, 0.5, 20, 1940, 1995, 1, 0.5, 0)",
+        {Value(factor)});
+    ASSERT_EQ(db->Execute("UPDATE WORKHISTORY SET JOBFACTORID = ?, RESPFACTORID = ? WHERE ID = "
+                          "(SELECT MIN(ID) FROM WORKHISTORY WHERE CLAIMANTID = ?)",
+                          {Value(factor), Value(factor), Value(factor_user)}),
+              1);
     const int32_t result_by_another = 81;
     const int32_t unrecorded = id_of(
         "SELECT MIN(CLAIMANTID) FROM SMOKEHISTORY WHERE CLAIMANTID BETWEEN 121 AND 160");
+    BulkOptions first = Options(path, 1);
+    first.store = true;
+    (void)RunAll(first);  // every claimant has a result to keep or replace
     ASSERT_GT(loses_a_job, 0);
-    ASSERT_GT(factor, 0);
     ASSERT_GT(unrecorded, 0);
     BulkOptions o = Options(path, jobs);
     o.store = true;
@@ -613,8 +617,12 @@ TEST_P(BulkCalc, NoKindOfChangeBetweenReadingAndStoringLeavesAStaleResult) {
     o.before_store = [&](int32_t first_id) {
       const auto other = orv::db::OpenDatabase(path);
       switch ((first_id - 1) / 40) {
-        case 0:  // to the last claimant, whom the run reads later
-          ASSERT_EQ(other->Execute("UPDATE WORKHISTORY SET CLAIMANTID = 200 WHERE ID = (SELECT "
+        case 0:
+          // Given to a claimant number outside the batch: the record names
+          // that number, not the claimant who lost the job. (No claimant
+          // has it, so no result of another batch, which may be stored
+          // before or after this, depends on the row.)
+          ASSERT_EQ(other->Execute("UPDATE WORKHISTORY SET CLAIMANTID = 100000 WHERE ID = (SELECT "
                                    "MIN(ID) FROM WORKHISTORY WHERE CLAIMANTID = ?)",
                                    {Value(loses_a_job)}),
                     1);

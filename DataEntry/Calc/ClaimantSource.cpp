@@ -72,7 +72,6 @@ struct ClaimantSource::Prepared {
   orv::db::RecordsetPtr smoke;
   std::optional<bool> has_user_factors;
   std::optional<bool> has_fingerprints;
-  std::string tracking_triggers;  // the IN list of the change history's triggers
 };
 
 ClaimantSource::ClaimantSource(orv::db::DatabasePtr claimants)
@@ -222,17 +221,17 @@ int64_t Int64Of(orv::db::Database& db, const std::string& sql,
 
 std::optional<ChangeMark> ClaimantSource::Mark() {
   if (db_->IsServer()) return std::nullopt;
-  std::string& names = q_->tracking_triggers;
-  if (names.empty()) {
-    for (const std::string& t : orv::tarnby::ChangeHistoryTriggers(false))
-      names += (names.empty() ? "'" : ", '") + t + "'";
-  }
-  const size_t wanted = orv::tarnby::ChangeHistoryTriggers(false).size();
+  static const std::vector<std::string> triggers = orv::tarnby::ChangeHistoryTriggers(false);
+  static const std::string names = [] {
+    std::string list;
+    for (const std::string& t : triggers) list += (list.empty() ? "'" : ", '") + t + "'";
+    return list;
+  }();
   // Every change to a tracked table leaves its records only while every
   // trigger is in place; one dropped (recording suspended) and put back
   // later changes the structure version, which ChangedSince compares.
   if (Int64Of(*db_, "SELECT COUNT(*) FROM sqlite_master WHERE type = 'trigger' AND name IN (" +
-                        names + ")") != static_cast<int64_t>(wanted))
+                        names + ")") != static_cast<int64_t>(triggers.size()))
     return std::nullopt;
   ChangeMark m;
   m.schema_version = Int64Of(*db_, "PRAGMA schema_version");

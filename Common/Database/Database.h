@@ -187,6 +187,13 @@ struct OpenOptions {
   QueryBudget query_budget;
   // What is checked before the file is used; unset: the whole file.
   std::optional<OpenCheck> check;
+  // Tables this connection only appends to and never reads: the whole-file
+  // check leaves their rows unchecked against their CHECK constraints
+  // (declared sizes and ranges), by far its costliest part on a large
+  // table. Their pages, b-trees, indexes and NOT NULL columns are checked
+  // as every other table's are, and what is written to them later is
+  // checked as it is written.
+  std::vector<std::string> append_only_tables;
   // Told, now and then while the whole file is checked, how far it has
   // come: pages read of the reads it is expected to make (an estimate; the
   // last call says done, `total` of `total`), so that a long check can show

@@ -190,11 +190,44 @@ void Harden(sqlite3* h, const std::string& path, bool read_only) {
   if (read_only) sqlite3_limit(h, SQLITE_LIMIT_ATTACHED, 0);
 }
 
+// The rows of every table but `skipped` against their CHECK constraints,
+// one table at a time, in the caller's read transaction.
+std::string CheckRowsBut(sqlite3* h, const std::string& path,
+                         const std::vector<std::string>& skipped) {
+  std::vector<std::string> tables;
+  {
+    sqlite3_stmt* s = nullptr;
+    int rc = sqlite3_prepare_v2(
+        h, "SELECT name FROM sqlite_schema WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' "
+           "ESCAPE '\\' ORDER BY rootpage",
+        -1, &s, nullptr);
+    while (rc == SQLITE_OK || rc == SQLITE_ROW) {
+      rc = sqlite3_step(s);
+      const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
+      if (rc == SQLITE_ROW && name) tables.emplace_back(name);
+    }
+    sqlite3_finalize(s);
+    if (rc != SQLITE_DONE) RaiseOpenFailure(h, path, rc);
+  }
+  for (const std::string& table : tables) {
+    if (std::any_of(skipped.begin(), skipped.end(),
+                    [&](const std::string& t) { return IEquals(t, table); }))
+      continue;
+    const std::string sql = "PRAGMA quick_check(" + detail::QuoteIdent(table) + ")";
+    const std::string result = ReadAtOpen(h, path, sql.c_str());
+    if (result != "ok") return result;
+  }
+  return "ok";
+}
+
 // The quick integrity check: the b-trees, their pages and cells, and that
 // each index has the rows of its table (quick_check skips the costlier
-// comparison of index contents).
+// comparison of index contents); on a read-write connection also every row
+// against its NOT NULL and CHECK constraints, but the CHECK constraints of
+// the rows of `append_only` (OpenOptions::append_only_tables).
 void CheckIntegrity(sqlite3* h, const std::string& path,
-                    const std::function<void(int64_t, int64_t)>& progress = {}) {
+                    const std::function<void(int64_t, int64_t)>& progress = {},
+                    const std::vector<std::string>& append_only = {}) {
   // How far the check has come: the connection's page reads (its cache
   // misses) against the reads it will make. It reads every page, and the
   // tables' pages once more (to count each table's rows against its
@@ -234,7 +267,27 @@ void CheckIntegrity(sqlite3* h, const std::string& path,
   } unwatch{h};
   std::string result;
   try {
-    result = ReadAtOpen(h, path, "PRAGMA quick_check(1)");
+    if (append_only.empty() || sqlite3_db_readonly(h, "main") == 1) {
+      // A read-only connection checks no constraints anyway.
+      result = ReadAtOpen(h, path, "PRAGMA quick_check(1)");
+    } else {
+      // Every page and b-tree with the constraints switched off, then every
+      // other table's rows with them on, all in one read transaction. The
+      // switch is the connection's: it is back on before anything else
+      // runs, whatever happens, or its own writes would go unchecked.
+      RunAtOpen(h, path, "BEGIN");
+      struct Restore {
+        sqlite3* h;
+        ~Restore() {
+          sqlite3_exec(h, "PRAGMA ignore_check_constraints=0", nullptr, nullptr, nullptr);
+          sqlite3_exec(h, "COMMIT", nullptr, nullptr, nullptr);
+        }
+      } restore{h};
+      RunAtOpen(h, path, "PRAGMA ignore_check_constraints=1");
+      result = ReadAtOpen(h, path, "PRAGMA quick_check(1)");
+      RunAtOpen(h, path, "PRAGMA ignore_check_constraints=0");
+      if (result == "ok") result = CheckRowsBut(h, path, append_only);
+    }
   } catch (...) {
     if (watch.failed) std::rethrow_exception(watch.failed);
     throw;
@@ -450,7 +503,7 @@ DatabasePtr OpenDatabase(const std::string& path, const OpenOptions& options) {
   }
   if (options.check.value_or(OpenCheck::WholeFile) == OpenCheck::WholeFile ||
       !CheckStructure(g.h, full))
-    CheckIntegrity(g.h, full, options.check_progress);
+    CheckIntegrity(g.h, full, options.check_progress, options.append_only_tables);
   RequireKind(g.h, full, options.kind);
   if (options.read_only && options.exclusive) RunAtOpen(g.h, full, "PRAGMA query_only=1");
 

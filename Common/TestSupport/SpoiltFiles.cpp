@@ -40,6 +40,21 @@ void MarkAsAnotherProgram(const std::string& path) {
   if (rc != SQLITE_OK) throw std::runtime_error("cannot mark " + path + " as another program's");
 }
 
+}  // namespace
+
+void WriteUnchecked(const std::string& path, const std::string& sql) {
+  sqlite3* h = nullptr;
+  int rc = sqlite3_open_v2(path.c_str(), &h, SQLITE_OPEN_READWRITE, nullptr);
+  if (rc == SQLITE_OK)
+    rc = sqlite3_exec(h, ("PRAGMA ignore_check_constraints=1; " + sql).c_str(), nullptr, nullptr,
+                      nullptr);
+  const std::string why = h ? sqlite3_errmsg(h) : "out of memory";
+  sqlite3_close(h);
+  if (rc != SQLITE_OK) throw std::runtime_error("cannot write " + path + ": " + why);
+}
+
+namespace {
+
 std::string Copy(const std::string& from, const std::string& folder, const std::string& name) {
   const std::string to = (fs::path(folder) / name).string();
   fs::copy_file(from, to, fs::copy_options::overwrite_existing);

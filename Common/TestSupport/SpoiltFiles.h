@@ -63,6 +63,11 @@ struct SpoiltFile {
 // Writes the spoilt copies into `folder` (a file each, named after its kind).
 std::vector<SpoiltFile> SpoilCopies(const Spoiling& s, const std::string& folder);
 
+// Runs `sql` on the file as another program could, past this system's layer
+// and with CHECK constraints off: a text longer than its column's declared
+// size, say.
+void WriteUnchecked(const std::string& path, const std::string& sql);
+
 // A file's whole content, to show that it was left as it was.
 std::string FileBytes(const std::string& path);
 

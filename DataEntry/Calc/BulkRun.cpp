@@ -14,6 +14,7 @@
 #include <variant>
 #include <vector>
 
+#include "ChangeHistory.h"
 #include "ClaimantCalc.h"
 #include "Csv.h"
 #include "DustModel.h"
@@ -94,12 +95,18 @@ class Run {
       shared.engine_version = first.EngineVersion();
     }
     // The run reads the whole file anyway: its first open checks all of it,
-    // the workers' opens only the structure. On a server this connection
-    // also lays the shared run out or joins it, which may wait for another
-    // process laying it out.
+    // the workers' opens only the structure. A row over its declared sizes
+    // (another program's write) is refused here because the run would fail
+    // at its claimant's store, after earlier batches were stored. The change
+    // history, most of a file's rows, is the exception: the run only adds
+    // records to it, never updating one it did not write, so its pages and
+    // b-trees are checked but not each record's sizes. On a server this
+    // connection also lays the shared run out or joins it, which may wait
+    // for another process laying it out.
     orv::db::OpenOptions whole_file;
     whole_file.check = orv::db::OpenCheck::WholeFile;
     whole_file.check_progress = o.check_progress;
+    whole_file.append_only_tables = {orv::tarnby::kChangeHistoryTable};
     if (orv::db::IsServerPath(o.claimant_db)) whole_file.busy_timeout_ms = 60000;
     pager_db_ = orv::tarnby::OpenClaimantDatabase(o.claimant_db, whole_file);
     if (pager_db_->IsServer()) {

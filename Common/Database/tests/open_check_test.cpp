@@ -168,5 +168,61 @@ TEST_F(OpenCheckTest, TheWholeFileCheckTellsItsProgressInPages) {
             Value(20000));
 }
 
+// A table an open only appends to has its rows left unchecked against
+// their declared sizes, and nothing more: its pages are still checked, so
+// are every other table's rows, and the connection's own writes to it are
+// checked again once it is open.
+TEST_F(OpenCheckTest, AnAppendOnlyTableIsCheckedButForItsRowsDeclaredSizes) {
+  const std::string good = MakeManyPages();
+  {
+    DatabasePtr db = OpenDatabase(good);
+    db->CreateTable("H", {MakeField("ID", FieldType::Long), MakeField("TXT", FieldType::Text, 5)});
+    db->BeginTrans();
+    for (int i = 0; i < 2000; ++i) db->Execute("INSERT INTO H VALUES (?, 'abc')", {i});
+    db->CommitTrans();
+    db->Close();
+  }
+  OpenOptions append = With(OpenCheck::WholeFile);
+  append.append_only_tables = {"h"};  // named in any case
+  const auto refusal = [](const std::string& path, const OpenOptions& o) {
+    return DescriptionOf([&] { OpenDatabase(path, o); });
+  };
+
+  // A row of H over its size, as another program could write it.
+  const std::string long_h = Copy(good, "long-h.db");
+  orv::test::WriteUnchecked(long_h, "UPDATE H SET TXT = 'abcdef' WHERE ID = 1500");
+  EXPECT_NE(refusal(long_h, With(OpenCheck::WholeFile)).find("CHECK constraint failed in H"),
+            std::string::npos);
+  for (const bool read_only : {false, true}) {
+    SCOPED_TRACE(read_only ? "read-only" : "read-write");
+    append.read_only = read_only;
+    DatabasePtr db = OpenDatabase(long_h, append);
+    if (!read_only) {
+      EXPECT_EQ(ErrorOf([&] { db->Execute("INSERT INTO H VALUES (3000, 'abcdef')"); }), 3163);
+      EXPECT_EQ(ErrorOf([&] {
+                  db->Execute("INSERT INTO T VALUES (3000, ?)", {std::string(201, 'x')});
+                }),
+                3163);
+      db->Execute("INSERT INTO H VALUES (3001, 'abc')");
+    }
+    db->Close();
+  }
+  append.read_only = false;
+
+  // A row of T over its size: refused as the usual check refuses it.
+  const std::string long_t = Copy(good, "long-t.db");
+  orv::test::WriteUnchecked(long_t,
+                            "UPDATE T SET TXT = '" + std::string(201, 'x') + "' WHERE ID = 2000");
+  const std::string usual = refusal(long_t, With(OpenCheck::WholeFile));
+  EXPECT_NE(usual.find("CHECK constraint failed in T"), std::string::npos) << usual;
+  EXPECT_EQ(refusal(long_t, append), usual);
+
+  // A page of H overwritten: refused.
+  const std::string page = Copy(good, "page-h.db");
+  WriteBytes(page, RandomBytes(4096, 11), (RootPage(good, "H") - 1) * 4096);
+  EXPECT_EQ(ErrorOf([&] { OpenDatabase(page, append); }), dberr::kCannotOpen);
+  EXPECT_NE(refusal(page, append).find("the file is damaged ("), std::string::npos);
+}
+
 }  // namespace
 }  // namespace orv::db::testing

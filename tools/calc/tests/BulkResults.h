@@ -33,7 +33,9 @@ inline std::map<int32_t, std::string> ResultRows(const std::string& path) {
 // Every claimant's stored result as "CALCDATE-less" text, in ID order.
 inline std::map<int32_t, std::string> StoredResults(const std::string& claimants) {
   std::map<int32_t, std::string> stored;
-  const auto db = orv::db::OpenDatabase(claimants);
+  orv::db::OpenOptions read_only;
+  read_only.read_only = true;
+  const auto db = orv::db::OpenDatabase(claimants, read_only);
   for (auto r = db->OpenRecordset(
            "SELECT ID, RECOVERABLEQUANTUM, ENGINEVERSION, DUSTDATAVERSION, "
            "CASE WHEN CALCDATE IS NULL THEN 1 ELSE 0 END FROM CLAIMANT ORDER BY ID",

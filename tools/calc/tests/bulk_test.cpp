@@ -266,6 +266,37 @@ TEST_F(BulkCalc, SpoiltDatabasesExitTwoNamingThemAndAreLeftAsTheyWere) {
   EXPECT_EQ(orv::test::FileBytes(claimants), claimants_before);
 }
 
+// A text over its declared size, as another program could write it. In a
+// claimant's row the run refuses the file at its open, before anything is
+// stored, as it would otherwise fail at his store after earlier batches
+// were stored. In an old change record, where the run only adds records,
+// the run goes on and stores what a file without it stores.
+TEST_F(BulkCalc, AnOverLongTextStopsTheRunAtOnceUnlessInAnOldChangeRecord) {
+  const std::string row = Claimants("long-surname.db", 30);
+  orv::test::WriteUnchecked(row, "UPDATE CLAIMANT SET SURNAME = '" + std::string(120, 's') +
+                                     "' WHERE ID = (SELECT MAX(ID) FROM CLAIMANT)");
+  const std::string row_before = orv::test::FileBytes(row);
+  Ran r = Calc("--claimant-db '" + row + "' --all --store --jobs 2");
+  EXPECT_EQ(r.code, 2) << r.err;
+  EXPECT_NE(r.err.find("'" + row + "'"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("CHECK constraint failed in CLAIMANT"), std::string::npos) << r.err;
+  EXPECT_EQ(orv::test::FileBytes(row), row_before);
+
+  const std::string record = Claimants("long-record.db", 30);
+  const std::string clean = Claimants("long-clean.db", 30);
+  orv::test::WriteUnchecked(
+      record,
+      "INSERT INTO CHANGEHISTORY (CHANGETIME, TABLENAME, ROWKEY, CLAIMANTID, ACTION, FIELD, "
+      "OLDVALUE, NEWVALUE) VALUES ('2026-01-01 00:00:00.000', 'CLAIMANT', 1, 1, 'update', '" +
+          std::string(80, 'f') + "', 'a', 'b')");
+  for (const std::string& path : {record, clean}) {
+    r = Calc("--claimant-db '" + path + "' --all --store --jobs 2");
+    EXPECT_EQ(r.code, 0) << r.err;
+  }
+  EXPECT_FALSE(StoredResults(record).empty());
+  EXPECT_EQ(StoredResults(record), StoredResults(clean));
+}
+
 TEST_P(BulkCalc, OneAndTwoThreadsGiveTheSameResultsAndStoredValues) {
   const std::string one = Claimants("threads1.db", 400);
   const std::string two = Claimants("threads2.db", 400);
